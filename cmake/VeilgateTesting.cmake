@@ -1,0 +1,21 @@
+# veilgate_add_test(NAME name SOURCES ... LIBS ... [WINE_SERIAL])
+#
+# One ctest entry per test executable. Windows test executables run under Wine
+# through the cross-compiling emulator; WINE_SERIAL marks tests that use the
+# shared Wine prefix's registry or profile folders, so they never run at once.
+function(veilgate_add_test)
+  cmake_parse_arguments(ARG "WINE_SERIAL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${ARG_NAME} ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME} --gtest_brief=1)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set_tests_properties(${ARG_NAME} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_LABELS)
+    set_tests_properties(${ARG_NAME} PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+  if(WIN32 AND ARG_WINE_SERIAL)
+    set_tests_properties(${ARG_NAME} PROPERTIES RESOURCE_LOCK wine-prefix)
+  endif()
+endfunction()

@@ -1,0 +1,57 @@
+#!/bin/bash
+# Builds Veilgate.exe and runs it under Wine, on your display or, without one,
+# on a private Xvfb display. A local tinyproxy stands in for the remote proxy,
+# so browsing through the engine works here without any outside server.
+# Ctrl-C stops everything this script started.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target Veilgate Gatereset
+
+build=$PWD/build/windows
+prefix=$build/run-prefix
+state=$build/run
+mkdir -p "$state"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+
+if [ -z "${DISPLAY:-}" ]; then
+  display=:$((90 + RANDOM % 9))
+  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  export DISPLAY=$display
+  echo "No display: running on Xvfb $DISPLAY"
+fi
+
+upstream_port=${VEILGATE_UPSTREAM_PORT:-8888}
+cat > "$state/tinyproxy.conf" <<CONF
+User nobody
+Group nogroup
+Port $upstream_port
+Listen 127.0.0.1
+Allow 127.0.0.1
+Timeout 120
+MaxClients 256
+ConnectPort 443
+LogLevel Warning
+CONF
+tinyproxy -d -c "$state/tinyproxy.conf" >"$state/tinyproxy.log" 2>&1 &
+pids+=($!)
+
+wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
+# Anonymous browsing on, through the local stand-in proxy, unless already set.
+if ! wine_run reg query 'HKLM\Software\Veilgate' /v ProxyName >/dev/null 2>&1; then
+  wine_run reg add 'HKLM\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null
+  wine_run reg add 'HKLM\Software\Veilgate' /v ProxyName /t REG_SZ /d "127.0.0.1:$upstream_port" /f >/dev/null
+fi
+stored=$(wine_run reg query 'HKLM\Software\Veilgate' /v LocalPort 2>/dev/null | awk '/LocalPort/ {print $3}' || true)
+port=$((${stored:-8080}))
+echo "Veilgate listens on 127.0.0.1:$port (upstream proxy: tinyproxy on 127.0.0.1:$upstream_port)"
+echo "Try: curl -x http://127.0.0.1:$port http://example.com/    Stop with Ctrl-C."
+wine_run "$build/src/app/Veilgate.exe"

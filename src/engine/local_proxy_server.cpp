@@ -1,0 +1,117 @@
+#include "engine/local_proxy_server.h"
+
+#include <chrono>
+
+#include "engine/proxy_connection.h"
+#include "engine/socket.h"
+
+namespace {
+
+// How long the listener waits for a connection before it looks at the stop
+// request again, and how long it rests after a failed accept.
+constexpr int AcceptPollMs = 100;
+constexpr auto AcceptFailurePause = std::chrono::milliseconds(50);
+// Browsers open many connections at once; a short queue would drop them.
+constexpr int ListenBacklog = 128;
+
+}  // namespace
+
+LocalProxyServer::LocalProxyServer()
+    : settings_(std::make_shared<UpstreamSettings>()),
+      connections_(std::make_shared<ConnectionCount>()) {}
+
+LocalProxyServer::~LocalProxyServer() {
+    Stop();
+}
+
+bool LocalProxyServer::Start(int localPort, int useProxy, const std::string& proxyHost,
+                             int proxyPort, const std::string& userName,
+                             const std::string& password) {
+    // A listener whose bind failed has ended but still needs joining.
+    Stop();
+    UpdateSettings(localPort, useProxy, proxyHost, proxyPort, userName, password);
+    stopRequested_ = false;
+    try {
+        listener_ = std::thread(&LocalProxyServer::RunListener, this, localPort);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+int LocalProxyServer::UpdateSettings(int localPort, int useProxy, const std::string& proxyHost,
+                                     int proxyPort, const std::string& userName,
+                                     const std::string& password) {
+    localPort_ = localPort;
+    auto settings = std::make_shared<const UpstreamSettings>(
+        MakeUpstreamSettings(useProxy, proxyHost, proxyPort, userName, password));
+    std::lock_guard<std::mutex> lock(settingsMutex_);
+    settings_ = std::move(settings);
+    return 1;
+}
+
+bool LocalProxyServer::IsRunning() const {
+    return running_;
+}
+
+void LocalProxyServer::Stop() {
+    running_ = false;
+    stopRequested_ = true;
+    if (listener_.joinable())
+        listener_.join();
+}
+
+std::shared_ptr<const UpstreamSettings> LocalProxyServer::CurrentSettings() const {
+    std::lock_guard<std::mutex> lock(settingsMutex_);
+    return settings_;
+}
+
+void LocalProxyServer::RunListener(int port) {
+    net::NetworkInit network;
+    if (!network.Ok())
+        return;
+    // Loopback only: the browsers are pointed at 127.0.0.1, and a proxy bound
+    // to every interface would be open to anyone on the user's network.
+    net::Socket listener = net::ListenTcp("127.0.0.1", port, ListenBacklog);
+    if (!listener.IsValid())
+        return;
+    running_ = true;
+    while (!stopRequested_) {
+        int ready = net::WaitReadable(listener, AcceptPollMs);
+        if (ready == 0)
+            continue;
+        net::Socket browser;
+        if (ready > 0)
+            browser = net::AcceptConnection(listener);
+        if (!browser.IsValid()) {
+            std::this_thread::sleep_for(AcceptFailurePause);
+            continue;
+        }
+        if (stopRequested_)
+            break;
+        StartConnection(std::move(browser));
+    }
+    running_ = false;
+}
+
+void LocalProxyServer::StartConnection(net::Socket browser) {
+    std::shared_ptr<ConnectionCount> count = connections_;
+    std::shared_ptr<const UpstreamSettings> settings = CurrentSettings();
+    auto serve = [count](net::NativeSocket socket, std::shared_ptr<const UpstreamSettings> s) {
+        try {
+            net::NetworkInit network;
+            ProxyConnection(net::Socket(socket), std::move(s)).Run();
+        } catch (...) {
+            // Out of memory inside one connection ends only that connection.
+        }
+        --count->active;
+    };
+    net::NativeSocket socket = browser.Detach();
+    ++count->active;
+    try {
+        std::thread(serve, socket, std::move(settings)).detach();
+    } catch (...) {
+        --count->active;
+        net::Socket(socket).Close();  // no thread: the browser sees the close
+    }
+}

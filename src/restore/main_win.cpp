@@ -1,0 +1,6 @@
+// Gatereset.exe: the restore tool.
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return 0;
+}

@@ -1,0 +1,121 @@
+#include "settings/memory_settings_backend.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+std::string ToLower(const std::string& text) {
+    std::string lower = text;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+// "a\\b\\\\c\\" and "A\\B\\C" name the same key.
+std::string NormaliseKeyPath(const std::string& keyPath) {
+    std::string normal;
+    for (char c : ToLower(keyPath)) {
+        if (c == '\\' && (normal.empty() || normal.back() == '\\'))
+            continue;
+        normal += c;
+    }
+    if (!normal.empty() && normal.back() == '\\')
+        normal.pop_back();
+    return normal;
+}
+
+}  // namespace
+
+std::string MemorySettingsBackend::KeyId(SettingsRoot root, const std::string& keyPath) {
+    return (root == SettingsRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + NormaliseKeyPath(keyPath);
+}
+
+const std::string* MemorySettingsBackend::FindValue(SettingsRoot root, const std::string& keyPath,
+                                                    const std::string& name) const {
+    auto key = keys_.find(KeyId(root, keyPath));
+    if (key == keys_.end())
+        return nullptr;
+    auto value = key->second.find(ToLower(name));
+    return value == key->second.end() ? nullptr : &value->second;
+}
+
+void MemorySettingsBackend::Store(SettingsRoot root, const std::string& keyPath,
+                                  const std::string& name, const std::string& bytes) {
+    // Creating a key creates its parents, as RegCreateKeyEx does.
+    std::string path = NormaliseKeyPath(keyPath);
+    for (size_t pos = path.find('\\'); pos != std::string::npos; pos = path.find('\\', pos + 1))
+        keys_[KeyId(root, path.substr(0, pos))];
+    keys_[KeyId(root, path)][ToLower(name)] = bytes;
+}
+
+bool MemorySettingsBackend::ReadDword(SettingsRoot root, const std::string& keyPath,
+                                      const std::string& name, uint32_t& value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string* bytes = FindValue(root, keyPath, name);
+    if (!bytes || bytes->size() > sizeof(value))
+        return false;
+    std::memcpy(&value, bytes->data(), bytes->size());
+    return true;
+}
+
+bool MemorySettingsBackend::ReadText(SettingsRoot root, const std::string& keyPath,
+                                     const std::string& name, std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string* bytes = FindValue(root, keyPath, name);
+    if (!bytes)
+        return false;
+    text = bytes->substr(0, bytes->find('\0'));
+    return true;
+}
+
+bool MemorySettingsBackend::WriteDword(SettingsRoot root, const std::string& keyPath,
+                                       const std::string& name, uint32_t value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Store(root, keyPath, name, std::string(reinterpret_cast<const char*>(&value), sizeof(value)));
+    ++writeCount_;
+    return true;
+}
+
+bool MemorySettingsBackend::WriteText(SettingsRoot root, const std::string& keyPath,
+                                      const std::string& name, const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Store(root, keyPath, name, text + '\0');
+    ++writeCount_;
+    return true;
+}
+
+void MemorySettingsBackend::WriteBytes(SettingsRoot root, const std::string& keyPath,
+                                       const std::string& name, const std::string& bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Store(root, keyPath, name, bytes);
+}
+
+bool MemorySettingsBackend::KeyExists(SettingsRoot root, const std::string& keyPath) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return keys_.count(KeyId(root, keyPath)) != 0;
+}
+
+bool MemorySettingsBackend::ValueExists(SettingsRoot root, const std::string& keyPath,
+                                        const std::string& name) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return FindValue(root, keyPath, name) != nullptr;
+}
+
+int MemorySettingsBackend::WriteCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return writeCount_;
+}
+
+void MemorySettingsBackend::Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    keys_.clear();
+    writeCount_ = 0;
+}
+
+#ifndef _WIN32
+SettingsBackend& DefaultSettingsBackend() {
+    static MemorySettingsBackend backend;
+    return backend;
+}
+#endif

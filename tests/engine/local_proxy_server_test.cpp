@@ -1,0 +1,155 @@
+// The listener on real loopback sockets.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "engine/local_proxy_server.h"
+#include "engine/socket.h"
+#include "wait_for.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class ListenerTest : public testing::Test {
+protected:
+    // A port that was free a moment ago.
+    int FreePort() {
+        net::Socket probe = net::ListenTcp("127.0.0.1", 0, 1);
+        EXPECT_TRUE(probe.IsValid());
+        return net::LocalPortOf(probe);
+    }
+
+    bool StartAndWait(LocalProxyServer& server, int port) {
+        if (!server.Start(port, 1, "127.0.0.1", 3128, "", ""))
+            return false;
+        return WaitFor([&] { return server.IsRunning(); });
+    }
+
+    net::Socket Connect(int port) { return net::ConnectTcp("127.0.0.1", port, 5000); }
+
+    net::NetworkInit network_;
+};
+
+TEST_F(ListenerTest, StartAcceptsConnectionsOnEachItsOwnThread) {
+    LocalProxyServer server;
+    int port = FreePort();
+    ASSERT_TRUE(StartAndWait(server, port));
+    EXPECT_EQ(port, server.LocalPort());
+
+    // Each connection waits for its request on a thread of its own; none
+    // waits for another.
+    std::vector<net::Socket> clients;
+    for (int i = 0; i < 40; ++i) {
+        clients.push_back(Connect(port));
+        ASSERT_TRUE(clients.back().IsValid());
+    }
+    EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 40; }));
+
+    clients.clear();
+    EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 0; }));
+    server.Stop();
+    EXPECT_FALSE(server.IsRunning());
+}
+
+TEST_F(ListenerTest, StopThenStartOnTheSamePortWorksAtOnce) {
+    LocalProxyServer server;
+    int port = FreePort();
+    ASSERT_TRUE(StartAndWait(server, port));
+    {
+        net::Socket client = Connect(port);  // leaves a closed connection behind
+        ASSERT_TRUE(client.IsValid());
+        EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 1; }));
+    }
+    EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 0; }));
+
+    server.Stop();
+    EXPECT_FALSE(server.IsRunning());
+    EXPECT_FALSE(Connect(port).IsValid());
+
+    ASSERT_TRUE(StartAndWait(server, port));
+    net::Socket again = Connect(port);
+    EXPECT_TRUE(again.IsValid());
+    EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 1; }));
+}
+
+TEST_F(ListenerTest, PortInUseLeavesStartTrueAndTheEngineNotRunning) {
+    net::Socket holder = net::ListenTcp("127.0.0.1", 0, 5);
+    ASSERT_TRUE(holder.IsValid());
+    int port = net::LocalPortOf(holder);
+
+    LocalProxyServer server;
+    EXPECT_TRUE(server.Start(port, 1, "127.0.0.1", 3128, "", ""));
+    EXPECT_FALSE(WaitFor([&] { return server.IsRunning(); }, 500ms));
+
+    // Once the port is free, the callers' restart sequence brings it up.
+    holder.Close();
+    EXPECT_TRUE(StartAndWait(server, port));
+}
+
+TEST_F(ListenerTest, StopLeavesConnectionsBeingServed) {
+    LocalProxyServer server;
+    int port = FreePort();
+    ASSERT_TRUE(StartAndWait(server, port));
+    net::Socket client = Connect(port);
+    ASSERT_TRUE(WaitFor([&] { return server.ActiveConnections() == 1; }));
+    server.Stop();
+    EXPECT_EQ(1, server.ActiveConnections());
+    client.Close();
+    EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 0; }));
+}
+
+TEST_F(ListenerTest, ListensOnLoopbackOnly) {
+    LocalProxyServer server;
+    int port = FreePort();
+    ASSERT_TRUE(StartAndWait(server, port));
+    // A listener on every interface would take this bind from us.
+    net::Socket other = net::ListenTcp("0.0.0.0", port, 1);
+#ifdef _WIN32
+    // Windows lets a wildcard bind share a port held on a specific address.
+    (void)other;
+#else
+    EXPECT_FALSE(other.IsValid());
+#endif
+    EXPECT_FALSE(net::ListenTcp("127.0.0.1", port, 1).IsValid());
+}
+
+TEST_F(ListenerTest, UpdateSettingsReplacesTheSnapshotWhole) {
+    LocalProxyServer server;
+    int port = FreePort();
+    ASSERT_TRUE(StartAndWait(server, port));
+
+    // Writers and readers at once: every snapshot a reader sees must be one
+    // that a single UpdateSettings made (host and port belong together).
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 4; ++r) {
+        readers.emplace_back([&] {
+            while (!done) {
+                auto s = server.CurrentSettings();
+                bool initial = s->proxyHost == "127.0.0.1" && s->proxyPort == 3128;
+                if (!initial && s->proxyHost != "10.0.0." + std::to_string(s->proxyPort % 250))
+                    ++torn;
+            }
+        });
+    }
+    std::vector<net::Socket> clients;
+    for (int i = 0; i < 2000; ++i) {
+        server.UpdateSettings(port, 1, "10.0.0." + std::to_string(i % 250), 1000 + i % 250, "", "");
+        if (i % 100 == 0)
+            clients.push_back(Connect(port));  // connections take snapshots too
+    }
+    done = true;
+    for (auto& reader : readers)
+        reader.join();
+    EXPECT_EQ(0, torn);
+    EXPECT_EQ(port, server.LocalPort());
+    auto last = server.CurrentSettings();
+    EXPECT_EQ("10.0.0.249", last->proxyHost);
+    EXPECT_EQ(1249, last->proxyPort);
+}
+
+}  // namespace

@@ -1,0 +1,233 @@
+// The value wrappers against every store they run on: the in-memory tree
+// everywhere, and on Windows the real registry of the test prefix.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "settings/memory_settings_backend.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// Reaches past the wrappers to see and change what the store really holds.
+class StoreAccess {
+public:
+    virtual ~StoreAccess() = default;
+    virtual SettingsBackend& Backend() = 0;
+    virtual void Reset() = 0;
+    virtual bool KeyExists(const std::string& keyPath) = 0;
+    virtual bool ValueExists(const std::string& keyPath, const std::string& name) = 0;
+    // Raw bytes under a name, as another program might have stored them.
+    virtual void WriteBytes(const std::string& keyPath, const std::string& name,
+                            const std::string& bytes) = 0;
+    void WriteDword(const std::string& keyPath, const std::string& name, uint32_t value) {
+        WriteBytes(keyPath, name, std::string(reinterpret_cast<const char*>(&value), 4));
+    }
+};
+
+class MemoryAccess : public StoreAccess {
+public:
+    SettingsBackend& Backend() override { return backend_; }
+    void Reset() override { backend_.Clear(); }
+    bool KeyExists(const std::string& keyPath) override {
+        return backend_.KeyExists(SettingsRoot::LocalMachine, keyPath);
+    }
+    bool ValueExists(const std::string& keyPath, const std::string& name) override {
+        return backend_.ValueExists(SettingsRoot::LocalMachine, keyPath, name);
+    }
+    void WriteBytes(const std::string& keyPath, const std::string& name,
+                    const std::string& bytes) override {
+        backend_.WriteBytes(SettingsRoot::LocalMachine, keyPath, name, bytes);
+    }
+
+private:
+    MemorySettingsBackend backend_;
+};
+
+#ifdef _WIN32
+class RegistryAccess : public StoreAccess {
+public:
+    SettingsBackend& Backend() override { return DefaultSettingsBackend(); }
+    void Reset() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey); }
+    bool KeyExists(const std::string& keyPath) override {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }
+    bool ValueExists(const std::string& keyPath, const std::string& name) override {
+        return RegGetValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), name.c_str(), RRF_RT_ANY,
+                            nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    }
+    void WriteBytes(const std::string& keyPath, const std::string& name,
+                    const std::string& bytes) override {
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr,
+                                                 0, KEY_WRITE, nullptr, &key, nullptr));
+        DWORD type = bytes.size() == 4 ? REG_DWORD : bytes.size() == 8 ? REG_QWORD : REG_BINARY;
+        RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                       static_cast<DWORD>(bytes.size()));
+        RegCloseKey(key);
+    }
+};
+#endif
+
+using AccessFactory = std::function<std::unique_ptr<StoreAccess>()>;
+
+class RegValueTest : public testing::TestWithParam<AccessFactory> {
+protected:
+    void SetUp() override {
+        store_ = GetParam()();
+        store_->Reset();
+    }
+    void TearDown() override { store_->Reset(); }
+
+    RegDwordValue Dword(const std::string& path, uint32_t defaultValue = 0, bool reread = false) {
+        return RegDwordValue(path, defaultValue, reread, SettingsRoot::LocalMachine,
+                             store_->Backend());
+    }
+    RegStringValue Text(const std::string& path, bool reread = false) {
+        return RegStringValue(path, "", reread, SettingsRoot::LocalMachine, store_->Backend());
+    }
+
+    std::unique_ptr<StoreAccess> store_;
+};
+
+const char Product[] = "Software\\Veilgate";
+
+TEST_P(RegValueTest, FreshSystemGivesDefaultsAndCreatesNothing) {
+    EXPECT_EQ(8080u, Dword(setting::LocalPort, setting::LocalPortDefault).Get());
+    EXPECT_EQ(0u, Dword(setting::UseProxy).Get());
+    EXPECT_FALSE(Dword(setting::UseProxy).IsOn());
+    EXPECT_EQ("", Text(setting::ProxyName).Get());
+    EXPECT_FALSE(store_->KeyExists(Product));
+}
+
+TEST_P(RegValueTest, StoringCreatesTheKeysOnTheWay) {
+    Dword(setting::IClear1).Set(1);
+    EXPECT_TRUE(store_->KeyExists(Product));
+    EXPECT_TRUE(store_->KeyExists("Software\\Veilgate\\Setari"));
+    EXPECT_TRUE(Dword(setting::IClear1).IsOn());
+}
+
+TEST_P(RegValueTest, SameValueTwiceWritesOnce) {
+    RegDwordValue port = Dword(setting::LocalPort, 8080);
+    port.Set(9000);
+    store_->WriteDword(Product, "LocalPort", 7000);  // changed behind the wrapper's back
+    port.Set(9000);                                  // equals the cache: no write
+    EXPECT_EQ(7000u, Dword(setting::LocalPort).Get());
+    port.Set(9001);
+    EXPECT_EQ(9001u, Dword(setting::LocalPort).Get());
+}
+
+TEST_P(RegValueTest, StoringZeroThroughAFreshWrapperWritesNothing) {
+    Dword(setting::FAIL).Set(0);
+    EXPECT_FALSE(store_->ValueExists(Product, "FAIL"));
+    Text(setting::TMPProxy).Set("");
+    EXPECT_FALSE(store_->ValueExists(Product, "TMPProxy"));
+
+    RegDwordValue fail = Dword(setting::FAIL);
+    fail.Set(5);
+    fail.Set(0);
+    EXPECT_TRUE(store_->ValueExists(Product, "FAIL"));
+    EXPECT_EQ(0u, Dword(setting::FAIL, 99).Get());
+}
+
+TEST_P(RegValueTest, EightByteIntegerIsUnreadableAndGivesTheDefault) {
+    store_->WriteBytes(Product, "LocalPort", std::string("\x01\x02\x00\x00\x00\x00\x00\x00", 8));
+    EXPECT_EQ(8080u, Dword(setting::LocalPort, 8080).Get());
+}
+
+TEST_P(RegValueTest, OnlyExactlyOneCountsAsOn) {
+    store_->WriteDword(Product, "EnableJS", 2);
+    EXPECT_EQ(2u, Dword(setting::EnableJS).Get());
+    EXPECT_FALSE(Dword(setting::EnableJS).IsOn());
+    store_->WriteDword(Product, "EnableJS", 1);
+    EXPECT_TRUE(Dword(setting::EnableJS).IsOn());
+}
+
+TEST_P(RegValueTest, PathSpellingsNameTheSameValue) {
+    Dword(setting::LocalPort).Set(8123);
+    EXPECT_EQ(8123u, Dword("\\Software\\Veilgate\\LocalPort").Get());
+    EXPECT_EQ(8123u, Dword("Software\\Veilgate\\\\LocalPort").Get());
+    EXPECT_EQ(8123u, Dword("\\\\Software\\Veilgate\\\\\\LocalPort").Get());
+}
+
+TEST_P(RegValueTest, ReadValueIsCachedButMissingValueIsLookedUpAgain) {
+    RegDwordValue timer = Dword(setting::AutoTimer, 7);
+    EXPECT_EQ(7u, timer.Get());
+    store_->WriteDword(Product, "AutoTimer", 30);
+    EXPECT_EQ(30u, timer.Get());  // never loaded: read again
+    store_->WriteDword(Product, "AutoTimer", 45);
+    EXPECT_EQ(30u, timer.Get());  // loaded: served from the cache
+    EXPECT_EQ(45u, Dword(setting::AutoTimer).Get());
+}
+
+TEST_P(RegValueTest, RereadWrapperAlwaysReadsAndWrites) {
+    RegDwordValue timer = Dword(setting::AutoTimer, 0, true);
+    timer.Set(10);
+    store_->WriteDword(Product, "AutoTimer", 20);
+    EXPECT_EQ(20u, timer.Get());
+    timer.Set(20);
+    store_->WriteDword(Product, "AutoTimer", 21);
+    timer.Set(20);  // writes although it equals the cache
+    EXPECT_EQ(20u, Dword(setting::AutoTimer).Get());
+}
+
+TEST_P(RegValueTest, TextComparisonIsCaseSensitive) {
+    RegStringValue name = Text(setting::ProxyName);
+    name.Set("abc:80");
+    EXPECT_EQ("abc:80", Text(setting::ProxyName).Get());
+    name.Set("ABC:80");
+    EXPECT_EQ("ABC:80", Text(setting::ProxyName).Get());
+}
+
+TEST_P(RegValueTest, TextWithoutTerminatorIsReadWhole) {
+    store_->WriteBytes(Product, "Sleep", "15");
+    EXPECT_EQ("15", Text(setting::Sleep).Get());
+    store_->WriteBytes(Product, "Sleep", std::string("5\0garbage", 9));
+    EXPECT_EQ("5", Text(setting::Sleep).Get());
+}
+
+TEST_P(RegValueTest, IntegerIsReadFromWhateverBytesAreStored) {
+    store_->WriteBytes(Product, "LocalPort", std::string("\x10\x27", 2));  // 10000, 2 bytes
+    EXPECT_EQ(10000u, Dword(setting::LocalPort, 8080).Get());
+}
+
+std::vector<AccessFactory> Stores() {
+    std::vector<AccessFactory> stores{[] { return std::make_unique<MemoryAccess>(); }};
+#ifdef _WIN32
+    stores.push_back([] { return std::make_unique<RegistryAccess>(); });
+#endif
+    return stores;
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, RegValueTest, testing::ValuesIn(Stores()),
+                         [](const testing::TestParamInfo<AccessFactory>& info) {
+                             return info.index == 0 ? std::string("Memory")
+                                                    : std::string("Registry");
+                         });
+
+TEST(SplitSettingPath, SplitsAtTheLastSeparator) {
+    std::string key, name;
+    SplitSettingPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Veilgate", key, name);
+    EXPECT_EQ("Software\\Microsoft\\Windows\\CurrentVersion\\Run", key);
+    EXPECT_EQ("Veilgate", name);
+
+    SplitSettingPath("LocalPort", key, name);
+    EXPECT_EQ("", key);
+    EXPECT_EQ("LocalPort", name);
+
+    SplitSettingPath("Software\\Veilgate\\\\\\ProxyHttp1.1", key, name);
+    EXPECT_EQ("Software\\Veilgate", key);
+    EXPECT_EQ("ProxyHttp1.1", name);
+}
+
+}  // namespace
