@@ -141,7 +141,7 @@ protected:
     void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey); }
 };
 
-// First among the cleaning tests: the system's cache, once its folders have
+// Before the folder-cleaning tests of this file: the system's cache, once its folders have
 // been emptied under it by the tests below, takes no new entries in this
 // process (as a browser's cache would not until it restarts).
 TEST_F(TraceCleaner, UrlCacheModesSplitCookiesFromEverythingElse) {
