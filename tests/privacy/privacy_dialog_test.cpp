@@ -11,6 +11,7 @@
 
 #include "privacy/privacy_dialog_res.h"
 #include "privacy/privacy_dialog_win.h"
+#include "privacy/privacy_runtime_win.h"
 #include "privacy/trace_cleaner_win.h"
 #include "recording_work.h"
 #include "registry_test_support.h"
@@ -196,6 +197,23 @@ TEST_F(PrivacyDialogTest, CancelStoresNothingAndLeavesTheThreadAlone) {
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, setting::ProductKey)) << "nothing stored";
     EXPECT_FALSE(thread.IsStarted());
+
+    // The close box is a Cancel too.
+    PrivacyDialog again(settings, thread);
+    hwnd = again.Create();
+    ASSERT_TRUE(hwnd);
+    Click(hwnd, IDC_CLEAR_COOKIES);
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);  // the dialog manager posts its Cancel
+    EXPECT_TRUE(WaitFor([&] {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        return !IsWindow(hwnd);
+    }));
+    EXPECT_EQ(again.Result(), IDCANCEL);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, setting::ProductKey));
 }
 
 TEST_F(PrivacyDialogTest, ApplyingTwiceRunsANewPassAtOnceAndNeverTwoTogether) {
@@ -250,6 +268,22 @@ TEST_F(PrivacyDialogTest, BlockingSwitchesReachAFreshReadAtOnce) {
     }
     EXPECT_EQ(RegDwordValue(setting::EnableJS).Get(), 0u);
     EXPECT_EQ(RegDwordValue(setting::EnableActiveX).Get(), 1u);
+}
+
+TEST_F(PrivacyDialogTest, StartUpStartsCleaningOnlyWhenTheLastApplyAskedForIt) {
+    {
+        PrivacyRuntime runtime;
+        runtime.StartAutoCleanIfEnabled();
+        EXPECT_FALSE(runtime.AutoClean().IsStarted());
+    }
+    RegDwordValue(setting::AutoClean).Set(1);
+    RegDwordValue(setting::IClear2).Set(1);
+    {
+        PrivacyRuntime runtime;
+        runtime.StartAutoCleanIfEnabled();
+        EXPECT_TRUE(runtime.AutoClean().IsStarted());
+        EXPECT_TRUE(WaitFor([] { return !KeyExists(HKEY_CURRENT_USER, kTypedUrls); }));
+    }  // stops the thread, which is waiting its interval, and waits for it
 }
 
 }  // namespace
