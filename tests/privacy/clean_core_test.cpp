@@ -28,7 +28,8 @@ void StoreChoice(MemorySettingsBackend& store, int index, uint32_t value) {
 
 class RecordingTasks : public TraceTasks {
 public:
-    explicit RecordingTasks(StopToken* stopAfterFirst = nullptr) : stopAfterFirst_(stopAfterFirst) {}
+    explicit RecordingTasks(StopToken* stopAfterFirst = nullptr)
+        : stopAfterFirst_(stopAfterFirst) {}
     void RunTask(CleanTask task, const StopToken&) override {
         ran.push_back(task);
         if (stopAfterFirst_)
