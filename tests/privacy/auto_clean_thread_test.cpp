@@ -83,6 +83,8 @@ TEST(AutoCleanThread, StartingTwiceWithoutAStopStillKeepsOnePassAtATime) {
     ASSERT_TRUE(thread.StartThread());
     ASSERT_TRUE(thread.StartThread());
     EXPECT_TRUE(WaitFor([&] { return work.threadsEnded.load() == 2; }));
+    EXPECT_TRUE(WaitFor([&] { return work.inPass.load() == 1; }))
+        << "the last thread started keeps cleaning";
     EXPECT_EQ(work.maxInPass.load(), 1);
 }
 
