@@ -1,5 +1,10 @@
 #include "app/ui/dialog_win.h"
 
+UINT ReflectedDrawItemMessage() {
+    static const UINT message = RegisterWindowMessageA("Veilgate.ReflectedDrawItem");
+    return message;
+}
+
 Dialog::Dialog(int resourceId) : resourceId_(resourceId) {}
 
 Dialog::~Dialog() {
@@ -86,10 +91,20 @@ INT_PTR Dialog::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORLISTBOX:
         return reinterpret_cast<INT_PTR>(
             OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), message));
-    case WM_DRAWITEM:
-        return OnDrawItem(static_cast<int>(wParam), *reinterpret_cast<DRAWITEMSTRUCT*>(lParam))
-                   ? TRUE
-                   : FALSE;
+    case WM_DRAWITEM: {
+        DRAWITEMSTRUCT& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        if (OnDrawItem(static_cast<int>(wParam), item))
+            return TRUE;
+        if (item.CtlType == ODT_BUTTON && item.hwndItem)
+            return SendMessageA(item.hwndItem, ReflectedDrawItemMessage(), 0, lParam) ? TRUE
+                                                                                      : FALSE;
+        return FALSE;
+    }
+    case WM_ERASEBKGND:
+        if (!OnEraseBackground(reinterpret_cast<HDC>(wParam)))
+            return FALSE;
+        SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, TRUE);
+        return TRUE;
     case WM_NOTIFY: {
         NMHDR& header = *reinterpret_cast<NMHDR*>(lParam);
         LRESULT result = 0;

@@ -6,6 +6,11 @@
 
 #include <windows.h>
 
+// Owner-drawn controls paint themselves: a draw request that the dialog does
+// not handle in OnDrawItem is sent on to the control as this message, with
+// the DRAWITEMSTRUCT in lParam (ColorButton answers it).
+UINT ReflectedDrawItemMessage();
+
 class Dialog {
 public:
     explicit Dialog(int resourceId);
@@ -40,6 +45,8 @@ protected:
     virtual bool OnDrawItem(int id, const DRAWITEMSTRUCT& item) { return false; }
     virtual bool OnNotify(int id, NMHDR& header, LRESULT& result) { return false; }
     virtual void OnDestroy() {}
+    // The background of the client area; return true when it was painted.
+    virtual bool OnEraseBackground(HDC dc) { return false; }
     // Any other message; set handled to answer it.
     virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
         return 0;

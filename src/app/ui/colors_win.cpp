@@ -1,0 +1,21 @@
+#include "app/ui/colors_win.h"
+
+namespace ui {
+
+DialogColors::DialogColors() : brush_(CreateSolidBrush(kDialogBackground)) {}
+
+DialogColors::~DialogColors() {
+    if (brush_)
+        DeleteObject(brush_);
+}
+
+HBRUSH DialogColors::OnCtlColor(HDC dc, UINT message) const {
+    if (message != WM_CTLCOLORDLG && message != WM_CTLCOLORSTATIC)
+        return nullptr;
+    SetBkMode(dc, TRANSPARENT);
+    if (message == WM_CTLCOLORSTATIC)
+        SetTextColor(dc, kLabelText);
+    return brush_;
+}
+
+}  // namespace ui
