@@ -70,8 +70,8 @@ bool FileFinder::Find(const std::string& pattern, bool takeFiles, bool takeFolde
     return ok;
 }
 
-bool FileFinder::FindInFolder(const std::string& folder, const std::string& pattern,
-                              bool takeFiles, bool takeFolders) {
+bool FileFinder::FindInFolder(const std::string& folder, const std::string& pattern, bool takeFiles,
+                              bool takeFolders) {
     WIN32_FIND_DATAA entry;
     base::ScopedFindHandle find(FindFirstFileA((folder + "\\" + pattern).c_str(), &entry));
     if (!find)

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "browsers/file_finder_win.h"
 #include "browsers/prefs_text.h"
 #include "browsers/profile_folders_win.h"
@@ -11,22 +13,14 @@
 
 namespace {
 
-using Edit = std::string (*)(const std::string& text, int port);
-
-std::string Enable(const std::string& text, int port) {
-    return prefs::EnableProxy(text, port);
-}
-
-std::string Disable(const std::string& text, int) {
-    return prefs::DisableProxy(text);
-}
+using Edit = std::function<std::string(const std::string& text)>;
 
 bool IsExistingFile(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool EditProfileTree(const std::string& profileRoot, Edit edit, int port) {
+bool EditProfileTree(const std::string& profileRoot, const Edit& edit) {
     if (profileRoot.empty())
         return false;
     std::string path = FindPrefsFile(profileRoot);
@@ -35,7 +29,7 @@ bool EditProfileTree(const std::string& profileRoot, Edit edit, int port) {
     std::string text;
     if (!ReadTextFile(path, text))
         return false;
-    return ReplaceTextFile(path, edit(text, port));
+    return ReplaceTextFile(path, edit(text));
 }
 
 int LocalPort() {
@@ -53,11 +47,12 @@ std::string FindPrefsFile(const std::string& profileRoot) {
 }
 
 bool EnableProxyInProfileTree(const std::string& profileRoot, int port) {
-    return EditProfileTree(profileRoot, Enable, port);
+    return EditProfileTree(
+        profileRoot, [port](const std::string& text) { return prefs::EnableProxy(text, port); });
 }
 
 bool DisableProxyInProfileTree(const std::string& profileRoot) {
-    return EditProfileTree(profileRoot, Disable, 0);
+    return EditProfileTree(profileRoot, prefs::DisableProxy);
 }
 
 void SetMozillaProxy() {

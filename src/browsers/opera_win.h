@@ -18,7 +18,8 @@ constexpr OperaFile OperaFiles[] = {OperaFile::InstallationIni, OperaFile::Profi
 constexpr char OperaHomeUrl[] = "duckduckgo.com";
 
 // Where Opera says it is installed, in HKEY_LOCAL_MACHINE.
-constexpr char OperaAppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Opera.exe";
+constexpr char OperaAppPathsKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Opera.exe";
 
 // The file's full path; empty when its folder is unknown (Opera not installed).
 std::string OperaFilePath(OperaFile file);

@@ -31,8 +31,8 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 bool ReadTextFile(const std::string& path, std::string& text) {
     text.clear();
     base::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     std::string bytes;
@@ -63,11 +63,11 @@ bool ReplaceTextFile(const std::string& path, const std::string& text) {
     {
         base::ScopedHandle file(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-        written = file && WriteAll(file.Get(), prefs::ToTextMode(text)) &&
-                  FlushFileBuffers(file.Get());
+        written =
+            file && WriteAll(file.Get(), prefs::ToTextMode(text)) && FlushFileBuffers(file.Get());
     }
-    if (written && MoveFileExA(temporary, path.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (written &&
+        MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     DeleteFileA(temporary);
     return false;

@@ -20,9 +20,9 @@ bool PollDialog::OnInitDialog() {
     // Shared icons from LoadImage need no clean-up.
     HANDLE big = LoadImageA(instance, MAKEINTRESOURCEA(IDI_GATERESET), IMAGE_ICON,
                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED);
-    HANDLE small = LoadImageA(instance, MAKEINTRESOURCEA(IDI_GATERESET), IMAGE_ICON,
-                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                              LR_SHARED);
+    HANDLE small =
+        LoadImageA(instance, MAKEINTRESOURCEA(IDI_GATERESET), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
     SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
     SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
     return true;

@@ -16,7 +16,8 @@ DWORD FindFirstProcessNamed(const std::string& text) {
     do {
         // A copy of this tool renamed to carry the text must not stop itself
         // before it has reset anything.
-        if (entry.th32ProcessID != self && std::string(entry.szExeFile).find(text) != std::string::npos)
+        if (entry.th32ProcessID != self &&
+            std::string(entry.szExeFile).find(text) != std::string::npos)
             return entry.th32ProcessID;
     } while (Process32Next(snapshot.Get(), &entry));
     return 0;

@@ -87,7 +87,8 @@ protected:
     void TearDown() override { Clean(); }
 
     void Clean() {
-        for (const char* name : {"EnableAutodial", "NoNetAutodial", "EnableHttp1_1", "ProxyHttp1.1"})
+        for (const char* name :
+             {"EnableAutodial", "NoNetAutodial", "EnableHttp1_1", "ProxyHttp1.1"})
             DeleteValue(HKEY_CURRENT_USER, InternetSettingsKey, name);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kRasKey);
         DeleteTree(ApplicationDataFolder() + "\\Mozilla");
@@ -96,8 +97,8 @@ protected:
 
     void SetAutodial(DWORD enable, DWORD noNet, const char* name) {
         HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, InternetSettingsKey, 0,
-                                                 nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, InternetSettingsKey, 0, nullptr,
+                                                 0, KEY_WRITE, nullptr, &key, nullptr));
         RegSetValueExA(key, "EnableAutodial", 0, REG_DWORD, reinterpret_cast<BYTE*>(&enable), 4);
         RegSetValueExA(key, "NoNetAutodial", 0, REG_DWORD, reinterpret_cast<BYTE*>(&noNet), 4);
         RegCloseKey(key);
@@ -332,8 +333,9 @@ private:
                 requestLine_ = request.substr(0, request.find("\r\n"));
             }
             reached_ = true;
-            net::SendAll(client, "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n"
-                                 "Content-Length: 7\r\nConnection: close\r\n\r\nreached");
+            net::SendAll(client,
+                         "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n"
+                         "Content-Length: 7\r\nConnection: close\r\n\r\nreached");
             client.ShutdownSend();
             return;
         }
@@ -349,8 +351,8 @@ private:
 };
 
 std::string FetchWithPreconfiguredSettings(const char* url) {
-    HINTERNET session = InternetOpenA("veilgate-test", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                      nullptr, 0);
+    HINTERNET session =
+        InternetOpenA("veilgate-test", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!session)
         return "<no session>";
     DWORD timeout = 10000;

@@ -12,12 +12,12 @@ namespace {
 using namespace testing_support;
 
 const std::string kOriginal =
-    "# Mozilla User Preferences\r\n\r\nuser_pref(\"browser.startup.homepage\", \"about:blank\");\r\n";
-const std::string kEnabledOnDisk =
-    kOriginal +
-    "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
-    "\r\r\nuser_pref(\"network.proxy.http_port\", 8765);"
-    "\r\r\nuser_pref(\"network.proxy.type\", 1);";
+    "# Mozilla User Preferences\r\n\r\nuser_pref(\"browser.startup.homepage\", "
+    "\"about:blank\");\r\n";
+const std::string kEnabledOnDisk = kOriginal +
+                                   "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
+                                   "\r\r\nuser_pref(\"network.proxy.http_port\", 8765);"
+                                   "\r\r\nuser_pref(\"network.proxy.type\", 1);";
 
 class MozillaPrefsTest : public testing::Test {
 protected:
@@ -64,10 +64,11 @@ TEST_F(MozillaPrefsTest, EntriesForAnotherProxyAreRewrittenInPlace) {
                                  "user_pref(\"network.proxy.http_port\", 3128);\r\n"
                                  "user_pref(\"network.proxy.type\", 0);\r\n");
     SetMozillaProxy();
-    EXPECT_EQ("user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
-              "user_pref(\"network.proxy.http_port\", 8765);\r\n"
-              "user_pref(\"network.proxy.type\", 1);\r\n",
-              ReadBytes(path));
+    EXPECT_EQ(
+        "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
+        "user_pref(\"network.proxy.http_port\", 8765);\r\n"
+        "user_pref(\"network.proxy.type\", 1);\r\n",
+        ReadBytes(path));
 }
 
 TEST_F(MozillaPrefsTest, PortComesFromTheDefaultWithoutTheSetting) {
@@ -85,12 +86,13 @@ TEST_F(MozillaPrefsTest, RestoreEmptiesThePortLineRemovesTheTypeKeepsTheHost) {
                                  "user_pref(\"network.proxy.type\", 1);\r\n"
                                  "user_pref(\"z\", 2);\r\n");
     DisableMozillaProxy();
-    EXPECT_EQ("user_pref(\"a\", 1);\r\n"
-              "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
-              "\r\n"
-              "\r\n"
-              "user_pref(\"z\", 2);\r\n",
-              ReadBytes(path));
+    EXPECT_EQ(
+        "user_pref(\"a\", 1);\r\n"
+        "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
+        "\r\n"
+        "\r\n"
+        "user_pref(\"z\", 2);\r\n",
+        ReadBytes(path));
 }
 
 TEST_F(MozillaPrefsTest, RestoreAfterEnableOfAnUntouchedFile) {
@@ -144,8 +146,8 @@ TEST_F(MozillaPrefsTest, ReadOnlyFileIsLeftExactlyAsItWas) {
 
 TEST_F(MozillaPrefsTest, LockedFileIsLeftExactlyAsItWas) {
     std::string path = MakePrefs(MozillaProfileRoot(), "locked", kOriginal);
-    HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, lock);
     EXPECT_FALSE(EnableProxyInProfileTree(MozillaProfileRoot(), 8765));
     CloseHandle(lock);

@@ -23,7 +23,8 @@ TEST(PrefsKeys, LengthsAndOffsetsMatchTheBrowsersLayout) {
 }
 
 TEST(EnableProxy, AppendsTheThreeFragmentsInOrderToAFileWithoutProxyEntries) {
-    std::string text = "# Mozilla User Preferences\n\nuser_pref(\"browser.startup.homepage\", \"about:blank\");\n";
+    std::string text =
+        "# Mozilla User Preferences\n\nuser_pref(\"browser.startup.homepage\", \"about:blank\");\n";
     EXPECT_EQ(text + "\r\n" + kHost + "\r\n" + kPort8080 + "\r\n" + kType1,
               EnableProxy(text, 8080));
     EXPECT_EQ("\r\n" + kHost + "\r\nuser_pref(\"network.proxy.http_port\", 9123);\r\n" + kType1,
@@ -32,7 +33,8 @@ TEST(EnableProxy, AppendsTheThreeFragmentsInOrderToAFileWithoutProxyEntries) {
 
 TEST(EnableProxy, AppendsEvenWhenOnlyThePortAndTypeEntriesExist) {
     // Without the host entry the others are not looked at.
-    std::string text = "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n";
+    std::string text =
+        "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n";
     EXPECT_EQ(text + "\r\n" + kHost + "\r\n" + kPort8080 + "\r\n" + kType1,
               EnableProxy(text, 8080));
 }
@@ -44,10 +46,9 @@ TEST(EnableProxy, RewritesExistingEntriesInPlaceAndAppendsNothing) {
         "user_pref(\"network.proxy.http_port\", 3128);\n"
         "user_pref(\"network.proxy.type\", 0);\n"
         "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n";
-    std::string expected =
-        "user_pref(\"browser.cache.disk.capacity\", 50000);\n" + kHost + "\n" +
-        "user_pref(\"network.proxy.http_port\", 8765);\n" + kType1 + "\n" +
-        "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n";
+    std::string expected = "user_pref(\"browser.cache.disk.capacity\", 50000);\n" + kHost + "\n" +
+                           "user_pref(\"network.proxy.http_port\", 8765);\n" + kType1 + "\n" +
+                           "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n";
     EXPECT_EQ(expected, EnableProxy(text, 8765));
 }
 
@@ -97,7 +98,8 @@ TEST(DisableProxy, LeavesAnEmptyLineForThePortRemovesTheTypeKeepsTheHost) {
 
 TEST(DisableProxy, UndoesAnEnableOfAFileThatHadNoEntries) {
     // The enabled file as it reads back from disk in text mode.
-    std::string enabled = prefs::FromTextMode(prefs::ToTextMode(EnableProxy("user_pref(\"a\", 1);\n", 8080)));
+    std::string enabled =
+        prefs::FromTextMode(prefs::ToTextMode(EnableProxy("user_pref(\"a\", 1);\n", 8080)));
     EXPECT_EQ("user_pref(\"a\", 1);\n\r\n" + kHost + "\r\n\n", DisableProxy(enabled));
 }
 

@@ -127,7 +127,8 @@ TEST_F(GateresetTest, StopsTheMainProgramAndResetsEveryBrowser) {
     });
     // Opera is not installed: nothing of it appears.
     HKEY key;
-    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, OperaAppPathsKey, 0, KEY_READ, &key));
+    EXPECT_NE(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, OperaAppPathsKey, 0, KEY_READ, &key));
     EXPECT_FALSE(Exists(ApplicationDataFolder() + "\\Opera"));
     EXPECT_TRUE(processes_.IsRunning(lowerCase));
 }

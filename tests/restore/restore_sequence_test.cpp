@@ -50,8 +50,8 @@ private:
     Log& log_;
 };
 
-const Log kFullRun = {"stop Veilgate", "internet settings", "opera 1", "opera 2", "opera 3",
-                      "mozilla",       "firefox",           "poll"};
+const Log kFullRun = {"stop Veilgate", "internet settings", "opera 1", "opera 2",
+                      "opera 3",       "mozilla",           "firefox", "poll"};
 
 TEST(RunRestore, StopsResetsEveryBrowserInOrderThenAsksAndAnswersZero) {
     Log log;
