@@ -128,3 +128,56 @@ TEST(TextMode, CrLfPairsReadAsLfAndLfWritesAsCrLf) {
 }
 
 }  // namespace
+
+namespace {
+
+size_t Occurrences(const std::string& text, const char* key) {
+    size_t found = 0;
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1))
+        ++found;
+    return found;
+}
+
+// Texts stitched from pieces of real entries, damaged ones included: the
+// edits must stay inside the text (the sanitizers watch), an enable always
+// leaves a type entry behind and a restore always takes one away.
+TEST(PrefsEdits, StitchedAndDamagedTextsStayWellFormedEnough) {
+    const char* pieces[] = {
+        prefs::HostKey,
+        prefs::PortKey,
+        prefs::TypeKey,
+        ", \"",
+        "\");",
+        ");",
+        ", 1);",
+        ", ",
+        "\n",
+        "\r\n",
+        "proxy.example.org",
+        "3128",
+        "0",
+        "user_pref(\"a\", 1);",
+        "\"",
+        "",
+    };
+    const size_t count = sizeof(pieces) / sizeof(pieces[0]);
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7fff;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        int length = next() % 12;
+        for (int i = 0; i < length; ++i)
+            text += pieces[next() % count];
+        std::string enabled = prefs::EnableProxy(text, 8080);
+        EXPECT_NE(std::string::npos, enabled.find(prefs::TypeKey)) << text;
+        std::string restored = prefs::DisableProxy(enabled);
+        EXPECT_LT(Occurrences(restored, prefs::TypeKey), Occurrences(enabled, prefs::TypeKey))
+            << enabled;
+        EXPECT_LE(restored.size(), enabled.size());
+    }
+}
+
+}  // namespace
