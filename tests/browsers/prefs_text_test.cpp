@@ -1,6 +1,8 @@
 // The prefs.js edits on literal file texts.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "browsers/prefs_text.h"
 
 namespace {
