@@ -1,6 +1,21 @@
-// Gatereset.exe: the restore tool.
+// Gatereset.exe: stops Veilgate if it runs, puts every browser back on a
+// direct connection and offers the online poll.
 #include <windows.h>
+#include <commctrl.h>
+
+#include "restore/restore_sequence.h"
+#include "restore/restore_system_win.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return 0;
+    try {
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
+        SystemProcessControl processes;
+        SystemBrowserRestores browsers;
+        PollDialogQuestion poll;
+        return RunRestore(processes, browsers, poll);
+    } catch (...) {
+        // Nothing may unwind out of the program's entry; the run just ends.
+        return 0;
+    }
 }

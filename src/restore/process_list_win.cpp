@@ -1,0 +1,32 @@
+#include "restore/process_list_win.h"
+
+#include <tlhelp32.h>
+
+#include "base/scoped_win.h"
+
+DWORD FindFirstProcessNamed(const std::string& text) {
+    base::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return 0;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    if (!Process32First(snapshot.Get(), &entry))
+        return 0;
+    DWORD self = GetCurrentProcessId();
+    do {
+        // A copy of this tool renamed to carry the text must not stop itself
+        // before it has reset anything.
+        if (entry.th32ProcessID != self &&
+            std::string(entry.szExeFile).find(text) != std::string::npos)
+            return entry.th32ProcessID;
+    } while (Process32Next(snapshot.Get(), &entry));
+    return 0;
+}
+
+bool StopFirstProcessNamed(const std::string& text) {
+    DWORD id = FindFirstProcessNamed(text);
+    if (id == 0)
+        return false;
+    base::ScopedHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
+    return process && TerminateProcess(process.Get(), 0);
+}

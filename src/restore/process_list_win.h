@@ -1,0 +1,15 @@
+// Running processes, found by their executable file name.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The id of the first process in a fresh snapshot whose executable file name
+// contains `text` (case-sensitively), this process itself excepted; 0 when
+// there is none.
+DWORD FindFirstProcessNamed(const std::string& text);
+
+// Terminates that process with exit code 0, without waiting for it to end.
+// False when there is none or it cannot be terminated.
+bool StopFirstProcessNamed(const std::string& text);

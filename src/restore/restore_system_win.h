@@ -1,0 +1,29 @@
+// The system side of Gatereset's start routine: the real process list, the
+// real browser restores and the real poll dialog.
+#pragma once
+
+#include "restore/restore_sequence.h"
+
+class SystemProcessControl : public ProcessControl {
+public:
+    bool StopFirstProcessNamed(const std::string& text) override;
+};
+
+// The restore routines of the browser configuration, whatever browsers the
+// main program was told to configure.
+class SystemBrowserRestores : public BrowserRestores {
+public:
+    bool ResetInternetSettings() override;
+    void RestoreOperaInstallationIni() override;
+    void RestoreOperaProfileIni() override;
+    void RestoreOperaInstallationDefaults() override;
+    void RestoreMozilla() override;
+    void RestoreFirefox() override;
+};
+
+// Shows the poll dialog modally; "Yes" opens the poll page in the default
+// browser.
+class PollDialogQuestion : public PollQuestion {
+public:
+    void Ask() override;
+};

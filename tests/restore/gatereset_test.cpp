@@ -1,0 +1,146 @@
+// The real Gatereset.exe in the test prefix: the main program (a stand-in)
+// stopped, the Internet settings and the Mozilla-family files reset, the poll
+// shown and answered "No", exit code 0.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include "browsers/connection_options_win.h"
+#include "browsers/opera_win.h"
+#include "browsers/profile_folders_win.h"
+#include "restore_test_support.h"
+#include "wait_for.h"
+
+namespace {
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+const std::string kProxiedPrefs =
+    "user_pref(\"a\", 1);\r\n"
+    "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
+    "user_pref(\"network.proxy.http_port\", 8080);\r\n"
+    "user_pref(\"network.proxy.type\", 1);\r\n";
+const std::string kRestoredPrefs =
+    "user_pref(\"a\", 1);\r\n"
+    "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
+    "\r\n"
+    "\r\n";
+const std::string kPlainPrefs = "user_pref(\"browser.startup.page\", 0);\r\n";
+
+DWORD LanFlags() {
+    INTERNET_PER_CONN_OPTIONA option = {};
+    option.dwOption = INTERNET_PER_CONN_FLAGS;
+    INTERNET_PER_CONN_OPTION_LISTA list = {};
+    list.dwSize = sizeof(list);
+    list.dwOptionCount = 1;
+    list.pOptions = &option;
+    DWORD size = sizeof(list);
+    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
+        return 0;
+    return option.Value.dwValue;
+}
+
+bool AnyProcessNamed(const char* text) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    bool found = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found;
+         more = Process32Next(snapshot, &entry))
+        found = std::string(entry.szExeFile).find(text) != std::string::npos;
+    CloseHandle(snapshot);
+    return found;
+}
+
+HWND PollWindowOf(DWORD processId) {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, nullptr, "Veilgate Online Poll"))) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId)
+            return window;
+    }
+    return nullptr;
+}
+
+class GateresetTest : public testing::Test {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+
+    void Clean() {
+        DeleteTree(ApplicationDataFolder() + "\\Mozilla");
+        DeleteTree(ApplicationDataFolder() + "\\Opera");
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
+        ClearBrowserSettings();
+    }
+
+    std::string MakePrefs(const std::string& root, const std::string& bytes) {
+        std::string folder = root + "g.default";
+        EXPECT_TRUE(MakeFolders(folder));
+        std::string path = folder + "\\prefs.js";
+        EXPECT_TRUE(WriteBytes(path, bytes));
+        return path;
+    }
+
+    // Runs Gatereset, answers "No" once the poll shows, and checks that it
+    // ends with 0. `beforeAnswer` runs while the poll is up.
+    template <typename Check>
+    void RunAndAnswerNo(Check beforeAnswer) {
+        DWORD id = processes_.Start(FromBuildPath(GATERESET_EXE));
+        ASSERT_NE(0u, id) << "error " << GetLastError();
+        HWND poll = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (poll = PollWindowOf(id)) != nullptr; }, 30s))
+            << "exit code " << processes_.WaitForExit(id, 0);
+        beforeAnswer();
+        PostMessageA(poll, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(poll, IDCANCEL)));
+        EXPECT_EQ(0, processes_.WaitForExit(id, 20000));
+        EXPECT_FALSE(AnyProcessNamed("winebrowser"));
+    }
+
+    StartedProcesses processes_;
+};
+
+TEST_F(GateresetTest, StopsTheMainProgramAndResetsEveryBrowser) {
+    DWORD mainProgram = processes_.StartStandIn("VeilgateStandIn.exe");
+    DWORD lowerCase = processes_.StartStandIn("veilgate-helper.exe");
+    ASSERT_NE(0u, mainProgram);
+    ASSERT_NE(0u, lowerCase);
+    // The main program's browser choices are all off: Gatereset resets
+    // every browser regardless.
+    SetProductDword("Mozilla", 0);
+    InternetSettingsApi system;
+    ASSERT_TRUE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", system));
+    ASSERT_TRUE(LanFlags() & PROXY_TYPE_PROXY);
+    std::string firefox = MakePrefs(FirefoxProfileRoot(), kProxiedPrefs);
+    std::string mozilla = MakePrefs(MozillaProfileRoot(), kPlainPrefs);
+
+    RunAndAnswerNo([&] {
+        EXPECT_EQ(0, processes_.WaitForExit(mainProgram, 10000));
+        EXPECT_TRUE(processes_.IsRunning(lowerCase));
+        EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), LanFlags());
+        EXPECT_EQ(kRestoredPrefs, ReadBytes(firefox));
+        EXPECT_EQ(kPlainPrefs, ReadBytes(mozilla));
+    });
+    // Opera is not installed: nothing of it appears.
+    HKEY key;
+    EXPECT_NE(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, OperaAppPathsKey, 0, KEY_READ, &key));
+    EXPECT_FALSE(Exists(ApplicationDataFolder() + "\\Opera"));
+    EXPECT_TRUE(processes_.IsRunning(lowerCase));
+}
+
+TEST_F(GateresetTest, WithNothingToStopTheBrowsersAreStillReset) {
+    DWORD lowerCase = processes_.StartStandIn("veilgate-helper.exe");
+    ASSERT_NE(0u, lowerCase);
+    std::string mozilla = MakePrefs(MozillaProfileRoot(), kProxiedPrefs);
+    RunAndAnswerNo([&] {
+        EXPECT_TRUE(processes_.IsRunning(lowerCase));
+        EXPECT_EQ(kRestoredPrefs, ReadBytes(mozilla));
+    });
+}
+
+}  // namespace

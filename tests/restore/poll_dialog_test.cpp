@@ -1,0 +1,80 @@
+// The poll dialog, created from its real template and driven with messages.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "restore/poll_dialog_res.h"
+#include "restore/poll_dialog_win.h"
+
+namespace {
+
+std::string TextOf(HWND window) {
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof(text));
+    return text;
+}
+
+class PollDialogTest : public testing::Test {
+protected:
+    PollDialog dialog_{[this](const std::string& url) { opened_.push_back(url); }};
+    std::vector<std::string> opened_;
+
+    void Click(int id) {
+        SendMessageA(dialog_.Hwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(dialog_.Item(id)));
+    }
+};
+
+TEST_F(PollDialogTest, ShowsItsCaptionTextButtonsAndIcon) {
+    ASSERT_NE(nullptr, dialog_.Create());
+    HWND hwnd = dialog_.Hwnd();
+    EXPECT_EQ("Veilgate Online Poll", TextOf(hwnd));
+    EXPECT_EQ("Please help us improve our product by participating in a short online poll !",
+              TextOf(dialog_.Item(IDC_POLL_TEXT)));
+    EXPECT_EQ("Yes", TextOf(dialog_.Item(IDOK)));
+    EXPECT_EQ("No", TextOf(dialog_.Item(IDCANCEL)));
+    EXPECT_EQ(static_cast<LONG>(BS_DEFPUSHBUTTON),
+              GetWindowLongA(dialog_.Item(IDOK), GWL_STYLE) & BS_TYPEMASK);
+    EXPECT_NE(0, SendMessageA(hwnd, WM_GETICON, ICON_BIG, 0));
+    EXPECT_NE(0, SendMessageA(hwnd, WM_GETICON, ICON_SMALL, 0));
+
+    RECT units = {0, 0, 154, 62};
+    MapDialogRect(hwnd, &units);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(units.right, client.right);
+    EXPECT_EQ(units.bottom, client.bottom);
+}
+
+TEST_F(PollDialogTest, NoOpensNothing) {
+    ASSERT_NE(nullptr, dialog_.Create());
+    Click(IDCANCEL);
+    EXPECT_EQ(IDCANCEL, dialog_.Result());
+    EXPECT_EQ(nullptr, dialog_.Hwnd());
+    EXPECT_TRUE(opened_.empty());
+}
+
+TEST_F(PollDialogTest, CloseBoxOpensNothing) {
+    ASSERT_NE(nullptr, dialog_.Create());
+    SendMessageA(dialog_.Hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(IDCANCEL, dialog_.Result());
+    EXPECT_TRUE(opened_.empty());
+}
+
+TEST_F(PollDialogTest, YesOpensThePollPageOfTheBuiltInHost) {
+    // The main program's host setting is not Gatereset's to read.
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Veilgate", 0, nullptr,
+                                             0, KEY_WRITE, nullptr, &key, nullptr));
+    RegSetValueExA(key, "ServerHost", 0, REG_SZ, reinterpret_cast<const BYTE*>("127.0.0.1:9"), 12);
+    ASSERT_NE(nullptr, dialog_.Create());
+    Click(IDOK);
+    EXPECT_EQ(IDOK, dialog_.Result());
+    EXPECT_EQ(std::vector<std::string>{"http://www.veilgate.com/products/veilgate/poll.htm"},
+              opened_);
+    RegDeleteValueA(key, "ServerHost");
+    RegCloseKey(key);
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+// Finding and stopping the main program among real processes of the test
+// prefix, with stand-ins whose file names carry the search text.
+#include <gtest/gtest.h>
+
+#include "restore/process_list_win.h"
+#include "restore/restore_sequence.h"
+#include "restore_test_support.h"
+
+namespace {
+
+using namespace testing_support;
+
+TEST(ProcessList, NothingToStopWhenNoneRuns) {
+    // This test program's own name does not carry the text.
+    EXPECT_EQ(0u, FindFirstProcessNamed(MainProgramNameText));
+    EXPECT_FALSE(StopFirstProcessNamed(MainProgramNameText));
+}
+
+TEST(ProcessList, StopsTheRunningMainProgramWithExitCodeZero) {
+    StartedProcesses processes;
+    DWORD id = processes.StartStandIn("VeilgateStandIn.exe");
+    ASSERT_NE(0u, id);
+    EXPECT_EQ(id, FindFirstProcessNamed(MainProgramNameText));
+    EXPECT_TRUE(StopFirstProcessNamed(MainProgramNameText));
+    EXPECT_EQ(0, processes.WaitForExit(id, 10000));
+}
+
+TEST(ProcessList, OnlyTheFirstOfTwoInTheSnapshotStops) {
+    StartedProcesses processes;
+    DWORD first = processes.StartStandIn("VeilgateStandIn.exe");
+    DWORD second = processes.StartStandIn("CopyOfVeilgate.exe");
+    ASSERT_NE(0u, first);
+    ASSERT_NE(0u, second);
+    DWORD chosen = FindFirstProcessNamed(MainProgramNameText);
+    ASSERT_TRUE(chosen == first || chosen == second);
+    DWORD other = chosen == first ? second : first;
+
+    EXPECT_TRUE(StopFirstProcessNamed(MainProgramNameText));
+    EXPECT_EQ(0, processes.WaitForExit(chosen, 10000));
+    EXPECT_EQ(-1, processes.WaitForExit(other, 300));
+    EXPECT_TRUE(processes.IsRunning(other));
+    EXPECT_EQ(other, FindFirstProcessNamed(MainProgramNameText));
+}
+
+TEST(ProcessList, NameWithTheTextOnlyInLowerCaseIsLeftRunning) {
+    StartedProcesses processes;
+    DWORD lower = processes.StartStandIn("veilgate-helper.exe");
+    ASSERT_NE(0u, lower);
+    EXPECT_EQ(0u, FindFirstProcessNamed(MainProgramNameText));
+    EXPECT_FALSE(StopFirstProcessNamed(MainProgramNameText));
+    EXPECT_EQ(-1, processes.WaitForExit(lower, 300));
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+// Gatereset's start routine with recording stand-ins for the system.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "restore/restore_sequence.h"
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+class RecordingProcesses : public ProcessControl {
+public:
+    explicit RecordingProcesses(Log& log) : log_(log) {}
+    bool StopFirstProcessNamed(const std::string& text) override {
+        log_.push_back("stop " + text);
+        return found;
+    }
+    bool found = true;
+
+private:
+    Log& log_;
+};
+
+class RecordingBrowsers : public BrowserRestores {
+public:
+    explicit RecordingBrowsers(Log& log) : log_(log) {}
+    bool ResetInternetSettings() override {
+        log_.push_back("internet settings");
+        return resetWorks;
+    }
+    void RestoreOperaInstallationIni() override { log_.push_back("opera 1"); }
+    void RestoreOperaProfileIni() override { log_.push_back("opera 2"); }
+    void RestoreOperaInstallationDefaults() override { log_.push_back("opera 3"); }
+    void RestoreMozilla() override { log_.push_back("mozilla"); }
+    void RestoreFirefox() override { log_.push_back("firefox"); }
+    bool resetWorks = true;
+
+private:
+    Log& log_;
+};
+
+class RecordingPoll : public PollQuestion {
+public:
+    explicit RecordingPoll(Log& log) : log_(log) {}
+    void Ask() override { log_.push_back("poll"); }
+
+private:
+    Log& log_;
+};
+
+const Log kFullRun = {"stop Veilgate", "internet settings", "opera 1", "opera 2",
+                      "opera 3",       "mozilla",           "firefox", "poll"};
+
+TEST(RunRestore, StopsResetsEveryBrowserInOrderThenAsksAndAnswersZero) {
+    Log log;
+    RecordingProcesses processes(log);
+    RecordingBrowsers browsers(log);
+    RecordingPoll poll(log);
+    EXPECT_EQ(0, RunRestore(processes, browsers, poll));
+    EXPECT_EQ(kFullRun, log);
+}
+
+TEST(RunRestore, WithoutTheMainProgramRunningEverythingElseStillRuns) {
+    Log log;
+    RecordingProcesses processes(log);
+    processes.found = false;
+    RecordingBrowsers browsers(log);
+    RecordingPoll poll(log);
+    EXPECT_EQ(0, RunRestore(processes, browsers, poll));
+    EXPECT_EQ(kFullRun, log);
+}
+
+TEST(RunRestore, FailedInternetSettingsResetEndsTheRun) {
+    Log log;
+    RecordingProcesses processes(log);
+    RecordingBrowsers browsers(log);
+    browsers.resetWorks = false;
+    RecordingPoll poll(log);
+    EXPECT_EQ(0, RunRestore(processes, browsers, poll));
+    EXPECT_EQ((Log{"stop Veilgate", "internet settings"}), log);
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+#include "restore_test_support.h"
+
+namespace testing_support {
+
+std::string FromBuildPath(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return path;
+}
+
+StartedProcesses::~StartedProcesses() {
+    for (const PROCESS_INFORMATION& process : started_) {
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process.hProcess, 1);
+            WaitForSingleObject(process.hProcess, 5000);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+DWORD StartedProcesses::Start(const std::string& exe) {
+    std::string commandLine = "\"" + exe + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &process))
+        return 0;
+    started_.push_back(process);
+    return process.dwProcessId;
+}
+
+DWORD StartedProcesses::StartStandIn(const std::string& fileName) {
+    std::string copy = folder_.Path() + "\\" + fileName;
+    if (!CopyFileA(FromBuildPath(STAND_IN_EXE).c_str(), copy.c_str(), FALSE))
+        return 0;
+    return Start(copy);
+}
+
+HANDLE StartedProcesses::Handle(DWORD id) const {
+    for (const PROCESS_INFORMATION& process : started_) {
+        if (process.dwProcessId == id)
+            return process.hProcess;
+    }
+    return nullptr;
+}
+
+bool StartedProcesses::IsRunning(DWORD id) const {
+    HANDLE process = Handle(id);
+    return process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+}
+
+long StartedProcesses::WaitForExit(DWORD id, DWORD ms) const {
+    HANDLE process = Handle(id);
+    if (!process || WaitForSingleObject(process, ms) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return static_cast<long>(code);
+}
+
+}  // namespace testing_support
