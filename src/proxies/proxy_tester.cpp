@@ -1,0 +1,125 @@
+#include "proxies/proxy_tester.h"
+
+#include <chrono>
+#include <cstdio>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
+
+#include "engine/socket.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+namespace {
+
+// A silent host would otherwise hold the dialog for as long as the system
+// cares to wait; ten seconds is far beyond any proxy worth using.
+constexpr int kConnectTimeoutMs = 10000;
+
+// The outcome is written even when the wrapper believes the store already
+// holds it (a missing value reads as its default), so the caller always
+// finds the value in place.
+constexpr bool kAlwaysWrite = true;
+
+// The first IPv4 address of the host as dotted text. Resolving apart from the
+// connect keeps name look-up out of the measured time and tells an unknown
+// name apart from a proxy that does not answer.
+bool ResolveFirstAddress(const std::string& host, std::string& dotted) {
+    if (host.empty())
+        return false;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
+        return false;
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    bool ok = inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) != nullptr;
+    freeaddrinfo(found);
+    if (ok)
+        dotted = text;
+    return ok;
+}
+
+void MoveProgress(TestRunView* view, int position) {
+    if (view)
+        view->SetProgress(position);
+}
+
+std::string Format(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+}  // namespace
+
+uint32_t MeasureResponseTime(const std::string& host, int port, TestRunView* view) {
+    MoveProgress(view, 20);
+    net::NetworkInit network;
+    std::string address;
+    if (!network.Ok() || !ResolveFirstAddress(host, address))
+        return 0;
+    if (port < 1 || port > 65535) {
+        MoveProgress(view, 100);
+        return 0;
+    }
+
+    auto started = std::chrono::steady_clock::now();
+    net::Socket connection = net::ConnectTcp(address, port, kConnectTimeoutMs);
+    auto finished = std::chrono::steady_clock::now();
+    if (!connection.IsValid()) {
+        MoveProgress(view, 100);
+        return 0;
+    }
+    connection.Close();
+
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(finished - started).count();
+    MoveProgress(view, 100);
+    // 0 stands for failure, so an instant connection counts as 1 ms.
+    return elapsed < 1 ? 1 : static_cast<uint32_t>(elapsed);
+}
+
+double EstimateDownloadSpeed(uint32_t milliseconds) {
+    return 1.6171875 / static_cast<double>(milliseconds) * 1024;
+}
+
+void RunProxyTest(const std::string& host, int port, TestRunView& view) {
+    uint32_t milliseconds = MeasureResponseTime(host, port, &view);
+    int row = view.RowCount();
+    if (milliseconds == 0) {
+        view.InsertRow(row, "Proxy server is NOT AVAILABLE");
+        view.SetResponse(row, "Connection Failure");
+        RegStringValue(setting::TMPResponseTime, "", kAlwaysWrite).Set("");
+        RegDwordValue(setting::FAIL, 0, kAlwaysWrite).Set(1);
+        return;
+    }
+
+    view.InsertRow(row, "Get proxy response time");
+    std::string responseText = std::to_string(static_cast<int>(milliseconds)) + " milliseconds";
+    RegStringValue(setting::TMPResponseTime, "", kAlwaysWrite).Set(responseText);
+    view.SetResponse(row, responseText);
+
+    view.InsertRow(row + 1, "Get proxy download speed");
+    view.SetProgress(100);
+    std::string speedText = Format("%.02f KB/sec", EstimateDownloadSpeed(milliseconds));
+    RegStringValue(setting::TMPDownloadSpeed, "", kAlwaysWrite).Set(speedText);
+    view.SetResponse(row + 1, speedText);
+
+    view.InsertRow(row + 2, "Test Completed");
+    view.SetResponse(row + 2, "Proxy ready");
+    RegDwordValue(setting::FAIL, 0, kAlwaysWrite).Set(0);
+}
+
+void MarkProxyUntested() {
+    RegStringValue(setting::TMPResponseTime, "", kAlwaysWrite).Set("Not Tested");
+    RegStringValue(setting::TMPDownloadSpeed, "", kAlwaysWrite).Set("N/A");
+}
