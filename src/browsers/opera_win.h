@@ -1,0 +1,28 @@
+// Points Opera at the local proxy, and back, through entries of its ini
+// files. Opera keeps its settings in three files, handled in this order.
+#pragma once
+
+#include <string>
+
+enum class OperaFile {
+    InstallationIni,       // "Opera6.ini" in the installation folder
+    ProfileIni,            // "Opera6.ini" in the user's profile
+    InstallationDefaults,  // "OperaDef6.ini" in the installation folder
+};
+
+constexpr OperaFile OperaFiles[] = {OperaFile::InstallationIni, OperaFile::ProfileIni,
+                                    OperaFile::InstallationDefaults};
+
+// The address that the enable routines make Opera's home page, for the files
+// in the installation folder.
+constexpr char OperaHomeUrl[] = "duckduckgo.com";
+
+// Where Opera says it is installed, in HKEY_LOCAL_MACHINE.
+constexpr char OperaAppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Opera.exe";
+
+// The file's full path; empty when its folder is unknown (Opera not installed).
+std::string OperaFilePath(OperaFile file);
+
+// Both do nothing when the file does not exist.
+void SetOperaProxy(OperaFile file);
+void DisableOperaProxy(OperaFile file);

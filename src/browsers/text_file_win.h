@@ -1,0 +1,15 @@
+// Whole-file text reading and a safe whole-file rewrite, both in text mode
+// (CR LF read as LF, LF written as CR LF).
+#pragma once
+
+#include <string>
+
+// The whole file as one string; false, and the text empty, when the file
+// cannot be opened or read.
+bool ReadTextFile(const std::string& path, std::string& text);
+
+// Replaces the file with `text`. The new content goes to a temporary file in
+// the same folder, which takes the original's place only when fully written,
+// so a failure (a read-only or locked file, a full disk) leaves the original
+// exactly as it was.
+bool ReplaceTextFile(const std::string& path, const std::string& text);

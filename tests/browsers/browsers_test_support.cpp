@@ -1,0 +1,105 @@
+#include "browsers_test_support.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace testing_support {
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    return static_cast<bool>(out);
+}
+
+bool MakeFolders(const std::string& path) {
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\')
+            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+    }
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void DeleteTree(const std::string& path) {
+    for (const std::string& name : ListNames(path)) {
+        std::string child = path + "\\" + name;
+        DWORD attributes = GetFileAttributesA(child.c_str());
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            DeleteTree(child);
+        else
+            DeleteFileA(child.c_str());
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> ListNames(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0)
+            names.push_back(entry.cFileName);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+TempFolder::TempFolder() {
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    char unique[MAX_PATH] = {};
+    GetTempFileNameA(base, "vgt", 0, unique);
+    DeleteFileA(unique);
+    path_ = unique;
+    CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() {
+    DeleteTree(path_);
+}
+
+void ClearBrowserSettings() {
+    for (const char* name : {"LocalPort", "Opera", "Netscape", "Mozilla"})
+        DeleteValue(HKEY_LOCAL_MACHINE, "Software\\Veilgate", name);
+}
+
+void SetProductDword(const char* name, DWORD value) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Veilgate", 0, nullptr, 0, KEY_WRITE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    RegCloseKey(key);
+}
+
+DWORD ReadDword(HKEY root, const std::string& key, const char* name, DWORD missing) {
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (RegGetValueA(root, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return missing;
+    return value;
+}
+
+void DeleteValue(HKEY root, const std::string& key, const char* name) {
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(handle, name);
+    RegCloseKey(handle);
+}
+
+}  // namespace testing_support

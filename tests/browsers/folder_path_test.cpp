@@ -1,0 +1,48 @@
+// Folder normalising and the choice of connections.
+#include <gtest/gtest.h>
+
+#include "browsers/connection_choice.h"
+#include "browsers/folder_path.h"
+
+namespace {
+
+TEST(NormaliseFolder, DropsTrailingSeparators) {
+    struct Case {
+        const char* given;
+        const char* expected;
+    } cases[] = {
+        {"C:\\Profiles", "C:\\Profiles"},
+        {"C:\\Profiles\\", "C:\\Profiles"},
+        {"C:\\Profiles\\\\\\", "C:\\Profiles"},
+        {"C:\\Profiles\\  ", "C:\\Profiles"},
+        {"C:\\Profiles \\", "C:\\Profiles "},  // space before a separator is part of the name
+        {"C:\\Profiles  ", "C:\\Profiles  "},  // nothing to cut: left exactly as given
+        {"C:/Profiles/", "C:/Profiles"},
+        {"C:\\a/", "C:\\a/"},  // a backslash elsewhere wins over the final slash
+        {"C:\\", "C:"},
+        {"\\\\", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, NormaliseFolder(c.given)) << c.given;
+}
+
+std::vector<std::string> Describe(const AutodialSettings& settings) {
+    std::vector<std::string> names;
+    for (const ConnectionTarget& target : ConnectionsToConfigure(settings))
+        names.push_back(target.isLan ? "<LAN>" : target.name);
+    return names;
+}
+
+TEST(ConnectionsToConfigure, FollowTheAutodialSettings) {
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(Names{"<LAN>"}, Describe({0, 0, "Dial"}));
+    EXPECT_EQ(Names{"<LAN>"}, Describe({0, 1, "Dial"}));
+    EXPECT_EQ(Names{"<LAN>"}, Describe({2, 1, "Dial"}));  // only exactly 1 counts
+    EXPECT_EQ(Names{"Dial"}, Describe({1, 0, "Dial"}));
+    EXPECT_EQ(Names{"Dial"}, Describe({1, 2, "Dial"}));
+    EXPECT_EQ((Names{"Dial", "<LAN>"}), Describe({1, 1, "Dial"}));
+    EXPECT_EQ(Names{""}, Describe({1, 0, ""}));
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// The Mozilla and Firefox routines on real prefs.js files in the profile
+// folders of the test prefix.
+#include <gtest/gtest.h>
+
+#include "browsers/folder_path.h"
+#include "browsers/mozilla_prefs_win.h"
+#include "browsers/profile_folders_win.h"
+#include "browsers_test_support.h"
+
+namespace {
+
+using namespace testing_support;
+
+const std::string kOriginal =
+    "# Mozilla User Preferences\r\n\r\nuser_pref(\"browser.startup.homepage\", \"about:blank\");\r\n";
+const std::string kEnabledOnDisk =
+    kOriginal +
+    "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
+    "\r\r\nuser_pref(\"network.proxy.http_port\", 8765);"
+    "\r\r\nuser_pref(\"network.proxy.type\", 1);";
+
+class MozillaPrefsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(ApplicationDataFolder().empty());
+        DeleteTree(ApplicationDataFolder() + "\\Mozilla");
+        ClearBrowserSettings();
+        SetProductDword("LocalPort", 8765);
+    }
+    void TearDown() override {
+        DeleteTree(ApplicationDataFolder() + "\\Mozilla");
+        ClearBrowserSettings();
+    }
+
+    // A prefs.js in `folder` below `root` (which ends in a separator).
+    std::string MakePrefs(const std::string& root, const std::string& folder,
+                          const std::string& bytes) {
+        std::string dir = root + folder;
+        EXPECT_TRUE(MakeFolders(dir));
+        std::string path = dir + "\\prefs.js";
+        EXPECT_TRUE(WriteBytes(path, bytes));
+        return path;
+    }
+};
+
+TEST_F(MozillaPrefsTest, ProfileRootsLieBelowApplicationData) {
+    std::string appData = ApplicationDataFolder();
+    EXPECT_EQ(appData + "\\Mozilla\\Profiles\\default\\", MozillaProfileRoot());
+    EXPECT_EQ(appData + "\\Mozilla\\Firefox\\Profiles\\", FirefoxProfileRoot());
+    EXPECT_EQ(appData + "\\Opera\\Opera\\profile", OperaProfileFolder());
+}
+
+TEST_F(MozillaPrefsTest, FileWithoutEntriesGainsTheThreeFragmentsAndEnableIsIdempotent) {
+    std::string path = MakePrefs(FirefoxProfileRoot(), "abcd.default", kOriginal);
+    SetFirefoxProxy();
+    EXPECT_EQ(kEnabledOnDisk, ReadBytes(path));
+    SetFirefoxProxy();
+    EXPECT_EQ(kEnabledOnDisk, ReadBytes(path));
+}
+
+TEST_F(MozillaPrefsTest, EntriesForAnotherProxyAreRewrittenInPlace) {
+    std::string path = MakePrefs(MozillaProfileRoot(), "x1y2.slt",
+                                 "user_pref(\"network.proxy.http\", \"proxy.example.org\");\r\n"
+                                 "user_pref(\"network.proxy.http_port\", 3128);\r\n"
+                                 "user_pref(\"network.proxy.type\", 0);\r\n");
+    SetMozillaProxy();
+    EXPECT_EQ("user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
+              "user_pref(\"network.proxy.http_port\", 8765);\r\n"
+              "user_pref(\"network.proxy.type\", 1);\r\n",
+              ReadBytes(path));
+}
+
+TEST_F(MozillaPrefsTest, PortComesFromTheDefaultWithoutTheSetting) {
+    ClearBrowserSettings();
+    std::string path = MakePrefs(FirefoxProfileRoot(), "p", "");
+    SetFirefoxProxy();
+    EXPECT_NE(std::string::npos, ReadBytes(path).find("\"network.proxy.http_port\", 8080);"));
+}
+
+TEST_F(MozillaPrefsTest, RestoreEmptiesThePortLineRemovesTheTypeKeepsTheHost) {
+    std::string path = MakePrefs(MozillaProfileRoot(), "x1y2.slt",
+                                 "user_pref(\"a\", 1);\r\n"
+                                 "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
+                                 "user_pref(\"network.proxy.http_port\", 8765);\r\n"
+                                 "user_pref(\"network.proxy.type\", 1);\r\n"
+                                 "user_pref(\"z\", 2);\r\n");
+    DisableMozillaProxy();
+    EXPECT_EQ("user_pref(\"a\", 1);\r\n"
+              "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
+              "\r\n"
+              "\r\n"
+              "user_pref(\"z\", 2);\r\n",
+              ReadBytes(path));
+}
+
+TEST_F(MozillaPrefsTest, RestoreAfterEnableOfAnUntouchedFile) {
+    std::string path = MakePrefs(FirefoxProfileRoot(), "q", kOriginal);
+    SetFirefoxProxy();
+    DisableFirefoxProxy();
+    EXPECT_EQ(kOriginal + "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");\r\r\n\r\n",
+              ReadBytes(path));
+}
+
+TEST_F(MozillaPrefsTest, OnlyTheLaterOfTwoProfilesChanges) {
+    std::string root = FirefoxProfileRoot();
+    MakePrefs(root, "first.default", kOriginal);
+    MakePrefs(root, "second.default", kOriginal);
+    std::vector<std::string> order = ListNames(NormaliseFolder(root));
+    ASSERT_EQ(2u, order.size());
+    SetFirefoxProxy();
+    EXPECT_EQ(kOriginal, ReadBytes(root + order[0] + "\\prefs.js"));
+    EXPECT_EQ(kEnabledOnDisk, ReadBytes(root + order[1] + "\\prefs.js"));
+}
+
+TEST_F(MozillaPrefsTest, TheRootsOwnFileComesLastAndWins) {
+    std::string root = FirefoxProfileRoot();
+    std::string nested = MakePrefs(root, "deep\\deeper", kOriginal);
+    std::string top = MakePrefs(root, "", kOriginal);
+    EXPECT_EQ(NormaliseFolder(root) + "\\prefs.js", FindPrefsFile(root));
+    SetFirefoxProxy();
+    EXPECT_EQ(kOriginal, ReadBytes(nested));
+    EXPECT_EQ(kEnabledOnDisk, ReadBytes(top));
+}
+
+TEST_F(MozillaPrefsTest, NoProfileOrNoPrefsLeavesEverythingAsItWas) {
+    EXPECT_FALSE(EnableProxyInProfileTree(FirefoxProfileRoot(), 8765));
+    EXPECT_FALSE(Exists(ApplicationDataFolder() + "\\Mozilla"));
+    ASSERT_TRUE(MakeFolders(MozillaProfileRoot() + "empty"));
+    ASSERT_TRUE(MakeFolders(MozillaProfileRoot() + "dir\\prefs.js"));
+    EXPECT_FALSE(EnableProxyInProfileTree(MozillaProfileRoot(), 8765));
+    EXPECT_FALSE(DisableProxyInProfileTree(MozillaProfileRoot()));
+    EXPECT_EQ(std::vector<std::string>{}, ListNames(MozillaProfileRoot() + "empty"));
+}
+
+TEST_F(MozillaPrefsTest, ReadOnlyFileIsLeftExactlyAsItWas) {
+    std::string path = MakePrefs(FirefoxProfileRoot(), "ro", kOriginal);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(EnableProxyInProfileTree(FirefoxProfileRoot(), 8765));
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(kOriginal, ReadBytes(path));
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::vector<std::string>{"prefs.js"}, ListNames(FirefoxProfileRoot() + "ro"));
+}
+
+TEST_F(MozillaPrefsTest, LockedFileIsLeftExactlyAsItWas) {
+    std::string path = MakePrefs(MozillaProfileRoot(), "locked", kOriginal);
+    HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    EXPECT_FALSE(EnableProxyInProfileTree(MozillaProfileRoot(), 8765));
+    CloseHandle(lock);
+    EXPECT_EQ(kOriginal, ReadBytes(path));
+    EXPECT_EQ(std::vector<std::string>{"prefs.js"}, ListNames(MozillaProfileRoot() + "locked"));
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+// The Opera routines with the real registry and ini files of the test prefix.
+#include <gtest/gtest.h>
+
+#include "browsers/opera_win.h"
+#include "browsers/profile_folders_win.h"
+#include "browsers_test_support.h"
+
+namespace {
+
+using namespace testing_support;
+
+const char kIni[] = "[Proxy]\r\nUse HTTP=0\r\n[User Prefs]\r\nHome URL=http://start.example/\r\n";
+
+std::string Entry(const std::string& path, const char* section, const char* key) {
+    char value[256] = {};
+    GetPrivateProfileStringA(section, key, "<none>", value, sizeof(value), path.c_str());
+    return value;
+}
+
+bool KeyExists(const char* path) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+class OperaTest : public testing::Test {
+protected:
+    void SetUp() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
+        DeleteTree(ApplicationDataFolder() + "\\Opera");
+        ClearBrowserSettings();
+        SetProductDword("LocalPort", 8765);
+    }
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
+        DeleteTree(ApplicationDataFolder() + "\\Opera");
+        ClearBrowserSettings();
+    }
+
+    void RegisterInstallation(const std::string& folder) {
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, OperaAppPathsKey, 0, nullptr,
+                                                 0, KEY_WRITE, nullptr, &key, nullptr));
+        RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                       static_cast<DWORD>(folder.size() + 1));
+        RegCloseKey(key);
+    }
+
+    std::string ProfileIni() {
+        std::string folder = OperaProfileFolder();
+        EXPECT_TRUE(MakeFolders(folder));
+        std::string path = folder + "\\Opera6.ini";
+        EXPECT_TRUE(WriteBytes(path, kIni));
+        return path;
+    }
+
+    void EnableAll() {
+        for (OperaFile file : OperaFiles)
+            SetOperaProxy(file);
+    }
+    void RestoreAll() {
+        for (OperaFile file : OperaFiles)
+            DisableOperaProxy(file);
+    }
+
+    TempFolder install_;
+};
+
+TEST_F(OperaTest, EnableWritesThreeEntriesToInstallationFilesAndTwoToTheProfile) {
+    RegisterInstallation(install_.Path());
+    std::string ini = install_.Path() + "\\Opera6.ini";
+    std::string def = install_.Path() + "\\OperaDef6.ini";
+    ASSERT_TRUE(WriteBytes(ini, kIni));
+    ASSERT_TRUE(WriteBytes(def, kIni));
+    std::string profile = ProfileIni();
+    EXPECT_EQ(ini, OperaFilePath(OperaFile::InstallationIni));
+    EXPECT_EQ(def, OperaFilePath(OperaFile::InstallationDefaults));
+    EXPECT_EQ(profile, OperaFilePath(OperaFile::ProfileIni));
+
+    EnableAll();
+    for (const std::string& path : {ini, def, profile}) {
+        EXPECT_EQ("1", Entry(path, "Proxy", "Use HTTP")) << path;
+        EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTP Server")) << path;
+    }
+    EXPECT_EQ("duckduckgo.com", Entry(ini, "User Prefs", "Home URL"));
+    EXPECT_EQ("duckduckgo.com", Entry(def, "User Prefs", "Home URL"));
+    EXPECT_EQ("http://start.example/", Entry(profile, "User Prefs", "Home URL"));
+
+    // The restore switches the proxy off and leaves the rest as enabled.
+    RestoreAll();
+    for (const std::string& path : {ini, def, profile}) {
+        EXPECT_EQ("0", Entry(path, "Proxy", "Use HTTP")) << path;
+        EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTP Server")) << path;
+    }
+    EXPECT_EQ("duckduckgo.com", Entry(ini, "User Prefs", "Home URL"));
+}
+
+TEST_F(OperaTest, WithoutTheInstallationKeyNothingIsWrittenOrCreated) {
+    EnableAll();
+    RestoreAll();
+    EXPECT_FALSE(KeyExists(OperaAppPathsKey));
+    EXPECT_EQ("", OperaFilePath(OperaFile::InstallationIni));
+    EXPECT_FALSE(Exists(ApplicationDataFolder() + "\\Opera"));
+    // The profile file alone is still handled.
+    std::string profile = ProfileIni();
+    EnableAll();
+    EXPECT_EQ("127.0.0.1:8765", Entry(profile, "Proxy", "HTTP Server"));
+    EXPECT_FALSE(KeyExists(OperaAppPathsKey));
+}
+
+TEST_F(OperaTest, MissingFilesAreNotCreated) {
+    RegisterInstallation(install_.Path());
+    EnableAll();
+    RestoreAll();
+    EXPECT_EQ(std::vector<std::string>{}, ListNames(install_.Path()));
+    EXPECT_FALSE(Exists(OperaProfileFolder()));
+}
+
+TEST_F(OperaTest, MissingProfileOnlySkipsTheProfileFile) {
+    RegisterInstallation(install_.Path());
+    std::string def = install_.Path() + "\\OperaDef6.ini";
+    ASSERT_TRUE(WriteBytes(def, kIni));
+    EnableAll();
+    EXPECT_EQ("1", Entry(def, "Proxy", "Use HTTP"));
+    EXPECT_FALSE(Exists(install_.Path() + "\\Opera6.ini"));
+    EXPECT_FALSE(Exists(OperaProfileFolder()));
+}
+
+TEST_F(OperaTest, KeyWithoutPathMeansNoInstallationFolder) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, OperaAppPathsKey, 0, nullptr, 0,
+                                             KEY_WRITE, nullptr, &key, nullptr));
+    RegCloseKey(key);
+    EXPECT_EQ("", OperaFilePath(OperaFile::InstallationIni));
+    EXPECT_EQ("", OperaFilePath(OperaFile::InstallationDefaults));
+    EnableAll();
+    EXPECT_TRUE(KeyExists(OperaAppPathsKey));
+}
+
+}  // namespace

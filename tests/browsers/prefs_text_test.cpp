@@ -1,0 +1,128 @@
+// The prefs.js edits on literal file texts.
+#include <gtest/gtest.h>
+
+#include "browsers/prefs_text.h"
+
+namespace {
+
+using prefs::DisableProxy;
+using prefs::EnableProxy;
+
+const std::string kHost = "user_pref(\"network.proxy.http\", \"127.0.0.1\");";
+const std::string kPort8080 = "user_pref(\"network.proxy.http_port\", 8080);";
+const std::string kType1 = "user_pref(\"network.proxy.type\", 1);";
+
+TEST(PrefsKeys, LengthsAndOffsetsMatchTheBrowsersLayout) {
+    EXPECT_EQ(30u, std::string(prefs::HostKey).size());
+    EXPECT_EQ(35u, std::string(prefs::PortKey).size());
+    EXPECT_EQ(30u, std::string(prefs::TypeKey).size());
+    EXPECT_EQ(prefs::TypeEntryLength, kType1.size());
+    EXPECT_EQ('1', kType1[prefs::TypeValueOffset]);
+    EXPECT_EQ('1', kHost[prefs::HostValueOffset]);
+    EXPECT_EQ('8', kPort8080[prefs::PortValueOffset]);
+}
+
+TEST(EnableProxy, AppendsTheThreeFragmentsInOrderToAFileWithoutProxyEntries) {
+    std::string text = "# Mozilla User Preferences\n\nuser_pref(\"browser.startup.homepage\", \"about:blank\");\n";
+    EXPECT_EQ(text + "\r\n" + kHost + "\r\n" + kPort8080 + "\r\n" + kType1,
+              EnableProxy(text, 8080));
+    EXPECT_EQ("\r\n" + kHost + "\r\nuser_pref(\"network.proxy.http_port\", 9123);\r\n" + kType1,
+              EnableProxy("", 9123));
+}
+
+TEST(EnableProxy, AppendsEvenWhenOnlyThePortAndTypeEntriesExist) {
+    // Without the host entry the others are not looked at.
+    std::string text = "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n";
+    EXPECT_EQ(text + "\r\n" + kHost + "\r\n" + kPort8080 + "\r\n" + kType1,
+              EnableProxy(text, 8080));
+}
+
+TEST(EnableProxy, RewritesExistingEntriesInPlaceAndAppendsNothing) {
+    std::string text =
+        "user_pref(\"browser.cache.disk.capacity\", 50000);\n"
+        "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
+        "user_pref(\"network.proxy.http_port\", 3128);\n"
+        "user_pref(\"network.proxy.type\", 0);\n"
+        "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n";
+    std::string expected =
+        "user_pref(\"browser.cache.disk.capacity\", 50000);\n" + kHost + "\n" +
+        "user_pref(\"network.proxy.http_port\", 8765);\n" + kType1 + "\n" +
+        "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n";
+    EXPECT_EQ(expected, EnableProxy(text, 8765));
+}
+
+TEST(EnableProxy, TwiceEqualsOnce) {
+    const char* texts[] = {
+        "",
+        "user_pref(\"a\", 1);\n",
+        "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"x\", 2);\n",
+        "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"network.proxy.type\", 4);\n",
+    };
+    for (const char* text : texts) {
+        std::string once = EnableProxy(text, 8080);
+        EXPECT_EQ(once, EnableProxy(once, 8080)) << text;
+    }
+}
+
+TEST(EnableProxy, AddsOnlyTheMissingEntriesWhenTheHostExists) {
+    std::string text = "user_pref(\"network.proxy.http\", \"\");\n";
+    EXPECT_EQ(kHost + "\n" + "\r\n" + kPort8080 + "\r\n" + kType1, EnableProxy(text, 8080));
+}
+
+TEST(EnableProxy, ValueWithoutClosingTextIsInsertedWithoutDeleting) {
+    // A damaged host entry: no quote followed by ");" anywhere after it.
+    std::string text = "user_pref(\"network.proxy.http\", \"old";
+    EXPECT_EQ("user_pref(\"network.proxy.http\", \"127.0.0.1old\r\n" + kPort8080 + "\r\n" + kType1,
+              EnableProxy(text, 8080));
+}
+
+TEST(EnableProxy, KeysAtTheVeryEndOfTheTextStayInsideIt) {
+    // The value positions lie past the end of these texts.
+    std::string host = "user_pref(\"network.proxy.http\"";
+    EXPECT_EQ(host + "127.0.0.1\r\n" + kPort8080 + "\r\n" + kType1, EnableProxy(host, 8080));
+}
+
+TEST(EnableProxy, KeysAreCaseSensitive) {
+    std::string text = "USER_PREF(\"network.proxy.http\", \"h\");\n";
+    EXPECT_EQ(text + "\r\n" + kHost + "\r\n" + kPort8080 + "\r\n" + kType1,
+              EnableProxy(text, 8080));
+}
+
+TEST(DisableProxy, LeavesAnEmptyLineForThePortRemovesTheTypeKeepsTheHost) {
+    std::string text = "user_pref(\"a\", 1);\n" + kHost + "\n" + kPort8080 + "\n" + kType1 +
+                       "\nuser_pref(\"z\", 2);\n";
+    EXPECT_EQ("user_pref(\"a\", 1);\n" + kHost + "\n\n\nuser_pref(\"z\", 2);\n",
+              DisableProxy(text));
+}
+
+TEST(DisableProxy, UndoesAnEnableOfAFileThatHadNoEntries) {
+    // The enabled file as it reads back from disk in text mode.
+    std::string enabled = prefs::FromTextMode(prefs::ToTextMode(EnableProxy("user_pref(\"a\", 1);\n", 8080)));
+    EXPECT_EQ("user_pref(\"a\", 1);\n\r\n" + kHost + "\r\n\n", DisableProxy(enabled));
+}
+
+TEST(DisableProxy, PortOnTheLastLineWithoutLineFeedStays) {
+    std::string text = kType1 + "\n" + kPort8080;
+    EXPECT_EQ("\n" + kPort8080, DisableProxy(text));
+}
+
+TEST(DisableProxy, ShortTypeEntryAtTheEndIsRemovedToTheEnd) {
+    EXPECT_EQ("x\n", DisableProxy("x\nuser_pref(\"network.proxy.type\", 1"));
+}
+
+TEST(DisableProxy, FileWithoutEntriesIsUnchanged) {
+    std::string text = "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"b\", true);\n";
+    EXPECT_EQ(text, DisableProxy(text));
+    EXPECT_EQ("", DisableProxy(""));
+}
+
+TEST(TextMode, CrLfPairsReadAsLfAndLfWritesAsCrLf) {
+    EXPECT_EQ("a\nb\rc\r\nd", prefs::FromTextMode("a\r\nb\rc\r\r\nd"));
+    EXPECT_EQ("a\r\nb\r\r\n", prefs::ToTextMode("a\nb\r\n"));
+    // A fragment's own CR reaches the disk as CR CR LF and reads back as CR LF.
+    std::string onDisk = prefs::ToTextMode(prefs::HostFragment());
+    EXPECT_EQ("\r\r\n", onDisk.substr(0, 3));
+    EXPECT_EQ(prefs::HostFragment(), prefs::FromTextMode(onDisk));
+}
+
+}  // namespace
