@@ -68,9 +68,20 @@ inline bool IsChecked(HWND dialog, int id) {
     return SendMessageA(Control(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-// The title bar's close box.
+// Handles what is waiting in this thread's queue (posted commands).
+inline void PumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// The title bar's close box. Windows posts the resulting IDCANCEL, so the
+// queue is pumped afterwards.
 inline void CloseBox(HWND dialog) {
     SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PumpMessages();
 }
 
 // A key pressed while the focus is in the dialog (Escape, Enter).
