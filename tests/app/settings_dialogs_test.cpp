@@ -277,6 +277,22 @@ TEST_F(AdvancedSettingsDialogTest, PortAppliedWithoutTestingIsStoredAsTyped) {
     EXPECT_EQ(Dword("LocalPort"), 80u);
 }
 
+TEST_F(AdvancedSettingsDialogTest, PortThatNoSocketCanUseKeepsTheStoredOne) {
+    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "LocalPort", 3128);
+    for (const char* text : {"", "0", "99999", "65536"}) {
+        SCOPED_TRACE(text);
+        HWND hwnd = Open();
+        Paste(hwnd, IDC_LOCAL_PORT, text);
+        Click(hwnd, IDC_APPLY);
+        EXPECT_FALSE(IsWindow(hwnd));
+        EXPECT_EQ(Dword("LocalPort"), 3128u);
+    }
+    HWND hwnd = Open();
+    Paste(hwnd, IDC_LOCAL_PORT, "65535");
+    Click(hwnd, IDC_APPLY);
+    EXPECT_EQ(Dword("LocalPort"), 65535u);
+}
+
 TEST_F(AdvancedSettingsDialogTest, CloseBoxStoresButCancelAndEscapeDoNot) {
     HWND hwnd = Open();
     Paste(hwnd, IDC_LOCAL_PORT, "9090");

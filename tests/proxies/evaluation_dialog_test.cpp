@@ -167,6 +167,16 @@ TEST_F(EvaluationDialogTest, RefusedConnectionAddsOneFailureRowAndKeepsTheSpeed)
     EXPECT_TRUE(messages_.shown.empty());
 }
 
+TEST_F(EvaluationDialogTest, UnknownHostLeavesTheBarAtTwentyAndAddsOneRow) {
+    HWND hwnd = Open("no-such-host.invalid", 8080);
+    Click(hwnd, IDC_START_TESTING);
+    ASSERT_EQ(Rows(hwnd), 1);
+    EXPECT_EQ(Cell(hwnd, 0, 0), "Proxy server is NOT AVAILABLE");
+    EXPECT_EQ(Cell(hwnd, 0, 1), "Connection Failure");
+    EXPECT_EQ(Progress(hwnd), 20);
+    EXPECT_EQ(Fail(), 1u);
+}
+
 TEST_F(EvaluationDialogTest, CancelAfterASuccessfulTestLeavesItsValues) {
     ReachableProxy proxy;
     HWND hwnd = Open("127.0.0.1", proxy.Port());

@@ -8,6 +8,13 @@
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
+namespace {
+
+constexpr int kLowestPort = 1;
+constexpr int kHighestPort = 65535;
+
+}  // namespace
+
 AdvancedSettingsDialog::AdvancedSettingsDialog(const EngineStatus* engine)
     : Dialog(IDD_ADVANCED_SETTINGS), engine_(engine) {}
 
@@ -83,8 +90,13 @@ void AdvancedSettingsDialog::Store() {
         // Emptied rather than removed; a missing entry stays missing.
         startupEntry.Set("");
     }
-    RegDwordValue(setting::LocalPort, setting::LocalPortDefault)
-        .Set(static_cast<uint32_t>(std::atoi(portText_.c_str())));
+    // Any port a socket can use is stored, tested or not; an empty field
+    // (0) or a five-digit number beyond 65535 would leave the engine unable
+    // to start on the next run, so the stored port is kept instead.
+    int port = std::atoi(portText_.c_str());
+    if (port >= kLowestPort && port <= kHighestPort)
+        RegDwordValue(setting::LocalPort, setting::LocalPortDefault)
+            .Set(static_cast<uint32_t>(port));
 }
 
 void AdvancedSettingsDialog::TestPort() {
