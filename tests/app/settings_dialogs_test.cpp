@@ -77,6 +77,16 @@ TEST_F(AddProxyDialogTest, ButtonsAreColourButtons) {
               BS_OWNERDRAW);
 }
 
+TEST_F(AddProxyDialogTest, ButtonsStayColourButtonsAsTheFocusMoves) {
+    for (int id : {IDCANCEL, IDOK, IDC_PROXY_ADDRESS, IDCANCEL}) {
+        SendMessageA(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(hwnd_, id)), TRUE);
+        EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDOK), GWL_STYLE) & BS_TYPEMASK,
+                  BS_OWNERDRAW);
+        EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDCANCEL), GWL_STYLE) & BS_TYPEMASK,
+                  BS_OWNERDRAW);
+    }
+}
+
 TEST(AddProxyDialogModal, RunsModallyAndAnswersOK) {
     CapturedMessages messages;
     AddProxyDialog dialog;
