@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds Veilgate.exe and runs it under Wine, on your display or, without one,
 # on a private Xvfb display. A local tinyproxy stands in for the remote proxy,
-# so browsing through the engine works here without any outside server.
+# so browsing through the engine works here without any outside server, and
+# the project's list service stands in for the maker's web server.
 # Ctrl-C stops everything this script started.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,6 +10,8 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target Veilgate Gatereset
+cmake --preset host >/dev/null
+cmake --build --preset host --target list_service
 
 build=$PWD/build/windows
 prefix=$build/run-prefix
@@ -44,7 +47,22 @@ CONF
 tinyproxy -d -c "$state/tinyproxy.conf" >"$state/tinyproxy.log" 2>&1 &
 pids+=($!)
 
+# The maker's web server: the list service on a free loopback port, offering
+# the local tinyproxy and a proxy that does not answer, to see a failure.
+cat > "$state/proxies.txt" <<LIST
+127.0.0.1:$upstream_port->Local tinyproxy <supports POST>
+127.0.0.1:1->Nothing listens here
+LIST
+rm -f "$state/list_service.port"
+build/host/tools/list_service/list_service --proxies "${VEILGATE_PROXIES:-$state/proxies.txt}" \
+  --port "${VEILGATE_LIST_PORT:-0}" --port-file "$state/list_service.port" \
+  --log "$state/list_service.log" >/dev/null &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$state/list_service.port" ] && break; sleep 0.1; done
+list_port=$(cat "$state/list_service.port")
+
 wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
+wine_run reg add 'HKLM\Software\Veilgate' /v ServerHost /t REG_SZ /d "127.0.0.1:$list_port" /f >/dev/null
 # Anonymous browsing on, through the local stand-in proxy, unless already set.
 if ! wine_run reg query 'HKLM\Software\Veilgate' /v ProxyName >/dev/null 2>&1; then
   wine_run reg add 'HKLM\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null
@@ -53,5 +71,6 @@ fi
 stored=$(wine_run reg query 'HKLM\Software\Veilgate' /v LocalPort 2>/dev/null | awk '/LocalPort/ {print $3}' || true)
 port=$((${stored:-8080}))
 echo "Veilgate listens on 127.0.0.1:$port (upstream proxy: tinyproxy on 127.0.0.1:$upstream_port)"
+echo "Maker's server: list service on http://127.0.0.1:$list_port/ (requests in $state/list_service.log)"
 echo "Try: curl -x http://127.0.0.1:$port http://example.com/    Stop with Ctrl-C."
 wine_run "$build/src/app/Veilgate.exe"

@@ -54,12 +54,6 @@ void MoveProgress(TestRunView* view, int position) {
         view->SetProgress(position);
 }
 
-std::string Format(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 }  // namespace
 
 uint32_t MeasureResponseTime(const std::string& host, int port, TestRunView* view) {
@@ -92,6 +86,16 @@ double EstimateDownloadSpeed(uint32_t milliseconds) {
     return 1.6171875 / static_cast<double>(milliseconds) * 1024;
 }
 
+std::string ResponseTimeText(uint32_t milliseconds) {
+    return std::to_string(static_cast<int>(milliseconds)) + " milliseconds";
+}
+
+std::string DownloadSpeedText(double kilobytesPerSecond) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.02f KB/sec", kilobytesPerSecond);
+    return text;
+}
+
 void RunProxyTest(const std::string& host, int port, TestRunView& view) {
     uint32_t milliseconds = MeasureResponseTime(host, port, &view);
     int row = view.RowCount();
@@ -104,13 +108,13 @@ void RunProxyTest(const std::string& host, int port, TestRunView& view) {
     }
 
     view.InsertRow(row, "Get proxy response time");
-    std::string responseText = std::to_string(static_cast<int>(milliseconds)) + " milliseconds";
+    std::string responseText = ResponseTimeText(milliseconds);
     RegStringValue(setting::TMPResponseTime, "", kAlwaysWrite).Set(responseText);
     view.SetResponse(row, responseText);
 
     view.InsertRow(row + 1, "Get proxy download speed");
     view.SetProgress(100);
-    std::string speedText = Format("%.02f KB/sec", EstimateDownloadSpeed(milliseconds));
+    std::string speedText = DownloadSpeedText(EstimateDownloadSpeed(milliseconds));
     RegStringValue(setting::TMPDownloadSpeed, "", kAlwaysWrite).Set(speedText);
     view.SetResponse(row + 1, speedText);
 

@@ -25,6 +25,11 @@ uint32_t MeasureResponseTime(const std::string& host, int port, TestRunView* vie
 // Kilobytes per second for a response time: 1656 / milliseconds.
 double EstimateDownloadSpeed(uint32_t milliseconds);
 
+// The texts a successful test shows and stores: "%d milliseconds" and
+// "%.02f KB/sec".
+std::string ResponseTimeText(uint32_t milliseconds);
+std::string DownloadSpeedText(double kilobytesPerSecond);
+
 // One press of "Start Testing": appends the run's rows below those already
 // there and writes the outcome to the settings.
 void RunProxyTest(const std::string& host, int port, TestRunView& view);

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "settings/reg_value.h"
+
 namespace maker {
 
 constexpr char HostSetting[] = "Software\\Veilgate\\ServerHost";
@@ -19,5 +21,15 @@ constexpr char PollPath[] = "/products/veilgate/poll.htm";
 inline std::string Url(const std::string& host, const char* path) {
     return "http://" + host + path;
 }
+
+// The host of the maker's server as configured now; the built-in host when
+// the setting is missing or empty.
+inline std::string ConfiguredHost() {
+    std::string host = RegStringValue(HostSetting, DefaultHost).Get();
+    return host.empty() ? DefaultHost : host;
+}
+
+// The address of a path on the configured server.
+inline std::string AddressOf(const char* path) { return Url(ConfiguredHost(), path); }
 
 }  // namespace maker

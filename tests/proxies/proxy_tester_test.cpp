@@ -34,11 +34,7 @@ public:
     std::vector<std::string> responses;
 };
 
-std::string SpeedText(double speed) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.02f KB/sec", speed);
-    return text;
-}
+std::string SpeedText(double speed) { return DownloadSpeedText(speed); }
 
 std::string StoredText(const char* path) { return RegStringValue(path, "<missing>", true).Get(); }
 uint32_t StoredFail() { return RegDwordValue(setting::FAIL, 99, true).Get(); }
@@ -60,12 +56,15 @@ protected:
     int closedPort_ = 0;  // was free a moment ago; nothing listens there
 };
 
-TEST(EstimateDownloadSpeedTest, IsSixteenFiftySixOverTheMilliseconds) {
+TEST(EstimateDownloadSpeedTest, IsSixteenFiftySixOverTheMillisecondsInFixedTexts) {
     EXPECT_EQ("1656.00 KB/sec", SpeedText(EstimateDownloadSpeed(1)));
     EXPECT_EQ("16.56 KB/sec", SpeedText(EstimateDownloadSpeed(100)));
     EXPECT_EQ("8.28 KB/sec", SpeedText(EstimateDownloadSpeed(200)));
     EXPECT_EQ("7.05 KB/sec", SpeedText(EstimateDownloadSpeed(235)));
     EXPECT_EQ("1.00 KB/sec", SpeedText(EstimateDownloadSpeed(1656)));
+    EXPECT_EQ("0.01 KB/sec", SpeedText(EstimateDownloadSpeed(165600)));
+    EXPECT_EQ("1 milliseconds", ResponseTimeText(1));
+    EXPECT_EQ("200 milliseconds", ResponseTimeText(200));
     // The count is unsigned: a huge time is a tiny speed, never a negative one.
     EXPECT_GT(EstimateDownloadSpeed(4000000000u), 0.0);
 }

@@ -1,0 +1,17 @@
+// Resource and control IDs of the Online Privacy dialog (IDs 1029-1031 and
+// 1055-1061 belong to it).
+#pragma once
+
+#define IDD_ONLINE_PRIVACY 132
+
+#define IDC_BLOCK_SCRIPTS 1029
+#define IDC_BLOCK_OBJECTS 1030
+#define IDC_CLEAN_INTERVAL 1031
+
+#define IDC_CLEAR_HISTORY 1055
+#define IDC_CLEAR_TYPED_URLS 1056
+#define IDC_CLEAR_TEMPORARY_FILES 1057
+#define IDC_CLEAR_COOKIES 1058
+#define IDC_CLEAR_FORMS 1059
+#define IDC_CLEAR_PASSWORDS 1060
+#define IDC_CLEAR_FAVORITES 1061

@@ -1,0 +1,32 @@
+// The "Online Privacy" dialog: which traces the cleaner removes, how often,
+// and whether relayed pages lose their scripts and embedded objects.
+#pragma once
+
+#include "app/ui/color_button_win.h"
+#include "app/ui/colors_win.h"
+#include "app/ui/dialog_win.h"
+#include "privacy/auto_clean_thread.h"
+#include "privacy/privacy_settings.h"
+
+class PrivacyDialog : public Dialog {
+public:
+    PrivacyDialog(PrivacySettings& settings, AutoCleanThread& autoClean);
+
+protected:
+    bool OnInitDialog() override;
+    // "Apply": stores the choices and, when any cleaning choice is on,
+    // restarts the auto-clean thread so that a pass begins at once.
+    void OnOK() override;
+    HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
+
+private:
+    bool IsChecked(int id) const;
+    void SetChecked(int id, uint32_t state);
+    std::string IntervalText() const;
+
+    PrivacySettings& settings_;
+    AutoCleanThread& autoClean_;
+    ui::DialogColors colors_;
+    ColorButton applyButton_;
+    ColorButton cancelButton_;
+};

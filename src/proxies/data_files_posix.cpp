@@ -1,0 +1,20 @@
+// The platform half of the data files for the portable build.
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "proxies/data_files.h"
+
+bool MoveFileReplacing(const std::string& from, const std::string& to) {
+    // rename() replaces the target atomically within one file system.
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::string ProgramFolder() {
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return "./";
+    std::string program(path, static_cast<size_t>(length));
+    return program.substr(0, program.rfind('/') + 1);
+}

@@ -1,0 +1,98 @@
+#include "proxies/proxy_list.h"
+
+#include "proxies/data_files.h"
+#include "proxies/proxy_line.h"
+
+namespace {
+
+// The list view hands back at most this much of a cell, so only this much
+// of a cell is ever compared or saved.
+constexpr size_t kCellLimit = 1023;
+
+std::string Cell(const std::string& text) { return text.substr(0, kCellLimit); }
+
+bool IsBlank(const std::string& line) {
+    return line.find_first_not_of(" \t\r\v\f") == std::string::npos;
+}
+
+}  // namespace
+
+int ProxyList::FindProxyRow(const std::string& address) const {
+    std::string wanted = Cell(address);
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if (Cell(rows_[i].address) == wanted)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void ProxyList::PutProxyRow(const std::string& address, const std::string& country,
+                            const std::string& responseTime, const std::string& downloadSpeed) {
+    ProxyEntry entry{address, country, responseTime, downloadSpeed};
+    int index = FindProxyRow(address);
+    if (index < 0) {
+        AppendRow(entry);
+        return;
+    }
+    RemoveRow(index);
+    InsertRow(index, entry);
+}
+
+void ProxyList::AppendRow(const ProxyEntry& entry) { InsertRow(Count(), entry); }
+
+void ProxyList::InsertRow(int index, const ProxyEntry& entry) {
+    rows_.insert(rows_.begin() + index, entry);
+    if (observer_)
+        observer_->RowInserted(index, entry);
+}
+
+void ProxyList::RemoveRow(int index) {
+    if (index < 0 || index >= Count())
+        return;
+    rows_.erase(rows_.begin() + index);
+    if (observer_)
+        observer_->RowRemoved(index);
+}
+
+void ProxyList::RemoveAllRows() {
+    while (!rows_.empty())
+        RemoveRow(Count() - 1);
+}
+
+void ProxyList::LoadProxyList(const std::string& path) {
+    RemoveAllRows();
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes))
+        return;
+    for (const ProxyEntry& entry : ParseProxyListFile(bytes))
+        AppendRow(entry);
+}
+
+bool ProxyList::SaveProxyList(const std::string& path, std::string* error) const {
+    return ReplaceWholeFile(path, FormatProxyListFile(rows_), error);
+}
+
+std::vector<ProxyEntry> ParseProxyListFile(const std::string& bytes) {
+    std::string text = FromCrLf(bytes);
+    std::vector<ProxyEntry> rows;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (IsBlank(line))
+            continue;
+        ProxyLine proxy(line);
+        rows.push_back({proxy.Address(), proxy.Country(), kNotTestedToday, kNoSpeed});
+    }
+    return rows;
+}
+
+std::string FormatProxyListFile(const std::vector<ProxyEntry>& rows) {
+    std::string text;
+    for (const ProxyEntry& row : rows)
+        text += Cell(row.address) + "->" + Cell(row.country) + "\n";
+    return ToCrLf(text);
+}

@@ -1,0 +1,68 @@
+// The already tested proxies: ordered rows of four texts, shown as the main
+// window's report list and kept in "MyProxies.txt" (address "->" country per
+// line, CR LF line ends, nothing else). The list is never sorted; addresses
+// may repeat.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProxyEntry {
+    std::string address;       // "Proxy IP and Port"
+    std::string country;       // "Country", may carry "<supports POST>"
+    std::string responseTime;  // "Response Time"
+    std::string downloadSpeed; // "Download Speed"
+};
+
+constexpr char kNotTestedToday[] = "Not Tested Today";
+constexpr char kNoSpeed[] = "N/A";
+
+// What a list view needs to stay a mirror of the list.
+class ProxyListObserver {
+public:
+    virtual ~ProxyListObserver() = default;
+    virtual void RowInserted(int index, const ProxyEntry& entry) = 0;
+    virtual void RowRemoved(int index) = 0;
+};
+
+class ProxyList {
+public:
+    int Count() const { return static_cast<int>(rows_.size()); }
+    const ProxyEntry& Row(int index) const { return rows_[static_cast<size_t>(index)]; }
+    const std::vector<ProxyEntry>& Rows() const { return rows_; }
+
+    // The index of the first row whose address equals `address` byte for
+    // byte, or -1.
+    int FindProxyRow(const std::string& address) const;
+    // Replaces the first row with the same address in its place, or appends
+    // the row after the last one.
+    void PutProxyRow(const std::string& address, const std::string& country,
+                     const std::string& responseTime, const std::string& downloadSpeed);
+    void AppendRow(const ProxyEntry& entry);
+    void RemoveRow(int index);
+    void RemoveAllRows();
+
+    // Replaces the rows with those of the file at `path`; a missing or
+    // unreadable file gives an empty list.
+    void LoadProxyList(const std::string& path);
+    // Writes every row to `path`, replacing the file only once the whole text
+    // is written. On failure the file and the rows are as they were, and
+    // `error` names the file.
+    bool SaveProxyList(const std::string& path, std::string* error = nullptr) const;
+
+    // The view to keep informed; may be null.
+    void SetObserver(ProxyListObserver* observer) { observer_ = observer; }
+
+private:
+    void InsertRow(int index, const ProxyEntry& entry);
+
+    std::vector<ProxyEntry> rows_;
+    ProxyListObserver* observer_ = nullptr;
+};
+
+// The rows of a "MyProxies.txt" file's bytes, each "Not Tested Today" and
+// "N/A". Every line is taken, the last one even without a line end; blank
+// lines are skipped.
+std::vector<ProxyEntry> ParseProxyListFile(const std::string& bytes);
+// The bytes of "MyProxies.txt" for the rows.
+std::string FormatProxyListFile(const std::vector<ProxyEntry>& rows);

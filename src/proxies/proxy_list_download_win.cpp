@@ -1,0 +1,115 @@
+#include "proxies/proxy_list_download_win.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <ctime>
+
+#include "proxies/data_files.h"
+#include "proxies/proxy_list_reply.h"
+#include "settings/maker_endpoints.h"
+
+namespace {
+
+struct InternetHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { InternetCloseHandle(h); }
+};
+using ScopedInternetHandle = base::ScopedWin<InternetHandleTraits>;
+
+constexpr char kAgent[] = "Veilgate";
+constexpr DWORD kReadPiece = 4095;
+// A list of a few hundred proxies is a few kilobytes; a server that sends
+// without end must not be able to fill the memory of the program.
+constexpr size_t kMaxBodyBytes = 4 * 1024 * 1024;
+
+// GET of a plain HTTP address; `body` gets every byte of the reply body.
+bool HttpGet(const std::string& url, std::string& body) {
+    char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
+    char path[INTERNET_MAX_PATH_LENGTH + 1] = {};
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = sizeof path;
+    if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTP)
+        return false;
+
+    ScopedInternetHandle internet(
+        InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!internet)
+        return false;
+    ScopedInternetHandle connection(InternetConnectA(internet.Get(), host, parts.nPort, nullptr,
+                                                     nullptr, INTERNET_SERVICE_HTTP,
+                                                     INTERNET_FLAG_KEEP_CONNECTION, 0));
+    if (!connection)
+        return false;
+    ScopedInternetHandle request(HttpOpenRequestA(connection.Get(), "GET", path, nullptr, nullptr,
+                                                  nullptr, INTERNET_FLAG_KEEP_CONNECTION, 0));
+    if (!request || !HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0))
+        return false;
+
+    // The headers are asked for but not used: whatever body comes is read.
+    char headers[4096];
+    DWORD headersLength = sizeof headers;
+    HttpQueryInfoA(request.Get(), HTTP_QUERY_RAW_HEADERS_CRLF, headers, &headersLength, nullptr);
+
+    char piece[kReadPiece];
+    for (;;) {
+        DWORD read = 0;
+        if (!InternetReadFile(request.Get(), piece, sizeof piece, &read))
+            return false;
+        if (read == 0)
+            return true;
+        if (body.size() + read > kMaxBodyBytes)
+            return false;
+        body.append(piece, read);
+    }
+}
+
+std::tm LocalTimeNow() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    std::tm local{};
+    local.tm_mday = now.wDay;
+    local.tm_mon = now.wMonth - 1;
+    local.tm_year = now.wYear - 1900;
+    local.tm_hour = now.wHour;
+    local.tm_min = now.wMinute;
+    local.tm_sec = now.wSecond;
+    return local;
+}
+
+DWORD WINAPI GeneratorRequestThread(LPVOID) {
+    try {
+        ProxyGeneratorRequest();
+    } catch (...) {
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string DownloadProxyList() {
+    std::string body;
+    if (!HttpGet(maker::AddressOf(maker::ProxyListPath), body))
+        return std::string();
+    return ToCrLf(body);
+}
+
+int ProxyGeneratorRequest() {
+    std::string body;
+    return HttpGet(maker::AddressOf(maker::ProxyGeneratorPath), body) ? 1 : 0;
+}
+
+base::ScopedHandle StartProxyGeneratorRequest() {
+    return base::ScopedHandle(CreateThread(nullptr, 0, GeneratorRequestThread, nullptr, 0, nullptr));
+}
+
+bool DownloadAndKeepProxyList(std::string& reply, std::string* error) {
+    reply = DownloadProxyList();
+    return KeepProxyListReply(reply, DataFolder(), ProgramFolder(), LocalTimeNow(), error);
+}

@@ -1,0 +1,52 @@
+#include "proxies/proxy_list_reply.h"
+
+#include <cstdio>
+
+#include "proxies/data_files.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+namespace {
+
+constexpr char kSeparator[] = "<br />";
+constexpr size_t kSeparatorLength = sizeof kSeparator - 1;
+constexpr char kPostMarker[] = "<supports POST>";
+
+}  // namespace
+
+std::vector<SelectorItem> ParseProxyListReply(const std::string& reply) {
+    std::vector<SelectorItem> items;
+    size_t start = 0;
+    for (;;) {
+        size_t end = reply.find(kSeparator, start);
+        if (end == std::string::npos)
+            break;
+        std::string piece = reply.substr(start, end - start);
+        start = end + kSeparatorLength;
+        if (piece.find("null") != std::string::npos)
+            continue;
+        // A marker at the very start does not count: only a proxy text that
+        // carries it in its country part supports POST.
+        size_t marker = piece.find(kPostMarker);
+        int image = marker != std::string::npos && marker > 0 ? 1 : 0;
+        items.push_back({piece, image});
+    }
+    return items;
+}
+
+std::string ErrorLogLine(const std::tm& localTime) {
+    char when[96];
+    std::snprintf(when, sizeof when, "%d/%d/%d %d:%d:%d", localTime.tm_mday, localTime.tm_mon + 1,
+                  localTime.tm_year + 1900, localTime.tm_hour, localTime.tm_min, localTime.tm_sec);
+    return std::string(when) + "\tCannot connect to server\tVG is unable to contact the proxy list";
+}
+
+bool KeepProxyListReply(const std::string& reply, const std::string& dataFolder,
+                        const std::string& logFolder, const std::tm& localTime,
+                        std::string* error) {
+    if (!reply.empty())
+        return ReplaceWholeFile(JoinPath(dataFolder, kProxyListCopyFile), ToCrLf(reply), error);
+    if (RegDwordValue(setting::ErrLogging).IsOn())
+        AppendToFile(JoinPath(logFolder, kErrorLogFile), ErrorLogLine(localTime) + "\r\n");
+    return true;
+}

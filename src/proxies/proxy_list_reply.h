@@ -1,0 +1,33 @@
+// The proxy-list service's reply and what is kept of it: the selector's items,
+// the copy in "proxylist.txt", and the error-log line of a failed download.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+// One item of the proxy selector: the text as it stood between two
+// separators, and the image that marks it (1: the proxy supports POST).
+struct SelectorItem {
+    std::string text;
+    int image = 0;
+};
+
+// The items of a reply: every piece before a "<br />" that does not contain
+// "null", in reply order. Text after the last separator is not an item.
+std::vector<SelectorItem> ParseProxyListReply(const std::string& reply);
+
+// "%d/%d/%d %d:%d:%d" of day, month, year, hour, minute and second, then TAB
+// "Cannot connect to server" TAB "VG is unable to contact the proxy list".
+std::string ErrorLogLine(const std::tm& localTime);
+
+constexpr char kErrorLogFile[] = "errorlog.txt";
+
+// What is kept after a download: a non-empty reply is written to
+// "proxylist.txt" in `dataFolder` (line feeds as CR LF, so the reply's own
+// CR LF pairs end up as CR CR LF); an empty one leaves that file alone and,
+// when ErrLogging is 1, appends the error-log line to the log in `logFolder`.
+// False only when "proxylist.txt" could not be written; `error` names it.
+bool KeepProxyListReply(const std::string& reply, const std::string& dataFolder,
+                        const std::string& logFolder, const std::tm& localTime,
+                        std::string* error = nullptr);

@@ -1,0 +1,238 @@
+// The key take-over in the test prefix's real registry: SIDs and their text,
+// the owner list, applying it over a tree, and the cleaner's sequence on the
+// user's protected-storage key.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "privacy/key_takeover_win.h"
+#include "registry_test_support.h"
+
+namespace {
+
+constexpr char kTestRoot[] = "Software\\VeilgateTest\\KeyTakeover";
+constexpr char kProtectedStorage[] = "Software\\Microsoft\\Protected Storage System Provider\\";
+constexpr char kAutocomplete[] = "\\Data\\e161255a-37c3-11d2-bcaa-00c04fd929db";
+// Everyone may read, the system may do anything: a list no code of ours makes.
+constexpr char kDistinctiveDacl[] = "D:(A;;KR;;;WD)(A;;KA;;;SY)";
+
+std::string UserSidText() {
+    HeapBlock sid;
+    if (!GetCurrentUserSid(sid))
+        return std::string();
+    std::string text;
+    SidToText(sid.get(), text);
+    return text;
+}
+
+// The owner list as applied to a key, for comparison with what keys hold.
+KeyDacl OwnerDaclAsApplied() {
+    const std::string probe = std::string(kTestRoot) + "\\Probe";
+    CreateKey(HKEY_CURRENT_USER, probe);
+    HeapBlock sid, dacl;
+    SECURITY_DESCRIPTOR descriptor;
+    if (!GetCurrentUserSid(sid) || !BuildOwnerDacl(sid.get(), descriptor, dacl) ||
+        !ApplyKeyDacl(HKEY_CURRENT_USER, probe, &descriptor, false))
+        return KeyDacl();
+    KeyDacl applied = ReadKeyDacl(HKEY_CURRENT_USER, probe);
+    ForceDeleteTree(HKEY_CURRENT_USER, probe);
+    return applied;
+}
+
+class KeyTakeover : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ForceDeleteTree(HKEY_CURRENT_USER, kTestRoot);
+        sidKey_ = kProtectedStorage + UserSidText();
+        ForceDeleteTree(HKEY_CURRENT_USER, sidKey_);
+    }
+    void TearDown() override {
+        ForceDeleteTree(HKEY_CURRENT_USER, kTestRoot);
+        ForceDeleteTree(HKEY_CURRENT_USER, sidKey_);
+    }
+    std::string sidKey_;
+};
+
+TEST(SidText, AuthorityAndEverySubAuthorityInDecimal) {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    alignas(8) BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
+    ASSERT_TRUE(InitializeSid(buffer, &nt, 3));
+    *GetSidSubAuthority(buffer, 0) = 21;
+    *GetSidSubAuthority(buffer, 1) = 7;
+    *GetSidSubAuthority(buffer, 2) = 1003;
+    std::string text;
+    SidToText(buffer, text);
+    EXPECT_EQ(text, "S-1-5-21-7-1003");
+
+    *GetSidSubAuthority(buffer, 2) = 4294967295u;
+    SidToText(buffer, text);
+    EXPECT_EQ(text, "S-1-5-21-7-4294967295") << "sub-authorities are unsigned";
+}
+
+TEST(SidText, ASidWithoutSubAuthoritiesIsTheAuthorityAlone) {
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;  // 1
+    alignas(8) BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
+    ASSERT_TRUE(InitializeSid(buffer, &world, 0));
+    std::string text = "old";
+    SidToText(buffer, text);
+    EXPECT_EQ(text, "S-1-1");
+}
+
+TEST(CurrentUserSid, IsACopyOfTheProcessUser) {
+    HeapBlock sid;
+    ASSERT_TRUE(GetCurrentUserSid(sid));
+    ASSERT_TRUE(IsValidSid(sid.get()));
+    char user[256];
+    DWORD userSize = sizeof(user);
+    char domain[256];
+    DWORD domainSize = sizeof(domain);
+    SID_NAME_USE use;
+    ASSERT_TRUE(LookupAccountSidA(nullptr, sid.get(), user, &userSize, domain, &domainSize, &use));
+    char expected[256];
+    DWORD expectedSize = sizeof(expected);
+    ASSERT_TRUE(GetUserNameA(expected, &expectedSize));
+    EXPECT_STREQ(user, expected);
+}
+
+TEST(OwnerDacl, GrantsFullInheritedControlToTheUserAndThenTheSystem) {
+    HeapBlock userSid, dacl;
+    ASSERT_TRUE(GetCurrentUserSid(userSid));
+    SECURITY_DESCRIPTOR descriptor;
+    ASSERT_TRUE(BuildOwnerDacl(userSid.get(), descriptor, dacl));
+    ASSERT_TRUE(dacl);
+    EXPECT_TRUE(IsValidSecurityDescriptor(&descriptor));
+
+    BOOL present = FALSE, defaulted = TRUE;
+    PACL list = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(&descriptor, &present, &list, &defaulted));
+    EXPECT_TRUE(present);
+    EXPECT_FALSE(defaulted);
+    EXPECT_EQ(list, dacl.get());
+
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    alignas(8) BYTE system[SECURITY_MAX_SID_SIZE] = {};
+    InitializeSid(system, &nt, 1);
+    *GetSidSubAuthority(system, 0) = SECURITY_LOCAL_SYSTEM_RID;
+    EXPECT_EQ(list->AclSize, GetLengthSid(userSid.get()) + GetLengthSid(system) + 24);
+    ASSERT_EQ(list->AceCount, 2);
+    PSID expected[2] = {userSid.get(), system};
+    for (DWORD i = 0; i < 2; ++i) {
+        void* raw = nullptr;
+        ASSERT_TRUE(GetAce(list, i, &raw));
+        auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
+        EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+        EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+        EXPECT_EQ(ace->Header.AceSize, 8 + GetLengthSid(expected[i]));
+        EXPECT_EQ(ace->Mask, static_cast<DWORD>(KEY_ALL_ACCESS));
+        EXPECT_TRUE(EqualSid(&ace->SidStart, expected[i])) << "entry " << i;
+    }
+}
+
+TEST_F(KeyTakeover, SaveKeyDaclReadsTheListOrAnswersFalseForAMissingKey) {
+    HeapBlock saved;
+    EXPECT_FALSE(SaveKeyDacl(HKEY_CURRENT_USER, std::string(kTestRoot) + "\\Missing", saved));
+    EXPECT_FALSE(saved);
+
+    ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, kTestRoot));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, kTestRoot, kDistinctiveDacl));
+    KeyDacl before = ReadKeyDacl(HKEY_CURRENT_USER, kTestRoot);
+    ASSERT_TRUE(SaveKeyDacl(HKEY_CURRENT_USER, kTestRoot, saved));
+    ASSERT_TRUE(saved);
+
+    // The saved list, put on another key, is the same list.
+    const std::string other = std::string(kTestRoot) + "\\Other";
+    ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, other));
+    ASSERT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, other, saved.get(), false));
+    EXPECT_EQ(ReadKeyDacl(HKEY_CURRENT_USER, other).aces, before.aces);
+}
+
+TEST_F(KeyTakeover, ARecursiveApplyReachesEveryKeyOfAThreeLevelTree) {
+    const std::string top = kTestRoot;
+    const std::string keys[] = {top, top + "\\A", top + "\\A\\B", top + "\\A\\B\\C", top + "\\A2"};
+    for (const std::string& key : keys)
+        ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, key));
+    // Lock every key, deepest first: only the owner's implicit right to
+    // change the list is left, so a child can be reached only after its
+    // parent has been given the new list.
+    for (int i = 4; i >= 0; --i)
+        ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, keys[i], "D:"));
+    ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, top)) << "the lock must hold for the order to show";
+
+    HeapBlock sid, dacl;
+    SECURITY_DESCRIPTOR owner;
+    ASSERT_TRUE(GetCurrentUserSid(sid));
+    ASSERT_TRUE(BuildOwnerDacl(sid.get(), owner, dacl));
+    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, top, &owner, true));
+
+    KeyDacl expected = OwnerDaclAsApplied();
+    ASSERT_TRUE(expected.present);
+    ASSERT_EQ(expected.aces.size(), 2u);
+    for (const std::string& key : keys) {
+        KeyDacl got = ReadKeyDacl(HKEY_CURRENT_USER, key);
+        EXPECT_TRUE(got.present) << key;
+        EXPECT_EQ(got.aces, expected.aces) << key;
+    }
+}
+
+TEST_F(KeyTakeover, APlainApplyLeavesSubkeysAndAMissingOrEmptyPathAnswersFalse) {
+    const std::string child = std::string(kTestRoot) + "\\Child";
+    ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, child));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, child, kDistinctiveDacl));
+    KeyDacl childBefore = ReadKeyDacl(HKEY_CURRENT_USER, child);
+
+    HeapBlock sid, dacl;
+    SECURITY_DESCRIPTOR owner;
+    ASSERT_TRUE(GetCurrentUserSid(sid));
+    ASSERT_TRUE(BuildOwnerDacl(sid.get(), owner, dacl));
+    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, kTestRoot, &owner, false));
+    EXPECT_EQ(ReadKeyDacl(HKEY_CURRENT_USER, child).aces, childBefore.aces);
+
+    EXPECT_FALSE(ApplyKeyDacl(HKEY_CURRENT_USER, "", &owner, false));
+    EXPECT_FALSE(ApplyKeyDacl(HKEY_CURRENT_USER, std::string(kTestRoot) + "\\Missing", &owner,
+                              true));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::string(kTestRoot) + "\\Missing"));
+}
+
+TEST_F(KeyTakeover, TheAutocompleteTreeGoesAndTheSidKeyGetsItsOwnListBack) {
+    const std::string data = sidKey_ + "\\Data";
+    const std::string autocomplete = sidKey_ + kAutocomplete;
+    ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, autocomplete + "\\item\\deeper"));
+    SetTextValue(HKEY_CURRENT_USER, autocomplete + "\\item", "value", "typed into a form");
+    // Locked the way the system locks them, deepest first.
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, autocomplete + "\\item\\deeper", "D:"));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, autocomplete + "\\item", "D:"));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, autocomplete, "D:"));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, data, "D:"));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, sidKey_, kDistinctiveDacl));
+    KeyDacl sidKeyBefore = ReadKeyDacl(HKEY_CURRENT_USER, sidKey_);
+
+    ClearProtectedStorageForUser();
+
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, autocomplete));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, data));
+    EXPECT_EQ(ReadKeyDacl(HKEY_CURRENT_USER, sidKey_).aces, sidKeyBefore.aces);
+    EXPECT_EQ(ReadKeyDacl(HKEY_CURRENT_USER, data).aces, OwnerDaclAsApplied().aces)
+        << "the Data key keeps the owner list";
+}
+
+TEST_F(KeyTakeover, AMissingAutocompleteKeyStillGivesTheSidKeyItsListBack) {
+    const std::string data = sidKey_ + "\\Data";
+    ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, data));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, sidKey_, kDistinctiveDacl));
+    KeyDacl sidKeyBefore = ReadKeyDacl(HKEY_CURRENT_USER, sidKey_);
+
+    ClearProtectedStorageForUser();
+
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, sidKey_ + kAutocomplete));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, data));
+    EXPECT_EQ(ReadKeyDacl(HKEY_CURRENT_USER, sidKey_).aces, sidKeyBefore.aces);
+}
+
+TEST_F(KeyTakeover, AMissingSidKeyIsNeitherCreatedNorChanged) {
+    ClearProtectedStorageForUser();
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, sidKey_));
+}
+
+}  // namespace

@@ -1,0 +1,289 @@
+// The Online Privacy dialog, created modeless in this process and driven
+// with real window messages; what it stores is read back from the test
+// prefix's registry, and what it starts is the real cleaner or a recorder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shlwapi.h>
+
+#include <string>
+
+#include "privacy/privacy_dialog_res.h"
+#include "privacy/privacy_dialog_win.h"
+#include "privacy/privacy_runtime_win.h"
+#include "privacy/trace_cleaner_win.h"
+#include "recording_work.h"
+#include "registry_test_support.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+#include "wait_for.h"
+
+namespace {
+
+constexpr char kTypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+
+const int kBoxes[] = {IDC_CLEAR_HISTORY, IDC_CLEAR_TYPED_URLS, IDC_CLEAR_TEMPORARY_FILES,
+                      IDC_CLEAR_COOKIES, IDC_CLEAR_FORMS,      IDC_CLEAR_PASSWORDS,
+                      IDC_CLEAR_FAVORITES, IDC_BLOCK_SCRIPTS,  IDC_BLOCK_OBJECTS};
+
+std::string ItemText(HWND dialog, int id) {
+    char text[256] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof(text));
+    return text;
+}
+
+bool IsChecked(HWND dialog, int id) {
+    return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Click(HWND dialog, int id) {
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+void TypeInterval(HWND dialog, const char* text) {
+    SendMessageA(GetDlgItem(dialog, IDC_CLEAN_INTERVAL), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(text));
+}
+
+bool ValueExists(const char* settingPath) {
+    std::string keyPath, name;
+    SplitSettingPath(settingPath, keyPath, name);
+    base::ScopedRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, key.Receive()) !=
+        ERROR_SUCCESS)
+        return false;
+    return RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+class PrivacyDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey);
+        SetTextValue(HKEY_CURRENT_USER, kTypedUrls, "url1", "http://typed.test/");
+    }
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey);
+        SHDeleteKeyA(HKEY_CURRENT_USER, kTypedUrls);
+    }
+};
+
+TEST_F(PrivacyDialogTest, HasItsControlsTextsAndLimits) {
+    PrivacySettings settings;
+    RecordingWork work;
+    AutoCleanThread thread(work);
+    PrivacyDialog dialog(settings, thread);
+    HWND hwnd = dialog.Create();
+    ASSERT_TRUE(hwnd);
+
+    char caption[64] = {};
+    GetWindowTextA(hwnd, caption, sizeof(caption));
+    EXPECT_STREQ(caption, "Online Privacy");
+    struct Control {
+        int id;
+        const char* text;
+    } controls[] = {
+        {1055, "Clear Internet History"},
+        {1056, "Clear Typed URL"},
+        {1057, "Clear Temporary Internet Files"},
+        {1058, "Clear Internet Cookies"},
+        {1059, "Clear AutoComplete Forms History"},
+        {1060, "Clear AutoComplete Passwords History"},
+        {1061, "Clear Internet Explorer Favorites"},
+        {1029, "Block Java Script"},
+        {1030, "Block Active X Objects"},
+        {IDOK, "Apply"},
+        {IDCANCEL, "Cancel"},
+    };
+    for (const Control& control : controls)
+        EXPECT_EQ(ItemText(hwnd, control.id), control.text) << control.id;
+
+    EXPECT_EQ(SendDlgItemMessageA(hwnd, IDC_CLEAN_INTERVAL, EM_GETLIMITTEXT, 0, 0), 2);
+    EXPECT_TRUE(GetWindowLongA(GetDlgItem(hwnd, IDC_CLEAN_INTERVAL), GWL_STYLE) & ES_NUMBER);
+    for (int id : {IDOK, IDCANCEL})
+        EXPECT_EQ(GetWindowLongA(GetDlgItem(hwnd, id), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW)
+            << "colour buttons are owner-drawn";
+}
+
+TEST_F(PrivacyDialogTest, AFreshSystemShowsEveryBoxClearAndAnEmptyInterval) {
+    PrivacySettings settings;
+    RecordingWork work;
+    AutoCleanThread thread(work);
+    PrivacyDialog dialog(settings, thread);
+    HWND hwnd = dialog.Create();
+    ASSERT_TRUE(hwnd);
+    for (int id : kBoxes)
+        EXPECT_FALSE(IsChecked(hwnd, id)) << id;
+    EXPECT_EQ(ItemText(hwnd, IDC_CLEAN_INTERVAL), "");
+}
+
+TEST_F(PrivacyDialogTest, OpensWithWhatWasStored) {
+    RegDwordValue(setting::IClear3).Set(1);
+    RegDwordValue(setting::IClear7).Set(1);
+    RegDwordValue(setting::EnableActiveX).Set(1);
+    RegStringValue(setting::Sleep).Set("42");
+    PrivacySettings settings;
+    RecordingWork work;
+    AutoCleanThread thread(work);
+    PrivacyDialog dialog(settings, thread);
+    HWND hwnd = dialog.Create();
+    ASSERT_TRUE(hwnd);
+    for (int id : kBoxes) {
+        bool expected = id == IDC_CLEAR_TEMPORARY_FILES || id == IDC_CLEAR_FAVORITES ||
+                        id == IDC_BLOCK_OBJECTS;
+        EXPECT_EQ(IsChecked(hwnd, id), expected) << id;
+    }
+    EXPECT_EQ(ItemText(hwnd, IDC_CLEAN_INTERVAL), "42");
+}
+
+TEST_F(PrivacyDialogTest, ApplyWithTypedUrlStoresTheChoiceAndCleansAtOnce) {
+    PrivacySettings settings;
+    TraceCleanerWork work;
+    AutoCleanThread thread(work);
+    PrivacyDialog dialog(settings, thread);
+    HWND hwnd = dialog.Create();
+    ASSERT_TRUE(hwnd);
+    Click(hwnd, IDC_CLEAR_TYPED_URLS);
+    TypeInterval(hwnd, "5");
+    Click(hwnd, IDOK);
+
+    EXPECT_EQ(dialog.Result(), IDOK);
+    EXPECT_FALSE(IsWindow(hwnd)) << "Apply closes the dialog";
+    EXPECT_EQ(RegDwordValue(setting::IClear2).Get(), 1u);
+    EXPECT_EQ(RegDwordValue(setting::AutoClean).Get(), 1u);
+    EXPECT_EQ(RegStringValue(setting::Sleep).Get(), "5");
+    for (const char* other : {setting::IClear1, setting::IClear3, setting::EnableJS})
+        EXPECT_EQ(RegDwordValue(other).Get(), 0u) << other;
+    EXPECT_TRUE(thread.IsStarted());
+    EXPECT_TRUE(WaitFor([] { return !KeyExists(HKEY_CURRENT_USER, kTypedUrls); }))
+        << "the typed URLs go in the pass that Apply starts";
+}
+
+TEST_F(PrivacyDialogTest, ApplyWithNoBoxTurnsAutoCleanOffAndStartsNothing) {
+    RegDwordValue(setting::AutoClean).Set(1);
+    RegDwordValue(setting::IClear2).Set(1);
+    PrivacySettings settings;
+    RecordingWork work;
+    AutoCleanThread thread(work);
+    PrivacyDialog dialog(settings, thread);
+    HWND hwnd = dialog.Create();
+    ASSERT_TRUE(hwnd);
+    Click(hwnd, IDC_CLEAR_TYPED_URLS);  // clears the stored choice
+    Click(hwnd, IDOK);
+
+    EXPECT_EQ(dialog.Result(), IDOK);
+    EXPECT_TRUE(ValueExists(setting::AutoClean));
+    EXPECT_EQ(RegDwordValue(setting::AutoClean).Get(), 0u);
+    EXPECT_EQ(RegDwordValue(setting::IClear2).Get(), 0u);
+    EXPECT_FALSE(thread.IsStarted());
+    EXPECT_EQ(work.threadsBegun.load(), 0);
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kTypedUrls));
+}
+
+TEST_F(PrivacyDialogTest, CancelStoresNothingAndLeavesTheThreadAlone) {
+    PrivacySettings settings;
+    RecordingWork work;
+    AutoCleanThread thread(work);
+    PrivacyDialog dialog(settings, thread);
+    HWND hwnd = dialog.Create();
+    ASSERT_TRUE(hwnd);
+    Click(hwnd, IDC_CLEAR_HISTORY);
+    Click(hwnd, IDC_BLOCK_SCRIPTS);
+    TypeInterval(hwnd, "7");
+    Click(hwnd, IDCANCEL);
+
+    EXPECT_EQ(dialog.Result(), IDCANCEL);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, setting::ProductKey)) << "nothing stored";
+    EXPECT_FALSE(thread.IsStarted());
+
+    // The close box is a Cancel too.
+    PrivacyDialog again(settings, thread);
+    hwnd = again.Create();
+    ASSERT_TRUE(hwnd);
+    Click(hwnd, IDC_CLEAR_COOKIES);
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);  // the dialog manager posts its Cancel
+    EXPECT_TRUE(WaitFor([&] {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        return !IsWindow(hwnd);
+    }));
+    EXPECT_EQ(again.Result(), IDCANCEL);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, setting::ProductKey));
+}
+
+TEST_F(PrivacyDialogTest, ApplyingTwiceRunsANewPassAtOnceAndNeverTwoTogether) {
+    PrivacySettings settings;
+    RecordingWork work;
+    work.passRunsUntilStopped = true;
+    work.currentFileMayEnd = false;
+    AutoCleanThread thread(work);
+    for (int round = 1; round <= 2; ++round) {
+        PrivacyDialog dialog(settings, thread);
+        HWND hwnd = dialog.Create();
+        ASSERT_TRUE(hwnd);
+        if (round == 1)
+            Click(hwnd, IDC_CLEAR_COOKIES);
+        EXPECT_TRUE(IsChecked(hwnd, IDC_CLEAR_COOKIES));
+        Click(hwnd, IDOK);
+        if (round == 1)
+            ASSERT_TRUE(WaitFor([&] { return work.passesStarted.load() == 1; }));
+    }
+    // The first pass is finishing the file it was on when told to stop.
+    EXPECT_EQ(work.passesStarted.load(), 1);
+    work.currentFileMayEnd = true;
+    EXPECT_TRUE(WaitFor([&] { return work.passesStarted.load() == 2; }));
+    EXPECT_TRUE(WaitFor([&] { return work.threadsEnded.load() == 1; }));
+    EXPECT_EQ(work.maxInPass.load(), 1);
+}
+
+TEST_F(PrivacyDialogTest, BlockingSwitchesReachAFreshReadAtOnce) {
+    PrivacySettings settings;
+    RecordingWork work;
+    AutoCleanThread thread(work);
+    {
+        PrivacyDialog dialog(settings, thread);
+        HWND hwnd = dialog.Create();
+        ASSERT_TRUE(hwnd);
+        Click(hwnd, IDC_BLOCK_SCRIPTS);
+        Click(hwnd, IDOK);
+    }
+    // What a connection thread does for every relayed block.
+    EXPECT_EQ(RegDwordValue(setting::EnableJS).Get(), 1u);
+    EXPECT_EQ(RegDwordValue(setting::EnableActiveX).Get(), 0u);
+    EXPECT_FALSE(thread.IsStarted()) << "the switches alone start no cleaning";
+
+    {
+        PrivacyDialog dialog(settings, thread);
+        HWND hwnd = dialog.Create();
+        ASSERT_TRUE(hwnd);
+        EXPECT_TRUE(IsChecked(hwnd, IDC_BLOCK_SCRIPTS));
+        Click(hwnd, IDC_BLOCK_SCRIPTS);
+        Click(hwnd, IDC_BLOCK_OBJECTS);
+        Click(hwnd, IDOK);
+    }
+    EXPECT_EQ(RegDwordValue(setting::EnableJS).Get(), 0u);
+    EXPECT_EQ(RegDwordValue(setting::EnableActiveX).Get(), 1u);
+}
+
+TEST_F(PrivacyDialogTest, StartUpStartsCleaningOnlyWhenTheLastApplyAskedForIt) {
+    {
+        PrivacyRuntime runtime;
+        runtime.StartAutoCleanIfEnabled();
+        EXPECT_FALSE(runtime.AutoClean().IsStarted());
+    }
+    RegDwordValue(setting::AutoClean).Set(1);
+    RegDwordValue(setting::IClear2).Set(1);
+    {
+        PrivacyRuntime runtime;
+        runtime.StartAutoCleanIfEnabled();
+        EXPECT_TRUE(runtime.AutoClean().IsStarted());
+        EXPECT_TRUE(WaitFor([] { return !KeyExists(HKEY_CURRENT_USER, kTypedUrls); }));
+    }  // stops the thread, which is waiting its interval, and waits for it
+}
+
+}  // namespace

@@ -1,0 +1,269 @@
+// The list download and the generator request through WinINet, against the
+// stand-in list service on loopback (started here as a child process) and
+// with nothing listening.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <regex>
+#include <string>
+
+#include "base/scoped_win.h"
+#include "engine/socket.h"
+#include "proxies/data_files.h"
+#include "proxies/proxy_list_download_win.h"
+#include "proxies/proxy_list_reply.h"
+#include "settings/maker_endpoints.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+#include "temp_folder.h"
+#include "wait_for.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kProxyEnable[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyEnable";
+
+// The service's program as Wine sees it: the build's Unix path on drive Z:.
+std::string ListServiceProgram() {
+    std::string path = "Z:" + std::string(LIST_SERVICE_EXE);
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+// One run of the list service, stopped by its process handle.
+class ListService {
+public:
+    ~ListService() { Stop(); }
+
+    bool Start(const std::string& proxiesFile, const std::string& portFile,
+               const std::string& logFile, bool rawList) {
+        std::string command = "\"" + ListServiceProgram() + "\" --proxies \"" + proxiesFile +
+                              "\" --port 0 --port-file \"" + portFile + "\" --log \"" + logFile +
+                              "\"" + (rawList ? " --raw-list" : "");
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &started))
+            return false;
+        process_.Reset(started.hProcess);
+        CloseHandle(started.hThread);
+        std::string text;
+        bool ready = WaitFor([&] { return ReadWholeFile(portFile, text) && !text.empty(); }, 30s);
+        port_ = ready ? std::atoi(text.c_str()) : 0;
+        return port_ > 0;
+    }
+
+    void Stop() {
+        if (!process_)
+            return;
+        TerminateProcess(process_.Get(), 0);
+        WaitForSingleObject(process_.Get(), 10000);
+        process_.Reset();
+    }
+
+    int Port() const { return port_; }
+
+private:
+    base::ScopedHandle process_;
+    int port_ = 0;
+};
+
+// Keeps a setting as it was found and puts it back afterwards.
+class SavedText {
+public:
+    explicit SavedText(const char* path, SettingsRoot root = SettingsRoot::LocalMachine)
+        : path_(path), root_(root) {
+        SplitSettingPath(path_, key_, name_);
+        present_ = DefaultSettingsBackend().ReadText(root_, key_, name_, value_);
+    }
+    ~SavedText() {
+        if (present_) {
+            DefaultSettingsBackend().WriteText(root_, key_, name_, value_);
+            return;
+        }
+        base::ScopedRegKey key;
+        HKEY root = root_ == SettingsRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        if (RegOpenKeyExA(root, key_.c_str(), 0, KEY_SET_VALUE, key.Receive()) == ERROR_SUCCESS)
+            RegDeleteValueA(key.Get(), name_.c_str());
+    }
+
+private:
+    std::string path_, key_, name_, value_;
+    SettingsRoot root_;
+    bool present_ = false;
+};
+
+class ProxyListDownloadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(network_.Ok());
+        // WinINet takes the prefix's proxy settings; loopback must be reached
+        // directly.
+        RegDwordValue(kProxyEnable, 0, true, SettingsRoot::CurrentUser).Set(0);
+        RegStringValue(setting::AppPath, "", true).Set(data_.Folder());
+        RegDwordValue(setting::ErrLogging, 0, true).Set(0);
+        logPath_ = JoinPath(ProgramFolder(), kErrorLogFile);
+        ReadWholeFile(logPath_, logBefore_);
+    }
+
+    void TearDown() override {
+        service_.Stop();
+        // The error log lives beside the test program: leave it as it was.
+        if (logBefore_.empty())
+            DeleteFileA(logPath_.c_str());
+        else
+            ReplaceWholeFile(logPath_, logBefore_);
+    }
+
+    // Starts the service on the given list and points the program at it.
+    void StartService(const std::string& list, bool rawList = false) {
+        service_folder_.Write("proxies.txt", list);
+        ASSERT_TRUE(service_.Start(service_folder_.File("proxies.txt"),
+                                   service_folder_.File("port.txt"),
+                                   service_folder_.File("requests.log"), rawList));
+        RegStringValue(maker::HostSetting, "", true).Set("127.0.0.1:" + std::to_string(service_.Port()));
+    }
+
+    // Points the program at a loopback port where nothing listens.
+    void PointAtNothing() {
+        int port = 0;
+        {
+            net::Socket probe = net::ListenTcp("127.0.0.1", 0, 1);
+            port = net::LocalPortOf(probe);
+        }
+        RegStringValue(maker::HostSetting, "", true).Set("127.0.0.1:" + std::to_string(port));
+    }
+
+    std::string Requests() { return service_folder_.Read("requests.log"); }
+
+    std::string ErrorLog() {
+        std::string log;
+        ReadWholeFile(logPath_, log);
+        return log.substr(logBefore_.size());
+    }
+
+    net::NetworkInit network_;
+    SavedText savedHost_{maker::HostSetting};
+    SavedText savedAppPath_{setting::AppPath};
+    SavedText savedProxyEnable_{kProxyEnable, SettingsRoot::CurrentUser};
+    TempFolder data_;
+    TempFolder service_folder_;
+    ListService service_;
+    std::string logPath_;
+    std::string logBefore_;
+};
+
+TEST_F(ProxyListDownloadTest, ListIsDownloadedKeptAndParsed) {
+    StartService("1.1.1.1:80->Germany\n2.2.2.2:8080->US <supports POST>\n\n3.3.3.3:3128->null\n");
+    std::string reply;
+    std::string error;
+    ASSERT_TRUE(DownloadAndKeepProxyList(reply, &error)) << error;
+    EXPECT_EQ("1.1.1.1:80->Germany<br />2.2.2.2:8080->US <supports POST><br />"
+              "3.3.3.3:3128->null<br />",
+              reply);
+    EXPECT_EQ(reply, data_.Read("proxylist.txt"));
+
+    auto items = ParseProxyListReply(reply);
+    ASSERT_EQ(2u, items.size());
+    EXPECT_EQ("1.1.1.1:80->Germany", items[0].text);
+    EXPECT_EQ(0, items[0].image);
+    EXPECT_EQ(1, items[1].image);
+
+    // A plain GET of the list path, in the program's name.
+    EXPECT_NE(std::string::npos,
+              Requests().find("GET /services/vg/proxy/sortedproxylist.txt Veilgate"))
+        << Requests();
+    EXPECT_TRUE(ErrorLog().empty());
+}
+
+TEST_F(ProxyListDownloadTest, LineFeedsOfTheBodyBecomeCrLfAndCrCrLfOnDisk) {
+    StartService("A\nB", true);
+    std::string reply;
+    ASSERT_TRUE(DownloadAndKeepProxyList(reply));
+    EXPECT_EQ("A\r\nB", reply);
+    EXPECT_EQ("A\r\r\nB", data_.Read("proxylist.txt"));
+}
+
+TEST_F(ProxyListDownloadTest, WithoutAppPathTheCopyGoesBesideTheProgram) {
+    StartService("1.1.1.1:80->X\n");
+    RegStringValue(setting::AppPath, "", true).Set("");
+    std::string besideProgram = JoinPath(ProgramFolder(), kProxyListCopyFile);
+    std::string reply;
+    ASSERT_TRUE(DownloadAndKeepProxyList(reply));
+    std::string written;
+    EXPECT_TRUE(ReadWholeFile(besideProgram, written));
+    DeleteFileA(besideProgram.c_str());
+    EXPECT_EQ("1.1.1.1:80->X<br />", written);
+}
+
+TEST_F(ProxyListDownloadTest, GeneratorPageIsRequestedOnAThreadOfItsOwn) {
+    StartService("1.1.1.1:80->X\n");
+    EXPECT_EQ(1, ProxyGeneratorRequest());
+
+    base::ScopedHandle thread = StartProxyGeneratorRequest();
+    ASSERT_TRUE(thread);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 30000));
+    std::string requests = Requests();
+    size_t first = requests.find("GET /services/vg/proxy/proxygenerator.asp Veilgate");
+    ASSERT_NE(std::string::npos, first) << requests;
+    EXPECT_NE(std::string::npos,
+              requests.find("GET /services/vg/proxy/proxygenerator.asp Veilgate", first + 1))
+        << "the thread sent the request too";
+}
+
+TEST_F(ProxyListDownloadTest, ServiceDownGivesAnEmptyReplyAndKeepsTheOldCopy) {
+    data_.Write("proxylist.txt", "old copy");
+    PointAtNothing();
+    EXPECT_EQ("", DownloadProxyList());
+    EXPECT_EQ(0, ProxyGeneratorRequest());
+
+    std::string reply = "stale";
+    ASSERT_TRUE(DownloadAndKeepProxyList(reply));
+    EXPECT_EQ("", reply);
+    EXPECT_EQ("old copy", data_.Read("proxylist.txt"));
+    EXPECT_EQ("", ErrorLog()) << "ErrLogging is off";
+
+    // The same after the service has been there and gone.
+    StartService("1.1.1.1:80->X\n");
+    service_.Stop();
+    EXPECT_EQ("", DownloadProxyList());
+    EXPECT_EQ(0, ProxyGeneratorRequest());
+}
+
+TEST_F(ProxyListDownloadTest, FailedDownloadIsLoggedBesideTheProgramWhenErrLoggingIsOne) {
+    PointAtNothing();
+    RegDwordValue(setting::ErrLogging, 0, true).Set(1);
+    std::string reply;
+    ASSERT_TRUE(DownloadAndKeepProxyList(reply));
+    ASSERT_TRUE(DownloadAndKeepProxyList(reply));
+    EXPECT_FALSE(data_.Exists("proxylist.txt"));
+
+    std::regex line(
+        "[0-9]{1,2}/[0-9]{1,2}/[0-9]{4} [0-9]{1,2}:[0-9]{1,2}:[0-9]{1,2}"
+        "\tCannot connect to server\tVG is unable to contact the proxy list\r\n");
+    std::string log = ErrorLog();
+    std::smatch first;
+    ASSERT_TRUE(std::regex_search(log, first, line)) << log;
+    std::string rest = first.suffix();
+    EXPECT_TRUE(std::regex_match(rest, line)) << log;
+
+    // A name that does not resolve is a failure like any other.
+    RegStringValue(maker::HostSetting, "", true).Set("no-such-host.invalid");
+    EXPECT_EQ("", DownloadProxyList());
+}
+
+TEST_F(ProxyListDownloadTest, EmptyHostSettingMeansTheBuiltInHost) {
+    RegStringValue(maker::HostSetting, "", true).Set("");
+    EXPECT_EQ("www.veilgate.com", maker::ConfiguredHost());
+    RegStringValue(maker::HostSetting, "", true).Set("127.0.0.1:1");
+    EXPECT_EQ("http://127.0.0.1:1/services/whatismyip/whatismyip.asp",
+              maker::AddressOf(maker::WhatIsMyIpPath));
+}
+
+}  // namespace

@@ -1,0 +1,262 @@
+// The split rule, the list model and "MyProxies.txt" on the real file system.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "proxies/data_files.h"
+#include "proxies/proxy_line.h"
+#include "proxies/proxy_list.h"
+#include "temp_folder.h"
+
+namespace {
+
+struct SplitCase {
+    const char* text;
+    const char* host;
+    int port;
+    const char* country;
+    const char* address;
+    const char* display;
+};
+
+TEST(ProxyLineTest, SplitRule) {
+    const SplitCase cases[] = {
+        {"12.12.12.12:80->Germany", "12.12.12.12", 80, "Germany", "12.12.12.12:80",
+         "12.12.12.12:80 Germany"},
+        {"12.12.12.13:8080->", "12.12.12.13", 8080, "", "12.12.12.13:8080", "12.12.12.13:8080 "},
+        {"12.12.12.12:0080->X", "12.12.12.12", 80, "X", "12.12.12.12:80", "12.12.12.12:0080 X"},
+        {"1.2.3.4:3128->US <supports POST>", "1.2.3.4", 3128, "US <supports POST>",
+         "1.2.3.4:3128", "1.2.3.4:3128 US <supports POST>"},
+        {"1.2.3.4:3128", "1.2.3.4", 3128, "", "1.2.3.4:3128", "1.2.3.4:3128"},
+        // Without ":" the whole text is the port's text.
+        {"80->Germany", "", 80, "Germany", ":80", "80 Germany"},
+        {"Germany", "", 0, "", ":0", "Germany"},
+        {"", "", 0, "", ":0", ""},
+        // Nothing is trimmed; atoi skips leading white space and takes a sign.
+        {" h : 81->a->b", " h ", 81, "a->b", " h :81", " h : 81 a b"},
+        {"h:-5->", "h", -5, "", "h:-5", "h:-5 "},
+        {"\r\nh:+7\r\n->c\r\n", "\r\nh", 7, "c\r\n", "\r\nh:7", "\r\nh:+7\r\n c\r\n"},
+        {"h:x80->", "h", 0, "", "h:0", "h:x80 "},
+        {"h:1:2->", "h", 1, "", "h:1", "h:1:2 "},
+        // Out of range ports stop at the limits instead of overflowing.
+        {"h:99999999999999999999->", "h", 2147483647, "", "h:2147483647",
+         "h:99999999999999999999 "},
+        {"h:-99999999999999999999->", "h", -2147483647 - 1, "", "h:-2147483648",
+         "h:-99999999999999999999 "},
+    };
+    for (const SplitCase& c : cases) {
+        ProxyLine line(c.text);
+        EXPECT_EQ(c.host, line.Host()) << c.text;
+        EXPECT_EQ(c.port, line.Port()) << c.text;
+        EXPECT_EQ(c.country, line.Country()) << c.text;
+        EXPECT_EQ(c.address, line.Address()) << c.text;
+        EXPECT_EQ(c.display, line.DisplayForm()) << c.text;
+    }
+}
+
+// Mirrors the list as a list view would, to check that the model tells it
+// every change at the right place.
+class MirrorView : public ProxyListObserver {
+public:
+    void RowInserted(int index, const ProxyEntry& entry) override {
+        ASSERT_LE(index, static_cast<int>(addresses.size()));
+        addresses.insert(addresses.begin() + index, entry.address);
+    }
+    void RowRemoved(int index) override {
+        ASSERT_LT(index, static_cast<int>(addresses.size()));
+        addresses.erase(addresses.begin() + index);
+    }
+    std::vector<std::string> addresses;
+};
+
+std::vector<std::string> Addresses(const ProxyList& list) {
+    std::vector<std::string> addresses;
+    for (const ProxyEntry& row : list.Rows())
+        addresses.push_back(row.address);
+    return addresses;
+}
+
+TEST(ProxyListTest, FindIsExactAndCaseSensitive) {
+    ProxyList list;
+    list.PutProxyRow("12.12.12.12:8080", "", "", "");
+    list.PutProxyRow("host.example:80", "", "", "");
+    EXPECT_EQ(-1, list.FindProxyRow("12.12.12.12:80"));
+    EXPECT_EQ(-1, list.FindProxyRow("12.12.12.12:80800"));
+    EXPECT_EQ(-1, list.FindProxyRow("HOST.example:80"));
+    EXPECT_EQ(-1, list.FindProxyRow(""));
+    EXPECT_EQ(0, list.FindProxyRow("12.12.12.12:8080"));
+    EXPECT_EQ(1, list.FindProxyRow("host.example:80"));
+}
+
+TEST(ProxyListTest, PutReplacesTheFirstDuplicateInPlaceAndAppendsNewOnes) {
+    ProxyList list;
+    MirrorView view;
+    list.SetObserver(&view);
+    list.AppendRow({"a:1", "A", kNotTestedToday, kNoSpeed});
+    list.AppendRow({"b:2", "B1", kNotTestedToday, kNoSpeed});
+    list.AppendRow({"c:3", "C", kNotTestedToday, kNoSpeed});
+    list.AppendRow({"b:2", "B2", kNotTestedToday, kNoSpeed});
+
+    list.PutProxyRow("b:2", "Germany", "235 milliseconds", "7.05 KB/sec");
+    ASSERT_EQ(4, list.Count());
+    EXPECT_EQ("Germany", list.Row(1).country);
+    EXPECT_EQ("235 milliseconds", list.Row(1).responseTime);
+    EXPECT_EQ("7.05 KB/sec", list.Row(1).downloadSpeed);
+    EXPECT_EQ("B2", list.Row(3).country);
+
+    list.PutProxyRow("d:4", "", "Not Tested", "N/A");
+    EXPECT_EQ((std::vector<std::string>{"a:1", "b:2", "c:3", "b:2", "d:4"}), Addresses(list));
+    EXPECT_EQ(Addresses(list), view.addresses);
+
+    list.RemoveRow(0);
+    list.RemoveRow(17);  // not a row: nothing happens
+    EXPECT_EQ(Addresses(list), view.addresses);
+    list.RemoveAllRows();
+    EXPECT_EQ(0, list.Count());
+    EXPECT_TRUE(view.addresses.empty());
+}
+
+TEST(ProxyListFileTest, TwoRowsLoadAndSaveToTheSameBytes) {
+    TempFolder folder;
+    const std::string bytes = "12.12.12.12:80->Germany\r\n12.12.12.13:8080->\r\n";
+    folder.Write("MyProxies.txt", bytes);
+    ProxyList list;
+    list.LoadProxyList(folder.File("MyProxies.txt"));
+    ASSERT_EQ(2, list.Count());
+    EXPECT_EQ("12.12.12.12:80", list.Row(0).address);
+    EXPECT_EQ("Germany", list.Row(0).country);
+    EXPECT_EQ("12.12.12.13:8080", list.Row(1).address);
+    EXPECT_EQ("", list.Row(1).country);
+    for (const ProxyEntry& row : list.Rows()) {
+        EXPECT_EQ("Not Tested Today", row.responseTime);
+        EXPECT_EQ("N/A", row.downloadSpeed);
+    }
+
+    ASSERT_TRUE(list.SaveProxyList(folder.File("MyProxies.txt")));
+    EXPECT_EQ(bytes, folder.Read("MyProxies.txt"));
+    // The temporary file is gone once the new file is in place.
+    EXPECT_EQ(1, folder.FileCount());
+}
+
+TEST(ProxyListFileTest, OnlyAddressAndCountryAreStoredAndThePortIsNormalised) {
+    ProxyList list;
+    list.AppendRow({"12.12.12.12:80", "US <supports POST>", "235 milliseconds", "7.05 KB/sec"});
+    list.AppendRow({"1.2.3.4:3128", "", "Not Tested", "N/A"});
+    EXPECT_EQ("12.12.12.12:80->US <supports POST>\r\n1.2.3.4:3128->\r\n",
+              FormatProxyListFile(list.Rows()));
+
+    std::vector<ProxyEntry> rows = ParseProxyListFile("12.12.12.12:0080->US <supports POST>\r\n");
+    ASSERT_EQ(1u, rows.size());
+    EXPECT_EQ("12.12.12.12:80", rows[0].address);
+    EXPECT_EQ("US <supports POST>", rows[0].country);
+}
+
+TEST(ProxyListFileTest, MissingOrEmptyFileGivesAnEmptyListAndAnEmptyListAnEmptyFile) {
+    TempFolder folder;
+    ProxyList list;
+    list.AppendRow({"a:1", "", "", ""});
+    list.LoadProxyList(folder.File("MyProxies.txt"));
+    EXPECT_EQ(0, list.Count());
+
+    folder.Write("MyProxies.txt", "");
+    list.LoadProxyList(folder.File("MyProxies.txt"));
+    EXPECT_EQ(0, list.Count());
+
+    folder.Write("MyProxies.txt", "a:1->\r\n");
+    ASSERT_TRUE(list.SaveProxyList(folder.File("MyProxies.txt")));
+    EXPECT_EQ("", folder.Read("MyProxies.txt"));
+}
+
+TEST(ProxyListFileTest, GapsAndAMissingLastLineEndLoseNoRow) {
+    TempFolder folder;
+    folder.Write("MyProxies.txt", "a:1->A\r\nb:2->B\r\n\r\n   \r\nc:3->C\r\n\r\nd:4->D");
+    ProxyList list;
+    list.LoadProxyList(folder.File("MyProxies.txt"));
+    EXPECT_EQ((std::vector<std::string>{"a:1", "b:2", "c:3", "d:4"}), Addresses(list));
+
+    ASSERT_TRUE(list.SaveProxyList(folder.File("MyProxies.txt")));
+    EXPECT_EQ("a:1->A\r\nb:2->B\r\nc:3->C\r\nd:4->D\r\n", folder.Read("MyProxies.txt"));
+}
+
+TEST(ProxyListFileTest, LongFileSurvivesALoadAndSave) {
+    TempFolder folder;
+    std::string bytes;
+    for (int i = 0; i < 600; ++i)
+        bytes += "10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250) + ":" +
+                 std::to_string(1000 + i) + "->Country " + std::to_string(i) + "\r\n";
+    ASSERT_GT(bytes.size(), 4095u * 4);
+    folder.Write("MyProxies.txt", bytes);
+
+    ProxyList list;
+    list.LoadProxyList(folder.File("MyProxies.txt"));
+    EXPECT_EQ(600, list.Count());
+    ASSERT_TRUE(list.SaveProxyList(folder.File("MyProxies.txt")));
+    EXPECT_EQ(bytes, folder.Read("MyProxies.txt"));
+}
+
+TEST(ProxyListFileTest, DuplicatesLoadAsTwoRowsAndAPutReplacesOnlyTheFirst) {
+    TempFolder folder;
+    folder.Write("MyProxies.txt", "a:1->first\r\nb:2->\r\na:1->second\r\n");
+    ProxyList list;
+    list.LoadProxyList(folder.File("MyProxies.txt"));
+    ASSERT_EQ(3, list.Count());
+    list.PutProxyRow("a:1", "new", "235 milliseconds", "7.05 KB/sec");
+    ASSERT_TRUE(list.SaveProxyList(folder.File("MyProxies.txt")));
+    EXPECT_EQ("a:1->new\r\nb:2->\r\na:1->second\r\n", folder.Read("MyProxies.txt"));
+}
+
+TEST(ProxyListFileTest, FailedSaveKeepsTheOldFileAndNamesIt) {
+    TempFolder folder;
+    // A folder where the file should be: neither the temporary file's move nor
+    // any write can put a list there.
+    std::string target = folder.File("MyProxies.txt");
+    std::filesystem::create_directories(std::filesystem::path(target) / "inside");
+    ProxyList list;
+    list.AppendRow({"a:1", "A", "", ""});
+    std::string error;
+    EXPECT_FALSE(list.SaveProxyList(target, &error));
+    EXPECT_NE(std::string::npos, error.find(target)) << error;
+    EXPECT_TRUE(std::filesystem::is_directory(target));
+    EXPECT_EQ(1, folder.FileCount()) << "the temporary file is removed";
+    EXPECT_EQ(1, list.Count());
+
+    // A folder that does not exist cannot take the file either.
+    std::string missing = folder.File("no-such-folder") + "/MyProxies.txt";
+    EXPECT_FALSE(list.SaveProxyList(missing, &error));
+    EXPECT_NE(std::string::npos, error.find("MyProxies.txt"));
+}
+
+TEST(ProxyListFileTest, ReplacingKeepsTheOldFileUntilTheNewOneIsComplete) {
+    TempFolder folder;
+    folder.Write("MyProxies.txt", "old:1->\r\n");
+    // A stale temporary file from an earlier crash is simply overwritten.
+    folder.Write("MyProxies.txt.new", "half a li");
+    ProxyList list;
+    list.AppendRow({"new:2", "", "", ""});
+    ASSERT_TRUE(list.SaveProxyList(folder.File("MyProxies.txt")));
+    EXPECT_EQ("new:2->\r\n", folder.Read("MyProxies.txt"));
+    EXPECT_FALSE(folder.Exists("MyProxies.txt.new"));
+}
+
+TEST(DataFolderTest, AppPathWhenSetOtherwiseTheProgramFolder) {
+    EXPECT_EQ("C:\\Program Files\\Veilgate\\",
+              DataFolder("C:\\Program Files\\Veilgate\\", "D:\\elsewhere\\"));
+    EXPECT_EQ("D:\\elsewhere\\", DataFolder("", "D:\\elsewhere\\"));
+
+    std::string program = ProgramFolder();
+    ASSERT_FALSE(program.empty());
+    EXPECT_TRUE(program.back() == '\\' || program.back() == '/');
+    EXPECT_TRUE(std::filesystem::is_directory(program)) << program;
+
+    EXPECT_EQ("C:\\V\\MyProxies.txt", JoinPath("C:\\V\\", "MyProxies.txt"));
+    EXPECT_EQ("/v/MyProxies.txt", JoinPath("/v/", "MyProxies.txt"));
+}
+
+TEST(TextModeTest, LineEndsBothWays) {
+    EXPECT_EQ("A\r\r\nB", ToCrLf("A\r\nB"));
+    EXPECT_EQ("\r\n\r\n", ToCrLf("\n\n"));
+    EXPECT_EQ("A\nB\r\rC\n\r", FromCrLf("A\r\nB\r\rC\r\n\r"));
+}
+
+}  // namespace

@@ -1,0 +1,306 @@
+// A stand-in for the maker's web server, for running and testing the program
+// without the outside world. Serves, on a loopback port:
+//   /services/vg/proxy/sortedproxylist.txt  the proxy list from a file
+//   /services/vg/proxy/proxygenerator.asp   a small page, read and dropped
+//   /services/whatismyip/whatismyip.asp     the caller's address and the
+//                                           forwarding headers it arrived with
+//   /products/veilgate/poll.htm             the poll page
+//   /                                       a home page linking them
+//
+// Usage: list_service --proxies FILE [--port N] [--address A] [--port-file F]
+//                     [--log F] [--raw-list]
+// --port 0 (the default) takes a free port; the port is printed and, with
+// --port-file, written to that file once the service listens. --log appends
+// one line per request: method, path and user agent. --raw-list serves the
+// file byte for byte as the list reply, for trying out odd replies.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
+
+#include "engine/socket.h"
+
+namespace {
+
+constexpr size_t kMaxRequestHead = 16 * 1024;
+constexpr int kRequestTimeoutMs = 5000;
+
+struct Options {
+    std::string proxiesFile;
+    std::string address = "127.0.0.1";
+    int port = 0;
+    std::string portFile;
+    std::string logFile;
+    bool rawList = false;
+};
+
+struct Request {
+    std::string method;
+    std::string path;
+    std::vector<std::pair<std::string, std::string>> headers;  // in arrival order
+};
+
+bool ReadOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        if (name == "--raw-list") {
+            options.rawList = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return false;
+        std::string value = argv[++i];
+        if (name == "--proxies")
+            options.proxiesFile = value;
+        else if (name == "--port")
+            options.port = std::atoi(value.c_str());
+        else if (name == "--address")
+            options.address = value;
+        else if (name == "--port-file")
+            options.portFile = value;
+        else if (name == "--log")
+            options.logFile = value;
+        else
+            return false;
+    }
+    return !options.proxiesFile.empty();
+}
+
+std::string ReadFile(const std::string& path, bool& ok) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    ok = static_cast<bool>(file);
+    return content.str();
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string HtmlEscape(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '&': escaped += "&amp;"; break;
+        case '"': escaped += "&quot;"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// The list reply: each proxy line of the file followed by "<br />". The
+// file holds one proxy per line (host:port->country); blank lines are skipped.
+std::string ProxyListReply(const std::string& proxiesFile) {
+    bool ok = false;
+    std::string content = ReadFile(proxiesFile, ok);
+    std::string reply;
+    std::istringstream lines(content);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos)
+            continue;
+        reply += line + "<br />";
+    }
+    return reply;
+}
+
+std::string ListReply(const Options& options) {
+    if (!options.rawList)
+        return ProxyListReply(options.proxiesFile);
+    bool ok = false;
+    return ReadFile(options.proxiesFile, ok);
+}
+
+bool ReadRequestHead(const net::Socket& client, std::string& head) {
+    char buffer[4096];
+    while (head.find("\r\n\r\n") == std::string::npos && head.find("\n\n") == std::string::npos) {
+        if (head.size() > kMaxRequestHead || net::WaitReadable(client, kRequestTimeoutMs) != 1)
+            return false;
+        long received = net::Receive(client, buffer, sizeof buffer);
+        if (received <= 0)
+            return false;
+        head.append(buffer, static_cast<size_t>(received));
+    }
+    return true;
+}
+
+Request ParseRequest(const std::string& head) {
+    Request request;
+    std::istringstream lines(head);
+    std::string line;
+    std::getline(lines, line);
+    std::istringstream first(line);
+    first >> request.method >> request.path;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        size_t colon = line.find(':');
+        if (line.empty() || colon == std::string::npos)
+            continue;
+        size_t value = line.find_first_not_of(' ', colon + 1);
+        request.headers.emplace_back(line.substr(0, colon),
+                                     value == std::string::npos ? "" : line.substr(value));
+    }
+    // An absolute-form target (sent through a proxy) names the same path.
+    if (request.path.compare(0, 7, "http://") == 0) {
+        size_t slash = request.path.find('/', 7);
+        request.path = slash == std::string::npos ? "/" : request.path.substr(slash);
+    }
+    size_t query = request.path.find('?');
+    if (query != std::string::npos)
+        request.path.erase(query);
+    return request;
+}
+
+std::string Header(const Request& request, const std::string& name) {
+    for (const auto& header : request.headers)
+        if (Lower(header.first) == Lower(name))
+            return header.second;
+    return "";
+}
+
+std::string PeerAddress(const net::Socket& client) {
+    sockaddr_in peer{};
+#ifdef _WIN32
+    int length = sizeof peer;
+#else
+    socklen_t length = sizeof peer;
+#endif
+    char text[INET_ADDRSTRLEN] = "unknown";
+    if (getpeername(client.Get(), reinterpret_cast<sockaddr*>(&peer), &length) == 0)
+        inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+    return text;
+}
+
+std::string Page(const std::string& title, const std::string& body) {
+    return "<html><head><title>" + title + "</title></head><body><h1>" + title + "</h1>" + body +
+           "</body></html>\n";
+}
+
+std::string WhatIsMyIpPage(const Request& request, const std::string& peer) {
+    static const char* forwarding[] = {"X-Forwarded-For", "Via", "Forwarded", "Client-IP",
+                                       "X-Real-IP", "Proxy-Connection"};
+    std::string body = "<p>Your IP address is <b id=\"address\">" + HtmlEscape(peer) + "</b></p>";
+    body += "<h2>Forwarding headers</h2><table>";
+    bool any = false;
+    for (const char* name : forwarding) {
+        std::string value = Header(request, name);
+        if (value.empty())
+            continue;
+        body += "<tr><td>" + std::string(name) + "</td><td>" + HtmlEscape(value) + "</td></tr>";
+        any = true;
+    }
+    body += "</table>";
+    if (!any)
+        body += "<p id=\"none\">None: the request carried no forwarding headers.</p>";
+    body += "<h2>All request headers</h2><pre>";
+    for (const auto& header : request.headers)
+        body += HtmlEscape(header.first + ": " + header.second) + "\n";
+    body += "</pre>";
+    return Page("What Is My IP?", body);
+}
+
+void SendResponse(net::Socket& client, int status, const char* type, const std::string& body) {
+    const char* reason = status == 200 ? "OK" : status == 404 ? "Not Found" : "Bad Request";
+    std::string head = "HTTP/1.0 " + std::to_string(status) + " " + reason + "\r\n" +
+                       "Content-Type: " + type + "\r\n" +
+                       "Content-Length: " + std::to_string(body.size()) + "\r\n" +
+                       "Cache-Control: no-cache\r\nConnection: close\r\n\r\n";
+    net::SendAll(client, head + body);
+    client.ShutdownSend();
+}
+
+void Serve(net::Socket& client, const Options& options) {
+    std::string head;
+    if (!ReadRequestHead(client, head)) {
+        SendResponse(client, 400, "text/plain", "Bad request\n");
+        return;
+    }
+    Request request = ParseRequest(head);
+    if (!options.logFile.empty()) {
+        std::ofstream log(options.logFile, std::ios::app);
+        log << request.method << " " << request.path << " " << Header(request, "User-Agent")
+            << "\n";
+    }
+    if (request.path == "/services/vg/proxy/sortedproxylist.txt")
+        SendResponse(client, 200, "text/plain", ListReply(options));
+    else if (request.path == "/services/vg/proxy/proxygenerator.asp")
+        SendResponse(client, 200, "text/html", Page("Proxy generator", "<p>Request noted.</p>"));
+    else if (request.path == "/services/whatismyip/whatismyip.asp")
+        SendResponse(client, 200, "text/html", WhatIsMyIpPage(request, PeerAddress(client)));
+    else if (request.path == "/products/veilgate/poll.htm")
+        SendResponse(client, 200, "text/html",
+                     Page("Veilgate poll", "<p>Thank you for trying Veilgate. Why did you "
+                                           "remove it?</p><ul><li>Too slow</li><li>Hard to "
+                                           "use</li><li>Something else</li></ul>"));
+    else if (request.path == "/")
+        SendResponse(client, 200, "text/html",
+                     Page("Veilgate",
+                          "<ul><li><a href=\"/services/vg/proxy/sortedproxylist.txt\">Proxy "
+                          "list</a></li><li><a href=\"/services/whatismyip/whatismyip.asp\">What "
+                          "Is My IP?</a></li><li><a href=\"/products/veilgate/poll.htm\">Poll</a>"
+                          "</li></ul>"));
+    else
+        SendResponse(client, 404, "text/plain", "Not found\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ReadOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: list_service --proxies FILE [--port N] [--address A] "
+                     "[--port-file F] [--log F] [--raw-list]\n");
+        return 2;
+    }
+    bool readable = false;
+    ReadFile(options.proxiesFile, readable);
+    if (!readable) {
+        std::fprintf(stderr, "list_service: cannot read %s\n", options.proxiesFile.c_str());
+        return 1;
+    }
+    net::NetworkInit network;
+    net::Socket listener = net::ListenTcp(options.address, options.port, 16);
+    if (!network.Ok() || !listener.IsValid()) {
+        std::fprintf(stderr, "list_service: cannot listen on %s:%d\n", options.address.c_str(),
+                     options.port);
+        return 1;
+    }
+    int port = net::LocalPortOf(listener);
+    if (!options.portFile.empty()) {
+        // Written whole under another name first, so a reader never sees half.
+        std::string partial = options.portFile + ".part";
+        std::ofstream(partial) << port << "\n";
+        std::remove(options.portFile.c_str());
+        std::rename(partial.c_str(), options.portFile.c_str());
+    }
+    std::printf("list_service listening on %s:%d\n", options.address.c_str(), port);
+    std::fflush(stdout);
+
+    for (;;) {
+        net::Socket client = net::AcceptConnection(listener);
+        if (client.IsValid())
+            Serve(client, options);
+    }
+}
