@@ -85,20 +85,17 @@ class Canvas:
 # --- shapes -------------------------------------------------------------
 
 def shield(cx, top, w, h):
-    """A shield: straight shoulders, sides curving to a point."""
+    """A shield: shoulders rising slightly to the corners, sides curving
+    from halfway down to a point."""
     def inside(x, y):
         v = (y - top) / h
+        u = (x - cx) / (w / 2)
         if v < 0 or v > 1:
             return False
-        # Shoulders dip slightly in the middle.
-        u = (x - cx) / (w / 2)
-        if v < 0.12 and v < 0.12 - 0.08 * (1 - u * u) and abs(u) < 1:
-            pass
         if v < 0.45:
             half = 1.0
         else:
-            t = (v - 0.45) / 0.55
-            half = math.cos(t * math.pi / 2) ** 0.8
+            half = math.cos((v - 0.45) / 0.55 * math.pi / 2) ** 0.8
         return abs(u) <= half and v >= 0.06 * (1 - abs(u))
     return inside
 
