@@ -39,7 +39,7 @@ wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null
 wine_run reg add 'HKLM\Software\Veilgate' /v Opera /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine_run reg add 'HKLM\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
 
-for dialog in add_proxy advanced_settings about evaluation browser_config; do
+for dialog in add_proxy advanced_settings about evaluation browser_config privacy; do
   done_file=$work/$dialog.done
   rect_file=$work/$dialog.rect
   wine_run "$build/tests/app/dialog_gallery.exe" "$dialog" "Z:$done_file" >"$rect_file" 2>"$work/$dialog.err" &

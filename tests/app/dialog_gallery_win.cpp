@@ -19,8 +19,16 @@
 #include "engine/socket.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
 #include "proxies/proxy_evaluation_dialog_win.h"
+#include "privacy/privacy_dialog_win.h"
 
 namespace {
+
+// The gallery only shows the Online Privacy dialog; nothing is cleaned.
+class NoCleaning : public AutoCleanWork {
+public:
+    void RunPass(const StopToken&) override {}
+    uint32_t IntervalMinutes() override { return 0; }
+};
 
 bool FileExists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
@@ -51,6 +59,9 @@ int main(int argc, char** argv) {
     net::NetworkInit network;
     net::Socket sampleProxy;  // a reachable proxy for the evaluation dialog
     int sampleProxyPort = 0;
+    NoCleaning noCleaning;
+    AutoCleanThread autoClean(noCleaning);
+    PrivacySettings privacySettings;
     std::unique_ptr<Dialog> dialog;
     if (!std::strcmp(name, "add_proxy")) {
         dialog.reset(new AddProxyDialog);
@@ -66,6 +77,8 @@ int main(int argc, char** argv) {
         auto* evaluation = new ProxyEvaluationDialog;
         evaluation->SetProxy("127.0.0.1", sampleProxyPort, "Local test proxy");
         dialog.reset(evaluation);
+    } else if (!std::strcmp(name, "privacy")) {
+        dialog.reset(new PrivacyDialog(privacySettings, autoClean));
     } else if (!std::strcmp(name, "browser_config")) {
         dialog.reset(new BrowserConfigDialog);
     } else {
