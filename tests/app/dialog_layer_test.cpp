@@ -106,6 +106,19 @@ TEST(DialogBase, DestroyingTheObjectDestroysAModelessWindowFirst) {
     EXPECT_FALSE(IsWindow(hwnd));
 }
 
+TEST(DialogBase, OneWindowPerObjectAtATime) {
+    ThrowingDialog dialog;
+    HWND hwnd = dialog.Create();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(dialog.Create(), nullptr);
+    EXPECT_EQ(dialog.DoModal(), -1);
+    EXPECT_EQ(dialog.Hwnd(), hwnd);
+    dialog.End(IDOK);
+    HWND again = dialog.Create();
+    EXPECT_NE(again, nullptr);
+    EXPECT_EQ(dialog.Result(), IDCANCEL);
+}
+
 TEST(DialogBase, EndOnAModelessDialogDestroysItsWindow) {
     ThrowingDialog dialog;
     HWND hwnd = dialog.Create();

@@ -32,14 +32,20 @@ Dialog::~Dialog() {
 }
 
 INT_PTR Dialog::DoModal(HWND parent) {
+    if (hwnd_)
+        return -1;  // one window per object at a time
     modal_ = true;
+    result_ = IDCANCEL;
     RegisterCommonControls();
     return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId_), parent,
                            StaticProc, reinterpret_cast<LPARAM>(this));
 }
 
 HWND Dialog::Create(HWND parent) {
+    if (hwnd_)
+        return nullptr;
     modal_ = false;
+    result_ = IDCANCEL;
     RegisterCommonControls();
     return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId_), parent,
                               StaticProc, reinterpret_cast<LPARAM>(this));
