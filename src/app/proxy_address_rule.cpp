@@ -1,6 +1,5 @@
 #include "app/proxy_address_rule.h"
 
 bool IsAcceptableProxyText(const std::string& text) {
-    size_t colon = text.find(':');
-    return colon != std::string::npos && colon > 0;
+    return text.size() > 1 && text.find(':', 1) != std::string::npos;
 }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-// True when the text has a colon and its first colon is not the first
-// character ("12.12.12.12:80", "host:"); false for "", "12.12.12.12", ":80".
-// Anything beyond that is left to whoever uses the proxy.
+// True when the text has a colon somewhere after its first character
+// ("12.12.12.12:80", "host:"); false for "", "12.12.12.12", ":80". Anything
+// beyond that is left to whoever uses the proxy.
 bool IsAcceptableProxyText(const std::string& text);

@@ -19,7 +19,8 @@ TEST(ProxyAddressRule, NeedsAColonAfterTheFirstCharacter) {
     EXPECT_TRUE(IsAcceptableProxyText("host:port:extra"));
     EXPECT_FALSE(IsAcceptableProxyText(""));
     EXPECT_FALSE(IsAcceptableProxyText(":80"));
-    EXPECT_FALSE(IsAcceptableProxyText(":8:0"));
+    EXPECT_TRUE(IsAcceptableProxyText(":8:0"));  // a colon after the first character
+    EXPECT_FALSE(IsAcceptableProxyText(":"));
     EXPECT_FALSE(IsAcceptableProxyText("12.12.12.12"));
 }
 
