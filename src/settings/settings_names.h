@@ -41,4 +41,8 @@ constexpr char AutoClean[] = "Software\\Veilgate\\Setari\\AutoClean";
 // The product key itself, for code that opens it as a key.
 constexpr char ProductKey[] = "Software\\Veilgate";
 
+// The start-up entry that "Advanced Settings Dialog" writes: Windows starts
+// the program at log-on from this value of the machine's Run key.
+constexpr char StartupEntry[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Veilgate";
+
 }  // namespace setting

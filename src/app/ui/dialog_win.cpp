@@ -1,5 +1,21 @@
 #include "app/ui/dialog_win.h"
 
+#include <commctrl.h>
+
+namespace {
+
+// Dialog templates name common controls (list views, progress bars) by
+// class; the classes must be registered before the first template is read.
+void RegisterCommonControls() {
+    static const bool registered = [] {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+        return InitCommonControlsEx(&controls) != FALSE;
+    }();
+    (void)registered;
+}
+
+}  // namespace
+
 UINT ReflectedDrawItemMessage() {
     static const UINT message = RegisterWindowMessageA("Veilgate.ReflectedDrawItem");
     return message;
@@ -16,13 +32,21 @@ Dialog::~Dialog() {
 }
 
 INT_PTR Dialog::DoModal(HWND parent) {
+    if (hwnd_)
+        return -1;  // one window per object at a time
     modal_ = true;
+    result_ = IDCANCEL;
+    RegisterCommonControls();
     return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId_), parent,
                            StaticProc, reinterpret_cast<LPARAM>(this));
 }
 
 HWND Dialog::Create(HWND parent) {
+    if (hwnd_)
+        return nullptr;
     modal_ = false;
+    result_ = IDCANCEL;
+    RegisterCommonControls();
     return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId_), parent,
                               StaticProc, reinterpret_cast<LPARAM>(this));
 }

@@ -19,10 +19,11 @@ public:
     Dialog& operator=(const Dialog&) = delete;
 
     // Runs the dialog modally; IDOK, IDCANCEL or what EndDialog was given,
-    // -1 when the window could not be made.
+    // -1 when the window could not be made or the object already has one.
     INT_PTR DoModal(HWND parent = nullptr);
     // Creates the dialog modeless (for windows that stay, and for tests that
-    // drive a dialog with messages); nullptr on failure.
+    // drive a dialog with messages); nullptr on failure or when the object
+    // already has a window.
     HWND Create(HWND parent = nullptr);
 
     HWND Hwnd() const { return hwnd_; }

@@ -1,0 +1,70 @@
+#!/bin/bash
+# Opens every dialog of the program under Xvfb, with Wine's X11 driver, and
+# saves a PNG of each (and of the pictures) for review.
+# Usage: scripts/screenshots.sh [OUTPUT-FOLDER]   (default build/screenshots)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target dialog_gallery
+
+out=$(realpath -m "${1:-build/screenshots}")
+mkdir -p "$out"
+build=$PWD/build/windows
+prefix=$build/screenshot-prefix
+work=$(mktemp -d)
+xvfb_pid=
+gallery_pid=
+cleanup() {
+  [ -n "$gallery_pid" ] && kill "$gallery_pid" 2>/dev/null || true
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+display=:$((70 + RANDOM % 19))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+for _ in $(seq 50); do
+  xdpyinfo >/dev/null 2>&1 && break
+  sleep 0.2
+done
+
+wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
+# No window manager runs here: Wine draws the title bars itself.
+wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+wine_run reg add 'HKLM\Software\Veilgate' /v Opera /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine_run reg add 'HKLM\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
+
+for dialog in add_proxy advanced_settings about evaluation browser_config privacy; do
+  done_file=$work/$dialog.done
+  rect_file=$work/$dialog.rect
+  wine_run "$build/tests/app/dialog_gallery.exe" "$dialog" "Z:$done_file" >"$rect_file" 2>"$work/$dialog.err" &
+  gallery_pid=$!
+  for _ in $(seq 150); do
+    [ -s "$rect_file" ] && break
+    sleep 0.2
+  done
+  if [ ! -s "$rect_file" ]; then
+    echo "$dialog: the dialog did not come up" >&2
+    cat "$work/$dialog.err" >&2
+    exit 1
+  fi
+  read -r x y w h <"$rect_file"
+  import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$out/$dialog.png"
+  touch "$done_file"
+  wait "$gallery_pid" || true
+  gallery_pid=
+  echo "$out/$dialog.png"
+done
+
+# The pictures, enlarged where they are small.
+pictures=$build/src/app/pictures
+convert "$pictures/background.bmp" "$out/picture_background.png"
+convert "$pictures/toolbar.bmp" "$pictures/toolbar_hot.bmp" -append -scale 200% "$out/picture_toolbar.png"
+convert "$pictures/selector.bmp" -scale 800% "$out/picture_selector.png"
+convert "$pictures/veilgate.ico[2]" -background white -flatten -scale 400% "$out/picture_icon.png"
+echo "Pictures in $out"

@@ -1,0 +1,110 @@
+#include "app/dialogs/advanced_settings_dialog_win.h"
+
+#include <cstdlib>
+
+#include "app/dialogs/advanced_settings_dialog_res.h"
+#include "app/ui/data_exchange_win.h"
+#include "app/ui/message_box.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+namespace {
+
+constexpr int kLowestPort = 1;
+constexpr int kHighestPort = 65535;
+
+}  // namespace
+
+AdvancedSettingsDialog::AdvancedSettingsDialog(const EngineStatus* engine)
+    : Dialog(IDD_ADVANCED_SETTINGS), engine_(engine) {}
+
+bool AdvancedSettingsDialog::OnInitDialog() {
+    uint32_t port = RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get();
+    portText_ = std::to_string(static_cast<int>(port));
+    runAtStartup_ = RegDwordValue(setting::RunAtStartup).IsOn() ? 1 : 0;
+    ui::SetFieldText(Hwnd(), IDC_LOCAL_PORT, portText_);
+    ui::LimitFieldText(Hwnd(), IDC_LOCAL_PORT, kMaxPortLength);
+    ui::SetCheckBox(Hwnd(), IDC_RUN_AT_STARTUP, runAtStartup_);
+    testButton_.Attach(IDC_TEST_PORT, Hwnd());
+    applyButton_.Attach(IDC_APPLY, Hwnd());
+    cancelButton_.Attach(IDC_CANCEL_SETTINGS, Hwnd());
+    // Owner-drawn buttons cannot carry the default style, so say it here.
+    SendMessageA(Hwnd(), DM_SETDEFID, IDC_APPLY, 0);
+    return true;
+}
+
+bool AdvancedSettingsDialog::OnCommand(int id, int notifyCode, HWND control) {
+    if (notifyCode != BN_CLICKED)
+        return false;
+    switch (id) {
+    case IDC_TEST_PORT:
+        TestPort();
+        return true;
+    case IDC_APPLY:
+        Store();
+        End(IDOK);
+        return true;
+    case IDC_CANCEL_SETTINGS:
+        End(IDCANCEL);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void AdvancedSettingsDialog::OnOK() {
+    Store();
+    End(IDOK);
+}
+
+INT_PTR AdvancedSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                          bool& handled) {
+    // The close box stores what is shown before the window goes; Escape,
+    // which arrives as IDCANCEL without WM_CLOSE, does not.
+    if (message == WM_CLOSE) {
+        Store();
+        End(IDCANCEL);
+        handled = true;
+        return TRUE;
+    }
+    return 0;
+}
+
+HBRUSH AdvancedSettingsDialog::OnCtlColor(HDC dc, HWND control, UINT message) {
+    return colors_.OnCtlColor(dc, message);
+}
+
+void AdvancedSettingsDialog::ReadControls() {
+    portText_ = ui::GetFieldText(Hwnd(), IDC_LOCAL_PORT);
+    runAtStartup_ = ui::GetCheckBox(Hwnd(), IDC_RUN_AT_STARTUP);
+}
+
+void AdvancedSettingsDialog::Store() {
+    ReadControls();
+    RegStringValue startupEntry(setting::StartupEntry);
+    if (runAtStartup_ == 1) {
+        RegDwordValue(setting::RunAtStartup).Set(1);
+        startupEntry.Set(RegStringValue(setting::AppFullPath).Get());
+    } else {
+        RegDwordValue(setting::RunAtStartup).Set(0);
+        // Emptied rather than removed; a missing entry stays missing.
+        startupEntry.Set("");
+    }
+    // Any port a socket can use is stored, tested or not; an empty field
+    // (0) or a five-digit number beyond 65535 would leave the engine unable
+    // to start on the next run, so the stored port is kept instead.
+    int port = std::atoi(portText_.c_str());
+    if (port >= kLowestPort && port <= kHighestPort)
+        RegDwordValue(setting::LocalPort, setting::LocalPortDefault)
+            .Set(static_cast<uint32_t>(port));
+}
+
+void AdvancedSettingsDialog::TestPort() {
+    ReadControls();
+    PortTestReport report = TestLocalPort(portText_, engine_);
+    ShowMessage(Hwnd(), report.text, report.caption);
+    if (report.clearPortText) {
+        portText_.clear();
+        ui::SetFieldText(Hwnd(), IDC_LOCAL_PORT, portText_);
+    }
+}

@@ -1,0 +1,116 @@
+#include "proxies/proxy_evaluation_dialog_win.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "app/ui/data_exchange_win.h"
+#include "proxies/proxy_evaluation_dialog_res.h"
+
+namespace {
+
+constexpr int kTaskColumnWidth = 150;
+constexpr int kResponseColumnWidth = 100;
+
+std::string FormatDetails(const std::string& host, int port) {
+    char text[64];
+    std::snprintf(text, sizeof(text), ":%d", port);
+    return "Proxy Details: " + host + text;
+}
+
+}  // namespace
+
+ProxyEvaluationDialog::ProxyEvaluationDialog() : Dialog(IDD_PROXY_EVALUATION) {}
+
+void ProxyEvaluationDialog::SetProxy(const std::string& host, int port) {
+    host_ = host;
+    port_ = port;
+    detailsText_ = FormatDetails(host, port);
+}
+
+void ProxyEvaluationDialog::SetProxy(const std::string& host, int port,
+                                     const std::string& label) {
+    host_ = host;
+    port_ = port;
+    detailsText_ = FormatDetails(host, port) + " -> " + label;
+}
+
+bool ProxyEvaluationDialog::OnInitDialog() {
+    ui::SetFieldText(Hwnd(), IDC_PROXY_DETAILS, detailsText_);
+    MarkProxyUntested();
+    AddColumns();
+    SendDlgItemMessageA(Hwnd(), IDC_TEST_PROGRESS, PBM_SETRANGE32, 0, 100);
+    SendDlgItemMessageA(Hwnd(), IDC_TEST_PROGRESS, PBM_SETPOS, 0, 0);
+    startButton_.Attach(IDC_START_TESTING, Hwnd());
+    cancelButton_.Attach(IDCANCEL, Hwnd());
+    doneButton_.Attach(IDC_EVALUATION_DONE, Hwnd());
+    return true;
+}
+
+bool ProxyEvaluationDialog::OnCommand(int id, int notifyCode, HWND control) {
+    if (notifyCode != BN_CLICKED)
+        return false;
+    if (id == IDC_START_TESTING) {
+        StartTesting();
+        return true;
+    }
+    if (id == IDC_EVALUATION_DONE) {
+        detailsText_ = ui::GetFieldText(Hwnd(), IDC_PROXY_DETAILS);
+        End(IDOK);
+        return true;
+    }
+    return false;
+}
+
+HBRUSH ProxyEvaluationDialog::OnCtlColor(HDC dc, HWND control, UINT message) {
+    return colors_.OnCtlColor(dc, message);
+}
+
+void ProxyEvaluationDialog::AddColumns() {
+    HWND list = GetDlgItem(Hwnd(), IDC_TASK_LIST);
+    struct Column {
+        const char* title;
+        int width;
+    };
+    const Column columns[] = {{"Task Description", kTaskColumnWidth},
+                              {"Response", kResponseColumnWidth}};
+    for (int i = 0; i < 2; ++i) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = columns[i].width;
+        column.pszText = const_cast<char*>(columns[i].title);
+        column.iSubItem = i;
+        SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+void ProxyEvaluationDialog::StartTesting() {
+    TaskListView view(Hwnd());
+    RunProxyTest(host_, port_, view);
+}
+
+void ProxyEvaluationDialog::TaskListView::SetProgress(int position) {
+    SendDlgItemMessageA(dialog_, IDC_TEST_PROGRESS, PBM_SETPOS, position, 0);
+}
+
+int ProxyEvaluationDialog::TaskListView::RowCount() {
+    return static_cast<int>(SendDlgItemMessageA(dialog_, IDC_TASK_LIST, LVM_GETITEMCOUNT, 0, 0));
+}
+
+void ProxyEvaluationDialog::TaskListView::InsertRow(int row, const std::string& task) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.pszText = const_cast<char*>(task.c_str());
+    SendDlgItemMessageA(dialog_, IDC_TASK_LIST, LVM_INSERTITEMA, 0,
+                        reinterpret_cast<LPARAM>(&item));
+}
+
+void ProxyEvaluationDialog::TaskListView::SetResponse(int row, const std::string& response) {
+    LVITEMA item{};
+    item.iSubItem = 1;
+    item.pszText = const_cast<char*>(response.c_str());
+    SendDlgItemMessageA(dialog_, IDC_TASK_LIST, LVM_SETITEMTEXTA, row,
+                        reinterpret_cast<LPARAM>(&item));
+}

@@ -1,0 +1,56 @@
+// The window in which one proxy is tested. The caller sets the proxy, runs
+// the dialog modally, and after "Done" (IDOK) reads the outcome that the test
+// left in TMPResponseTime, TMPDownloadSpeed and FAIL.
+#pragma once
+
+#include <string>
+
+#include "app/ui/color_button_win.h"
+#include "app/ui/colors_win.h"
+#include "app/ui/dialog_win.h"
+#include "proxies/proxy_tester.h"
+
+class ProxyEvaluationDialog : public Dialog {
+public:
+    ProxyEvaluationDialog();
+
+    // Details line "Proxy Details: host:port".
+    void SetProxy(const std::string& host, int port);
+    // Details line "Proxy Details: host:port -> label" (the label is the
+    // proxy's country text from the list).
+    void SetProxy(const std::string& host, int port, const std::string& label);
+
+    const std::string& Host() const { return host_; }
+    int Port() const { return port_; }
+    const std::string& DetailsText() const { return detailsText_; }
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(int id, int notifyCode, HWND control) override;
+    HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
+
+private:
+    // The test run's rows and progress, shown in this dialog's controls.
+    class TaskListView : public TestRunView {
+    public:
+        explicit TaskListView(HWND dialog) : dialog_(dialog) {}
+        void SetProgress(int position) override;
+        int RowCount() override;
+        void InsertRow(int row, const std::string& task) override;
+        void SetResponse(int row, const std::string& response) override;
+
+    private:
+        HWND dialog_;
+    };
+
+    void AddColumns();
+    void StartTesting();
+
+    std::string host_;
+    int port_ = 0;
+    std::string detailsText_;
+    ui::DialogColors colors_;
+    ColorButton startButton_;
+    ColorButton cancelButton_;
+    ColorButton doneButton_;
+};

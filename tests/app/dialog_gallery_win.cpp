@@ -1,0 +1,115 @@
+// Shows one dialog of the program, filled with sample data, so that
+// scripts/screenshots.sh can take its picture. Usage:
+//   dialog_gallery.exe NAME DONE-FILE
+// Prints "x y width height" of the window once it is painted, then keeps it
+// on screen until DONE-FILE exists (at most 30 seconds).
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "app/dialogs/about_dialog_win.h"
+#include "app/dialogs/add_proxy_dialog_res.h"
+#include "app/dialogs/add_proxy_dialog_win.h"
+#include "app/dialogs/advanced_settings_dialog_win.h"
+#include "browsers/browser_config_dialog_win.h"
+#include "engine/socket.h"
+#include "proxies/proxy_evaluation_dialog_res.h"
+#include "proxies/proxy_evaluation_dialog_win.h"
+#include "privacy/privacy_dialog_win.h"
+
+namespace {
+
+// The gallery only shows the Online Privacy dialog; nothing is cleaned.
+class NoCleaning : public AutoCleanWork {
+public:
+    void RunPass(const StopToken&) override {}
+    uint32_t IntervalMinutes() override { return 0; }
+};
+
+bool FileExists(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+void Pump(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(20);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: dialog_gallery NAME DONE-FILE\n");
+        return 2;
+    }
+    const char* name = argv[1];
+    const char* doneFile = argv[2];
+
+    net::NetworkInit network;
+    net::Socket sampleProxy;  // a reachable proxy for the evaluation dialog
+    int sampleProxyPort = 0;
+    NoCleaning noCleaning;
+    AutoCleanThread autoClean(noCleaning);
+    PrivacySettings privacySettings;
+    std::unique_ptr<Dialog> dialog;
+    if (!std::strcmp(name, "add_proxy")) {
+        dialog.reset(new AddProxyDialog);
+    } else if (!std::strcmp(name, "advanced_settings")) {
+        dialog.reset(new AdvancedSettingsDialog);
+    } else if (!std::strcmp(name, "about")) {
+        dialog.reset(new AboutDialog);
+    } else if (!std::strcmp(name, "evaluation")) {
+        for (int port = 45000; port < 46000 && !sampleProxy.IsValid(); ++port) {
+            sampleProxy = net::ListenTcp("127.0.0.1", port, 8);
+            sampleProxyPort = port;
+        }
+        auto* evaluation = new ProxyEvaluationDialog;
+        evaluation->SetProxy("127.0.0.1", sampleProxyPort, "Local test proxy");
+        dialog.reset(evaluation);
+    } else if (!std::strcmp(name, "privacy")) {
+        dialog.reset(new PrivacyDialog(privacySettings, autoClean));
+    } else if (!std::strcmp(name, "browser_config")) {
+        dialog.reset(new BrowserConfigDialog);
+    } else {
+        std::fprintf(stderr, "unknown dialog %s\n", name);
+        return 2;
+    }
+
+    HWND hwnd = dialog->Create();
+    if (!hwnd) {
+        std::fprintf(stderr, "cannot create %s\n", name);
+        return 1;
+    }
+    SetWindowPos(hwnd, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetForegroundWindow(hwnd);
+    if (!std::strcmp(name, "add_proxy")) {
+        SetDlgItemTextA(hwnd, IDC_PROXY_ADDRESS, "12.12.12.12:80");
+        SetFocus(GetDlgItem(hwnd, IDC_PROXY_ADDRESS));
+    } else if (!std::strcmp(name, "evaluation")) {
+        Pump(300);
+        SendDlgItemMessageA(hwnd, IDC_START_TESTING, BM_CLICK, 0, 0);
+    }
+    Pump(1500);
+
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top);
+    std::fflush(stdout);
+
+    DWORD start = GetTickCount();
+    while (!FileExists(doneFile) && GetTickCount() - start < 30000)
+        Pump(100);
+    return 0;
+}

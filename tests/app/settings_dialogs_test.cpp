@@ -1,0 +1,376 @@
+// "Add New Proxy", "Advanced Settings Dialog" and the About box, driven with
+// window messages against the Wine prefix's real registry.
+#include <gtest/gtest.h>
+
+#include "app/dialogs/about_dialog_res.h"
+#include "app/dialogs/about_dialog_win.h"
+#include "app/dialogs/add_proxy_dialog_res.h"
+#include "app/dialogs/add_proxy_dialog_win.h"
+#include "app/dialogs/advanced_settings_dialog_res.h"
+#include "app/dialogs/advanced_settings_dialog_win.h"
+#include "dialog_harness.h"
+#include "engine/socket.h"
+
+using namespace harness;
+
+namespace {
+
+class AddProxyDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteRegText(HKEY_LOCAL_MACHINE, kProductKey, "TMPProxy", "untouched");
+        ASSERT_NE(dialog_.Create(), nullptr);
+        hwnd_ = dialog_.Hwnd();
+    }
+    std::string StoredProxy() {
+        std::string text;
+        ReadRegText(HKEY_LOCAL_MACHINE, kProductKey, "TMPProxy", text);
+        return text;
+    }
+
+    CapturedMessages messages_;
+    AddProxyDialog dialog_;
+    HWND hwnd_ = nullptr;
+};
+
+TEST_F(AddProxyDialogTest, ValidAddressIsHandedOverAndClosesWithOK) {
+    Type(hwnd_, IDC_PROXY_ADDRESS, "12.12.12.12:80");
+    Click(hwnd_, IDOK);
+    EXPECT_TRUE(messages_.shown.empty());
+    EXPECT_EQ(StoredProxy(), "12.12.12.12:80");
+    EXPECT_EQ(dialog_.Result(), IDOK);
+    EXPECT_FALSE(IsWindow(hwnd_));
+}
+
+TEST_F(AddProxyDialogTest, TextWithoutAColonAfterItsFirstCharacterIsRefused) {
+    for (const char* text : {":80", "12.12.12.12", ""}) {
+        SCOPED_TRACE(text);
+        messages_.shown.clear();
+        Paste(hwnd_, IDC_PROXY_ADDRESS, text);
+        Click(hwnd_, IDOK);
+        ASSERT_EQ(messages_.shown.size(), 1u);
+        EXPECT_EQ(messages_.shown[0].text, "Please enter a valid proxy address");
+        EXPECT_EQ(messages_.shown[0].caption, "Veilgate");
+        EXPECT_EQ(messages_.shown[0].type, UINT(MB_OK | MB_ICONINFORMATION));
+        EXPECT_TRUE(IsWindow(hwnd_));
+        EXPECT_EQ(StoredProxy(), "untouched");
+    }
+}
+
+TEST_F(AddProxyDialogTest, TheEditTakesTwentyCharactersAtMost) {
+    Type(hwnd_, IDC_PROXY_ADDRESS, "123.123.123.123:80801");
+    EXPECT_EQ(TextOf(hwnd_, IDC_PROXY_ADDRESS), "123.123.123.123:8080");
+    Paste(hwnd_, IDC_PROXY_ADDRESS, "proxy.example.com:8080");
+    EXPECT_EQ(TextOf(hwnd_, IDC_PROXY_ADDRESS).size(), 20u);
+}
+
+TEST_F(AddProxyDialogTest, CancelStoresNothing) {
+    Type(hwnd_, IDC_PROXY_ADDRESS, "10.0.0.1:3128");
+    Click(hwnd_, IDCANCEL);
+    EXPECT_EQ(dialog_.Result(), IDCANCEL);
+    EXPECT_EQ(StoredProxy(), "untouched");
+}
+
+TEST_F(AddProxyDialogTest, ButtonsAreColourButtons) {
+    EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDOK), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+    EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDCANCEL), GWL_STYLE) & BS_TYPEMASK,
+              BS_OWNERDRAW);
+}
+
+TEST_F(AddProxyDialogTest, ButtonsStayColourButtonsAsTheFocusMoves) {
+    for (int id : {IDCANCEL, IDOK, IDC_PROXY_ADDRESS, IDCANCEL}) {
+        SendMessageA(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(hwnd_, id)), TRUE);
+        EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDOK), GWL_STYLE) & BS_TYPEMASK,
+                  BS_OWNERDRAW);
+        EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDCANCEL), GWL_STYLE) & BS_TYPEMASK,
+                  BS_OWNERDRAW);
+    }
+}
+
+TEST(AddProxyDialogModal, RunsModallyAndAnswersOK) {
+    CapturedMessages messages;
+    AddProxyDialog dialog;
+    ModalDriver driver("Add New Proxy", [](HWND hwnd) {
+        Type(hwnd, IDC_PROXY_ADDRESS, "1.2.3.4:8080");
+        Click(hwnd, IDOK);
+    });
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.ProxyText(), "1.2.3.4:8080");
+}
+
+// A port that nobody holds now, in the range the port test accepts.
+int FindFreePort(net::Socket* keepBound = nullptr) {
+    net::NetworkInit network;
+    for (int port = 41000 + static_cast<int>(GetCurrentProcessId() % 500); port < 64000;
+         port += 97) {
+        net::Socket probe = net::ListenTcp("127.0.0.1", port, 1);
+        if (probe.IsValid()) {
+            if (keepBound)
+                *keepBound = std::move(probe);
+            return port;
+        }
+    }
+    return 0;
+}
+
+class FixedEngineStatus : public EngineStatus {
+public:
+    explicit FixedEngineStatus(int port) : port_(port) {}
+    int ListeningPort() const override { return port_; }
+
+private:
+    int port_;
+};
+
+class AdvancedSettingsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DeleteRegValue(HKEY_LOCAL_MACHINE, kProductKey, "LocalPort");
+        DeleteRegValue(HKEY_LOCAL_MACHINE, kProductKey, "RunAtStartup");
+        DeleteRegValue(HKEY_LOCAL_MACHINE, kProductKey, "AppFullPath");
+        DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate");
+    }
+    HWND Open(const EngineStatus* engine = nullptr) {
+        dialog_.reset(new AdvancedSettingsDialog(engine));
+        return dialog_->Create();
+    }
+    DWORD Dword(const char* name, DWORD missing = 0xdeadbeef) {
+        DWORD value = missing;
+        ReadRegDword(HKEY_LOCAL_MACHINE, kProductKey, name, value);
+        return value;
+    }
+    void TestPortText(HWND hwnd, const std::string& text) {
+        messages_.shown.clear();
+        Paste(hwnd, IDC_LOCAL_PORT, text);
+        Click(hwnd, IDC_TEST_PORT);
+    }
+
+    CapturedMessages messages_;
+    std::unique_ptr<AdvancedSettingsDialog> dialog_;
+};
+
+TEST_F(AdvancedSettingsDialogTest, OpensWithTheStoredPortAndStartUpChoice) {
+    HWND hwnd = Open();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(TextOf(hwnd, IDC_LOCAL_PORT), "8080");
+    EXPECT_FALSE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
+
+    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "LocalPort", 3128);
+    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "RunAtStartup", 1);
+    hwnd = Open();
+    EXPECT_EQ(TextOf(hwnd, IDC_LOCAL_PORT), "3128");
+    EXPECT_TRUE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
+
+    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "RunAtStartup", 2);
+    hwnd = Open();
+    EXPECT_FALSE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
+}
+
+TEST_F(AdvancedSettingsDialogTest, PortEditTakesFiveDigitsAndNothingElse) {
+    HWND hwnd = Open();
+    Paste(hwnd, IDC_LOCAL_PORT, "");
+    Type(hwnd, IDC_LOCAL_PORT, "12a34-567");
+    EXPECT_EQ(TextOf(hwnd, IDC_LOCAL_PORT), "12345");
+}
+
+TEST_F(AdvancedSettingsDialogTest, PortTestRefusesTheEdgesOfTheRangeAndEmptiesTheEdit) {
+    HWND hwnd = Open();
+    for (const char* port : {"1024", "65000", "80", "0"}) {
+        SCOPED_TRACE(port);
+        TestPortText(hwnd, port);
+        ASSERT_EQ(messages_.shown.size(), 1u);
+        EXPECT_EQ(messages_.shown[0].text,
+                  "Please specify a port value within 1024 ... 65000 interval");
+        EXPECT_EQ(messages_.shown[0].caption, "Veilgate");
+        EXPECT_EQ(TextOf(hwnd, IDC_LOCAL_PORT), "");
+    }
+    TestPortText(hwnd, "");
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].text, "Please specify a port number");
+    EXPECT_EQ(messages_.shown[0].caption, "Veilgate");
+}
+
+TEST_F(AdvancedSettingsDialogTest, PortTestGoesOnAtTheEdgesInsideTheRange) {
+    HWND hwnd = Open();
+    for (const char* port : {"1025", "64999"}) {
+        SCOPED_TRACE(port);
+        TestPortText(hwnd, port);
+        ASSERT_EQ(messages_.shown.size(), 1u);
+        // Free or taken, the port was tried: the answer is not the range.
+        EXPECT_TRUE(messages_.shown[0].caption == "Success" ||
+                    messages_.shown[0].caption == "Warning");
+        EXPECT_EQ(TextOf(hwnd, IDC_LOCAL_PORT), port);
+    }
+}
+
+TEST_F(AdvancedSettingsDialogTest, PortTestTellsAFreePortFromATakenOne) {
+    HWND hwnd = Open();
+    int free = FindFreePort();
+    ASSERT_NE(free, 0);
+    TestPortText(hwnd, std::to_string(free));
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].text, "Proxy Port is Available and can be used by Veilgate");
+    EXPECT_EQ(messages_.shown[0].caption, "Success");
+    EXPECT_EQ(messages_.shown[0].type, UINT(MB_OK | MB_ICONINFORMATION));
+
+    net::NetworkInit network;
+    net::Socket holder;
+    int taken = FindFreePort(&holder);
+    ASSERT_TRUE(holder.IsValid());
+    TestPortText(hwnd, std::to_string(taken));
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].text,
+              "Port " + std::to_string(taken) + " is already in use. Please choose another port.");
+    EXPECT_EQ(messages_.shown[0].caption, "Warning");
+}
+
+TEST_F(AdvancedSettingsDialogTest, PortHeldByOurOwnEngineCountsAsAvailable) {
+    net::NetworkInit network;
+    net::Socket engineListener;
+    int port = FindFreePort(&engineListener);
+    ASSERT_TRUE(engineListener.IsValid());
+    FixedEngineStatus engine(port);
+    HWND hwnd = Open(&engine);
+    TestPortText(hwnd, std::to_string(port));
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].caption, "Success");
+}
+
+TEST_F(AdvancedSettingsDialogTest, ApplyTickedRegistersTheProgramFromAppFullPath) {
+    WriteRegText(HKEY_LOCAL_MACHINE, kProductKey, "AppFullPath",
+                 "C:\\Program Files\\Veilgate\\Veilgate.exe");
+    HWND hwnd = Open();
+    Click(hwnd, IDC_RUN_AT_STARTUP);
+    Click(hwnd, IDC_APPLY);
+    EXPECT_EQ(dialog_->Result(), IDOK);
+    EXPECT_EQ(Dword("RunAtStartup"), 1u);
+    std::string entry;
+    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate", entry));
+    EXPECT_EQ(entry, "C:\\Program Files\\Veilgate\\Veilgate.exe");
+    EXPECT_EQ(Dword("LocalPort"), 8080u);
+}
+
+TEST_F(AdvancedSettingsDialogTest, ApplyTickedWithoutAppFullPathEmptiesTheEntry) {
+    WriteRegText(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate", "C:\\old\\Veilgate.exe");
+    HWND hwnd = Open();
+    Click(hwnd, IDC_RUN_AT_STARTUP);
+    Click(hwnd, IDC_APPLY);
+    EXPECT_EQ(Dword("RunAtStartup"), 1u);
+    std::string entry = "not read";
+    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate", entry));
+    EXPECT_EQ(entry, "");
+}
+
+TEST_F(AdvancedSettingsDialogTest, ApplyClearedEmptiesAnEntryButCreatesNone) {
+    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "RunAtStartup", 1);
+    WriteRegText(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate", "C:\\old\\Veilgate.exe");
+    HWND hwnd = Open();
+    ASSERT_TRUE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
+    Click(hwnd, IDC_RUN_AT_STARTUP);
+    Click(hwnd, IDC_APPLY);
+    EXPECT_EQ(Dword("RunAtStartup"), 0u);
+    std::string entry = "not read";
+    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate", entry));
+    EXPECT_EQ(entry, "");
+
+    DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate");
+    hwnd = Open();
+    Click(hwnd, IDC_APPLY);
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate"));
+}
+
+TEST_F(AdvancedSettingsDialogTest, PortAppliedWithoutTestingIsStoredAsTyped) {
+    HWND hwnd = Open();
+    Paste(hwnd, IDC_LOCAL_PORT, "80");
+    Click(hwnd, IDC_APPLY);
+    EXPECT_TRUE(messages_.shown.empty());
+    EXPECT_EQ(Dword("LocalPort"), 80u);
+}
+
+TEST_F(AdvancedSettingsDialogTest, PortThatNoSocketCanUseKeepsTheStoredOne) {
+    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "LocalPort", 3128);
+    for (const char* text : {"", "0", "99999", "65536"}) {
+        SCOPED_TRACE(text);
+        HWND hwnd = Open();
+        Paste(hwnd, IDC_LOCAL_PORT, text);
+        Click(hwnd, IDC_APPLY);
+        EXPECT_FALSE(IsWindow(hwnd));
+        EXPECT_EQ(Dword("LocalPort"), 3128u);
+    }
+    HWND hwnd = Open();
+    Paste(hwnd, IDC_LOCAL_PORT, "65535");
+    Click(hwnd, IDC_APPLY);
+    EXPECT_EQ(Dword("LocalPort"), 65535u);
+}
+
+TEST_F(AdvancedSettingsDialogTest, CloseBoxStoresButCancelAndEscapeDoNot) {
+    HWND hwnd = Open();
+    Paste(hwnd, IDC_LOCAL_PORT, "9090");
+    Click(hwnd, IDC_CANCEL_SETTINGS);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(Dword("LocalPort"), 0xdeadbeefu);
+
+    hwnd = Open();
+    Paste(hwnd, IDC_LOCAL_PORT, "9091");
+    SetFocus(Control(hwnd, IDC_LOCAL_PORT));
+    PressKey(hwnd, VK_ESCAPE);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(Dword("LocalPort"), 0xdeadbeefu);
+
+    hwnd = Open();
+    Paste(hwnd, IDC_LOCAL_PORT, "9092");
+    CloseBox(hwnd);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(Dword("LocalPort"), 9092u);
+}
+
+TEST_F(AdvancedSettingsDialogTest, EnterApplies) {
+    HWND hwnd = Open();
+    Paste(hwnd, IDC_LOCAL_PORT, "8118");
+    SetFocus(Control(hwnd, IDC_LOCAL_PORT));
+    PressKey(hwnd, VK_RETURN);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(dialog_->Result(), IDOK);
+    EXPECT_EQ(Dword("LocalPort"), 8118u);
+}
+
+TEST(AboutDialog, ShowsTheIconVersionAndBuild) {
+    AboutDialog dialog;
+    HWND hwnd = dialog.Create();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(TextOf(hwnd), "About Veilgate");
+    bool version = false, build = false, icon = false;
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        std::string text = TextOf(child);
+        version |= text == "Veilgate Version 5.0";
+        build |= text == "Build 52";
+        icon |= SendMessageA(child, STM_GETICON, 0, 0) != 0;
+    }
+    EXPECT_TRUE(version);
+    EXPECT_TRUE(build);
+    EXPECT_TRUE(icon);
+    Click(hwnd, IDOK);
+    EXPECT_EQ(dialog.Result(), IDOK);
+}
+
+TEST(DialogSizes, TemplatesHaveTheirSizeInDialogUnits) {
+    struct Expected {
+        int id;
+        int width, height;
+    };
+    for (Expected e : {Expected{IDD_ADD_PROXY, 186, 95}, Expected{IDD_ADVANCED_SETTINGS, 240, 98},
+                       Expected{IDD_ABOUT, 235, 55}}) {
+        SCOPED_TRACE(e.id);
+        HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(e.id), MAKEINTRESOURCEA(5));
+        ASSERT_NE(found, nullptr);
+        const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
+        ASSERT_NE(data, nullptr);
+        // DLGTEMPLATEEX: cx and cy follow dlgVer, signature, helpID, exStyle,
+        // style, cDlgItems, x and y.
+        const short* size = reinterpret_cast<const short*>(data + 22);
+        EXPECT_EQ(size[0], e.width);
+        EXPECT_EQ(size[1], e.height);
+    }
+}
+
+}  // namespace

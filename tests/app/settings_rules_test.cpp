@@ -1,0 +1,124 @@
+// The checks behind "Add New Proxy" and the port test, with real sockets on
+// 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app/local_port_test.h"
+#include "app/proxy_address_rule.h"
+#include "engine/local_proxy_server.h"
+#include "engine/socket.h"
+
+namespace {
+
+TEST(ProxyAddressRule, NeedsAColonAfterTheFirstCharacter) {
+    EXPECT_TRUE(IsAcceptableProxyText("12.12.12.12:80"));
+    EXPECT_TRUE(IsAcceptableProxyText("a:"));
+    EXPECT_TRUE(IsAcceptableProxyText("host:port:extra"));
+    EXPECT_FALSE(IsAcceptableProxyText(""));
+    EXPECT_FALSE(IsAcceptableProxyText(":80"));
+    EXPECT_TRUE(IsAcceptableProxyText(":8:0"));  // a colon after the first character
+    EXPECT_FALSE(IsAcceptableProxyText(":"));
+    EXPECT_FALSE(IsAcceptableProxyText("12.12.12.12"));
+}
+
+class FixedEngine : public EngineStatus {
+public:
+    explicit FixedEngine(int port) : port_(port) {}
+    int ListeningPort() const override { return port_; }
+
+private:
+    int port_;
+};
+
+// A listener on a port of the accepted range, held while the object lives.
+struct HeldPort {
+    HeldPort() {
+        for (int p = 43000; p < 64000; p += 113) {
+            socket = net::ListenTcp("127.0.0.1", p, 1);
+            if (socket.IsValid()) {
+                port = p;
+                return;
+            }
+        }
+    }
+    net::NetworkInit network;
+    net::Socket socket;
+    int port = 0;
+};
+
+TEST(LocalPortTest, EmptyTextAsksForAPort) {
+    PortTestReport report = TestLocalPort("", nullptr);
+    EXPECT_EQ(report.text, "Please specify a port number");
+    EXPECT_EQ(report.caption, "Veilgate");
+    EXPECT_FALSE(report.clearPortText);
+}
+
+TEST(LocalPortTest, RangeEdgesAreRefusedAndTheFieldEmptied) {
+    for (const char* text : {"1024", "65000", "0", "abc", "99999"}) {
+        SCOPED_TRACE(text);
+        PortTestReport report = TestLocalPort(text, nullptr);
+        EXPECT_EQ(report.text, "Please specify a port value within 1024 ... 65000 interval");
+        EXPECT_EQ(report.caption, "Veilgate");
+        EXPECT_TRUE(report.clearPortText);
+    }
+}
+
+TEST(LocalPortTest, InsideTheRangeThePortIsTried) {
+    for (const char* text : {"1025", "64999"}) {
+        SCOPED_TRACE(text);
+        PortTestReport report = TestLocalPort(text, nullptr);
+        EXPECT_FALSE(report.clearPortText);
+        EXPECT_TRUE(report.caption == "Success" || report.caption == "Warning");
+    }
+}
+
+TEST(LocalPortTest, FreePortIsAvailableAndATakenOneIsNot) {
+    int freePort;
+    {
+        HeldPort held;
+        ASSERT_NE(held.port, 0);
+        PortTestReport taken = TestLocalPort(std::to_string(held.port), nullptr);
+        EXPECT_EQ(taken.caption, "Warning");
+        EXPECT_EQ(taken.text, "Port " + std::to_string(held.port) +
+                                  " is already in use. Please choose another port.");
+        EXPECT_FALSE(taken.clearPortText);
+        freePort = held.port;
+    }
+    PortTestReport available = TestLocalPort(std::to_string(freePort), nullptr);
+    EXPECT_EQ(available.text, "Proxy Port is Available and can be used by Veilgate");
+    EXPECT_EQ(available.caption, "Success");
+}
+
+TEST(LocalPortTest, OurOwnEngineOnThePortCountsAsAvailable) {
+    HeldPort held;
+    ASSERT_NE(held.port, 0);
+    FixedEngine ours(held.port);
+    EXPECT_EQ(TestLocalPort(std::to_string(held.port), &ours).caption, "Success");
+    FixedEngine elsewhere(held.port + 1);
+    EXPECT_EQ(TestLocalPort(std::to_string(held.port), &elsewhere).caption, "Warning");
+}
+
+TEST(LocalPortTest, TheStatusOfARealEngine) {
+    LocalProxyServer server;
+    LocalProxyServerStatus status(server);
+    EXPECT_EQ(status.ListeningPort(), 0);
+    int port;
+    {
+        HeldPort probe;
+        port = probe.port;
+    }
+    ASSERT_TRUE(server.Start(port, 1, "127.0.0.1", 3128, "", ""));
+    for (int i = 0; i < 200 && !server.IsRunning(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(server.IsRunning());
+    EXPECT_EQ(status.ListeningPort(), port);
+    EXPECT_EQ(TestLocalPort(std::to_string(port), &status).caption, "Success");
+    EXPECT_EQ(TestLocalPort(std::to_string(port), nullptr).caption, "Warning");
+    server.Stop();
+    EXPECT_EQ(status.ListeningPort(), 0);
+}
+
+}  // namespace

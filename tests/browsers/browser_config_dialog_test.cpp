@@ -1,0 +1,116 @@
+// The browser configuration dialog, driven with window messages against the
+// Wine prefix's real registry.
+#include <gtest/gtest.h>
+
+#include "browsers/browser_config_dialog_res.h"
+#include "browsers/browser_config_dialog_win.h"
+#include "dialog_harness.h"
+
+using namespace harness;
+
+namespace {
+
+const char* const kFlags[] = {"Opera", "Netscape", "Mozilla"};
+
+DWORD Flag(const char* name) {
+    DWORD value = 0xdeadbeef;
+    ReadRegDword(HKEY_LOCAL_MACHINE, kProductKey, name, value);
+    return value;
+}
+
+class BrowserConfigDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : kFlags)
+            DeleteRegValue(HKEY_LOCAL_MACHINE, kProductKey, name);
+    }
+    HWND Open() {
+        dialog_.reset(new BrowserConfigDialog);
+        return dialog_->Create();
+    }
+
+    CapturedMessages messages_;
+    std::unique_ptr<BrowserConfigDialog> dialog_;
+};
+
+TEST_F(BrowserConfigDialogTest, FreshMachineOpensWithEveryBoxClear) {
+    HWND hwnd = Open();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(TextOf(hwnd), "Brower Configuration");
+    for (int id : {IDC_CONFIGURE_IE, IDC_CONFIGURE_OPERA, IDC_CONFIGURE_NETSCAPE,
+                   IDC_CONFIGURE_MOZILLA})
+        EXPECT_FALSE(IsChecked(hwnd, id)) << id;
+    EXPECT_EQ(TextOf(hwnd, IDOK), "Apply ");
+    EXPECT_EQ(Flag("Opera"), 0xdeadbeefu);  // opening stores nothing
+}
+
+TEST_F(BrowserConfigDialogTest, InternetExplorerBoxIsDisabledWhateverTheFlags) {
+    for (const char* name : kFlags)
+        WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, name, 1);
+    HWND hwnd = Open();
+    EXPECT_FALSE(IsWindowEnabled(Control(hwnd, IDC_CONFIGURE_IE)));
+    EXPECT_FALSE(IsChecked(hwnd, IDC_CONFIGURE_IE));
+    EXPECT_TRUE(IsChecked(hwnd, IDC_CONFIGURE_OPERA));
+    EXPECT_TRUE(IsChecked(hwnd, IDC_CONFIGURE_NETSCAPE));
+    EXPECT_TRUE(IsChecked(hwnd, IDC_CONFIGURE_MOZILLA));
+}
+
+TEST_F(BrowserConfigDialogTest, EachClickIsStoredAtOnceAndCancelKeepsIt) {
+    HWND hwnd = Open();
+    Click(hwnd, IDC_CONFIGURE_OPERA);
+    EXPECT_EQ(Flag("Opera"), 1u);
+    EXPECT_EQ(Flag("Netscape"), 0xdeadbeefu);  // only the clicked box is written
+    Click(hwnd, IDC_CONFIGURE_MOZILLA);
+    Click(hwnd, IDC_CONFIGURE_MOZILLA);
+    EXPECT_EQ(Flag("Mozilla"), 0u);
+    Click(hwnd, IDCANCEL);
+    EXPECT_EQ(dialog_->Result(), IDCANCEL);
+    EXPECT_EQ(Flag("Opera"), 1u);
+    EXPECT_EQ(Flag("Mozilla"), 0u);
+}
+
+TEST_F(BrowserConfigDialogTest, ApplyOnlyCloses) {
+    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "Netscape", 1);
+    HWND hwnd = Open();
+    Click(hwnd, IDC_CONFIGURE_OPERA);
+    Click(hwnd, IDOK);
+    EXPECT_EQ(dialog_->Result(), IDOK);
+    EXPECT_EQ(dialog_->Opera(), 1);
+    EXPECT_EQ(dialog_->Netscape(), 1);
+    EXPECT_EQ(dialog_->Mozilla(), 0);
+    EXPECT_EQ(Flag("Mozilla"), 0xdeadbeefu);
+}
+
+TEST_F(BrowserConfigDialogTest, StoredTwoShowsClearAndTheNextClickWritesOneThenZero) {
+    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "Netscape", 2);
+    HWND hwnd = Open();
+    EXPECT_FALSE(IsChecked(hwnd, IDC_CONFIGURE_NETSCAPE));
+    Click(hwnd, IDC_CONFIGURE_NETSCAPE);
+    EXPECT_EQ(Flag("Netscape"), 1u);
+    Click(hwnd, IDC_CONFIGURE_NETSCAPE);
+    EXPECT_EQ(Flag("Netscape"), 0u);
+}
+
+TEST_F(BrowserConfigDialogTest, CloseBoxStoresNothingMore) {
+    HWND hwnd = Open();
+    Click(hwnd, IDC_CONFIGURE_OPERA);
+    CloseBox(hwnd);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(Flag("Opera"), 1u);
+    EXPECT_EQ(Flag("Mozilla"), 0xdeadbeefu);
+}
+
+TEST_F(BrowserConfigDialogTest, ButtonsAreColourButtons) {
+    HWND hwnd = Open();
+    EXPECT_EQ(GetWindowLongPtrA(Control(hwnd, IDOK), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+    EXPECT_EQ(GetWindowLongPtrA(Control(hwnd, IDCANCEL), GWL_STYLE) & BS_TYPEMASK,
+              BS_OWNERDRAW);
+}
+
+TEST(BrowserConfigDialogModal, RunsModally) {
+    BrowserConfigDialog dialog;
+    ModalDriver driver("Brower Configuration", [](HWND hwnd) { Click(hwnd, IDCANCEL); });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+// The proxy evaluation dialog, driven with window messages; the proxies are
+// real listeners on 127.0.0.1 and the outcome is read from the real registry.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include "dialog_harness.h"
+#include "engine/socket.h"
+#include "proxies/proxy_evaluation_dialog_res.h"
+#include "proxies/proxy_evaluation_dialog_win.h"
+
+using namespace harness;
+
+namespace {
+
+std::string Cell(HWND dialog, int row, int column) {
+    char buffer[256] = {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof(buffer);
+    SendDlgItemMessageA(dialog, IDC_TASK_LIST, LVM_GETITEMTEXTA, row,
+                        reinterpret_cast<LPARAM>(&item));
+    return buffer;
+}
+
+int Rows(HWND dialog) {
+    return static_cast<int>(SendDlgItemMessageA(dialog, IDC_TASK_LIST, LVM_GETITEMCOUNT, 0, 0));
+}
+
+int Progress(HWND dialog) {
+    return static_cast<int>(SendDlgItemMessageA(dialog, IDC_TEST_PROGRESS, PBM_GETPOS, 0, 0));
+}
+
+std::string Text(const char* name) {
+    std::string text = "(missing)";
+    ReadRegText(HKEY_LOCAL_MACHINE, kProductKey, name, text);
+    return text;
+}
+
+DWORD Fail() {
+    DWORD value = 0xdeadbeef;
+    ReadRegDword(HKEY_LOCAL_MACHINE, kProductKey, "FAIL", value);
+    return value;
+}
+
+// A proxy that accepts connections: a listener whose backlog completes them.
+class ReachableProxy {
+public:
+    ReachableProxy() {
+        for (int port = 42000 + static_cast<int>(GetCurrentProcessId() % 500); port < 64000;
+             port += 89) {
+            listener_ = net::ListenTcp("127.0.0.1", port, 16);
+            if (listener_.IsValid()) {
+                port_ = port;
+                return;
+            }
+        }
+    }
+    int Port() const { return port_; }
+
+private:
+    net::NetworkInit network_;
+    net::Socket listener_;
+    int port_ = 0;
+};
+
+// A port on which nothing listens: connections are refused at once.
+int ClosedPort() {
+    net::NetworkInit network;
+    ReachableProxy probe;
+    return probe.Port();  // closed again when the probe goes
+}
+
+class EvaluationDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteRegText(HKEY_LOCAL_MACHINE, kProductKey, "TMPResponseTime", "old time");
+        WriteRegText(HKEY_LOCAL_MACHINE, kProductKey, "TMPDownloadSpeed", "old speed");
+        WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "FAIL", 7);
+    }
+    HWND Open(const std::string& host, int port) {
+        dialog_.SetProxy(host, port);
+        return dialog_.Create();
+    }
+
+    CapturedMessages messages_;
+    ProxyEvaluationDialog dialog_;
+};
+
+TEST_F(EvaluationDialogTest, DetailsLineInBothForms) {
+    ProxyEvaluationDialog plain;
+    plain.SetProxy("10.1.2.3", 8080);
+    EXPECT_EQ(plain.DetailsText(), "Proxy Details: 10.1.2.3:8080");
+    ProxyEvaluationDialog labelled;
+    labelled.SetProxy("10.1.2.3", 8080, "X");
+    EXPECT_EQ(labelled.DetailsText(), "Proxy Details: 10.1.2.3:8080 -> X");
+    HWND hwnd = labelled.Create();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(TextOf(hwnd, IDC_PROXY_DETAILS), "Proxy Details: 10.1.2.3:8080 -> X");
+}
+
+TEST_F(EvaluationDialogTest, OpeningMarksTheProxyUntestedAndKeepsFail) {
+    HWND hwnd = Open("127.0.0.1", 3128);
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(Text("TMPResponseTime"), "Not Tested");
+    EXPECT_EQ(Text("TMPDownloadSpeed"), "N/A");
+    EXPECT_EQ(Fail(), 7u);
+    EXPECT_EQ(Rows(hwnd), 0);
+    EXPECT_EQ(Progress(hwnd), 0);
+    HWND header = reinterpret_cast<HWND>(
+        SendDlgItemMessageA(hwnd, IDC_TASK_LIST, LVM_GETHEADER, 0, 0));
+    EXPECT_EQ(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendDlgItemMessageA(hwnd, IDC_TASK_LIST, LVM_GETCOLUMNWIDTH, 0, 0), 150);
+    EXPECT_EQ(SendDlgItemMessageA(hwnd, IDC_TASK_LIST, LVM_GETCOLUMNWIDTH, 1, 0), 100);
+}
+
+TEST_F(EvaluationDialogTest, DoneBeforeAnyTestLeavesNotTested) {
+    HWND hwnd = Open("127.0.0.1", 3128);
+    Click(hwnd, IDC_EVALUATION_DONE);
+    EXPECT_EQ(dialog_.Result(), IDOK);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(Text("TMPResponseTime"), "Not Tested");
+    EXPECT_EQ(Text("TMPDownloadSpeed"), "N/A");
+    EXPECT_EQ(Fail(), 7u);
+}
+
+TEST_F(EvaluationDialogTest, TwoPressesOnAReachableProxyGiveSixRows) {
+    ReachableProxy proxy;
+    ASSERT_NE(proxy.Port(), 0);
+    HWND hwnd = Open("127.0.0.1", proxy.Port());
+    Click(hwnd, IDC_START_TESTING);
+    Click(hwnd, IDC_START_TESTING);
+    ASSERT_EQ(Rows(hwnd), 6);
+    for (int first : {0, 3}) {
+        SCOPED_TRACE(first);
+        EXPECT_EQ(Cell(hwnd, first, 0), "Get proxy response time");
+        EXPECT_NE(Cell(hwnd, first, 1).find(" milliseconds"), std::string::npos);
+        EXPECT_EQ(Cell(hwnd, first + 1, 0), "Get proxy download speed");
+        EXPECT_NE(Cell(hwnd, first + 1, 1).find(" KB/sec"), std::string::npos);
+        EXPECT_EQ(Cell(hwnd, first + 2, 0), "Test Completed");
+        EXPECT_EQ(Cell(hwnd, first + 2, 1), "Proxy ready");
+    }
+    EXPECT_EQ(Progress(hwnd), 100);
+    EXPECT_EQ(Text("TMPResponseTime"), Cell(hwnd, 3, 1));
+    EXPECT_EQ(Text("TMPDownloadSpeed"), Cell(hwnd, 4, 1));
+    EXPECT_EQ(Fail(), 0u);
+    EXPECT_TRUE(messages_.shown.empty());
+
+    Click(hwnd, IDC_EVALUATION_DONE);
+    EXPECT_EQ(dialog_.Result(), IDOK);
+}
+
+TEST_F(EvaluationDialogTest, RefusedConnectionAddsOneFailureRowAndKeepsTheSpeed) {
+    int port = ClosedPort();
+    ASSERT_NE(port, 0);
+    HWND hwnd = Open("127.0.0.1", port);
+    Click(hwnd, IDC_START_TESTING);
+    ASSERT_EQ(Rows(hwnd), 1);
+    EXPECT_EQ(Cell(hwnd, 0, 0), "Proxy server is NOT AVAILABLE");
+    EXPECT_EQ(Cell(hwnd, 0, 1), "Connection Failure");
+    EXPECT_EQ(Progress(hwnd), 100);
+    EXPECT_EQ(Text("TMPResponseTime"), "");
+    EXPECT_EQ(Text("TMPDownloadSpeed"), "N/A");
+    EXPECT_EQ(Fail(), 1u);
+    EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(EvaluationDialogTest, UnknownHostLeavesTheBarAtTwentyAndAddsOneRow) {
+    HWND hwnd = Open("no-such-host.invalid", 8080);
+    Click(hwnd, IDC_START_TESTING);
+    ASSERT_EQ(Rows(hwnd), 1);
+    EXPECT_EQ(Cell(hwnd, 0, 0), "Proxy server is NOT AVAILABLE");
+    EXPECT_EQ(Cell(hwnd, 0, 1), "Connection Failure");
+    EXPECT_EQ(Progress(hwnd), 20);
+    EXPECT_EQ(Fail(), 1u);
+}
+
+TEST_F(EvaluationDialogTest, CancelAfterASuccessfulTestLeavesItsValues) {
+    ReachableProxy proxy;
+    HWND hwnd = Open("127.0.0.1", proxy.Port());
+    Click(hwnd, IDC_START_TESTING);
+    std::string time = Cell(hwnd, 0, 1);
+    Click(hwnd, IDCANCEL);
+    EXPECT_EQ(dialog_.Result(), IDCANCEL);
+    EXPECT_EQ(Text("TMPResponseTime"), time);
+    EXPECT_EQ(Fail(), 0u);
+}
+
+TEST_F(EvaluationDialogTest, ButtonsAreColourButtonsAndNoneIsDisabled) {
+    HWND hwnd = Open("127.0.0.1", 3128);
+    for (int id : {IDC_START_TESTING, IDCANCEL, IDC_EVALUATION_DONE}) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(GetWindowLongPtrA(Control(hwnd, id), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+        EXPECT_TRUE(IsWindowEnabled(Control(hwnd, id)));
+    }
+}
+
+TEST_F(EvaluationDialogTest, CaptionEndsWithAnEllipsis) {
+    HWND hwnd = Open("127.0.0.1", 3128);
+    wchar_t caption[128] = {};
+    GetWindowTextW(hwnd, caption, 128);
+    EXPECT_EQ(std::wstring(caption), L"Testing in Progress. Please wait a few seconds\x2026");
+}
+
+TEST(EvaluationDialogModal, DoneAnswersOK) {
+    CapturedMessages messages;
+    ProxyEvaluationDialog dialog;
+    dialog.SetProxy("127.0.0.1", 3128);
+    ModalDriver driver("Testing in Progress. Please wait a few seconds\x85",
+                       [](HWND hwnd) { Click(hwnd, IDC_EVALUATION_DONE); });
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+}
+
+}  // namespace
