@@ -34,7 +34,7 @@ bool IsDroppedHeader(const std::string& name) {
 // tabs that follow it. False for a line without a colon.
 bool SplitHeaderLine(const std::string& line, HeaderField& field) {
     size_t colon = line.find(':');
-    if (colon == std::string::npos)
+    if (colon == std::string::npos || line.find_first_of("\r\n") != std::string::npos)
         return false;
     field.name = line.substr(0, colon);
     size_t start = colon + 1;
@@ -109,8 +109,11 @@ ParsedRequest ParseRequest(const std::string& received) {
             continue;
         }
         HeaderField field;
+        // Not a header line, or one with a bare line break inside that some
+        // server would take for a second header: passing it on could
+        // smuggle a header past the rules below.
         if (!SplitHeaderLine(line, field))
-            continue;  // not a header line; passing it on could split the request
+            continue;
         // Header names are case-insensitive: "host" names the target as well.
         if (EqualsIgnoringCase(field.name, "Host")) {
             SplitHostAndPort(field.value, 80, request.targetHost, request.targetPort);
@@ -173,6 +176,14 @@ std::string RewriteRequest(const ParsedRequest& request, const UpstreamSettings&
         out += settings.authorizationLine;
     out += request.remainder;
     return out;
+}
+
+bool IsWellFormed(const ParsedRequest& request) {
+    auto clean = [](const std::string& part) {
+        return !part.empty() && part.find_first_of(std::string("\r\n\0 ", 4)) == std::string::npos;
+    };
+    return clean(request.method) && clean(request.target) &&
+           request.version.compare(0, 5, "HTTP/") == 0 && clean(request.version);
 }
 
 bool IsTunnelRequest(const ParsedRequest& request) {

@@ -48,5 +48,9 @@ void SplitHostAndPort(const std::string& text, int defaultPort, std::string& hos
 std::string RewriteRequest(const ParsedRequest& request, const UpstreamSettings& settings,
                            bool dropAcceptEncoding);
 
+// True when the request line has a method, a target and an HTTP version,
+// with no stray line break, zero byte or space inside them.
+bool IsWellFormed(const ParsedRequest& request);
+
 // True for the method that opens a tunnel.
 bool IsTunnelRequest(const ParsedRequest& request);

@@ -42,6 +42,12 @@ void ProxyConnection::Run() {
 
     ParsedRequest request = ParseRequest(received);
     received.clear();
+    if (!IsWellFormed(request)) {
+        net::SendAll(browser_, MakeErrorResponse(400, "Bad Request",
+                                                 "The request line is not valid."));
+        browser_.ShutdownSend();
+        return;
+    }
     bool tunnel = IsTunnelRequest(request);
     // The switches are looked at once more for every block of the answer;
     // here they decide whether the page may come back compressed, where the

@@ -243,15 +243,16 @@ TEST_F(ConnectionTest, DirectTunnelIsOpenedByTheEngine) {
     net::Socket browser = Serve(MakeUpstreamSettings(0, "", 0, "", ""));
     ASSERT_TRUE(net::SendAll(browser, "CONNECT 127.0.0.1:" + std::to_string(origin.Port()) +
                                           " HTTP/1.1\r\n\r\nhello\r\n\r\n"));
+    const std::string expected = "HTTP/1.1 200 Connection established\r\n\r\nhello\r\n\r\n";
     std::string answer;
     char buffer[4096];
-    while (answer.size() < 50 && net::WaitReadable(browser, 5000) > 0) {
+    while (answer.size() < expected.size() && net::WaitReadable(browser, 5000) > 0) {
         long n = net::Receive(browser, buffer, sizeof(buffer));
         if (n <= 0)
             break;
         answer.append(buffer, static_cast<size_t>(n));
     }
-    EXPECT_EQ("HTTP/1.1 200 Connection established\r\n\r\nhello\r\n\r\n", answer);
+    EXPECT_EQ(expected, answer);
     browser.ShutdownSend();
     EXPECT_EQ("", ReadAll(browser));
 }

@@ -140,7 +140,8 @@ TEST(RequestRewrite, ValueWithoutSpaceAfterColonKeepsEveryCharacter) {
 
 TEST(RequestRewrite, LinesWithoutColonAreNotPassedOn) {
     EXPECT_EQ("GET / HTTP/1.1\r\nA: 1\r\nConnection: close\r\n\r\n",
-              Rewrite("GET / HTTP/1.1\r\nA: 1\r\n folded\r\nGET /smuggled HTTP/1.1\r\n\r\n",
+              Rewrite("GET / HTTP/1.1\r\nA: 1\r\n folded\r\nGET /smuggled HTTP/1.1\r\n"
+                      "X: a\nTransfer-Encoding: chunked\r\n\r\n",
                       ViaProxy()));
 }
 
@@ -206,6 +207,13 @@ TEST(RequestRewrite, MalformedRequestLines) {
         EXPECT_EQ(c.version, request.version) << c.received;
     }
     EXPECT_EQ(std::string::npos, FindHeadEnd("GET / HTTP/1.1\r\nHost: h\r\n"));
+
+    EXPECT_TRUE(IsWellFormed(ParseRequest("GET http://h/ HTTP/1.1\r\n\r\n")));
+    EXPECT_TRUE(IsWellFormed(ParseRequest("CONNECT h:443 HTTP/1.0\r\n\r\n")));
+    for (const char* bad : {"\r\n\r\n", "GET\r\n\r\n", "GET /\r\n\r\n", "GET  HTTP/1.1\r\n\r\n",
+                            "GET / FTP/1.0\r\n\r\n", "GET /x\nHost:y HTTP/1.1\r\n\r\n",
+                            "GET / HTTP/1.1 extra\r\n\r\n"})
+        EXPECT_FALSE(IsWellFormed(ParseRequest(bad))) << bad;
 }
 
 }  // namespace
