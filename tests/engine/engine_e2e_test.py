@@ -267,6 +267,11 @@ def main():
         finally:
             for process in list(PROCESSES):
                 stop(process)
+            # A sanitizer build of the engine reports on its output.
+            for name in sorted(os.listdir(workdir)):
+                if name.startswith("engine") and name.endswith(".log"):
+                    with open(os.path.join(workdir, name), "rb") as f:
+                        check(b"Sanitizer" not in f.read(), "no sanitizer report in " + name)
             if FAILURES:
                 for name in os.listdir(workdir):
                     if name.endswith(".log"):
