@@ -231,11 +231,16 @@ def main():
         pages = [("1k", "1k.html", 0), ("100k", "100k.html", 0), ("100k+filter", "100k.html", 1),
                  ("10m", "10m.bin", 0)]
 
+        quick = os.environ.get("BENCH_QUICK") == "1"
+        if quick:  # only tinyproxy alone and the host engine, 1 KiB and 10 MiB
+            pages = [p for p in pages if p[0] in ("1k", "10m")]
         targets = [("origin (nginx)", None, lambda: [nginx.pid] + child_pids(nginx.pid)),
                    ("tinyproxy", tiny_port, lambda: [tinyproxy.pid] + child_pids(tinyproxy.pid)),
                    ("privoxy->tinyproxy", privoxy_port, lambda: [privoxy.pid])]
         engines = [("engine->tinyproxy", [HOST_ENGINE])]
-        if os.path.exists(WIN_ENGINE) and shutil.which("wine"):
+        if quick:
+            targets = targets[1:2]
+        elif os.path.exists(WIN_ENGINE) and shutil.which("wine"):
             engines.append(("engine.exe(wine)->tiny", WINE_RUN + [WIN_ENGINE]))
 
         print("%-22s %-10s %4s %-5s %9s %9s %9s %9s %7s %7s %8s" % (

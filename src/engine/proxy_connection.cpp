@@ -22,6 +22,7 @@ ProxyConnection::ProxyConnection(net::Socket browser,
 
 void ProxyConnection::Run() {
     net::SetSendTimeout(browser_, limits_.idleTimeoutMs);
+    net::SetNoDelay(browser_);
     std::string received;
     switch (ReadRequestHead(received)) {
     case HeadState::Nothing:
@@ -59,6 +60,7 @@ void ProxyConnection::Run() {
     if (!ConnectUpstream(request))
         return;
     net::SetSendTimeout(upstream_, limits_.idleTimeoutMs);
+    net::SetNoDelay(upstream_);
 
     bool sent;
     if (tunnel && settings_->useProxy != 1) {

@@ -274,6 +274,12 @@ void SetSendTimeout(const Socket& socket, int timeoutMs) {
                sizeof(limit));
 }
 
+void SetNoDelay(const Socket& socket) {
+    int on = 1;
+    setsockopt(socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+               sizeof(on));
+}
+
 bool SendAll(const Socket& socket, const char* data, size_t length) {
     while (length > 0) {
         int chunk = static_cast<int>(length > 1 << 30 ? 1 << 30 : length);

@@ -72,6 +72,11 @@ Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string*
 // stops reading cannot hold a thread for ever.
 void SetSendTimeout(const Socket& socket, int timeoutMs);
 
+// Sends each write at once instead of holding a small one back until the
+// peer acknowledges the last (Nagle), which a relay of small answers feels
+// as a delay on every request.
+void SetNoDelay(const Socket& socket);
+
 // Sends every byte; false when the connection fails first.
 bool SendAll(const Socket& socket, const char* data, size_t length);
 bool SendAll(const Socket& socket, const std::string& data);
