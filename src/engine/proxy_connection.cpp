@@ -1,6 +1,6 @@
 #include "engine/proxy_connection.h"
 
-#include <vector>
+#include <memory>
 
 #include "engine/content_filter.h"
 #include "engine/error_response.h"
@@ -9,9 +9,10 @@
 
 namespace {
 
-// Large enough that a fast download is not a storm of tiny reads, small
-// enough that hundreds of connections stay cheap.
-constexpr size_t kRelayBlock = 16 * 1024;
+// Large enough that a fast download is not a storm of small reads. The
+// buffer is left uninitialised, so an idle or small connection touches only
+// the pages its data reaches and hundreds of connections stay cheap.
+constexpr size_t kRelayBlock = 64 * 1024;
 
 }  // namespace
 
@@ -117,7 +118,7 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
 }
 
 void ProxyConnection::Relay(bool filter) {
-    std::vector<char> buffer(kRelayBlock);
+    std::unique_ptr<char[]> buffer(new char[kRelayBlock]);
     ContentFilter contentFilter;
     std::string filtered;
     bool browserOpen = true;
@@ -128,30 +129,30 @@ void ProxyConnection::Relay(bool filter) {
         if (net::WaitReadable(sockets, readable, count, limits_.idleTimeoutMs) <= 0)
             break;  // idle for too long, or a failure
         if (readable[0]) {
-            long got = net::Receive(upstream_, buffer.data(), buffer.size());
+            long got = net::Receive(upstream_, buffer.get(), kRelayBlock);
             if (got <= 0)
                 break;
             bool ok;
             if (filter) {
                 filtered.clear();
-                contentFilter.Filter(buffer.data(), static_cast<size_t>(got),
+                contentFilter.Filter(buffer.get(), static_cast<size_t>(got),
                                      ReadFilterSwitches(), filtered);
                 ok = net::SendAll(browser_, filtered);
             } else {
-                ok = net::SendAll(browser_, buffer.data(), static_cast<size_t>(got));
+                ok = net::SendAll(browser_, buffer.get(), static_cast<size_t>(got));
             }
             if (!ok)
                 return;  // the browser went away: nobody to relay to
         }
         if (browserOpen && readable[1]) {
-            long got = net::Receive(browser_, buffer.data(), buffer.size());
+            long got = net::Receive(browser_, buffer.get(), kRelayBlock);
             if (got < 0)
                 return;
             if (got == 0) {
                 // The browser has said all it will; the answer may still come.
                 browserOpen = false;
                 upstream_.ShutdownSend();
-            } else if (!net::SendAll(upstream_, buffer.data(), static_cast<size_t>(got))) {
+            } else if (!net::SendAll(upstream_, buffer.get(), static_cast<size_t>(got))) {
                 return;
             }
         }
