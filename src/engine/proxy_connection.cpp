@@ -29,14 +29,12 @@ void ProxyConnection::Run() {
     case HeadState::Nothing:
         return;
     case HeadState::TooLarge:
-        net::SendAll(browser_, MakeErrorResponse(431, "Request Header Fields Too Large",
-                                                 "The request head is too large."));
-        browser_.ShutdownSend();
+        Refuse(MakeErrorResponse(431, "Request Header Fields Too Large",
+                                 "The request head is too large."));
         return;
     case HeadState::Incomplete:
-        net::SendAll(browser_, MakeErrorResponse(400, "Bad Request",
-                                                 "The request ended before its head did."));
-        browser_.ShutdownSend();
+        Refuse(MakeErrorResponse(400, "Bad Request",
+                                 "The request ended before its head did."));
         return;
     case HeadState::Complete:
         break;
@@ -45,9 +43,7 @@ void ProxyConnection::Run() {
     ParsedRequest request = ParseRequest(received);
     received.clear();
     if (!IsWellFormed(request)) {
-        net::SendAll(browser_, MakeErrorResponse(400, "Bad Request",
-                                                 "The request line is not valid."));
-        browser_.ShutdownSend();
+        Refuse(MakeErrorResponse(400, "Bad Request", "The request line is not valid."));
         return;
     }
     bool tunnel = IsTunnelRequest(request);
@@ -77,6 +73,22 @@ void ProxyConnection::Run() {
         Relay(!tunnel);
     upstream_.ShutdownSend();
     browser_.ShutdownSend();
+}
+
+void ProxyConnection::Refuse(const std::string& response) {
+    net::SendAll(browser_, response);
+    browser_.ShutdownSend();
+    // Closing with unread bytes would reset the connection and could take
+    // the answer with it, so what the browser still sends is read first, for
+    // a short while.
+    char buffer[4096];
+    size_t drained = 0;
+    while (drained < kMaxRequestHead * 16 && net::WaitReadable(browser_, 2000) > 0) {
+        long got = net::Receive(browser_, buffer, sizeof(buffer));
+        if (got <= 0)
+            break;
+        drained += static_cast<size_t>(got);
+    }
 }
 
 ProxyConnection::HeadState ProxyConnection::ReadRequestHead(std::string& received) {
@@ -112,8 +124,7 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
         return true;
     std::string what = (viaProxy ? "the proxy " : "the server ") + host + ":" +
                        std::to_string(port);
-    net::SendAll(browser_, MakeBadGatewayResponse(what, reason));
-    browser_.ShutdownSend();
+    Refuse(MakeBadGatewayResponse(what, reason));
     return false;
 }
 

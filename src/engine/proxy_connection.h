@@ -28,6 +28,8 @@ private:
     // Reads until the blank line that ends the request head; `received` may
     // hold body bytes past it.
     HeadState ReadRequestHead(std::string& received);
+    // Answers with the engine's own error response and closes.
+    void Refuse(const std::string& response);
     // Connects to the upstream proxy (or the origin server in direct mode);
     // on failure the browser gets a "502 Bad Gateway" page saying why.
     bool ConnectUpstream(const ParsedRequest& request);
