@@ -15,7 +15,28 @@ run_preset() {
   if ! ctest --preset "$preset" -j2; then failed+=("$preset (tests)"); fi
 }
 
+# A short, bounded libFuzzer run of each fuzz target, from its committed
+# seeds; new inputs go to a scratch corpus in the build folder.
+run_fuzz() {
+  local fuzzers=(engine_request_fuzzer engine_filter_fuzzer)
+  echo "=== fuzz ==="
+  if ! cmake --preset fuzz >/dev/null; then failed+=("fuzz (configure)"); return; fi
+  if ! cmake --build --preset fuzz --target "${fuzzers[@]}"; then failed+=("fuzz (build)"); return; fi
+  local fuzzer seeds scratch
+  for fuzzer in "${fuzzers[@]}"; do
+    seeds="tests/engine/fuzz/${fuzzer#engine_}"
+    seeds="${seeds%_fuzzer}_corpus"
+    scratch="build/fuzz/corpus/$fuzzer"
+    mkdir -p "$scratch"
+    if ! timeout 120 "build/fuzz/tests/engine/$fuzzer" -max_total_time=25 -timeout=10 \
+        -rss_limit_mb=1024 -print_final_stats=1 "$scratch" "$seeds"; then
+      failed+=("fuzz ($fuzzer)")
+    fi
+  done
+}
+
 run_preset host
+run_fuzz
 run_preset host-asan
 run_preset host-tsan
 run_preset windows

@@ -15,7 +15,12 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace net {
@@ -79,6 +84,57 @@ bool FinishConnect(const Socket& socket, int timeoutMs, std::string& reason) {
         return false;
     }
     return true;
+}
+
+// The IPv4 addresses of a host, or nothing. A dotted address needs no
+// resolver; a name is resolved on a helper thread so that a resolver that
+// never answers costs the caller only timeoutMs. The helper ends on its own.
+std::vector<sockaddr_in> ResolveIPv4(const std::string& host, int port, int timeoutMs) {
+    std::vector<sockaddr_in> addresses;
+    sockaddr_in numeric{};
+    numeric.sin_family = AF_INET;
+    numeric.sin_port = htons(static_cast<uint16_t>(port));
+    if (inet_pton(AF_INET, host.c_str(), &numeric.sin_addr) == 1) {
+        addresses.push_back(numeric);
+        return addresses;
+    }
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        std::vector<sockaddr_in> result;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    auto resolve = [lookup, host, port] {
+        NetworkInit network;
+        std::vector<sockaddr_in> result;
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        std::string service = std::to_string(port);
+        if (network.Ok() && getaddrinfo(host.c_str(), service.c_str(), &hints, &found) == 0) {
+            for (addrinfo* a = found; a; a = a->ai_next) {
+                if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in))
+                    result.push_back(*reinterpret_cast<sockaddr_in*>(a->ai_addr));
+            }
+            freeaddrinfo(found);
+        }
+        std::lock_guard<std::mutex> lock(lookup->mutex);
+        lookup->result = std::move(result);
+        lookup->finished = true;
+        lookup->done.notify_all();
+    };
+    try {
+        std::thread(resolve).detach();
+    } catch (...) {
+        return addresses;
+    }
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    if (lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [&] { return lookup->finished; }))
+        addresses = lookup->result;
+    return addresses;
 }
 
 }  // namespace
@@ -178,24 +234,22 @@ int LocalPortOf(const Socket& socket) {
 
 Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error) {
     std::string reason = "cannot resolve the host name";
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    std::string service = std::to_string(port);
-    if (host.empty() || getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || !found) {
-        if (error)
-            *error = reason;
-        return Socket();
-    }
+    std::vector<sockaddr_in> addresses;
+    if (port <= 0 || port > 65535)
+        reason = "invalid port";
+    else if (!host.empty())
+        addresses = ResolveIPv4(host, port, timeoutMs);
     Socket connected;
-    for (addrinfo* address = found; address && !connected.IsValid(); address = address->ai_next) {
+    for (const sockaddr_in& address : addresses) {
+        if (connected.IsValid())
+            break;
         Socket attempt = NewTcpSocket();
         if (!attempt.IsValid() || !SetNonBlocking(attempt.Get(), true)) {
             reason = "cannot create a socket";
             continue;
         }
-        int result = connect(attempt.Get(), address->ai_addr, static_cast<SockLen>(address->ai_addrlen));
+        int result = connect(attempt.Get(), reinterpret_cast<const sockaddr*>(&address),
+                             sizeof(address));
         if (result != 0 && !WouldBlock(LastSocketError())) {
             reason = "connection refused";
             continue;
@@ -205,10 +259,25 @@ Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string*
         if (SetNonBlocking(attempt.Get(), false))
             connected = std::move(attempt);
     }
-    freeaddrinfo(found);
     if (!connected.IsValid() && error)
         *error = reason;
     return connected;
+}
+
+void SetSendTimeout(const Socket& socket, int timeoutMs) {
+#ifdef _WIN32
+    DWORD limit = static_cast<DWORD>(timeoutMs);
+#else
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+#endif
+    setsockopt(socket.Get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit),
+               sizeof(limit));
+}
+
+void SetNoDelay(const Socket& socket) {
+    int on = 1;
+    setsockopt(socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+               sizeof(on));
 }
 
 bool SendAll(const Socket& socket, const char* data, size_t length) {

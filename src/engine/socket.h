@@ -63,9 +63,19 @@ Socket AcceptConnection(const Socket& listener);
 int LocalPortOf(const Socket& socket);
 
 // Resolves an IPv4 host name or dotted address and connects to the first
-// address that answers within timeoutMs. On failure the socket is invalid and
+// address that answers. Resolution and each connect attempt are bounded by
+// timeoutMs. On failure the socket is invalid and
 // `error` (when given) says why in a few words.
 Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error = nullptr);
+
+// Makes a send that cannot proceed for timeoutMs fail, so that a peer that
+// stops reading cannot hold a thread for ever.
+void SetSendTimeout(const Socket& socket, int timeoutMs);
+
+// Sends each write at once instead of holding a small one back until the
+// peer acknowledges the last (Nagle), which a relay of small answers feels
+// as a delay on every request.
+void SetNoDelay(const Socket& socket);
 
 // Sends every byte; false when the connection fails first.
 bool SendAll(const Socket& socket, const char* data, size_t length);

@@ -1,0 +1,304 @@
+#!/usr/bin/python3
+"""Loopback throughput of the engine against the proxies it is measured by.
+
+Run through bench/engine_bench.sh, which installs the programs. Every server
+is started here on a free port with its own configuration and stopped by its
+pid at the end. Prints one table row per run and then the engine's targets.
+"""
+
+import os
+import random
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DURATION = int(os.environ.get("BENCH_DURATION", "10"))
+HOST_ENGINE = os.path.join(ROOT, "build/host/src/engine/veilgate_engine")
+WIN_ENGINE = os.path.join(ROOT, "build/windows/src/engine/veilgate_engine.exe")
+WINE_RUN = [os.path.join(ROOT, "cmake/wine-run.sh"), os.path.join(ROOT, "build/windows/wineprefix")]
+PROCESSES = []
+
+# wrk counts a response only when it is complete; tinyproxy closes without
+# saying "Connection: close", which wrk then reports as a read error on the
+# next request of that connection, so read errors are shown apart as closes.
+WRK_SCRIPT = r"""
+function done(summary, latency, requests)
+  local e = summary.errors
+  io.write(string.format("RESULT %d %d %d %d %d %d %d %d %d\n",
+    summary.requests, summary.duration, summary.bytes,
+    latency:percentile(50), latency:percentile(99),
+    e.connect, e.read, e.write + e.timeout, e.status))
+end
+"""
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for_port(port, limit=60):
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=1):
+                return True
+        except OSError:
+            time.sleep(0.1)
+    return False
+
+
+def start(command, log):
+    process = subprocess.Popen(command, stdout=open(log, "wb"), stderr=subprocess.STDOUT,
+                               stdin=subprocess.DEVNULL)
+    PROCESSES.append(process)
+    return process
+
+
+def stop(process):
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+    PROCESSES.remove(process)
+
+
+def peak_rss_mib(pids):
+    total = 0
+    for pid in pids:
+        try:
+            with open("/proc/%d/status" % pid) as f:
+                for line in f:
+                    if line.startswith("VmHWM:"):
+                        total += int(line.split()[1])
+        except OSError:
+            pass
+    return total / 1024.0
+
+
+def child_pids(pid):
+    try:
+        with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
+            return [int(p) for p in f.read().split()]
+    except OSError:
+        return []
+
+
+def make_pages(www):
+    with open(os.path.join(www, "1k.html"), "wb") as f:
+        f.write(b"<html><body>" + b"x" * (1024 - 26) + b"</body></html>")
+    chunk = (b"<p>Some text of the page, with a script and an object.</p>\n"
+             b"<SCRIPT type=\"text/javascript\">var a = 1;</SCRIPT>\n"
+             b"<object data=\"movie.swf\" width=\"1\" height=\"1\"></object>\n")
+    page = b"<html><body>\n"
+    while len(page) < 100 * 1024 - len(chunk):
+        page += chunk
+    page += b"</body></html>"
+    with open(os.path.join(www, "100k.html"), "wb") as f:
+        f.write(page.ljust(100 * 1024, b" "))
+    with open(os.path.join(www, "10m.bin"), "wb") as f:
+        f.write(random.Random(5).randbytes(10 * 1024 * 1024))
+
+
+def start_nginx(work):
+    port = free_port()
+    www = os.path.join(work, "www")
+    config = os.path.join(work, "nginx.conf")
+    with open(config, "w") as f:
+        f.write("""daemon off;
+worker_processes 2;
+pid %(work)s/nginx.pid;
+error_log %(work)s/nginx-error.log;
+events { worker_connections 4096; }
+http {
+  access_log off;
+  client_body_temp_path %(work)s/nginx-body;
+  keepalive_requests 1000000;
+  server { listen 127.0.0.1:%(port)d; root %(www)s; }
+}
+""" % {"work": work, "port": port, "www": www})
+    process = start(["nginx", "-p", work, "-c", config], os.path.join(work, "nginx.log"))
+    return process, port
+
+
+def start_tinyproxy(work):
+    port = free_port()
+    config = os.path.join(work, "tinyproxy.conf")
+    lines = ["Port %d" % port, "Listen 127.0.0.1", "Timeout 60", "MaxClients 1024",
+             "Allow 127.0.0.1", "LogLevel Critical"]
+    if os.geteuid() == 0:
+        lines += ["User nobody", "Group nogroup"]
+    with open(config, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    return start(["tinyproxy", "-d", "-c", config], os.path.join(work, "tinyproxy.log")), port
+
+
+def start_privoxy(work, upstream_port):
+    port = free_port()
+    config = os.path.join(work, "privoxy.conf")
+    with open(config, "w") as f:
+        f.write("listen-address 127.0.0.1:%d\nforward / 127.0.0.1:%d\nconfdir %s\n"
+                "logdir %s\n" % (port, upstream_port, work, work))
+    return start(["privoxy", "--no-daemon", config], os.path.join(work, "privoxy.log")), port
+
+
+def start_engine(work, command, upstream_port, enable_js):
+    port = free_port()
+    process = start(command + ["--port", str(port), "--upstream", "127.0.0.1:%d" % upstream_port,
+                               "--enable-js", str(enable_js), "--enable-activex",
+                               str(enable_js), "--max-seconds", "3600"],
+                    os.path.join(work, "engine.log"))
+    return process, port
+
+
+def wrk(work, url, proxy_port, connections, close):
+    # wrk speaks to a proxy when the request line carries the absolute URL.
+    script = os.path.join(work, "wrk.lua")
+    with open(script, "w") as f:
+        if proxy_port:
+            f.write('wrk.path = "%s"\n' % url)
+        f.write(WRK_SCRIPT)
+    target = "http://127.0.0.1:%d/" % proxy_port if proxy_port else url
+    command = ["wrk", "-t2", "-c%d" % connections, "-d%ds" % DURATION, "--timeout", "5s",
+               "-s", script, target]
+    if close:
+        command[1:1] = ["-H", "Connection: close"]
+    out = subprocess.run(command, capture_output=True, text=True,
+                         timeout=DURATION + 60).stdout
+    for line in out.splitlines():
+        if line.startswith("RESULT "):
+            values = [int(v) for v in line.split()[1:]]
+            return dict(zip(["requests", "duration", "bytes", "p50", "p99", "connect", "read",
+                             "writeto", "status"], values))
+    return None
+
+
+def row(name, page, connections, close, result, rss):
+    if not result:
+        print("%-22s %-10s %4d %-5s  (wrk failed)" % (name, page, connections,
+                                                       "close" if close else "keep"))
+        return None
+    seconds = result["duration"] / 1e6
+    rps = result["requests"] / seconds
+    mibs = result["bytes"] / seconds / (1024 * 1024)
+    errors = result["connect"] + result["writeto"] + result["status"]
+    print("%-22s %-10s %4d %-5s %9.0f %9.1f %9.2f %9.2f %7d %7d %8.1f" % (
+        name, page, connections, "close" if close else "keep", rps, mibs,
+        result["p50"] / 1000.0, result["p99"] / 1000.0, errors, result["read"], rss), flush=True)
+    return {"rps": rps, "mibs": mibs, "errors": errors}
+
+
+def held_idle_then_request(engine_port, url, count=300):
+    idle = []
+    try:
+        for _ in range(count):
+            idle.append(socket.create_connection(("127.0.0.1", engine_port), timeout=5))
+        time.sleep(1)
+        started = time.monotonic()
+        result = subprocess.run(["curl", "-s", "-o", "/dev/null", "-w", "%{http_code}",
+                                 "--max-time", "10", "-x", "http://127.0.0.1:%d" % engine_port,
+                                 url], capture_output=True, text=True, timeout=30)
+        return time.monotonic() - started, result.stdout, len(idle)
+    finally:
+        for s in idle:
+            s.close()
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="engine-bench-")
+    os.chmod(work, 0o755)
+    www = os.path.join(work, "www")
+    os.mkdir(www)
+    os.chmod(www, 0o755)
+    make_pages(www)
+    results = {}
+    try:
+        nginx, origin_port = start_nginx(work)
+        tinyproxy, tiny_port = start_tinyproxy(work)
+        privoxy, privoxy_port = start_privoxy(work, tiny_port)
+        for port in (origin_port, tiny_port, privoxy_port):
+            if not wait_for_port(port):
+                raise RuntimeError("a server did not start; see %s" % work)
+        base = "http://127.0.0.1:%d/" % origin_port
+        pages = [("1k", "1k.html", 0), ("100k", "100k.html", 0), ("100k+filter", "100k.html", 1),
+                 ("10m", "10m.bin", 0)]
+
+        quick = os.environ.get("BENCH_QUICK") == "1"
+        if quick:  # only tinyproxy alone and the host engine, 1 KiB and 10 MiB
+            pages = [p for p in pages if p[0] in ("1k", "10m")]
+        targets = [("origin (nginx)", None, lambda: [nginx.pid] + child_pids(nginx.pid)),
+                   ("tinyproxy", tiny_port, lambda: [tinyproxy.pid] + child_pids(tinyproxy.pid)),
+                   ("privoxy->tinyproxy", privoxy_port, lambda: [privoxy.pid])]
+        engines = [("engine->tinyproxy", [HOST_ENGINE])]
+        if quick:
+            targets = targets[1:2]
+        elif os.path.exists(WIN_ENGINE) and shutil.which("wine"):
+            engines.append(("engine.exe(wine)->tiny", WINE_RUN + [WIN_ENGINE]))
+
+        print("%-22s %-10s %4s %-5s %9s %9s %9s %9s %7s %7s %8s" % (
+            "target", "page", "conn", "mode", "req/s", "MiB/s", "p50 ms", "p99 ms", "errors",
+            "closes", "peakRSS"))
+        for name, port, pids in targets:
+            for page, path, filtered in pages:
+                if filtered:
+                    continue  # the same bytes as the unfiltered run
+                for connections in (16, 64):
+                    for close in (True, False):
+                        r = wrk(work, base + path, port, connections, close)
+                        results[(name, page, connections, close)] = row(
+                            name, page, connections, close, r, peak_rss_mib(pids()))
+        for name, command in engines:
+            for page, path, filtered in pages:
+                engine, port = start_engine(work, command, tiny_port, filtered)
+                if not wait_for_port(port, 180):
+                    raise RuntimeError("the engine did not start: %s" % command)
+                for connections in (16, 64):
+                    for close in (True, False):
+                        r = wrk(work, base + path, port, connections, close)
+                        results[(name, page, connections, close)] = row(
+                            name, page, connections, close, r, peak_rss_mib([engine.pid]))
+                stop(engine)
+
+        print("\nHost engine at scale:")
+        engine, port = start_engine(work, [HOST_ENGINE], tiny_port, 0)
+        wait_for_port(port)
+        scale = row("engine->tinyproxy", "1k", 256, True,
+                    wrk(work, base + "1k.html", port, 256, True), peak_rss_mib([engine.pid]))
+        rss256 = peak_rss_mib([engine.pid])
+        seconds, status, held = held_idle_then_request(port, base + "1k.html")
+        print("  %d idle connections held; a new request answered %s in %.3f s" % (
+            held, status, seconds))
+        stop(engine)
+
+        print("\nTargets (host engine chained to tinyproxy, against tinyproxy alone):")
+        for page, connections, close, measure in (("1k", 16, True, "rps"), ("1k", 64, True, "rps"),
+                                                  ("10m", 16, True, "mibs"),
+                                                  ("10m", 64, True, "mibs")):
+            mine = results.get(("engine->tinyproxy", page, connections, close))
+            theirs = results.get(("tinyproxy", page, connections, close))
+            if mine and theirs and theirs[measure] > 0:
+                ratio = mine[measure] / theirs[measure]
+                print("  %-4s %3d conn close %-4s %.2fx  %s" % (
+                    page, connections, measure, ratio, "met" if ratio >= 0.85 else "MISSED"))
+        print("  256 connections: %d errors  %s" % (
+            scale["errors"] if scale else -1, "met" if scale and scale["errors"] == 0 else "MISSED"))
+        print("  300 idle held, new request in %.3f s  %s" % (
+            seconds, "met" if seconds < 1 and status == "200" else "MISSED"))
+        print("  peak RSS at 256 connections %.1f MiB  %s" % (
+            rss256, "met" if rss256 < 32 else "MISSED"))
+    finally:
+        for process in list(PROCESSES):
+            stop(process)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,15 @@
+#!/bin/bash
+# Loopback benchmark of the engine: the same wrk load against nginx (the
+# ceiling), tinyproxy alone, Privoxy chained to tinyproxy, and the engine
+# chained to tinyproxy (the host build, and the Windows build under Wine when
+# it is built). Prints a table; not a test.
+# Usage: bench/engine_bench.sh        (BENCH_DURATION=seconds per run, default 10)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh wrk nginx-light privoxy tinyproxy
+if [ ! -x build/host/src/engine/veilgate_engine ]; then
+  cmake --preset host >/dev/null
+  cmake --build --preset host --target veilgate_engine
+fi
+exec /usr/bin/python3 bench/engine_bench.py

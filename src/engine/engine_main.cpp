@@ -1,0 +1,111 @@
+// A command-line front end to the engine, for trying it and measuring it
+// without the main program: it listens, forwards to one upstream proxy and
+// sets the two filter switches in the settings store.
+//
+//   veilgate_engine --port N --upstream HOST:PORT [--direct]
+//                   [--enable-js 0|1] [--enable-activex 0|1] [--max-seconds N]
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "engine/http_request.h"
+#include "engine/local_proxy_server.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+void RequestStop(int) {
+    stopRequested = true;
+}
+
+struct Options {
+    int port = 8080;
+    std::string upstreamHost;
+    int upstreamPort = 0;
+    int useProxy = 1;
+    int enableJS = 0;
+    int enableActiveX = 0;
+    int maxSeconds = 0;  // 0: until stopped
+};
+
+void PrintUsage() {
+    std::fprintf(stderr,
+                 "usage: veilgate_engine --port N --upstream HOST:PORT [--direct]\n"
+                 "                       [--enable-js 0|1] [--enable-activex 0|1]"
+                 " [--max-seconds N]\n");
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        if (name == "--direct") {
+            options.useProxy = 0;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return false;
+        std::string value = argv[++i];
+        if (name == "--port")
+            options.port = std::atoi(value.c_str());
+        else if (name == "--upstream")
+            SplitHostAndPort(value, 0, options.upstreamHost, options.upstreamPort);
+        else if (name == "--enable-js")
+            options.enableJS = std::atoi(value.c_str());
+        else if (name == "--enable-activex")
+            options.enableActiveX = std::atoi(value.c_str());
+        else if (name == "--max-seconds")
+            options.maxSeconds = std::atoi(value.c_str());
+        else
+            return false;
+    }
+    return options.port > 0 && options.port <= 65535 &&
+           (options.useProxy == 0 || options.upstreamPort > 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        PrintUsage();
+        return 2;
+    }
+    RegDwordValue(setting::EnableJS).Set(static_cast<uint32_t>(options.enableJS));
+    RegDwordValue(setting::EnableActiveX).Set(static_cast<uint32_t>(options.enableActiveX));
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+
+    LocalProxyServer server;
+    if (!server.Start(options.port, options.useProxy, options.upstreamHost,
+                      options.upstreamPort, "", "")) {
+        std::fprintf(stderr, "Cannot Start Proxy!\n");
+        return 1;
+    }
+    auto started = std::chrono::steady_clock::now();
+    auto elapsed = [&] { return std::chrono::steady_clock::now() - started; };
+    while (!server.IsRunning() && elapsed() < std::chrono::seconds(5))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!server.IsRunning()) {
+        std::fprintf(stderr, "cannot listen on 127.0.0.1:%d\n", options.port);
+        return 1;
+    }
+    std::printf("listening on 127.0.0.1:%d\n", options.port);
+    std::fflush(stdout);
+
+    while (!stopRequested &&
+           (options.maxSeconds <= 0 || elapsed() < std::chrono::seconds(options.maxSeconds)))
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    server.Stop();
+    // Connections still being served run on detached threads; ending the
+    // process here keeps static destructors from running under them.
+    std::fflush(stdout);
+    std::_Exit(0);
+}

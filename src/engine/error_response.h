@@ -1,0 +1,14 @@
+// The engine's own short answers to the browser, for the cases where there is
+// no upstream answer to relay.
+#pragma once
+
+#include <string>
+
+// A complete response that closes the connection: status line, headers and a
+// small HTML page holding `message` (escaped).
+std::string MakeErrorResponse(int status, const std::string& reasonPhrase,
+                              const std::string& message);
+
+// "502 Bad Gateway" naming what could not be reached ("the proxy
+// 10.0.0.1:3128") and why ("connection refused").
+std::string MakeBadGatewayResponse(const std::string& what, const std::string& reason);

@@ -1,0 +1,120 @@
+// The tag filter over blocks of a relayed answer.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/content_filter.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+namespace {
+
+const FilterSwitches kOff{false, false};
+const FilterSwitches kScripts{true, false};
+const FilterSwitches kObjects{false, true};
+const FilterSwitches kBoth{true, true};
+
+// Runs the whole text through one filter in blocks of `block` bytes.
+std::string FilterInBlocks(const std::string& text, size_t block, FilterSwitches switches) {
+    ContentFilter filter;
+    std::string out;
+    for (size_t at = 0; at < text.size(); at += block)
+        filter.Filter(text.data() + at, std::min(block, text.size() - at), switches, out);
+    filter.Finish(out);
+    return out;
+}
+
+TEST(ContentFilter, ReplacementsKeepTheLength) {
+    struct Case {
+        FilterSwitches switches;
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {kScripts, "<SCRIPT src=\"a.js\"></Script>", "<noscri src=\"a.js\"></noscri>"},
+        {kScripts, "<noscript>x</noscript>", "<noscript>x</noscript>"},
+        {kScripts, "<scripts>", "<noscris>"},
+        {kScripts, "<object></object>", "<object></object>"},
+        {kObjects, "<OBJECT classid=\"x\"></OBJECT>", "<noobj  classid=\"x\"></noobj> "},
+        {kObjects, "<script></script>", "<script></script>"},
+        {kBoth, "a<script>b</script>c<object>d</object>e", "a<noscri>b</noscri>c<noobj >d</noobj> e"},
+        {kBoth, "<<<script", "<<<noscri"},
+        {kBoth, "</script", "</script"},  // never closed: passed on at the end
+        {kOff, "<script></script><object></object>", "<script></script><object></object>"},
+    };
+    for (const Case& c : cases) {
+        std::string out = FilterInBlocks(c.in, 4096, c.switches);
+        EXPECT_EQ(c.out, out) << c.in;
+        EXPECT_EQ(std::string(c.in).size(), out.size()) << c.in;
+    }
+}
+
+TEST(ContentFilter, TagSplitAcrossBlocksIsFound) {
+    std::string page = "<html><body>";
+    for (int i = 0; i < 300; ++i)
+        page += "<p>text</p><ScRiPt type=\"t\">var x = 1;</SCRIPT><object data=\"o\"></object>";
+    page += "</body></html>";
+    std::string expected = page;
+    for (auto [from, to] : std::vector<std::pair<std::string, std::string>>{
+             {"<ScRiPt", "<noscri"}, {"</SCRIPT>", "</noscri>"},
+             {"<object", "<noobj "}, {"</object>", "</noobj> "}}) {
+        for (size_t at = expected.find(from); at != std::string::npos; at = expected.find(from, at))
+            expected.replace(at, from.size(), to);
+    }
+    // Every block size splits some tag at every possible point.
+    for (size_t block : {1u, 2u, 3u, 5u, 7u, 8u, 9u, 10u, 13u, 4096u})
+        EXPECT_EQ(expected, FilterInBlocks(page, block, kBoth)) << block;
+}
+
+TEST(ContentFilter, BothSwitchesOffRelaysByteForByte) {
+    std::string data;
+    for (int i = 0; i < 70000; ++i)
+        data += static_cast<char>((i * 7919) % 256);
+    data += "<script";
+    for (size_t block : {1u, 4096u, 16384u}) {
+        ContentFilter filter;
+        std::string out;
+        for (size_t at = 0; at < data.size(); at += block) {
+            size_t before = out.size();
+            size_t length = std::min(block, data.size() - at);
+            filter.Filter(data.data() + at, length, kOff, out);
+            EXPECT_EQ(length, out.size() - before);  // nothing held back
+        }
+        EXPECT_EQ(data, out);
+    }
+}
+
+TEST(ContentFilter, ZeroBytesDoNotHideTags) {
+    std::string in("a\0<script>\0</script>", 20);
+    std::string out = FilterInBlocks(in, 4096, kScripts);
+    EXPECT_EQ(std::string("a\0<noscri>\0</noscri>", 20), out);
+}
+
+TEST(ContentFilter, SwitchChangeTakesEffectOnTheNextBlock) {
+    ContentFilter filter;
+    std::string out;
+    filter.Filter("<script>1</script>", 18, kOff, out);
+    filter.Filter("<script>2</script>", 18, kScripts, out);
+    filter.Filter("<script>3</scr", 14, kScripts, out);
+    filter.Filter("ipt><script>", 12, kOff, out);
+    filter.Finish(out);
+    EXPECT_EQ("<script>1</script><noscri>2</noscri><noscri>3</script><script>", out);
+}
+
+TEST(ContentFilter, SwitchesReadFromTheSettingsStore) {
+    RegDwordValue(setting::EnableJS).Set(1);
+    RegDwordValue(setting::EnableActiveX).Set(0);
+    FilterSwitches switches = ReadFilterSwitches();
+    EXPECT_TRUE(switches.scripts);
+    EXPECT_FALSE(switches.objects);
+    // Only exactly 1 counts as on.
+    RegDwordValue(setting::EnableJS).Set(2);
+    RegDwordValue(setting::EnableActiveX).Set(1);
+    switches = ReadFilterSwitches();
+    EXPECT_FALSE(switches.scripts);
+    EXPECT_TRUE(switches.objects);
+    RegDwordValue(setting::EnableJS).Set(0);
+    RegDwordValue(setting::EnableActiveX).Set(0);
+}
+
+}  // namespace

@@ -1,0 +1,286 @@
+#!/usr/bin/python3
+"""The engine end to end on loopback, with real programs on both sides.
+
+    engine_e2e_test.py -- ENGINE-COMMAND...
+
+ENGINE-COMMAND runs the engine's command-line front end (for the Windows
+build: cmake/wine-run.sh PREFIX veilgate_engine.exe). The test starts an
+HTTP and an HTTPS origin server of its own, a tinyproxy in front of them as
+the upstream proxy, and the engine in front of that; curl and headless
+Chromium are the clients. Every process is started with a time limit and
+stopped by its pid.
+"""
+
+import hashlib
+import http.server
+import os
+import random
+import signal
+import socket
+import ssl
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+ENGINE = []
+FAILURES = []
+PROCESSES = []
+
+SCRIPT_PAGE = (b"<html><head><title>t</title></head><body>"
+               b"<p id=\"state\">static</p>"
+               b"<SCRIPT type=\"text/javascript\">"
+               b"document.getElementById('state').textContent = 'scripted';"
+               b"</SCRIPT></body></html>")
+BIG_BODY = random.Random(7).randbytes(10 * 1024 * 1024)
+
+
+def check(condition, what, detail=""):
+    print(("ok    " if condition else "FAIL  ") + what, flush=True)
+    if not condition:
+        FAILURES.append(what)
+        if detail:
+            print("      " + str(detail)[:600], flush=True)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for_port(port, limit):
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=1):
+                return True
+        except OSError:
+            time.sleep(0.1)
+    return False
+
+
+def start(command, log_path, **options):
+    log = open(log_path, "wb")
+    process = subprocess.Popen(command, stdout=log, stderr=subprocess.STDOUT,
+                               stdin=subprocess.DEVNULL, **options)
+    PROCESSES.append(process)
+    return process
+
+
+def stop(process):
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(timeout=10)
+    if process in PROCESSES:
+        PROCESSES.remove(process)
+
+
+class Origin(http.server.BaseHTTPRequestHandler):
+    last_headers = {}
+
+    def log_message(self, *args):
+        pass
+
+    def reply(self, body, content_type="text/html"):
+        self.send_response(200)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def do_GET(self):
+        Origin.last_headers[self.path] = dict(self.headers.items())
+        if self.path == "/page.html":
+            self.reply(SCRIPT_PAGE)
+        elif self.path == "/big":
+            self.reply(BIG_BODY, "application/octet-stream")
+        elif self.path == "/secure":
+            self.reply(b"secure hello", "text/plain")
+        else:
+            self.reply(b"headers", "text/plain")
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length", "0"))
+        body = self.rfile.read(length)
+        self.reply(("%d %s" % (len(body), hashlib.sha256(body).hexdigest())).encode(),
+                   "text/plain")
+
+
+def serve(server):
+    thread = threading.Thread(target=server.serve_forever, daemon=True)
+    thread.start()
+    return server
+
+
+def https_origin(workdir):
+    cert, key = os.path.join(workdir, "cert.pem"), os.path.join(workdir, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                    "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
+                   check=True, capture_output=True, timeout=60)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Origin)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    server.socket = context.wrap_socket(server.socket, server_side=True)
+    return serve(server)
+
+
+def start_tinyproxy(workdir, https_port):
+    port = free_port()
+    config = os.path.join(workdir, "tinyproxy.conf")
+    lines = ["Port %d" % port, "Listen 127.0.0.1", "Timeout 60", "MaxClients 100",
+             "Allow 127.0.0.1", "ConnectPort 443", "ConnectPort %d" % https_port]
+    if os.geteuid() == 0:
+        lines += ["User nobody", "Group nogroup"]
+    with open(config, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    process = start(["timeout", "600", "tinyproxy", "-d", "-c", config],
+                    os.path.join(workdir, "tinyproxy.log"))
+    if not wait_for_port(port, 20):
+        raise RuntimeError("tinyproxy did not start")
+    return process, port
+
+
+def start_engine(workdir, upstream_port, enable_js, name):
+    port = free_port()
+    command = ENGINE + ["--port", str(port), "--upstream", "127.0.0.1:%d" % upstream_port,
+                        "--enable-js", str(enable_js), "--max-seconds", "400"]
+    process = start(command, os.path.join(workdir, name + ".log"))
+    # The first Wine run makes its prefix, which takes a while.
+    if not wait_for_port(port, 180):
+        stop(process)
+        raise RuntimeError("the engine did not start: " + " ".join(command))
+    return process, port
+
+
+def curl(engine_port, *arguments, timeout=120):
+    command = ["curl", "-sS", "--max-time", "90", "--noproxy", "",
+               "-x", "http://127.0.0.1:%d" % engine_port] + list(arguments)
+    result = subprocess.run(command, capture_output=True, timeout=timeout)
+    return result.returncode, result.stdout, result.stderr
+
+
+def chromium_dom(workdir, engine_port, url):
+    profile = tempfile.mkdtemp(dir=workdir)
+    command = ["/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu",
+               "--disable-quic", "--no-first-run", "--disable-background-networking",
+               "--disable-component-update", "--disable-sync",
+               "--user-data-dir=" + profile,
+               "--proxy-server=http://127.0.0.1:%d" % engine_port,
+               "--proxy-bypass-list=<-loopback>", "--virtual-time-budget=3000",
+               "--dump-dom", url]
+    # Its own session, so that its helper processes go with it.
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                               stdin=subprocess.DEVNULL, start_new_session=True)
+    try:
+        out, _ = process.communicate(timeout=90)
+    except subprocess.TimeoutExpired:
+        out = b""
+    finally:
+        try:
+            os.killpg(process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        process.wait()
+    return out.decode("utf-8", "replace")
+
+
+def run(workdir):
+    origin = serve(http.server.ThreadingHTTPServer(("127.0.0.1", 0), Origin))
+    secure = https_origin(workdir)
+    http_base = "http://127.0.0.1:%d" % origin.server_address[1]
+    https_port = secure.server_address[1]
+    tinyproxy, tinyproxy_port = start_tinyproxy(workdir, https_port)
+
+    # Filter off: everything passes as it came.
+    engine, port = start_engine(workdir, tinyproxy_port, 0, "engine-plain")
+    code, page, err = curl(port, http_base + "/page.html")
+    check(code == 0 and page == SCRIPT_PAGE, "a page passes unchanged with the filter off", err)
+
+    body = random.Random(3).randbytes(1024 * 1024)
+    body_file = os.path.join(workdir, "post.bin")
+    with open(body_file, "wb") as f:
+        f.write(body)
+    code, answer, err = curl(port, "--data-binary", "@" + body_file,
+                             "-H", "Content-Type: application/octet-stream",
+                             http_base + "/echo")
+    expected = ("%d %s" % (len(body), hashlib.sha256(body).hexdigest())).encode()
+    check(code == 0 and answer == expected, "a POST body of 1 MiB arrives whole", (answer, err))
+
+    code, big, err = curl(port, http_base + "/big")
+    check(code == 0 and len(big) == len(BIG_BODY) and big == BIG_BODY,
+          "a 10 MiB body arrives byte for byte", (code, len(big), err))
+
+    code, answer, err = curl(port, "-k", "https://127.0.0.1:%d/secure" % https_port)
+    check(code == 0 and answer == b"secure hello", "HTTPS through CONNECT", (code, answer, err))
+
+    dom = chromium_dom(workdir, port, http_base + "/page.html")
+    check('<p id="state">scripted</p>' in dom, "Chromium runs the page's script with the filter off", dom)
+    stop(engine)
+
+    # Scripts blocked.
+    engine, port = start_engine(workdir, tinyproxy_port, 1, "engine-blocking")
+    code, page, err = curl(port, "-H", "Accept-Encoding: gzip", http_base + "/page.html")
+    expected = SCRIPT_PAGE.replace(b"<SCRIPT", b"<noscri").replace(b"</SCRIPT>", b"</noscri>")
+    check(code == 0 and page == expected, "script tags renamed, length kept", (page, err))
+    sent = Origin.last_headers.get("/page.html", {})
+    check("Accept-Encoding" not in sent, "no Accept-Encoding while blocking", sent)
+
+    dom = chromium_dom(workdir, port, http_base + "/page.html")
+    check('<p id="state">static</p>' in dom,
+          "Chromium does not run the page's script with EnableJS 1", dom)
+    code, answer, err = curl(port, "-k", "https://127.0.0.1:%d/secure" % https_port)
+    check(code == 0 and answer == b"secure hello", "tunnels pass untouched while blocking",
+          (code, answer, err))
+    stop(engine)
+
+    # An upstream proxy that is not there.
+    dead_port = free_port()
+    engine, port = start_engine(workdir, dead_port, 0, "engine-dead-upstream")
+    code, answer, err = curl(port, "-w", "\n%{http_code}", http_base + "/page.html")
+    text = answer.decode("latin-1")
+    check(text.endswith("\n502") and ("127.0.0.1:%d" % dead_port) in text,
+          "an unreachable upstream gives the 502 page naming it", (text, err))
+    stop(engine)
+    stop(tinyproxy)
+    origin.shutdown()
+    secure.shutdown()
+
+
+def main():
+    global ENGINE
+    if "--" not in sys.argv or sys.argv.index("--") == len(sys.argv) - 1:
+        print(__doc__)
+        return 2
+    ENGINE = sys.argv[sys.argv.index("--") + 1:]
+    with tempfile.TemporaryDirectory() as workdir:
+        os.chmod(workdir, 0o755)
+        try:
+            run(workdir)
+        except Exception as error:  # a broken set-up fails the test, with its reason
+            check(False, "set-up: %s" % error)
+        finally:
+            for process in list(PROCESSES):
+                stop(process)
+            # A sanitizer build of the engine reports on its output.
+            for name in sorted(os.listdir(workdir)):
+                if name.startswith("engine") and name.endswith(".log"):
+                    with open(os.path.join(workdir, name), "rb") as f:
+                        check(b"Sanitizer" not in f.read(), "no sanitizer report in " + name)
+            if FAILURES:
+                for name in os.listdir(workdir):
+                    if name.endswith(".log"):
+                        with open(os.path.join(workdir, name), "rb") as f:
+                            print("--- %s (tail)\n%s" % (name, f.read()[-1500:].decode(
+                                "latin-1")))
+    print("%d failure(s)" % len(FAILURES))
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,289 @@
+// Connections served end to end over real loopback sockets, with a scripted
+// upstream proxy standing in for the real one.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "engine/local_proxy_server.h"
+#include "engine/proxy_connection.h"
+#include "engine/socket.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+#include "wait_for.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Reads until the peer closes (or nothing comes for a while).
+std::string ReadAll(const net::Socket& socket, int quietMs = 5000) {
+    std::string data;
+    char buffer[8192];
+    while (net::WaitReadable(socket, quietMs) > 0) {
+        long got = net::Receive(socket, buffer, sizeof(buffer));
+        if (got <= 0)
+            break;
+        data.append(buffer, static_cast<size_t>(got));
+    }
+    return data;
+}
+
+// Reads a request head and as many body bytes as its Content-Length says.
+std::string ReadRequest(const net::Socket& socket) {
+    std::string data;
+    char buffer[8192];
+    for (;;) {
+        size_t head = data.find("\r\n\r\n");
+        if (head != std::string::npos) {
+            size_t length = 0;
+            size_t field = data.find("Content-Length: ");
+            if (field != std::string::npos && field < head)
+                length = std::stoul(data.substr(field + 16));
+            if (data.size() >= head + 4 + length)
+                return data;
+        }
+        if (net::WaitReadable(socket, 5000) <= 0)
+            return data;
+        long got = net::Receive(socket, buffer, sizeof(buffer));
+        if (got <= 0)
+            return data;
+        data.append(buffer, static_cast<size_t>(got));
+    }
+}
+
+// A one-connection upstream: takes a request, answers with `response`, then
+// echoes everything when asked to, and closes. With no response it echoes
+// from the first byte, as an origin at the end of a tunnel.
+class ScriptedUpstream {
+public:
+    explicit ScriptedUpstream(std::string response, bool echoAfterwards = false)
+        : listener_(net::ListenTcp("127.0.0.1", 0, 5)) {
+        port_ = net::LocalPortOf(listener_);
+        thread_ = std::thread([this, response, echoAfterwards] {
+            if (net::WaitReadable(listener_, 10000) <= 0)
+                return;
+            net::Socket peer = net::AcceptConnection(listener_);
+            if (!response.empty()) {
+                request_ = ReadRequest(peer);
+                net::SendAll(peer, response);
+            }
+            if (echoAfterwards) {
+                char buffer[4096];
+                while (net::WaitReadable(peer, 5000) > 0) {
+                    long got = net::Receive(peer, buffer, sizeof(buffer));
+                    if (got <= 0 || !net::SendAll(peer, buffer, static_cast<size_t>(got)))
+                        break;
+                }
+            }
+            peer.ShutdownSend();
+        });
+    }
+    ~ScriptedUpstream() { Join(); }
+    void Join() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    int Port() const { return port_; }
+    // What arrived, once Join has returned.
+    const std::string& Request() const { return request_; }
+
+private:
+    net::Socket listener_;
+    int port_ = 0;
+    std::string request_;
+    std::thread thread_;
+};
+
+class ConnectionTest : public testing::Test {
+protected:
+    void SetUp() override {
+        RegDwordValue(setting::EnableJS).Set(0);
+        RegDwordValue(setting::EnableActiveX).Set(0);
+    }
+    void TearDown() override { SetUp(); }
+
+    // Serves one browser connection on a thread, with the given limits.
+    net::Socket Serve(const UpstreamSettings& settings, ConnectionLimits limits = {}) {
+        net::Socket listener = net::ListenTcp("127.0.0.1", 0, 1);
+        net::Socket client = net::ConnectTcp("127.0.0.1", net::LocalPortOf(listener), 5000);
+        net::Socket browser = net::AcceptConnection(listener);
+        auto snapshot = std::make_shared<const UpstreamSettings>(settings);
+        auto done = done_;
+        served_ = std::thread([snapshot, limits, done, socket = browser.Detach()] {
+            ProxyConnection(net::Socket(socket), snapshot, limits).Run();
+            *done = true;
+        });
+        return client;
+    }
+
+    void TearDownServe() {
+        if (served_.joinable())
+            served_.join();
+    }
+    ~ConnectionTest() override { TearDownServe(); }
+
+    net::NetworkInit network_;
+    std::thread served_;
+    std::shared_ptr<std::atomic<bool>> done_ = std::make_shared<std::atomic<bool>>(false);
+};
+
+TEST_F(ConnectionTest, PostBodyLongerThanOneReadArrivesWhole) {
+    std::string body;
+    for (int i = 0; i < 256 * 1024; ++i)
+        body += static_cast<char>('a' + i % 26);
+    ScriptedUpstream upstream("HTTP/1.0 200 OK\r\n\r\nstored");
+    net::Socket browser =
+        Serve(MakeUpstreamSettings(1, "127.0.0.1", upstream.Port(), "", ""));
+    ASSERT_TRUE(net::SendAll(browser, "POST http://www.example.org:81/up HTTP/1.1\r\n"
+                                      "Host: www.example.org:81\r\nProxy-Connection: keep-alive\r\n"
+                                      "Content-Length: " + std::to_string(body.size()) +
+                                      "\r\n\r\n" + body));
+    EXPECT_EQ("HTTP/1.0 200 OK\r\n\r\nstored", ReadAll(browser));
+    upstream.Join();
+    EXPECT_EQ("POST http://www.example.org:81/up HTTP/1.1\r\nHost: www.example.org:81\r\n"
+              "Content-Length: " + std::to_string(body.size()) +
+              "\r\nConnection: close\r\n\r\n" + body,
+              upstream.Request());
+    TearDownServe();
+    EXPECT_EQ("www.example.org", RegStringValue(setting::LastDomain).Get());
+}
+
+TEST_F(ConnectionTest, AnswerFilteredWhileScriptsAreBlocked) {
+    RegDwordValue(setting::EnableJS).Set(1);
+    std::string page = "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n"
+                       "<SCRIPT>alert(1)</script><object></object>";
+    ScriptedUpstream upstream(page);
+    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", upstream.Port(), "", ""));
+    ASSERT_TRUE(net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n"
+                                      "Accept-Encoding: gzip, br\r\n\r\n"));
+    EXPECT_EQ("HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n"
+              "<noscri>alert(1)</noscri><object></object>",
+              ReadAll(browser));
+    upstream.Join();
+    EXPECT_EQ("GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n",
+              upstream.Request());
+}
+
+TEST_F(ConnectionTest, UnreachableProxyGivesABadGatewayPage) {
+    int deadPort = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));  // closed again
+    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", deadPort, "", ""));
+    ASSERT_TRUE(net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n"));
+    std::string answer = ReadAll(browser);
+    EXPECT_EQ(0u, answer.find("HTTP/1.1 502 Bad Gateway\r\n")) << answer;
+    EXPECT_NE(std::string::npos,
+              answer.find("the proxy 127.0.0.1:" + std::to_string(deadPort) +
+                          ": connection refused"))
+        << answer;
+}
+
+TEST_F(ConnectionTest, UnresolvableProxyGivesABadGatewayPage) {
+    ConnectionLimits limits;
+    limits.connectTimeoutMs = 3000;
+    net::Socket browser = Serve(MakeUpstreamSettings(1, "no-such-host.invalid", 3128, "", ""),
+                                limits);
+    ASSERT_TRUE(net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n"));
+    std::string answer = ReadAll(browser, 10000);
+    EXPECT_EQ(0u, answer.find("HTTP/1.1 502 Bad Gateway\r\n")) << answer;
+    EXPECT_NE(std::string::npos, answer.find("cannot resolve the host name")) << answer;
+}
+
+TEST_F(ConnectionTest, OversizedHeadIsRefused) {
+    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", 9, "", ""));
+    std::string head = "GET http://h/ HTTP/1.1\r\nCookie: " + std::string(70 * 1024, 'c');
+    net::SendAll(browser, head);
+    EXPECT_EQ(0u, ReadAll(browser).find("HTTP/1.1 431 "));
+}
+
+TEST_F(ConnectionTest, HeadCutShortIsABadRequest) {
+    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", 9, "", ""));
+    net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n");
+    browser.ShutdownSend();
+    EXPECT_EQ(0u, ReadAll(browser).find("HTTP/1.1 400 Bad Request\r\n"));
+}
+
+TEST_F(ConnectionTest, TunnelCarriesBothDirectionsUnfiltered) {
+    RegDwordValue(setting::EnableJS).Set(1);
+    ScriptedUpstream upstream("HTTP/1.1 200 Connection established\r\n\r\n", true);
+    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", upstream.Port(), "", ""));
+    ASSERT_TRUE(net::SendAll(browser, "CONNECT secure.example:443 HTTP/1.1\r\n"
+                                      "Host: secure.example:443\r\n\r\n"));
+    std::string expected = "HTTP/1.1 200 Connection established\r\n\r\n";
+    std::string got;
+    char buffer[4096];
+    auto readUntil = [&](size_t size) {
+        while (got.size() < size && net::WaitReadable(browser, 5000) > 0) {
+            long n = net::Receive(browser, buffer, sizeof(buffer));
+            if (n <= 0)
+                break;
+            got.append(buffer, static_cast<size_t>(n));
+        }
+    };
+    readUntil(expected.size());
+    for (int round = 0; round < 3; ++round) {
+        std::string message = "<script>round " + std::to_string(round) + "</script>";
+        ASSERT_TRUE(net::SendAll(browser, message));
+        expected += message;
+        readUntil(expected.size());
+    }
+    EXPECT_EQ(expected, got);
+    browser.ShutdownSend();
+    EXPECT_EQ("", ReadAll(browser));  // the upstream closes after our close
+    upstream.Join();
+    EXPECT_EQ("CONNECT secure.example:443 HTTP/1.1\r\nHost: secure.example:443\r\n"
+              "Connection: close\r\n\r\n",
+              upstream.Request().substr(0, upstream.Request().find("\r\n\r\n") + 4));
+}
+
+TEST_F(ConnectionTest, DirectTunnelIsOpenedByTheEngine) {
+    ScriptedUpstream origin("", true);
+    net::Socket browser = Serve(MakeUpstreamSettings(0, "", 0, "", ""));
+    ASSERT_TRUE(net::SendAll(browser, "CONNECT 127.0.0.1:" + std::to_string(origin.Port()) +
+                                          " HTTP/1.1\r\n\r\nhello\r\n\r\n"));
+    const std::string expected = "HTTP/1.1 200 Connection established\r\n\r\nhello\r\n\r\n";
+    std::string answer;
+    char buffer[4096];
+    while (answer.size() < expected.size() && net::WaitReadable(browser, 5000) > 0) {
+        long n = net::Receive(browser, buffer, sizeof(buffer));
+        if (n <= 0)
+            break;
+        answer.append(buffer, static_cast<size_t>(n));
+    }
+    EXPECT_EQ(expected, answer);
+    browser.ShutdownSend();
+    EXPECT_EQ("", ReadAll(browser));
+}
+
+TEST_F(ConnectionTest, IdleConnectionIsClosed) {
+    // An upstream that accepts and then says nothing.
+    net::Socket silent = net::ListenTcp("127.0.0.1", 0, 5);
+    ConnectionLimits limits;
+    limits.idleTimeoutMs = 300;
+    net::Socket browser =
+        Serve(MakeUpstreamSettings(1, "127.0.0.1", net::LocalPortOf(silent), "", ""), limits);
+    ASSERT_TRUE(net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n"));
+    EXPECT_TRUE(WaitFor([&] { return done_->load(); }, 5s));
+    EXPECT_EQ("", ReadAll(browser, 1000));
+}
+
+TEST_F(ConnectionTest, ServerRelaysThroughTheSnapshotTakenAtAccept) {
+    ScriptedUpstream first("HTTP/1.0 200 OK\r\n\r\nfirst");
+    ScriptedUpstream second("HTTP/1.0 200 OK\r\n\r\nsecond");
+    int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
+    LocalProxyServer server;
+    ASSERT_TRUE(server.Start(port, 1, "127.0.0.1", first.Port(), "", ""));
+    ASSERT_TRUE(WaitFor([&] { return server.IsRunning(); }));
+    net::Socket a = net::ConnectTcp("127.0.0.1", port, 5000);
+    ASSERT_TRUE(WaitFor([&] { return server.ActiveConnections() == 1; }));
+    server.UpdateSettings(port, 1, "127.0.0.1", second.Port(), "", "");
+    net::Socket b = net::ConnectTcp("127.0.0.1", port, 5000);
+    net::SendAll(b, "GET http://b/ HTTP/1.0\r\nHost: b\r\n\r\n");
+    net::SendAll(a, "GET http://a/ HTTP/1.0\r\nHost: a\r\n\r\n");
+    EXPECT_EQ("HTTP/1.0 200 OK\r\n\r\nfirst", ReadAll(a));
+    EXPECT_EQ("HTTP/1.0 200 OK\r\n\r\nsecond", ReadAll(b));
+}
+
+}  // namespace
