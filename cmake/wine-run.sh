@@ -27,4 +27,11 @@ if [ ! -f "$prefix/.veilgate-ready" ]; then
   ) 9>"$prefix.lock"
 fi
 
+# Wine's server and its services outlive the program they were started for and
+# keep whatever output it had open; started here, they hold /dev/null instead
+# of the pipe that ctest waits on to see the end of a test.
+if wineserver -p300 </dev/null >/dev/null 2>&1; then
+  wine cmd.exe /c exit </dev/null >/dev/null 2>&1
+fi
+
 exec wine "$@"
