@@ -27,11 +27,24 @@ if [ ! -f "$prefix/.veilgate-ready" ]; then
   ) 9>"$prefix.lock"
 fi
 
-# Wine's server and its services outlive the program they were started for and
-# keep whatever output it had open; started here, they hold /dev/null instead
-# of the pipe that ctest waits on to see the end of a test.
-if wineserver -p300 </dev/null >/dev/null 2>&1; then
-  wine cmd.exe /c exit </dev/null >/dev/null 2>&1
-fi
+# Wine starts its server, services and desktop process on demand, and they
+# outlive the program they were started for, holding on to whatever output it
+# had. Given ctest's pipe, they would keep ctest waiting for the end of the
+# test's output long after the test ended. So the server is started here with
+# /dev/null, and the program writes to a file that is shown when it ends.
+wineserver -p300 </dev/null >/dev/null 2>&1 || true
 
-exec wine "$@"
+output=$(mktemp)
+wine "$@" >"$output" 2>&1 &
+child=$!
+trap 'kill -TERM "$child" 2>/dev/null' TERM INT HUP
+wait "$child"
+status=$?
+# A trapped signal interrupts the wait; the program's own status comes after.
+while kill -0 "$child" 2>/dev/null; do
+  wait "$child"
+  status=$?
+done
+cat "$output"
+rm -f "$output"
+exit "$status"
