@@ -81,26 +81,4 @@ std::string DisableProxy(const std::string& original) {
     return text;
 }
 
-std::string FromTextMode(const std::string& bytes) {
-    std::string text;
-    text.reserve(bytes.size());
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            continue;
-        text += bytes[i];
-    }
-    return text;
-}
-
-std::string ToTextMode(const std::string& text) {
-    std::string bytes;
-    bytes.reserve(text.size() + text.size() / 16);
-    for (char c : text) {
-        if (c == '\n')
-            bytes += '\r';
-        bytes += c;
-    }
-    return bytes;
-}
-
 }  // namespace prefs

@@ -34,9 +34,4 @@ std::string EnableProxy(const std::string& text, int port);
 // entry stays, and without a type the browser connects directly.
 std::string DisableProxy(const std::string& text);
 
-// Reading in text mode: every CR LF pair becomes LF.
-std::string FromTextMode(const std::string& bytes);
-// Writing in text mode: every LF becomes CR LF, also one that follows a CR.
-std::string ToTextMode(const std::string& text);
-
 }  // namespace prefs

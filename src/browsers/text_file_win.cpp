@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/text_mode.h"
 #include "base/scoped_win.h"
 #include "browsers/prefs_text.h"
 
@@ -45,7 +46,7 @@ bool ReadTextFile(const std::string& path, std::string& text) {
             break;
         bytes.append(buffer, got);
     }
-    text = prefs::FromTextMode(bytes);
+    text = base::FromTextMode(bytes);
     return true;
 }
 
@@ -64,7 +65,7 @@ bool ReplaceTextFile(const std::string& path, const std::string& text) {
         base::ScopedHandle file(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
         written =
-            file && WriteAll(file.Get(), prefs::ToTextMode(text)) && FlushFileBuffers(file.Get());
+            file && WriteAll(file.Get(), base::ToTextMode(text)) && FlushFileBuffers(file.Get());
     }
     if (written &&
         MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

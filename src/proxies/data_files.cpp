@@ -21,28 +21,6 @@ bool EndsWithSeparator(const std::string& path) {
 
 }  // namespace
 
-std::string ToCrLf(const std::string& text) {
-    std::string bytes;
-    bytes.reserve(text.size() + text.size() / 16);
-    for (char c : text) {
-        if (c == '\n')
-            bytes += '\r';
-        bytes += c;
-    }
-    return bytes;
-}
-
-std::string FromCrLf(const std::string& bytes) {
-    std::string text;
-    text.reserve(bytes.size());
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            continue;
-        text += bytes[i];
-    }
-    return text;
-}
-
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
     std::ifstream file(path, std::ios::binary);
     if (!file)

@@ -5,12 +5,6 @@
 
 #include <string>
 
-// Text-mode line ends as the C library writes and reads them on Windows:
-// each line feed becomes CR LF on the way out, each CR LF a line feed on the
-// way in.
-std::string ToCrLf(const std::string& text);
-std::string FromCrLf(const std::string& bytes);
-
 // The whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 // Writes the bytes to a temporary file in the same folder and only then puts

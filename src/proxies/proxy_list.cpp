@@ -1,5 +1,6 @@
 #include "proxies/proxy_list.h"
 
+#include "base/text_mode.h"
 #include "proxies/data_files.h"
 #include "proxies/proxy_line.h"
 
@@ -73,7 +74,7 @@ bool ProxyList::SaveProxyList(const std::string& path, std::string* error) const
 }
 
 std::vector<ProxyEntry> ParseProxyListFile(const std::string& bytes) {
-    std::string text = FromCrLf(bytes);
+    std::string text = base::FromTextMode(bytes);
     std::vector<ProxyEntry> rows;
     size_t start = 0;
     while (start < text.size()) {
@@ -94,5 +95,5 @@ std::string FormatProxyListFile(const std::vector<ProxyEntry>& rows) {
     std::string text;
     for (const ProxyEntry& row : rows)
         text += Cell(row.address) + "->" + Cell(row.country) + "\n";
-    return ToCrLf(text);
+    return base::ToTextMode(text);
 }

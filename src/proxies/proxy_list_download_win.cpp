@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "base/text_mode.h"
 #include "proxies/data_files.h"
 #include "proxies/proxy_list_reply.h"
 #include "settings/maker_endpoints.h"
@@ -97,7 +98,7 @@ std::string DownloadProxyList() {
     std::string body;
     if (!HttpGet(maker::AddressOf(maker::ProxyListPath), body))
         return std::string();
-    return ToCrLf(body);
+    return base::ToTextMode(body);
 }
 
 int ProxyGeneratorRequest() {

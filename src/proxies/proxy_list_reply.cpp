@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/text_mode.h"
 #include "proxies/data_files.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -45,7 +46,7 @@ bool KeepProxyListReply(const std::string& reply, const std::string& dataFolder,
                         const std::string& logFolder, const std::tm& localTime,
                         std::string* error) {
     if (!reply.empty())
-        return ReplaceWholeFile(JoinPath(dataFolder, kProxyListCopyFile), ToCrLf(reply), error);
+        return ReplaceWholeFile(JoinPath(dataFolder, kProxyListCopyFile), base::ToTextMode(reply), error);
     if (RegDwordValue(setting::ErrLogging).IsOn())
         AppendToFile(JoinPath(logFolder, kErrorLogFile), ErrorLogLine(localTime) + "\r\n");
     return true;

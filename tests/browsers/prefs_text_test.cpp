@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "base/text_mode.h"
 #include "browsers/prefs_text.h"
 
 namespace {
@@ -101,7 +102,7 @@ TEST(DisableProxy, LeavesAnEmptyLineForThePortRemovesTheTypeKeepsTheHost) {
 TEST(DisableProxy, UndoesAnEnableOfAFileThatHadNoEntries) {
     // The enabled file as it reads back from disk in text mode.
     std::string enabled =
-        prefs::FromTextMode(prefs::ToTextMode(EnableProxy("user_pref(\"a\", 1);\n", 8080)));
+        base::FromTextMode(base::ToTextMode(EnableProxy("user_pref(\"a\", 1);\n", 8080)));
     EXPECT_EQ("user_pref(\"a\", 1);\n\r\n" + kHost + "\r\n\n", DisableProxy(enabled));
 }
 
@@ -121,12 +122,12 @@ TEST(DisableProxy, FileWithoutEntriesIsUnchanged) {
 }
 
 TEST(TextMode, CrLfPairsReadAsLfAndLfWritesAsCrLf) {
-    EXPECT_EQ("a\nb\rc\r\nd", prefs::FromTextMode("a\r\nb\rc\r\r\nd"));
-    EXPECT_EQ("a\r\nb\r\r\n", prefs::ToTextMode("a\nb\r\n"));
+    EXPECT_EQ("a\nb\rc\r\nd", base::FromTextMode("a\r\nb\rc\r\r\nd"));
+    EXPECT_EQ("a\r\nb\r\r\n", base::ToTextMode("a\nb\r\n"));
     // A fragment's own CR reaches the disk as CR CR LF and reads back as CR LF.
-    std::string onDisk = prefs::ToTextMode(prefs::HostFragment());
+    std::string onDisk = base::ToTextMode(prefs::HostFragment());
     EXPECT_EQ("\r\r\n", onDisk.substr(0, 3));
-    EXPECT_EQ(prefs::HostFragment(), prefs::FromTextMode(onDisk));
+    EXPECT_EQ(prefs::HostFragment(), base::FromTextMode(onDisk));
 }
 
 }  // namespace

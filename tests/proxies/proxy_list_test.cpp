@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text_mode.h"
 #include "proxies/data_files.h"
 #include "proxies/proxy_line.h"
 #include "proxies/proxy_list.h"
@@ -254,9 +255,9 @@ TEST(DataFolderTest, AppPathWhenSetOtherwiseTheProgramFolder) {
 }
 
 TEST(TextModeTest, LineEndsBothWays) {
-    EXPECT_EQ("A\r\r\nB", ToCrLf("A\r\nB"));
-    EXPECT_EQ("\r\n\r\n", ToCrLf("\n\n"));
-    EXPECT_EQ("A\nB\r\rC\n\r", FromCrLf("A\r\nB\r\rC\r\n\r"));
+    EXPECT_EQ("A\r\r\nB", base::ToTextMode("A\r\nB"));
+    EXPECT_EQ("\r\n\r\n", base::ToTextMode("\n\n"));
+    EXPECT_EQ("A\nB\r\rC\n\r", base::FromTextMode("A\r\nB\r\rC\r\n\r"));
 }
 
 }  // namespace
