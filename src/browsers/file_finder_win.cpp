@@ -53,6 +53,9 @@ void FileFinder::CollectSubfolders(const std::string& folder) {
     do {
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(entry.cFileName))
             continue;
+        // Links are not followed: they lead out of the tree, or round in it.
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            continue;
         std::string subfolder = folder + "\\" + entry.cFileName;
         CollectSubfolders(subfolder);
         folders_.push_back(subfolder);

@@ -66,17 +66,20 @@ std::string EnableProxy(const std::string& original, int port) {
 }
 
 std::string DisableProxy(const std::string& original) {
+    // Every port and type entry goes, not only the first: a file that had
+    // them but no host entry was given a second set when it was enabled, and
+    // the later set is the one the browser obeys.
     std::string text = original;
-    size_t portEntry = text.find(PortKey);
-    if (portEntry != std::string::npos) {
+    for (size_t portEntry = text.find(PortKey); portEntry != std::string::npos;
+         portEntry = text.find(PortKey, portEntry)) {
         // An entry on the file's last line, without a line feed after it,
         // stays: there is no line end to stop the deletion at.
         size_t lineEnd = text.find('\n', portEntry);
-        if (lineEnd != std::string::npos)
-            text.erase(portEntry, lineEnd - portEntry);
+        if (lineEnd == std::string::npos)
+            break;
+        text.erase(portEntry, lineEnd - portEntry);
     }
-    size_t type = text.find(TypeKey);
-    if (type != std::string::npos)
+    for (size_t type = text.find(TypeKey); type != std::string::npos; type = text.find(TypeKey))
         text.erase(type, TypeEntryLength);
     return text;
 }

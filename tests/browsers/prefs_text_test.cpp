@@ -106,6 +106,18 @@ TEST(DisableProxy, UndoesAnEnableOfAFileThatHadNoEntries) {
     EXPECT_EQ("user_pref(\"a\", 1);\n\r\n" + kHost + "\r\n\n", DisableProxy(enabled));
 }
 
+TEST(DisableProxy, UndoesAnEnableOfAFileThatHadPortAndTypeButNoHost) {
+    // Enabling appended a second port and type after the user's own; the
+    // browser obeys the later ones, so every one of them must go.
+    std::string original =
+        "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n";
+    std::string enabled = base::FromTextMode(base::ToTextMode(EnableProxy(original, 8080)));
+    std::string restored = DisableProxy(enabled);
+    EXPECT_EQ(std::string::npos, restored.find("network.proxy.type")) << restored;
+    EXPECT_EQ(std::string::npos, restored.find("network.proxy.http_port")) << restored;
+    EXPECT_NE(std::string::npos, restored.find(kHost));
+}
+
 TEST(DisableProxy, PortOnTheLastLineWithoutLineFeedStays) {
     std::string text = kType1 + "\n" + kPort8080;
     EXPECT_EQ("\n" + kPort8080, DisableProxy(text));
