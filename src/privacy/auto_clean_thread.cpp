@@ -31,7 +31,11 @@ uint32_t ReadIntervalMinutes(SettingsBackend& backend) {
 }
 
 std::chrono::milliseconds IntervalToWait(uint32_t minutes) {
-    return std::chrono::milliseconds(static_cast<int64_t>(minutes) * 60000);
+    // An empty or zero interval would run passes back to back for as long as
+    // the program runs, walking the user's folders without rest: it waits one
+    // minute instead.
+    uint32_t atLeastOne = minutes == 0 ? 1 : minutes;
+    return std::chrono::milliseconds(static_cast<int64_t>(atLeastOne) * 60000);
 }
 
 AutoCleanThread::AutoCleanThread(AutoCleanWork& work) : work_(work) {}

@@ -115,7 +115,10 @@ bool DeleteFolderContents(const std::string& folder, bool deleteDesktopIni, bool
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
             SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            DeleteFolderContents(path, deleteDesktopIni, wipeIndex, stop);
+            // A junction or symbolic link is removed, never followed: what
+            // it points at lies outside the folder being cleaned.
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                DeleteFolderContents(path, deleteDesktopIni, wipeIndex, stop);
             RemoveDirectoryA(path.c_str());
         } else {
             if (ShouldWipeFirst(wipeIndex, name))

@@ -153,7 +153,7 @@ TEST(Interval, StoredTextIsReadAfreshAndTurnedIntoMilliseconds) {
     store.WriteText(SettingsRoot::LocalMachine, keyPath, name, "99");
     EXPECT_EQ(ReadIntervalMinutes(store), 99u);
     EXPECT_EQ(IntervalToWait(99).count(), 99 * 60000);
-    EXPECT_EQ(IntervalToWait(0).count(), 0);
+    EXPECT_EQ(IntervalToWait(0).count(), 60000);
 }
 
 }  // namespace
