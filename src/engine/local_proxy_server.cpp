@@ -97,9 +97,13 @@ void LocalProxyServer::RunListener(int port) {
 void LocalProxyServer::StartConnection(net::Socket browser) {
     std::shared_ptr<ConnectionCount> count = connections_;
     std::shared_ptr<const UpstreamSettings> settings = CurrentSettings();
-    auto serve = [count](net::NativeSocket socket, std::shared_ptr<const UpstreamSettings> s) {
+    // The connection's own hold on Windows Sockets is taken here, before the
+    // hand-over: a listener that stops meanwhile must not release the last
+    // hold and so close the socket that is on its way to the new thread.
+    auto network = std::make_shared<net::NetworkInit>();
+    auto serve = [count, network](net::NativeSocket socket,
+                                  std::shared_ptr<const UpstreamSettings> s) {
         try {
-            net::NetworkInit network;
             ProxyConnection(net::Socket(socket), std::move(s)).Run();
         } catch (...) {
             // Out of memory inside one connection ends only that connection.

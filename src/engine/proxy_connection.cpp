@@ -1,5 +1,6 @@
 #include "engine/proxy_connection.h"
 
+#include <chrono>
 #include <memory>
 
 #include "engine/content_filter.h"
@@ -80,10 +81,16 @@ void ProxyConnection::Refuse(const std::string& response) {
     browser_.ShutdownSend();
     // Closing with unread bytes would reset the connection and could take
     // the answer with it, so what the browser still sends is read first, for
-    // a short while.
+    // two seconds at most.
     char buffer[4096];
     size_t drained = 0;
-    while (drained < kMaxRequestHead * 16 && net::WaitReadable(browser_, 2000) > 0) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (drained >= kMaxRequestHead * 16 || left.count() <= 0 ||
+            net::WaitReadable(browser_, static_cast<int>(left.count())) <= 0)
+            break;
         long got = net::Receive(browser_, buffer, sizeof(buffer));
         if (got <= 0)
             break;
@@ -94,8 +101,15 @@ void ProxyConnection::Refuse(const std::string& response) {
 ProxyConnection::HeadState ProxyConnection::ReadRequestHead(std::string& received) {
     char buffer[4096];
     size_t searched = 0;
+    // One limit for the whole head, so a byte now and then cannot hold the
+    // thread for ever.
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds(limits_.headTimeoutMs);
     for (;;) {
-        if (net::WaitReadable(browser_, limits_.idleTimeoutMs) <= 0)
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 ||
+            net::WaitReadable(browser_, static_cast<int>(left.count())) <= 0)
             break;
         long got = net::Receive(browser_, buffer, sizeof(buffer));
         if (got <= 0)

@@ -12,6 +12,7 @@
 struct ConnectionLimits {
     int connectTimeoutMs = 30 * 1000;  // name resolution, and each connect attempt
     int idleTimeoutMs = 120 * 1000;    // nothing moving in either direction
+    int headTimeoutMs = 60 * 1000;     // the whole request head, however slowly it comes
 };
 
 class ProxyConnection {

@@ -54,6 +54,27 @@ Socket NewTcpSocket() {
     return Socket(socket(AF_INET, SOCK_STREAM, 0));
 }
 
+// A few words on why a connect failed, for the page the browser is shown.
+std::string ConnectFailureReason(int error) {
+#ifdef _WIN32
+    switch (error) {
+    case WSAECONNREFUSED: return "connection refused";
+    case WSAETIMEDOUT: return "connection timed out";
+    case WSAEHOSTUNREACH: return "host unreachable";
+    case WSAENETUNREACH: return "network unreachable";
+    default: return "connection failed";
+    }
+#else
+    switch (error) {
+    case ECONNREFUSED: return "connection refused";
+    case ETIMEDOUT: return "connection timed out";
+    case EHOSTUNREACH: return "host unreachable";
+    case ENETUNREACH: return "network unreachable";
+    default: return "connection failed";
+    }
+#endif
+}
+
 // Waits for a non-blocking connect to finish; true when it succeeded.
 bool FinishConnect(const Socket& socket, int timeoutMs, std::string& reason) {
 #ifdef _WIN32
@@ -66,7 +87,10 @@ bool FinishConnect(const Socket& socket, int timeoutMs, std::string& reason) {
     int ready = select(0, nullptr, &writable, &failed, &limit);
 #else
     pollfd entry{socket.Get(), POLLOUT, 0};
-    int ready = poll(&entry, 1, timeoutMs);
+    int ready;
+    do {
+        ready = poll(&entry, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
 #endif
     if (ready == 0) {
         reason = "connection timed out";
@@ -80,7 +104,7 @@ bool FinishConnect(const Socket& socket, int timeoutMs, std::string& reason) {
     SockLen size = sizeof(error);
     getsockopt(socket.Get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
     if (error != 0) {
-        reason = "connection refused";
+        reason = ConnectFailureReason(error);
         return false;
     }
     return true;
@@ -250,8 +274,9 @@ Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string*
         }
         int result = connect(attempt.Get(), reinterpret_cast<const sockaddr*>(&address),
                              sizeof(address));
-        if (result != 0 && !WouldBlock(LastSocketError())) {
-            reason = "connection refused";
+        int error = result != 0 ? LastSocketError() : 0;
+        if (result != 0 && !WouldBlock(error)) {
+            reason = ConnectFailureReason(error);
             continue;
         }
         if (result != 0 && !FinishConnect(attempt, timeoutMs, reason))

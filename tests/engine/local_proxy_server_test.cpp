@@ -120,6 +120,10 @@ TEST_F(ListenerTest, ListensOnLoopbackOnly) {
     EXPECT_FALSE(other.IsValid());
 #endif
     EXPECT_FALSE(net::ListenTcp("127.0.0.1", port, 1).IsValid());
+    // Another loopback address reaches a listener on every interface, and
+    // is refused by one on 127.0.0.1 alone.
+    EXPECT_FALSE(net::ConnectTcp("127.0.0.2", port, 2000).IsValid());
+    EXPECT_TRUE(net::ConnectTcp("127.0.0.1", port, 2000).IsValid());
 }
 
 TEST_F(ListenerTest, UpdateSettingsReplacesTheSnapshotWhole) {

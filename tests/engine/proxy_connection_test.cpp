@@ -269,6 +269,20 @@ TEST_F(ConnectionTest, IdleConnectionIsClosed) {
     EXPECT_EQ("", ReadAll(browser, 1000));
 }
 
+TEST_F(ConnectionTest, ATrickledHeadIsCutOffByItsOwnLimit) {
+    // A byte now and then never lets the idle limit run out; the head's own
+    // limit must end the connection all the same.
+    ConnectionLimits limits;
+    limits.headTimeoutMs = 300;
+    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", 1, "", ""), limits);
+    // The idle limit (two minutes) is far beyond these eight seconds.
+    for (int i = 0; i < 400 && !done_->load(); ++i) {
+        net::SendAll(browser, "G");
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(done_->load()) << "still reading a head that never ends";
+}
+
 TEST_F(ConnectionTest, ServerRelaysThroughTheSnapshotTakenAtAccept) {
     ScriptedUpstream first("HTTP/1.0 200 OK\r\n\r\nfirst");
     ScriptedUpstream second("HTTP/1.0 200 OK\r\n\r\nsecond");
