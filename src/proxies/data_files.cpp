@@ -44,7 +44,7 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes, std::st
             written = file.good();
         }
     }
-    if (written && MoveFileReplacing(temporary, path))
+    if (written && FlushFileToDisk(temporary) && MoveFileReplacing(temporary, path))
         return true;
     std::remove(temporary.c_str());
     if (error)

@@ -15,6 +15,10 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes,
 // Adds the bytes at the end of the file, creating it when missing.
 bool AppendToFile(const std::string& path, const std::string& bytes);
 
+// Forces a written file's data to the disk, so that a file put in place by
+// a rename is never found empty after a power cut.
+bool FlushFileToDisk(const std::string& path);
+
 // Moves `from` over `to`, replacing it in one step. Platform specific.
 bool MoveFileReplacing(const std::string& from, const std::string& to);
 // The folder of the running program, ending with a path separator.

@@ -1,4 +1,5 @@
 // The platform half of the data files for the portable build.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,6 +9,15 @@
 bool MoveFileReplacing(const std::string& from, const std::string& to) {
     // rename() replaces the target atomically within one file system.
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool FlushFileToDisk(const std::string& path) {
+    int file = open(path.c_str(), O_RDONLY);
+    if (file < 0)
+        return false;
+    bool flushed = fsync(file) == 0;
+    close(file);
+    return flushed;
 }
 
 std::string ProgramFolder() {

@@ -13,11 +13,13 @@
 // --port-file, written to that file once the service listens. --log appends
 // one line per request: method, path and user agent. --raw-list serves the
 // file byte for byte as the list reply, for trying out odd replies.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -300,7 +302,13 @@ int main(int argc, char** argv) {
 
     for (;;) {
         net::Socket client = net::AcceptConnection(listener);
-        if (client.IsValid())
-            Serve(client, options);
+        if (!client.IsValid()) {
+            // Out of descriptors, say: rest a moment rather than spin.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            continue;
+        }
+        // One client at a time: one that stops reading must not stall the rest.
+        net::SetSendTimeout(client, 10000);
+        Serve(client, options);
     }
 }
