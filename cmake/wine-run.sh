@@ -34,6 +34,11 @@ fi
 # /dev/null, and the program writes to a file that is shown when it ends.
 wineserver -p300 </dev/null >/dev/null 2>&1 || true
 
+# Callers that read the program's output while it runs ask for it as it comes.
+if [ -n "${WINE_RUN_STREAM:-}" ]; then
+  exec wine "$@"
+fi
+
 output=$(mktemp)
 wine "$@" >"$output" 2>&1 &
 child=$!

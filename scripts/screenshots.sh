@@ -33,7 +33,8 @@ for _ in $(seq 50); do
   sleep 0.2
 done
 
-wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
+# The gallery reports where its dialog is while it runs.
+wine_run() { WINE_RUN_STREAM=1 cmake/wine-run.sh "$prefix" "$@"; }
 # No window manager runs here: Wine draws the title bars itself.
 wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 wine_run reg add 'HKLM\Software\Veilgate' /v Opera /t REG_DWORD /d 1 /f >/dev/null 2>&1
