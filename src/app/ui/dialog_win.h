@@ -28,7 +28,6 @@ public:
 
     HWND Hwnd() const { return hwnd_; }
     HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
-    int ResourceId() const { return resourceId_; }
     // Ends a modal run, or destroys a modeless window.
     void End(INT_PTR result);
     // What End was given (IDCANCEL until then).
