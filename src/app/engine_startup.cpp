@@ -17,7 +17,8 @@ bool StartEngineFromSettings(LocalProxyServer& server) {
     std::string host;
     int port = 0;
     SplitProxyName(RegStringValue(setting::ProxyName).Get(), host, port);
-    int localPort = static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
+    int localPort =
+        static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
     if (server.IsRunning())
         server.Stop();
     return server.Start(localPort, 1, host, port, "", "");

@@ -14,8 +14,7 @@ namespace {
 
 constexpr char kProductCaption[] = "Veilgate";
 
-PortTestReport Report(const std::string& text, const std::string& caption,
-                      bool clear = false) {
+PortTestReport Report(const std::string& text, const std::string& caption, bool clear = false) {
     PortTestReport report;
     report.text = text;
     report.caption = caption;

@@ -84,8 +84,8 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, RequestStop);
 
     LocalProxyServer server;
-    if (!server.Start(options.port, options.useProxy, options.upstreamHost,
-                      options.upstreamPort, "", "")) {
+    if (!server.Start(options.port, options.useProxy, options.upstreamHost, options.upstreamPort,
+                      "", "")) {
         std::fprintf(stderr, "Cannot Start Proxy!\n");
         return 1;
     }

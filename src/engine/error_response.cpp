@@ -6,11 +6,21 @@ std::string EscapeHtml(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c; break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -23,8 +33,9 @@ std::string MakeErrorResponse(int status, const std::string& reasonPhrase,
     std::string title = std::to_string(status) + " " + reasonPhrase;
     std::string body = "<html><head><title>" + title + "</title></head><body><h1>" + title +
                        "</h1><p>" + EscapeHtml(message) + "</p></body></html>\n";
-    return "HTTP/1.1 " + title + "\r\nContent-Type: text/html\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + title +
+           "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
 }
 
 std::string MakeBadGatewayResponse(const std::string& what, const std::string& reason) {

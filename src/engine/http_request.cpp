@@ -20,8 +20,10 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
 // it, and without that header a chunked body would be read as a new request.
 bool IsDroppedHeader(const std::string& name) {
     static const char* const kDropped[] = {
-        "Proxy-Connection", "Keep-Alive", "TE", "Trailer", "Upgrade",
-        "If-Match", "If-Modified-Since", "If-Range", "If-Unmodified-Since", "If-None-Match",
+        "Proxy-Connection",  "Keep-Alive", "TE",
+        "Trailer",           "Upgrade",    "If-Match",
+        "If-Modified-Since", "If-Range",   "If-Unmodified-Since",
+        "If-None-Match",
     };
     for (const char* dropped : kDropped) {
         if (EqualsIgnoringCase(name, dropped))
@@ -87,8 +89,8 @@ void SplitHostAndPort(const std::string& text, int defaultPort, std::string& hos
         if (number > 65535)
             break;
     }
-    port = (i > colon + 1 && number >= 1 && number <= 65535) ? static_cast<int>(number)
-                                                               : defaultPort;
+    port =
+        (i > colon + 1 && number >= 1 && number <= 65535) ? static_cast<int>(number) : defaultPort;
 }
 
 ParsedRequest ParseRequest(const std::string& received) {
@@ -138,8 +140,7 @@ ParsedRequest ParseRequest(const std::string& received) {
     if (IsTunnelRequest(request)) {
         SplitHostAndPort(request.target, 443, request.targetHost, request.targetPort);
     } else if (!haveHost && !request.target.empty() && request.target[0] != '/') {
-        SplitHostAndPort(AuthorityOf(request.target), 80, request.targetHost,
-                         request.targetPort);
+        SplitHostAndPort(AuthorityOf(request.target), 80, request.targetHost, request.targetPort);
     }
     return request;
 }

@@ -16,8 +16,8 @@ struct HeaderField {
 
 struct ParsedRequest {
     std::string method;
-    std::string target;   // as the browser sent it: absolute URL, path or host:port
-    std::string version;  // passed on as sent
+    std::string target;                // as the browser sent it: absolute URL, path or host:port
+    std::string version;               // passed on as sent
     std::vector<HeaderField> headers;  // in arrival order, duplicates kept
     std::string targetHost;            // from "Host" (or the target when there is none)
     int targetPort = 80;

@@ -34,8 +34,7 @@ void ProxyConnection::Run() {
                                  "The request head is too large."));
         return;
     case HeadState::Incomplete:
-        Refuse(MakeErrorResponse(400, "Bad Request",
-                                 "The request ended before its head did."));
+        Refuse(MakeErrorResponse(400, "Bad Request", "The request ended before its head did."));
         return;
     case HeadState::Complete:
         break;
@@ -103,13 +102,12 @@ ProxyConnection::HeadState ProxyConnection::ReadRequestHead(std::string& receive
     size_t searched = 0;
     // One limit for the whole head, so a byte now and then cannot hold the
     // thread for ever.
-    auto deadline = std::chrono::steady_clock::now() +
-                    std::chrono::milliseconds(limits_.headTimeoutMs);
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(limits_.headTimeoutMs);
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 ||
-            net::WaitReadable(browser_, static_cast<int>(left.count())) <= 0)
+        if (left.count() <= 0 || net::WaitReadable(browser_, static_cast<int>(left.count())) <= 0)
             break;
         long got = net::Receive(browser_, buffer, sizeof(buffer));
         if (got <= 0)
@@ -136,8 +134,8 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
     upstream_ = net::ConnectTcp(host, port, limits_.connectTimeoutMs, &reason);
     if (upstream_.IsValid())
         return true;
-    std::string what = (viaProxy ? "the proxy " : "the server ") + host + ":" +
-                       std::to_string(port);
+    std::string what =
+        (viaProxy ? "the proxy " : "the server ") + host + ":" + std::to_string(port);
     Refuse(MakeBadGatewayResponse(what, reason));
     return false;
 }
@@ -160,8 +158,8 @@ void ProxyConnection::Relay(bool filter) {
             bool ok;
             if (filter) {
                 filtered.clear();
-                contentFilter.Filter(buffer.get(), static_cast<size_t>(got),
-                                     ReadFilterSwitches(), filtered);
+                contentFilter.Filter(buffer.get(), static_cast<size_t>(got), ReadFilterSwitches(),
+                                     filtered);
                 ok = net::SendAll(browser_, filtered);
             } else {
                 ok = net::SendAll(browser_, buffer.get(), static_cast<size_t>(got));

@@ -30,16 +30,22 @@ namespace {
 #ifdef _WIN32
 using SockLen = int;
 constexpr int SendFlags = 0;
-bool WouldBlock(int error) { return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS; }
+bool WouldBlock(int error) {
+    return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS;
+}
 bool SetNonBlocking(NativeSocket s, bool on) {
     u_long mode = on ? 1 : 0;
     return ioctlsocket(s, FIONBIO, &mode) == 0;
 }
-void CloseNative(NativeSocket s) { closesocket(s); }
+void CloseNative(NativeSocket s) {
+    closesocket(s);
+}
 #else
 using SockLen = socklen_t;
 constexpr int SendFlags = MSG_NOSIGNAL;  // a closed peer is an error, not a signal
-bool WouldBlock(int error) { return error == EINPROGRESS || error == EWOULDBLOCK; }
+bool WouldBlock(int error) {
+    return error == EINPROGRESS || error == EWOULDBLOCK;
+}
 bool SetNonBlocking(NativeSocket s, bool on) {
     int flags = fcntl(s, F_GETFL, 0);
     if (flags < 0)
@@ -47,7 +53,9 @@ bool SetNonBlocking(NativeSocket s, bool on) {
     flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
     return fcntl(s, F_SETFL, flags) == 0;
 }
-void CloseNative(NativeSocket s) { close(s); }
+void CloseNative(NativeSocket s) {
+    close(s);
+}
 #endif
 
 Socket NewTcpSocket() {
@@ -58,19 +66,29 @@ Socket NewTcpSocket() {
 std::string ConnectFailureReason(int error) {
 #ifdef _WIN32
     switch (error) {
-    case WSAECONNREFUSED: return "connection refused";
-    case WSAETIMEDOUT: return "connection timed out";
-    case WSAEHOSTUNREACH: return "host unreachable";
-    case WSAENETUNREACH: return "network unreachable";
-    default: return "connection failed";
+    case WSAECONNREFUSED:
+        return "connection refused";
+    case WSAETIMEDOUT:
+        return "connection timed out";
+    case WSAEHOSTUNREACH:
+        return "host unreachable";
+    case WSAENETUNREACH:
+        return "network unreachable";
+    default:
+        return "connection failed";
     }
 #else
     switch (error) {
-    case ECONNREFUSED: return "connection refused";
-    case ETIMEDOUT: return "connection timed out";
-    case EHOSTUNREACH: return "host unreachable";
-    case ENETUNREACH: return "network unreachable";
-    default: return "connection failed";
+    case ECONNREFUSED:
+        return "connection refused";
+    case ETIMEDOUT:
+        return "connection timed out";
+    case EHOSTUNREACH:
+        return "host unreachable";
+    case ENETUNREACH:
+        return "network unreachable";
+    default:
+        return "connection failed";
     }
 #endif
 }
@@ -272,8 +290,8 @@ Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string*
             reason = "cannot create a socket";
             continue;
         }
-        int result = connect(attempt.Get(), reinterpret_cast<const sockaddr*>(&address),
-                             sizeof(address));
+        int result =
+            connect(attempt.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
         int error = result != 0 ? LastSocketError() : 0;
         if (result != 0 && !WouldBlock(error)) {
             reason = ConnectFailureReason(error);

@@ -6,8 +6,8 @@ std::vector<uint32_t> IndexWipeWrites(uint64_t fileSize) {
         return writes;
     uint64_t remaining = fileSize - kIndexHeaderSize;
     while (remaining > 0) {
-        uint32_t piece = remaining > kWipeChunkSize ? kWipeChunkSize
-                                                    : static_cast<uint32_t>(remaining);
+        uint32_t piece =
+            remaining > kWipeChunkSize ? kWipeChunkSize : static_cast<uint32_t>(remaining);
         writes.push_back(piece);
         remaining -= piece;
     }

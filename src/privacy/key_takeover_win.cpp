@@ -104,13 +104,13 @@ bool SaveKeyDacl(HKEY root, const std::string& keyPath, HeapBlock& descriptor) {
 bool BuildOwnerDacl(PSID userSid, SECURITY_DESCRIPTOR& descriptor, HeapBlock& dacl) {
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
     PSID rawSystemSid = nullptr;
-    if (!AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0,
-                                  0, &rawSystemSid))
+    if (!AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0,
+                                  &rawSystemSid))
         return false;
     AllocatedSid systemSid(rawSystemSid);
 
-    DWORD size = GetLengthSid(systemSid.get()) + GetLengthSid(userSid) + sizeof(ACL) +
-                 2 * kAceFixedSize;
+    DWORD size =
+        GetLengthSid(systemSid.get()) + GetLengthSid(userSid) + sizeof(ACL) + 2 * kAceFixedSize;
     dacl = AllocateHeapBlock(size);
     if (!dacl)
         return false;

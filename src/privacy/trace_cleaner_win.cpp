@@ -134,8 +134,8 @@ bool WipeIndexFile(const std::string& folder, const std::string& name) {
     if (!JoinPath(folder, name, path))
         return false;
     base::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     LARGE_INTEGER size;
@@ -229,8 +229,8 @@ void PrivacyCleaner::RunTask(CleanTask task, const StopToken& stop) {
 
 void PrivacyCleaner::ClearHistory(const StopToken& stop) {
     IUrlHistoryStg2* history = nullptr;
-    if (SUCCEEDED(CoCreateInstance(kUrlHistoryClass, nullptr, CLSCTX_INPROC_SERVER,
-                                   kUrlHistoryStg2, reinterpret_cast<void**>(&history))) &&
+    if (SUCCEEDED(CoCreateInstance(kUrlHistoryClass, nullptr, CLSCTX_INPROC_SERVER, kUrlHistoryStg2,
+                                   reinterpret_cast<void**>(&history))) &&
         history) {
         history->ClearHistory();
         history->Release();

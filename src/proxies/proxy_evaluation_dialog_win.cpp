@@ -28,8 +28,7 @@ void ProxyEvaluationDialog::SetProxy(const std::string& host, int port) {
     detailsText_ = FormatDetails(host, port);
 }
 
-void ProxyEvaluationDialog::SetProxy(const std::string& host, int port,
-                                     const std::string& label) {
+void ProxyEvaluationDialog::SetProxy(const std::string& host, int port, const std::string& label) {
     host_ = host;
     port_ = port;
     detailsText_ = FormatDetails(host, port) + " -> " + label;

@@ -49,7 +49,9 @@ std::string ProxyLine::Country() const {
     return arrow == std::string::npos ? std::string() : text_.substr(arrow + 2);
 }
 
-std::string ProxyLine::Address() const { return FormatProxyAddress(Host(), Port()); }
+std::string ProxyLine::Address() const {
+    return FormatProxyAddress(Host(), Port());
+}
 
 std::string ProxyLine::DisplayForm() const {
     std::string shown;

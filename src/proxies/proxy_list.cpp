@@ -10,7 +10,9 @@ namespace {
 // of a cell is ever compared or saved.
 constexpr size_t kCellLimit = 1023;
 
-std::string Cell(const std::string& text) { return text.substr(0, kCellLimit); }
+std::string Cell(const std::string& text) {
+    return text.substr(0, kCellLimit);
+}
 
 bool IsBlank(const std::string& line) {
     return line.find_first_not_of(" \t\r\v\f") == std::string::npos;
@@ -39,7 +41,9 @@ void ProxyList::PutProxyRow(const std::string& address, const std::string& count
     InsertRow(index, entry);
 }
 
-void ProxyList::AppendRow(const ProxyEntry& entry) { InsertRow(Count(), entry); }
+void ProxyList::AppendRow(const ProxyEntry& entry) {
+    InsertRow(Count(), entry);
+}
 
 void ProxyList::InsertRow(int index, const ProxyEntry& entry) {
     rows_.insert(rows_.begin() + index, entry);

@@ -8,10 +8,10 @@
 #include <vector>
 
 struct ProxyEntry {
-    std::string address;       // "Proxy IP and Port"
-    std::string country;       // "Country", may carry "<supports POST>"
-    std::string responseTime;  // "Response Time"
-    std::string downloadSpeed; // "Download Speed"
+    std::string address;        // "Proxy IP and Port"
+    std::string country;        // "Country", may carry "<supports POST>"
+    std::string responseTime;   // "Response Time"
+    std::string downloadSpeed;  // "Download Speed"
 };
 
 constexpr char kNotTestedToday[] = "Not Tested Today";

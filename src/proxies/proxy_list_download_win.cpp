@@ -107,7 +107,8 @@ int ProxyGeneratorRequest() {
 }
 
 base::ScopedHandle StartProxyGeneratorRequest() {
-    return base::ScopedHandle(CreateThread(nullptr, 0, GeneratorRequestThread, nullptr, 0, nullptr));
+    return base::ScopedHandle(
+        CreateThread(nullptr, 0, GeneratorRequestThread, nullptr, 0, nullptr));
 }
 
 bool DownloadAndKeepProxyList(std::string& reply, std::string* error) {

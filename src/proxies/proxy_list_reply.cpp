@@ -46,7 +46,8 @@ bool KeepProxyListReply(const std::string& reply, const std::string& dataFolder,
                         const std::string& logFolder, const std::tm& localTime,
                         std::string* error) {
     if (!reply.empty())
-        return ReplaceWholeFile(JoinPath(dataFolder, kProxyListCopyFile), base::ToTextMode(reply), error);
+        return ReplaceWholeFile(JoinPath(dataFolder, kProxyListCopyFile), base::ToTextMode(reply),
+                                error);
     if (RegDwordValue(setting::ErrLogging).IsOn())
         AppendToFile(JoinPath(logFolder, kErrorLogFile), ErrorLogLine(localTime) + "\r\n");
     return true;

@@ -76,7 +76,8 @@ uint32_t MeasureResponseTime(const std::string& host, int port, TestRunView* vie
     }
     connection.Close();
 
-    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(finished - started).count();
+    auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(finished - started).count();
     MoveProgress(view, 100);
     // 0 stands for failure, so an instant connection counts as 1 ms.
     return elapsed < 1 ? 1 : static_cast<uint32_t>(elapsed);

@@ -30,6 +30,8 @@ inline std::string ConfiguredHost() {
 }
 
 // The address of a path on the configured server.
-inline std::string AddressOf(const char* path) { return Url(ConfiguredHost(), path); }
+inline std::string AddressOf(const char* path) {
+    return Url(ConfiguredHost(), path);
+}
 
 }  // namespace maker

@@ -16,16 +16,16 @@ public:
     // only its low bytes, as a 4-byte read buffer would). Fails when the key or
     // value is missing or the data is longer than 4 bytes. The type is not
     // looked at: whatever bytes are stored under the name are taken.
-    virtual bool ReadDword(SettingsRoot root, const std::string& keyPath,
-                           const std::string& name, uint32_t& value) = 0;
+    virtual bool ReadDword(SettingsRoot root, const std::string& keyPath, const std::string& name,
+                           uint32_t& value) = 0;
     // Reads a value's bytes up to the first zero byte, whatever its type.
-    virtual bool ReadText(SettingsRoot root, const std::string& keyPath,
-                          const std::string& name, std::string& text) = 0;
+    virtual bool ReadText(SettingsRoot root, const std::string& keyPath, const std::string& name,
+                          std::string& text) = 0;
     // Creates the key (and its parents) when missing, then stores the value.
-    virtual bool WriteDword(SettingsRoot root, const std::string& keyPath,
-                            const std::string& name, uint32_t value) = 0;
-    virtual bool WriteText(SettingsRoot root, const std::string& keyPath,
-                           const std::string& name, const std::string& text) = 0;
+    virtual bool WriteDword(SettingsRoot root, const std::string& keyPath, const std::string& name,
+                            uint32_t value) = 0;
+    virtual bool WriteText(SettingsRoot root, const std::string& keyPath, const std::string& name,
+                           const std::string& text) = 0;
 };
 
 // The registry on Windows, a process-wide in-memory tree elsewhere.

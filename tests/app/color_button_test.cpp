@@ -133,8 +133,8 @@ TEST_F(ColorButtonTest, DrawRequestsReachTheButtonThroughTheReflectedMessage) {
     ColorButton button;
     ASSERT_TRUE(button.Attach(kButtonId, parent_));
     DRAWITEMSTRUCT item = Item(0);
-    EXPECT_TRUE(SendMessageA(button_, ReflectedDrawItemMessage(), 0,
-                             reinterpret_cast<LPARAM>(&item)));
+    EXPECT_TRUE(
+        SendMessageA(button_, ReflectedDrawItemMessage(), 0, reinterpret_cast<LPARAM>(&item)));
     EXPECT_EQ(At(kWidth / 2, 0), RGB(255, 255, 255));
     EXPECT_EQ(At(3, 3), ui::kButtonFace);
 }

@@ -24,9 +24,9 @@ protected:
         ASSERT_NE(parent_, nullptr);
         CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 0, 0, 100, 20, parent_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditId)), nullptr, nullptr);
-        CreateWindowExA(0, "BUTTON", "box", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 0, 30, 100,
-                        20, parent_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBoxId)),
-                        nullptr, nullptr);
+        CreateWindowExA(0, "BUTTON", "box", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 0, 30, 100, 20,
+                        parent_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBoxId)), nullptr,
+                        nullptr);
     }
     void TearDown() override { DestroyWindow(parent_); }
 
@@ -205,9 +205,8 @@ TEST(Pictures, EveryPictureLoadsInItsSize) {
     EXPECT_EQ(BitmapPixel(IDB_TOOLBAR, 0, 0), RGB(255, 0, 255));
     EXPECT_EQ(BitmapPixel(IDB_SELECTOR, 42, 0), RGB(255, 0, 255));
     for (int size : {16, 32, 48}) {
-        HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                                   MAKEINTRESOURCEA(IDI_VEILGATE), IMAGE_ICON,
-                                                   size, size, 0));
+        HICON icon = static_cast<HICON>(LoadImageA(
+            GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VEILGATE), IMAGE_ICON, size, size, 0));
         EXPECT_NE(icon, nullptr) << size;
         DestroyIcon(icon);
     }

@@ -73,15 +73,13 @@ TEST_F(AddProxyDialogTest, CancelStoresNothing) {
 
 TEST_F(AddProxyDialogTest, ButtonsAreColourButtons) {
     EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDOK), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
-    EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDCANCEL), GWL_STYLE) & BS_TYPEMASK,
-              BS_OWNERDRAW);
+    EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDCANCEL), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
 }
 
 TEST_F(AddProxyDialogTest, ButtonsStayColourButtonsAsTheFocusMoves) {
     for (int id : {IDCANCEL, IDOK, IDC_PROXY_ADDRESS, IDCANCEL}) {
         SendMessageA(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(hwnd_, id)), TRUE);
-        EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDOK), GWL_STYLE) & BS_TYPEMASK,
-                  BS_OWNERDRAW);
+        EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDOK), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
         EXPECT_EQ(GetWindowLongPtrA(Control(hwnd_, IDCANCEL), GWL_STYLE) & BS_TYPEMASK,
                   BS_OWNERDRAW);
     }

@@ -37,8 +37,8 @@ TEST_F(BrowserConfigDialogTest, FreshMachineOpensWithEveryBoxClear) {
     HWND hwnd = Open();
     ASSERT_NE(hwnd, nullptr);
     EXPECT_EQ(TextOf(hwnd), "Brower Configuration");
-    for (int id : {IDC_CONFIGURE_IE, IDC_CONFIGURE_OPERA, IDC_CONFIGURE_NETSCAPE,
-                   IDC_CONFIGURE_MOZILLA})
+    for (int id :
+         {IDC_CONFIGURE_IE, IDC_CONFIGURE_OPERA, IDC_CONFIGURE_NETSCAPE, IDC_CONFIGURE_MOZILLA})
         EXPECT_FALSE(IsChecked(hwnd, id)) << id;
     EXPECT_EQ(TextOf(hwnd, IDOK), "Apply ");
     EXPECT_EQ(Flag("Opera"), 0xdeadbeefu);  // opening stores nothing
@@ -103,8 +103,7 @@ TEST_F(BrowserConfigDialogTest, CloseBoxStoresNothingMore) {
 TEST_F(BrowserConfigDialogTest, ButtonsAreColourButtons) {
     HWND hwnd = Open();
     EXPECT_EQ(GetWindowLongPtrA(Control(hwnd, IDOK), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
-    EXPECT_EQ(GetWindowLongPtrA(Control(hwnd, IDCANCEL), GWL_STYLE) & BS_TYPEMASK,
-              BS_OWNERDRAW);
+    EXPECT_EQ(GetWindowLongPtrA(Control(hwnd, IDCANCEL), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
 }
 
 TEST(BrowserConfigDialogModal, RunsModally) {

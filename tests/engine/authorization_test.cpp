@@ -38,9 +38,9 @@ TEST(AuthorizationLine, CredentialLengthsGiveThePaddingOfRfc4648) {
         std::string line = MakeAuthorizationLine(user, password);
         return line.substr(27, line.size() - 29);
     };
-    EXPECT_EQ("YTpi", token("a", "b"));          // 3 bytes
-    EXPECT_EQ("YWI6Yw==", token("ab", "c"));     // 4 bytes
-    EXPECT_EQ("YWI6Y2Q=", token("ab", "cd"));    // 5 bytes
+    EXPECT_EQ("YTpi", token("a", "b"));        // 3 bytes
+    EXPECT_EQ("YWI6Yw==", token("ab", "c"));   // 4 bytes
+    EXPECT_EQ("YWI6Y2Q=", token("ab", "cd"));  // 5 bytes
     EXPECT_EQ("dXNlcjpwYXNz", token("user", "pass"));
 }
 

@@ -37,7 +37,8 @@ TEST(ContentFilter, ReplacementsKeepTheLength) {
         {kScripts, "<object></object>", "<object></object>"},
         {kObjects, "<OBJECT classid=\"x\"></OBJECT>", "<noobj  classid=\"x\"></noobj> "},
         {kObjects, "<script></script>", "<script></script>"},
-        {kBoth, "a<script>b</script>c<object>d</object>e", "a<noscri>b</noscri>c<noobj >d</noobj> e"},
+        {kBoth, "a<script>b</script>c<object>d</object>e",
+         "a<noscri>b</noscri>c<noobj >d</noobj> e"},
         {kBoth, "<<<script", "<<<noscri"},
         {kBoth, "</script", "</script"},  // never closed: passed on at the end
         {kOff, "<script></script><object></object>", "<script></script><object></object>"},
@@ -55,9 +56,11 @@ TEST(ContentFilter, TagSplitAcrossBlocksIsFound) {
         page += "<p>text</p><ScRiPt type=\"t\">var x = 1;</SCRIPT><object data=\"o\"></object>";
     page += "</body></html>";
     std::string expected = page;
-    for (auto [from, to] : std::vector<std::pair<std::string, std::string>>{
-             {"<ScRiPt", "<noscri"}, {"</SCRIPT>", "</noscri>"},
-             {"<object", "<noobj "}, {"</object>", "</noobj> "}}) {
+    for (auto [from, to] :
+         std::vector<std::pair<std::string, std::string>>{{"<ScRiPt", "<noscri"},
+                                                          {"</SCRIPT>", "</noscri>"},
+                                                          {"<object", "<noobj "},
+                                                          {"</object>", "</noobj> "}}) {
         for (size_t at = expected.find(from); at != std::string::npos; at = expected.find(from, at))
             expected.replace(at, from.size(), to);
     }

@@ -136,36 +136,39 @@ TEST_F(ConnectionTest, PostBodyLongerThanOneReadArrivesWhole) {
     for (int i = 0; i < 256 * 1024; ++i)
         body += static_cast<char>('a' + i % 26);
     ScriptedUpstream upstream("HTTP/1.0 200 OK\r\n\r\nstored");
-    net::Socket browser =
-        Serve(MakeUpstreamSettings(1, "127.0.0.1", upstream.Port(), "", ""));
-    ASSERT_TRUE(net::SendAll(browser, "POST http://www.example.org:81/up HTTP/1.1\r\n"
-                                      "Host: www.example.org:81\r\nProxy-Connection: keep-alive\r\n"
-                                      "Content-Length: " + std::to_string(body.size()) +
-                                      "\r\n\r\n" + body));
+    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", upstream.Port(), "", ""));
+    ASSERT_TRUE(net::SendAll(browser,
+                             "POST http://www.example.org:81/up HTTP/1.1\r\n"
+                             "Host: www.example.org:81\r\nProxy-Connection: keep-alive\r\n"
+                             "Content-Length: " +
+                                 std::to_string(body.size()) + "\r\n\r\n" + body));
     EXPECT_EQ("HTTP/1.0 200 OK\r\n\r\nstored", ReadAll(browser));
     upstream.Join();
-    EXPECT_EQ("POST http://www.example.org:81/up HTTP/1.1\r\nHost: www.example.org:81\r\n"
-              "Content-Length: " + std::to_string(body.size()) +
-              "\r\nConnection: close\r\n\r\n" + body,
-              upstream.Request());
+    EXPECT_EQ(
+        "POST http://www.example.org:81/up HTTP/1.1\r\nHost: www.example.org:81\r\n"
+        "Content-Length: " +
+            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body,
+        upstream.Request());
     TearDownServe();
     EXPECT_EQ("www.example.org", RegStringValue(setting::LastDomain).Get());
 }
 
 TEST_F(ConnectionTest, AnswerFilteredWhileScriptsAreBlocked) {
     RegDwordValue(setting::EnableJS).Set(1);
-    std::string page = "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n"
-                       "<SCRIPT>alert(1)</script><object></object>";
+    std::string page =
+        "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n"
+        "<SCRIPT>alert(1)</script><object></object>";
     ScriptedUpstream upstream(page);
     net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", upstream.Port(), "", ""));
-    ASSERT_TRUE(net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n"
-                                      "Accept-Encoding: gzip, br\r\n\r\n"));
-    EXPECT_EQ("HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n"
-              "<noscri>alert(1)</noscri><object></object>",
-              ReadAll(browser));
+    ASSERT_TRUE(net::SendAll(browser,
+                             "GET http://h/ HTTP/1.1\r\nHost: h\r\n"
+                             "Accept-Encoding: gzip, br\r\n\r\n"));
+    EXPECT_EQ(
+        "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n"
+        "<noscri>alert(1)</noscri><object></object>",
+        ReadAll(browser));
     upstream.Join();
-    EXPECT_EQ("GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n",
-              upstream.Request());
+    EXPECT_EQ("GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n", upstream.Request());
 }
 
 TEST_F(ConnectionTest, UnreachableProxyGivesABadGatewayPage) {
@@ -174,17 +177,16 @@ TEST_F(ConnectionTest, UnreachableProxyGivesABadGatewayPage) {
     ASSERT_TRUE(net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n"));
     std::string answer = ReadAll(browser);
     EXPECT_EQ(0u, answer.find("HTTP/1.1 502 Bad Gateway\r\n")) << answer;
-    EXPECT_NE(std::string::npos,
-              answer.find("the proxy 127.0.0.1:" + std::to_string(deadPort) +
-                          ": connection refused"))
+    EXPECT_NE(std::string::npos, answer.find("the proxy 127.0.0.1:" + std::to_string(deadPort) +
+                                             ": connection refused"))
         << answer;
 }
 
 TEST_F(ConnectionTest, UnresolvableProxyGivesABadGatewayPage) {
     ConnectionLimits limits;
     limits.connectTimeoutMs = 3000;
-    net::Socket browser = Serve(MakeUpstreamSettings(1, "no-such-host.invalid", 3128, "", ""),
-                                limits);
+    net::Socket browser =
+        Serve(MakeUpstreamSettings(1, "no-such-host.invalid", 3128, "", ""), limits);
     ASSERT_TRUE(net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n"));
     std::string answer = ReadAll(browser, 10000);
     EXPECT_EQ(0u, answer.find("HTTP/1.1 502 Bad Gateway\r\n")) << answer;
@@ -209,8 +211,9 @@ TEST_F(ConnectionTest, TunnelCarriesBothDirectionsUnfiltered) {
     RegDwordValue(setting::EnableJS).Set(1);
     ScriptedUpstream upstream("HTTP/1.1 200 Connection established\r\n\r\n", true);
     net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", upstream.Port(), "", ""));
-    ASSERT_TRUE(net::SendAll(browser, "CONNECT secure.example:443 HTTP/1.1\r\n"
-                                      "Host: secure.example:443\r\n\r\n"));
+    ASSERT_TRUE(net::SendAll(browser,
+                             "CONNECT secure.example:443 HTTP/1.1\r\n"
+                             "Host: secure.example:443\r\n\r\n"));
     std::string expected = "HTTP/1.1 200 Connection established\r\n\r\n";
     std::string got;
     char buffer[4096];
@@ -233,9 +236,10 @@ TEST_F(ConnectionTest, TunnelCarriesBothDirectionsUnfiltered) {
     browser.ShutdownSend();
     EXPECT_EQ("", ReadAll(browser));  // the upstream closes after our close
     upstream.Join();
-    EXPECT_EQ("CONNECT secure.example:443 HTTP/1.1\r\nHost: secure.example:443\r\n"
-              "Connection: close\r\n\r\n",
-              upstream.Request().substr(0, upstream.Request().find("\r\n\r\n") + 4));
+    EXPECT_EQ(
+        "CONNECT secure.example:443 HTTP/1.1\r\nHost: secure.example:443\r\n"
+        "Connection: close\r\n\r\n",
+        upstream.Request().substr(0, upstream.Request().find("\r\n\r\n") + 4));
 }
 
 TEST_F(ConnectionTest, DirectTunnelIsOpenedByTheEngine) {

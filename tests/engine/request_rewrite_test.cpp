@@ -33,12 +33,14 @@ TEST(RequestRewrite, AbsoluteTargetWithPortAndQuery) {
     EXPECT_EQ(8081, request.targetPort);
     EXPECT_EQ("/a/b.html?x=1&y=http://z/", request.path);
 
-    EXPECT_EQ("GET http://www.example.com:8081/a/b.html?x=1&y=http://z/ HTTP/1.1\r\n"
-              "Host: www.example.com:8081\r\nUser-Agent: test\r\nConnection: close\r\n\r\n",
-              Rewrite(received, ViaProxy()));
-    EXPECT_EQ("GET /a/b.html?x=1&y=http://z/ HTTP/1.1\r\n"
-              "Host: www.example.com:8081\r\nUser-Agent: test\r\nConnection: close\r\n\r\n",
-              Rewrite(received, Direct()));
+    EXPECT_EQ(
+        "GET http://www.example.com:8081/a/b.html?x=1&y=http://z/ HTTP/1.1\r\n"
+        "Host: www.example.com:8081\r\nUser-Agent: test\r\nConnection: close\r\n\r\n",
+        Rewrite(received, ViaProxy()));
+    EXPECT_EQ(
+        "GET /a/b.html?x=1&y=http://z/ HTTP/1.1\r\n"
+        "Host: www.example.com:8081\r\nUser-Agent: test\r\nConnection: close\r\n\r\n",
+        Rewrite(received, Direct()));
 }
 
 TEST(RequestRewrite, PathInDirectMode) {
@@ -54,16 +56,18 @@ TEST(RequestRewrite, PathInDirectMode) {
     };
     for (const Case& c : cases) {
         std::string received = std::string("GET ") + c.target + " HTTP/1.0\r\nHost: h\r\n\r\n";
-        EXPECT_EQ(std::string("GET ") + c.path + " HTTP/1.0\r\nHost: h\r\nConnection: close\r\n\r\n",
-                  Rewrite(received, Direct()))
+        EXPECT_EQ(
+            std::string("GET ") + c.path + " HTTP/1.0\r\nHost: h\r\nConnection: close\r\n\r\n",
+            Rewrite(received, Direct()))
             << c.target;
     }
 }
 
 TEST(RequestRewrite, ConnectionForcedToCloseInPlace) {
-    std::string out = Rewrite("GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: keep-alive\r\n"
-                              "Accept: */*\r\n\r\n",
-                              ViaProxy());
+    std::string out = Rewrite(
+        "GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: keep-alive\r\n"
+        "Accept: */*\r\n\r\n",
+        ViaProxy());
     EXPECT_EQ("GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\nAccept: */*\r\n\r\n", out);
     // Any case of the name is the same header.
     out = Rewrite("GET / HTTP/1.1\r\nconnection: Upgrade\r\n\r\n", ViaProxy());
@@ -88,22 +92,25 @@ TEST(RequestRewrite, HopByHopAndConditionalHeadersDropped) {
         "Referer: http://r/\r\n"
         "Accept-Encoding: gzip\r\n"
         "\r\n";
-    EXPECT_EQ("GET http://h/p HTTP/1.1\r\nHost: h\r\nCookie: a=1\r\nReferer: http://r/\r\n"
-              "Accept-Encoding: gzip\r\nConnection: close\r\n\r\n",
-              Rewrite(received, ViaProxy()));
+    EXPECT_EQ(
+        "GET http://h/p HTTP/1.1\r\nHost: h\r\nCookie: a=1\r\nReferer: http://r/\r\n"
+        "Accept-Encoding: gzip\r\nConnection: close\r\n\r\n",
+        Rewrite(received, ViaProxy()));
     // With a filter switch on the page must come back uncompressed.
-    EXPECT_EQ("GET http://h/p HTTP/1.1\r\nHost: h\r\nCookie: a=1\r\nReferer: http://r/\r\n"
-              "Connection: close\r\n\r\n",
-              Rewrite(received, ViaProxy(), true));
+    EXPECT_EQ(
+        "GET http://h/p HTTP/1.1\r\nHost: h\r\nCookie: a=1\r\nReferer: http://r/\r\n"
+        "Connection: close\r\n\r\n",
+        Rewrite(received, ViaProxy(), true));
 }
 
 TEST(RequestRewrite, ChunkedRequestBodyKeepsItsFraming) {
     const std::string received =
         "POST http://h/u HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n"
         "5\r\nhello\r\n0\r\n\r\n";
-    EXPECT_EQ("POST http://h/u HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n"
-              "Connection: close\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
-              Rewrite(received, ViaProxy()));
+    EXPECT_EQ(
+        "POST http://h/u HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n"
+        "Connection: close\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
+        Rewrite(received, ViaProxy()));
 }
 
 TEST(RequestRewrite, HostHeaderVariants) {
@@ -133,9 +140,9 @@ TEST(RequestRewrite, HostHeaderVariants) {
 }
 
 TEST(RequestRewrite, ValueWithoutSpaceAfterColonKeepsEveryCharacter) {
-    EXPECT_EQ("GET / HTTP/1.1\r\nAccept: text/html\r\nX-Tab: v\r\nX-Empty: \r\nConnection: close\r\n\r\n",
-              Rewrite("GET / HTTP/1.1\r\nAccept:text/html\r\nX-Tab:\tv\r\nX-Empty:\r\n\r\n",
-                      ViaProxy()));
+    EXPECT_EQ(
+        "GET / HTTP/1.1\r\nAccept: text/html\r\nX-Tab: v\r\nX-Empty: \r\nConnection: close\r\n\r\n",
+        Rewrite("GET / HTTP/1.1\r\nAccept:text/html\r\nX-Tab:\tv\r\nX-Empty:\r\n\r\n", ViaProxy()));
 }
 
 TEST(RequestRewrite, LinesWithoutColonAreNotPassedOn) {
@@ -148,9 +155,10 @@ TEST(RequestRewrite, LinesWithoutColonAreNotPassedOn) {
 TEST(RequestRewrite, AuthorizationLineAfterConnection) {
     UpstreamSettings settings = MakeUpstreamSettings(1, "10.1.2.3", 3128, "user", "pw");
     ASSERT_EQ(1, settings.authorizationFlag);
-    EXPECT_EQ("GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\n"
-              "Proxy-Authorization: Basic dXNlcjpwdw==\r\n\r\n",
-              Rewrite("GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n", settings));
+    EXPECT_EQ(
+        "GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\n"
+        "Proxy-Authorization: Basic dXNlcjpwdw==\r\n\r\n",
+        Rewrite("GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n", settings));
     // No line without credentials, nor in direct mode.
     EXPECT_EQ(std::string::npos,
               Rewrite("GET / HTTP/1.1\r\n\r\n", MakeUpstreamSettings(0, "", 0, "user", "pw"))
@@ -162,9 +170,11 @@ TEST(RequestRewrite, BodyInTheSameReadFollowsTheHead) {
     std::string received =
         "POST http://h/form HTTP/1.1\r\nHost: h\r\nContent-Length: 8\r\n\r\n" + body;
     EXPECT_EQ(received.size(), FindHeadEnd(received) + body.size());
-    EXPECT_EQ("POST http://h/form HTTP/1.1\r\nHost: h\r\nContent-Length: 8\r\n"
-              "Connection: close\r\n\r\n" + body,
-              Rewrite(received, ViaProxy()));
+    EXPECT_EQ(
+        "POST http://h/form HTTP/1.1\r\nHost: h\r\nContent-Length: 8\r\n"
+        "Connection: close\r\n\r\n" +
+            body,
+        Rewrite(received, ViaProxy()));
 }
 
 TEST(RequestRewrite, ConnectTargetNamesTheTunnelEnd) {

@@ -55,11 +55,10 @@ TEST(CleanPass, EveryChoiceRunsInTheFixedOrder) {
         StoreChoice(store, i, 1);
     RecordingTasks tasks;
     RunCleanTasks(ReadCleanChoices(store), tasks, StopToken::Never());
-    EXPECT_EQ(tasks.ran,
-              (std::vector<CleanTask>{CleanTask::History, CleanTask::TypedUrls,
-                                      CleanTask::TemporaryFiles, CleanTask::Cookies,
-                                      CleanTask::ProtectedStorage, CleanTask::IntelliForms,
-                                      CleanTask::Favorites}));
+    EXPECT_EQ(tasks.ran, (std::vector<CleanTask>{CleanTask::History, CleanTask::TypedUrls,
+                                                 CleanTask::TemporaryFiles, CleanTask::Cookies,
+                                                 CleanTask::ProtectedStorage,
+                                                 CleanTask::IntelliForms, CleanTask::Favorites}));
 }
 
 TEST(CleanPass, OnlyAValueOfExactlyOneCounts) {
@@ -137,8 +136,16 @@ TEST(Interval, ReadLikeAtoiWithoutItsFaults) {
         const char* text;
         uint32_t minutes;
     } cases[] = {
-        {"", 0},      {"0", 0},   {"5", 5},       {"99", 99},  {" 7", 7},
-        {"12ab", 12}, {"ab", 0},  {"+3", 3},      {"-5", 0},   {"05", 5},
+        {"", 0},
+        {"0", 0},
+        {"5", 5},
+        {"99", 99},
+        {" 7", 7},
+        {"12ab", 12},
+        {"ab", 0},
+        {"+3", 3},
+        {"-5", 0},
+        {"05", 5},
         {"99999999999999999999", kMaxIntervalMinutes},
     };
     for (const Case& c : cases)

@@ -190,8 +190,8 @@ TEST_F(KeyTakeover, APlainApplyLeavesSubkeysAndAMissingOrEmptyPathAnswersFalse) 
     EXPECT_EQ(ReadKeyDacl(HKEY_CURRENT_USER, child).aces, childBefore.aces);
 
     EXPECT_FALSE(ApplyKeyDacl(HKEY_CURRENT_USER, "", &owner, false));
-    EXPECT_FALSE(ApplyKeyDacl(HKEY_CURRENT_USER, std::string(kTestRoot) + "\\Missing", &owner,
-                              true));
+    EXPECT_FALSE(
+        ApplyKeyDacl(HKEY_CURRENT_USER, std::string(kTestRoot) + "\\Missing", &owner, true));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::string(kTestRoot) + "\\Missing"));
 }
 

@@ -23,9 +23,9 @@ namespace {
 
 constexpr char kTypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
 
-const int kBoxes[] = {IDC_CLEAR_HISTORY, IDC_CLEAR_TYPED_URLS, IDC_CLEAR_TEMPORARY_FILES,
-                      IDC_CLEAR_COOKIES, IDC_CLEAR_FORMS,      IDC_CLEAR_PASSWORDS,
-                      IDC_CLEAR_FAVORITES, IDC_BLOCK_SCRIPTS,  IDC_BLOCK_OBJECTS};
+const int kBoxes[] = {IDC_CLEAR_HISTORY,   IDC_CLEAR_TYPED_URLS, IDC_CLEAR_TEMPORARY_FILES,
+                      IDC_CLEAR_COOKIES,   IDC_CLEAR_FORMS,      IDC_CLEAR_PASSWORDS,
+                      IDC_CLEAR_FAVORITES, IDC_BLOCK_SCRIPTS,    IDC_BLOCK_OBJECTS};
 
 std::string ItemText(HWND dialog, int id) {
     char text[256] = {};
@@ -130,8 +130,8 @@ TEST_F(PrivacyDialogTest, OpensWithWhatWasStored) {
     HWND hwnd = dialog.Create();
     ASSERT_TRUE(hwnd);
     for (int id : kBoxes) {
-        bool expected = id == IDC_CLEAR_TEMPORARY_FILES || id == IDC_CLEAR_FAVORITES ||
-                        id == IDC_BLOCK_OBJECTS;
+        bool expected =
+            id == IDC_CLEAR_TEMPORARY_FILES || id == IDC_CLEAR_FAVORITES || id == IDC_BLOCK_OBJECTS;
         EXPECT_EQ(IsChecked(hwnd, id), expected) << id;
     }
     EXPECT_EQ(ItemText(hwnd, IDC_CLEAN_INTERVAL), "42");

@@ -26,8 +26,8 @@ inline bool CreateKey(HKEY root, const std::string& path) {
 inline void SetTextValue(HKEY root, const std::string& path, const std::string& name,
                          const std::string& text) {
     base::ScopedRegKey key;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        key.Receive(), nullptr) == ERROR_SUCCESS)
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
+                        nullptr) == ERROR_SUCCESS)
         RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
                        reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>(text.size() + 1));
@@ -54,8 +54,7 @@ inline KeyDacl ReadKeyDacl(HKEY root, const std::string& path) {
         return result;
     BOOL present = FALSE, defaulted = FALSE;
     PACL dacl = nullptr;
-    if (!GetSecurityDescriptorDacl(buffer.data(), &present, &dacl, &defaulted) || !present ||
-        !dacl)
+    if (!GetSecurityDescriptorDacl(buffer.data(), &present, &dacl, &defaulted) || !present || !dacl)
         return result;
     result.present = true;
     for (DWORD i = 0; i < dacl->AceCount; ++i) {
@@ -76,8 +75,7 @@ inline bool SetKeyDaclFromText(HKEY root, const std::string& path, const std::st
         return false;
     base::ScopedRegKey key;
     bool ok = RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, key.Receive()) == ERROR_SUCCESS &&
-              RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor) ==
-                  ERROR_SUCCESS;
+              RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
     LocalFree(descriptor);
     return ok;
 }
@@ -98,8 +96,7 @@ inline void ForceDeleteTree(HKEY root, const std::string& path) {
                     ERROR_SUCCESS)
                     return;
                 char sub[MAX_PATH + 1];
-                for (DWORD i = 0; RegEnumKeyA(key.Get(), i, sub, sizeof(sub)) == ERROR_SUCCESS;
-                     ++i)
+                for (DWORD i = 0; RegEnumKeyA(key.Get(), i, sub, sizeof(sub)) == ERROR_SUCCESS; ++i)
                     Open(key.Get(), sub, sd);
             }
         };

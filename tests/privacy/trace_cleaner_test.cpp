@@ -51,8 +51,8 @@ void WriteBytes(const std::string& path, const std::string& bytes, DWORD attribu
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(file) << path;
     DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                          nullptr));
+    ASSERT_TRUE(
+        WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
     file.Reset();
     if (attributes)
         SetFileAttributesA(path.c_str(), attributes);
@@ -130,9 +130,9 @@ bool InCache(const std::string& url) {
         return false;
     std::string buffer(size + 16, '\0');
     size = static_cast<DWORD>(buffer.size());
-    return GetUrlCacheEntryInfoA(
-               url.c_str(), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(&buffer[0]), &size) !=
-           FALSE;
+    return GetUrlCacheEntryInfoA(url.c_str(),
+                                 reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(&buffer[0]),
+                                 &size) != FALSE;
 }
 
 class TraceCleaner : public ::testing::Test {

@@ -109,8 +109,8 @@ TEST_F(EvaluationDialogTest, OpeningMarksTheProxyUntestedAndKeepsFail) {
     EXPECT_EQ(Fail(), 7u);
     EXPECT_EQ(Rows(hwnd), 0);
     EXPECT_EQ(Progress(hwnd), 0);
-    HWND header = reinterpret_cast<HWND>(
-        SendDlgItemMessageA(hwnd, IDC_TASK_LIST, LVM_GETHEADER, 0, 0));
+    HWND header =
+        reinterpret_cast<HWND>(SendDlgItemMessageA(hwnd, IDC_TASK_LIST, LVM_GETHEADER, 0, 0));
     EXPECT_EQ(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 2);
     EXPECT_EQ(SendDlgItemMessageA(hwnd, IDC_TASK_LIST, LVM_GETCOLUMNWIDTH, 0, 0), 150);
     EXPECT_EQ(SendDlgItemMessageA(hwnd, IDC_TASK_LIST, LVM_GETCOLUMNWIDTH, 1, 0), 100);

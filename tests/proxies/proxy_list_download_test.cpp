@@ -127,7 +127,8 @@ protected:
         ASSERT_TRUE(service_.Start(service_folder_.File("proxies.txt"),
                                    service_folder_.File("port.txt"),
                                    service_folder_.File("requests.log"), rawList));
-        RegStringValue(maker::HostSetting, "", true).Set("127.0.0.1:" + std::to_string(service_.Port()));
+        RegStringValue(maker::HostSetting, "", true)
+            .Set("127.0.0.1:" + std::to_string(service_.Port()));
     }
 
     // Points the program at a loopback port where nothing listens.
@@ -164,9 +165,10 @@ TEST_F(ProxyListDownloadTest, ListIsDownloadedKeptAndParsed) {
     std::string reply;
     std::string error;
     ASSERT_TRUE(DownloadAndKeepProxyList(reply, &error)) << error;
-    EXPECT_EQ("1.1.1.1:80->Germany<br />2.2.2.2:8080->US <supports POST><br />"
-              "3.3.3.3:3128->null<br />",
-              reply);
+    EXPECT_EQ(
+        "1.1.1.1:80->Germany<br />2.2.2.2:8080->US <supports POST><br />"
+        "3.3.3.3:3128->null<br />",
+        reply);
     EXPECT_EQ(reply, data_.Read("proxylist.txt"));
 
     auto items = ParseProxyListReply(reply);

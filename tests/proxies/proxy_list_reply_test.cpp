@@ -75,8 +75,9 @@ TEST(ErrorLogLineTest, UnpaddedDateAndTimeThenTwoTabbedTexts) {
     when.tm_hour = 23;
     when.tm_min = 59;
     when.tm_sec = 58;
-    EXPECT_EQ("31/12/2026 23:59:58\tCannot connect to server\tVG is unable to contact the proxy list",
-              ErrorLogLine(when));
+    EXPECT_EQ(
+        "31/12/2026 23:59:58\tCannot connect to server\tVG is unable to contact the proxy list",
+        ErrorLogLine(when));
 }
 
 class KeepReplyTest : public testing::Test {

@@ -34,10 +34,16 @@ public:
     std::vector<std::string> responses;
 };
 
-std::string SpeedText(double speed) { return DownloadSpeedText(speed); }
+std::string SpeedText(double speed) {
+    return DownloadSpeedText(speed);
+}
 
-std::string StoredText(const char* path) { return RegStringValue(path, "<missing>", true).Get(); }
-uint32_t StoredFail() { return RegDwordValue(setting::FAIL, 99, true).Get(); }
+std::string StoredText(const char* path) {
+    return RegStringValue(path, "<missing>", true).Get();
+}
+uint32_t StoredFail() {
+    return RegDwordValue(setting::FAIL, 99, true).Get();
+}
 
 class ProxyTesterTest : public testing::Test {
 protected:

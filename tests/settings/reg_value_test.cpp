@@ -63,14 +63,14 @@ public:
         return true;
     }
     bool ValueExists(const std::string& keyPath, const std::string& name) override {
-        return RegGetValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), name.c_str(), RRF_RT_ANY,
-                            nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        return RegGetValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), name.c_str(), RRF_RT_ANY, nullptr,
+                            nullptr, nullptr) == ERROR_SUCCESS;
     }
     void WriteBytes(const std::string& keyPath, const std::string& name,
                     const std::string& bytes) override {
         HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr,
-                                                 0, KEY_WRITE, nullptr, &key, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0,
+                                                 KEY_WRITE, nullptr, &key, nullptr));
         DWORD type = bytes.size() == 4 ? REG_DWORD : bytes.size() == 8 ? REG_QWORD : REG_BINARY;
         RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                        static_cast<DWORD>(bytes.size()));

@@ -98,11 +98,20 @@ std::string HtmlEscape(const std::string& text) {
     std::string escaped;
     for (char c : text) {
         switch (c) {
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '&': escaped += "&amp;"; break;
-        case '"': escaped += "&quot;"; break;
-        default: escaped += c;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;
@@ -200,8 +209,8 @@ std::string Page(const std::string& title, const std::string& body) {
 }
 
 std::string WhatIsMyIpPage(const Request& request, const std::string& peer) {
-    static const char* forwarding[] = {"X-Forwarded-For", "Via", "Forwarded", "Client-IP",
-                                       "X-Real-IP", "Proxy-Connection"};
+    static const char* forwarding[] = {"X-Forwarded-For", "Via",       "Forwarded",
+                                       "Client-IP",       "X-Real-IP", "Proxy-Connection"};
     std::string body = "<p>Your IP address is <b id=\"address\">" + HtmlEscape(peer) + "</b></p>";
     body += "<h2>Forwarding headers</h2><table>";
     bool any = false;
@@ -252,9 +261,10 @@ void Serve(net::Socket& client, const Options& options) {
         SendResponse(client, 200, "text/html", WhatIsMyIpPage(request, PeerAddress(client)));
     else if (request.path == "/products/veilgate/poll.htm")
         SendResponse(client, 200, "text/html",
-                     Page("Veilgate poll", "<p>Thank you for trying Veilgate. Why did you "
-                                           "remove it?</p><ul><li>Too slow</li><li>Hard to "
-                                           "use</li><li>Something else</li></ul>"));
+                     Page("Veilgate poll",
+                          "<p>Thank you for trying Veilgate. Why did you "
+                          "remove it?</p><ul><li>Too slow</li><li>Hard to "
+                          "use</li><li>Something else</li></ul>"));
     else if (request.path == "/")
         SendResponse(client, 200, "text/html",
                      Page("Veilgate",

@@ -8,8 +8,7 @@ void BitmapDialog::SetMode(int mode) {
 }
 
 bool BitmapDialog::LoadBitmapResource(int bitmapResourceId) {
-    HBITMAP bitmap =
-        LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapResourceId));
+    HBITMAP bitmap = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapResourceId));
     if (!bitmap)
         return false;
     bitmap_.Reset(bitmap);
@@ -22,9 +21,8 @@ bool BitmapDialog::OnEraseBackground(HDC dc) {
     RECT client{};
     GetClientRect(Hwnd(), &client);
     // The default erase: whatever brush the dialog answers for itself.
-    HBRUSH brush = reinterpret_cast<HBRUSH>(
-        SendMessageA(Hwnd(), WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc),
-                     reinterpret_cast<LPARAM>(Hwnd())));
+    HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(
+        Hwnd(), WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Hwnd())));
     FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_3DFACE));
     if (!bitmap_)
         return true;
@@ -40,8 +38,8 @@ bool BitmapDialog::OnEraseBackground(HDC dc) {
         if (p.width == info.bmWidth && p.height == info.bmHeight)
             BitBlt(dc, p.x, p.y, p.width, p.height, source, 0, 0, SRCCOPY);
         else
-            StretchBlt(dc, p.x, p.y, p.width, p.height, source, 0, 0, info.bmWidth,
-                       info.bmHeight, SRCCOPY);
+            StretchBlt(dc, p.x, p.y, p.width, p.height, source, 0, 0, info.bmWidth, info.bmHeight,
+                       SRCCOPY);
     }
     SelectObject(source, old);
     DeleteDC(source);

@@ -63,8 +63,8 @@ ColorButton::~ColorButton() {
     Detach();
 }
 
-bool ColorButton::Attach(int id, HWND parent, COLORREF face, COLORREF text,
-                         COLORREF disabledText, int depth) {
+bool ColorButton::Attach(int id, HWND parent, COLORREF face, COLORREF text, COLORREF disabledText,
+                         int depth) {
     if (hwnd_)
         return false;
     HWND control = GetDlgItem(parent, id);

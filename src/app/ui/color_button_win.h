@@ -17,8 +17,7 @@ public:
     // Takes over control `id` of `parent`; a positive depth draws a raised
     // bevel. False when there is no such control or it is already taken.
     bool Attach(int id, HWND parent, COLORREF face = ui::kButtonFace,
-                COLORREF text = ui::kButtonText,
-                COLORREF disabledText = ui::kButtonDisabledText,
+                COLORREF text = ui::kButtonText, COLORREF disabledText = ui::kButtonDisabledText,
                 int depth = ui::kButtonBevelDepth);
     // Gives the control back as it was (also done when it is destroyed).
     void Detach();

@@ -4,8 +4,7 @@ namespace {
 
 class SystemMessageSink : public MessageSink {
 public:
-    int Show(HWND owner, const std::string& text, const std::string& caption,
-             UINT type) override {
+    int Show(HWND owner, const std::string& text, const std::string& caption, UINT type) override {
         return MessageBoxA(owner, text.c_str(), caption.empty() ? nullptr : caption.c_str(), type);
     }
 };

@@ -104,8 +104,8 @@ inline bool ReadRegText(HKEY root, const char* key, const char* name, std::strin
     HKEY handle = nullptr;
     if (RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
         return false;
-    LONG status = RegQueryValueExA(handle, name, nullptr, &type,
-                                   reinterpret_cast<BYTE*>(buffer), &size);
+    LONG status =
+        RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     RegCloseKey(handle);
     if (status != ERROR_SUCCESS || type != REG_SZ)
         return false;
@@ -119,8 +119,8 @@ inline bool ReadRegDword(HKEY root, const char* key, const char* name, DWORD& va
     HKEY handle = nullptr;
     if (RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
         return false;
-    LONG status = RegQueryValueExA(handle, name, nullptr, &type,
-                                   reinterpret_cast<BYTE*>(&value), &size);
+    LONG status =
+        RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
     RegCloseKey(handle);
     return status == ERROR_SUCCESS && type == REG_DWORD;
 }
