@@ -1,10 +1,10 @@
 #include "app/local_port_test.h"
 
 #include <cstdio>
-#include <cstdlib>
 
+#include "base/leading_number.h"
 #include "engine/local_proxy_server.h"
-#include "engine/socket.h"
+#include "net/socket.h"
 
 int LocalProxyServerStatus::ListeningPort() const {
     return server_.IsRunning() ? server_.LocalPort() : 0;
@@ -12,7 +12,7 @@ int LocalProxyServerStatus::ListeningPort() const {
 
 namespace {
 
-constexpr char kProductCaption[] = "Veilgate";
+constexpr char ProductCaption[] = "Veilgate";
 
 PortTestReport Report(const std::string& text, const std::string& caption, bool clear = false) {
     PortTestReport report;
@@ -26,21 +26,21 @@ PortTestReport Report(const std::string& text, const std::string& caption, bool 
 
 PortTestReport TestLocalPort(const std::string& portText, const EngineStatus* engine) {
     if (portText.empty())
-        return Report(port_test::kEmptyPort, kProductCaption);
-    int port = std::atoi(portText.c_str());
-    if (port <= port_test::kLowestRefused || port >= port_test::kHighestRefused)
-        return Report(port_test::kOutOfRange, kProductCaption, true);
+        return Report(port_test::EmptyPort, ProductCaption);
+    int port = base::ParseLeadingInt(portText);
+    if (port <= port_test::LowestRefused || port >= port_test::HighestRefused)
+        return Report(port_test::OutOfRange, ProductCaption, true);
     if (engine && engine->ListeningPort() == port)
-        return Report(port_test::kAvailable, "Success");
+        return Report(port_test::Available, "Success");
 
     net::NetworkInit network;
     if (!network.Ok())
-        return Report(port_test::kNoSocket, "Error");
+        return Report(port_test::NoSocket, "Error");
     // The same bind the engine makes; the socket is closed again at once.
     net::Socket probe = net::ListenTcp("127.0.0.1", port, 1);
     if (probe.IsValid())
-        return Report(port_test::kAvailable, "Success");
+        return Report(port_test::Available, "Success");
     char text[128];
-    std::snprintf(text, sizeof(text), port_test::kInUseFormat, port);
+    std::snprintf(text, sizeof(text), port_test::InUseFormat, port);
     return Report(text, "Warning");
 }

@@ -26,14 +26,14 @@ private:
 };
 
 namespace port_test {
-constexpr char kEmptyPort[] = "Please specify a port number";
-constexpr char kOutOfRange[] = "Please specify a port value within 1024 ... 65000 interval";
-constexpr char kNoSocket[] = "Unable to connect to create socket";
-constexpr char kAvailable[] = "Proxy Port is Available and can be used by Veilgate";
-constexpr char kInUseFormat[] = "Port %d is already in use. Please choose another port.";
+constexpr char EmptyPort[] = "Please specify a port number";
+constexpr char OutOfRange[] = "Please specify a port value within 1024 ... 65000 interval";
+constexpr char NoSocket[] = "Unable to connect to create socket";
+constexpr char Available[] = "Proxy Port is Available and can be used by Veilgate";
+constexpr char InUseFormat[] = "Port %d is already in use. Please choose another port.";
 // Valid ports lie strictly between these two.
-constexpr int kLowestRefused = 1024;
-constexpr int kHighestRefused = 65000;
+constexpr int LowestRefused = 1024;
+constexpr int HighestRefused = 65000;
 }  // namespace port_test
 
 // What the user is told, and whether the port field is emptied.

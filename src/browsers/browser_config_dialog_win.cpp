@@ -1,6 +1,6 @@
 #include "browsers/browser_config_dialog_win.h"
 
-#include "app/ui/data_exchange_win.h"
+#include "ui/data_exchange_win.h"
 #include "browsers/browser_config_dialog_res.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -9,19 +9,21 @@ namespace {
 
 // A click is stored even when the wrapper believes the value already holds
 // it (a value of 2 shows as 0), so what the box shows is what is stored.
-constexpr bool kAlwaysWrite = true;
+constexpr bool AlwaysWrite = true;
 
 int FlagOf(const char* path) {
     return RegDwordValue(path).IsOn() ? 1 : 0;
 }
 
 void StoreFlag(const char* path, int value) {
-    RegDwordValue(path, 0, kAlwaysWrite).Set(static_cast<uint32_t>(value));
+    RegDwordValue(path, 0, AlwaysWrite).Set(static_cast<uint32_t>(value));
 }
 
 }  // namespace
 
-BrowserConfigDialog::BrowserConfigDialog() : Dialog(IDD_BROWSER_CONFIG) {}
+BrowserConfigDialog::BrowserConfigDialog() : Dialog(IDD_BROWSER_CONFIG) {
+    UseDialogColors();
+}
 
 bool BrowserConfigDialog::OnInitDialog() {
     opera_ = FlagOf(setting::Opera);
@@ -59,10 +61,6 @@ bool BrowserConfigDialog::OnCommand(int id, int notifyCode, HWND control) {
 void BrowserConfigDialog::OnOK() {
     ReadBoxes();
     End(IDOK);
-}
-
-HBRUSH BrowserConfigDialog::OnCtlColor(HDC dc, HWND control, UINT message) {
-    return colors_.OnCtlColor(dc, message);
 }
 
 void BrowserConfigDialog::ReadBoxes() {

@@ -2,11 +2,10 @@
 // click on a box is stored at once; "Apply " and "Cancel" only close.
 #pragma once
 
-#include "app/ui/color_button_win.h"
-#include "app/ui/colors_win.h"
-#include "app/ui/dialog_win.h"
+#include "ui/color_button_win.h"
+#include "ui/dialog_win.h"
 
-class BrowserConfigDialog : public Dialog {
+class BrowserConfigDialog : public ui::Dialog {
 public:
     BrowserConfigDialog();
 
@@ -19,7 +18,6 @@ protected:
     bool OnInitDialog() override;
     bool OnCommand(int id, int notifyCode, HWND control) override;
     void OnOK() override;
-    HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
 
 private:
     void ReadBoxes();
@@ -27,7 +25,6 @@ private:
     int opera_ = 0;
     int netscape_ = 0;
     int mozilla_ = 0;
-    ui::DialogColors colors_;
-    ColorButton applyButton_;
-    ColorButton cancelButton_;
+    ui::ColorButton applyButton_;
+    ui::ColorButton cancelButton_;
 };

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "base/files.h"
 #include "browsers/file_finder_win.h"
 #include "browsers/prefs_text.h"
 #include "browsers/profile_folders_win.h"
@@ -15,16 +16,11 @@ namespace {
 
 using Edit = std::function<std::string(const std::string& text)>;
 
-bool IsExistingFile(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool EditProfileTree(const std::string& profileRoot, const Edit& edit) {
     if (profileRoot.empty())
         return false;
     std::string path = FindPrefsFile(profileRoot);
-    if (path.empty() || !IsExistingFile(path))
+    if (path.empty() || !base::FileExists(path))
         return false;
     std::string text;
     if (!ReadTextFile(path, text))

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/files.h"
 #include "base/scoped_win.h"
 #include "browsers/profile_folders_win.h"
 #include "settings/reg_value.h"
@@ -37,14 +38,6 @@ bool IsInstallationFile(OperaFile file) {
     return file != OperaFile::ProfileIni;
 }
 
-bool FileExists(const std::string& path) {
-    if (path.empty())
-        return false;
-    WIN32_FIND_DATAA entry;
-    base::ScopedFindHandle find(FindFirstFileA(path.c_str(), &entry));
-    return find.IsValid() && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 }  // namespace
 
 std::string OperaFilePath(OperaFile file) {
@@ -61,7 +54,7 @@ std::string OperaFilePath(OperaFile file) {
 
 void SetOperaProxy(OperaFile file) {
     std::string path = OperaFilePath(file);
-    if (!FileExists(path))
+    if (!base::FileExists(path))
         return;
     uint32_t port = RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get();
     std::string server = "127.0.0.1:" + std::to_string(static_cast<int>(port));
@@ -73,7 +66,7 @@ void SetOperaProxy(OperaFile file) {
 
 void DisableOperaProxy(OperaFile file) {
     std::string path = OperaFilePath(file);
-    if (!FileExists(path))
+    if (!base::FileExists(path))
         return;
     WritePrivateProfileStringA("Proxy", "Use HTTP", "0", path.c_str());
 }

@@ -8,8 +8,7 @@
 // cannot be opened or read.
 bool ReadTextFile(const std::string& path, std::string& text);
 
-// Replaces the file with `text`. The new content goes to a temporary file in
-// the same folder, which takes the original's place only when fully written,
-// so a failure (a read-only or locked file, a full disk) leaves the original
-// exactly as it was.
+// Replaces the file with `text` through base::ReplaceWholeFile, so a failure
+// (a read-only or locked file, a full disk) leaves the original exactly as
+// it was.
 bool ReplaceTextFile(const std::string& path, const std::string& text);

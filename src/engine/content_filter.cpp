@@ -15,7 +15,7 @@ struct Replacement {
     bool script;  // switched by EnableJS, else by EnableActiveX
 };
 
-const Replacement kReplacements[] = {
+const Replacement Replacements[] = {
     {"<script", "<noscri", 7, true},
     {"</script>", "</noscri>", 9, true},
     {"<object", "<noobj ", 7, false},
@@ -63,7 +63,7 @@ void ContentFilter::Filter(const char* data, size_t length, FilterSwitches switc
         position = static_cast<size_t>(static_cast<const char*>(found) - text);
         size_t left = end - position;
         size_t advance = 1;
-        for (const Replacement& r : kReplacements) {
+        for (const Replacement& r : Replacements) {
             if (!IsOn(r, switches))
                 continue;
             if (left >= r.length && MatchesIgnoringCase(text + position, r.found, r.length)) {

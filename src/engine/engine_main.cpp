@@ -8,11 +8,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
 
+#include "base/leading_number.h"
 #include "engine/http_request.h"
 #include "engine/local_proxy_server.h"
 #include "settings/reg_value.h"
@@ -54,15 +54,15 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             return false;
         std::string value = argv[++i];
         if (name == "--port")
-            options.port = std::atoi(value.c_str());
+            options.port = base::ParseLeadingInt(value);
         else if (name == "--upstream")
             SplitHostAndPort(value, 0, options.upstreamHost, options.upstreamPort);
         else if (name == "--enable-js")
-            options.enableJS = std::atoi(value.c_str());
+            options.enableJS = base::ParseLeadingInt(value);
         else if (name == "--enable-activex")
-            options.enableActiveX = std::atoi(value.c_str());
+            options.enableActiveX = base::ParseLeadingInt(value);
         else if (name == "--max-seconds")
-            options.maxSeconds = std::atoi(value.c_str());
+            options.maxSeconds = base::ParseLeadingInt(value);
         else
             return false;
     }

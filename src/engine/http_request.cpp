@@ -19,13 +19,13 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
 // "Transfer-Encoding" stays: the body goes on exactly as the browser framed
 // it, and without that header a chunked body would be read as a new request.
 bool IsDroppedHeader(const std::string& name) {
-    static const char* const kDropped[] = {
+    static const char* const Dropped[] = {
         "Proxy-Connection",  "Keep-Alive", "TE",
         "Trailer",           "Upgrade",    "If-Match",
         "If-Modified-Since", "If-Range",   "If-Unmodified-Since",
         "If-None-Match",
     };
-    for (const char* dropped : kDropped) {
+    for (const char* dropped : Dropped) {
         if (EqualsIgnoringCase(name, dropped))
             return true;
     }

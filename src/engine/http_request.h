@@ -26,7 +26,7 @@ struct ParsedRequest {
 };
 
 // A request head longer than this is refused rather than buffered.
-constexpr size_t kMaxRequestHead = 64 * 1024;
+constexpr size_t MaxRequestHead = 64 * 1024;
 
 // The offset just past the blank line that ends the head, or npos when the
 // head is not complete yet.

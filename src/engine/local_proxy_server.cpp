@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "engine/proxy_connection.h"
-#include "engine/socket.h"
+#include "net/socket.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/socket.h"
+#include "net/socket.h"
 #include "engine/upstream_settings.h"
 
 class LocalProxyServer {

@@ -13,7 +13,7 @@ namespace {
 // Large enough that a fast download is not a storm of small reads. The
 // buffer is left uninitialised, so an idle or small connection touches only
 // the pages its data reaches and hundreds of connections stay cheap.
-constexpr size_t kRelayBlock = 64 * 1024;
+constexpr size_t RelayBlock = 64 * 1024;
 
 }  // namespace
 
@@ -87,7 +87,7 @@ void ProxyConnection::Refuse(const std::string& response) {
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (drained >= kMaxRequestHead * 16 || left.count() <= 0 ||
+        if (drained >= MaxRequestHead * 16 || left.count() <= 0 ||
             net::WaitReadable(browser_, static_cast<int>(left.count())) <= 0)
             break;
         long got = net::Receive(browser_, buffer, sizeof(buffer));
@@ -118,9 +118,9 @@ ProxyConnection::HeadState ProxyConnection::ReadRequestHead(std::string& receive
         size_t from = searched >= 3 ? searched - 3 : 0;
         size_t blank = received.find("\r\n\r\n", from);
         if (blank != std::string::npos)
-            return blank + 4 <= kMaxRequestHead ? HeadState::Complete : HeadState::TooLarge;
+            return blank + 4 <= MaxRequestHead ? HeadState::Complete : HeadState::TooLarge;
         searched = received.size();
-        if (received.size() >= kMaxRequestHead)
+        if (received.size() >= MaxRequestHead)
             return HeadState::TooLarge;
     }
     return received.empty() ? HeadState::Nothing : HeadState::Incomplete;
@@ -141,7 +141,7 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
 }
 
 void ProxyConnection::Relay(bool filter) {
-    std::unique_ptr<char[]> buffer(new char[kRelayBlock]);
+    std::unique_ptr<char[]> buffer(new char[RelayBlock]);
     ContentFilter contentFilter;
     std::string filtered;
     bool browserOpen = true;
@@ -152,7 +152,7 @@ void ProxyConnection::Relay(bool filter) {
         if (net::WaitReadable(sockets, readable, count, limits_.idleTimeoutMs) <= 0)
             break;  // idle for too long, or a failure
         if (readable[0]) {
-            long got = net::Receive(upstream_, buffer.get(), kRelayBlock);
+            long got = net::Receive(upstream_, buffer.get(), RelayBlock);
             if (got <= 0)
                 break;
             bool ok;
@@ -168,7 +168,7 @@ void ProxyConnection::Relay(bool filter) {
                 return;  // the browser went away: nobody to relay to
         }
         if (browserOpen && readable[1]) {
-            long got = net::Receive(browser_, buffer.get(), kRelayBlock);
+            long got = net::Receive(browser_, buffer.get(), RelayBlock);
             if (got < 0)
                 return;
             if (got == 0) {

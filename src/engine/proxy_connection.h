@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/http_request.h"
-#include "engine/socket.h"
+#include "net/socket.h"
 #include "engine/upstream_settings.h"
 
 // The engine's own time limits, so that stalled peers cannot pile up threads.

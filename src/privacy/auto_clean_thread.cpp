@@ -1,28 +1,15 @@
 #include "privacy/auto_clean_thread.h"
 
-#include <cctype>
-
+#include "base/leading_number.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
 uint32_t ParseIntervalMinutes(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    uint64_t minutes = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        minutes = minutes * 10 + static_cast<uint64_t>(text[i] - '0');
-        if (minutes > kMaxIntervalMinutes)
-            minutes = kMaxIntervalMinutes;
-    }
-    if (negative)
+    int minutes = base::ParseLeadingInt(text);
+    if (minutes < 0)
         return 0;
-    return static_cast<uint32_t>(minutes);
+    return static_cast<uint32_t>(minutes) > MaxIntervalMinutes ? MaxIntervalMinutes
+                                                               : static_cast<uint32_t>(minutes);
 }
 
 uint32_t ReadIntervalMinutes(SettingsBackend& backend) {

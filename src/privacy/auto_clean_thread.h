@@ -34,8 +34,8 @@ public:
 
 // The interval text as the C library's atoi reads it (leading blanks, an
 // optional sign, the leading digits), except that a negative number counts as
-// 0 and a huge one is held at kMaxIntervalMinutes instead of overflowing.
-constexpr uint32_t kMaxIntervalMinutes = 1000000;
+// 0 and a huge one is held at MaxIntervalMinutes instead of overflowing.
+constexpr uint32_t MaxIntervalMinutes = 1000000;
 uint32_t ParseIntervalMinutes(const std::string& text);
 // The stored `Sleep` setting, read through a fresh wrapper.
 uint32_t ReadIntervalMinutes(SettingsBackend& backend = DefaultSettingsBackend());

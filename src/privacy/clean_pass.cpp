@@ -5,7 +5,7 @@
 
 namespace {
 
-const char* const kChoicePaths[kCleanTaskCount] = {
+const char* const ChoicePaths[CleanTaskCount] = {
     setting::IClear1, setting::IClear2, setting::IClear3, setting::IClear4,
     setting::IClear5, setting::IClear6, setting::IClear7,
 };
@@ -14,15 +14,15 @@ const char* const kChoicePaths[kCleanTaskCount] = {
 
 CleanChoices ReadCleanChoices(SettingsBackend& backend) {
     CleanChoices choices{};
-    for (size_t i = 0; i < kCleanTaskCount; ++i) {
-        RegDwordValue choice(kChoicePaths[i], 0, false, SettingsRoot::LocalMachine, backend);
+    for (size_t i = 0; i < CleanTaskCount; ++i) {
+        RegDwordValue choice(ChoicePaths[i], 0, false, SettingsRoot::LocalMachine, backend);
         choices[i] = choice.IsOn();
     }
     return choices;
 }
 
 void RunCleanTasks(const CleanChoices& choices, TraceTasks& tasks, const StopToken& stop) {
-    for (size_t i = 0; i < kCleanTaskCount; ++i) {
+    for (size_t i = 0; i < CleanTaskCount; ++i) {
         if (stop.StopRequested())
             return;
         if (choices[i])

@@ -17,10 +17,10 @@ enum class CleanTask {
     IntelliForms,      // Setari\IClear6
     Favorites,         // Setari\IClear7
 };
-constexpr size_t kCleanTaskCount = 7;
+constexpr size_t CleanTaskCount = 7;
 
 // Indexed by CleanTask; true when that task is chosen.
-using CleanChoices = std::array<bool, kCleanTaskCount>;
+using CleanChoices = std::array<bool, CleanTaskCount>;
 
 // Reads the seven choices afresh, each through its own short-lived wrapper;
 // a choice is on only when its value is exactly 1.

@@ -2,8 +2,10 @@
 
 #include <cctype>
 
+#include "base/files.h"
+
 bool FitsPathBuffer(const std::string& path) {
-    return path.size() < kMaxPathChars;
+    return path.size() < MaxPathChars;
 }
 
 bool AppendPath(const std::string& base, const std::string& suffix, std::string& out) {
@@ -14,8 +16,12 @@ bool AppendPath(const std::string& base, const std::string& suffix, std::string&
     return true;
 }
 
-bool JoinPath(const std::string& folder, const std::string& name, std::string& out) {
-    return AppendPath(folder, "\\" + name, out);
+bool FittingPath(const std::string& folder, const std::string& name, std::string& out) {
+    std::string joined = base::JoinPath(folder, name);
+    if (!FitsPathBuffer(joined))
+        return false;
+    out = joined;
+    return true;
 }
 
 bool SameFileName(const std::string& a, const std::string& b) {

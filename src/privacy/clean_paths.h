@@ -5,12 +5,13 @@
 
 #include <string>
 
-constexpr size_t kMaxPathChars = 260;
+constexpr size_t MaxPathChars = 260;
 
-// True when `path` fits a buffer of kMaxPathChars with its terminator.
+// True when `path` fits a buffer of MaxPathChars with its terminator.
 bool FitsPathBuffer(const std::string& path);
-// out = folder + "\" + name; false (out untouched) when that would not fit.
-bool JoinPath(const std::string& folder, const std::string& name, std::string& out);
+// out = the folder and the name joined (base::JoinPath); false (out
+// untouched) when that would not fit.
+bool FittingPath(const std::string& folder, const std::string& name, std::string& out);
 // out = base + suffix; false (out untouched) when that would not fit.
 bool AppendPath(const std::string& base, const std::string& suffix, std::string& out);
 // Case-insensitive comparison of ASCII file names ("desktop.ini", "index.dat").

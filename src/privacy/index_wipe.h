@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-constexpr uint64_t kIndexHeaderSize = 64;
-constexpr uint32_t kWipeChunkSize = 10000;
+constexpr uint64_t IndexHeaderSize = 64;
+constexpr uint32_t WipeChunkSize = 10000;
 
 // The sizes of the successive zero-byte writes for a file of `fileSize`
 // bytes. A file no longer than its header gets no write at all.

@@ -5,16 +5,13 @@
 #include <cstdio>
 
 #include "base/scoped_win.h"
+#include "privacy/protected_storage_keys.h"
 
 namespace {
 
-constexpr char kProtectedStorageKey[] = "Software\\Microsoft\\Protected Storage System Provider\\";
-constexpr char kDataSubkey[] = "\\Data";
-constexpr char kAutocompleteSubkey[] = "\\Data\\e161255a-37c3-11d2-bcaa-00c04fd929db";
-
 // One ACE as AddAce takes it: header, mask, then the SID in place of SidStart.
-constexpr DWORD kAceFixedSize = sizeof(ACE_HEADER) + sizeof(ACCESS_MASK);
-constexpr BYTE kInheritFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+constexpr DWORD AceFixedSize = sizeof(ACE_HEADER) + sizeof(ACCESS_MASK);
+constexpr BYTE InheritFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
 
 struct FreeSidDeleter {
     void operator()(void* sid) const {
@@ -26,13 +23,13 @@ using AllocatedSid = std::unique_ptr<void, FreeSidDeleter>;
 
 bool AddFullControlAce(PACL dacl, PSID sid) {
     DWORD sidLength = GetLengthSid(sid);
-    DWORD aceSize = kAceFixedSize + sidLength;
+    DWORD aceSize = AceFixedSize + sidLength;
     HeapBlock ace(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, aceSize));
     if (!ace)
         return false;
     auto* header = static_cast<ACE_HEADER*>(ace.get());
     header->AceType = ACCESS_ALLOWED_ACE_TYPE;
-    header->AceFlags = kInheritFlags;
+    header->AceFlags = InheritFlags;
     header->AceSize = static_cast<WORD>(aceSize);
     auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace.get());
     allowed->Mask = KEY_ALL_ACCESS;
@@ -110,7 +107,7 @@ bool BuildOwnerDacl(PSID userSid, SECURITY_DESCRIPTOR& descriptor, HeapBlock& da
     AllocatedSid systemSid(rawSystemSid);
 
     DWORD size =
-        GetLengthSid(systemSid.get()) + GetLengthSid(userSid) + sizeof(ACL) + 2 * kAceFixedSize;
+        GetLengthSid(systemSid.get()) + GetLengthSid(userSid) + sizeof(ACL) + 2 * AceFixedSize;
     dacl = AllocateHeapBlock(size);
     if (!dacl)
         return false;
@@ -161,8 +158,8 @@ void ClearProtectedStorageForUser() {
         return;
     std::string sidText;
     SidToText(sid.get(), sidText);
-    const std::string sidKey = kProtectedStorageKey + sidText;
-    const std::string autocompleteKey = sidKey + kAutocompleteSubkey;
+    const std::string sidKey = protected_storage::ProviderKey + sidText;
+    const std::string autocompleteKey = sidKey + protected_storage::AutocompleteSubkey;
 
     HeapBlock saved;
     bool haveSaved = SaveKeyDacl(HKEY_CURRENT_USER, sidKey, saved) && saved;
@@ -172,7 +169,7 @@ void ClearProtectedStorageForUser() {
         HeapBlock ownerDacl;
         if (BuildOwnerDacl(sid.get(), ownerDescriptor, ownerDacl)) {
             ApplyKeyDacl(HKEY_CURRENT_USER, sidKey, &ownerDescriptor, false);
-            ApplyKeyDacl(HKEY_CURRENT_USER, sidKey + kDataSubkey, &ownerDescriptor, false);
+            ApplyKeyDacl(HKEY_CURRENT_USER, sidKey + protected_storage::DataSubkey, &ownerDescriptor, false);
             ApplyKeyDacl(HKEY_CURRENT_USER, autocompleteKey, &ownerDescriptor, true);
             SHDeleteKeyA(HKEY_CURRENT_USER, autocompleteKey.c_str());
         }

@@ -9,16 +9,18 @@
 namespace {
 
 // The cleaning boxes in the order of Setari\IClear1 to Setari\IClear7.
-constexpr int kChoiceBoxes[kCleanTaskCount] = {
+constexpr int ChoiceBoxes[CleanTaskCount] = {
     IDC_CLEAR_HISTORY, IDC_CLEAR_TYPED_URLS, IDC_CLEAR_TEMPORARY_FILES, IDC_CLEAR_COOKIES,
     IDC_CLEAR_FORMS,   IDC_CLEAR_PASSWORDS,  IDC_CLEAR_FAVORITES,
 };
-constexpr int kIntervalMaxChars = 2;
+constexpr int IntervalMaxChars = 2;
 
 }  // namespace
 
 PrivacyDialog::PrivacyDialog(PrivacySettings& settings, AutoCleanThread& autoClean)
-    : Dialog(IDD_ONLINE_PRIVACY), settings_(settings), autoClean_(autoClean) {}
+    : Dialog(IDD_ONLINE_PRIVACY), settings_(settings), autoClean_(autoClean) {
+    UseDialogColors();
+}
 
 bool PrivacyDialog::IsChecked(int id) const {
     return SendDlgItemMessageA(Hwnd(), id, BM_GETCHECK, 0, 0) != 0;
@@ -40,9 +42,9 @@ std::string PrivacyDialog::IntervalText() const {
 }
 
 bool PrivacyDialog::OnInitDialog() {
-    SendDlgItemMessageA(Hwnd(), IDC_CLEAN_INTERVAL, EM_LIMITTEXT, kIntervalMaxChars, 0);
-    for (size_t i = 0; i < kCleanTaskCount; ++i)
-        SetChecked(kChoiceBoxes[i], settings_.Choice(i).Get());
+    SendDlgItemMessageA(Hwnd(), IDC_CLEAN_INTERVAL, EM_LIMITTEXT, IntervalMaxChars, 0);
+    for (size_t i = 0; i < CleanTaskCount; ++i)
+        SetChecked(ChoiceBoxes[i], settings_.Choice(i).Get());
     SetWindowTextA(Item(IDC_CLEAN_INTERVAL), RegStringValue(setting::Sleep).Get().c_str());
     SetChecked(IDC_BLOCK_SCRIPTS, settings_.EnableJS().Get());
     SetChecked(IDC_BLOCK_OBJECTS, settings_.EnableActiveX().Get());
@@ -54,15 +56,15 @@ bool PrivacyDialog::OnInitDialog() {
 void PrivacyDialog::OnOK() {
     settings_.EnableJS().Set(IsChecked(IDC_BLOCK_SCRIPTS) ? 1 : 0);
     settings_.EnableActiveX().Set(IsChecked(IDC_BLOCK_OBJECTS) ? 1 : 0);
-    for (size_t i = 0; i < kCleanTaskCount; ++i)
-        settings_.Choice(i).Set(IsChecked(kChoiceBoxes[i]) ? 1 : 0);
+    for (size_t i = 0; i < CleanTaskCount; ++i)
+        settings_.Choice(i).Set(IsChecked(ChoiceBoxes[i]) ? 1 : 0);
 
     // Stored before the thread starts: a first pass with nothing to do could
     // otherwise read the old interval and wait by that.
     RegStringValue(setting::Sleep).Set(IntervalText());
 
     bool anyChoice = false;
-    for (size_t i = 0; i < kCleanTaskCount && !anyChoice; ++i)
+    for (size_t i = 0; i < CleanTaskCount && !anyChoice; ++i)
         anyChoice = settings_.Choice(i).Get() == 1;
     if (anyChoice) {
         settings_.AutoClean().Set(1);
@@ -73,8 +75,4 @@ void PrivacyDialog::OnOK() {
         settings_.AutoClean().Set(0);
     }
     End(IDOK);
-}
-
-HBRUSH PrivacyDialog::OnCtlColor(HDC dc, HWND control, UINT message) {
-    return colors_.OnCtlColor(dc, message);
 }

@@ -2,13 +2,12 @@
 // and whether relayed pages lose their scripts and embedded objects.
 #pragma once
 
-#include "app/ui/color_button_win.h"
-#include "app/ui/colors_win.h"
-#include "app/ui/dialog_win.h"
+#include "ui/color_button_win.h"
+#include "ui/dialog_win.h"
 #include "privacy/auto_clean_thread.h"
 #include "privacy/privacy_settings.h"
 
-class PrivacyDialog : public Dialog {
+class PrivacyDialog : public ui::Dialog {
 public:
     PrivacyDialog(PrivacySettings& settings, AutoCleanThread& autoClean);
 
@@ -17,7 +16,6 @@ protected:
     // "Apply": stores the choices and, when any cleaning choice is on,
     // restarts the auto-clean thread so that a pass begins at once.
     void OnOK() override;
-    HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
 
 private:
     bool IsChecked(int id) const;
@@ -26,7 +24,6 @@ private:
 
     PrivacySettings& settings_;
     AutoCleanThread& autoClean_;
-    ui::DialogColors colors_;
-    ColorButton applyButton_;
-    ColorButton cancelButton_;
+    ui::ColorButton applyButton_;
+    ui::ColorButton cancelButton_;
 };

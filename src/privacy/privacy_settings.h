@@ -22,7 +22,7 @@ public:
     RegDwordValue& EnableActiveX() { return enableActiveX_; }
 
 private:
-    std::array<RegDwordValue, kCleanTaskCount> choices_;
+    std::array<RegDwordValue, CleanTaskCount> choices_;
     RegDwordValue autoClean_;
     RegDwordValue enableJS_;
     RegDwordValue enableActiveX_;

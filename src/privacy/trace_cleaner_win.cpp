@@ -12,21 +12,20 @@
 #include "privacy/clean_paths.h"
 #include "privacy/index_wipe.h"
 #include "privacy/key_takeover_win.h"
+#include "privacy/protected_storage_keys.h"
 
 namespace {
 
-constexpr char kDesktopIni[] = "desktop.ini";
-constexpr char kIndexDat[] = "index.dat";
-constexpr char kTypedUrlsKey[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
-constexpr char kIntelliFormsKey[] = "Software\\Microsoft\\Internet Explorer\\IntelliForms";
-constexpr char kProtectedStorageKey[] = "Software\\Microsoft\\Protected Storage System Provider\\";
-constexpr char kAutocompleteSubkey[] = "\\Data\\e161255a-37c3-11d2-bcaa-00c04fd929db";
+constexpr char DesktopIni[] = "desktop.ini";
+constexpr char IndexDat[] = "index.dat";
+constexpr char TypedUrlsKey[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+constexpr char IntelliFormsKey[] = "Software\\Microsoft\\Internet Explorer\\IntelliForms";
 
 // {3C374A40-BAE4-11CF-BF7D-00AA006946EE}
-const CLSID kUrlHistoryClass = {
+const CLSID UrlHistoryClass = {
     0x3c374a40, 0xbae4, 0x11cf, {0xbf, 0x7d, 0x00, 0xaa, 0x00, 0x69, 0x46, 0xee}};
 // {AFA0DC11-C313-11D0-831A-00C04FD5AE38}
-const IID kUrlHistoryStg2 = {
+const IID UrlHistoryStg2 = {
     0xafa0dc11, 0xc313, 0x11d0, {0x83, 0x1a, 0x00, 0xc0, 0x4f, 0xd5, 0xae, 0x38}};
 
 struct UrlCacheFindTraits {
@@ -86,7 +85,7 @@ void CleanBelow(const std::string& folder, const char* suffix, bool wipeIndex,
 }
 
 bool ShouldWipeFirst(bool wipeIndex, const std::string& name) {
-    return wipeIndex && SameFileName(name, kIndexDat);
+    return wipeIndex && SameFileName(name, IndexDat);
 }
 
 }  // namespace
@@ -106,10 +105,10 @@ bool DeleteFolderContents(const std::string& folder, bool deleteDesktopIni, bool
         const std::string name = found.cFileName;
         if (name == "." || name == "..")
             continue;
-        if (!deleteDesktopIni && SameFileName(name, kDesktopIni))
+        if (!deleteDesktopIni && SameFileName(name, DesktopIni))
             continue;
         std::string path;
-        if (!JoinPath(folder, name, path))
+        if (!FittingPath(folder, name, path))
             continue;
         DWORD attributes = GetFileAttributesA(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
@@ -131,7 +130,7 @@ bool DeleteFolderContents(const std::string& folder, bool deleteDesktopIni, bool
 
 bool WipeIndexFile(const std::string& folder, const std::string& name) {
     std::string path;
-    if (!JoinPath(folder, name, path))
+    if (!FittingPath(folder, name, path))
         return false;
     base::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -145,10 +144,10 @@ bool WipeIndexFile(const std::string& folder, const std::string& name) {
     if (writes.empty())
         return true;
     LARGE_INTEGER headerEnd;
-    headerEnd.QuadPart = static_cast<LONGLONG>(kIndexHeaderSize);
+    headerEnd.QuadPart = static_cast<LONGLONG>(IndexHeaderSize);
     if (!SetFilePointerEx(file.Get(), headerEnd, nullptr, FILE_BEGIN))
         return true;
-    static const std::vector<char> zeros(kWipeChunkSize, 0);
+    static const std::vector<char> zeros(WipeChunkSize, 0);
     for (uint32_t piece : writes) {
         DWORD written = 0;
         if (!WriteFile(file.Get(), zeros.data(), piece, &written, nullptr))
@@ -229,7 +228,7 @@ void PrivacyCleaner::RunTask(CleanTask task, const StopToken& stop) {
 
 void PrivacyCleaner::ClearHistory(const StopToken& stop) {
     IUrlHistoryStg2* history = nullptr;
-    if (SUCCEEDED(CoCreateInstance(kUrlHistoryClass, nullptr, CLSCTX_INPROC_SERVER, kUrlHistoryStg2,
+    if (SUCCEEDED(CoCreateInstance(UrlHistoryClass, nullptr, CLSCTX_INPROC_SERVER, UrlHistoryStg2,
                                    reinterpret_cast<void**>(&history))) &&
         history) {
         history->ClearHistory();
@@ -247,7 +246,7 @@ void PrivacyCleaner::ClearHistory(const StopToken& stop) {
 }
 
 void PrivacyCleaner::ClearTypedUrls() {
-    SHDeleteKeyA(HKEY_CURRENT_USER, kTypedUrlsKey);
+    SHDeleteKeyA(HKEY_CURRENT_USER, TypedUrlsKey);
 }
 
 void PrivacyCleaner::ClearTemporaryFiles(const StopToken& stop) {
@@ -275,12 +274,12 @@ void PrivacyCleaner::ClearProtectedStorage() {
     DWORD length = sizeof(user);
     if (!GetUserNameA(user, &length))
         return;
-    std::string key = std::string(kProtectedStorageKey) + user + kAutocompleteSubkey;
+    std::string key = std::string(protected_storage::ProviderKey) + user + protected_storage::AutocompleteSubkey;
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
 }
 
 void PrivacyCleaner::ClearIntelliForms() {
-    SHDeleteKeyA(HKEY_CURRENT_USER, kIntelliFormsKey);
+    SHDeleteKeyA(HKEY_CURRENT_USER, IntelliFormsKey);
 }
 
 void PrivacyCleaner::ClearFavorites(const StopToken& stop) {

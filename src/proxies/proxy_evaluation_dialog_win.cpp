@@ -4,13 +4,13 @@
 
 #include <cstdio>
 
-#include "app/ui/data_exchange_win.h"
+#include "ui/data_exchange_win.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
 
 namespace {
 
-constexpr int kTaskColumnWidth = 150;
-constexpr int kResponseColumnWidth = 100;
+constexpr int TaskColumnWidth = 150;
+constexpr int ResponseColumnWidth = 100;
 
 std::string FormatDetails(const std::string& host, int port) {
     char text[64];
@@ -20,7 +20,9 @@ std::string FormatDetails(const std::string& host, int port) {
 
 }  // namespace
 
-ProxyEvaluationDialog::ProxyEvaluationDialog() : Dialog(IDD_PROXY_EVALUATION) {}
+ProxyEvaluationDialog::ProxyEvaluationDialog() : Dialog(IDD_PROXY_EVALUATION) {
+    UseDialogColors();
+}
 
 void ProxyEvaluationDialog::SetProxy(const std::string& host, int port) {
     host_ = host;
@@ -61,18 +63,14 @@ bool ProxyEvaluationDialog::OnCommand(int id, int notifyCode, HWND control) {
     return false;
 }
 
-HBRUSH ProxyEvaluationDialog::OnCtlColor(HDC dc, HWND control, UINT message) {
-    return colors_.OnCtlColor(dc, message);
-}
-
 void ProxyEvaluationDialog::AddColumns() {
     HWND list = GetDlgItem(Hwnd(), IDC_TASK_LIST);
     struct Column {
         const char* title;
         int width;
     };
-    const Column columns[] = {{"Task Description", kTaskColumnWidth},
-                              {"Response", kResponseColumnWidth}};
+    const Column columns[] = {{"Task Description", TaskColumnWidth},
+                              {"Response", ResponseColumnWidth}};
     for (int i = 0; i < 2; ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;

@@ -5,12 +5,11 @@
 
 #include <string>
 
-#include "app/ui/color_button_win.h"
-#include "app/ui/colors_win.h"
-#include "app/ui/dialog_win.h"
+#include "ui/color_button_win.h"
+#include "ui/dialog_win.h"
 #include "proxies/proxy_tester.h"
 
-class ProxyEvaluationDialog : public Dialog {
+class ProxyEvaluationDialog : public ui::Dialog {
 public:
     ProxyEvaluationDialog();
 
@@ -27,7 +26,6 @@ public:
 protected:
     bool OnInitDialog() override;
     bool OnCommand(int id, int notifyCode, HWND control) override;
-    HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
 
 private:
     // The test run's rows and progress, shown in this dialog's controls.
@@ -49,8 +47,7 @@ private:
     std::string host_;
     int port_ = 0;
     std::string detailsText_;
-    ui::DialogColors colors_;
-    ColorButton startButton_;
-    ColorButton cancelButton_;
-    ColorButton doneButton_;
+    ui::ColorButton startButton_;
+    ui::ColorButton cancelButton_;
+    ui::ColorButton doneButton_;
 };

@@ -1,34 +1,6 @@
 #include "proxies/proxy_line.h"
 
-#include <climits>
-
-namespace {
-
-bool IsCSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-}  // namespace
-
-int ParseLeadingInt(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && IsCSpace(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative)
-        return static_cast<int>(-value);
-    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
-}
+#include "base/leading_number.h"
 
 std::string FormatProxyAddress(const std::string& host, int port) {
     return host + ":" + std::to_string(port);
@@ -41,7 +13,7 @@ std::string ProxyLine::Host() const {
 
 int ProxyLine::Port() const {
     size_t colon = text_.find(':');
-    return ParseLeadingInt(colon == std::string::npos ? text_ : text_.substr(colon + 1));
+    return base::ParseLeadingInt(colon == std::string::npos ? text_ : text_.substr(colon + 1));
 }
 
 std::string ProxyLine::Country() const {

@@ -30,7 +30,3 @@ private:
 // "%s:%d" of a host and a port.
 std::string FormatProxyAddress(const std::string& host, int port);
 
-// atoi's reading of a number: leading white space, an optional sign, then
-// decimal digits up to the first other character; 0 without digits. Unlike
-// atoi it is defined for every input: values beyond int stop at its limits.
-int ParseLeadingInt(const std::string& text);

@@ -1,5 +1,6 @@
 #include "proxies/proxy_list.h"
 
+#include "base/files.h"
 #include "base/text_mode.h"
 #include "proxies/data_files.h"
 #include "proxies/proxy_line.h"
@@ -8,10 +9,10 @@ namespace {
 
 // The list view hands back at most this much of a cell, so only this much
 // of a cell is ever compared or saved.
-constexpr size_t kCellLimit = 1023;
+constexpr size_t CellLimit = 1023;
 
 std::string Cell(const std::string& text) {
-    return text.substr(0, kCellLimit);
+    return text.substr(0, CellLimit);
 }
 
 bool IsBlank(const std::string& line) {
@@ -67,14 +68,14 @@ void ProxyList::RemoveAllRows() {
 void ProxyList::LoadProxyList(const std::string& path) {
     RemoveAllRows();
     std::string bytes;
-    if (!ReadWholeFile(path, bytes))
+    if (!base::ReadWholeFile(path, bytes))
         return;
     for (const ProxyEntry& entry : ParseProxyListFile(bytes))
         AppendRow(entry);
 }
 
 bool ProxyList::SaveProxyList(const std::string& path, std::string* error) const {
-    return ReplaceWholeFile(path, FormatProxyListFile(rows_), error);
+    return base::ReplaceWholeFile(path, FormatProxyListFile(rows_), error);
 }
 
 std::vector<ProxyEntry> ParseProxyListFile(const std::string& bytes) {
@@ -90,7 +91,7 @@ std::vector<ProxyEntry> ParseProxyListFile(const std::string& bytes) {
         if (IsBlank(line))
             continue;
         ProxyLine proxy(line);
-        rows.push_back({proxy.Address(), proxy.Country(), kNotTestedToday, kNoSpeed});
+        rows.push_back({proxy.Address(), proxy.Country(), NotTestedToday, NoSpeed});
     }
     return rows;
 }

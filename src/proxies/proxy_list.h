@@ -14,8 +14,8 @@ struct ProxyEntry {
     std::string downloadSpeed;  // "Download Speed"
 };
 
-constexpr char kNotTestedToday[] = "Not Tested Today";
-constexpr char kNoSpeed[] = "N/A";
+constexpr char NotTestedToday[] = "Not Tested Today";
+constexpr char NoSpeed[] = "N/A";
 
 // What a list view needs to stay a mirror of the list.
 class ProxyListObserver {

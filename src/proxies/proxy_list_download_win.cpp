@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "base/files.h"
 #include "base/text_mode.h"
 #include "proxies/data_files.h"
 #include "proxies/proxy_list_reply.h"
@@ -20,11 +21,11 @@ struct InternetHandleTraits {
 };
 using ScopedInternetHandle = base::ScopedWin<InternetHandleTraits>;
 
-constexpr char kAgent[] = "Veilgate";
-constexpr DWORD kReadPiece = 4095;
+constexpr char Agent[] = "Veilgate";
+constexpr DWORD ReadPiece = 4095;
 // A list of a few hundred proxies is a few kilobytes; a server that sends
 // without end must not be able to fill the memory of the program.
-constexpr size_t kMaxBodyBytes = 4 * 1024 * 1024;
+constexpr size_t MaxBodyBytes = 4 * 1024 * 1024;
 
 // GET of a plain HTTP address; `body` gets every byte of the reply body.
 bool HttpGet(const std::string& url, std::string& body) {
@@ -40,7 +41,7 @@ bool HttpGet(const std::string& url, std::string& body) {
         return false;
 
     ScopedInternetHandle internet(
-        InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        InternetOpenA(Agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet)
         return false;
     ScopedInternetHandle connection(InternetConnectA(internet.Get(), host, parts.nPort, nullptr,
@@ -58,14 +59,14 @@ bool HttpGet(const std::string& url, std::string& body) {
     DWORD headersLength = sizeof headers;
     HttpQueryInfoA(request.Get(), HTTP_QUERY_RAW_HEADERS_CRLF, headers, &headersLength, nullptr);
 
-    char piece[kReadPiece];
+    char piece[ReadPiece];
     for (;;) {
         DWORD read = 0;
         if (!InternetReadFile(request.Get(), piece, sizeof piece, &read))
             return false;
         if (read == 0)
             return true;
-        if (body.size() + read > kMaxBodyBytes)
+        if (body.size() + read > MaxBodyBytes)
             return false;
         body.append(piece, read);
     }
@@ -113,5 +114,5 @@ base::ScopedHandle StartProxyGeneratorRequest() {
 
 bool DownloadAndKeepProxyList(std::string& reply, std::string* error) {
     reply = DownloadProxyList();
-    return KeepProxyListReply(reply, DataFolder(), ProgramFolder(), LocalTimeNow(), error);
+    return KeepProxyListReply(reply, DataFolder(), base::ProgramFolder(), LocalTimeNow(), error);
 }

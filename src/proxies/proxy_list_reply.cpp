@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/files.h"
 #include "base/text_mode.h"
 #include "proxies/data_files.h"
 #include "settings/reg_value.h"
@@ -9,9 +10,9 @@
 
 namespace {
 
-constexpr char kSeparator[] = "<br />";
-constexpr size_t kSeparatorLength = sizeof kSeparator - 1;
-constexpr char kPostMarker[] = "<supports POST>";
+constexpr char Separator[] = "<br />";
+constexpr size_t SeparatorLength = sizeof Separator - 1;
+constexpr char PostMarker[] = "<supports POST>";
 
 }  // namespace
 
@@ -19,16 +20,16 @@ std::vector<SelectorItem> ParseProxyListReply(const std::string& reply) {
     std::vector<SelectorItem> items;
     size_t start = 0;
     for (;;) {
-        size_t end = reply.find(kSeparator, start);
+        size_t end = reply.find(Separator, start);
         if (end == std::string::npos)
             break;
         std::string piece = reply.substr(start, end - start);
-        start = end + kSeparatorLength;
+        start = end + SeparatorLength;
         if (piece.find("null") != std::string::npos)
             continue;
         // A marker at the very start does not count: only a proxy text that
         // carries it in its country part supports POST.
-        size_t marker = piece.find(kPostMarker);
+        size_t marker = piece.find(PostMarker);
         int image = marker != std::string::npos && marker > 0 ? 1 : 0;
         items.push_back({piece, image});
     }
@@ -46,9 +47,9 @@ bool KeepProxyListReply(const std::string& reply, const std::string& dataFolder,
                         const std::string& logFolder, const std::tm& localTime,
                         std::string* error) {
     if (!reply.empty())
-        return ReplaceWholeFile(JoinPath(dataFolder, kProxyListCopyFile), base::ToTextMode(reply),
+        return base::ReplaceWholeFile(base::JoinPath(dataFolder, ProxyListCopyFile), base::ToTextMode(reply),
                                 error);
     if (RegDwordValue(setting::ErrLogging).IsOn())
-        AppendToFile(JoinPath(logFolder, kErrorLogFile), ErrorLogLine(localTime) + "\r\n");
+        base::AppendToFile(base::JoinPath(logFolder, ErrorLogFile), ErrorLogLine(localTime) + "\r\n");
     return true;
 }

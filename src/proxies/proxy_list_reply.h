@@ -21,7 +21,7 @@ std::vector<SelectorItem> ParseProxyListReply(const std::string& reply);
 // "Cannot connect to server" TAB "VG is unable to contact the proxy list".
 std::string ErrorLogLine(const std::tm& localTime);
 
-constexpr char kErrorLogFile[] = "errorlog.txt";
+constexpr char ErrorLogFile[] = "errorlog.txt";
 
 // What is kept after a download: a non-empty reply is written to
 // "proxylist.txt" in `dataFolder` (line feeds as CR LF, so the reply's own

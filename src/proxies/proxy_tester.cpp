@@ -3,17 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#endif
-
-#include "engine/socket.h"
+#include "net/socket.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -21,33 +11,12 @@ namespace {
 
 // A silent host would otherwise hold the dialog for as long as the system
 // cares to wait; ten seconds is far beyond any proxy worth using.
-constexpr int kConnectTimeoutMs = 10000;
+constexpr int ConnectTimeoutMs = 10000;
 
 // The outcome is written even when the wrapper believes the store already
 // holds it (a missing value reads as its default), so the caller always
 // finds the value in place.
-constexpr bool kAlwaysWrite = true;
-
-// The first IPv4 address of the host as dotted text. Resolving apart from the
-// connect keeps name look-up out of the measured time and tells an unknown
-// name apart from a proxy that does not answer.
-bool ResolveFirstAddress(const std::string& host, std::string& dotted) {
-    if (host.empty())
-        return false;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
-        return false;
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    bool ok = inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) != nullptr;
-    freeaddrinfo(found);
-    if (ok)
-        dotted = text;
-    return ok;
-}
+constexpr bool AlwaysWrite = true;
 
 void MoveProgress(TestRunView* view, int position) {
     if (view)
@@ -60,7 +29,9 @@ uint32_t MeasureResponseTime(const std::string& host, int port, TestRunView* vie
     MoveProgress(view, 20);
     net::NetworkInit network;
     std::string address;
-    if (!network.Ok() || !ResolveFirstAddress(host, address))
+    // Resolving apart from the connect keeps name look-up out of the measured
+    // time and tells an unknown name apart from a proxy that does not answer.
+    if (!network.Ok() || !net::ResolveFirstAddress(host, ConnectTimeoutMs, address))
         return 0;
     if (port < 1 || port > 65535) {
         MoveProgress(view, 100);
@@ -68,7 +39,7 @@ uint32_t MeasureResponseTime(const std::string& host, int port, TestRunView* vie
     }
 
     auto started = std::chrono::steady_clock::now();
-    net::Socket connection = net::ConnectTcp(address, port, kConnectTimeoutMs);
+    net::Socket connection = net::ConnectTcp(address, port, ConnectTimeoutMs);
     auto finished = std::chrono::steady_clock::now();
     if (!connection.IsValid()) {
         MoveProgress(view, 100);
@@ -103,28 +74,28 @@ void RunProxyTest(const std::string& host, int port, TestRunView& view) {
     if (milliseconds == 0) {
         view.InsertRow(row, "Proxy server is NOT AVAILABLE");
         view.SetResponse(row, "Connection Failure");
-        RegStringValue(setting::TMPResponseTime, "", kAlwaysWrite).Set("");
-        RegDwordValue(setting::FAIL, 0, kAlwaysWrite).Set(1);
+        RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set("");
+        RegDwordValue(setting::FAIL, 0, AlwaysWrite).Set(1);
         return;
     }
 
     view.InsertRow(row, "Get proxy response time");
     std::string responseText = ResponseTimeText(milliseconds);
-    RegStringValue(setting::TMPResponseTime, "", kAlwaysWrite).Set(responseText);
+    RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set(responseText);
     view.SetResponse(row, responseText);
 
     view.InsertRow(row + 1, "Get proxy download speed");
     view.SetProgress(100);
     std::string speedText = DownloadSpeedText(EstimateDownloadSpeed(milliseconds));
-    RegStringValue(setting::TMPDownloadSpeed, "", kAlwaysWrite).Set(speedText);
+    RegStringValue(setting::TMPDownloadSpeed, "", AlwaysWrite).Set(speedText);
     view.SetResponse(row + 1, speedText);
 
     view.InsertRow(row + 2, "Test Completed");
     view.SetResponse(row + 2, "Proxy ready");
-    RegDwordValue(setting::FAIL, 0, kAlwaysWrite).Set(0);
+    RegDwordValue(setting::FAIL, 0, AlwaysWrite).Set(0);
 }
 
 void MarkProxyUntested() {
-    RegStringValue(setting::TMPResponseTime, "", kAlwaysWrite).Set("Not Tested");
-    RegStringValue(setting::TMPDownloadSpeed, "", kAlwaysWrite).Set("N/A");
+    RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set("Not Tested");
+    RegStringValue(setting::TMPDownloadSpeed, "", AlwaysWrite).Set("N/A");
 }

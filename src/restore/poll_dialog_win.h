@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "app/ui/dialog_win.h"
+#include "ui/dialog_win.h"
 
-class PollDialog : public Dialog {
+class PollDialog : public ui::Dialog {
 public:
     using PageOpener = std::function<void(const std::string& url)>;
 

@@ -16,7 +16,7 @@
 #include "app/dialogs/add_proxy_dialog_win.h"
 #include "app/dialogs/advanced_settings_dialog_win.h"
 #include "browsers/browser_config_dialog_win.h"
-#include "engine/socket.h"
+#include "net/socket.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
 #include "proxies/proxy_evaluation_dialog_win.h"
 #include "privacy/privacy_dialog_win.h"
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     NoCleaning noCleaning;
     AutoCleanThread autoClean(noCleaning);
     PrivacySettings privacySettings;
-    std::unique_ptr<Dialog> dialog;
+    std::unique_ptr<ui::Dialog> dialog;
     if (!std::strcmp(name, "add_proxy")) {
         dialog.reset(new AddProxyDialog);
     } else if (!std::strcmp(name, "advanced_settings")) {

@@ -9,7 +9,7 @@
 #include "app/dialogs/advanced_settings_dialog_res.h"
 #include "app/dialogs/advanced_settings_dialog_win.h"
 #include "dialog_harness.h"
-#include "engine/socket.h"
+#include "net/socket.h"
 
 using namespace harness;
 
@@ -18,13 +18,13 @@ namespace {
 class AddProxyDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteRegText(HKEY_LOCAL_MACHINE, kProductKey, "TMPProxy", "untouched");
+        WriteRegText(HKEY_LOCAL_MACHINE, ProductKey, "TMPProxy", "untouched");
         ASSERT_NE(dialog_.Create(), nullptr);
         hwnd_ = dialog_.Hwnd();
     }
     std::string StoredProxy() {
         std::string text;
-        ReadRegText(HKEY_LOCAL_MACHINE, kProductKey, "TMPProxy", text);
+        ReadRegText(HKEY_LOCAL_MACHINE, ProductKey, "TMPProxy", text);
         return text;
     }
 
@@ -123,10 +123,10 @@ private:
 class AdvancedSettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        DeleteRegValue(HKEY_LOCAL_MACHINE, kProductKey, "LocalPort");
-        DeleteRegValue(HKEY_LOCAL_MACHINE, kProductKey, "RunAtStartup");
-        DeleteRegValue(HKEY_LOCAL_MACHINE, kProductKey, "AppFullPath");
-        DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate");
+        DeleteRegValue(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort");
+        DeleteRegValue(HKEY_LOCAL_MACHINE, ProductKey, "RunAtStartup");
+        DeleteRegValue(HKEY_LOCAL_MACHINE, ProductKey, "AppFullPath");
+        DeleteRegValue(HKEY_LOCAL_MACHINE, RunKey, "Veilgate");
     }
     HWND Open(const EngineStatus* engine = nullptr) {
         dialog_.reset(new AdvancedSettingsDialog(engine));
@@ -134,7 +134,7 @@ protected:
     }
     DWORD Dword(const char* name, DWORD missing = 0xdeadbeef) {
         DWORD value = missing;
-        ReadRegDword(HKEY_LOCAL_MACHINE, kProductKey, name, value);
+        ReadRegDword(HKEY_LOCAL_MACHINE, ProductKey, name, value);
         return value;
     }
     void TestPortText(HWND hwnd, const std::string& text) {
@@ -153,13 +153,13 @@ TEST_F(AdvancedSettingsDialogTest, OpensWithTheStoredPortAndStartUpChoice) {
     EXPECT_EQ(TextOf(hwnd, IDC_LOCAL_PORT), "8080");
     EXPECT_FALSE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
 
-    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "LocalPort", 3128);
-    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "RunAtStartup", 1);
+    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort", 3128);
+    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "RunAtStartup", 1);
     hwnd = Open();
     EXPECT_EQ(TextOf(hwnd, IDC_LOCAL_PORT), "3128");
     EXPECT_TRUE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
 
-    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "RunAtStartup", 2);
+    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "RunAtStartup", 2);
     hwnd = Open();
     EXPECT_FALSE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
 }
@@ -235,7 +235,7 @@ TEST_F(AdvancedSettingsDialogTest, PortHeldByOurOwnEngineCountsAsAvailable) {
 }
 
 TEST_F(AdvancedSettingsDialogTest, ApplyTickedRegistersTheProgramFromAppFullPath) {
-    WriteRegText(HKEY_LOCAL_MACHINE, kProductKey, "AppFullPath",
+    WriteRegText(HKEY_LOCAL_MACHINE, ProductKey, "AppFullPath",
                  "C:\\Program Files\\Veilgate\\Veilgate.exe");
     HWND hwnd = Open();
     Click(hwnd, IDC_RUN_AT_STARTUP);
@@ -243,38 +243,38 @@ TEST_F(AdvancedSettingsDialogTest, ApplyTickedRegistersTheProgramFromAppFullPath
     EXPECT_EQ(dialog_->Result(), IDOK);
     EXPECT_EQ(Dword("RunAtStartup"), 1u);
     std::string entry;
-    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate", entry));
+    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", entry));
     EXPECT_EQ(entry, "C:\\Program Files\\Veilgate\\Veilgate.exe");
     EXPECT_EQ(Dword("LocalPort"), 8080u);
 }
 
 TEST_F(AdvancedSettingsDialogTest, ApplyTickedWithoutAppFullPathEmptiesTheEntry) {
-    WriteRegText(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate", "C:\\old\\Veilgate.exe");
+    WriteRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\old\\Veilgate.exe");
     HWND hwnd = Open();
     Click(hwnd, IDC_RUN_AT_STARTUP);
     Click(hwnd, IDC_APPLY);
     EXPECT_EQ(Dword("RunAtStartup"), 1u);
     std::string entry = "not read";
-    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate", entry));
+    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", entry));
     EXPECT_EQ(entry, "");
 }
 
 TEST_F(AdvancedSettingsDialogTest, ApplyClearedEmptiesAnEntryButCreatesNone) {
-    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "RunAtStartup", 1);
-    WriteRegText(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate", "C:\\old\\Veilgate.exe");
+    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "RunAtStartup", 1);
+    WriteRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\old\\Veilgate.exe");
     HWND hwnd = Open();
     ASSERT_TRUE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
     Click(hwnd, IDC_RUN_AT_STARTUP);
     Click(hwnd, IDC_APPLY);
     EXPECT_EQ(Dword("RunAtStartup"), 0u);
     std::string entry = "not read";
-    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate", entry));
+    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", entry));
     EXPECT_EQ(entry, "");
 
-    DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate");
+    DeleteRegValue(HKEY_LOCAL_MACHINE, RunKey, "Veilgate");
     hwnd = Open();
     Click(hwnd, IDC_APPLY);
-    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kRunKey, "Veilgate"));
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, RunKey, "Veilgate"));
 }
 
 TEST_F(AdvancedSettingsDialogTest, PortAppliedWithoutTestingIsStoredAsTyped) {
@@ -286,7 +286,7 @@ TEST_F(AdvancedSettingsDialogTest, PortAppliedWithoutTestingIsStoredAsTyped) {
 }
 
 TEST_F(AdvancedSettingsDialogTest, PortThatNoSocketCanUseKeepsTheStoredOne) {
-    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "LocalPort", 3128);
+    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort", 3128);
     for (const char* text : {"", "0", "99999", "65536"}) {
         SCOPED_TRACE(text);
         HWND hwnd = Open();

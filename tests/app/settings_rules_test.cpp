@@ -9,7 +9,7 @@
 #include "app/local_port_test.h"
 #include "app/proxy_address_rule.h"
 #include "engine/local_proxy_server.h"
-#include "engine/socket.h"
+#include "net/socket.h"
 
 namespace {
 

@@ -10,19 +10,19 @@ using namespace harness;
 
 namespace {
 
-const char* const kFlags[] = {"Opera", "Netscape", "Mozilla"};
+const char* const Flags[] = {"Opera", "Netscape", "Mozilla"};
 
 DWORD Flag(const char* name) {
     DWORD value = 0xdeadbeef;
-    ReadRegDword(HKEY_LOCAL_MACHINE, kProductKey, name, value);
+    ReadRegDword(HKEY_LOCAL_MACHINE, ProductKey, name, value);
     return value;
 }
 
 class BrowserConfigDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : kFlags)
-            DeleteRegValue(HKEY_LOCAL_MACHINE, kProductKey, name);
+        for (const char* name : Flags)
+            DeleteRegValue(HKEY_LOCAL_MACHINE, ProductKey, name);
     }
     HWND Open() {
         dialog_.reset(new BrowserConfigDialog);
@@ -45,8 +45,8 @@ TEST_F(BrowserConfigDialogTest, FreshMachineOpensWithEveryBoxClear) {
 }
 
 TEST_F(BrowserConfigDialogTest, InternetExplorerBoxIsDisabledWhateverTheFlags) {
-    for (const char* name : kFlags)
-        WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, name, 1);
+    for (const char* name : Flags)
+        WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, name, 1);
     HWND hwnd = Open();
     EXPECT_FALSE(IsWindowEnabled(Control(hwnd, IDC_CONFIGURE_IE)));
     EXPECT_FALSE(IsChecked(hwnd, IDC_CONFIGURE_IE));
@@ -70,7 +70,7 @@ TEST_F(BrowserConfigDialogTest, EachClickIsStoredAtOnceAndCancelKeepsIt) {
 }
 
 TEST_F(BrowserConfigDialogTest, ApplyOnlyCloses) {
-    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "Netscape", 1);
+    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "Netscape", 1);
     HWND hwnd = Open();
     Click(hwnd, IDC_CONFIGURE_OPERA);
     Click(hwnd, IDOK);
@@ -82,7 +82,7 @@ TEST_F(BrowserConfigDialogTest, ApplyOnlyCloses) {
 }
 
 TEST_F(BrowserConfigDialogTest, StoredTwoShowsClearAndTheNextClickWritesOneThenZero) {
-    WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "Netscape", 2);
+    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "Netscape", 2);
     HWND hwnd = Open();
     EXPECT_FALSE(IsChecked(hwnd, IDC_CONFIGURE_NETSCAPE));
     Click(hwnd, IDC_CONFIGURE_NETSCAPE);

@@ -10,13 +10,13 @@
 #include "browsers/connection_options_win.h"
 #include "browsers/profile_folders_win.h"
 #include "browsers_test_support.h"
-#include "engine/socket.h"
+#include "net/socket.h"
 
 namespace {
 
 using namespace testing_support;
 
-const char kRasKey[] = "SOFTWARE\\Microsoft\\RAS AutoDial\\Default";
+const char RasKey[] = "SOFTWARE\\Microsoft\\RAS AutoDial\\Default";
 
 // One InternetSetOptionA call as the system would have seen it.
 struct Call {
@@ -90,7 +90,7 @@ protected:
         for (const char* name :
              {"EnableAutodial", "NoNetAutodial", "EnableHttp1_1", "ProxyHttp1.1"})
             DeleteValue(HKEY_CURRENT_USER, InternetSettingsKey, name);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kRasKey);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, RasKey);
         DeleteTree(ApplicationDataFolder() + "\\Mozilla");
         ClearBrowserSettings();
     }
@@ -102,7 +102,7 @@ protected:
         RegSetValueExA(key, "EnableAutodial", 0, REG_DWORD, reinterpret_cast<BYTE*>(&enable), 4);
         RegSetValueExA(key, "NoNetAutodial", 0, REG_DWORD, reinterpret_cast<BYTE*>(&noNet), 4);
         RegCloseKey(key);
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRasKey, 0, nullptr, 0,
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, RasKey, 0, nullptr, 0,
                                                  KEY_WRITE, nullptr, &key, nullptr));
         RegSetValueExA(key, "DefaultInternet", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
                        static_cast<DWORD>(strlen(name) + 1));

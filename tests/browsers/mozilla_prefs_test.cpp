@@ -11,10 +11,10 @@ namespace {
 
 using namespace testing_support;
 
-const std::string kOriginal =
+const std::string Original =
     "# Mozilla User Preferences\r\n\r\nuser_pref(\"browser.startup.homepage\", "
     "\"about:blank\");\r\n";
-const std::string kEnabledOnDisk = kOriginal +
+const std::string EnabledOnDisk = Original +
                                    "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
                                    "\r\r\nuser_pref(\"network.proxy.http_port\", 8765);"
                                    "\r\r\nuser_pref(\"network.proxy.type\", 1);";
@@ -51,11 +51,11 @@ TEST_F(MozillaPrefsTest, ProfileRootsLieBelowApplicationData) {
 }
 
 TEST_F(MozillaPrefsTest, FileWithoutEntriesGainsTheThreeFragmentsAndEnableIsIdempotent) {
-    std::string path = MakePrefs(FirefoxProfileRoot(), "abcd.default", kOriginal);
+    std::string path = MakePrefs(FirefoxProfileRoot(), "abcd.default", Original);
     SetFirefoxProxy();
-    EXPECT_EQ(kEnabledOnDisk, ReadBytes(path));
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(path));
     SetFirefoxProxy();
-    EXPECT_EQ(kEnabledOnDisk, ReadBytes(path));
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(path));
 }
 
 TEST_F(MozillaPrefsTest, EntriesForAnotherProxyAreRewrittenInPlace) {
@@ -96,32 +96,32 @@ TEST_F(MozillaPrefsTest, RestoreEmptiesThePortLineRemovesTheTypeKeepsTheHost) {
 }
 
 TEST_F(MozillaPrefsTest, RestoreAfterEnableOfAnUntouchedFile) {
-    std::string path = MakePrefs(FirefoxProfileRoot(), "q", kOriginal);
+    std::string path = MakePrefs(FirefoxProfileRoot(), "q", Original);
     SetFirefoxProxy();
     DisableFirefoxProxy();
-    EXPECT_EQ(kOriginal + "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");\r\r\n\r\n",
+    EXPECT_EQ(Original + "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");\r\r\n\r\n",
               ReadBytes(path));
 }
 
 TEST_F(MozillaPrefsTest, OnlyTheLaterOfTwoProfilesChanges) {
     std::string root = FirefoxProfileRoot();
-    MakePrefs(root, "first.default", kOriginal);
-    MakePrefs(root, "second.default", kOriginal);
+    MakePrefs(root, "first.default", Original);
+    MakePrefs(root, "second.default", Original);
     std::vector<std::string> order = ListNames(NormaliseFolder(root));
     ASSERT_EQ(2u, order.size());
     SetFirefoxProxy();
-    EXPECT_EQ(kOriginal, ReadBytes(root + order[0] + "\\prefs.js"));
-    EXPECT_EQ(kEnabledOnDisk, ReadBytes(root + order[1] + "\\prefs.js"));
+    EXPECT_EQ(Original, ReadBytes(root + order[0] + "\\prefs.js"));
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(root + order[1] + "\\prefs.js"));
 }
 
 TEST_F(MozillaPrefsTest, TheRootsOwnFileComesLastAndWins) {
     std::string root = FirefoxProfileRoot();
-    std::string nested = MakePrefs(root, "deep\\deeper", kOriginal);
-    std::string top = MakePrefs(root, "", kOriginal);
+    std::string nested = MakePrefs(root, "deep\\deeper", Original);
+    std::string top = MakePrefs(root, "", Original);
     EXPECT_EQ(NormaliseFolder(root) + "\\prefs.js", FindPrefsFile(root));
     SetFirefoxProxy();
-    EXPECT_EQ(kOriginal, ReadBytes(nested));
-    EXPECT_EQ(kEnabledOnDisk, ReadBytes(top));
+    EXPECT_EQ(Original, ReadBytes(nested));
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(top));
 }
 
 TEST_F(MozillaPrefsTest, NoProfileOrNoPrefsLeavesEverythingAsItWas) {
@@ -135,23 +135,23 @@ TEST_F(MozillaPrefsTest, NoProfileOrNoPrefsLeavesEverythingAsItWas) {
 }
 
 TEST_F(MozillaPrefsTest, ReadOnlyFileIsLeftExactlyAsItWas) {
-    std::string path = MakePrefs(FirefoxProfileRoot(), "ro", kOriginal);
+    std::string path = MakePrefs(FirefoxProfileRoot(), "ro", Original);
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(EnableProxyInProfileTree(FirefoxProfileRoot(), 8765));
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(kOriginal, ReadBytes(path));
+    EXPECT_EQ(Original, ReadBytes(path));
     // No temporary file is left beside it.
     EXPECT_EQ(std::vector<std::string>{"prefs.js"}, ListNames(FirefoxProfileRoot() + "ro"));
 }
 
 TEST_F(MozillaPrefsTest, LockedFileIsLeftExactlyAsItWas) {
-    std::string path = MakePrefs(MozillaProfileRoot(), "locked", kOriginal);
+    std::string path = MakePrefs(MozillaProfileRoot(), "locked", Original);
     HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, lock);
     EXPECT_FALSE(EnableProxyInProfileTree(MozillaProfileRoot(), 8765));
     CloseHandle(lock);
-    EXPECT_EQ(kOriginal, ReadBytes(path));
+    EXPECT_EQ(Original, ReadBytes(path));
     EXPECT_EQ(std::vector<std::string>{"prefs.js"}, ListNames(MozillaProfileRoot() + "locked"));
 }
 

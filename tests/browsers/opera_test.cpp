@@ -9,7 +9,7 @@ namespace {
 
 using namespace testing_support;
 
-const char kIni[] = "[Proxy]\r\nUse HTTP=0\r\n[User Prefs]\r\nHome URL=http://start.example/\r\n";
+const char Ini[] = "[Proxy]\r\nUse HTTP=0\r\n[User Prefs]\r\nHome URL=http://start.example/\r\n";
 
 std::string Entry(const std::string& path, const char* section, const char* key) {
     char value[256] = {};
@@ -54,7 +54,7 @@ protected:
         std::string folder = OperaProfileFolder();
         EXPECT_TRUE(MakeFolders(folder));
         std::string path = folder + "\\Opera6.ini";
-        EXPECT_TRUE(WriteBytes(path, kIni));
+        EXPECT_TRUE(WriteBytes(path, Ini));
         return path;
     }
 
@@ -74,8 +74,8 @@ TEST_F(OperaTest, EnableWritesThreeEntriesToInstallationFilesAndTwoToTheProfile)
     RegisterInstallation(install_.Path());
     std::string ini = install_.Path() + "\\Opera6.ini";
     std::string def = install_.Path() + "\\OperaDef6.ini";
-    ASSERT_TRUE(WriteBytes(ini, kIni));
-    ASSERT_TRUE(WriteBytes(def, kIni));
+    ASSERT_TRUE(WriteBytes(ini, Ini));
+    ASSERT_TRUE(WriteBytes(def, Ini));
     std::string profile = ProfileIni();
     EXPECT_EQ(ini, OperaFilePath(OperaFile::InstallationIni));
     EXPECT_EQ(def, OperaFilePath(OperaFile::InstallationDefaults));
@@ -123,7 +123,7 @@ TEST_F(OperaTest, MissingFilesAreNotCreated) {
 TEST_F(OperaTest, MissingProfileOnlySkipsTheProfileFile) {
     RegisterInstallation(install_.Path());
     std::string def = install_.Path() + "\\OperaDef6.ini";
-    ASSERT_TRUE(WriteBytes(def, kIni));
+    ASSERT_TRUE(WriteBytes(def, Ini));
     EnableAll();
     EXPECT_EQ("1", Entry(def, "Proxy", "Use HTTP"));
     EXPECT_FALSE(Exists(install_.Path() + "\\Opera6.ini"));

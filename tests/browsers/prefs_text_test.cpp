@@ -11,26 +11,26 @@ namespace {
 using prefs::DisableProxy;
 using prefs::EnableProxy;
 
-const std::string kHost = "user_pref(\"network.proxy.http\", \"127.0.0.1\");";
-const std::string kPort8080 = "user_pref(\"network.proxy.http_port\", 8080);";
-const std::string kType1 = "user_pref(\"network.proxy.type\", 1);";
+const std::string Host = "user_pref(\"network.proxy.http\", \"127.0.0.1\");";
+const std::string Port8080 = "user_pref(\"network.proxy.http_port\", 8080);";
+const std::string Type1 = "user_pref(\"network.proxy.type\", 1);";
 
 TEST(PrefsKeys, LengthsAndOffsetsMatchTheBrowsersLayout) {
     EXPECT_EQ(30u, std::string(prefs::HostKey).size());
     EXPECT_EQ(35u, std::string(prefs::PortKey).size());
     EXPECT_EQ(30u, std::string(prefs::TypeKey).size());
-    EXPECT_EQ(prefs::TypeEntryLength, kType1.size());
-    EXPECT_EQ('1', kType1[prefs::TypeValueOffset]);
-    EXPECT_EQ('1', kHost[prefs::HostValueOffset]);
-    EXPECT_EQ('8', kPort8080[prefs::PortValueOffset]);
+    EXPECT_EQ(prefs::TypeEntryLength, Type1.size());
+    EXPECT_EQ('1', Type1[prefs::TypeValueOffset]);
+    EXPECT_EQ('1', Host[prefs::HostValueOffset]);
+    EXPECT_EQ('8', Port8080[prefs::PortValueOffset]);
 }
 
 TEST(EnableProxy, AppendsTheThreeFragmentsInOrderToAFileWithoutProxyEntries) {
     std::string text =
         "# Mozilla User Preferences\n\nuser_pref(\"browser.startup.homepage\", \"about:blank\");\n";
-    EXPECT_EQ(text + "\r\n" + kHost + "\r\n" + kPort8080 + "\r\n" + kType1,
+    EXPECT_EQ(text + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1,
               EnableProxy(text, 8080));
-    EXPECT_EQ("\r\n" + kHost + "\r\nuser_pref(\"network.proxy.http_port\", 9123);\r\n" + kType1,
+    EXPECT_EQ("\r\n" + Host + "\r\nuser_pref(\"network.proxy.http_port\", 9123);\r\n" + Type1,
               EnableProxy("", 9123));
 }
 
@@ -38,7 +38,7 @@ TEST(EnableProxy, AppendsEvenWhenOnlyThePortAndTypeEntriesExist) {
     // Without the host entry the others are not looked at.
     std::string text =
         "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n";
-    EXPECT_EQ(text + "\r\n" + kHost + "\r\n" + kPort8080 + "\r\n" + kType1,
+    EXPECT_EQ(text + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1,
               EnableProxy(text, 8080));
 }
 
@@ -49,8 +49,8 @@ TEST(EnableProxy, RewritesExistingEntriesInPlaceAndAppendsNothing) {
         "user_pref(\"network.proxy.http_port\", 3128);\n"
         "user_pref(\"network.proxy.type\", 0);\n"
         "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n";
-    std::string expected = "user_pref(\"browser.cache.disk.capacity\", 50000);\n" + kHost + "\n" +
-                           "user_pref(\"network.proxy.http_port\", 8765);\n" + kType1 + "\n" +
+    std::string expected = "user_pref(\"browser.cache.disk.capacity\", 50000);\n" + Host + "\n" +
+                           "user_pref(\"network.proxy.http_port\", 8765);\n" + Type1 + "\n" +
                            "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n";
     EXPECT_EQ(expected, EnableProxy(text, 8765));
 }
@@ -70,32 +70,32 @@ TEST(EnableProxy, TwiceEqualsOnce) {
 
 TEST(EnableProxy, AddsOnlyTheMissingEntriesWhenTheHostExists) {
     std::string text = "user_pref(\"network.proxy.http\", \"\");\n";
-    EXPECT_EQ(kHost + "\n" + "\r\n" + kPort8080 + "\r\n" + kType1, EnableProxy(text, 8080));
+    EXPECT_EQ(Host + "\n" + "\r\n" + Port8080 + "\r\n" + Type1, EnableProxy(text, 8080));
 }
 
 TEST(EnableProxy, ValueWithoutClosingTextIsInsertedWithoutDeleting) {
     // A damaged host entry: no quote followed by ");" anywhere after it.
     std::string text = "user_pref(\"network.proxy.http\", \"old";
-    EXPECT_EQ("user_pref(\"network.proxy.http\", \"127.0.0.1old\r\n" + kPort8080 + "\r\n" + kType1,
+    EXPECT_EQ("user_pref(\"network.proxy.http\", \"127.0.0.1old\r\n" + Port8080 + "\r\n" + Type1,
               EnableProxy(text, 8080));
 }
 
 TEST(EnableProxy, KeysAtTheVeryEndOfTheTextStayInsideIt) {
     // The value positions lie past the end of these texts.
     std::string host = "user_pref(\"network.proxy.http\"";
-    EXPECT_EQ(host + "127.0.0.1\r\n" + kPort8080 + "\r\n" + kType1, EnableProxy(host, 8080));
+    EXPECT_EQ(host + "127.0.0.1\r\n" + Port8080 + "\r\n" + Type1, EnableProxy(host, 8080));
 }
 
 TEST(EnableProxy, KeysAreCaseSensitive) {
     std::string text = "USER_PREF(\"network.proxy.http\", \"h\");\n";
-    EXPECT_EQ(text + "\r\n" + kHost + "\r\n" + kPort8080 + "\r\n" + kType1,
+    EXPECT_EQ(text + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1,
               EnableProxy(text, 8080));
 }
 
 TEST(DisableProxy, LeavesAnEmptyLineForThePortRemovesTheTypeKeepsTheHost) {
-    std::string text = "user_pref(\"a\", 1);\n" + kHost + "\n" + kPort8080 + "\n" + kType1 +
+    std::string text = "user_pref(\"a\", 1);\n" + Host + "\n" + Port8080 + "\n" + Type1 +
                        "\nuser_pref(\"z\", 2);\n";
-    EXPECT_EQ("user_pref(\"a\", 1);\n" + kHost + "\n\n\nuser_pref(\"z\", 2);\n",
+    EXPECT_EQ("user_pref(\"a\", 1);\n" + Host + "\n\n\nuser_pref(\"z\", 2);\n",
               DisableProxy(text));
 }
 
@@ -103,7 +103,7 @@ TEST(DisableProxy, UndoesAnEnableOfAFileThatHadNoEntries) {
     // The enabled file as it reads back from disk in text mode.
     std::string enabled =
         base::FromTextMode(base::ToTextMode(EnableProxy("user_pref(\"a\", 1);\n", 8080)));
-    EXPECT_EQ("user_pref(\"a\", 1);\n\r\n" + kHost + "\r\n\n", DisableProxy(enabled));
+    EXPECT_EQ("user_pref(\"a\", 1);\n\r\n" + Host + "\r\n\n", DisableProxy(enabled));
 }
 
 TEST(DisableProxy, UndoesAnEnableOfAFileThatHadPortAndTypeButNoHost) {
@@ -115,12 +115,12 @@ TEST(DisableProxy, UndoesAnEnableOfAFileThatHadPortAndTypeButNoHost) {
     std::string restored = DisableProxy(enabled);
     EXPECT_EQ(std::string::npos, restored.find("network.proxy.type")) << restored;
     EXPECT_EQ(std::string::npos, restored.find("network.proxy.http_port")) << restored;
-    EXPECT_NE(std::string::npos, restored.find(kHost));
+    EXPECT_NE(std::string::npos, restored.find(Host));
 }
 
 TEST(DisableProxy, PortOnTheLastLineWithoutLineFeedStays) {
-    std::string text = kType1 + "\n" + kPort8080;
-    EXPECT_EQ("\n" + kPort8080, DisableProxy(text));
+    std::string text = Type1 + "\n" + Port8080;
+    EXPECT_EQ("\n" + Port8080, DisableProxy(text));
 }
 
 TEST(DisableProxy, ShortTypeEntryAtTheEndIsRemovedToTheEnd) {

@@ -10,10 +10,10 @@
 
 namespace {
 
-const FilterSwitches kOff{false, false};
-const FilterSwitches kScripts{true, false};
-const FilterSwitches kObjects{false, true};
-const FilterSwitches kBoth{true, true};
+const FilterSwitches Off{false, false};
+const FilterSwitches Scripts{true, false};
+const FilterSwitches Objects{false, true};
+const FilterSwitches Both{true, true};
 
 // Runs the whole text through one filter in blocks of `block` bytes.
 std::string FilterInBlocks(const std::string& text, size_t block, FilterSwitches switches) {
@@ -31,17 +31,17 @@ TEST(ContentFilter, ReplacementsKeepTheLength) {
         const char* in;
         const char* out;
     } cases[] = {
-        {kScripts, "<SCRIPT src=\"a.js\"></Script>", "<noscri src=\"a.js\"></noscri>"},
-        {kScripts, "<noscript>x</noscript>", "<noscript>x</noscript>"},
-        {kScripts, "<scripts>", "<noscris>"},
-        {kScripts, "<object></object>", "<object></object>"},
-        {kObjects, "<OBJECT classid=\"x\"></OBJECT>", "<noobj  classid=\"x\"></noobj> "},
-        {kObjects, "<script></script>", "<script></script>"},
-        {kBoth, "a<script>b</script>c<object>d</object>e",
+        {Scripts, "<SCRIPT src=\"a.js\"></Script>", "<noscri src=\"a.js\"></noscri>"},
+        {Scripts, "<noscript>x</noscript>", "<noscript>x</noscript>"},
+        {Scripts, "<scripts>", "<noscris>"},
+        {Scripts, "<object></object>", "<object></object>"},
+        {Objects, "<OBJECT classid=\"x\"></OBJECT>", "<noobj  classid=\"x\"></noobj> "},
+        {Objects, "<script></script>", "<script></script>"},
+        {Both, "a<script>b</script>c<object>d</object>e",
          "a<noscri>b</noscri>c<noobj >d</noobj> e"},
-        {kBoth, "<<<script", "<<<noscri"},
-        {kBoth, "</script", "</script"},  // never closed: passed on at the end
-        {kOff, "<script></script><object></object>", "<script></script><object></object>"},
+        {Both, "<<<script", "<<<noscri"},
+        {Both, "</script", "</script"},  // never closed: passed on at the end
+        {Off, "<script></script><object></object>", "<script></script><object></object>"},
     };
     for (const Case& c : cases) {
         std::string out = FilterInBlocks(c.in, 4096, c.switches);
@@ -66,7 +66,7 @@ TEST(ContentFilter, TagSplitAcrossBlocksIsFound) {
     }
     // Every block size splits some tag at every possible point.
     for (size_t block : {1u, 2u, 3u, 5u, 7u, 8u, 9u, 10u, 13u, 4096u})
-        EXPECT_EQ(expected, FilterInBlocks(page, block, kBoth)) << block;
+        EXPECT_EQ(expected, FilterInBlocks(page, block, Both)) << block;
 }
 
 TEST(ContentFilter, BothSwitchesOffRelaysByteForByte) {
@@ -80,7 +80,7 @@ TEST(ContentFilter, BothSwitchesOffRelaysByteForByte) {
         for (size_t at = 0; at < data.size(); at += block) {
             size_t before = out.size();
             size_t length = std::min(block, data.size() - at);
-            filter.Filter(data.data() + at, length, kOff, out);
+            filter.Filter(data.data() + at, length, Off, out);
             EXPECT_EQ(length, out.size() - before);  // nothing held back
         }
         EXPECT_EQ(data, out);
@@ -89,17 +89,17 @@ TEST(ContentFilter, BothSwitchesOffRelaysByteForByte) {
 
 TEST(ContentFilter, ZeroBytesDoNotHideTags) {
     std::string in("a\0<script>\0</script>", 20);
-    std::string out = FilterInBlocks(in, 4096, kScripts);
+    std::string out = FilterInBlocks(in, 4096, Scripts);
     EXPECT_EQ(std::string("a\0<noscri>\0</noscri>", 20), out);
 }
 
 TEST(ContentFilter, SwitchChangeTakesEffectOnTheNextBlock) {
     ContentFilter filter;
     std::string out;
-    filter.Filter("<script>1</script>", 18, kOff, out);
-    filter.Filter("<script>2</script>", 18, kScripts, out);
-    filter.Filter("<script>3</scr", 14, kScripts, out);
-    filter.Filter("ipt><script>", 12, kOff, out);
+    filter.Filter("<script>1</script>", 18, Off, out);
+    filter.Filter("<script>2</script>", 18, Scripts, out);
+    filter.Filter("<script>3</scr", 14, Scripts, out);
+    filter.Filter("ipt><script>", 12, Off, out);
     filter.Finish(out);
     EXPECT_EQ("<script>1</script><noscri>2</noscri><noscri>3</script><script>", out);
 }

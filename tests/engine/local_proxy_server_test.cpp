@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/local_proxy_server.h"
-#include "engine/socket.h"
+#include "net/socket.h"
 #include "wait_for.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "engine/local_proxy_server.h"
 #include "engine/proxy_connection.h"
-#include "engine/socket.h"
+#include "net/socket.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 #include "wait_for.h"

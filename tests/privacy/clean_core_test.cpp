@@ -16,13 +16,13 @@
 
 namespace {
 
-const char* const kChoices[] = {setting::IClear1, setting::IClear2, setting::IClear3,
+const char* const Choices[] = {setting::IClear1, setting::IClear2, setting::IClear3,
                                 setting::IClear4, setting::IClear5, setting::IClear6,
                                 setting::IClear7};
 
 void StoreChoice(MemorySettingsBackend& store, int index, uint32_t value) {
     std::string keyPath, name;
-    SplitSettingPath(kChoices[index], keyPath, name);
+    SplitSettingPath(Choices[index], keyPath, name);
     store.WriteDword(SettingsRoot::LocalMachine, keyPath, name, value);
 }
 
@@ -103,7 +103,7 @@ TEST(IndexWipe, ALargeFileIsCoveredExactly) {
     const uint64_t size = 64 + 5ull * 1000 * 1000 * 1000;  // beyond 32 bits
     uint64_t total = 0;
     for (uint32_t piece : IndexWipeWrites(size)) {
-        ASSERT_LE(piece, kWipeChunkSize);
+        ASSERT_LE(piece, WipeChunkSize);
         total += piece;
     }
     EXPECT_EQ(total, size - 64);
@@ -112,12 +112,12 @@ TEST(IndexWipe, ALargeFileIsCoveredExactly) {
 TEST(CleanPaths, APathThatWouldNotFitIsRefusedNotCut) {
     const std::string folder(250, 'a');
     std::string out = "unchanged";
-    EXPECT_TRUE(JoinPath(folder, "12345678", out));  // 259 characters
+    EXPECT_TRUE(FittingPath(folder, "12345678", out));  // 259 characters
     EXPECT_EQ(out.size(), 259u);
     EXPECT_EQ(out.substr(250), "\\12345678");
 
     out = "unchanged";
-    EXPECT_FALSE(JoinPath(folder, "123456789", out));  // 260 characters
+    EXPECT_FALSE(FittingPath(folder, "123456789", out));  // 260 characters
     EXPECT_EQ(out, "unchanged");
     EXPECT_FALSE(AppendPath(std::string(256, 'a'), "\\*.*", out));
     EXPECT_TRUE(AppendPath("C:\\Temp\\", "\\History", out));
@@ -146,7 +146,7 @@ TEST(Interval, ReadLikeAtoiWithoutItsFaults) {
         {"+3", 3},
         {"-5", 0},
         {"05", 5},
-        {"99999999999999999999", kMaxIntervalMinutes},
+        {"99999999999999999999", MaxIntervalMinutes},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ParseIntervalMinutes(c.text), c.minutes) << '"' << c.text << '"';

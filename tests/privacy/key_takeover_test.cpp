@@ -12,11 +12,11 @@
 
 namespace {
 
-constexpr char kTestRoot[] = "Software\\VeilgateTest\\KeyTakeover";
-constexpr char kProtectedStorage[] = "Software\\Microsoft\\Protected Storage System Provider\\";
-constexpr char kAutocomplete[] = "\\Data\\e161255a-37c3-11d2-bcaa-00c04fd929db";
+constexpr char TestRoot[] = "Software\\VeilgateTest\\KeyTakeover";
+constexpr char ProtectedStorage[] = "Software\\Microsoft\\Protected Storage System Provider\\";
+constexpr char Autocomplete[] = "\\Data\\e161255a-37c3-11d2-bcaa-00c04fd929db";
 // Everyone may read, the system may do anything: a list no code of ours makes.
-constexpr char kDistinctiveDacl[] = "D:(A;;KR;;;WD)(A;;KA;;;SY)";
+constexpr char DistinctiveDacl[] = "D:(A;;KR;;;WD)(A;;KA;;;SY)";
 
 std::string UserSidText() {
     HeapBlock sid;
@@ -29,7 +29,7 @@ std::string UserSidText() {
 
 // The owner list as applied to a key, for comparison with what keys hold.
 KeyDacl OwnerDaclAsApplied() {
-    const std::string probe = std::string(kTestRoot) + "\\Probe";
+    const std::string probe = std::string(TestRoot) + "\\Probe";
     CreateKey(HKEY_CURRENT_USER, probe);
     HeapBlock sid, dacl;
     SECURITY_DESCRIPTOR descriptor;
@@ -44,12 +44,12 @@ KeyDacl OwnerDaclAsApplied() {
 class KeyTakeover : public ::testing::Test {
 protected:
     void SetUp() override {
-        ForceDeleteTree(HKEY_CURRENT_USER, kTestRoot);
-        sidKey_ = kProtectedStorage + UserSidText();
+        ForceDeleteTree(HKEY_CURRENT_USER, TestRoot);
+        sidKey_ = ProtectedStorage + UserSidText();
         ForceDeleteTree(HKEY_CURRENT_USER, sidKey_);
     }
     void TearDown() override {
-        ForceDeleteTree(HKEY_CURRENT_USER, kTestRoot);
+        ForceDeleteTree(HKEY_CURRENT_USER, TestRoot);
         ForceDeleteTree(HKEY_CURRENT_USER, sidKey_);
     }
     std::string sidKey_;
@@ -132,24 +132,24 @@ TEST(OwnerDacl, GrantsFullInheritedControlToTheUserAndThenTheSystem) {
 
 TEST_F(KeyTakeover, SaveKeyDaclReadsTheListOrAnswersFalseForAMissingKey) {
     HeapBlock saved;
-    EXPECT_FALSE(SaveKeyDacl(HKEY_CURRENT_USER, std::string(kTestRoot) + "\\Missing", saved));
+    EXPECT_FALSE(SaveKeyDacl(HKEY_CURRENT_USER, std::string(TestRoot) + "\\Missing", saved));
     EXPECT_FALSE(saved);
 
-    ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, kTestRoot));
-    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, kTestRoot, kDistinctiveDacl));
-    KeyDacl before = ReadKeyDacl(HKEY_CURRENT_USER, kTestRoot);
-    ASSERT_TRUE(SaveKeyDacl(HKEY_CURRENT_USER, kTestRoot, saved));
+    ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, TestRoot));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, TestRoot, DistinctiveDacl));
+    KeyDacl before = ReadKeyDacl(HKEY_CURRENT_USER, TestRoot);
+    ASSERT_TRUE(SaveKeyDacl(HKEY_CURRENT_USER, TestRoot, saved));
     ASSERT_TRUE(saved);
 
     // The saved list, put on another key, is the same list.
-    const std::string other = std::string(kTestRoot) + "\\Other";
+    const std::string other = std::string(TestRoot) + "\\Other";
     ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, other));
     ASSERT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, other, saved.get(), false));
     EXPECT_EQ(ReadKeyDacl(HKEY_CURRENT_USER, other).aces, before.aces);
 }
 
 TEST_F(KeyTakeover, ARecursiveApplyReachesEveryKeyOfAThreeLevelTree) {
-    const std::string top = kTestRoot;
+    const std::string top = TestRoot;
     const std::string keys[] = {top, top + "\\A", top + "\\A\\B", top + "\\A\\B\\C", top + "\\A2"};
     for (const std::string& key : keys)
         ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, key));
@@ -177,27 +177,27 @@ TEST_F(KeyTakeover, ARecursiveApplyReachesEveryKeyOfAThreeLevelTree) {
 }
 
 TEST_F(KeyTakeover, APlainApplyLeavesSubkeysAndAMissingOrEmptyPathAnswersFalse) {
-    const std::string child = std::string(kTestRoot) + "\\Child";
+    const std::string child = std::string(TestRoot) + "\\Child";
     ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, child));
-    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, child, kDistinctiveDacl));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, child, DistinctiveDacl));
     KeyDacl childBefore = ReadKeyDacl(HKEY_CURRENT_USER, child);
 
     HeapBlock sid, dacl;
     SECURITY_DESCRIPTOR owner;
     ASSERT_TRUE(GetCurrentUserSid(sid));
     ASSERT_TRUE(BuildOwnerDacl(sid.get(), owner, dacl));
-    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, kTestRoot, &owner, false));
+    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, TestRoot, &owner, false));
     EXPECT_EQ(ReadKeyDacl(HKEY_CURRENT_USER, child).aces, childBefore.aces);
 
     EXPECT_FALSE(ApplyKeyDacl(HKEY_CURRENT_USER, "", &owner, false));
     EXPECT_FALSE(
-        ApplyKeyDacl(HKEY_CURRENT_USER, std::string(kTestRoot) + "\\Missing", &owner, true));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::string(kTestRoot) + "\\Missing"));
+        ApplyKeyDacl(HKEY_CURRENT_USER, std::string(TestRoot) + "\\Missing", &owner, true));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::string(TestRoot) + "\\Missing"));
 }
 
 TEST_F(KeyTakeover, TheAutocompleteTreeGoesAndTheSidKeyGetsItsOwnListBack) {
     const std::string data = sidKey_ + "\\Data";
-    const std::string autocomplete = sidKey_ + kAutocomplete;
+    const std::string autocomplete = sidKey_ + Autocomplete;
     ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, autocomplete + "\\item\\deeper"));
     SetTextValue(HKEY_CURRENT_USER, autocomplete + "\\item", "value", "typed into a form");
     // Locked the way the system locks them, deepest first.
@@ -205,7 +205,7 @@ TEST_F(KeyTakeover, TheAutocompleteTreeGoesAndTheSidKeyGetsItsOwnListBack) {
     ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, autocomplete + "\\item", "D:"));
     ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, autocomplete, "D:"));
     ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, data, "D:"));
-    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, sidKey_, kDistinctiveDacl));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, sidKey_, DistinctiveDacl));
     KeyDacl sidKeyBefore = ReadKeyDacl(HKEY_CURRENT_USER, sidKey_);
 
     ClearProtectedStorageForUser();
@@ -220,12 +220,12 @@ TEST_F(KeyTakeover, TheAutocompleteTreeGoesAndTheSidKeyGetsItsOwnListBack) {
 TEST_F(KeyTakeover, AMissingAutocompleteKeyStillGivesTheSidKeyItsListBack) {
     const std::string data = sidKey_ + "\\Data";
     ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, data));
-    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, sidKey_, kDistinctiveDacl));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, sidKey_, DistinctiveDacl));
     KeyDacl sidKeyBefore = ReadKeyDacl(HKEY_CURRENT_USER, sidKey_);
 
     ClearProtectedStorageForUser();
 
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, sidKey_ + kAutocomplete));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, sidKey_ + Autocomplete));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, data));
     EXPECT_EQ(ReadKeyDacl(HKEY_CURRENT_USER, sidKey_).aces, sidKeyBefore.aces);
 }

@@ -21,9 +21,9 @@
 
 namespace {
 
-constexpr char kTypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+constexpr char TypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
 
-const int kBoxes[] = {IDC_CLEAR_HISTORY,   IDC_CLEAR_TYPED_URLS, IDC_CLEAR_TEMPORARY_FILES,
+const int Boxes[] = {IDC_CLEAR_HISTORY,   IDC_CLEAR_TYPED_URLS, IDC_CLEAR_TEMPORARY_FILES,
                       IDC_CLEAR_COOKIES,   IDC_CLEAR_FORMS,      IDC_CLEAR_PASSWORDS,
                       IDC_CLEAR_FAVORITES, IDC_BLOCK_SCRIPTS,    IDC_BLOCK_OBJECTS};
 
@@ -61,11 +61,11 @@ class PrivacyDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey);
-        SetTextValue(HKEY_CURRENT_USER, kTypedUrls, "url1", "http://typed.test/");
+        SetTextValue(HKEY_CURRENT_USER, TypedUrls, "url1", "http://typed.test/");
     }
     void TearDown() override {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey);
-        SHDeleteKeyA(HKEY_CURRENT_USER, kTypedUrls);
+        SHDeleteKeyA(HKEY_CURRENT_USER, TypedUrls);
     }
 };
 
@@ -113,7 +113,7 @@ TEST_F(PrivacyDialogTest, AFreshSystemShowsEveryBoxClearAndAnEmptyInterval) {
     PrivacyDialog dialog(settings, thread);
     HWND hwnd = dialog.Create();
     ASSERT_TRUE(hwnd);
-    for (int id : kBoxes)
+    for (int id : Boxes)
         EXPECT_FALSE(IsChecked(hwnd, id)) << id;
     EXPECT_EQ(ItemText(hwnd, IDC_CLEAN_INTERVAL), "");
 }
@@ -129,7 +129,7 @@ TEST_F(PrivacyDialogTest, OpensWithWhatWasStored) {
     PrivacyDialog dialog(settings, thread);
     HWND hwnd = dialog.Create();
     ASSERT_TRUE(hwnd);
-    for (int id : kBoxes) {
+    for (int id : Boxes) {
         bool expected =
             id == IDC_CLEAR_TEMPORARY_FILES || id == IDC_CLEAR_FAVORITES || id == IDC_BLOCK_OBJECTS;
         EXPECT_EQ(IsChecked(hwnd, id), expected) << id;
@@ -156,7 +156,7 @@ TEST_F(PrivacyDialogTest, ApplyWithTypedUrlStoresTheChoiceAndCleansAtOnce) {
     for (const char* other : {setting::IClear1, setting::IClear3, setting::EnableJS})
         EXPECT_EQ(RegDwordValue(other).Get(), 0u) << other;
     EXPECT_TRUE(thread.IsStarted());
-    EXPECT_TRUE(WaitFor([] { return !KeyExists(HKEY_CURRENT_USER, kTypedUrls); }))
+    EXPECT_TRUE(WaitFor([] { return !KeyExists(HKEY_CURRENT_USER, TypedUrls); }))
         << "the typed URLs go in the pass that Apply starts";
 }
 
@@ -178,7 +178,7 @@ TEST_F(PrivacyDialogTest, ApplyWithNoBoxTurnsAutoCleanOffAndStartsNothing) {
     EXPECT_EQ(RegDwordValue(setting::IClear2).Get(), 0u);
     EXPECT_FALSE(thread.IsStarted());
     EXPECT_EQ(work.threadsBegun.load(), 0);
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kTypedUrls));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, TypedUrls));
 }
 
 TEST_F(PrivacyDialogTest, CancelStoresNothingAndLeavesTheThreadAlone) {
@@ -282,7 +282,7 @@ TEST_F(PrivacyDialogTest, StartUpStartsCleaningOnlyWhenTheLastApplyAskedForIt) {
         PrivacyRuntime runtime;
         runtime.StartAutoCleanIfEnabled();
         EXPECT_TRUE(runtime.AutoClean().IsStarted());
-        EXPECT_TRUE(WaitFor([] { return !KeyExists(HKEY_CURRENT_USER, kTypedUrls); }));
+        EXPECT_TRUE(WaitFor([] { return !KeyExists(HKEY_CURRENT_USER, TypedUrls); }));
     }  // stops the thread, which is waiting its interval, and waits for it
 }
 

@@ -18,10 +18,10 @@
 
 namespace {
 
-constexpr char kTypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
-constexpr char kIntelliForms[] = "Software\\Microsoft\\Internet Explorer\\IntelliForms";
-constexpr char kProtectedStorage[] = "Software\\Microsoft\\Protected Storage System Provider\\";
-constexpr char kAutocomplete[] = "\\Data\\e161255a-37c3-11d2-bcaa-00c04fd929db";
+constexpr char TypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+constexpr char IntelliForms[] = "Software\\Microsoft\\Internet Explorer\\IntelliForms";
+constexpr char ProtectedStorage[] = "Software\\Microsoft\\Protected Storage System Provider\\";
+constexpr char Autocomplete[] = "\\Data\\e161255a-37c3-11d2-bcaa-00c04fd929db";
 
 std::string SpecialFolder(int csidl) {
     char buffer[MAX_PATH] = {};
@@ -94,19 +94,19 @@ base::ScopedHandle HoldOpen(const std::string& path) {
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-const char* const kChoicePaths[7] = {setting::IClear1, setting::IClear2, setting::IClear3,
+const char* const ChoicePaths[7] = {setting::IClear1, setting::IClear2, setting::IClear3,
                                      setting::IClear4, setting::IClear5, setting::IClear6,
                                      setting::IClear7};
 
 void StoreChoices(std::initializer_list<uint32_t> values) {
     size_t i = 0;
     for (uint32_t value : values)
-        RegDwordValue(kChoicePaths[i++], 0, true).Set(value);
+        RegDwordValue(ChoicePaths[i++], 0, true).Set(value);
 }
 
 void CleanOnly(CleanTask task) {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey);
-    RegDwordValue(kChoicePaths[static_cast<int>(task)]).Set(1);
+    RegDwordValue(ChoicePaths[static_cast<int>(task)]).Set(1);
     PrivacyCleaner().CleanTraces();
 }
 
@@ -179,8 +179,8 @@ TEST_F(TraceCleaner, WithEveryChoiceOffNothingIsTouched) {
     };
     for (const std::string& file : files)
         WriteBytes(file, "keep me");
-    SetTextValue(HKEY_CURRENT_USER, kTypedUrls, "url1", "http://kept.test/");
-    SetTextValue(HKEY_CURRENT_USER, kIntelliForms, "form", "kept");
+    SetTextValue(HKEY_CURRENT_USER, TypedUrls, "url1", "http://kept.test/");
+    SetTextValue(HKEY_CURRENT_USER, IntelliForms, "form", "kept");
     ASSERT_TRUE(CommitEntry("http://off.test/page", NORMAL_CACHE_ENTRY));
 
     StoreChoices({2, 0, 0, 0, 0, 0, 0});  // 2 is not "on"
@@ -188,14 +188,14 @@ TEST_F(TraceCleaner, WithEveryChoiceOffNothingIsTouched) {
 
     for (const std::string& file : files)
         EXPECT_EQ(ReadBytes(file), "keep me") << file;
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kTypedUrls));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kIntelliForms));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, TypedUrls));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, IntelliForms));
     EXPECT_TRUE(InCache("http://off.test/page"));
 
     for (const std::string& file : files)
         DeleteFileA(file.c_str());
-    SHDeleteKeyA(HKEY_CURRENT_USER, kTypedUrls);
-    SHDeleteKeyA(HKEY_CURRENT_USER, kIntelliForms);
+    SHDeleteKeyA(HKEY_CURRENT_USER, TypedUrls);
+    SHDeleteKeyA(HKEY_CURRENT_USER, IntelliForms);
 }
 
 TEST_F(TraceCleaner, HistoryIndexFilesAreZeroedAfterTheirHeaderThenDeleted) {
@@ -303,22 +303,22 @@ TEST_F(TraceCleaner, TemporaryInternetFilesLoseEverythingButDesktopIni) {
 }
 
 TEST_F(TraceCleaner, TypedUrlsAndIntelliFormsGoWithTheirSubkeys) {
-    SetTextValue(HKEY_CURRENT_USER, kTypedUrls, "url1", "http://typed.test/");
-    SetTextValue(HKEY_CURRENT_USER, std::string(kTypedUrls) + "\\Nested", "x", "y");
-    SetTextValue(HKEY_CURRENT_USER, std::string(kIntelliForms) + "\\Storage1\\Deeper", "x", "y");
+    SetTextValue(HKEY_CURRENT_USER, TypedUrls, "url1", "http://typed.test/");
+    SetTextValue(HKEY_CURRENT_USER, std::string(TypedUrls) + "\\Nested", "x", "y");
+    SetTextValue(HKEY_CURRENT_USER, std::string(IntelliForms) + "\\Storage1\\Deeper", "x", "y");
 
     CleanOnly(CleanTask::TypedUrls);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTypedUrls));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kIntelliForms));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, TypedUrls));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, IntelliForms));
     CleanOnly(CleanTask::IntelliForms);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kIntelliForms));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, IntelliForms));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer"));
 
     // Absent keys: nothing happens and nothing is created.
     CleanOnly(CleanTask::TypedUrls);
     CleanOnly(CleanTask::IntelliForms);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTypedUrls));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kIntelliForms));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, TypedUrls));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, IntelliForms));
 }
 
 TEST_F(TraceCleaner, ProtectedStorageAutocompleteGoesForTheUserAndUnderTheUserName) {
@@ -326,19 +326,19 @@ TEST_F(TraceCleaner, ProtectedStorageAutocompleteGoesForTheUserAndUnderTheUserNa
     ASSERT_TRUE(GetCurrentUserSid(sid));
     std::string sidText;
     SidToText(sid.get(), sidText);
-    const std::string sidKey = kProtectedStorage + sidText;
+    const std::string sidKey = ProtectedStorage + sidText;
     char user[MAX_PATH];
     DWORD userLength = sizeof(user);
     ASSERT_TRUE(GetUserNameA(user, &userLength));
-    const std::string machineKey = std::string(kProtectedStorage) + user + kAutocomplete;
-    ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, sidKey + kAutocomplete + "\\item"));
-    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, sidKey + kAutocomplete, "D:"));
+    const std::string machineKey = std::string(ProtectedStorage) + user + Autocomplete;
+    ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, sidKey + Autocomplete + "\\item"));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, sidKey + Autocomplete, "D:"));
     ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, machineKey + "\\item"));
 
     EXPECT_TRUE(IsNtFamily());
     CleanOnly(CleanTask::ProtectedStorage);
 
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, sidKey + kAutocomplete));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, sidKey + Autocomplete));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, machineKey));
     ForceDeleteTree(HKEY_CURRENT_USER, "Software\\Microsoft\\Protected Storage System Provider");
     ForceDeleteTree(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Protected Storage System Provider");

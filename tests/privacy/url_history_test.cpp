@@ -16,18 +16,18 @@
 
 namespace {
 
-const CLSID kUrlHistoryClass = {
+const CLSID UrlHistoryClass = {
     0x3c374a40, 0xbae4, 0x11cf, {0xbf, 0x7d, 0x00, 0xaa, 0x00, 0x69, 0x46, 0xee}};
-const IID kUrlHistoryStg = {
+const IID UrlHistoryStg = {
     0x3c374a41, 0xbae4, 0x11cf, {0xbf, 0x7d, 0x00, 0xaa, 0x00, 0x69, 0x46, 0xee}};
-const IID kUrlHistoryStg2 = {
+const IID UrlHistoryStg2 = {
     0xafa0dc11, 0xc313, 0x11d0, {0x83, 0x1a, 0x00, 0xc0, 0x4f, 0xd5, 0xae, 0x38}};
 
 class CountingHistory : public IUrlHistoryStg2 {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kUrlHistoryStg) ||
-            IsEqualIID(iid, kUrlHistoryStg2)) {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, UrlHistoryStg) ||
+            IsEqualIID(iid, UrlHistoryStg2)) {
             *out = static_cast<IUrlHistoryStg2*>(this);
             AddRef();
             return S_OK;
@@ -84,7 +84,7 @@ TEST(UrlHistoryStep, TheHistoryTaskAsksTheSystemHistoryToClearAndReleasesIt) {
     CountingHistory history;
     CountingHistoryFactory factory(history);
     DWORD cookie = 0;
-    ASSERT_EQ(CoRegisterClassObject(kUrlHistoryClass, &factory, CLSCTX_INPROC_SERVER,
+    ASSERT_EQ(CoRegisterClassObject(UrlHistoryClass, &factory, CLSCTX_INPROC_SERVER,
                                     REGCLS_MULTIPLEUSE, &cookie),
               S_OK);
 

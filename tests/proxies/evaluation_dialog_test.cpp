@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "dialog_harness.h"
-#include "engine/socket.h"
+#include "net/socket.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
 #include "proxies/proxy_evaluation_dialog_win.h"
 
@@ -35,13 +35,13 @@ int Progress(HWND dialog) {
 
 std::string Text(const char* name) {
     std::string text = "(missing)";
-    ReadRegText(HKEY_LOCAL_MACHINE, kProductKey, name, text);
+    ReadRegText(HKEY_LOCAL_MACHINE, ProductKey, name, text);
     return text;
 }
 
 DWORD Fail() {
     DWORD value = 0xdeadbeef;
-    ReadRegDword(HKEY_LOCAL_MACHINE, kProductKey, "FAIL", value);
+    ReadRegDword(HKEY_LOCAL_MACHINE, ProductKey, "FAIL", value);
     return value;
 }
 
@@ -76,9 +76,9 @@ int ClosedPort() {
 class EvaluationDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteRegText(HKEY_LOCAL_MACHINE, kProductKey, "TMPResponseTime", "old time");
-        WriteRegText(HKEY_LOCAL_MACHINE, kProductKey, "TMPDownloadSpeed", "old speed");
-        WriteRegDword(HKEY_LOCAL_MACHINE, kProductKey, "FAIL", 7);
+        WriteRegText(HKEY_LOCAL_MACHINE, ProductKey, "TMPResponseTime", "old time");
+        WriteRegText(HKEY_LOCAL_MACHINE, ProductKey, "TMPDownloadSpeed", "old speed");
+        WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "FAIL", 7);
     }
     HWND Open(const std::string& host, int port) {
         dialog_.SetProxy(host, port);

@@ -8,8 +8,10 @@
 #include <regex>
 #include <string>
 
+#include "base/files.h"
+#include "base/leading_number.h"
 #include "base/scoped_win.h"
-#include "engine/socket.h"
+#include "net/socket.h"
 #include "proxies/data_files.h"
 #include "proxies/proxy_list_download_win.h"
 #include "proxies/proxy_list_reply.h"
@@ -23,7 +25,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char kProxyEnable[] =
+constexpr char ProxyEnable[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyEnable";
 
 // The service's program as Wine sees it: the build's Unix path on drive Z:.
@@ -54,8 +56,8 @@ public:
         process_.Reset(started.hProcess);
         CloseHandle(started.hThread);
         std::string text;
-        bool ready = WaitFor([&] { return ReadWholeFile(portFile, text) && !text.empty(); }, 30s);
-        port_ = ready ? std::atoi(text.c_str()) : 0;
+        bool ready = WaitFor([&] { return base::ReadWholeFile(portFile, text) && !text.empty(); }, 30s);
+        port_ = ready ? base::ParseLeadingInt(text) : 0;
         return port_ > 0;
     }
 
@@ -105,11 +107,11 @@ protected:
         ASSERT_TRUE(network_.Ok());
         // WinINet takes the prefix's proxy settings; loopback must be reached
         // directly.
-        RegDwordValue(kProxyEnable, 0, true, SettingsRoot::CurrentUser).Set(0);
+        RegDwordValue(ProxyEnable, 0, true, SettingsRoot::CurrentUser).Set(0);
         RegStringValue(setting::AppPath, "", true).Set(data_.Folder());
         RegDwordValue(setting::ErrLogging, 0, true).Set(0);
-        logPath_ = JoinPath(ProgramFolder(), kErrorLogFile);
-        ReadWholeFile(logPath_, logBefore_);
+        logPath_ = base::JoinPath(base::ProgramFolder(), ErrorLogFile);
+        base::ReadWholeFile(logPath_, logBefore_);
     }
 
     void TearDown() override {
@@ -118,7 +120,7 @@ protected:
         if (logBefore_.empty())
             DeleteFileA(logPath_.c_str());
         else
-            ReplaceWholeFile(logPath_, logBefore_);
+            base::ReplaceWholeFile(logPath_, logBefore_);
     }
 
     // Starts the service on the given list and points the program at it.
@@ -145,14 +147,14 @@ protected:
 
     std::string ErrorLog() {
         std::string log;
-        ReadWholeFile(logPath_, log);
+        base::ReadWholeFile(logPath_, log);
         return log.substr(logBefore_.size());
     }
 
     net::NetworkInit network_;
     SavedText savedHost_{maker::HostSetting};
     SavedText savedAppPath_{setting::AppPath};
-    SavedText savedProxyEnable_{kProxyEnable, SettingsRoot::CurrentUser};
+    SavedText savedProxyEnable_{ProxyEnable, SettingsRoot::CurrentUser};
     TempFolder data_;
     TempFolder service_folder_;
     ListService service_;
@@ -195,11 +197,11 @@ TEST_F(ProxyListDownloadTest, LineFeedsOfTheBodyBecomeCrLfAndCrCrLfOnDisk) {
 TEST_F(ProxyListDownloadTest, WithoutAppPathTheCopyGoesBesideTheProgram) {
     StartService("1.1.1.1:80->X\n");
     RegStringValue(setting::AppPath, "", true).Set("");
-    std::string besideProgram = JoinPath(ProgramFolder(), kProxyListCopyFile);
+    std::string besideProgram = base::JoinPath(base::ProgramFolder(), ProxyListCopyFile);
     std::string reply;
     ASSERT_TRUE(DownloadAndKeepProxyList(reply));
     std::string written;
-    EXPECT_TRUE(ReadWholeFile(besideProgram, written));
+    EXPECT_TRUE(base::ReadWholeFile(besideProgram, written));
     DeleteFileA(besideProgram.c_str());
     EXPECT_EQ("1.1.1.1:80->X<br />", written);
 }

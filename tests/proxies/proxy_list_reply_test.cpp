@@ -116,7 +116,7 @@ TEST_F(KeepReplyTest, EmptyReplyKeepsTheOldCopyAndLogsOnlyWhenAskedTo) {
     ASSERT_TRUE(KeepProxyListReply("", data_.Folder(), log_.Folder(), when_));
     EXPECT_EQ("old", data_.Read("proxylist.txt"));
     std::string line = ErrorLogLine(when_) + "\r\n";
-    EXPECT_EQ(line + line, log_.Read(kErrorLogFile));
+    EXPECT_EQ(line + line, log_.Read(ErrorLogFile));
 }
 
 TEST_F(KeepReplyTest, UnwritableCopyIsReportedWithItsName) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/files.h"
 #include "base/text_mode.h"
 #include "proxies/data_files.h"
 #include "proxies/proxy_line.h"
@@ -94,10 +95,10 @@ TEST(ProxyListTest, PutReplacesTheFirstDuplicateInPlaceAndAppendsNewOnes) {
     ProxyList list;
     MirrorView view;
     list.SetObserver(&view);
-    list.AppendRow({"a:1", "A", kNotTestedToday, kNoSpeed});
-    list.AppendRow({"b:2", "B1", kNotTestedToday, kNoSpeed});
-    list.AppendRow({"c:3", "C", kNotTestedToday, kNoSpeed});
-    list.AppendRow({"b:2", "B2", kNotTestedToday, kNoSpeed});
+    list.AppendRow({"a:1", "A", NotTestedToday, NoSpeed});
+    list.AppendRow({"b:2", "B1", NotTestedToday, NoSpeed});
+    list.AppendRow({"c:3", "C", NotTestedToday, NoSpeed});
+    list.AppendRow({"b:2", "B2", NotTestedToday, NoSpeed});
 
     list.PutProxyRow("b:2", "Germany", "235 milliseconds", "7.05 KB/sec");
     ASSERT_EQ(4, list.Count());
@@ -245,13 +246,13 @@ TEST(DataFolderTest, AppPathWhenSetOtherwiseTheProgramFolder) {
               DataFolder("C:\\Program Files\\Veilgate\\", "D:\\elsewhere\\"));
     EXPECT_EQ("D:\\elsewhere\\", DataFolder("", "D:\\elsewhere\\"));
 
-    std::string program = ProgramFolder();
+    std::string program = base::ProgramFolder();
     ASSERT_FALSE(program.empty());
     EXPECT_TRUE(program.back() == '\\' || program.back() == '/');
     EXPECT_TRUE(std::filesystem::is_directory(program)) << program;
 
-    EXPECT_EQ("C:\\V\\MyProxies.txt", JoinPath("C:\\V\\", "MyProxies.txt"));
-    EXPECT_EQ("/v/MyProxies.txt", JoinPath("/v/", "MyProxies.txt"));
+    EXPECT_EQ("C:\\V\\MyProxies.txt", base::JoinPath("C:\\V\\", "MyProxies.txt"));
+    EXPECT_EQ("/v/MyProxies.txt", base::JoinPath("/v/", "MyProxies.txt"));
 }
 
 TEST(TextModeTest, LineEndsBothWays) {

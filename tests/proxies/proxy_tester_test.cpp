@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/socket.h"
+#include "net/socket.h"
 #include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"

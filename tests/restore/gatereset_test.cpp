@@ -17,17 +17,17 @@ namespace {
 using namespace testing_support;
 using namespace std::chrono_literals;
 
-const std::string kProxiedPrefs =
+const std::string ProxiedPrefs =
     "user_pref(\"a\", 1);\r\n"
     "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
     "user_pref(\"network.proxy.http_port\", 8080);\r\n"
     "user_pref(\"network.proxy.type\", 1);\r\n";
-const std::string kRestoredPrefs =
+const std::string RestoredPrefs =
     "user_pref(\"a\", 1);\r\n"
     "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
     "\r\n"
     "\r\n";
-const std::string kPlainPrefs = "user_pref(\"browser.startup.page\", 0);\r\n";
+const std::string PlainPrefs = "user_pref(\"browser.startup.page\", 0);\r\n";
 
 DWORD LanFlags() {
     INTERNET_PER_CONN_OPTIONA option = {};
@@ -115,15 +115,15 @@ TEST_F(GateresetTest, StopsTheMainProgramAndResetsEveryBrowser) {
     InternetSettingsApi system;
     ASSERT_TRUE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", system));
     ASSERT_TRUE(LanFlags() & PROXY_TYPE_PROXY);
-    std::string firefox = MakePrefs(FirefoxProfileRoot(), kProxiedPrefs);
-    std::string mozilla = MakePrefs(MozillaProfileRoot(), kPlainPrefs);
+    std::string firefox = MakePrefs(FirefoxProfileRoot(), ProxiedPrefs);
+    std::string mozilla = MakePrefs(MozillaProfileRoot(), PlainPrefs);
 
     RunAndAnswerNo([&] {
         EXPECT_EQ(0, processes_.WaitForExit(mainProgram, 10000));
         EXPECT_TRUE(processes_.IsRunning(lowerCase));
         EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), LanFlags());
-        EXPECT_EQ(kRestoredPrefs, ReadBytes(firefox));
-        EXPECT_EQ(kPlainPrefs, ReadBytes(mozilla));
+        EXPECT_EQ(RestoredPrefs, ReadBytes(firefox));
+        EXPECT_EQ(PlainPrefs, ReadBytes(mozilla));
     });
     // Opera is not installed: nothing of it appears.
     HKEY key;
@@ -136,10 +136,10 @@ TEST_F(GateresetTest, StopsTheMainProgramAndResetsEveryBrowser) {
 TEST_F(GateresetTest, WithNothingToStopTheBrowsersAreStillReset) {
     DWORD lowerCase = processes_.StartStandIn("veilgate-helper.exe");
     ASSERT_NE(0u, lowerCase);
-    std::string mozilla = MakePrefs(MozillaProfileRoot(), kProxiedPrefs);
+    std::string mozilla = MakePrefs(MozillaProfileRoot(), ProxiedPrefs);
     RunAndAnswerNo([&] {
         EXPECT_TRUE(processes_.IsRunning(lowerCase));
-        EXPECT_EQ(kRestoredPrefs, ReadBytes(mozilla));
+        EXPECT_EQ(RestoredPrefs, ReadBytes(mozilla));
     });
 }
 

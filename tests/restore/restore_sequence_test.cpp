@@ -50,7 +50,7 @@ private:
     Log& log_;
 };
 
-const Log kFullRun = {"stop Veilgate", "internet settings", "opera 1", "opera 2",
+const Log FullRun = {"stop Veilgate", "internet settings", "opera 1", "opera 2",
                       "opera 3",       "mozilla",           "firefox", "poll"};
 
 TEST(RunRestore, StopsResetsEveryBrowserInOrderThenAsksAndAnswersZero) {
@@ -59,7 +59,7 @@ TEST(RunRestore, StopsResetsEveryBrowserInOrderThenAsksAndAnswersZero) {
     RecordingBrowsers browsers(log);
     RecordingPoll poll(log);
     EXPECT_EQ(0, RunRestore(processes, browsers, poll));
-    EXPECT_EQ(kFullRun, log);
+    EXPECT_EQ(FullRun, log);
 }
 
 TEST(RunRestore, WithoutTheMainProgramRunningEverythingElseStillRuns) {
@@ -69,7 +69,7 @@ TEST(RunRestore, WithoutTheMainProgramRunningEverythingElseStillRuns) {
     RecordingBrowsers browsers(log);
     RecordingPoll poll(log);
     EXPECT_EQ(0, RunRestore(processes, browsers, poll));
-    EXPECT_EQ(kFullRun, log);
+    EXPECT_EQ(FullRun, log);
 }
 
 TEST(RunRestore, FailedInternetSettingsResetEndsTheRun) {

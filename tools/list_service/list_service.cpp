@@ -15,7 +15,6 @@
 // file byte for byte as the list reply, for trying out odd replies.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -31,12 +30,13 @@
 #include <sys/socket.h>
 #endif
 
-#include "engine/socket.h"
+#include "base/leading_number.h"
+#include "net/socket.h"
 
 namespace {
 
-constexpr size_t kMaxRequestHead = 16 * 1024;
-constexpr int kRequestTimeoutMs = 5000;
+constexpr size_t MaxRequestHead = 16 * 1024;
+constexpr int RequestTimeoutMs = 5000;
 
 struct Options {
     std::string proxiesFile;
@@ -66,7 +66,7 @@ bool ReadOptions(int argc, char** argv, Options& options) {
         if (name == "--proxies")
             options.proxiesFile = value;
         else if (name == "--port")
-            options.port = std::atoi(value.c_str());
+            options.port = base::ParseLeadingInt(value);
         else if (name == "--address")
             options.address = value;
         else if (name == "--port-file")
@@ -145,7 +145,7 @@ std::string ListReply(const Options& options) {
 bool ReadRequestHead(const net::Socket& client, std::string& head) {
     char buffer[4096];
     while (head.find("\r\n\r\n") == std::string::npos && head.find("\n\n") == std::string::npos) {
-        if (head.size() > kMaxRequestHead || net::WaitReadable(client, kRequestTimeoutMs) != 1)
+        if (head.size() > MaxRequestHead || net::WaitReadable(client, RequestTimeoutMs) != 1)
             return false;
         long received = net::Receive(client, buffer, sizeof buffer);
         if (received <= 0)

@@ -4,13 +4,12 @@
 
 #include <string>
 
-#include "app/ui/color_button_win.h"
-#include "app/ui/colors_win.h"
-#include "app/ui/dialog_win.h"
+#include "ui/color_button_win.h"
+#include "ui/dialog_win.h"
 
-class AddProxyDialog : public Dialog {
+class AddProxyDialog : public ui::Dialog {
 public:
-    static constexpr int kMaxProxyLength = 20;
+    static constexpr int MaxProxyLength = 20;
 
     AddProxyDialog();
     // The text as last read from the edit.
@@ -19,11 +18,9 @@ public:
 protected:
     bool OnInitDialog() override;
     void OnOK() override;
-    HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
 
 private:
     std::string proxyText_;
-    ui::DialogColors colors_;
-    ColorButton okButton_;
-    ColorButton cancelButton_;
+    ui::ColorButton okButton_;
+    ui::ColorButton cancelButton_;
 };

@@ -1,29 +1,31 @@
 #include "app/dialogs/advanced_settings_dialog_win.h"
 
-#include <cstdlib>
 
 #include "app/dialogs/advanced_settings_dialog_res.h"
-#include "app/ui/data_exchange_win.h"
-#include "app/ui/message_box.h"
+#include "base/leading_number.h"
+#include "ui/data_exchange_win.h"
+#include "ui/message_box.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
 namespace {
 
-constexpr int kLowestPort = 1;
-constexpr int kHighestPort = 65535;
+constexpr int LowestPort = 1;
+constexpr int HighestPort = 65535;
 
 }  // namespace
 
 AdvancedSettingsDialog::AdvancedSettingsDialog(const EngineStatus* engine)
-    : Dialog(IDD_ADVANCED_SETTINGS), engine_(engine) {}
+    : Dialog(IDD_ADVANCED_SETTINGS), engine_(engine) {
+    UseDialogColors();
+}
 
 bool AdvancedSettingsDialog::OnInitDialog() {
     uint32_t port = RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get();
     portText_ = std::to_string(static_cast<int>(port));
     runAtStartup_ = RegDwordValue(setting::RunAtStartup).IsOn() ? 1 : 0;
     ui::SetFieldText(Hwnd(), IDC_LOCAL_PORT, portText_);
-    ui::LimitFieldText(Hwnd(), IDC_LOCAL_PORT, kMaxPortLength);
+    ui::LimitFieldText(Hwnd(), IDC_LOCAL_PORT, MaxPortLength);
     ui::SetCheckBox(Hwnd(), IDC_RUN_AT_STARTUP, runAtStartup_);
     testButton_.Attach(IDC_TEST_PORT, Hwnd());
     applyButton_.Attach(IDC_APPLY, Hwnd());
@@ -70,10 +72,6 @@ INT_PTR AdvancedSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lP
     return 0;
 }
 
-HBRUSH AdvancedSettingsDialog::OnCtlColor(HDC dc, HWND control, UINT message) {
-    return colors_.OnCtlColor(dc, message);
-}
-
 void AdvancedSettingsDialog::ReadControls() {
     portText_ = ui::GetFieldText(Hwnd(), IDC_LOCAL_PORT);
     runAtStartup_ = ui::GetCheckBox(Hwnd(), IDC_RUN_AT_STARTUP);
@@ -93,8 +91,8 @@ void AdvancedSettingsDialog::Store() {
     // Any port a socket can use is stored, tested or not; an empty field
     // (0) or a five-digit number beyond 65535 would leave the engine unable
     // to start on the next run, so the stored port is kept instead.
-    int port = std::atoi(portText_.c_str());
-    if (port >= kLowestPort && port <= kHighestPort)
+    int port = base::ParseLeadingInt(portText_);
+    if (port >= LowestPort && port <= HighestPort)
         RegDwordValue(setting::LocalPort, setting::LocalPortDefault)
             .Set(static_cast<uint32_t>(port));
 }
@@ -102,7 +100,7 @@ void AdvancedSettingsDialog::Store() {
 void AdvancedSettingsDialog::TestPort() {
     ReadControls();
     PortTestReport report = TestLocalPort(portText_, engine_);
-    ShowMessage(Hwnd(), report.text, report.caption);
+    ui::ShowMessage(Hwnd(), report.text, report.caption);
     if (report.clearPortText) {
         portText_.clear();
         ui::SetFieldText(Hwnd(), IDC_LOCAL_PORT, portText_);

@@ -6,13 +6,12 @@
 #include <string>
 
 #include "app/local_port_test.h"
-#include "app/ui/color_button_win.h"
-#include "app/ui/colors_win.h"
-#include "app/ui/dialog_win.h"
+#include "ui/color_button_win.h"
+#include "ui/dialog_win.h"
 
-class AdvancedSettingsDialog : public Dialog {
+class AdvancedSettingsDialog : public ui::Dialog {
 public:
-    static constexpr int kMaxPortLength = 5;
+    static constexpr int MaxPortLength = 5;
 
     // `engine` tells the port test which port the program's own engine holds;
     // it may be null, and must outlive the dialog otherwise.
@@ -24,7 +23,6 @@ protected:
     // Enter presses "Apply".
     void OnOK() override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
-    HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
 
 private:
     void ReadControls();
@@ -34,8 +32,7 @@ private:
     const EngineStatus* engine_;
     std::string portText_;
     int runAtStartup_ = 0;
-    ui::DialogColors colors_;
-    ColorButton testButton_;
-    ColorButton applyButton_;
-    ColorButton cancelButton_;
+    ui::ColorButton testButton_;
+    ui::ColorButton applyButton_;
+    ui::ColorButton cancelButton_;
 };

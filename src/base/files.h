@@ -1,0 +1,36 @@
+// The file routines that every file the program writes goes through. Files
+// are read whole and replaced whole: the new content goes to a temporary file
+// in the same folder, is forced to the disk, and only then moved over the old
+// one, so a failed or interrupted write never leaves a truncated file.
+#pragma once
+
+#include <string>
+
+namespace base {
+
+// The whole file, byte for byte; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Puts `bytes` in place of the file at `path` as described above. A file
+// marked read-only is refused, as writing it in place would be. On failure
+// the old file is untouched and `error` (when given) names the file.
+bool ReplaceWholeFile(const std::string& path, const std::string& bytes,
+                      std::string* error = nullptr);
+// Adds the bytes at the end of the file, creating it when missing.
+bool AppendToFile(const std::string& path, const std::string& bytes);
+
+// True when `path` names a file (not a folder) that exists.
+bool FileExists(const std::string& path);
+
+// A folder and a file name joined by one separator (none is added when the
+// folder is empty or already ends with one): "/" for a folder written with
+// "/" only, otherwise "\".
+std::string JoinPath(const std::string& folder, const std::string& fileName);
+// The folder of the running program, ending with a path separator.
+std::string ProgramFolder();
+
+// Platform halves of ReplaceWholeFile, public for their tests.
+bool FlushFileToDisk(const std::string& path);
+bool MoveFileReplacing(const std::string& from, const std::string& to);
+bool IsReadOnlyFile(const std::string& path);
+
+}  // namespace base

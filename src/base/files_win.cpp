@@ -1,0 +1,42 @@
+// The platform half of the file routines on Windows.
+#include <windows.h>
+
+#include "base/files.h"
+#include "base/scoped_win.h"
+
+namespace base {
+
+bool MoveFileReplacing(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool FlushFileToDisk(const std::string& path) {
+    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && FlushFileBuffers(file.Get()) != 0;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+bool FileExists(const std::string& path) {
+    if (path.empty())
+        return false;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ProgramFolder() {
+    char path[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return ".\\";
+    std::string program(path, length);
+    size_t separator = program.find_last_of("\\/");
+    return separator == std::string::npos ? ".\\" : program.substr(0, separator + 1);
+}
+
+}  // namespace base

@@ -1,0 +1,396 @@
+#include "net/socket.h"
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace net {
+
+namespace {
+
+#ifdef _WIN32
+using SockLen = int;
+constexpr int SendFlags = 0;
+bool WouldBlock(int error) {
+    return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS;
+}
+bool SetNonBlocking(NativeSocket s, bool on) {
+    u_long mode = on ? 1 : 0;
+    return ioctlsocket(s, FIONBIO, &mode) == 0;
+}
+void CloseNative(NativeSocket s) {
+    closesocket(s);
+}
+#else
+using SockLen = socklen_t;
+constexpr int SendFlags = MSG_NOSIGNAL;  // a closed peer is an error, not a signal
+bool WouldBlock(int error) {
+    return error == EINPROGRESS || error == EWOULDBLOCK;
+}
+bool SetNonBlocking(NativeSocket s, bool on) {
+    int flags = fcntl(s, F_GETFL, 0);
+    if (flags < 0)
+        return false;
+    flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+    return fcntl(s, F_SETFL, flags) == 0;
+}
+void CloseNative(NativeSocket s) {
+    close(s);
+}
+#endif
+
+Socket NewTcpSocket() {
+    return Socket(socket(AF_INET, SOCK_STREAM, 0));
+}
+
+// A few words on why a connect failed, for the page the browser is shown.
+std::string ConnectFailureReason(int error) {
+#ifdef _WIN32
+    switch (error) {
+    case WSAECONNREFUSED:
+        return "connection refused";
+    case WSAETIMEDOUT:
+        return "connection timed out";
+    case WSAEHOSTUNREACH:
+        return "host unreachable";
+    case WSAENETUNREACH:
+        return "network unreachable";
+    default:
+        return "connection failed";
+    }
+#else
+    switch (error) {
+    case ECONNREFUSED:
+        return "connection refused";
+    case ETIMEDOUT:
+        return "connection timed out";
+    case EHOSTUNREACH:
+        return "host unreachable";
+    case ENETUNREACH:
+        return "network unreachable";
+    default:
+        return "connection failed";
+    }
+#endif
+}
+
+// Waits for a non-blocking connect to finish; true when it succeeded.
+bool FinishConnect(const Socket& socket, int timeoutMs, std::string& reason) {
+#ifdef _WIN32
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(socket.Get(), &writable);
+    FD_SET(socket.Get(), &failed);
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    int ready = select(0, nullptr, &writable, &failed, &limit);
+#else
+    pollfd entry{socket.Get(), POLLOUT, 0};
+    int ready;
+    do {
+        ready = poll(&entry, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+#endif
+    if (ready == 0) {
+        reason = "connection timed out";
+        return false;
+    }
+    if (ready < 0) {
+        reason = "connection failed";
+        return false;
+    }
+    int error = 0;
+    SockLen size = sizeof(error);
+    getsockopt(socket.Get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+    if (error != 0) {
+        reason = ConnectFailureReason(error);
+        return false;
+    }
+    return true;
+}
+
+// The IPv4 addresses of a host, or nothing. A dotted address needs no
+// resolver; a name is resolved on a helper thread so that a resolver that
+// never answers costs the caller only timeoutMs. The helper ends on its own.
+std::vector<sockaddr_in> ResolveIPv4(const std::string& host, int port, int timeoutMs) {
+    std::vector<sockaddr_in> addresses;
+    sockaddr_in numeric{};
+    numeric.sin_family = AF_INET;
+    numeric.sin_port = htons(static_cast<uint16_t>(port));
+    if (inet_pton(AF_INET, host.c_str(), &numeric.sin_addr) == 1) {
+        addresses.push_back(numeric);
+        return addresses;
+    }
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        std::vector<sockaddr_in> result;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    auto resolve = [lookup, host, port] {
+        NetworkInit network;
+        std::vector<sockaddr_in> result;
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        std::string service = std::to_string(port);
+        if (network.Ok() && getaddrinfo(host.c_str(), service.c_str(), &hints, &found) == 0) {
+            for (addrinfo* a = found; a; a = a->ai_next) {
+                if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in))
+                    result.push_back(*reinterpret_cast<sockaddr_in*>(a->ai_addr));
+            }
+            freeaddrinfo(found);
+        }
+        std::lock_guard<std::mutex> lock(lookup->mutex);
+        lookup->result = std::move(result);
+        lookup->finished = true;
+        lookup->done.notify_all();
+    };
+    try {
+        std::thread(resolve).detach();
+    } catch (...) {
+        return addresses;
+    }
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    if (lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [&] { return lookup->finished; }))
+        addresses = lookup->result;
+    return addresses;
+}
+
+}  // namespace
+
+NativeSocket InvalidNativeSocket() {
+#ifdef _WIN32
+    return INVALID_SOCKET;
+#else
+    return -1;
+#endif
+}
+
+NetworkInit::NetworkInit() {
+#ifdef _WIN32
+    WSADATA data;
+    ok_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+#else
+    ok_ = true;
+#endif
+}
+
+NetworkInit::~NetworkInit() {
+#ifdef _WIN32
+    if (ok_)
+        WSACleanup();
+#endif
+}
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+    if (this != &other) {
+        Close();
+        socket_ = other.Detach();
+    }
+    return *this;
+}
+
+NativeSocket Socket::Detach() {
+    NativeSocket s = socket_;
+    socket_ = InvalidNativeSocket();
+    return s;
+}
+
+void Socket::Close() {
+    if (IsValid())
+        CloseNative(Detach());
+}
+
+void Socket::ShutdownSend() {
+#ifdef _WIN32
+    shutdown(socket_, SD_SEND);
+#else
+    shutdown(socket_, SHUT_WR);
+#endif
+}
+
+int LastSocketError() {
+#ifdef _WIN32
+    return WSAGetLastError();
+#else
+    return errno;
+#endif
+}
+
+Socket ListenTcp(const std::string& address, int port, int backlog) {
+    Socket listener = NewTcpSocket();
+    if (!listener.IsValid())
+        return Socket();
+#ifndef _WIN32
+    // Lets a restarted listener bind while old connections linger in
+    // TIME_WAIT; a port held by another listener still fails to bind.
+    int on = 1;
+    setsockopt(listener.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+#endif
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(static_cast<uint16_t>(port));
+    if (inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1)
+        return Socket();
+    if (bind(listener.Get(), reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0)
+        return Socket();
+    if (listen(listener.Get(), backlog) != 0)
+        return Socket();
+    return listener;
+}
+
+Socket AcceptConnection(const Socket& listener) {
+    return Socket(accept(listener.Get(), nullptr, nullptr));
+}
+
+int LocalPortOf(const Socket& socket) {
+    sockaddr_in local{};
+    SockLen size = sizeof(local);
+    if (getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&local), &size) != 0)
+        return 0;
+    return ntohs(local.sin_port);
+}
+
+bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& dotted) {
+    if (host.empty())
+        return false;
+    std::vector<sockaddr_in> addresses = ResolveIPv4(host, 0, timeoutMs);
+    if (addresses.empty())
+        return false;
+    char text[INET_ADDRSTRLEN] = {};
+    if (!inet_ntop(AF_INET, &addresses.front().sin_addr, text, sizeof text))
+        return false;
+    dotted = text;
+    return true;
+}
+
+Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error) {
+    std::string reason = "cannot resolve the host name";
+    std::vector<sockaddr_in> addresses;
+    if (port <= 0 || port > 65535)
+        reason = "invalid port";
+    else if (!host.empty())
+        addresses = ResolveIPv4(host, port, timeoutMs);
+    Socket connected;
+    for (const sockaddr_in& address : addresses) {
+        if (connected.IsValid())
+            break;
+        Socket attempt = NewTcpSocket();
+        if (!attempt.IsValid() || !SetNonBlocking(attempt.Get(), true)) {
+            reason = "cannot create a socket";
+            continue;
+        }
+        int result =
+            connect(attempt.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+        int error = result != 0 ? LastSocketError() : 0;
+        if (result != 0 && !WouldBlock(error)) {
+            reason = ConnectFailureReason(error);
+            continue;
+        }
+        if (result != 0 && !FinishConnect(attempt, timeoutMs, reason))
+            continue;
+        if (SetNonBlocking(attempt.Get(), false))
+            connected = std::move(attempt);
+    }
+    if (!connected.IsValid() && error)
+        *error = reason;
+    return connected;
+}
+
+void SetSendTimeout(const Socket& socket, int timeoutMs) {
+#ifdef _WIN32
+    DWORD limit = static_cast<DWORD>(timeoutMs);
+#else
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+#endif
+    setsockopt(socket.Get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit),
+               sizeof(limit));
+}
+
+void SetNoDelay(const Socket& socket) {
+    int on = 1;
+    setsockopt(socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+               sizeof(on));
+}
+
+bool SendAll(const Socket& socket, const char* data, size_t length) {
+    while (length > 0) {
+        int chunk = static_cast<int>(length > 1 << 30 ? 1 << 30 : length);
+        auto sent = send(socket.Get(), data, chunk, SendFlags);
+        if (sent <= 0)
+            return false;
+        data += sent;
+        length -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+bool SendAll(const Socket& socket, const std::string& data) {
+    return SendAll(socket, data.data(), data.size());
+}
+
+long Receive(const Socket& socket, char* buffer, size_t length) {
+    int chunk = static_cast<int>(length > 1 << 30 ? 1 << 30 : length);
+    auto got = recv(socket.Get(), buffer, chunk, 0);
+    return got < 0 ? -1 : static_cast<long>(got);
+}
+
+int WaitReadable(const NativeSocket* sockets, bool* readable, int count, int timeoutMs) {
+#ifdef _WIN32
+    fd_set set;
+    FD_ZERO(&set);
+    for (int i = 0; i < count; ++i)
+        FD_SET(sockets[i], &set);
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    int ready = select(0, &set, nullptr, nullptr, timeoutMs < 0 ? nullptr : &limit);
+    if (ready <= 0)
+        return ready < 0 ? -1 : 0;
+    for (int i = 0; i < count; ++i)
+        readable[i] = FD_ISSET(sockets[i], &set) != 0;
+    return ready;
+#else
+    std::vector<pollfd> entries(count);
+    for (int i = 0; i < count; ++i)
+        entries[i] = pollfd{sockets[i], POLLIN, 0};
+    int ready;
+    do {
+        ready = poll(entries.data(), entries.size(), timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0)
+        return ready < 0 ? -1 : 0;
+    for (int i = 0; i < count; ++i)
+        readable[i] = (entries[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    return ready;
+#endif
+}
+
+int WaitReadable(const Socket& socket, int timeoutMs) {
+    NativeSocket native = socket.Get();
+    bool readable = false;
+    return WaitReadable(&native, &readable, 1, timeoutMs);
+}
+
+}  // namespace net

@@ -1,0 +1,98 @@
+// A thin socket layer over Winsock and BSD sockets, so that the engine builds
+// and is tested on both. IPv4 TCP only: every address this program uses is one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace net {
+
+#ifdef _WIN32
+using NativeSocket = uintptr_t;  // SOCKET
+#else
+using NativeSocket = int;
+#endif
+NativeSocket InvalidNativeSocket();
+
+// Keeps Windows Sockets started for the life of the object (nothing to do
+// elsewhere). Start-ups nest, so any thread may hold one.
+class NetworkInit {
+public:
+    NetworkInit();
+    ~NetworkInit();
+    NetworkInit(const NetworkInit&) = delete;
+    NetworkInit& operator=(const NetworkInit&) = delete;
+    bool Ok() const { return ok_; }
+
+private:
+    bool ok_ = false;
+};
+
+// Owns one socket and closes it once.
+class Socket {
+public:
+    Socket() = default;
+    explicit Socket(NativeSocket socket) : socket_(socket) {}
+    ~Socket() { Close(); }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    Socket(Socket&& other) noexcept : socket_(other.Detach()) {}
+    Socket& operator=(Socket&& other) noexcept;
+
+    NativeSocket Get() const { return socket_; }
+    bool IsValid() const { return socket_ != InvalidNativeSocket(); }
+    NativeSocket Detach();
+    void Close();
+    // Tells the peer that nothing more will be sent (a half close).
+    void ShutdownSend();
+
+private:
+    NativeSocket socket_ = InvalidNativeSocket();
+};
+
+// The last socket error of this thread (WSAGetLastError or errno).
+int LastSocketError();
+
+// Binds and listens on an IPv4 address ("127.0.0.1") and port. Returns an
+// invalid socket when any step fails.
+Socket ListenTcp(const std::string& address, int port, int backlog);
+// Accepts one pending connection; invalid on failure.
+Socket AcceptConnection(const Socket& listener);
+// The local port a socket is bound to, or 0.
+int LocalPortOf(const Socket& socket);
+
+// The first IPv4 address of a host name or dotted address, as dotted text;
+// false when the name does not resolve within timeoutMs (a resolver that
+// never answers costs only that long).
+bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& dotted);
+
+// Resolves an IPv4 host name or dotted address and connects to the first
+// address that answers. Resolution and each connect attempt are bounded by
+// timeoutMs. On failure the socket is invalid and
+// `error` (when given) says why in a few words.
+Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error = nullptr);
+
+// Makes a send that cannot proceed for timeoutMs fail, so that a peer that
+// stops reading cannot hold a thread for ever.
+void SetSendTimeout(const Socket& socket, int timeoutMs);
+
+// Sends each write at once instead of holding a small one back until the
+// peer acknowledges the last (Nagle), which a relay of small answers feels
+// as a delay on every request.
+void SetNoDelay(const Socket& socket);
+
+// Sends every byte; false when the connection fails first.
+bool SendAll(const Socket& socket, const char* data, size_t length);
+bool SendAll(const Socket& socket, const std::string& data);
+// Receives what is there: the count (> 0), 0 when the peer closed, -1 on error.
+long Receive(const Socket& socket, char* buffer, size_t length);
+
+// Waits until one of the sockets is readable (data, close or error) or the
+// time runs out. Sets readable[i] for each; returns the count of readable
+// sockets, 0 on time-out, -1 on error. timeoutMs < 0 waits without limit.
+int WaitReadable(const NativeSocket* sockets, bool* readable, int count, int timeoutMs);
+// The same for one socket: 1 readable, 0 time-out, -1 error.
+int WaitReadable(const Socket& socket, int timeoutMs);
+
+}  // namespace net

@@ -1,0 +1,35 @@
+#include "ui/bitmap_layout.h"
+
+namespace ui {
+
+bool IsBitmapMode(int mode) {
+    return mode == BitmapTiled || mode == BitmapCentred || mode == BitmapStretched;
+}
+
+std::vector<Placement> PlaceBitmap(int mode, int clientWidth, int clientHeight, int bitmapWidth,
+                                   int bitmapHeight) {
+    std::vector<Placement> placements;
+    if (clientWidth <= 0 || clientHeight <= 0 || bitmapWidth <= 0 || bitmapHeight <= 0)
+        return placements;
+    switch (mode) {
+    case BitmapTiled:
+        for (int y = 0; y < clientHeight; y += bitmapHeight)
+            for (int x = 0; x < clientWidth; x += bitmapWidth)
+                placements.push_back({x, y, bitmapWidth, bitmapHeight});
+        break;
+    case BitmapCentred: {
+        int x = clientWidth > bitmapWidth ? (clientWidth - bitmapWidth) / 2 : 0;
+        int y = clientHeight > bitmapHeight ? (clientHeight - bitmapHeight) / 2 : 0;
+        placements.push_back({x, y, bitmapWidth, bitmapHeight});
+        break;
+    }
+    case BitmapStretched:
+        placements.push_back({0, 0, clientWidth, clientHeight});
+        break;
+    default:
+        break;
+    }
+    return placements;
+}
+
+}  // namespace ui

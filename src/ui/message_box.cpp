@@ -1,0 +1,31 @@
+#include "ui/message_box.h"
+
+namespace ui {
+
+namespace {
+
+class SystemMessageSink : public MessageSink {
+public:
+    int Show(HWND owner, const std::string& text, const std::string& caption, UINT type) override {
+        return MessageBoxA(owner, text.c_str(), caption.empty() ? nullptr : caption.c_str(), type);
+    }
+};
+
+SystemMessageSink systemSink;
+MessageSink* currentSink = &systemSink;
+
+}  // namespace
+
+int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+    return currentSink->Show(owner, text, caption, type);
+}
+
+int ShowMessage(HWND owner, const std::string& text, const std::string& caption) {
+    return ShowMessageBox(owner, text, caption, MB_OK | MB_ICONINFORMATION);
+}
+
+void SetMessageSinkForTesting(MessageSink* sink) {
+    currentSink = sink ? sink : &systemSink;
+}
+
+}  // namespace ui
