@@ -13,6 +13,9 @@ constexpr int AcceptPollMs = 100;
 constexpr auto AcceptFailurePause = std::chrono::milliseconds(50);
 // Browsers open many connections at once; a short queue would drop them.
 constexpr int ListenBacklog = 128;
+// How long a port that this engine has just closed is tried again.
+constexpr auto RebindPatience = std::chrono::milliseconds(1200);
+constexpr auto RebindPause = std::chrono::milliseconds(50);
 
 }  // namespace
 
@@ -27,13 +30,23 @@ LocalProxyServer::~LocalProxyServer() {
 bool LocalProxyServer::Start(int localPort, int useProxy, const std::string& proxyHost,
                              int proxyPort, const std::string& userName,
                              const std::string& password) {
-    // A listener whose bind failed has ended but still needs joining.
     Stop();
     UpdateSettings(localPort, useProxy, proxyHost, proxyPort, userName, password);
+    network_ = std::make_unique<net::NetworkInit>();
+    net::Socket listener = network_->Ok() ? BindLocalPort(localPort) : net::Socket();
+    if (!listener.IsValid()) {
+        network_.reset();
+        return false;
+    }
     stopRequested_ = false;
+    boundPort_ = localPort;
+    running_ = true;
     try {
-        listener_ = std::thread(&LocalProxyServer::RunListener, this, localPort);
+        listener_ = std::thread(&LocalProxyServer::RunListener, this, std::move(listener));
     } catch (...) {
+        running_ = false;
+        boundPort_ = 0;
+        network_.reset();
         return false;
     }
     return true;
@@ -55,10 +68,15 @@ bool LocalProxyServer::IsRunning() const {
 }
 
 void LocalProxyServer::Stop() {
+    bool wasListening = listener_.joinable();
     running_ = false;
     stopRequested_ = true;
-    if (listener_.joinable())
+    if (wasListening) {
         listener_.join();
+        releasedPort_ = boundPort_;
+        boundPort_ = 0;
+    }
+    network_.reset();
 }
 
 std::shared_ptr<const UpstreamSettings> LocalProxyServer::CurrentSettings() const {
@@ -66,16 +84,21 @@ std::shared_ptr<const UpstreamSettings> LocalProxyServer::CurrentSettings() cons
     return settings_;
 }
 
-void LocalProxyServer::RunListener(int port) {
-    net::NetworkInit network;
-    if (!network.Ok())
-        return;
+net::Socket LocalProxyServer::BindLocalPort(int port) {
     // Loopback only: the browsers are pointed at 127.0.0.1, and a proxy bound
     // to every interface would be open to anyone on the user's network.
     net::Socket listener = net::ListenTcp("127.0.0.1", port, ListenBacklog);
-    if (!listener.IsValid())
-        return;
-    running_ = true;
+    if (port != releasedPort_)
+        return listener;
+    auto deadline = std::chrono::steady_clock::now() + RebindPatience;
+    while (!listener.IsValid() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(RebindPause);
+        listener = net::ListenTcp("127.0.0.1", port, ListenBacklog);
+    }
+    return listener;
+}
+
+void LocalProxyServer::RunListener(net::Socket listener) {
     while (!stopRequested_) {
         int ready = net::WaitReadable(listener, AcceptPollMs);
         if (ready == 0)

@@ -18,9 +18,11 @@ public:
     LocalProxyServer(const LocalProxyServer&) = delete;
     LocalProxyServer& operator=(const LocalProxyServer&) = delete;
 
-    // Applies the upstream settings and starts the listener thread. True when
-    // the thread could be started; binding happens on that thread, so a port
-    // in use shows only as IsRunning() staying false.
+    // Applies the upstream settings, binds the local port and starts the
+    // listener thread on it. False when the port cannot be bound (another
+    // program holds it) or the thread cannot start; the engine is then not
+    // running. A port this engine has just let go of is tried again for
+    // about a second, since a closed listener may release it late.
     bool Start(int localPort, int useProxy, const std::string& proxyHost, int proxyPort,
                const std::string& userName, const std::string& password);
     // Replaces the upstream settings for connections accepted from now on.
@@ -33,6 +35,9 @@ public:
     void Stop();
 
     int LocalPort() const { return localPort_; }
+    // The port the listener is bound to, 0 when there is none. It can differ
+    // from LocalPort(): UpdateSettings stores a port without rebinding.
+    int BoundPort() const { return boundPort_; }
     std::shared_ptr<const UpstreamSettings> CurrentSettings() const;
     // Connection threads now being served.
     int ActiveConnections() const { return connections_->active; }
@@ -42,13 +47,19 @@ private:
         std::atomic<int> active{0};
     };
 
-    void RunListener(int port);
+    net::Socket BindLocalPort(int port);
+    void RunListener(net::Socket listener);
     void StartConnection(net::Socket browser);
 
     std::atomic<int> localPort_{8080};
+    std::atomic<int> boundPort_{0};
     std::atomic<bool> running_{false};
     std::atomic<bool> stopRequested_{false};
     std::thread listener_;
+    // Windows Sockets stays started while a listener runs.
+    std::unique_ptr<net::NetworkInit> network_;
+    // The port of the listener that Stop last closed, 0 when none.
+    int releasedPort_ = 0;
 
     mutable std::mutex settingsMutex_;
     std::shared_ptr<const UpstreamSettings> settings_;

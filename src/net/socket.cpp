@@ -244,10 +244,16 @@ Socket ListenTcp(const std::string& address, int port, int backlog) {
     Socket listener = NewTcpSocket();
     if (!listener.IsValid())
         return Socket();
-#ifndef _WIN32
+    int on = 1;
+#ifdef _WIN32
+    // Without it Windows lets another program bind the same port beside this
+    // listener (with SO_REUSEADDR, or on the wildcard address) and take its
+    // connections: browsers pointed at the port would talk to that program.
+    setsockopt(listener.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on),
+               sizeof(on));
+#else
     // Lets a restarted listener bind while old connections linger in
     // TIME_WAIT; a port held by another listener still fails to bind.
-    int on = 1;
     setsockopt(listener.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
 #endif
     sockaddr_in local{};

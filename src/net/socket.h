@@ -54,7 +54,8 @@ private:
 // The last socket error of this thread (WSAGetLastError or errno).
 int LastSocketError();
 
-// Binds and listens on an IPv4 address ("127.0.0.1") and port. Returns an
+// Binds and listens on an IPv4 address ("127.0.0.1") and port, for this
+// program alone (no other socket may bind the port beside it). Returns an
 // invalid socket when any step fails.
 Socket ListenTcp(const std::string& address, int port, int backlog);
 // Accepts one pending connection; invalid on failure.
