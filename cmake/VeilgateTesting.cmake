@@ -3,6 +3,9 @@
 # One ctest entry per test executable. Windows test executables run under Wine
 # through the cross-compiling emulator; WINE_SERIAL marks tests that use the
 # shared Wine prefix's registry or profile folders, so they never run at once.
+# On Windows those tests change what would be real user data and system
+# settings on a real machine, so they also carry the system guard: they skip
+# unless they run under Wine or the machine's owner opted in.
 function(veilgate_add_test)
   cmake_parse_arguments(ARG "WINE_SERIAL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${ARG_NAME} ${ARG_SOURCES})
@@ -17,5 +20,8 @@ function(veilgate_add_test)
   endif()
   if(WIN32 AND ARG_WINE_SERIAL)
     set_tests_properties(${ARG_NAME} PROPERTIES RESOURCE_LOCK wine-prefix)
+    # A source of the test itself: inside a library its registration, which
+    # nothing refers to, would be dropped by the linker.
+    target_sources(${ARG_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/system_guard.cpp)
   endif()
 endfunction()
