@@ -10,7 +10,8 @@
 
 class RegistryKey {
 public:
-    // Key paths of this many characters or more are refused by Open.
+    // The key path is kept in 128 bytes with its terminator: Open refuses a
+    // longer one rather than cut it and open some other key.
     static constexpr size_t MaxKeyPathLength = 127;
 
     RegistryKey(HKEY root, const std::string& keyPath, REGSAM access);

@@ -1,6 +1,7 @@
 // Gatereset's start routine with recording stand-ins for the system.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,15 +52,52 @@ private:
 };
 
 const Log FullRun = {"stop Veilgate", "internet settings", "opera 1", "opera 2",
-                      "opera 3",       "mozilla",           "firefox", "poll"};
+                     "opera 3",       "mozilla",           "firefox", "poll"};
 
-TEST(RunRestore, StopsResetsEveryBrowserInOrderThenAsksAndAnswersZero) {
-    Log log;
-    RecordingProcesses processes(log);
-    RecordingBrowsers browsers(log);
-    RecordingPoll poll(log);
-    EXPECT_EQ(0, RunRestore(processes, browsers, poll));
-    EXPECT_EQ(FullRun, log);
+// What the user has at each moment: whether Veilgate still runs, and which
+// browsers still point at it. Each browser remembers whether Veilgate was
+// still running when it was reset, since a running copy could point it back.
+struct Machine : ProcessControl, BrowserRestores, PollQuestion {
+    bool veilgateRunning = true;
+    std::vector<std::string> proxied = {"internet settings", "opera 1", "opera 2",
+                                        "opera 3",           "mozilla", "firefox"};
+    std::vector<std::string> resetWhileRunning;
+    bool askedWithBrowsersProxied = false;
+    bool asked = false;
+
+    bool StopFirstProcessNamed(const std::string& text) override {
+        bool stopped = veilgateRunning && text == "Veilgate";
+        veilgateRunning = veilgateRunning && !stopped;
+        return stopped;
+    }
+    void Reset(const std::string& browser) {
+        if (veilgateRunning)
+            resetWhileRunning.push_back(browser);
+        proxied.erase(std::remove(proxied.begin(), proxied.end(), browser), proxied.end());
+    }
+    bool ResetInternetSettings() override {
+        Reset("internet settings");
+        return true;
+    }
+    void RestoreOperaInstallationIni() override { Reset("opera 1"); }
+    void RestoreOperaProfileIni() override { Reset("opera 2"); }
+    void RestoreOperaInstallationDefaults() override { Reset("opera 3"); }
+    void RestoreMozilla() override { Reset("mozilla"); }
+    void RestoreFirefox() override { Reset("firefox"); }
+    void Ask() override {
+        asked = true;
+        askedWithBrowsersProxied = !proxied.empty();
+    }
+};
+
+TEST(RunRestore, VeilgateIsStoppedFirstThenEveryBrowserGoesDirectThenThePollIsOffered) {
+    Machine machine;
+    EXPECT_EQ(0, RunRestore(machine, machine, machine));
+    EXPECT_FALSE(machine.veilgateRunning);
+    EXPECT_TRUE(machine.proxied.empty()) << machine.proxied.front() << " still proxied";
+    EXPECT_TRUE(machine.resetWhileRunning.empty()) << "reset before Veilgate was stopped";
+    EXPECT_TRUE(machine.asked);
+    EXPECT_FALSE(machine.askedWithBrowsersProxied);
 }
 
 TEST(RunRestore, WithoutTheMainProgramRunningEverythingElseStillRuns) {
