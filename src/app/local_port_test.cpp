@@ -34,12 +34,24 @@ PortTestReport TestLocalPort(const std::string& portText, const EngineStatus* en
         return Report(port_test::Available, "Success");
 
     net::NetworkInit network;
-    if (!network.Ok())
-        return Report(port_test::NoSocket, "Error");
-    // The same bind the engine makes; the socket is closed again at once.
-    net::Socket probe = net::ListenTcp("127.0.0.1", port, 1);
-    if (probe.IsValid())
+    net::ListenFailure failure = net::ListenFailure::NoSocket;
+    if (network.Ok()) {
+        // The same bind the engine makes; the socket is closed again at once.
+        net::ListenTcp("127.0.0.1", port, 1, &failure);
+    }
+    return ReportForListen(port, failure);
+}
+
+PortTestReport ReportForListen(int port, net::ListenFailure failure) {
+    switch (failure) {
+    case net::ListenFailure::None:
         return Report(port_test::Available, "Success");
+    case net::ListenFailure::NoSocket:
+        // Not the port's fault: trying other ports would not help.
+        return Report(port_test::NoSocket, "Error");
+    case net::ListenFailure::NotBound:
+        break;
+    }
     char text[128];
     std::snprintf(text, sizeof(text), port_test::InUseFormat, port);
     return Report(text, "Warning");

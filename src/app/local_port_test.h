@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "net/socket.h"
+
 class LocalProxyServer;
 
 // What the port test needs to know of the running engine.
@@ -47,3 +49,7 @@ struct PortTestReport {
 // text), then a real bind on 127.0.0.1. A port that Veilgate's own running
 // engine holds counts as available. `engine` may be null (no engine).
 PortTestReport TestLocalPort(const std::string& portText, const EngineStatus* engine);
+
+// What the user is told after the bind was tried: available, in use, or
+// no socket to try it with at all.
+PortTestReport ReportForListen(int port, net::ListenFailure failure);

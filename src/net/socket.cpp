@@ -240,10 +240,14 @@ int LastSocketError() {
 #endif
 }
 
-Socket ListenTcp(const std::string& address, int port, int backlog) {
+Socket ListenTcp(const std::string& address, int port, int backlog, ListenFailure* failure) {
+    ListenFailure ignored;
+    ListenFailure& why = failure ? *failure : ignored;
+    why = ListenFailure::NoSocket;
     Socket listener = NewTcpSocket();
     if (!listener.IsValid())
         return Socket();
+    why = ListenFailure::NotBound;
     int on = 1;
 #ifdef _WIN32
     // Without it Windows lets another program bind the same port beside this
@@ -265,6 +269,7 @@ Socket ListenTcp(const std::string& address, int port, int backlog) {
         return Socket();
     if (listen(listener.Get(), backlog) != 0)
         return Socket();
+    why = ListenFailure::None;
     return listener;
 }
 

@@ -57,7 +57,11 @@ int LastSocketError();
 // Binds and listens on an IPv4 address ("127.0.0.1") and port, for this
 // program alone (no other socket may bind the port beside it). Returns an
 // invalid socket when any step fails.
-Socket ListenTcp(const std::string& address, int port, int backlog);
+// `failure` (when given) tells a socket that could not be made at all from
+// an address or port that could not be bound.
+enum class ListenFailure { None, NoSocket, NotBound };
+Socket ListenTcp(const std::string& address, int port, int backlog,
+                 ListenFailure* failure = nullptr);
 // Accepts one pending connection; invalid on failure.
 Socket AcceptConnection(const Socket& listener);
 // The local port a socket is bound to, or 0.
