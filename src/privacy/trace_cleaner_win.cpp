@@ -13,6 +13,8 @@
 #include "privacy/index_wipe.h"
 #include "privacy/key_takeover_win.h"
 #include "privacy/protected_storage_keys.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
 
 namespace {
 
@@ -243,6 +245,9 @@ void PrivacyCleaner::ClearHistory(const StopToken& stop) {
     // results is accepted by the file system.
     if (TempFolder(folder))
         CleanBelow(folder, "\\History", true, stop);
+    // The engine keeps the host of the last request under the machine's
+    // settings, readable by every user: part of the history as well.
+    RegStringValue(setting::LastDomain).Set("");
 }
 
 void PrivacyCleaner::ClearTypedUrls() {

@@ -184,7 +184,9 @@ TEST_F(TraceCleaner, WithEveryChoiceOffNothingIsTouched) {
     ASSERT_TRUE(CommitEntry("http://off.test/page", NORMAL_CACHE_ENTRY));
 
     StoreChoices({2, 0, 0, 0, 0, 0, 0});  // 2 is not "on"
+    RegStringValue(setting::LastDomain).Set("kept.test");
     PrivacyCleaner().CleanTraces();
+    EXPECT_EQ("kept.test", RegStringValue(setting::LastDomain).Get());
 
     for (const std::string& file : files)
         EXPECT_EQ(ReadBytes(file), "keep me") << file;
@@ -236,6 +238,13 @@ TEST_F(TraceCleaner, HistoryIndexFilesAreZeroedAfterTheirHeaderThenDeleted) {
     EXPECT_TRUE(Exists(sub + "\\Desktop.ini"));
     EXPECT_TRUE(Exists(sub)) << "a folder with a kept desktop.ini stays";
     EXPECT_TRUE(Exists(history));
+}
+
+TEST_F(TraceCleaner, HistoryAlsoForgetsTheLastVisitedHost) {
+    RegDwordValue(setting::IClear1).Set(1);
+    RegStringValue(setting::LastDomain).Set("visited.test");
+    PrivacyCleaner().CleanTraces();
+    EXPECT_EQ("", RegStringValue(setting::LastDomain, "missing").Get());
 }
 
 TEST_F(TraceCleaner, WipeIndexFileKeepsTheHeaderAndTheLength) {
