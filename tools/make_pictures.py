@@ -2,8 +2,9 @@
 """Draws the program's pictures: the icon, the window background, the proxy
 selector's two images, the toolbar strips and the hand cursor.
 
-Python 3 standard library only. The files are committed; run this again
-after changing a picture:  tools/make_pictures.py src/app/res
+Python 3 standard library only. The build runs it into its own folder
+(build/windows/src/app/pictures), where windres finds the files; nothing it
+draws is kept in the source tree. By hand:  tools/make_pictures.py OUTPUT-FOLDER
 """
 import math
 import os

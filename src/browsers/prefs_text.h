@@ -1,6 +1,6 @@
 // The edits that point a Mozilla-family prefs.js at the local proxy and back,
-// as pure functions over the file's text, plus the text-mode line ending
-// conversions through which the file is read and written.
+// as pure functions over the file's text (read and written in text mode by
+// browsers/text_file_win.h).
 #pragma once
 
 #include <string>
