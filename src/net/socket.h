@@ -1,5 +1,7 @@
-// A thin socket layer over Winsock and BSD sockets, so that the engine builds
-// and is tested on both. IPv4 TCP only: every address this program uses is one.
+// A thin socket layer over Winsock and BSD sockets, so that everything that
+// talks TCP (the engine, the proxy tester, the port test, the list service)
+// builds and is tested on both. IPv4 TCP only: every address this program
+// uses is one.
 #pragma once
 
 #include <cstddef>
