@@ -20,7 +20,6 @@ started with a time limit and stopped by its id.
 import http.server
 import os
 import signal
-import socket
 import ssl
 import subprocess
 import sys
@@ -28,10 +27,12 @@ import tempfile
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from e2e_support import (FAILURES, check, free_port, print_log_tails, start,  # noqa: E402
+                         stop, stop_all, wait_for_port)
+
 PREFS_EDIT = ""
 ENGINE = []
-FAILURES = []
-PROCESSES = []
 THROUGH_PROXY = "127.0.0.3"
 DIRECT = "127.0.0.1"
 # Firefox start-up on a busy machine can be slow; a page load is bounded by this.
@@ -69,51 +70,6 @@ USER_PREFS = {
 }
 
 
-def check(condition, what, detail=""):
-    print(("ok    " if condition else "FAIL  ") + what, flush=True)
-    if not condition:
-        FAILURES.append(what)
-        if detail:
-            print("      " + str(detail)[:800], flush=True)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for_port(port, limit):
-    deadline = time.monotonic() + limit
-    while time.monotonic() < deadline:
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=1):
-                return True
-        except OSError:
-            time.sleep(0.1)
-    return False
-
-
-def start(command, log_path):
-    log = open(log_path, "wb")
-    process = subprocess.Popen(command, stdout=log, stderr=subprocess.STDOUT,
-                               stdin=subprocess.DEVNULL)
-    PROCESSES.append(process)
-    return process
-
-
-def stop(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait(timeout=10)
-    if process in PROCESSES:
-        PROCESSES.remove(process)
-
-
 def run_tool(command):
     return subprocess.run(command, capture_output=True, timeout=60)
 
@@ -134,6 +90,8 @@ class Page(http.server.BaseHTTPRequestHandler):
             return
         self.send_response(200)
         self.send_header("Content-Type", "text/html")
+        # The second visit must travel again, not come from the cache.
+        self.send_header("Cache-Control", "no-store")
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
@@ -159,6 +117,7 @@ class RecordingOrigin(http.server.ThreadingHTTPServer):
         if self.context is None:
             super().finish_request(request, client_address)
             return
+        request.settimeout(60)
         try:
             secure = self.context.wrap_socket(request, server_side=True)
         except OSError:
@@ -361,15 +320,12 @@ def main():
         except Exception as error:  # a broken set-up fails the test, with its reason
             check(False, "set-up: %s" % error)
         finally:
-            for process in list(PROCESSES):
-                stop(process)
+            stop_all()
             engine_log = os.path.join(workdir, "engine.log")
             if os.path.exists(engine_log):
                 check("Sanitizer" not in read(engine_log), "no sanitizer report from the engine")
             if FAILURES:
-                for name in sorted(os.listdir(workdir)):
-                    if name.endswith(".log"):
-                        print("--- %s (tail)\n%s" % (name, read(os.path.join(workdir, name))[-1500:]))
+                print_log_tails(workdir)
     print("%d failure(s)" % len(FAILURES))
     return 1 if FAILURES else 0
 
