@@ -125,6 +125,9 @@ bool SetConnectionOptions(const std::string& connectionName, const std::string& 
     OptionValues values;
     values.flags = PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY;
     values.withProxy = true;
+    // A server text without a protocol prefix ("127.0.0.1:8080", not
+    // "http=...") serves every protocol, secure traffic included, so it takes
+    // HTTPS through the local proxy as well.
     values.server = proxyServer;
     if (!ApplyToChosenConnections(api, values)) {
         api.DebugOutput(SetFailure);

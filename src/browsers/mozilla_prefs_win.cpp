@@ -2,30 +2,32 @@
 
 #include <windows.h>
 
-#include <functional>
-
 #include "base/files.h"
 #include "browsers/file_finder_win.h"
 #include "browsers/prefs_text.h"
 #include "browsers/profile_folders_win.h"
-#include "browsers/text_file_win.h"
+#include "browsers/text_file.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
 namespace {
 
-using Edit = std::function<std::string(const std::string& text)>;
-
-bool EditProfileTree(const std::string& profileRoot, const Edit& edit) {
+// A browser keeps several profiles side by side and any of them may be the
+// one in use, so each one found is pointed at the proxy, and back.
+bool EditProfileTree(const std::string& profileRoot, const TextEdit& edit) {
     if (profileRoot.empty())
         return false;
-    std::string path = FindPrefsFile(profileRoot);
-    if (path.empty() || !base::FileExists(path))
-        return false;
-    std::string text;
-    if (!ReadTextFile(path, text))
-        return false;
-    return ReplaceTextFile(path, edit(text));
+    bool editedAny = false;
+    bool failedAny = false;
+    for (const std::string& path : FindPrefsFiles(profileRoot)) {
+        if (!base::FileExists(path))
+            continue;
+        if (EditTextFile(path, edit))
+            editedAny = true;
+        else
+            failedAny = true;
+    }
+    return editedAny && !failedAny;
 }
 
 int LocalPort() {
@@ -34,12 +36,15 @@ int LocalPort() {
 
 }  // namespace
 
-std::string FindPrefsFile(const std::string& profileRoot) {
+std::vector<std::string> FindPrefsFiles(const std::string& profileRoot) {
     FileFinder finder;
     finder.ClearMatches();
     finder.Scan(profileRoot, true);
     finder.Find("prefs.js", true, false);
-    return finder.Matches().empty() ? std::string() : finder.Matches().back().path;
+    std::vector<std::string> paths;
+    for (const FileMatch& match : finder.Matches())
+        paths.push_back(match.path);
+    return paths;
 }
 
 bool EnableProxyInProfileTree(const std::string& profileRoot, int port) {

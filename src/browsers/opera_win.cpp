@@ -60,6 +60,10 @@ void SetOperaProxy(OperaFile file) {
     std::string server = "127.0.0.1:" + std::to_string(static_cast<int>(port));
     WritePrivateProfileStringA("Proxy", "Use HTTP", "1", path.c_str());
     WritePrivateProfileStringA("Proxy", "HTTP Server", server.c_str(), path.c_str());
+    // Opera's secure traffic has its own switch and server; without them it
+    // goes straight to the web site.
+    WritePrivateProfileStringA("Proxy", "Use HTTPS", "1", path.c_str());
+    WritePrivateProfileStringA("Proxy", "HTTPS Server", server.c_str(), path.c_str());
     if (IsInstallationFile(file))
         WritePrivateProfileStringA("User Prefs", "Home URL", OperaHomeUrl, path.c_str());
 }
@@ -69,4 +73,5 @@ void DisableOperaProxy(OperaFile file) {
     if (!base::FileExists(path))
         return;
     WritePrivateProfileStringA("Proxy", "Use HTTP", "0", path.c_str());
+    WritePrivateProfileStringA("Proxy", "Use HTTPS", "0", path.c_str());
 }

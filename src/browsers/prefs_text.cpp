@@ -6,6 +6,8 @@ namespace prefs {
 
 namespace {
 
+constexpr char LoopbackHost[] = "127.0.0.1";
+
 // A value position past the end of a short or damaged file is taken as the
 // end, so an insertion there never reaches outside the text.
 size_t Clamp(size_t position, const std::string& text) {
@@ -23,46 +25,114 @@ void ReplaceValue(std::string& text, size_t valueStart, const char* closing,
     text.insert(valueStart, value);
 }
 
+// Rewrites the value of the entry `key` in place, or adds `fragment` to
+// `missing` when the text has no such entry. Missing entries are appended
+// only after every in-place rewrite, so that a value position past the end of
+// a damaged file never lands inside a fragment that was just appended.
+void SetEntry(std::string& text, std::string& missing, const char* key, size_t valueOffset,
+              const char* closing, const std::string& value, const std::string& fragment) {
+    size_t entry = text.find(key);
+    if (entry == std::string::npos)
+        missing += fragment;
+    else
+        ReplaceValue(text, entry + valueOffset, closing, value);
+}
+
+void SetTypeEntry(std::string& text, std::string& missing) {
+    size_t type = text.find(TypeKey);
+    if (type == std::string::npos) {
+        missing += TypeFragment();
+        return;
+    }
+    size_t digit = Clamp(type + TypeValueOffset, text);
+    text.erase(digit, 1);
+    text.insert(digit, "1");
+}
+
+std::string Fragment(const char* key, const std::string& value) {
+    return std::string("\r\n") + key + ", " + value + ");";
+}
+
+std::string Quoted(const char* value) {
+    return std::string("\"") + value + "\"";
+}
+
+// Empties the line of every entry `key`. An entry on the file's last line,
+// without a line feed after it, stays: there is no line end to stop at.
+void EmptyEntryLines(std::string& text, const char* key) {
+    for (size_t entry = text.find(key); entry != std::string::npos; entry = text.find(key, entry)) {
+        size_t lineEnd = text.find('\n', entry);
+        if (lineEnd == std::string::npos)
+            return;
+        text.erase(entry, lineEnd - entry);
+    }
+}
+
+// Removes every entry `key` up to and including its ");", or to its line's
+// end when it has none. Enabling appends this entry last, so unlike the port
+// entries it usually stands on the last line without a line feed.
+void RemoveEntries(std::string& text, const char* key) {
+    for (size_t entry = text.find(key); entry != std::string::npos; entry = text.find(key, entry)) {
+        size_t lineEnd = std::min(text.find('\n', entry), text.size());
+        size_t close = text.find(");", entry);
+        size_t end = close < lineEnd ? close + 2 : lineEnd;
+        text.erase(entry, end - entry);
+    }
+}
+
 }  // namespace
 
 std::string HostFragment() {
-    return "\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");";
+    return Fragment(HostKey, Quoted(LoopbackHost));
 }
 
 std::string PortFragment(int port) {
-    return "\r\nuser_pref(\"network.proxy.http_port\", " + std::to_string(port) + ");";
+    return Fragment(PortKey, std::to_string(port));
 }
 
 std::string TypeFragment() {
-    return "\r\nuser_pref(\"network.proxy.type\", 1);";
+    return Fragment(TypeKey, "1");
+}
+
+std::string SslHostFragment() {
+    return Fragment(SslHostKey, Quoted(LoopbackHost));
+}
+
+std::string SslPortFragment(int port) {
+    return Fragment(SslPortKey, std::to_string(port));
+}
+
+std::string ProxyOnlyFragment() {
+    return Fragment(ProxyOnlyKey, "true");
 }
 
 std::string EnableProxy(const std::string& original, int port) {
     std::string text = original;
+    std::string missingHttp;
+    std::string missingOthers;
+    std::string portText = std::to_string(port);
     size_t host = text.find(HostKey);
     if (host == std::string::npos) {
-        text += HostFragment();
-        text += PortFragment(port);
-        text += TypeFragment();
-        return text;
-    }
-    ReplaceValue(text, host + HostValueOffset, "\");", "127.0.0.1");
-
-    size_t portEntry = text.find(PortKey);
-    if (portEntry == std::string::npos)
-        text += PortFragment(port);
-    else
-        ReplaceValue(text, portEntry + PortValueOffset, ");", std::to_string(port));
-
-    size_t type = text.find(TypeKey);
-    if (type == std::string::npos) {
-        text += TypeFragment();
+        // Without the host entry the other HTTP entries are not looked for.
+        missingHttp = HostFragment() + PortFragment(port) + TypeFragment();
     } else {
-        size_t digit = Clamp(type + TypeValueOffset, text);
-        text.erase(digit, 1);
-        text.insert(digit, "1");
+        ReplaceValue(text, host + HostValueOffset, "\");", LoopbackHost);
+        SetEntry(text, missingHttp, PortKey, PortValueOffset, ");", portText, PortFragment(port));
     }
-    return text;
+    // Each secure entry is looked for on its own, so a file that has one of
+    // them already is never given a second copy that the browser would obey
+    // instead.
+    SetEntry(text, missingOthers, SslHostKey, SslHostValueOffset, "\");", LoopbackHost,
+             SslHostFragment());
+    SetEntry(text, missingOthers, SslPortKey, SslPortValueOffset, ");", portText,
+             SslPortFragment(port));
+    SetEntry(text, missingOthers, ProxyOnlyKey, ProxyOnlyValueOffset, ");", "true",
+             ProxyOnlyFragment());
+    // The type entry comes last, so that no damaged value before it can
+    // swallow it: whatever the file held, it leaves with a type entry.
+    if (host != std::string::npos)
+        SetTypeEntry(text, missingHttp);
+    return text + missingHttp + missingOthers;
 }
 
 std::string DisableProxy(const std::string& original) {
@@ -70,17 +140,11 @@ std::string DisableProxy(const std::string& original) {
     // them but no host entry was given a second set when it was enabled, and
     // the later set is the one the browser obeys.
     std::string text = original;
-    for (size_t portEntry = text.find(PortKey); portEntry != std::string::npos;
-         portEntry = text.find(PortKey, portEntry)) {
-        // An entry on the file's last line, without a line feed after it,
-        // stays: there is no line end to stop the deletion at.
-        size_t lineEnd = text.find('\n', portEntry);
-        if (lineEnd == std::string::npos)
-            break;
-        text.erase(portEntry, lineEnd - portEntry);
-    }
+    EmptyEntryLines(text, PortKey);
+    EmptyEntryLines(text, SslPortKey);
     for (size_t type = text.find(TypeKey); type != std::string::npos; type = text.find(TypeKey))
         text.erase(type, TypeEntryLength);
+    RemoveEntries(text, ProxyOnlyKey);
     return text;
 }
 

@@ -11,27 +11,44 @@ namespace prefs {
 constexpr char HostKey[] = "user_pref(\"network.proxy.http\"";
 constexpr char PortKey[] = "user_pref(\"network.proxy.http_port\"";
 constexpr char TypeKey[] = "user_pref(\"network.proxy.type\"";
+// The browsers take secure traffic past the proxy unless this pair names it
+// too.
+constexpr char SslHostKey[] = "user_pref(\"network.proxy.ssl\"";
+constexpr char SslPortKey[] = "user_pref(\"network.proxy.ssl_port\"";
+// WebRTC does not use an HTTP proxy unless told to use nothing else; without
+// this a page could learn the real address through it.
+constexpr char ProxyOnlyKey[] = "user_pref(\"media.peerconnection.ice.proxy_only\"";
 
 // Where each value starts, counted from its key's first character, in the
-// layout the browsers write: key, comma, one blank, value, ");".
+// layout the browsers write: key, comma, one blank, value, ");". A quoted
+// value starts after its opening quote.
 constexpr size_t HostValueOffset = 33;
 constexpr size_t PortValueOffset = 37;
 constexpr size_t TypeValueOffset = 32;
+constexpr size_t SslHostValueOffset = sizeof(SslHostKey) - 1 + 3;
+constexpr size_t SslPortValueOffset = sizeof(SslPortKey) - 1 + 2;
+constexpr size_t ProxyOnlyValueOffset = sizeof(ProxyOnlyKey) - 1 + 2;
 
 // The length of `user_pref("network.proxy.type", 1);`, the whole type entry.
 constexpr size_t TypeEntryLength = 35;
 
-// The three entries appended to a file that lacks them.
+// The entries appended to a file that lacks them, each on a line of its own.
 std::string HostFragment();
 std::string PortFragment(int port);
 std::string TypeFragment();
+std::string SslHostFragment();
+std::string SslPortFragment(int port);
+std::string ProxyOnlyFragment();
 
-// Points the text at 127.0.0.1 and `port` with proxy type 1: existing entries
-// are rewritten in place, missing ones appended.
+// Points the text at 127.0.0.1 and `port` with proxy type 1, for plain and
+// secure traffic, and keeps WebRTC to the proxy: existing entries are
+// rewritten in place, missing ones appended in the order of the fragments
+// above.
 std::string EnableProxy(const std::string& text, int port);
 
-// Removes the port entry (its line stays, empty) and the type entry; the host
-// entry stays, and without a type the browser connects directly.
+// Removes the port entries (their lines stay, empty), the type entry and the
+// WebRTC entry; the host entries stay, and without a type the browser
+// connects directly.
 std::string DisableProxy(const std::string& text);
 
 }  // namespace prefs

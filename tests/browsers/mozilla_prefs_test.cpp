@@ -15,9 +15,18 @@ const std::string Original =
     "# Mozilla User Preferences\r\n\r\nuser_pref(\"browser.startup.homepage\", "
     "\"about:blank\");\r\n";
 const std::string EnabledOnDisk = Original +
+                                  "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
+                                  "\r\r\nuser_pref(\"network.proxy.http_port\", 8765);"
+                                  "\r\r\nuser_pref(\"network.proxy.type\", 1);"
+                                  "\r\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
+                                  "\r\r\nuser_pref(\"network.proxy.ssl_port\", 8765);"
+                                  "\r\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", true);";
+// EnabledOnDisk after a restore: the port lines empty, type and WebRTC gone.
+const std::string RestoredOnDisk = Original +
                                    "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
-                                   "\r\r\nuser_pref(\"network.proxy.http_port\", 8765);"
-                                   "\r\r\nuser_pref(\"network.proxy.type\", 1);";
+                                   "\r\r\n\r\n"
+                                   "\r\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
+                                   "\r\r\n\r\n";
 
 class MozillaPrefsTest : public testing::Test {
 protected:
@@ -50,7 +59,7 @@ TEST_F(MozillaPrefsTest, ProfileRootsLieBelowApplicationData) {
     EXPECT_EQ(appData + "\\Opera\\Opera\\profile", OperaProfileFolder());
 }
 
-TEST_F(MozillaPrefsTest, FileWithoutEntriesGainsTheThreeFragmentsAndEnableIsIdempotent) {
+TEST_F(MozillaPrefsTest, FileWithoutEntriesGainsEveryFragmentAndEnableIsIdempotent) {
     std::string path = MakePrefs(FirefoxProfileRoot(), "abcd.default", Original);
     SetFirefoxProxy();
     EXPECT_EQ(EnabledOnDisk, ReadBytes(path));
@@ -62,12 +71,18 @@ TEST_F(MozillaPrefsTest, EntriesForAnotherProxyAreRewrittenInPlace) {
     std::string path = MakePrefs(MozillaProfileRoot(), "x1y2.slt",
                                  "user_pref(\"network.proxy.http\", \"proxy.example.org\");\r\n"
                                  "user_pref(\"network.proxy.http_port\", 3128);\r\n"
-                                 "user_pref(\"network.proxy.type\", 0);\r\n");
+                                 "user_pref(\"network.proxy.ssl\", \"proxy.example.org\");\r\n"
+                                 "user_pref(\"network.proxy.ssl_port\", 3129);\r\n"
+                                 "user_pref(\"network.proxy.type\", 0);\r\n"
+                                 "user_pref(\"media.peerconnection.ice.proxy_only\", false);\r\n");
     SetMozillaProxy();
     EXPECT_EQ(
         "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
         "user_pref(\"network.proxy.http_port\", 8765);\r\n"
-        "user_pref(\"network.proxy.type\", 1);\r\n",
+        "user_pref(\"network.proxy.ssl\", \"127.0.0.1\");\r\n"
+        "user_pref(\"network.proxy.ssl_port\", 8765);\r\n"
+        "user_pref(\"network.proxy.type\", 1);\r\n"
+        "user_pref(\"media.peerconnection.ice.proxy_only\", true);\r\n",
         ReadBytes(path));
 }
 
@@ -83,12 +98,16 @@ TEST_F(MozillaPrefsTest, RestoreEmptiesThePortLineRemovesTheTypeKeepsTheHost) {
                                  "user_pref(\"a\", 1);\r\n"
                                  "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
                                  "user_pref(\"network.proxy.http_port\", 8765);\r\n"
+                                 "user_pref(\"network.proxy.ssl_port\", 8765);\r\n"
                                  "user_pref(\"network.proxy.type\", 1);\r\n"
+                                 "user_pref(\"media.peerconnection.ice.proxy_only\", true);\r\n"
                                  "user_pref(\"z\", 2);\r\n");
     DisableMozillaProxy();
     EXPECT_EQ(
         "user_pref(\"a\", 1);\r\n"
         "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
+        "\r\n"
+        "\r\n"
         "\r\n"
         "\r\n"
         "user_pref(\"z\", 2);\r\n",
@@ -99,29 +118,44 @@ TEST_F(MozillaPrefsTest, RestoreAfterEnableOfAnUntouchedFile) {
     std::string path = MakePrefs(FirefoxProfileRoot(), "q", Original);
     SetFirefoxProxy();
     DisableFirefoxProxy();
-    EXPECT_EQ(Original + "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");\r\r\n\r\n",
-              ReadBytes(path));
+    EXPECT_EQ(RestoredOnDisk, ReadBytes(path));
 }
 
-TEST_F(MozillaPrefsTest, OnlyTheLaterOfTwoProfilesChanges) {
+TEST_F(MozillaPrefsTest, EveryProfileIsEnabledAndRestored) {
+    // An old profile beside the one in use, whichever the listing gives first.
     std::string root = FirefoxProfileRoot();
-    MakePrefs(root, "first.default", Original);
-    MakePrefs(root, "second.default", Original);
-    std::vector<std::string> order = ListNames(NormaliseFolder(root));
-    ASSERT_EQ(2u, order.size());
+    std::string old = MakePrefs(root, "abcd.default", Original);
+    std::string inUse = MakePrefs(root, "efgh.default-release", Original);
     SetFirefoxProxy();
-    EXPECT_EQ(Original, ReadBytes(root + order[0] + "\\prefs.js"));
-    EXPECT_EQ(EnabledOnDisk, ReadBytes(root + order[1] + "\\prefs.js"));
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(old));
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(inUse));
+    DisableFirefoxProxy();
+    EXPECT_EQ(RestoredOnDisk, ReadBytes(old));
+    EXPECT_EQ(RestoredOnDisk, ReadBytes(inUse));
 }
 
-TEST_F(MozillaPrefsTest, TheRootsOwnFileComesLastAndWins) {
+TEST_F(MozillaPrefsTest, FilesAreFoundSubfoldersFirstAndTheRootLast) {
     std::string root = FirefoxProfileRoot();
     std::string nested = MakePrefs(root, "deep\\deeper", Original);
     std::string top = MakePrefs(root, "", Original);
-    EXPECT_EQ(NormaliseFolder(root) + "\\prefs.js", FindPrefsFile(root));
+    std::string folder = NormaliseFolder(root);
+    EXPECT_EQ(
+        (std::vector<std::string>{folder + "\\deep\\deeper\\prefs.js", folder + "\\prefs.js"}),
+        FindPrefsFiles(root));
     SetFirefoxProxy();
-    EXPECT_EQ(Original, ReadBytes(nested));
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(nested));
     EXPECT_EQ(EnabledOnDisk, ReadBytes(top));
+}
+
+TEST_F(MozillaPrefsTest, AnUnwritableProfileDoesNotStopTheOthers) {
+    std::string root = MozillaProfileRoot();
+    std::string readOnly = MakePrefs(root, "ro", Original);
+    std::string writable = MakePrefs(root, "rw", Original);
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(EnableProxyInProfileTree(root, 8765));
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(Original, ReadBytes(readOnly));
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(writable));
 }
 
 TEST_F(MozillaPrefsTest, NoProfileOrNoPrefsLeavesEverythingAsItWas) {

@@ -85,6 +85,8 @@ TEST_F(OperaTest, EnableWritesThreeEntriesToInstallationFilesAndTwoToTheProfile)
     for (const std::string& path : {ini, def, profile}) {
         EXPECT_EQ("1", Entry(path, "Proxy", "Use HTTP")) << path;
         EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTP Server")) << path;
+        EXPECT_EQ("1", Entry(path, "Proxy", "Use HTTPS")) << path;
+        EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTPS Server")) << path;
     }
     EXPECT_EQ("duckduckgo.com", Entry(ini, "User Prefs", "Home URL"));
     EXPECT_EQ("duckduckgo.com", Entry(def, "User Prefs", "Home URL"));
@@ -95,6 +97,8 @@ TEST_F(OperaTest, EnableWritesThreeEntriesToInstallationFilesAndTwoToTheProfile)
     for (const std::string& path : {ini, def, profile}) {
         EXPECT_EQ("0", Entry(path, "Proxy", "Use HTTP")) << path;
         EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTP Server")) << path;
+        EXPECT_EQ("0", Entry(path, "Proxy", "Use HTTPS")) << path;
+        EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTPS Server")) << path;
     }
     EXPECT_EQ("duckduckgo.com", Entry(ini, "User Prefs", "Home URL"));
 }

@@ -14,6 +14,17 @@ using prefs::EnableProxy;
 const std::string Host = "user_pref(\"network.proxy.http\", \"127.0.0.1\");";
 const std::string Port8080 = "user_pref(\"network.proxy.http_port\", 8080);";
 const std::string Type1 = "user_pref(\"network.proxy.type\", 1);";
+const std::string SslHost = "user_pref(\"network.proxy.ssl\", \"127.0.0.1\");";
+const std::string SslPort8080 = "user_pref(\"network.proxy.ssl_port\", 8080);";
+const std::string ProxyOnly = "user_pref(\"media.peerconnection.ice.proxy_only\", true);";
+// What an enable on port 8080 appends to a file without proxy entries.
+const std::string SecureAndWebRtc8080 =
+    "\r\n" + SslHost + "\r\n" + SslPort8080 + "\r\n" + ProxyOnly;
+const std::string All8080 =
+    "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080;
+const std::string Homepage = "user_pref(\"browser.startup.homepage\", \"about:blank\");\n";
+// A file that an earlier build enabled, as it reads back from disk: HTTP only.
+const std::string OlderEnable = Homepage + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1;
 
 TEST(PrefsKeys, LengthsAndOffsetsMatchTheBrowsersLayout) {
     EXPECT_EQ(30u, std::string(prefs::HostKey).size());
@@ -23,87 +34,137 @@ TEST(PrefsKeys, LengthsAndOffsetsMatchTheBrowsersLayout) {
     EXPECT_EQ('1', Type1[prefs::TypeValueOffset]);
     EXPECT_EQ('1', Host[prefs::HostValueOffset]);
     EXPECT_EQ('8', Port8080[prefs::PortValueOffset]);
+    EXPECT_EQ("127.0.0.1\");", SslHost.substr(prefs::SslHostValueOffset));
+    EXPECT_EQ("8080);", SslPort8080.substr(prefs::SslPortValueOffset));
+    EXPECT_EQ("true);", ProxyOnly.substr(prefs::ProxyOnlyValueOffset));
 }
 
-TEST(EnableProxy, AppendsTheThreeFragmentsInOrderToAFileWithoutProxyEntries) {
-    std::string text =
-        "# Mozilla User Preferences\n\nuser_pref(\"browser.startup.homepage\", \"about:blank\");\n";
-    EXPECT_EQ(text + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1,
-              EnableProxy(text, 8080));
-    EXPECT_EQ("\r\n" + Host + "\r\nuser_pref(\"network.proxy.http_port\", 9123);\r\n" + Type1,
-              EnableProxy("", 9123));
-}
+struct EnableCase {
+    const char* what;
+    std::string text;
+    int port;
+    std::string expected;
+};
 
-TEST(EnableProxy, AppendsEvenWhenOnlyThePortAndTypeEntriesExist) {
-    // Without the host entry the others are not looked at.
-    std::string text =
-        "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n";
-    EXPECT_EQ(text + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1,
-              EnableProxy(text, 8080));
-}
-
-TEST(EnableProxy, RewritesExistingEntriesInPlaceAndAppendsNothing) {
-    std::string text =
-        "user_pref(\"browser.cache.disk.capacity\", 50000);\n"
-        "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
-        "user_pref(\"network.proxy.http_port\", 3128);\n"
-        "user_pref(\"network.proxy.type\", 0);\n"
-        "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n";
-    std::string expected = "user_pref(\"browser.cache.disk.capacity\", 50000);\n" + Host + "\n" +
-                           "user_pref(\"network.proxy.http_port\", 8765);\n" + Type1 + "\n" +
-                           "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n";
-    EXPECT_EQ(expected, EnableProxy(text, 8765));
+TEST(EnableProxy, EditTable) {
+    const EnableCase cases[] = {
+        {"no proxy entries: every fragment appended, in order", Homepage, 8080, Homepage + All8080},
+        {"an empty file, another port", "", 9123,
+         "\r\n" + Host + "\r\nuser_pref(\"network.proxy.http_port\", 9123);\r\n" + Type1 + "\r\n" +
+             SslHost + "\r\nuser_pref(\"network.proxy.ssl_port\", 9123);\r\n" + ProxyOnly},
+        {"port and type without host: the HTTP entries are not looked for",
+         "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n",
+         8080,
+         "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n" +
+             All8080},
+        {"every entry for another proxy: rewritten in place, nothing appended",
+         "user_pref(\"browser.cache.disk.capacity\", 50000);\n"
+         "user_pref(\"media.peerconnection.ice.proxy_only\", false);\n"
+         "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
+         "user_pref(\"network.proxy.http_port\", 3128);\n"
+         "user_pref(\"network.proxy.ssl\", \"secure.example.org\");\n"
+         "user_pref(\"network.proxy.ssl_port\", 443);\n"
+         "user_pref(\"network.proxy.type\", 0);\n"
+         "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n",
+         8765,
+         "user_pref(\"browser.cache.disk.capacity\", 50000);\n" + ProxyOnly + "\n" + Host + "\n" +
+             "user_pref(\"network.proxy.http_port\", 8765);\n" + SslHost + "\n" +
+             "user_pref(\"network.proxy.ssl_port\", 8765);\n" + Type1 + "\n" +
+             "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n"},
+        {"HTTP pair for another proxy, no secure pair: HTTP rewritten, the rest appended",
+         "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
+         "user_pref(\"network.proxy.http_port\", 3128);\n"
+         "user_pref(\"network.proxy.type\", 0);\n",
+         8080, Host + "\n" + Port8080 + "\n" + Type1 + "\n" + SecureAndWebRtc8080},
+        {"an older enable with HTTP entries only is completed", OlderEnable, 8080,
+         OlderEnable + SecureAndWebRtc8080},
+        {"secure port without its host: the port rewritten, the host appended",
+         "user_pref(\"network.proxy.ssl_port\", 443);\n", 8080,
+         SslPort8080 + "\n" + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1 + "\r\n" +
+             SslHost + "\r\n" + ProxyOnly},
+        {"secure host without its port: the host rewritten, the port appended",
+         "user_pref(\"network.proxy.ssl\", \"\");\n", 8080,
+         SslHost + "\n" + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1 + "\r\n" +
+             SslPort8080 + "\r\n" + ProxyOnly},
+        {"host with an empty value: only the missing entries appended",
+         "user_pref(\"network.proxy.http\", \"\");\n", 8080,
+         Host + "\n" + "\r\n" + Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080},
+        {"damaged host without closing text: inserted without deleting",
+         "user_pref(\"network.proxy.http\", \"old", 8080,
+         "user_pref(\"network.proxy.http\", \"127.0.0.1old\r\n" + Port8080 + "\r\n" + Type1 +
+             SecureAndWebRtc8080},
+        {"a key at the very end: the value position lies past the text",
+         "user_pref(\"network.proxy.ssl_port\"", 8080,
+         "user_pref(\"network.proxy.ssl_port\"8080\r\n" + Host + "\r\n" + Port8080 + "\r\n" +
+             Type1 + "\r\n" + SslHost + "\r\n" + ProxyOnly},
+        {"a type key at the very end: its value stays inside the file, not in the fragments",
+         "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"network.proxy.type\"", 8080,
+         Host + "\nuser_pref(\"network.proxy.type\"1\r\n" + Port8080 + SecureAndWebRtc8080},
+        {"keys are case-sensitive", "USER_PREF(\"network.proxy.http\", \"h\");\n", 8080,
+         "USER_PREF(\"network.proxy.http\", \"h\");\n" + All8080},
+    };
+    for (const EnableCase& c : cases)
+        EXPECT_EQ(c.expected, EnableProxy(c.text, c.port)) << c.what;
 }
 
 TEST(EnableProxy, TwiceEqualsOnce) {
-    const char* texts[] = {
+    const std::string texts[] = {
         "",
-        "user_pref(\"a\", 1);\n",
+        Homepage,
+        OlderEnable,
         "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"x\", 2);\n",
         "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"network.proxy.type\", 4);\n",
+        "user_pref(\"network.proxy.ssl_port\", 443);\n",
+        "user_pref(\"media.peerconnection.ice.proxy_only\", false);\n",
     };
-    for (const char* text : texts) {
+    for (const std::string& text : texts) {
         std::string once = EnableProxy(text, 8080);
         EXPECT_EQ(once, EnableProxy(once, 8080)) << text;
+        // Through the disk and back, as the next enable finds it.
+        std::string reread = base::FromTextMode(base::ToTextMode(once));
+        EXPECT_EQ(reread, EnableProxy(reread, 8080)) << text;
     }
 }
 
-TEST(EnableProxy, AddsOnlyTheMissingEntriesWhenTheHostExists) {
-    std::string text = "user_pref(\"network.proxy.http\", \"\");\n";
-    EXPECT_EQ(Host + "\n" + "\r\n" + Port8080 + "\r\n" + Type1, EnableProxy(text, 8080));
-}
+struct DisableCase {
+    const char* what;
+    std::string text;
+    std::string expected;
+};
 
-TEST(EnableProxy, ValueWithoutClosingTextIsInsertedWithoutDeleting) {
-    // A damaged host entry: no quote followed by ");" anywhere after it.
-    std::string text = "user_pref(\"network.proxy.http\", \"old";
-    EXPECT_EQ("user_pref(\"network.proxy.http\", \"127.0.0.1old\r\n" + Port8080 + "\r\n" + Type1,
-              EnableProxy(text, 8080));
-}
-
-TEST(EnableProxy, KeysAtTheVeryEndOfTheTextStayInsideIt) {
-    // The value positions lie past the end of these texts.
-    std::string host = "user_pref(\"network.proxy.http\"";
-    EXPECT_EQ(host + "127.0.0.1\r\n" + Port8080 + "\r\n" + Type1, EnableProxy(host, 8080));
-}
-
-TEST(EnableProxy, KeysAreCaseSensitive) {
-    std::string text = "USER_PREF(\"network.proxy.http\", \"h\");\n";
-    EXPECT_EQ(text + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1,
-              EnableProxy(text, 8080));
-}
-
-TEST(DisableProxy, LeavesAnEmptyLineForThePortRemovesTheTypeKeepsTheHost) {
-    std::string text = "user_pref(\"a\", 1);\n" + Host + "\n" + Port8080 + "\n" + Type1 +
-                       "\nuser_pref(\"z\", 2);\n";
-    EXPECT_EQ("user_pref(\"a\", 1);\n" + Host + "\n\n\nuser_pref(\"z\", 2);\n",
-              DisableProxy(text));
-}
-
-TEST(DisableProxy, UndoesAnEnableOfAFileThatHadNoEntries) {
-    // The enabled file as it reads back from disk in text mode.
-    std::string enabled =
-        base::FromTextMode(base::ToTextMode(EnableProxy("user_pref(\"a\", 1);\n", 8080)));
-    EXPECT_EQ("user_pref(\"a\", 1);\n\r\n" + Host + "\r\n\n", DisableProxy(enabled));
+TEST(DisableProxy, EditTable) {
+    const DisableCase cases[] = {
+        {"port lines left empty, type and WebRTC entries removed, hosts kept",
+         "user_pref(\"a\", 1);\n" + Host + "\n" + Port8080 + "\n" + Type1 + "\n" + SslHost + "\n" +
+             SslPort8080 + "\n" + ProxyOnly + "\nuser_pref(\"z\", 2);\n",
+         "user_pref(\"a\", 1);\n" + Host + "\n\n\n" + SslHost + "\n\n\nuser_pref(\"z\", 2);\n"},
+        {"restore after an enable, the file read back from disk",
+         base::FromTextMode(base::ToTextMode(EnableProxy(Homepage, 8080))),
+         Homepage + "\r\n" + Host + "\r\n\n\r\n" + SslHost + "\r\n\n"},
+        {"Gatereset's restore of a file enabled on another port, as the browser wrote it back",
+         "user_pref(\"media.peerconnection.ice.proxy_only\", true);\n"
+         "user_pref(\"network.proxy.http\", \"127.0.0.1\");\n"
+         "user_pref(\"network.proxy.http_port\", 9000);\n"
+         "user_pref(\"network.proxy.ssl\", \"127.0.0.1\");\n"
+         "user_pref(\"network.proxy.ssl_port\", 9000);\n"
+         "user_pref(\"network.proxy.type\", 1);\n",
+         "\n" + Host + "\n\n" + SslHost + "\n\n\n"},
+        {"an older enable, HTTP entries only", OlderEnable + "\n",
+         Homepage + "\r\n" + Host + "\r\n\n\n"},
+        {"a port entry on the last line without line feed stays", Type1 + "\n" + SslPort8080,
+         "\n" + SslPort8080},
+        {"a short type entry at the end is removed to the end",
+         "x\nuser_pref(\"network.proxy.type\", 1", "x\n"},
+        {"a WebRTC entry without its closing text goes to its line's end",
+         "user_pref(\"media.peerconnection.ice.proxy_only\", tr\nuser_pref(\"b\", 1);\n",
+         "\nuser_pref(\"b\", 1);\n"},
+        {"no entries to remove: unchanged",
+         "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"b\", true);\n",
+         "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"b\", true);\n"},
+        {"an empty file", "", ""},
+    };
+    for (const DisableCase& c : cases)
+        EXPECT_EQ(c.expected, DisableProxy(c.text)) << c.what;
 }
 
 TEST(DisableProxy, UndoesAnEnableOfAFileThatHadPortAndTypeButNoHost) {
@@ -115,22 +176,9 @@ TEST(DisableProxy, UndoesAnEnableOfAFileThatHadPortAndTypeButNoHost) {
     std::string restored = DisableProxy(enabled);
     EXPECT_EQ(std::string::npos, restored.find("network.proxy.type")) << restored;
     EXPECT_EQ(std::string::npos, restored.find("network.proxy.http_port")) << restored;
+    EXPECT_EQ(std::string::npos, restored.find("network.proxy.ssl_port")) << restored;
+    EXPECT_EQ(std::string::npos, restored.find("proxy_only")) << restored;
     EXPECT_NE(std::string::npos, restored.find(Host));
-}
-
-TEST(DisableProxy, PortOnTheLastLineWithoutLineFeedStays) {
-    std::string text = Type1 + "\n" + Port8080;
-    EXPECT_EQ("\n" + Port8080, DisableProxy(text));
-}
-
-TEST(DisableProxy, ShortTypeEntryAtTheEndIsRemovedToTheEnd) {
-    EXPECT_EQ("x\n", DisableProxy("x\nuser_pref(\"network.proxy.type\", 1"));
-}
-
-TEST(DisableProxy, FileWithoutEntriesIsUnchanged) {
-    std::string text = "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"b\", true);\n";
-    EXPECT_EQ(text, DisableProxy(text));
-    EXPECT_EQ("", DisableProxy(""));
 }
 
 TEST(TextMode, CrLfPairsReadAsLfAndLfWritesAsCrLf) {
@@ -155,12 +203,16 @@ size_t Occurrences(const std::string& text, const char* key) {
 
 // Texts stitched from pieces of real entries, damaged ones included: the
 // edits must stay inside the text (the sanitizers watch), an enable always
-// leaves a type entry behind and a restore always takes one away.
+// leaves a type entry behind and a restore always takes one away, and the
+// WebRTC entry with it.
 TEST(PrefsEdits, StitchedAndDamagedTextsStayWellFormedEnough) {
     const char* pieces[] = {
         prefs::HostKey,
         prefs::PortKey,
         prefs::TypeKey,
+        prefs::SslHostKey,
+        prefs::SslPortKey,
+        prefs::ProxyOnlyKey,
         ", \"",
         "\");",
         ");",
@@ -191,6 +243,7 @@ TEST(PrefsEdits, StitchedAndDamagedTextsStayWellFormedEnough) {
         std::string restored = prefs::DisableProxy(enabled);
         EXPECT_LT(Occurrences(restored, prefs::TypeKey), Occurrences(enabled, prefs::TypeKey))
             << enabled;
+        EXPECT_EQ(0u, Occurrences(restored, prefs::ProxyOnlyKey)) << enabled;
         EXPECT_LE(restored.size(), enabled.size());
     }
 }

@@ -19,12 +19,18 @@ using namespace std::chrono_literals;
 
 const std::string ProxiedPrefs =
     "user_pref(\"a\", 1);\r\n"
+    "user_pref(\"media.peerconnection.ice.proxy_only\", true);\r\n"
     "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
     "user_pref(\"network.proxy.http_port\", 8080);\r\n"
+    "user_pref(\"network.proxy.ssl\", \"127.0.0.1\");\r\n"
+    "user_pref(\"network.proxy.ssl_port\", 8080);\r\n"
     "user_pref(\"network.proxy.type\", 1);\r\n";
 const std::string RestoredPrefs =
     "user_pref(\"a\", 1);\r\n"
+    "\r\n"
     "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
+    "\r\n"
+    "user_pref(\"network.proxy.ssl\", \"127.0.0.1\");\r\n"
     "\r\n"
     "\r\n";
 const std::string PlainPrefs = "user_pref(\"browser.startup.page\", 0);\r\n";
@@ -77,8 +83,9 @@ protected:
         ClearBrowserSettings();
     }
 
-    std::string MakePrefs(const std::string& root, const std::string& bytes) {
-        std::string folder = root + "g.default";
+    std::string MakePrefs(const std::string& root, const std::string& profile,
+                          const std::string& bytes) {
+        std::string folder = root + profile;
         EXPECT_TRUE(MakeFolders(folder));
         std::string path = folder + "\\prefs.js";
         EXPECT_TRUE(WriteBytes(path, bytes));
@@ -115,14 +122,16 @@ TEST_F(GateresetTest, StopsTheMainProgramAndResetsEveryBrowser) {
     InternetSettingsApi system;
     ASSERT_TRUE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", system));
     ASSERT_TRUE(LanFlags() & PROXY_TYPE_PROXY);
-    std::string firefox = MakePrefs(FirefoxProfileRoot(), ProxiedPrefs);
-    std::string mozilla = MakePrefs(MozillaProfileRoot(), PlainPrefs);
+    std::string firefox = MakePrefs(FirefoxProfileRoot(), "g.default", ProxiedPrefs);
+    std::string inUse = MakePrefs(FirefoxProfileRoot(), "h.default-release", ProxiedPrefs);
+    std::string mozilla = MakePrefs(MozillaProfileRoot(), "g.default", PlainPrefs);
 
     RunAndAnswerNo([&] {
         EXPECT_EQ(0, processes_.WaitForExit(mainProgram, 10000));
         EXPECT_TRUE(processes_.IsRunning(lowerCase));
         EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), LanFlags());
         EXPECT_EQ(RestoredPrefs, ReadBytes(firefox));
+        EXPECT_EQ(RestoredPrefs, ReadBytes(inUse));
         EXPECT_EQ(PlainPrefs, ReadBytes(mozilla));
     });
     // Opera is not installed: nothing of it appears.
@@ -136,7 +145,7 @@ TEST_F(GateresetTest, StopsTheMainProgramAndResetsEveryBrowser) {
 TEST_F(GateresetTest, WithNothingToStopTheBrowsersAreStillReset) {
     DWORD lowerCase = processes_.StartStandIn("veilgate-helper.exe");
     ASSERT_NE(0u, lowerCase);
-    std::string mozilla = MakePrefs(MozillaProfileRoot(), ProxiedPrefs);
+    std::string mozilla = MakePrefs(MozillaProfileRoot(), "g.default", ProxiedPrefs);
     RunAndAnswerNo([&] {
         EXPECT_TRUE(processes_.IsRunning(lowerCase));
         EXPECT_EQ(RestoredPrefs, ReadBytes(mozilla));

@@ -1,4 +1,4 @@
-#include "browsers/text_file_win.h"
+#include "browsers/text_file.h"
 
 #include "base/files.h"
 #include "base/text_mode.h"
@@ -14,4 +14,11 @@ bool ReadTextFile(const std::string& path, std::string& text) {
 
 bool ReplaceTextFile(const std::string& path, const std::string& text) {
     return base::ReplaceWholeFile(path, base::ToTextMode(text));
+}
+
+bool EditTextFile(const std::string& path, const TextEdit& edit) {
+    std::string text;
+    if (!ReadTextFile(path, text))
+        return false;
+    return ReplaceTextFile(path, edit(text));
 }

@@ -2,6 +2,7 @@
 // (CR LF read as LF, LF written as CR LF).
 #pragma once
 
+#include <functional>
 #include <string>
 
 // The whole file as one string; false, and the text empty, when the file
@@ -12,3 +13,9 @@ bool ReadTextFile(const std::string& path, std::string& text);
 // (a read-only or locked file, a full disk) leaves the original exactly as
 // it was.
 bool ReplaceTextFile(const std::string& path, const std::string& text);
+
+using TextEdit = std::function<std::string(const std::string& text)>;
+
+// Reads the file, and replaces it with what `edit` makes of its text; false
+// when either step fails.
+bool EditTextFile(const std::string& path, const TextEdit& edit);

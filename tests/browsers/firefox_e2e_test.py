@@ -1,0 +1,334 @@
+#!/usr/bin/python3
+"""A real Firefox, pointed at the engine by the prefs.js edit, and back.
+
+    firefox_e2e_test.py PREFS-EDIT -- ENGINE-COMMAND...
+
+PREFS-EDIT runs the prefs.js edits over a file ("enable PORT FILE",
+"disable FILE"); ENGINE-COMMAND runs the engine's command-line front end.
+The test starts an HTTP and an HTTPS origin (with a certificate authority of
+its own that the throwaway profile trusts), a tinyproxy as the upstream
+proxy and the engine in front of it. Headless Firefox loads a page from the
+HTTP origin that frames a page of the HTTPS origin, first with the enabled
+prefs.js and then with the restored one.
+
+tinyproxy makes its outgoing connections from 127.0.0.3, so the origins can
+tell a request that came through the proxies from one that Firefox made
+itself from 127.0.0.1. Everything listens on loopback; every process is
+started with a time limit and stopped by its id.
+"""
+
+import http.server
+import os
+import signal
+import ssl
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from e2e_support import (FAILURES, check, free_port, print_log_tails, start,  # noqa: E402
+                         stop, stop_all, wait_for_port)
+
+PREFS_EDIT = ""
+ENGINE = []
+THROUGH_PROXY = "127.0.0.3"
+DIRECT = "127.0.0.1"
+# Firefox start-up on a busy machine can be slow; a page load is bounded by this.
+FIREFOX_SECONDS = 240
+
+# The user's own preferences before anything is enabled: loopback origins are
+# proxied like any other, and the browser's own background traffic is off so
+# that only the test's pages travel.
+USER_PREFS = {
+    "network.proxy.allow_hijacking_localhost": "true",
+    "app.update.enabled": "false",
+    "app.update.auto": "false",
+    "browser.shell.checkDefaultBrowser": "false",
+    "browser.startup.homepage_override.mstone": "\"ignore\"",
+    "browser.aboutwelcome.enabled": "false",
+    "browser.safebrowsing.malware.enabled": "false",
+    "browser.safebrowsing.phishing.enabled": "false",
+    "browser.safebrowsing.downloads.enabled": "false",
+    "browser.newtabpage.enabled": "false",
+    "browser.discovery.enabled": "false",
+    "datareporting.policy.dataSubmissionEnabled": "false",
+    "datareporting.healthreport.uploadEnabled": "false",
+    "toolkit.telemetry.enabled": "false",
+    "extensions.update.enabled": "false",
+    "extensions.getAddons.cache.enabled": "false",
+    "network.captive-portal-service.enabled": "false",
+    "network.connectivity-service.enabled": "false",
+    "network.dns.disablePrefetch": "true",
+    "network.prefetch-next": "false",
+    "network.http.speculative-parallel-limit": "0",
+    "network.trr.mode": "5",
+    "dom.security.https_first": "false",
+    "services.settings.server": "\"http://127.0.0.1:1/\"",
+    "security.OCSP.enabled": "0",
+}
+
+
+def run_tool(command):
+    return subprocess.run(command, capture_output=True, timeout=60)
+
+
+class Page(http.server.BaseHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        self.server.visits.append((self.client_address[0], self.path))
+        if self.path == "/page.html":
+            body = ("<html><body><p>plain</p><iframe src=\"%s/secure.html\"></iframe>"
+                    "</body></html>" % self.server.secure_base).encode()
+        elif self.path == "/secure.html":
+            body = b"<html><body><p>secure</p></body></html>"
+        else:
+            self.send_error(404)
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html")
+        # The second visit must travel again, not come from the cache.
+        self.send_header("Cache-Control", "no-store")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+class RecordingOrigin(http.server.ThreadingHTTPServer):
+    """Records the address of every connection, before any TLS handshake, and
+    of every request."""
+
+    def __init__(self, context=None):
+        super().__init__(("127.0.0.1", 0), Page)
+        self.context = context
+        self.connections = []
+        self.visits = []
+        self.secure_base = ""
+
+    def get_request(self):
+        connection, address = self.socket.accept()
+        self.connections.append(address[0])
+        return connection, address
+
+    def finish_request(self, request, client_address):
+        if self.context is None:
+            super().finish_request(request, client_address)
+            return
+        request.settimeout(60)
+        try:
+            secure = self.context.wrap_socket(request, server_side=True)
+        except OSError:
+            return
+        try:
+            super().finish_request(secure, client_address)
+        finally:
+            secure.close()
+
+    def forget(self):
+        self.connections.clear()
+        self.visits.clear()
+
+
+def serve(server):
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+def make_certificates(workdir):
+    """A certificate authority and a server certificate for 127.0.0.1 that
+    it signed; Firefox refuses a self-signed server certificate used alone."""
+    paths = {name: os.path.join(workdir, name + ".pem")
+             for name in ("ca", "ca-key", "server", "server-key", "server-request")}
+    extensions = os.path.join(workdir, "server.ext")
+    with open(extensions, "w") as f:
+        f.write("basicConstraints=critical,CA:FALSE\nsubjectAltName=IP:127.0.0.1\n"
+                "extendedKeyUsage=serverAuth\n")
+    commands = [
+        ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+         "-subj", "/CN=Veilgate test authority", "-addext",
+         "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign",
+         "-keyout", paths["ca-key"], "-out", paths["ca"]],
+        ["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1",
+         "-keyout", paths["server-key"], "-out", paths["server-request"]],
+        ["openssl", "x509", "-req", "-in", paths["server-request"], "-CA", paths["ca"],
+         "-CAkey", paths["ca-key"], "-CAcreateserial", "-days", "2",
+         "-extfile", extensions, "-out", paths["server"]],
+    ]
+    for command in commands:
+        subprocess.run(command, check=True, capture_output=True, timeout=60)
+    return paths
+
+
+def start_tinyproxy(workdir, https_port):
+    port = free_port()
+    config = os.path.join(workdir, "tinyproxy.conf")
+    lines = ["Port %d" % port, "Listen 127.0.0.1", "Bind " + THROUGH_PROXY, "Timeout 60",
+             "MaxClients 50", "Allow 127.0.0.1", "LogLevel Info",
+             "ConnectPort %d" % https_port]
+    if os.geteuid() == 0:
+        lines += ["User nobody", "Group nogroup"]
+    with open(config, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    log = os.path.join(workdir, "tinyproxy.log")
+    process = start(["timeout", "900", "tinyproxy", "-d", "-c", config], log)
+    if not wait_for_port(port, 20):
+        raise RuntimeError("tinyproxy did not start")
+    return process, port, log
+
+
+def start_engine(workdir, upstream_port):
+    port = free_port()
+    command = ENGINE + ["--port", str(port), "--upstream", "127.0.0.1:%d" % upstream_port,
+                        "--max-seconds", "900"]
+    process = start(command, os.path.join(workdir, "engine.log"))
+    if not wait_for_port(port, 60):
+        stop(process)
+        raise RuntimeError("the engine did not start: " + " ".join(command))
+    return process, port
+
+
+def make_profile(workdir, ca_path):
+    profile = os.path.join(workdir, "profile")
+    os.mkdir(profile)
+    database = "sql:" + profile
+    for command in (["certutil", "-N", "-d", database, "--empty-password"],
+                    ["certutil", "-A", "-d", database, "-n", "Veilgate test authority",
+                     "-t", "C,,", "-i", ca_path]):
+        subprocess.run(command, check=True, capture_output=True, timeout=60)
+    prefs = os.path.join(profile, "prefs.js")
+    with open(prefs, "w") as f:
+        f.write("// Mozilla User Preferences\n\n")
+        for name, value in USER_PREFS.items():
+            f.write("user_pref(\"%s\", %s);\n" % (name, value))
+    return profile, prefs
+
+
+def load_in_firefox(workdir, profile, url):
+    """Runs headless Firefox on the profile until it has loaded `url` and
+    taken its screenshot; true when it did so in time."""
+    shot = os.path.join(workdir, "shot.png")
+    if os.path.exists(shot):
+        os.remove(shot)
+    environment = dict(os.environ, HOME=workdir, MOZ_CRASHREPORTER_DISABLE="1",
+                       MOZ_HEADLESS="1")
+    command = ["firefox-esr", "--headless", "--no-remote", "-profile", profile,
+               "--screenshot", shot, url]
+    # Its own process group, so that its content processes go with it.
+    with open(os.path.join(workdir, "firefox.log"), "ab") as log:
+        process = subprocess.Popen(command, stdout=log, stderr=subprocess.STDOUT,
+                                   stdin=subprocess.DEVNULL, env=environment,
+                                   start_new_session=True)
+        try:
+            process.wait(timeout=FIREFOX_SECONDS)
+        except subprocess.TimeoutExpired:
+            pass
+        finally:
+            try:
+                os.killpg(process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            process.wait()
+    return os.path.exists(shot)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read().decode("latin-1")
+
+
+def visited(origin, address, path):
+    return (address, path) in origin.visits
+
+
+def run(workdir):
+    certificates = make_certificates(workdir)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(certificates["server"], certificates["server-key"])
+    plain = serve(RecordingOrigin())
+    secure = serve(RecordingOrigin(context))
+    secure_port = secure.server_address[1]
+    plain.secure_base = "https://127.0.0.1:%d" % secure_port
+    page_url = "http://127.0.0.1:%d/page.html" % plain.server_address[1]
+    tinyproxy, tinyproxy_port, tinyproxy_log = start_tinyproxy(workdir, secure_port)
+    engine, engine_port = start_engine(workdir, tinyproxy_port)
+    profile, prefs = make_profile(workdir, certificates["ca"])
+
+    result = run_tool([PREFS_EDIT, "enable", str(engine_port), prefs])
+    check(result.returncode == 0, "the enable routine edits prefs.js", result.stderr)
+
+    started = time.monotonic()
+    loaded = load_in_firefox(workdir, profile, page_url)
+    print("      Firefox took %.1f s with the proxy" % (time.monotonic() - started), flush=True)
+    check(loaded, "Firefox loads the page with the enabled prefs.js")
+    log = read(tinyproxy_log)
+    check("GET %s" % page_url in log, "tinyproxy's log shows the GET of the HTTP page", log[-800:])
+    check("CONNECT 127.0.0.1:%d" % secure_port in log,
+          "tinyproxy's log shows the CONNECT for the HTTPS page", log[-800:])
+    check(visited(plain, THROUGH_PROXY, "/page.html"), "the HTTP page came through tinyproxy",
+          plain.visits)
+    check(visited(secure, THROUGH_PROXY, "/secure.html"),
+          "the HTTPS page came through the tunnel", (secure.connections, secure.visits))
+    check(DIRECT not in plain.connections and DIRECT not in secure.connections,
+          "nothing reached an origin directly", (plain.connections, secure.connections))
+    # What Firefox wrote back at its exit: it kept the entries it was given.
+    written = read(prefs)
+    for entry in ("\"network.proxy.ssl_port\", %d);" % engine_port,
+                  "\"media.peerconnection.ice.proxy_only\", true);"):
+        check(entry in written, "Firefox kept " + entry, written[-800:])
+
+    result = run_tool([PREFS_EDIT, "disable", prefs])
+    check(result.returncode == 0, "the restore routine edits prefs.js", result.stderr)
+    restored = read(prefs)
+    check("network.proxy.type" not in restored and "proxy_only" not in restored,
+          "the restore removed the type and WebRTC entries", restored[-800:])
+
+    plain.forget()
+    secure.forget()
+    log_before = len(log)
+    started = time.monotonic()
+    loaded = load_in_firefox(workdir, profile, page_url)
+    print("      Firefox took %.1f s without the proxy" % (time.monotonic() - started),
+          flush=True)
+    check(loaded, "Firefox loads the page with the restored prefs.js")
+    check(visited(plain, DIRECT, "/page.html") and visited(secure, DIRECT, "/secure.html"),
+          "after the restore both pages come directly", (plain.visits, secure.visits))
+    later = read(tinyproxy_log)[log_before:]
+    check("127.0.0.1:%d" % plain.server_address[1] not in later
+          and "127.0.0.1:%d" % secure_port not in later,
+          "after the restore tinyproxy sees neither page", later[-800:])
+
+    stop(engine)
+    stop(tinyproxy)
+    plain.shutdown()
+    secure.shutdown()
+
+
+def main():
+    global PREFS_EDIT, ENGINE
+    if len(sys.argv) < 4 or sys.argv[2] != "--":
+        print(__doc__)
+        return 2
+    PREFS_EDIT = sys.argv[1]
+    ENGINE = sys.argv[3:]
+    with tempfile.TemporaryDirectory() as workdir:
+        os.chmod(workdir, 0o755)
+        try:
+            run(workdir)
+        except Exception as error:  # a broken set-up fails the test, with its reason
+            check(False, "set-up: %s" % error)
+        finally:
+            stop_all()
+            engine_log = os.path.join(workdir, "engine.log")
+            if os.path.exists(engine_log):
+                check("Sanitizer" not in read(engine_log), "no sanitizer report from the engine")
+            if FAILURES:
+                print_log_tails(workdir)
+    print("%d failure(s)" % len(FAILURES))
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
