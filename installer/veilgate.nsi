@@ -97,7 +97,20 @@ FunctionEnd
 !insertmacro STOP_VEILGATE ""
 !insertmacro STOP_VEILGATE "un."
 
+; Without elevation every write under HKEY_LOCAL_MACHINE and Program Files
+; would fail, so stop before anything is half done.
+!macro REQUIRE_ADMINISTRATOR
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "Admin"
+    MessageBox MB_OK|MB_ICONINFORMATION "Please run this program as an administrator." /SD IDOK
+    SetErrorLevel 740
+    Quit
+  ${EndIf}
+!macroend
+
 Function .onInit
+  !insertmacro REQUIRE_ADMINISTRATOR
   SetShellVarContext all
   SetRegView 64
 FunctionEnd
@@ -165,6 +178,7 @@ SectionEnd
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function un.onInit
+  !insertmacro REQUIRE_ADMINISTRATOR
   SetShellVarContext all
   SetRegView 64
 FunctionEnd
