@@ -84,8 +84,9 @@ void AdvancedSettingsDialog::Store() {
         RegDwordValue(setting::RunAtStartup).Set(1);
         // The program's own path, not AppFullPath: any user may change the
         // product key, and this entry runs in this user's log-on. Quoted, as
-        // the path usually holds blanks.
-        startupEntry.Set("\"" + base::ProgramPath() + "\"");
+        // the path usually holds blanks; an unknown path leaves it empty.
+        std::string program = base::ProgramPath();
+        startupEntry.Set(program.empty() ? std::string() : "\"" + program + "\"");
     } else {
         RegDwordValue(setting::RunAtStartup).Set(0);
         // Emptied rather than removed; a missing entry stays missing.
