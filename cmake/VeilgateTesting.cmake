@@ -1,4 +1,4 @@
-# veilgate_add_test(NAME name SOURCES ... LIBS ... [WINE_SERIAL])
+# veilgate_add_test(NAME name SOURCES ... LIBS ... [WINE_SERIAL] [LAUNCHER command...])
 #
 # One ctest entry per test executable. Windows test executables run under Wine
 # through the cross-compiling emulator; WINE_SERIAL marks tests that use the
@@ -6,11 +6,17 @@
 # On Windows those tests change what would be real user data and system
 # settings on a real machine, so they also carry the system guard: they skip
 # unless they run under Wine or the machine's owner opted in.
+# A LAUNCHER command runs the executable instead (given as its next argument),
+# for a test that needs a Wine prefix of its own.
 function(veilgate_add_test)
-  cmake_parse_arguments(ARG "WINE_SERIAL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "WINE_SERIAL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;LAUNCHER" ${ARGN})
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
-  add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME} --gtest_brief=1)
+  if(ARG_LAUNCHER)
+    add_test(NAME ${ARG_NAME} COMMAND ${ARG_LAUNCHER} $<TARGET_FILE:${ARG_NAME}> --gtest_brief=1)
+  else()
+    add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME} --gtest_brief=1)
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()

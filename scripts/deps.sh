@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ googletest
   g++-mingw-w64-x86-64-posix wine wine64 xvfb
   curl tinyproxy chromium firefox-esr libnss3-tools clang libclang-rt-14-dev
-  python3 openssl imagemagick x11-utils
+  python3 openssl imagemagick x11-utils nsis
   "$@"
 )
 

@@ -25,8 +25,13 @@ bool FileExists(const std::string& path);
 // folder is empty or already ends with one): "/" for a folder written with
 // "/" only, otherwise "\".
 std::string JoinPath(const std::string& folder, const std::string& fileName);
+// The full path of the running program's file; empty when it is unknown.
+std::string ProgramPath();
 // The folder of the running program, ending with a path separator.
 std::string ProgramFolder();
+// The folder where programs keep data that every user of the machine shares
+// (CSIDL_COMMON_APPDATA on Windows); empty when there is none.
+std::string CommonAppDataFolder();
 
 // Platform halves of ReplaceWholeFile, public for their tests.
 bool FlushFileToDisk(const std::string& path);

@@ -33,13 +33,21 @@ bool FileExists(const std::string& path) {
     return !path.empty() && stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-std::string ProgramFolder() {
+std::string ProgramPath() {
     char path[4096];
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return "./";
-    std::string program(path, static_cast<size_t>(length));
-    return program.substr(0, program.rfind('/') + 1);
+    return length <= 0 ? std::string() : std::string(path, static_cast<size_t>(length));
+}
+
+std::string ProgramFolder() {
+    std::string program = ProgramPath();
+    size_t separator = program.rfind('/');
+    return separator == std::string::npos ? "./" : program.substr(0, separator + 1);
+}
+
+std::string CommonAppDataFolder() {
+    // Nothing installs the portable build.
+    return std::string();
 }
 
 }  // namespace base

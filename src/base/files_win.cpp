@@ -1,5 +1,6 @@
 // The platform half of the file routines on Windows.
 #include <windows.h>
+#include <shlobj.h>
 
 #include "base/files.h"
 #include "base/scoped_win.h"
@@ -29,14 +30,25 @@ bool FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string ProgramFolder() {
+std::string ProgramPath() {
     char path[MAX_PATH + 1] = {};
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
-        return ".\\";
-    std::string program(path, length);
+        return std::string();
+    return std::string(path, length);
+}
+
+std::string ProgramFolder() {
+    std::string program = ProgramPath();
     size_t separator = program.find_last_of("\\/");
     return separator == std::string::npos ? ".\\" : program.substr(0, separator + 1);
+}
+
+std::string CommonAppDataFolder() {
+    char path[MAX_PATH] = {};
+    if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK)
+        return std::string();
+    return path;
 }
 
 }  // namespace base

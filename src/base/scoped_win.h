@@ -78,6 +78,13 @@ struct GdiObjectTraits {
     static void Close(Handle h) { DeleteObject(h); }
 };
 
+struct LocalMemoryTraits {
+    using Handle = HLOCAL;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { LocalFree(h); }
+};
+
 // CloseHandle: processes, threads, events, mutexes, files.
 using ScopedHandle = ScopedWin<KernelHandleTraits>;
 // FindClose: FindFirstFileA.
@@ -86,5 +93,7 @@ using ScopedFindHandle = ScopedWin<FindHandleTraits>;
 using ScopedRegKey = ScopedWin<RegKeyTraits>;
 // DeleteObject: fonts, brushes, pens, bitmaps.
 using ScopedGdiObject = ScopedWin<GdiObjectTraits>;
+// LocalFree: what the security calls allocate (descriptors, access lists).
+using ScopedLocalMemory = ScopedWin<LocalMemoryTraits>;
 
 }  // namespace base

@@ -4,10 +4,16 @@
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
-std::string DataFolder(const std::string& appPath, const std::string& programFolder) {
-    return appPath.empty() ? programFolder : appPath;
+std::string DataFolder(const std::string& appPath, const std::string& programFolder,
+                       const std::string& commonAppDataFolder) {
+    // Without a common folder the installed program's data could go nowhere
+    // better than beside the program, as an uninstalled copy's does.
+    if (appPath.empty() || commonAppDataFolder.empty())
+        return programFolder;
+    return base::JoinPath(base::JoinPath(commonAppDataFolder, InstalledDataFolderName), "");
 }
 
 std::string DataFolder() {
-    return DataFolder(RegStringValue(setting::AppPath).Get(), base::ProgramFolder());
+    return DataFolder(RegStringValue(setting::AppPath).Get(), base::ProgramFolder(),
+                      base::CommonAppDataFolder());
 }

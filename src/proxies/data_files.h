@@ -4,10 +4,19 @@
 
 #include <string>
 
-// Where the data files live: the AppPath of an installed program, otherwise
-// the program's own folder (never the root of the current drive).
-std::string DataFolder(const std::string& appPath, const std::string& programFolder);
-// The same with the AppPath setting and the running program's folder.
+// The folder that the installer makes for the data files in the common
+// application data folder; users may change files in it, unlike in the
+// program's folder under Program Files.
+constexpr char InstalledDataFolderName[] = "Veilgate";
+
+// Where the data files live: for an installed program (AppPath set) the
+// Veilgate folder in the common application data folder, otherwise the
+// program's own folder (never the root of the current drive). Ends with a
+// separator.
+std::string DataFolder(const std::string& appPath, const std::string& programFolder,
+                       const std::string& commonAppDataFolder);
+// The same with the AppPath setting, the running program's folder and the
+// system's common application data folder.
 std::string DataFolder();
 
 constexpr char MyProxiesFile[] = "MyProxies.txt";

@@ -114,5 +114,5 @@ base::ScopedHandle StartProxyGeneratorRequest() {
 
 bool DownloadAndKeepProxyList(std::string& reply, std::string* error) {
     reply = DownloadProxyList();
-    return KeepProxyListReply(reply, DataFolder(), base::ProgramFolder(), LocalTimeNow(), error);
+    return KeepProxyListReply(reply, DataFolder(), DataFolder(), LocalTimeNow(), error);
 }

@@ -1,19 +1,20 @@
 // Gatereset.exe: stops Veilgate if it runs, puts every browser back on a
-// direct connection and offers the online poll.
+// direct connection and offers the online poll. "Gatereset /restoreonly"
+// only puts the browsers back (see restore_sequence.h).
 #include <windows.h>
 #include <commctrl.h>
 
 #include "restore/restore_sequence.h"
 #include "restore/restore_system_win.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     try {
         INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
         InitCommonControlsEx(&controls);
         SystemProcessControl processes;
         SystemBrowserRestores browsers;
         PollDialogQuestion poll;
-        return RunRestore(processes, browsers, poll);
+        return RunRestore(processes, browsers, poll, RestoreRunFor(commandLine ? commandLine : ""));
     } catch (...) {
         // Nothing may unwind out of the program's entry; the run just ends.
         return 0;

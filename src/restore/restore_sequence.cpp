@@ -1,8 +1,38 @@
 #include "restore/restore_sequence.h"
 
-int RunRestore(ProcessControl& processes, BrowserRestores& browsers, PollQuestion& poll) {
+#include <cctype>
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+RestoreRun RestoreRunFor(const std::string& commandLine) {
+    return SameTextIgnoringCase(Trimmed(commandLine), RestoreOnlySwitch) ? RestoreRun::BrowsersOnly
+                                                                         : RestoreRun::Full;
+}
+
+int RunRestore(ProcessControl& processes, BrowserRestores& browsers, PollQuestion& poll,
+               RestoreRun run) {
     // Whether the main program was running or not, every browser is reset.
-    processes.StopFirstProcessNamed(MainProgramNameText);
+    if (run == RestoreRun::Full)
+        processes.StopFirstProcessNamed(MainProgramNameText);
     if (!browsers.ResetInternetSettings())
         return 0;
     // Each browser is handled whatever became of the one before.
@@ -11,6 +41,7 @@ int RunRestore(ProcessControl& processes, BrowserRestores& browsers, PollQuestio
     browsers.RestoreOperaInstallationDefaults();
     browsers.RestoreMozilla();
     browsers.RestoreFirefox();
-    poll.Ask();
+    if (run == RestoreRun::Full)
+        poll.Ask();
     return 0;
 }

@@ -36,6 +36,21 @@ public:
     virtual void Ask() = 0;
 };
 
-// Stops the main program, resets every browser and offers the poll; answers
-// the program's exit code, always 0.
-int RunRestore(ProcessControl& processes, BrowserRestores& browsers, PollQuestion& poll);
+// Gatereset's one switch, for the uninstaller: "Gatereset /restoreonly" puts
+// the browsers back and does nothing else. It stops no process, since the
+// caller has ended Veilgate through its window already and a search by name
+// could hit the caller itself; and it asks no poll question.
+constexpr char RestoreOnlySwitch[] = "/restoreonly";
+
+enum class RestoreRun { Full, BrowsersOnly };
+
+// The run that the command line asks for: BrowsersOnly for the switch (in
+// any case, blanks around it allowed), Full for anything else, so that an
+// unknown argument still restores everything as before.
+RestoreRun RestoreRunFor(const std::string& commandLine);
+
+// Stops the main program, resets every browser and offers the poll (a
+// BrowsersOnly run just resets the browsers); answers the program's exit
+// code, always 0.
+int RunRestore(ProcessControl& processes, BrowserRestores& browsers, PollQuestion& poll,
+               RestoreRun run = RestoreRun::Full);

@@ -38,11 +38,18 @@ constexpr char IClear6[] = "Software\\Veilgate\\Setari\\IClear6";
 constexpr char IClear7[] = "Software\\Veilgate\\Setari\\IClear7";
 constexpr char AutoClean[] = "Software\\Veilgate\\Setari\\AutoClean";
 
+// Under the current user's root: 1 once the user has been told that this
+// copy cannot keep its settings (a user who may not write the product key
+// may still write this).
+constexpr char SettingsNoticeShown[] = "Software\\Veilgate\\SettingsNoticeShown";
+
 // The product key itself, for code that opens it as a key.
 constexpr char ProductKey[] = "Software\\Veilgate";
 
-// The start-up entry that "Advanced Settings Dialog" writes: Windows starts
-// the program at log-on from this value of the machine's Run key.
+// The start-up entry that "Advanced Settings Dialog" writes, under the
+// current user's root: Windows starts the program at that user's log-on from
+// this value. The machine's Run key would need elevation, and a program that
+// asks for it is not started from there at all.
 constexpr char StartupEntry[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Veilgate";
 
 }  // namespace setting

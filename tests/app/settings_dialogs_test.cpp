@@ -129,7 +129,9 @@ protected:
         DeleteRegValue(HKEY_LOCAL_MACHINE, ProductKey, "RunAtStartup");
         DeleteRegValue(HKEY_LOCAL_MACHINE, ProductKey, "AppFullPath");
         DeleteRegValue(HKEY_LOCAL_MACHINE, RunKey, "Veilgate");
+        DeleteRegValue(HKEY_CURRENT_USER, RunKey, "Veilgate");
     }
+    void TearDown() override { SetUp(); }
     HWND Open(const EngineStatus* engine = nullptr) {
         dialog_.reset(new AdvancedSettingsDialog(engine));
         return dialog_->Create();
@@ -238,47 +240,42 @@ TEST_F(AdvancedSettingsDialogTest, PortHeldByOurOwnEngineCountsAsAvailable) {
     EXPECT_EQ(messages_.shown[0].caption, "Success");
 }
 
-TEST_F(AdvancedSettingsDialogTest, ApplyTickedRegistersTheProgramFromAppFullPath) {
-    WriteRegText(HKEY_LOCAL_MACHINE, ProductKey, "AppFullPath",
-                 "C:\\Program Files\\Veilgate\\Veilgate.exe");
+TEST_F(AdvancedSettingsDialogTest, ApplyTickedRegistersThisProgramsQuotedPathForTheUser) {
+    // Anyone may change AppFullPath, so it is not what the user's log-on runs;
+    // nor is the machine's Run key touched.
+    WriteRegText(HKEY_LOCAL_MACHINE, ProductKey, "AppFullPath", "C:\\planted\\evil.exe");
+    WriteRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\old\\Veilgate.exe");
     HWND hwnd = Open();
     Click(hwnd, IDC_RUN_AT_STARTUP);
     Click(hwnd, IDC_APPLY);
     EXPECT_EQ(dialog_->Result(), IDOK);
     EXPECT_EQ(Dword("RunAtStartup"), 1u);
+    char program[MAX_PATH] = {};
+    ASSERT_NE(GetModuleFileNameA(nullptr, program, MAX_PATH), 0u);
     std::string entry;
+    ASSERT_TRUE(ReadRegText(HKEY_CURRENT_USER, RunKey, "Veilgate", entry));
+    EXPECT_EQ(entry, "\"" + std::string(program) + "\"");
     ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", entry));
-    EXPECT_EQ(entry, "C:\\Program Files\\Veilgate\\Veilgate.exe");
+    EXPECT_EQ(entry, "C:\\old\\Veilgate.exe");
     EXPECT_EQ(Dword("LocalPort"), 8080u);
-}
-
-TEST_F(AdvancedSettingsDialogTest, ApplyTickedWithoutAppFullPathEmptiesTheEntry) {
-    WriteRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\old\\Veilgate.exe");
-    HWND hwnd = Open();
-    Click(hwnd, IDC_RUN_AT_STARTUP);
-    Click(hwnd, IDC_APPLY);
-    EXPECT_EQ(Dword("RunAtStartup"), 1u);
-    std::string entry = "not read";
-    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", entry));
-    EXPECT_EQ(entry, "");
 }
 
 TEST_F(AdvancedSettingsDialogTest, ApplyClearedEmptiesAnEntryButCreatesNone) {
     WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "RunAtStartup", 1);
-    WriteRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\old\\Veilgate.exe");
+    WriteRegText(HKEY_CURRENT_USER, RunKey, "Veilgate", "C:\\old\\Veilgate.exe");
     HWND hwnd = Open();
     ASSERT_TRUE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
     Click(hwnd, IDC_RUN_AT_STARTUP);
     Click(hwnd, IDC_APPLY);
     EXPECT_EQ(Dword("RunAtStartup"), 0u);
     std::string entry = "not read";
-    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", entry));
+    ASSERT_TRUE(ReadRegText(HKEY_CURRENT_USER, RunKey, "Veilgate", entry));
     EXPECT_EQ(entry, "");
 
-    DeleteRegValue(HKEY_LOCAL_MACHINE, RunKey, "Veilgate");
+    DeleteRegValue(HKEY_CURRENT_USER, RunKey, "Veilgate");
     hwnd = Open();
     Click(hwnd, IDC_APPLY);
-    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, RunKey, "Veilgate"));
+    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, RunKey, "Veilgate"));
 }
 
 TEST_F(AdvancedSettingsDialogTest, PortAppliedWithoutTestingIsStoredAsTyped) {

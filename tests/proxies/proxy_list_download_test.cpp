@@ -56,7 +56,8 @@ public:
         process_.Reset(started.hProcess);
         CloseHandle(started.hThread);
         std::string text;
-        bool ready = WaitFor([&] { return base::ReadWholeFile(portFile, text) && !text.empty(); }, 30s);
+        bool ready =
+            WaitFor([&] { return base::ReadWholeFile(portFile, text) && !text.empty(); }, 30s);
         port_ = ready ? base::ParseLeadingInt(text) : 0;
         return port_ > 0;
     }
@@ -108,15 +109,16 @@ protected:
         // WinINet takes the prefix's proxy settings; loopback must be reached
         // directly.
         RegDwordValue(ProxyEnable, 0, true, SettingsRoot::CurrentUser).Set(0);
-        RegStringValue(setting::AppPath, "", true).Set(data_.Folder());
+        // Installed: the data files go to the common data folder.
+        RegStringValue(setting::AppPath, "", true).Set(base::ProgramFolder());
         RegDwordValue(setting::ErrLogging, 0, true).Set(0);
-        logPath_ = base::JoinPath(base::ProgramFolder(), ErrorLogFile);
+        logPath_ = base::JoinPath(data_.Folder(), ErrorLogFile);
         base::ReadWholeFile(logPath_, logBefore_);
     }
 
     void TearDown() override {
         service_.Stop();
-        // The error log lives beside the test program: leave it as it was.
+        // The error log lives in the data folder: leave it as it was.
         if (logBefore_.empty())
             DeleteFileA(logPath_.c_str());
         else
@@ -155,7 +157,7 @@ protected:
     SavedText savedHost_{maker::HostSetting};
     SavedText savedAppPath_{setting::AppPath};
     SavedText savedProxyEnable_{ProxyEnable, SettingsRoot::CurrentUser};
-    TempFolder data_;
+    TempFolder data_{base::JoinPath(base::CommonAppDataFolder(), InstalledDataFolderName)};
     TempFolder service_folder_;
     ListService service_;
     std::string logPath_;
@@ -240,7 +242,7 @@ TEST_F(ProxyListDownloadTest, ServiceDownGivesAnEmptyReplyAndKeepsTheOldCopy) {
     EXPECT_EQ(0, ProxyGeneratorRequest());
 }
 
-TEST_F(ProxyListDownloadTest, FailedDownloadIsLoggedBesideTheProgramWhenErrLoggingIsOne) {
+TEST_F(ProxyListDownloadTest, FailedDownloadIsLoggedInTheDataFolderWhenErrLoggingIsOne) {
     PointAtNothing();
     RegDwordValue(setting::ErrLogging, 0, true).Set(1);
     std::string reply;

@@ -241,10 +241,21 @@ TEST(ProxyListFileTest, ReplacingKeepsTheOldFileUntilTheNewOneIsComplete) {
     EXPECT_FALSE(folder.Exists("MyProxies.txt.new"));
 }
 
-TEST(DataFolderTest, AppPathWhenSetOtherwiseTheProgramFolder) {
-    EXPECT_EQ("C:\\Program Files\\Veilgate\\",
-              DataFolder("C:\\Program Files\\Veilgate\\", "D:\\elsewhere\\"));
-    EXPECT_EQ("D:\\elsewhere\\", DataFolder("", "D:\\elsewhere\\"));
+TEST(DataFolderTest, InstalledInTheCommonFolderOtherwiseBesideTheProgram) {
+    struct Case {
+        const char* appPath;
+        const char* common;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"C:\\Program Files\\Veilgate\\", "C:\\ProgramData", "C:\\ProgramData\\Veilgate\\"},
+        {"C:\\Program Files\\Veilgate\\", "C:\\ProgramData\\", "C:\\ProgramData\\Veilgate\\"},
+        {"", "C:\\ProgramData", "D:\\elsewhere\\"},
+        {"C:\\Program Files\\Veilgate\\", "", "D:\\elsewhere\\"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.folder, DataFolder(c.appPath, "D:\\elsewhere\\", c.common))
+            << c.appPath << " " << c.common;
 
     std::string program = base::ProgramFolder();
     ASSERT_FALSE(program.empty());

@@ -15,6 +15,10 @@ public:
                 ("vg-proxies-" + std::to_string(stamp) + "-" + std::to_string(counter_++));
         std::filesystem::create_directories(path_);
     }
+    // A given folder instead, made now and removed in the same way.
+    explicit TempFolder(const std::string& path) : path_(path) {
+        std::filesystem::create_directories(path_);
+    }
     ~TempFolder() {
         std::error_code ignored;
         std::filesystem::permissions(path_, std::filesystem::perms::owner_all,

@@ -152,4 +152,21 @@ TEST_F(GateresetTest, WithNothingToStopTheBrowsersAreStillReset) {
     });
 }
 
+TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
+    DWORD mainProgram = processes_.StartStandIn("VeilgateStandIn.exe");
+    ASSERT_NE(0u, mainProgram);
+    InternetSettingsApi system;
+    ASSERT_TRUE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", system));
+    std::string firefox = MakePrefs(FirefoxProfileRoot(), ProxiedPrefs);
+
+    DWORD id = processes_.Start(FromBuildPath(GATERESET_EXE), "/restoreonly");
+    ASSERT_NE(0u, id);
+    // It ends on its own: no poll waits for an answer.
+    EXPECT_EQ(0, processes_.WaitForExit(id, 30000));
+    EXPECT_EQ(nullptr, PollWindowOf(id));
+    EXPECT_TRUE(processes_.IsRunning(mainProgram));
+    EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), LanFlags());
+    EXPECT_EQ(RestoredPrefs, ReadBytes(firefox));
+}
+
 }  // namespace

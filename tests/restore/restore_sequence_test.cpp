@@ -120,4 +120,30 @@ TEST(RunRestore, FailedInternetSettingsResetEndsTheRun) {
     EXPECT_EQ((Log{"stop Veilgate", "internet settings"}), log);
 }
 
+TEST(RunRestore, BrowsersOnlyRunStopsNothingAndAsksNothing) {
+    Log log;
+    RecordingProcesses processes(log);
+    RecordingBrowsers browsers(log);
+    RecordingPoll poll(log);
+    EXPECT_EQ(0, RunRestore(processes, browsers, poll, RestoreRun::BrowsersOnly));
+    EXPECT_EQ((Log{"internet settings", "opera 1", "opera 2", "opera 3", "mozilla", "firefox"}),
+              log);
+}
+
+TEST(RestoreRunFor, OnlyTheSwitchItselfRestoresBrowsersOnly) {
+    const struct {
+        const char* commandLine;
+        RestoreRun run;
+    } cases[] = {
+        {"", RestoreRun::Full},
+        {"/restoreonly", RestoreRun::BrowsersOnly},
+        {" /RestoreOnly\t", RestoreRun::BrowsersOnly},
+        {"/restore", RestoreRun::Full},
+        {"/restoreonly /x", RestoreRun::Full},
+        {"restoreonly", RestoreRun::Full},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.run, RestoreRunFor(c.commandLine)) << c.commandLine;
+}
+
 }  // namespace

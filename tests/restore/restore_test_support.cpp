@@ -22,8 +22,10 @@ StartedProcesses::~StartedProcesses() {
     }
 }
 
-DWORD StartedProcesses::Start(const std::string& exe) {
+DWORD StartedProcesses::Start(const std::string& exe, const std::string& arguments) {
     std::string commandLine = "\"" + exe + "\"";
+    if (!arguments.empty())
+        commandLine += " " + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};

@@ -20,8 +20,9 @@ public:
     StartedProcesses(const StartedProcesses&) = delete;
     StartedProcesses& operator=(const StartedProcesses&) = delete;
 
-    // Starts `exe`; the process's id, or 0 when it could not be started.
-    DWORD Start(const std::string& exe);
+    // Starts `exe` with `arguments` after its quoted path; the process's id,
+    // or 0 when it could not be started.
+    DWORD Start(const std::string& exe, const std::string& arguments = "");
     // Starts a copy of the stand-in named `fileName`.
     DWORD StartStandIn(const std::string& fileName);
 

@@ -1,7 +1,7 @@
 #include "app/dialogs/advanced_settings_dialog_win.h"
 
-
 #include "app/dialogs/advanced_settings_dialog_res.h"
+#include "base/files.h"
 #include "base/leading_number.h"
 #include "ui/data_exchange_win.h"
 #include "ui/message_box.h"
@@ -79,10 +79,14 @@ void AdvancedSettingsDialog::ReadControls() {
 
 void AdvancedSettingsDialog::Store() {
     ReadControls();
-    RegStringValue startupEntry(setting::StartupEntry);
+    RegStringValue startupEntry(setting::StartupEntry, "", false, SettingsRoot::CurrentUser);
     if (runAtStartup_ == 1) {
         RegDwordValue(setting::RunAtStartup).Set(1);
-        startupEntry.Set(RegStringValue(setting::AppFullPath).Get());
+        // The program's own path, not AppFullPath: any user may change the
+        // product key, and this entry runs in this user's log-on. Quoted, as
+        // the path usually holds blanks; an unknown path leaves it empty.
+        std::string program = base::ProgramPath();
+        startupEntry.Set(program.empty() ? std::string() : "\"" + program + "\"");
     } else {
         RegDwordValue(setting::RunAtStartup).Set(0);
         // Emptied rather than removed; a missing entry stays missing.

@@ -1,0 +1,221 @@
+; The setup program: installs Veilgate.exe, Gatereset.exe and help.htm,
+; registers the installation and its uninstaller. Built by the "installer"
+; target, which passes the files and the version with /D:
+;   VERSION (5.0.52), VERSION_SHORT (5.0), VEILGATE_EXE, GATERESET_EXE,
+;   GRANT_EXE, HELP_FILE, ICON_FILE, OUTFILE.
+; Silent: "VeilgateSetup-<version>.exe /S [/D=folder]", "uninstall.exe /S".
+
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
+!include "WinMessages.nsh"
+
+!define PRODUCT "Veilgate"
+!define PRODUCT_KEY "Software\Veilgate"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Veilgate"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; A running Veilgate is found by its window title and ended through its tray
+; menu's "EXIT", which also points the browsers back at a direct connection.
+!define MAIN_WINDOW_TITLE "Veilgate v5.0 - Anonymity & Online Privacy"
+!define EXIT_COMMAND 32772
+!define STOP_WAIT_MS 20000
+!define DATA_FOLDER_NAME "Veilgate"
+!define START_MENU_FOLDER "$SMPROGRAMS\Veilgate"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Veilgate"
+; An upgrade goes where the last installation went.
+InstallDirRegKey HKLM "${PRODUCT_KEY}" "AppPath"
+RequestExecutionLevel admin
+ShowInstDetails show
+ShowUninstDetails show
+BrandingText "${PRODUCT} ${VERSION}"
+
+; No copyright line: the version block names the product only.
+!pragma warning disable 9100
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "FileDescription" "Veilgate Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION_SHORT}"
+
+!define MUI_ICON "${ICON_FILE}"
+!define MUI_UNICON "${ICON_FILE}"
+!define MUI_ABORTWARNING
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Start Veilgate now"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartVeilgateAsUser
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+; Ends a running Veilgate the way its own "EXIT" does and waits for the
+; process to end, so that its files can be replaced and the browsers of the
+; user who runs it are restored in that user's context. Never by a process
+; search on the name: that would find this setup program too.
+!macro STOP_VEILGATE un
+Function ${un}StopVeilgate
+  FindWindow $0 "" "${MAIN_WINDOW_TITLE}"
+  ${If} $0 = 0
+    Return
+  ${EndIf}
+  DetailPrint "Closing the running Veilgate, so that its files can be replaced and your browsers are set back to a direct connection..."
+  ${IfNot} ${Silent}
+    MessageBox MB_OK|MB_ICONINFORMATION "Veilgate is running. It will now be closed, so that its files can be changed; your browsers are set back to a direct connection first."
+  ${EndIf}
+  System::Call "user32::GetWindowThreadProcessId(p r0, *i .r1)"
+  System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r1) p.r2"
+  System::Call "user32::PostMessage(p r0, i ${WM_COMMAND}, p ${EXIT_COMMAND}, p 0)"
+  ${If} $2 P<> 0
+    System::Call "kernel32::WaitForSingleObject(p r2, i ${STOP_WAIT_MS}) i.r3"
+    System::Call "kernel32::CloseHandle(p r2)"
+  ${Else}
+    Sleep 2000
+  ${EndIf}
+  FindWindow $0 "" "${MAIN_WINDOW_TITLE}"
+  ${If} $0 <> 0
+    DetailPrint "Veilgate did not close."
+    ${IfNot} ${Silent}
+      MessageBox MB_OK|MB_ICONINFORMATION "Veilgate did not close. Please choose EXIT in its tray menu, then press OK."
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro STOP_VEILGATE ""
+!insertmacro STOP_VEILGATE "un."
+
+; Without elevation every write under HKEY_LOCAL_MACHINE and Program Files
+; would fail, so stop before anything is half done.
+!macro REQUIRE_ADMINISTRATOR
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "Admin"
+    MessageBox MB_OK|MB_ICONINFORMATION "Please run this program as an administrator." /SD IDOK
+    SetErrorLevel 740
+    Quit
+  ${EndIf}
+!macroend
+
+Function .onInit
+  !insertmacro REQUIRE_ADMINISTRATOR
+  SetShellVarContext all
+  SetRegView 64
+FunctionEnd
+
+; Started through the shell, so that Veilgate runs as the user and not with
+; this program's elevation (and an unelevated Gatereset can stop it).
+Function StartVeilgateAsUser
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\Veilgate.exe"'
+FunctionEnd
+
+Section "Veilgate (required)" SecProgram
+  SectionIn RO
+  Call StopVeilgate
+
+  SetOutPath "$INSTDIR"
+  File "/oname=Veilgate.exe" "${VEILGATE_EXE}"
+  File "/oname=Gatereset.exe" "${GATERESET_EXE}"
+  File "/oname=help.htm" "${HELP_FILE}"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  ; The programs run as the invoking user: Users may change the settings
+  ; key and the files in the data folder, and nothing more.
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\GrantUsersAccess.exe" "${GRANT_EXE}"
+  ExecWait '"$PLUGINSDIR\GrantUsersAccess.exe" "$APPDATA\${DATA_FOLDER_NAME}"' $0
+  ${If} $0 <> 0
+    DetailPrint "Could not give users the right to keep Veilgate's settings (code $0)."
+  ${EndIf}
+  ; A copy that ran from this folder before kept its list beside itself.
+  ${If} ${FileExists} "$INSTDIR\MyProxies.txt"
+  ${AndIfNot} ${FileExists} "$APPDATA\${DATA_FOLDER_NAME}\MyProxies.txt"
+    Rename "$INSTDIR\MyProxies.txt" "$APPDATA\${DATA_FOLDER_NAME}\MyProxies.txt"
+  ${EndIf}
+
+  WriteRegStr HKLM "${PRODUCT_KEY}" "AppPath" "$INSTDIR\"
+  WriteRegStr HKLM "${PRODUCT_KEY}" "AppFullPath" "$INSTDIR\Veilgate.exe"
+
+  CreateDirectory "${START_MENU_FOLDER}"
+  CreateShortCut "${START_MENU_FOLDER}\Veilgate.lnk" "$INSTDIR\Veilgate.exe"
+  CreateShortCut "${START_MENU_FOLDER}\Restore browser settings (Gatereset).lnk" "$INSTDIR\Gatereset.exe"
+  CreateShortCut "${START_MENU_FOLDER}\Veilgate Help.lnk" "$INSTDIR\help.htm"
+  CreateShortCut "${START_MENU_FOLDER}\Uninstall Veilgate.lnk" "$INSTDIR\uninstall.exe"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Veilgate.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+SectionEnd
+
+Section "Desktop shortcut" SecDesktop
+  CreateShortCut "$DESKTOP\Veilgate.lnk" "$INSTDIR\Veilgate.exe"
+SectionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "Veilgate, Gatereset (restores the browser settings) and the help page."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecDesktop} "A Veilgate icon on the desktop."
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+Function un.onInit
+  !insertmacro REQUIRE_ADMINISTRATOR
+  SetShellVarContext all
+  SetRegView 64
+FunctionEnd
+
+Section "Uninstall"
+  ; First leave the machine as if Veilgate had never pointed a browser
+  ; anywhere: Veilgate ended, then every browser reset without the poll.
+  Call un.StopVeilgate
+  ${If} ${FileExists} "$INSTDIR\Gatereset.exe"
+    ExecWait '"$INSTDIR\Gatereset.exe" /restoreonly'
+  ${EndIf}
+
+  ; The list of tested proxies and the settings are the user's: kept unless
+  ; the user says otherwise (and always on a silent uninstall).
+  StrCpy $0 "keep"
+  ${IfNot} ${Silent}
+    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON1 "Do you want to keep your list of tested proxies and your Veilgate settings, for a later installation?" IDYES +2
+    StrCpy $0 "remove"
+  ${EndIf}
+  ${If} $0 == "remove"
+    RMDir /r "$APPDATA\${DATA_FOLDER_NAME}"
+    DeleteRegKey HKLM "${PRODUCT_KEY}"
+  ${Else}
+    ; These two describe the installation, which is gone.
+    DeleteRegValue HKLM "${PRODUCT_KEY}" "AppPath"
+    DeleteRegValue HKLM "${PRODUCT_KEY}" "AppFullPath"
+  ${EndIf}
+
+  Delete "$INSTDIR\Veilgate.exe"
+  Delete "$INSTDIR\Gatereset.exe"
+  Delete "$INSTDIR\help.htm"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+
+  RMDir /r "${START_MENU_FOLDER}"
+  Delete "$DESKTOP\Veilgate.lnk"
+  DeleteRegValue HKLM "${RUN_KEY}" "Veilgate"
+  DeleteRegValue HKCU "${RUN_KEY}" "Veilgate"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

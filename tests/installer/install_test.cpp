@@ -1,0 +1,275 @@
+// The real setup program and uninstaller, run silently in a Wine prefix of
+// this test's own (run_install_test.sh). The tests run in the order written:
+// install, upgrade, stop a running copy, uninstall.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <chrono>
+#include <string>
+
+#include "base/files.h"
+#include "browsers/connection_options_win.h"
+#include "browsers/profile_folders_win.h"
+#include "dialog_harness.h"
+#include "proxies/data_files.h"
+#include "registry_test_support.h"
+#include "restore_test_support.h"
+#include "wait_for.h"
+
+namespace {
+
+using namespace testing_support;
+using harness::ProductKey;
+using harness::RunKey;
+using namespace std::chrono_literals;
+
+constexpr char MainWindowTitle[] = "Veilgate v5.0 - Anonymity & Online Privacy";
+constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veilgate";
+constexpr DWORD SetupLimitMs = 180000;
+const char* const ProgramFiles[] = {"Veilgate.exe", "Gatereset.exe", "help.htm", "uninstall.exe"};
+const char* const StartMenuEntries[] = {"Veilgate.lnk", "Restore browser settings (Gatereset).lnk",
+                                        "Veilgate Help.lnk", "Uninstall Veilgate.lnk"};
+
+const std::string ProxiedPrefs =
+    "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
+    "user_pref(\"network.proxy.http_port\", 8080);\r\n"
+    "user_pref(\"network.proxy.type\", 1);\r\n";
+
+std::string ShellFolder(int csidl) {
+    char path[MAX_PATH] = {};
+    if (SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK)
+        return std::string();
+    return path;
+}
+
+std::string InstallFolder() {
+    return ShellFolder(CSIDL_PROGRAM_FILES) + "\\Veilgate";
+}
+
+std::string StartMenuFolder() {
+    return ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Veilgate";
+}
+
+std::string DesktopShortcut() {
+    return ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veilgate.lnk";
+}
+
+std::string InstalledDataFolder() {
+    return ShellFolder(CSIDL_COMMON_APPDATA) + "\\Veilgate";
+}
+
+bool IsFolder(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string MachineText(const char* key, const char* name) {
+    std::string text = "<missing>";
+    harness::ReadRegText(HKEY_LOCAL_MACHINE, key, name, text);
+    return text;
+}
+
+DWORD LanFlags() {
+    INTERNET_PER_CONN_OPTIONA option = {};
+    option.dwOption = INTERNET_PER_CONN_FLAGS;
+    INTERNET_PER_CONN_OPTION_LISTA list = {};
+    list.dwSize = sizeof(list);
+    list.dwOptionCount = 1;
+    list.pOptions = &option;
+    DWORD size = sizeof(list);
+    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
+        return 0;
+    return option.Value.dwValue;
+}
+
+// The rights that the key's access list allows the built-in Users group, and
+// how those entries are inherited.
+struct UsersGrant {
+    DWORD rights = 0;
+    BYTE inheritance = 0;
+};
+
+UsersGrant UsersGrantOn(HKEY root, const std::string& path) {
+    BYTE users[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(users);
+    UsersGrant grant;
+    if (!CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &size))
+        return grant;
+    for (const std::string& bytes : ReadKeyDacl(root, path).aces) {
+        auto* ace = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(bytes.data());
+        if (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            !EqualSid(const_cast<DWORD*>(&ace->SidStart), users))
+            continue;
+        grant.rights |= ace->Mask;
+        grant.inheritance |= ace->Header.AceFlags;
+    }
+    return grant;
+}
+
+class InstallTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!getenv("VEILGATE_INSTALL_TEST_PREFIX"))
+            GTEST_SKIP() << "runs only through run_install_test.sh, in a prefix of its own";
+    }
+
+    // Runs the setup program silently; its exit code, -1 when it did not end.
+    long RunSetup() {
+        auto started = std::chrono::steady_clock::now();
+        DWORD id = processes_.Start(FromBuildPath(SETUP_EXE), "/S");
+        if (id == 0)
+            return -1;
+        long code = processes_.WaitForExit(id, SetupLimitMs);
+        auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - started);
+        std::printf("silent install took %.1f s\n", took.count() / 1000.0);
+        return code;
+    }
+
+    // The uninstaller hands over to a copy of itself in the temporary folder
+    // and ends, so its work is over when the uninstall entry is gone.
+    bool RunUninstall() {
+        DWORD id = processes_.Start(InstallFolder() + "\\uninstall.exe", "/S");
+        if (id == 0 || processes_.WaitForExit(id, SetupLimitMs) != 0)
+            return false;
+        return WaitFor([] { return !KeyExists(HKEY_LOCAL_MACHINE, UninstallKey); }, 120s) &&
+               WaitFor([] { return !IsFolder(InstallFolder()); }, 30s);
+    }
+
+    // The installed program's main window, when it shows one in time.
+    HWND MainWindowOf(DWORD processId) {
+        HWND found = nullptr;
+        WaitFor(
+            [&] {
+                HWND window = nullptr;
+                while ((window = FindWindowExA(nullptr, window, nullptr, MainWindowTitle))) {
+                    DWORD owner = 0;
+                    GetWindowThreadProcessId(window, &owner);
+                    if (owner == processId)
+                        found = window;
+                }
+                return found != nullptr;
+            },
+            20s);
+        return found;
+    }
+
+    StartedProcesses processes_;
+};
+
+TEST_F(InstallTest, SilentInstallPutsEverythingInPlace) {
+    ASSERT_EQ(0, RunSetup());
+    std::string folder = InstallFolder();
+    for (const char* file : ProgramFiles)
+        EXPECT_TRUE(base::FileExists(folder + "\\" + file)) << file;
+
+    EXPECT_EQ(folder + "\\", MachineText(ProductKey, "AppPath"));
+    EXPECT_EQ(folder + "\\Veilgate.exe", MachineText(ProductKey, "AppFullPath"));
+
+    for (const char* entry : StartMenuEntries)
+        EXPECT_TRUE(base::FileExists(StartMenuFolder() + "\\" + entry)) << entry;
+    EXPECT_TRUE(base::FileExists(DesktopShortcut()));
+
+    EXPECT_EQ("Veilgate", MachineText(UninstallKey, "DisplayName"));
+    EXPECT_EQ("5.0.52", MachineText(UninstallKey, "DisplayVersion"));
+    EXPECT_EQ("Veilgate", MachineText(UninstallKey, "Publisher"));
+    EXPECT_EQ(folder + "\\Veilgate.exe,0", MachineText(UninstallKey, "DisplayIcon"));
+    EXPECT_EQ("\"" + folder + "\\uninstall.exe\"", MachineText(UninstallKey, "UninstallString"));
+    EXPECT_EQ("\"" + folder + "\\uninstall.exe\" /S",
+              MachineText(UninstallKey, "QuietUninstallString"));
+    DWORD sizeInKb = 0;
+    EXPECT_TRUE(harness::ReadRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "EstimatedSize", sizeInKb));
+    EXPECT_GT(sizeInKb, 100u);
+}
+
+TEST_F(InstallTest, InstalledProgramFindsItsDataAndHelpThroughAppPath) {
+    ASSERT_TRUE(IsFolder(InstalledDataFolder()));
+    // The same routine as the installed program's, over the same settings.
+    EXPECT_EQ(InstalledDataFolder() + "\\", DataFolder());
+    std::string appPath = MachineText(ProductKey, "AppPath");
+    EXPECT_TRUE(base::FileExists(appPath + "help.htm")) << appPath;
+}
+
+TEST_F(InstallTest, UsersMayChangeTheSettingsButNothingMore) {
+    UsersGrant grant = UsersGrantOn(HKEY_LOCAL_MACHINE, ProductKey);
+    constexpr DWORD Needed = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
+    EXPECT_EQ(Needed, grant.rights & Needed);
+    EXPECT_EQ(0u, grant.rights & (DELETE | WRITE_DAC | WRITE_OWNER));
+    // Inherited by subkeys such as "Setari" (Wine keeps the flag but does
+    // not hand the entry on to new subkeys, so only the flag is checked).
+    EXPECT_TRUE(grant.inheritance & CONTAINER_INHERIT_ACE);
+}
+
+TEST_F(InstallTest, InstallOverAnInstallationKeepsTheListAndSettings) {
+    const std::string list = "12.12.12.12:80->Germany\r\n";
+    std::string listPath = InstalledDataFolder() + "\\MyProxies.txt";
+    ASSERT_TRUE(WriteBytes(listPath, list));
+    harness::WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort", 3128);
+
+    ASSERT_EQ(0, RunSetup());
+    EXPECT_EQ(list, ReadBytes(listPath));
+    DWORD port = 0;
+    EXPECT_TRUE(harness::ReadRegDword(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort", port));
+    EXPECT_EQ(3128u, port);
+    EXPECT_EQ(InstallFolder() + "\\", MachineText(ProductKey, "AppPath"));
+}
+
+TEST_F(InstallTest, SetupEndsARunningCopyThroughItsExitCommandFirst) {
+    DWORD standIn = processes_.Start(FromBuildPath(EXIT_WINDOW_STAND_IN_EXE));
+    ASSERT_NE(0u, standIn);
+    ASSERT_NE(nullptr, MainWindowOf(standIn));
+    ASSERT_EQ(0, RunSetup());
+    // Its file name holds no "Veilgate": only its window could be found, and
+    // it ends by itself only on "EXIT".
+    EXPECT_EQ(0, processes_.WaitForExit(standIn, 0));
+}
+
+TEST_F(InstallTest, UninstallStopsARunningVeilgate) {
+    DWORD veilgate = processes_.Start(InstallFolder() + "\\Veilgate.exe");
+    ASSERT_NE(0u, veilgate);
+    if (!MainWindowOf(veilgate))
+        GTEST_SKIP() << "Veilgate.exe showed no window titled \"" << MainWindowTitle
+                     << "\" within 20 s, so there is nothing to send EXIT to yet";
+    InternetSettingsApi system;
+    ASSERT_TRUE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", system));
+
+    ASSERT_TRUE(RunUninstall());
+    EXPECT_EQ(0, processes_.WaitForExit(veilgate, 0)) << "Veilgate still runs";
+    EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), LanFlags());
+    // Back for the next test.
+    ASSERT_EQ(0, RunSetup());
+}
+
+TEST_F(InstallTest, SilentUninstallRestoresTheBrowsersAndRemovesWhatItInstalled) {
+    InternetSettingsApi system;
+    ASSERT_TRUE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", system));
+    ASSERT_TRUE(LanFlags() & PROXY_TYPE_PROXY);
+    std::string profile = FirefoxProfileRoot() + "u.default";
+    ASSERT_TRUE(MakeFolders(profile));
+    ASSERT_TRUE(WriteBytes(profile + "\\prefs.js", ProxiedPrefs));
+    harness::WriteRegText(HKEY_CURRENT_USER, RunKey, "Veilgate", "\"C:\\x\\Veilgate.exe\"");
+    harness::WriteRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\x\\Veilgate.exe");
+    std::string listPath = InstalledDataFolder() + "\\MyProxies.txt";
+
+    ASSERT_TRUE(RunUninstall());
+    EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), LanFlags());
+    std::string prefs = ReadBytes(profile + "\\prefs.js");
+    EXPECT_EQ(std::string::npos, prefs.find("network.proxy.http_port")) << prefs;
+    EXPECT_EQ(std::string::npos, prefs.find("network.proxy.type")) << prefs;
+
+    EXPECT_FALSE(IsFolder(InstallFolder()));
+    EXPECT_FALSE(IsFolder(StartMenuFolder()));
+    EXPECT_FALSE(base::FileExists(DesktopShortcut()));
+    EXPECT_FALSE(harness::RegValueExists(HKEY_CURRENT_USER, RunKey, "Veilgate"));
+    EXPECT_FALSE(harness::RegValueExists(HKEY_LOCAL_MACHINE, RunKey, "Veilgate"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+    EXPECT_FALSE(harness::RegValueExists(HKEY_LOCAL_MACHINE, ProductKey, "AppPath"));
+    EXPECT_FALSE(harness::RegValueExists(HKEY_LOCAL_MACHINE, ProductKey, "AppFullPath"));
+    // A silent uninstall keeps the user's list and settings.
+    EXPECT_EQ("12.12.12.12:80->Germany\r\n", ReadBytes(listPath));
+    EXPECT_TRUE(harness::RegValueExists(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort"));
+}
+
+}  // namespace
