@@ -157,7 +157,7 @@ TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
     ASSERT_NE(0u, mainProgram);
     InternetSettingsApi system;
     ASSERT_TRUE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", system));
-    std::string firefox = MakePrefs(FirefoxProfileRoot(), ProxiedPrefs);
+    std::string firefox = MakePrefs(FirefoxProfileRoot(), "g.default", ProxiedPrefs);
 
     DWORD id = processes_.Start(FromBuildPath(GATERESET_EXE), "/restoreonly");
     ASSERT_NE(0u, id);
