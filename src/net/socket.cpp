@@ -293,13 +293,17 @@ bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& do
     return true;
 }
 
-Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error) {
-    std::string reason = "cannot resolve the host name";
-    std::vector<sockaddr_in> addresses;
-    if (port <= 0 || port > 65535)
-        reason = "invalid port";
-    else if (!host.empty())
-        addresses = ResolveIPv4(host, port, timeoutMs);
+namespace {
+
+// Every address that reaches a listener on 127.0.0.1: the loopback range,
+// and the any-address, which a connect takes for this machine.
+bool ReachesLoopback(const sockaddr_in& address) {
+    uint32_t host = ntohl(address.sin_addr.s_addr);
+    return (host >> 24) == 127 || host == 0;
+}
+
+Socket ConnectToFirstAnswering(const std::vector<sockaddr_in>& addresses, int timeoutMs,
+                               std::string& reason) {
     Socket connected;
     for (const sockaddr_in& address : addresses) {
         if (connected.IsValid())
@@ -321,9 +325,37 @@ Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string*
         if (SetNonBlocking(attempt.Get(), false))
             connected = std::move(attempt);
     }
+    return connected;
+}
+
+}  // namespace
+
+Socket ConnectTcpElsewhere(const std::string& host, int port, int ownPort, int timeoutMs,
+                           bool& looped, std::string* error) {
+    looped = false;
+    std::string reason = "cannot resolve the host name";
+    std::vector<sockaddr_in> addresses;
+    if (port <= 0 || port > 65535)
+        reason = "invalid port";
+    else if (!host.empty())
+        addresses = ResolveIPv4(host, port, timeoutMs);
+    for (const sockaddr_in& address : addresses) {
+        if (port == ownPort && ReachesLoopback(address))
+            looped = true;
+    }
+    Socket connected;
+    if (looped)
+        reason = "it is this proxy itself";
+    else
+        connected = ConnectToFirstAnswering(addresses, timeoutMs, reason);
     if (!connected.IsValid() && error)
         *error = reason;
     return connected;
+}
+
+Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error) {
+    bool looped = false;
+    return ConnectTcpElsewhere(host, port, 0, timeoutMs, looped, error);
 }
 
 void SetSendTimeout(const Socket& socket, int timeoutMs) {
@@ -356,6 +388,40 @@ bool SendAll(const Socket& socket, const char* data, size_t length) {
 
 bool SendAll(const Socket& socket, const std::string& data) {
     return SendAll(socket, data.data(), data.size());
+}
+
+bool SendAll(const Socket& socket, const char* data, size_t length, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool shortened = false;
+    bool ok = true;
+    while (length > 0) {
+        int chunk = static_cast<int>(length > 1 << 30 ? 1 << 30 : length);
+        auto sent = send(socket.Get(), data, chunk, SendFlags);
+        if (sent <= 0) {
+            ok = false;
+            break;
+        }
+        data += sent;
+        length -= static_cast<size_t>(sent);
+        if (length == 0)
+            break;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0) {
+            ok = false;
+            break;
+        }
+        SetSendTimeout(socket, static_cast<int>(left));
+        shortened = true;
+    }
+    if (shortened)
+        SetSendTimeout(socket, timeoutMs);
+    return ok;
+}
+
+bool SendAll(const Socket& socket, const std::string& data, int timeoutMs) {
+    return SendAll(socket, data.data(), data.size(), timeoutMs);
 }
 
 long Receive(const Socket& socket, char* buffer, size_t length) {
