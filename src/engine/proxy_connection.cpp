@@ -91,7 +91,7 @@ void ProxyConnection::Run() {
     }
     if (sent)
         Relay(request, tunnelOpen);
-    upstream_.ShutdownSend();
+    // Closing the upstream socket says all that a shutdown would.
     browser_.ShutdownSend();
 }
 

@@ -47,11 +47,9 @@ bool WouldBlock(int error) {
     return error == EINPROGRESS || error == EWOULDBLOCK;
 }
 bool SetNonBlocking(NativeSocket s, bool on) {
-    int flags = fcntl(s, F_GETFL, 0);
-    if (flags < 0)
-        return false;
-    flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
-    return fcntl(s, F_SETFL, flags) == 0;
+    // A socket carries no other status flag here, so one call sets or clears
+    // it without reading the flags first.
+    return fcntl(s, F_SETFL, on ? O_NONBLOCK : 0) == 0;
 }
 void CloseNative(NativeSocket s) {
     close(s);
@@ -60,6 +58,19 @@ void CloseNative(NativeSocket s) {
 
 Socket NewTcpSocket() {
     return Socket(socket(AF_INET, SOCK_STREAM, 0));
+}
+
+// A socket for a connect with a time-out, non-blocking from the start where
+// the system can make it so in the same call.
+Socket NewConnectingSocket() {
+#ifdef SOCK_NONBLOCK
+    return Socket(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+#else
+    Socket s = NewTcpSocket();
+    if (s.IsValid() && !SetNonBlocking(s.Get(), true))
+        s.Close();
+    return s;
+#endif
 }
 
 // A few words on why a connect failed, for the page the browser is shown.
@@ -308,8 +319,8 @@ Socket ConnectToFirstAnswering(const std::vector<sockaddr_in>& addresses, int ti
     for (const sockaddr_in& address : addresses) {
         if (connected.IsValid())
             break;
-        Socket attempt = NewTcpSocket();
-        if (!attempt.IsValid() || !SetNonBlocking(attempt.Get(), true)) {
+        Socket attempt = NewConnectingSocket();
+        if (!attempt.IsValid()) {
             reason = "cannot create a socket";
             continue;
         }
