@@ -16,6 +16,9 @@ namespace {
 // buffer is left uninitialised, so an idle or small connection touches only
 // the pages its data reaches and hundreds of connections stay cheap.
 constexpr size_t RelayBlock = 64 * 1024;
+// Reads from the upstream side without waiting before both sides are
+// looked at again.
+constexpr int MaxReadsWithoutWait = 8;
 
 }  // namespace
 
@@ -125,11 +128,15 @@ ProxyConnection::HeadState ProxyConnection::ReadRequestHead(std::string& receive
     auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(limits_.headTimeoutMs);
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || net::WaitReadable(browser_, static_cast<int>(left.count())) <= 0)
-            break;
-        long got = net::Receive(browser_, buffer, sizeof(buffer));
+        long got = net::ReceiveIfReady(browser_, buffer, sizeof(buffer));
+        if (got == net::NothingYet) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 ||
+                net::WaitReadable(browser_, static_cast<int>(left.count())) <= 0)
+                break;
+            got = net::Receive(browser_, buffer, sizeof(buffer));
+        }
         if (got <= 0)
             break;
         received.append(buffer, static_cast<size_t>(got));
@@ -188,19 +195,35 @@ void ProxyConnection::Relay(const ParsedRequest& request, bool tunnelOpen) {
     std::string out;
     bool answered = tunnelOpen;
     bool browserOpen = true;
+    // After a read the upstream side often has more (or its close) waiting:
+    // it is read again at once, and waited for only when it has nothing,
+    // or after a few reads so that the browser's side is looked at too.
+    bool upstreamMayHaveMore = false;
+    int readsWithoutWait = 0;
     for (;;) {
         net::NativeSocket sockets[2] = {upstream_.Get(), browser_.Get()};
         bool readable[2] = {false, false};
-        int count = browserOpen ? 2 : 1;
-        int ready = net::WaitReadable(sockets, readable, count, limits_.idleTimeoutMs);
-        if (ready == 0 && !answered) {
-            AnswerTimeout();
-            return;
+        bool eager = upstreamMayHaveMore && readsWithoutWait < MaxReadsWithoutWait;
+        if (eager) {
+            readable[0] = true;
+            ++readsWithoutWait;
+        } else {
+            readsWithoutWait = 0;
+            int count = browserOpen ? 2 : 1;
+            int ready = net::WaitReadable(sockets, readable, count, limits_.idleTimeoutMs);
+            if (ready == 0 && !answered) {
+                AnswerTimeout();
+                return;
+            }
+            if (ready <= 0)
+                break;  // idle for too long, or a failure
         }
-        if (ready <= 0)
-            break;  // idle for too long, or a failure
         if (readable[0]) {
-            long got = net::Receive(upstream_, buffer.get(), RelayBlock);
+            long got = eager ? net::ReceiveIfReady(upstream_, buffer.get(), RelayBlock)
+                             : net::Receive(upstream_, buffer.get(), RelayBlock);
+            upstreamMayHaveMore = got > 0;
+            if (got == net::NothingYet)
+                continue;
             if (got <= 0)
                 break;
             answered = true;
@@ -209,10 +232,16 @@ void ProxyConnection::Relay(const ParsedRequest& request, bool tunnelOpen) {
                 ok = net::SendAll(browser_, buffer.get(), static_cast<size_t>(got),
                                   limits_.idleTimeoutMs);
             } else {
+                const char* data = buffer.get();
+                size_t length = static_cast<size_t>(got);
                 std::string marked;
-                marker.Feed(buffer.get(), static_cast<size_t>(got), marked);
+                if (!marker.Done()) {  // past the head, blocks go to the filter as they came
+                    marker.Feed(data, length, marked);
+                    data = marked.data();
+                    length = marked.size();
+                }
                 out.clear();
-                contentFilter.Filter(marked.data(), marked.size(), ReadFilterSwitches(), out);
+                contentFilter.Filter(data, length, ReadFilterSwitches(), out);
                 ok = net::SendAll(browser_, out, limits_.idleTimeoutMs);
             }
             if (!ok)

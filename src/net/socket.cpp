@@ -441,6 +441,20 @@ long Receive(const Socket& socket, char* buffer, size_t length) {
     return got < 0 ? -1 : static_cast<long>(got);
 }
 
+long ReceiveIfReady(const Socket& socket, char* buffer, size_t length) {
+#ifdef MSG_DONTWAIT
+    int chunk = static_cast<int>(length > 1 << 30 ? 1 << 30 : length);
+    auto got = recv(socket.Get(), buffer, chunk, MSG_DONTWAIT);
+    if (got < 0)
+        return WouldBlock(errno) || errno == EAGAIN ? NothingYet : -1;
+    return static_cast<long>(got);
+#else
+    if (WaitReadable(socket, 0) == 0)
+        return NothingYet;
+    return Receive(socket, buffer, length);
+#endif
+}
+
 int WaitReadable(const NativeSocket* sockets, bool* readable, int count, int timeoutMs) {
 #ifdef _WIN32
     fd_set set;

@@ -99,6 +99,12 @@ bool SendAll(const Socket& socket, const char* data, size_t length, int timeoutM
 bool SendAll(const Socket& socket, const std::string& data, int timeoutMs);
 // Receives what is there: the count (> 0), 0 when the peer closed, -1 on error.
 long Receive(const Socket& socket, char* buffer, size_t length);
+// Receive's answer when nothing has arrived yet.
+constexpr long NothingYet = -2;
+// The same without waiting: NothingYet when there is nothing to take. A
+// caller that tries this before waiting is spared a wait (and a system call)
+// whenever the data is already there, as it mostly is on a busy connection.
+long ReceiveIfReady(const Socket& socket, char* buffer, size_t length);
 
 // Waits until one of the sockets is readable (data, close or error) or the
 // time runs out. Sets readable[i] for each; returns the count of readable
