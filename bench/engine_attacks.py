@@ -218,7 +218,10 @@ def main():
                  for _ in range(64)]
         sizes = [c.communicate(timeout=180)[0] for c in curls]
         exact = sum(1 for s in sizes if s == str(len(BIG)).encode())
-        report(exact == 64, "64 parallel 10 MiB downloads, filter on", "%d exact" % exact)
+        others = ["%s (curl %d)" % (s.decode(), c.returncode) for s, c in zip(sizes, curls)
+                  if s != str(len(BIG)).encode()]
+        report(exact == 64, "64 parallel 10 MiB downloads, filter on",
+               "%d exact %s" % (exact, " ".join(others)))
         report(engine.poll() is None and direct.poll() is None, "the engines are still running")
     finally:
         for process in PROCESSES:
