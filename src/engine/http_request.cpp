@@ -242,7 +242,12 @@ std::string RewriteRequest(const ParsedRequest& request, const UpstreamSettings&
                            bool dropAcceptEncoding) {
     std::string out;
     out.reserve(request.remainder.size() + 512);
-    bool originForm = settings.useProxy != 1 && IsAbsoluteForm(request);
+    // The target's host names the server in origin form; a target that
+    // could break the header line (never one that IsWellFormed passes)
+    // leaves the browser's own "Host" as it came.
+    std::string authority = AuthorityOf(request.target);
+    bool originForm = settings.useProxy != 1 && IsAbsoluteForm(request) &&
+                      authority.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
     out += request.method;
     out += ' ';
     out += settings.useProxy == 1 ? request.target : request.path;
@@ -263,7 +268,7 @@ std::string RewriteRequest(const ParsedRequest& request, const UpstreamSettings&
             out += "close";
             sawConnection = true;
         } else if (originForm && EqualsIgnoringCase(field.name, "Host")) {
-            out += AuthorityOf(request.target);
+            out += authority;
             sawHost = true;
         } else {
             out += field.value;
@@ -271,7 +276,7 @@ std::string RewriteRequest(const ParsedRequest& request, const UpstreamSettings&
         out += "\r\n";
     }
     if (originForm && !sawHost)
-        out += "Host: " + AuthorityOf(request.target) + "\r\n";
+        out += "Host: " + authority + "\r\n";
     if (!sawConnection)
         out += "Connection: close\r\n";
     if (settings.authorizationFlag == 1)
