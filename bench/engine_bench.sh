@@ -3,7 +3,10 @@
 # ceiling), tinyproxy alone, Privoxy chained to tinyproxy, and the engine
 # chained to tinyproxy (the host build, and the Windows build under Wine when
 # it is built). Prints a table; not a test.
-# Usage: bench/engine_bench.sh        (BENCH_DURATION=seconds per run, default 10)
+# Usage: bench/engine_bench.sh   (BENCH_DURATION=seconds per run, default 10;
+#   BENCH_REPEAT=runs per configuration, median shown, default 3; BENCH_QUICK=1:
+#   1 KiB and 10 MiB at 16 connections only; BENCH_OTHER_ENGINE=path: another
+#   build of veilgate_engine measured in the same run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

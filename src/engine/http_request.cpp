@@ -65,6 +65,68 @@ std::string PathOf(const std::string& target) {
     return slash == std::string::npos ? "/" : target.substr(slash);
 }
 
+bool IsAbsoluteForm(const ParsedRequest& request) {
+    return !request.target.empty() && request.target[0] != '/' && request.method != "CONNECT";
+}
+
+// Keeps the first reason: it is the one the browser is told.
+void SetFault(ParsedRequest& request, const char* why) {
+    if (request.fault.empty())
+        request.fault = why;
+}
+
+// Digits only; a second Content-Length must say the same, or the servers on
+// the way could each pick a different one.
+void ReadContentLength(const std::string& value, ParsedRequest& request) {
+    long long length = 0;
+    bool digits = !value.empty() && value.size() <= 15;
+    for (char c : value) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            digits = false;
+        else
+            length = length * 10 + (c - '0');
+    }
+    if (!digits || (request.contentLength >= 0 && request.contentLength != length)) {
+        SetFault(request, "the request's length is not valid");
+        return;
+    }
+    request.contentLength = length;
+}
+
+// The names a "Connection" header lists, which belong to this hop alone.
+// The framing of the body and the target's host are never among them: a
+// request without them would end somewhere else at the server.
+std::vector<std::string> NamedByConnection(const std::vector<HeaderField>& headers) {
+    std::vector<std::string> names;
+    for (const HeaderField& field : headers) {
+        if (!EqualsIgnoringCase(field.name, "Connection"))
+            continue;
+        std::string token;
+        for (char c : field.value + ",") {
+            if (c != ',') {
+                token += c;
+                continue;
+            }
+            size_t first = token.find_first_not_of(" \t");
+            if (first != std::string::npos)
+                names.push_back(token.substr(first, token.find_last_not_of(" \t") - first + 1));
+            token.clear();
+        }
+    }
+    return names;
+}
+
+bool IsNamedIn(const std::vector<std::string>& named, const std::string& name) {
+    if (EqualsIgnoringCase(name, "Host") || EqualsIgnoringCase(name, "Content-Length") ||
+        EqualsIgnoringCase(name, "Transfer-Encoding") || EqualsIgnoringCase(name, "Connection"))
+        return false;
+    for (const std::string& n : named) {
+        if (n.size() == name.size() && EqualsIgnoringCase(name, n.c_str()))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 size_t FindHeadEnd(const std::string& received) {
@@ -72,32 +134,37 @@ size_t FindHeadEnd(const std::string& received) {
     return blank == std::string::npos ? std::string::npos : blank + 4;
 }
 
-void SplitHostAndPort(const std::string& text, int defaultPort, std::string& host, int& port) {
+bool HeaderNameIs(const std::string& name, const char* wanted) {
+    return EqualsIgnoringCase(name, wanted);
+}
+
+bool SplitHostAndPort(const std::string& text, int defaultPort, std::string& host, int& port) {
     size_t colon = text.find(':');
-    if (colon == std::string::npos || colon == 0) {
-        host = text;
-        port = defaultPort;
-        return;
-    }
-    host = text.substr(0, colon);
-    // Leading digits only; anything that is not a TCP port number counts as
-    // no port at all rather than wrapping into some other port.
+    host = colon == std::string::npos || colon == 0 ? text : text.substr(0, colon);
+    port = defaultPort;
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+        return true;
     long number = 0;
-    size_t i = colon + 1;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    for (size_t i = colon + 1; i < text.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i])))
+            return false;
         number = number * 10 + (text[i] - '0');
         if (number > 65535)
-            break;
+            return false;
     }
-    port =
-        (i > colon + 1 && number >= 1 && number <= 65535) ? static_cast<int>(number) : defaultPort;
+    if (number < 1)
+        return false;
+    port = static_cast<int>(number);
+    return true;
 }
 
 ParsedRequest ParseRequest(const std::string& received) {
     ParsedRequest request;
     std::string requestLine;
     bool haveRequestLine = false;
-    bool haveHost = false;
+    int hostFields = 0;
+    std::string hostValue;
+    bool sawTransferEncoding = false;
     size_t position = 0;
     for (;;) {
         size_t end = received.find("\r\n", position);
@@ -110,20 +177,36 @@ ParsedRequest ParseRequest(const std::string& received) {
             haveRequestLine = true;
             continue;
         }
+        if (line[0] == ' ' || line[0] == '\t')
+            SetFault(request, "a header line continues the one before it");
+        if (line.find('\0') != std::string::npos)
+            SetFault(request, "a header holds a zero byte");
         HeaderField field;
         // Not a header line, or one with a bare line break inside that some
         // server would take for a second header: passing it on could
         // smuggle a header past the rules below.
         if (!SplitHeaderLine(line, field))
             continue;
-        // Header names are case-insensitive: "host" names the target as well.
         if (EqualsIgnoringCase(field.name, "Host")) {
-            SplitHostAndPort(field.value, 80, request.targetHost, request.targetPort);
-            haveHost = true;
+            ++hostFields;
+            hostValue = field.value;
+        } else if (EqualsIgnoringCase(field.name, "Content-Length")) {
+            ReadContentLength(field.value, request);
+        } else if (EqualsIgnoringCase(field.name, "Transfer-Encoding")) {
+            sawTransferEncoding = true;
+            // Only a chunked body has an end this engine (and every server)
+            // finds in the same place.
+            if (!EqualsIgnoringCase(field.value, "chunked") || request.chunked)
+                SetFault(request, "the request's transfer coding is not supported");
+            request.chunked = true;
         }
         request.headers.push_back(std::move(field));
     }
     request.remainder = received.substr(position);
+    if (hostFields > 1)
+        SetFault(request, "the request names more than one host");
+    if (sawTransferEncoding && request.contentLength >= 0)
+        SetFault(request, "the request has both a length and a transfer coding");
 
     size_t space = requestLine.find(' ');
     request.method = requestLine.substr(0, space);
@@ -135,13 +218,23 @@ ParsedRequest ParseRequest(const std::string& received) {
             request.version = rest.substr(second + 1);
     }
     request.path = PathOf(request.target);
-    // A tunnel's target names its end point; other requests fall back on the
-    // absolute target only when no "Host" header came.
-    if (IsTunnelRequest(request)) {
-        SplitHostAndPort(request.target, 443, request.targetHost, request.targetPort);
-    } else if (!haveHost && !request.target.empty() && request.target[0] != '/') {
-        SplitHostAndPort(AuthorityOf(request.target), 80, request.targetHost, request.targetPort);
-    }
+    // The target decides where the request goes; "Host" only when the
+    // target is a bare path. Every port given must be a real one.
+    std::string ignoredHost;
+    int ignoredPort = 0;
+    bool portsValid = hostFields == 0 || SplitHostAndPort(hostValue, 80, ignoredHost, ignoredPort);
+    if (IsTunnelRequest(request))
+        portsValid =
+            SplitHostAndPort(request.target, 443, request.targetHost, request.targetPort) &&
+            portsValid;
+    else if (IsAbsoluteForm(request))
+        portsValid = SplitHostAndPort(AuthorityOf(request.target), 80, request.targetHost,
+                                      request.targetPort) &&
+                     portsValid;
+    else if (hostFields > 0)
+        SplitHostAndPort(hostValue, 80, request.targetHost, request.targetPort);
+    if (!portsValid)
+        SetFault(request, "the port is not between 1 and 65535");
     return request;
 }
 
@@ -149,15 +242,23 @@ std::string RewriteRequest(const ParsedRequest& request, const UpstreamSettings&
                            bool dropAcceptEncoding) {
     std::string out;
     out.reserve(request.remainder.size() + 512);
+    // The target's host names the server in origin form; a target that
+    // could break the header line (never one that IsWellFormed passes)
+    // leaves the browser's own "Host" as it came.
+    std::string authority = AuthorityOf(request.target);
+    bool originForm = settings.useProxy != 1 && IsAbsoluteForm(request) &&
+                      authority.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
     out += request.method;
     out += ' ';
     out += settings.useProxy == 1 ? request.target : request.path;
     out += ' ';
     out += request.version;
     out += "\r\n";
+    std::vector<std::string> named = NamedByConnection(request.headers);
     bool sawConnection = false;
+    bool sawHost = false;
     for (const HeaderField& field : request.headers) {
-        if (IsDroppedHeader(field.name))
+        if (IsDroppedHeader(field.name) || IsNamedIn(named, field.name))
             continue;
         if (dropAcceptEncoding && EqualsIgnoringCase(field.name, "Accept-Encoding"))
             continue;
@@ -166,11 +267,16 @@ std::string RewriteRequest(const ParsedRequest& request, const UpstreamSettings&
         if (EqualsIgnoringCase(field.name, "Connection")) {
             out += "close";
             sawConnection = true;
+        } else if (originForm && EqualsIgnoringCase(field.name, "Host")) {
+            out += authority;
+            sawHost = true;
         } else {
             out += field.value;
         }
         out += "\r\n";
     }
+    if (originForm && !sawHost)
+        out += "Host: " + authority + "\r\n";
     if (!sawConnection)
         out += "Connection: close\r\n";
     if (settings.authorizationFlag == 1)

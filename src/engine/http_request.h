@@ -19,10 +19,16 @@ struct ParsedRequest {
     std::string target;                // as the browser sent it: absolute URL, path or host:port
     std::string version;               // passed on as sent
     std::vector<HeaderField> headers;  // in arrival order, duplicates kept
-    std::string targetHost;            // from "Host" (or the target when there is none)
+    std::string targetHost;            // from an absolute target, else from "Host"
     int targetPort = 80;
     std::string path;       // the target from its path on, "/" when it has none
     std::string remainder;  // the blank line and whatever body bytes followed it
+    // Why the head must be refused, empty when it means one thing to every
+    // reader. A head that two servers could read differently is never
+    // forwarded: that is how one request is smuggled inside another.
+    std::string fault;
+    bool chunked = false;          // the body is framed by Transfer-Encoding: chunked
+    long long contentLength = -1;  // -1: no Content-Length
 };
 
 // A request head longer than this is refused rather than buffered.
@@ -36,12 +42,18 @@ size_t FindHeadEnd(const std::string& received);
 // into request line, header fields and remainder.
 ParsedRequest ParseRequest(const std::string& received);
 
-// Splits "host:port" (a "Host" value or a CONNECT target). Without a port, or
-// with one that is not a TCP port number, the port is defaultPort.
-void SplitHostAndPort(const std::string& text, int defaultPort, std::string& host, int& port);
+// Splits "host:port" (a "Host" value or a CONNECT target). Without a port the
+// port is defaultPort; false (and defaultPort) when the port is not a TCP
+// port number, 1 to 65535 in digits only.
+bool SplitHostAndPort(const std::string& text, int defaultPort, std::string& host, int& port);
+
+// Header names are compared without regard to case.
+bool HeaderNameIs(const std::string& name, const char* wanted);
 
 // The request as it is sent on: absolute target with UseProxy 1, origin form
-// otherwise; hop-by-hop and conditional headers dropped, "Connection: close",
+// otherwise, where "Host" names the target's host; hop-by-hop headers (and
+// those the browser's "Connection" names) and conditional headers dropped,
+// "Connection: close",
 // the authorization line when the settings carry one, then the remainder.
 // dropAcceptEncoding asks for an uncompressed answer, so that the tag filter
 // can see the page.

@@ -1,7 +1,10 @@
 #include "engine/local_proxy_server.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 
+#include "engine/error_response.h"
 #include "engine/proxy_connection.h"
 #include "net/socket.h"
 
@@ -16,12 +19,79 @@ constexpr int ListenBacklog = 128;
 // How long a port that this engine has just closed is tried again.
 constexpr auto RebindPatience = std::chrono::milliseconds(1200);
 constexpr auto RebindPause = std::chrono::milliseconds(50);
+// Threads kept waiting for the next connection, so that a page of many
+// requests does not start a thread for each, and how long one waits.
+constexpr int MaxIdleWorkers = 16;
+constexpr auto WorkerPatience = std::chrono::seconds(30);
+// Refused connections read from at once, and for how long. Few enough for
+// one select() on Windows (64 sockets), beside the listener.
+constexpr size_t MaxRefusedDraining = 32;
+constexpr auto RefusedDrainTime = std::chrono::seconds(1);
+
+struct Job {
+    net::NativeSocket socket;
+    std::shared_ptr<const UpstreamSettings> settings;
+    int ownPort;
+};
 
 }  // namespace
 
-LocalProxyServer::LocalProxyServer()
+// The connections waiting for a thread and the threads waiting for one.
+// Shared with the threads, which outlive the listener and its object.
+struct WorkerPool {
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<Job> jobs;
+    int idleWorkers = 0;
+    bool closed = false;  // idle threads end instead of waiting
+    std::atomic<int> active{0};
+    ConnectionLimits limits;
+};
+
+namespace {
+
+// Takes the next job, or false when none came in time (or the pool closed).
+bool TakeJob(WorkerPool& pool, Job& job) {
+    std::unique_lock<std::mutex> lock(pool.mutex);
+    if (pool.idleWorkers >= MaxIdleWorkers)
+        return false;
+    ++pool.idleWorkers;
+    pool.ready.wait_for(lock, WorkerPatience, [&] { return !pool.jobs.empty() || pool.closed; });
+    --pool.idleWorkers;
+    if (pool.jobs.empty())
+        return false;
+    job = std::move(pool.jobs.front());
+    pool.jobs.pop_front();
+    return true;
+}
+
+void Serve(WorkerPool& pool, Job job) {
+    try {
+        ProxyConnection(net::Socket(job.socket), std::move(job.settings), pool.limits, job.ownPort)
+            .Run();
+    } catch (...) {
+        // Out of memory inside one connection ends only that connection.
+    }
+    --pool.active;
+}
+
+// A worker serves its first job, then the next ones as they come.
+void RunWorker(std::shared_ptr<WorkerPool> pool, std::unique_ptr<net::NetworkInit> network,
+               Job first) {
+    Serve(*pool, std::move(first));
+    Job job;
+    while (TakeJob(*pool, job))
+        Serve(*pool, std::move(job));
+}
+
+}  // namespace
+
+LocalProxyServer::LocalProxyServer(ConnectionLimits limits)
     : settings_(std::make_shared<UpstreamSettings>()),
-      connections_(std::make_shared<ConnectionCount>()) {}
+      limits_(limits),
+      pool_(std::make_shared<WorkerPool>()) {
+    pool_->limits = limits;
+}
 
 LocalProxyServer::~LocalProxyServer() {
     Stop();
@@ -39,6 +109,10 @@ bool LocalProxyServer::Start(int localPort, int useProxy, const std::string& pro
         return false;
     }
     stopRequested_ = false;
+    {
+        std::lock_guard<std::mutex> lock(pool_->mutex);
+        pool_->closed = false;
+    }
     boundPort_ = localPort;
     running_ = true;
     try {
@@ -76,7 +150,18 @@ void LocalProxyServer::Stop() {
         releasedPort_ = boundPort_;
         boundPort_ = 0;
     }
+    {
+        // Threads waiting for work end now; those serving go on.
+        std::lock_guard<std::mutex> lock(pool_->mutex);
+        pool_->closed = true;
+    }
+    pool_->ready.notify_all();
+    refused_.clear();
     network_.reset();
+}
+
+int LocalProxyServer::ActiveConnections() const {
+    return pool_->active;
 }
 
 std::shared_ptr<const UpstreamSettings> LocalProxyServer::CurrentSettings() const {
@@ -99,9 +184,18 @@ net::Socket LocalProxyServer::BindLocalPort(int port) {
 }
 
 void LocalProxyServer::RunListener(net::Socket listener) {
+    std::vector<net::NativeSocket> sockets;
+    std::unique_ptr<bool[]> readable(new bool[MaxRefusedDraining + 1]);
     while (!stopRequested_) {
-        int ready = net::WaitReadable(listener, AcceptPollMs);
-        if (ready == 0)
+        sockets.assign(1, listener.Get());
+        for (const Refused& r : refused_)
+            sockets.push_back(r.socket.Get());
+        for (size_t i = 0; i < sockets.size(); ++i)
+            readable[i] = false;
+        int ready = net::WaitReadable(sockets.data(), readable.get(),
+                                      static_cast<int>(sockets.size()), AcceptPollMs);
+        DrainRefused(readable.get() + 1);
+        if (ready == 0 || (ready > 0 && !readable[0]))
             continue;
         net::Socket browser;
         if (ready > 0)
@@ -112,33 +206,63 @@ void LocalProxyServer::RunListener(net::Socket listener) {
         }
         if (stopRequested_)
             break;
-        StartConnection(std::move(browser));
+        if (pool_->active >= limits_.maxConnections)
+            RefuseConnection(std::move(browser));
+        else
+            StartConnection(std::move(browser));
     }
     running_ = false;
 }
 
-void LocalProxyServer::StartConnection(net::Socket browser) {
-    std::shared_ptr<ConnectionCount> count = connections_;
-    std::shared_ptr<const UpstreamSettings> settings = CurrentSettings();
-    // The connection's own hold on Windows Sockets is taken here, before the
-    // hand-over: a listener that stops meanwhile must not release the last
-    // hold and so close the socket that is on its way to the new thread.
-    auto network = std::make_shared<net::NetworkInit>();
-    auto serve = [count, network](net::NativeSocket socket,
-                                  std::shared_ptr<const UpstreamSettings> s) {
-        try {
-            ProxyConnection(net::Socket(socket), std::move(s)).Run();
-        } catch (...) {
-            // Out of memory inside one connection ends only that connection.
+void LocalProxyServer::RefuseConnection(net::Socket browser) {
+    static const std::string Busy =
+        MakeErrorResponse(503, "Service Unavailable",
+                          "Veilgate is serving as many connections as it can; try again.");
+    // A fresh connection's send buffer is empty: this small page never waits.
+    net::SendAll(browser, Busy);
+    browser.ShutdownSend();
+    if (refused_.size() < MaxRefusedDraining)
+        refused_.push_back(
+            {std::move(browser), std::chrono::steady_clock::now() + RefusedDrainTime});
+}
+
+void LocalProxyServer::DrainRefused(const bool* readable) {
+    auto now = std::chrono::steady_clock::now();
+    std::vector<Refused> kept;
+    for (size_t i = 0; i < refused_.size(); ++i) {
+        bool done = now >= refused_[i].until;
+        if (!done && readable[i]) {
+            char buffer[4096];
+            done = net::Receive(refused_[i].socket, buffer, sizeof(buffer)) <= 0;
         }
-        --count->active;
-    };
-    net::NativeSocket socket = browser.Detach();
-    ++count->active;
+        if (!done)
+            kept.push_back(std::move(refused_[i]));
+    }
+    refused_ = std::move(kept);
+}
+
+void LocalProxyServer::StartConnection(net::Socket browser) {
+    Job job{browser.Detach(), CurrentSettings(), boundPort_};
+    ++pool_->active;
+    bool needWorker;
+    {
+        std::lock_guard<std::mutex> lock(pool_->mutex);
+        needWorker = pool_->idleWorkers <= static_cast<int>(pool_->jobs.size());
+        if (!needWorker)
+            pool_->jobs.push_back(job);
+    }
+    if (!needWorker) {
+        pool_->ready.notify_one();
+        return;
+    }
     try {
-        std::thread(serve, socket, std::move(settings)).detach();
+        // The new thread's hold on Windows Sockets is taken here, before the
+        // hand-over: a listener that stops meanwhile must not release the
+        // last hold and so close the socket that is on its way to it.
+        auto network = std::make_unique<net::NetworkInit>();
+        std::thread(RunWorker, pool_, std::move(network), job).detach();
     } catch (...) {
-        --count->active;
-        net::Socket(socket).Close();  // no thread: the browser sees the close
+        --pool_->active;
+        net::Socket(job.socket).Close();  // no thread: the browser sees the close
     }
 }

@@ -1,19 +1,25 @@
 // The local proxy engine's listener: accepts browser connections on
-// 127.0.0.1 and serves each on a thread of its own.
+// 127.0.0.1 and serves each on a thread of its own, taken from a few that
+// wait for the next connection.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "engine/proxy_connection.h"
 #include "net/socket.h"
 #include "engine/upstream_settings.h"
 
+struct WorkerPool;
+
 class LocalProxyServer {
 public:
-    LocalProxyServer();
+    explicit LocalProxyServer(ConnectionLimits limits = ConnectionLimits());
     virtual ~LocalProxyServer();
     LocalProxyServer(const LocalProxyServer&) = delete;
     LocalProxyServer& operator=(const LocalProxyServer&) = delete;
@@ -39,17 +45,25 @@ public:
     // from LocalPort(): UpdateSettings stores a port without rebinding.
     int BoundPort() const { return boundPort_; }
     std::shared_ptr<const UpstreamSettings> CurrentSettings() const;
-    // Connection threads now being served.
-    int ActiveConnections() const { return connections_->active; }
+    // Connections now being served.
+    int ActiveConnections() const;
 
 private:
-    struct ConnectionCount {
-        std::atomic<int> active{0};
+    // A connection refused for want of room: its "503" is sent, and what it
+    // still sends is read for a moment so that closing does not reset the
+    // connection and take the answer with it.
+    struct Refused {
+        net::Socket socket;
+        std::chrono::steady_clock::time_point until;
     };
 
     net::Socket BindLocalPort(int port);
     void RunListener(net::Socket listener);
     void StartConnection(net::Socket browser);
+    void RefuseConnection(net::Socket browser);
+    // Reads from the refused connections that have something to say, and
+    // closes those that are done or out of time.
+    void DrainRefused(const bool* readable);
 
     std::atomic<int> localPort_{8080};
     std::atomic<int> boundPort_{0};
@@ -63,6 +77,9 @@ private:
 
     mutable std::mutex settingsMutex_;
     std::shared_ptr<const UpstreamSettings> settings_;
+    ConnectionLimits limits_;
     // Shared with the connection threads, which may outlive this object.
-    std::shared_ptr<ConnectionCount> connections_;
+    std::shared_ptr<WorkerPool> pool_;
+    // Touched by the listener thread alone.
+    std::vector<Refused> refused_;
 };

@@ -5,6 +5,8 @@
 
 #include "engine/content_filter.h"
 #include "engine/error_response.h"
+#include "engine/request_body.h"
+#include "engine/response_head.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -14,13 +16,19 @@ namespace {
 // buffer is left uninitialised, so an idle or small connection touches only
 // the pages its data reaches and hundreds of connections stay cheap.
 constexpr size_t RelayBlock = 64 * 1024;
+// Reads from the upstream side without waiting before both sides are
+// looked at again.
+constexpr int MaxReadsWithoutWait = 8;
 
 }  // namespace
 
 ProxyConnection::ProxyConnection(net::Socket browser,
                                  std::shared_ptr<const UpstreamSettings> settings,
-                                 ConnectionLimits limits)
-    : browser_(std::move(browser)), settings_(std::move(settings)), limits_(limits) {}
+                                 ConnectionLimits limits, int ownPort)
+    : browser_(std::move(browser)),
+      settings_(std::move(settings)),
+      limits_(limits),
+      ownPort_(ownPort) {}
 
 void ProxyConnection::Run() {
     net::SetSendTimeout(browser_, limits_.idleTimeoutMs);
@@ -46,6 +54,11 @@ void ProxyConnection::Run() {
         Refuse(MakeErrorResponse(400, "Bad Request", "The request line is not valid."));
         return;
     }
+    if (!request.fault.empty()) {
+        Refuse(MakeErrorResponse(400, "Bad Request",
+                                 "The request is refused: " + request.fault + "."));
+        return;
+    }
     bool tunnel = IsTunnelRequest(request);
     // The switches are looked at once more for every block of the answer;
     // here they decide whether the page may come back compressed, where the
@@ -60,23 +73,33 @@ void ProxyConnection::Run() {
     net::SetNoDelay(upstream_);
 
     bool sent;
+    bool tunnelOpen = false;
     if (tunnel && settings_->useProxy != 1) {
         // Straight to the origin server: the tunnel is ours to open.
-        sent = net::SendAll(browser_, "HTTP/1.1 200 Connection established\r\n\r\n");
+        sent = net::SendAll(browser_, std::string("HTTP/1.1 200 Connection established\r\n\r\n"),
+                            limits_.idleTimeoutMs);
         std::string early = request.remainder.size() > 2 ? request.remainder.substr(2) : "";
         if (sent && !early.empty())
-            sent = net::SendAll(upstream_, early);
+            sent = net::SendAll(upstream_, early, limits_.idleTimeoutMs);
+        tunnelOpen = true;
     } else {
-        sent = net::SendAll(upstream_, RewriteRequest(request, *settings_, dropAcceptEncoding));
+        if (!tunnel && request.remainder.size() > 2) {
+            // Only the body goes on; what follows it is another request.
+            RequestBodyEnd body(request);
+            request.remainder.resize(
+                2 + body.Take(request.remainder.data() + 2, request.remainder.size() - 2));
+        }
+        sent = net::SendAll(upstream_, RewriteRequest(request, *settings_, dropAcceptEncoding),
+                            limits_.idleTimeoutMs);
     }
     if (sent)
-        Relay(!tunnel);
-    upstream_.ShutdownSend();
+        Relay(request, tunnelOpen);
+    // Closing the upstream socket says all that a shutdown would.
     browser_.ShutdownSend();
 }
 
 void ProxyConnection::Refuse(const std::string& response) {
-    net::SendAll(browser_, response);
+    net::SendAll(browser_, response, limits_.idleTimeoutMs);
     browser_.ShutdownSend();
     // Closing with unread bytes would reset the connection and could take
     // the answer with it, so what the browser still sends is read first, for
@@ -105,11 +128,15 @@ ProxyConnection::HeadState ProxyConnection::ReadRequestHead(std::string& receive
     auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(limits_.headTimeoutMs);
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || net::WaitReadable(browser_, static_cast<int>(left.count())) <= 0)
-            break;
-        long got = net::Receive(browser_, buffer, sizeof(buffer));
+        long got = net::ReceiveIfReady(browser_, buffer, sizeof(buffer));
+        if (got == net::NothingYet) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 ||
+                net::WaitReadable(browser_, static_cast<int>(left.count())) <= 0)
+                break;
+            got = net::Receive(browser_, buffer, sizeof(buffer));
+        }
         if (got <= 0)
             break;
         received.append(buffer, static_cast<size_t>(got));
@@ -130,39 +157,92 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
     bool viaProxy = settings_->useProxy == 1;
     const std::string& host = viaProxy ? settings_->proxyHost : request.targetHost;
     int port = viaProxy ? settings_->proxyPort : request.targetPort;
+    upstreamName_ = (viaProxy ? "the proxy " : "the server ") + host + ":" + std::to_string(port);
     std::string reason;
-    upstream_ = net::ConnectTcp(host, port, limits_.connectTimeoutMs, &reason);
+    bool looped = false;
+    upstream_ =
+        net::ConnectTcpElsewhere(host, port, ownPort_, limits_.connectTimeoutMs, looped, &reason);
     if (upstream_.IsValid())
         return true;
-    std::string what =
-        (viaProxy ? "the proxy " : "the server ") + host + ":" + std::to_string(port);
-    Refuse(MakeBadGatewayResponse(what, reason));
+    if (looped) {
+        // Connecting would make this request arrive here again, and again,
+        // until every descriptor is taken.
+        Refuse(MakeErrorResponse(
+            508, "Loop Detected",
+            "Veilgate will not forward to " + upstreamName_ + ": that is Veilgate itself."));
+        return false;
+    }
+    Refuse(MakeBadGatewayResponse(upstreamName_, reason));
     return false;
 }
 
-void ProxyConnection::Relay(bool filter) {
+void ProxyConnection::AnswerTimeout() {
+    Refuse(MakeErrorResponse(504, "Gateway Timeout",
+                             "Veilgate got no answer from " + upstreamName_ + " within " +
+                                 std::to_string((limits_.idleTimeoutMs + 999) / 1000) +
+                                 " seconds."));
+}
+
+void ProxyConnection::Relay(const ParsedRequest& request, bool tunnelOpen) {
+    bool tunnel = IsTunnelRequest(request);
     std::unique_ptr<char[]> buffer(new char[RelayBlock]);
     ContentFilter contentFilter;
-    std::string filtered;
+    ResponseHeadMarker marker;
+    RequestBodyEnd body(request);
+    // What the first write already carried of the body.
+    if (request.remainder.size() > 2)
+        body.Take(request.remainder.data() + 2, request.remainder.size() - 2);
+    std::string out;
+    bool answered = tunnelOpen;
     bool browserOpen = true;
+    // After a read the upstream side often has more (or its close) waiting:
+    // it is read again at once, and waited for only when it has nothing,
+    // or after a few reads so that the browser's side is looked at too.
+    bool upstreamMayHaveMore = false;
+    int readsWithoutWait = 0;
     for (;;) {
         net::NativeSocket sockets[2] = {upstream_.Get(), browser_.Get()};
         bool readable[2] = {false, false};
-        int count = browserOpen ? 2 : 1;
-        if (net::WaitReadable(sockets, readable, count, limits_.idleTimeoutMs) <= 0)
-            break;  // idle for too long, or a failure
+        bool eager = upstreamMayHaveMore && readsWithoutWait < MaxReadsWithoutWait;
+        if (eager) {
+            readable[0] = true;
+            ++readsWithoutWait;
+        } else {
+            readsWithoutWait = 0;
+            int count = browserOpen ? 2 : 1;
+            int ready = net::WaitReadable(sockets, readable, count, limits_.idleTimeoutMs);
+            if (ready == 0 && !answered) {
+                AnswerTimeout();
+                return;
+            }
+            if (ready <= 0)
+                break;  // idle for too long, or a failure
+        }
         if (readable[0]) {
-            long got = net::Receive(upstream_, buffer.get(), RelayBlock);
+            long got = eager ? net::ReceiveIfReady(upstream_, buffer.get(), RelayBlock)
+                             : net::Receive(upstream_, buffer.get(), RelayBlock);
+            upstreamMayHaveMore = got > 0;
+            if (got == net::NothingYet)
+                continue;
             if (got <= 0)
                 break;
+            answered = true;
             bool ok;
-            if (filter) {
-                filtered.clear();
-                contentFilter.Filter(buffer.get(), static_cast<size_t>(got), ReadFilterSwitches(),
-                                     filtered);
-                ok = net::SendAll(browser_, filtered);
+            if (tunnel) {
+                ok = net::SendAll(browser_, buffer.get(), static_cast<size_t>(got),
+                                  limits_.idleTimeoutMs);
             } else {
-                ok = net::SendAll(browser_, buffer.get(), static_cast<size_t>(got));
+                const char* data = buffer.get();
+                size_t length = static_cast<size_t>(got);
+                std::string marked;
+                if (!marker.Done()) {  // past the head, blocks go to the filter as they came
+                    marker.Feed(data, length, marked);
+                    data = marked.data();
+                    length = marked.size();
+                }
+                out.clear();
+                contentFilter.Filter(data, length, ReadFilterSwitches(), out);
+                ok = net::SendAll(browser_, out, limits_.idleTimeoutMs);
             }
             if (!ok)
                 return;  // the browser went away: nobody to relay to
@@ -171,18 +251,24 @@ void ProxyConnection::Relay(bool filter) {
             long got = net::Receive(browser_, buffer.get(), RelayBlock);
             if (got < 0)
                 return;
+            size_t forward = tunnel ? static_cast<size_t>(got)
+                                    : body.Take(buffer.get(), static_cast<size_t>(got));
             if (got == 0) {
                 // The browser has said all it will; the answer may still come.
                 browserOpen = false;
                 upstream_.ShutdownSend();
-            } else if (!net::SendAll(upstream_, buffer.get(), static_cast<size_t>(got))) {
+            } else if (forward > 0 &&
+                       !net::SendAll(upstream_, buffer.get(), forward, limits_.idleTimeoutMs)) {
                 return;
             }
         }
     }
-    if (filter) {
-        filtered.clear();
-        contentFilter.Finish(filtered);
-        net::SendAll(browser_, filtered);
+    if (!tunnel) {
+        std::string marked;
+        marker.Finish(marked);
+        out.clear();
+        contentFilter.Filter(marked.data(), marked.size(), ReadFilterSwitches(), out);
+        contentFilter.Finish(out);
+        net::SendAll(browser_, out, limits_.idleTimeoutMs);
     }
 }

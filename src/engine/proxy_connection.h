@@ -1,4 +1,4 @@
-// One browser connection, served on a thread of its own from accept to close.
+// One browser connection, served from accept to close.
 #pragma once
 
 #include <memory>
@@ -8,17 +8,24 @@
 #include "net/socket.h"
 #include "engine/upstream_settings.h"
 
-// The engine's own time limits, so that stalled peers cannot pile up threads.
+// Browser connections served at once. Past it the listener answers "503"
+// instead of taking threads and descriptors until none are left.
+constexpr int MaxConnections = 512;
+
+// The engine's own limits, so that stalled peers cannot pile up threads.
 struct ConnectionLimits {
     int connectTimeoutMs = 30 * 1000;  // name resolution, and each connect attempt
     int idleTimeoutMs = 120 * 1000;    // nothing moving in either direction
     int headTimeoutMs = 60 * 1000;     // the whole request head, however slowly it comes
+    int maxConnections = MaxConnections;
 };
 
 class ProxyConnection {
 public:
+    // ownPort is the port the engine listens on: nothing is ever forwarded
+    // to a loopback address at that port, which would be the engine itself.
     ProxyConnection(net::Socket browser, std::shared_ptr<const UpstreamSettings> settings,
-                    ConnectionLimits limits = ConnectionLimits());
+                    ConnectionLimits limits = ConnectionLimits(), int ownPort = 0);
 
     // Serves the connection; both sockets are closed when it returns.
     void Run();
@@ -32,15 +39,22 @@ private:
     // Answers with the engine's own error response and closes.
     void Refuse(const std::string& response);
     // Connects to the upstream proxy (or the origin server in direct mode);
-    // on failure the browser gets a "502 Bad Gateway" page saying why.
+    // on failure the browser gets a page saying why ("502", or "508" for a
+    // request that would come back to this engine).
     bool ConnectUpstream(const ParsedRequest& request);
     // Copies both directions at once until either side closes or nothing
-    // moves for the idle time; the upstream side goes through the tag filter
-    // unless this is a tunnel.
-    void Relay(bool filter);
+    // moves for the idle time. A request's answer goes through the tag
+    // filter and is marked so the browser does not reuse the connection,
+    // and nothing past the request's body is forwarded; an open tunnel
+    // carries both directions untouched.
+    void Relay(const ParsedRequest& request, bool tunnelOpen);
+    // "504" when the upstream side has said nothing at all.
+    void AnswerTimeout();
 
     net::Socket browser_;
     net::Socket upstream_;
     std::shared_ptr<const UpstreamSettings> settings_;
     ConnectionLimits limits_;
+    int ownPort_;
+    std::string upstreamName_;  // "the proxy 10.0.0.1:3128", for the error pages
 };

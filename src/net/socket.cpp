@@ -47,11 +47,9 @@ bool WouldBlock(int error) {
     return error == EINPROGRESS || error == EWOULDBLOCK;
 }
 bool SetNonBlocking(NativeSocket s, bool on) {
-    int flags = fcntl(s, F_GETFL, 0);
-    if (flags < 0)
-        return false;
-    flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
-    return fcntl(s, F_SETFL, flags) == 0;
+    // A socket carries no other status flag here, so one call sets or clears
+    // it without reading the flags first.
+    return fcntl(s, F_SETFL, on ? O_NONBLOCK : 0) == 0;
 }
 void CloseNative(NativeSocket s) {
     close(s);
@@ -60,6 +58,19 @@ void CloseNative(NativeSocket s) {
 
 Socket NewTcpSocket() {
     return Socket(socket(AF_INET, SOCK_STREAM, 0));
+}
+
+// A socket for a connect with a time-out, non-blocking from the start where
+// the system can make it so in the same call.
+Socket NewConnectingSocket() {
+#ifdef SOCK_NONBLOCK
+    return Socket(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+#else
+    Socket s = NewTcpSocket();
+    if (s.IsValid() && !SetNonBlocking(s.Get(), true))
+        s.Close();
+    return s;
+#endif
 }
 
 // A few words on why a connect failed, for the page the browser is shown.
@@ -298,19 +309,23 @@ bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& do
     return true;
 }
 
-Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error) {
-    std::string reason = "cannot resolve the host name";
-    std::vector<sockaddr_in> addresses;
-    if (port <= 0 || port > 65535)
-        reason = "invalid port";
-    else if (!host.empty())
-        addresses = ResolveIPv4(host, port, timeoutMs);
+namespace {
+
+// Every address that reaches a listener on 127.0.0.1: the loopback range,
+// and the any-address, which a connect takes for this machine.
+bool ReachesLoopback(const sockaddr_in& address) {
+    uint32_t host = ntohl(address.sin_addr.s_addr);
+    return (host >> 24) == 127 || host == 0;
+}
+
+Socket ConnectToFirstAnswering(const std::vector<sockaddr_in>& addresses, int timeoutMs,
+                               std::string& reason) {
     Socket connected;
     for (const sockaddr_in& address : addresses) {
         if (connected.IsValid())
             break;
-        Socket attempt = NewTcpSocket();
-        if (!attempt.IsValid() || !SetNonBlocking(attempt.Get(), true)) {
+        Socket attempt = NewConnectingSocket();
+        if (!attempt.IsValid()) {
             reason = "cannot create a socket";
             continue;
         }
@@ -326,9 +341,37 @@ Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string*
         if (SetNonBlocking(attempt.Get(), false))
             connected = std::move(attempt);
     }
+    return connected;
+}
+
+}  // namespace
+
+Socket ConnectTcpElsewhere(const std::string& host, int port, int ownPort, int timeoutMs,
+                           bool& looped, std::string* error) {
+    looped = false;
+    std::string reason = "cannot resolve the host name";
+    std::vector<sockaddr_in> addresses;
+    if (port <= 0 || port > 65535)
+        reason = "invalid port";
+    else if (!host.empty())
+        addresses = ResolveIPv4(host, port, timeoutMs);
+    for (const sockaddr_in& address : addresses) {
+        if (port == ownPort && ReachesLoopback(address))
+            looped = true;
+    }
+    Socket connected;
+    if (looped)
+        reason = "it is this proxy itself";
+    else
+        connected = ConnectToFirstAnswering(addresses, timeoutMs, reason);
     if (!connected.IsValid() && error)
         *error = reason;
     return connected;
+}
+
+Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error) {
+    bool looped = false;
+    return ConnectTcpElsewhere(host, port, 0, timeoutMs, looped, error);
 }
 
 void SetSendTimeout(const Socket& socket, int timeoutMs) {
@@ -363,10 +406,58 @@ bool SendAll(const Socket& socket, const std::string& data) {
     return SendAll(socket, data.data(), data.size());
 }
 
+bool SendAll(const Socket& socket, const char* data, size_t length, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool shortened = false;
+    bool ok = true;
+    while (length > 0) {
+        int chunk = static_cast<int>(length > 1 << 30 ? 1 << 30 : length);
+        auto sent = send(socket.Get(), data, chunk, SendFlags);
+        if (sent <= 0) {
+            ok = false;
+            break;
+        }
+        data += sent;
+        length -= static_cast<size_t>(sent);
+        if (length == 0)
+            break;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0) {
+            ok = false;
+            break;
+        }
+        SetSendTimeout(socket, static_cast<int>(left));
+        shortened = true;
+    }
+    if (shortened)
+        SetSendTimeout(socket, timeoutMs);
+    return ok;
+}
+
+bool SendAll(const Socket& socket, const std::string& data, int timeoutMs) {
+    return SendAll(socket, data.data(), data.size(), timeoutMs);
+}
+
 long Receive(const Socket& socket, char* buffer, size_t length) {
     int chunk = static_cast<int>(length > 1 << 30 ? 1 << 30 : length);
     auto got = recv(socket.Get(), buffer, chunk, 0);
     return got < 0 ? -1 : static_cast<long>(got);
+}
+
+long ReceiveIfReady(const Socket& socket, char* buffer, size_t length) {
+#ifdef MSG_DONTWAIT
+    int chunk = static_cast<int>(length > 1 << 30 ? 1 << 30 : length);
+    auto got = recv(socket.Get(), buffer, chunk, MSG_DONTWAIT);
+    if (got < 0)
+        return WouldBlock(errno) || errno == EAGAIN ? NothingYet : -1;
+    return static_cast<long>(got);
+#else
+    if (WaitReadable(socket, 0) == 0)
+        return NothingYet;
+    return Receive(socket, buffer, length);
+#endif
 }
 
 int WaitReadable(const NativeSocket* sockets, bool* readable, int count, int timeoutMs) {

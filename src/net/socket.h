@@ -79,6 +79,11 @@ bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& do
 // timeoutMs. On failure the socket is invalid and
 // `error` (when given) says why in a few words.
 Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error = nullptr);
+// The same, but never to this machine's own listener at ownPort: when the
+// host resolves to a loopback address (or the any-address, which reaches
+// loopback too) and port is ownPort, nothing is connected and `looped` is set.
+Socket ConnectTcpElsewhere(const std::string& host, int port, int ownPort, int timeoutMs,
+                           bool& looped, std::string* error = nullptr);
 
 // Makes a send that cannot proceed for timeoutMs fail, so that a peer that
 // stops reading cannot hold a thread for ever.
@@ -92,8 +97,20 @@ void SetNoDelay(const Socket& socket);
 // Sends every byte; false when the connection fails first.
 bool SendAll(const Socket& socket, const char* data, size_t length);
 bool SendAll(const Socket& socket, const std::string& data);
+// The same within timeoutMs for the whole block, however many partial sends
+// it takes, for a socket whose send time-out is timeoutMs (SetSendTimeout):
+// the time left is all the next call gets, so a peer that reads a little now
+// and then cannot stretch one block to several times the limit.
+bool SendAll(const Socket& socket, const char* data, size_t length, int timeoutMs);
+bool SendAll(const Socket& socket, const std::string& data, int timeoutMs);
 // Receives what is there: the count (> 0), 0 when the peer closed, -1 on error.
 long Receive(const Socket& socket, char* buffer, size_t length);
+// Receive's answer when nothing has arrived yet.
+constexpr long NothingYet = -2;
+// The same without waiting: NothingYet when there is nothing to take. A
+// caller that tries this before waiting is spared a wait (and a system call)
+// whenever the data is already there, as it mostly is on a busy connection.
+long ReceiveIfReady(const Socket& socket, char* buffer, size_t length);
 
 // Waits until one of the sockets is readable (data, close or error) or the
 // time runs out. Sets readable[i] for each; returns the count of readable

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/local_proxy_server.h"
 #include "engine/proxy_connection.h"
@@ -142,7 +143,8 @@ TEST_F(ConnectionTest, PostBodyLongerThanOneReadArrivesWhole) {
                              "Host: www.example.org:81\r\nProxy-Connection: keep-alive\r\n"
                              "Content-Length: " +
                                  std::to_string(body.size()) + "\r\n\r\n" + body));
-    EXPECT_EQ("HTTP/1.0 200 OK\r\n\r\nstored", ReadAll(browser));
+    EXPECT_EQ("HTTP/1.0 200 OK\r\nConnection: close\r\nProxy-Connection: close\r\n\r\nstored",
+              ReadAll(browser));
     upstream.Join();
     EXPECT_EQ(
         "POST http://www.example.org:81/up HTTP/1.1\r\nHost: www.example.org:81\r\n"
@@ -164,7 +166,8 @@ TEST_F(ConnectionTest, AnswerFilteredWhileScriptsAreBlocked) {
                              "GET http://h/ HTTP/1.1\r\nHost: h\r\n"
                              "Accept-Encoding: gzip, br\r\n\r\n"));
     EXPECT_EQ(
-        "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n"
+        "HTTP/1.0 200 OK\r\nContent-Length: 40\r\nConnection: close\r\nProxy-Connection: "
+        "close\r\n\r\n"
         "<noscri>alert(1)</noscri><object></object>",
         ReadAll(browser));
     upstream.Join();
@@ -261,16 +264,63 @@ TEST_F(ConnectionTest, DirectTunnelIsOpenedByTheEngine) {
     EXPECT_EQ("", ReadAll(browser));
 }
 
-TEST_F(ConnectionTest, IdleConnectionIsClosed) {
+TEST_F(ConnectionTest, SilentServerGivesAGatewayTimeoutPage) {
     // An upstream that accepts and then says nothing.
     net::Socket silent = net::ListenTcp("127.0.0.1", 0, 5);
     ConnectionLimits limits;
     limits.idleTimeoutMs = 300;
-    net::Socket browser =
-        Serve(MakeUpstreamSettings(1, "127.0.0.1", net::LocalPortOf(silent), "", ""), limits);
+    int port = net::LocalPortOf(silent);
+    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", port, "", ""), limits);
     ASSERT_TRUE(net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n"));
     EXPECT_TRUE(WaitFor([&] { return done_->load(); }, 5s));
-    EXPECT_EQ("", ReadAll(browser, 1000));
+    std::string answer = ReadAll(browser, 1000);
+    EXPECT_EQ(0u, answer.find("HTTP/1.1 504 Gateway Timeout\r\n")) << answer;
+    EXPECT_NE(std::string::npos, answer.find("the proxy 127.0.0.1:" + std::to_string(port)));
+}
+
+TEST_F(ConnectionTest, KeptOpenServerGetsNoSecondRequest) {
+    // A server that answers and keeps its connection open, taking whatever
+    // else arrives on it.
+    net::Socket listener = net::ListenTcp("127.0.0.1", 0, 5);
+    std::string seen;
+    std::thread server([&] {
+        if (net::WaitReadable(listener, 5000) <= 0)
+            return;
+        net::Socket peer = net::AcceptConnection(listener);
+        seen = ReadRequest(peer);
+        net::SendAll(peer,
+                     "HTTP/1.1 200 OK\r\nConnection: keep-alive\r\nContent-Length: 2\r\n\r\nok");
+        char buffer[4096];
+        while (net::WaitReadable(peer, 1000) > 0) {
+            long got = net::Receive(peer, buffer, sizeof(buffer));
+            if (got <= 0)
+                break;
+            seen.append(buffer, static_cast<size_t>(got));
+        }
+    });
+    net::Socket browser = Serve(MakeUpstreamSettings(0, "", 0, "", ""));
+    std::string port = std::to_string(net::LocalPortOf(listener));
+    ASSERT_TRUE(net::SendAll(browser, "POST http://127.0.0.1:" + port +
+                                          "/a HTTP/1.1\r\nHost: 127.0.0.1:" + port +
+                                          "\r\nContent-Length: 1\r\n\r\nb"
+                                          "GET http://other.example/ HTTP/1.1\r\n"
+                                          "Host: other.example\r\nCookie: secret\r\n\r\n"));
+    std::string answer = ReadAll(browser, 1500);
+    server.join();
+    EXPECT_EQ(
+        "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\nProxy-Connection: "
+        "close\r\n\r\nok",
+        answer);
+    EXPECT_EQ("POST /a HTTP/1.1\r\nHost: 127.0.0.1:" + port +
+                  "\r\nContent-Length: 1\r\nConnection: close\r\n\r\nb",
+              seen);
+}
+
+TEST_F(ConnectionTest, AmbiguousHeadIsABadRequest) {
+    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", 9, "", ""));
+    net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n");
+    std::string answer = ReadAll(browser);
+    EXPECT_EQ(0u, answer.find("HTTP/1.1 400 Bad Request\r\n")) << answer;
 }
 
 TEST_F(ConnectionTest, ATrickledHeadIsCutOffByItsOwnLimit) {
@@ -300,8 +350,60 @@ TEST_F(ConnectionTest, ServerRelaysThroughTheSnapshotTakenAtAccept) {
     net::Socket b = net::ConnectTcp("127.0.0.1", port, 5000);
     net::SendAll(b, "GET http://b/ HTTP/1.0\r\nHost: b\r\n\r\n");
     net::SendAll(a, "GET http://a/ HTTP/1.0\r\nHost: a\r\n\r\n");
-    EXPECT_EQ("HTTP/1.0 200 OK\r\n\r\nfirst", ReadAll(a));
-    EXPECT_EQ("HTTP/1.0 200 OK\r\n\r\nsecond", ReadAll(b));
+    EXPECT_EQ("HTTP/1.0 200 OK\r\nConnection: close\r\nProxy-Connection: close\r\n\r\nfirst",
+              ReadAll(a));
+    EXPECT_EQ("HTTP/1.0 200 OK\r\nConnection: close\r\nProxy-Connection: close\r\n\r\nsecond",
+              ReadAll(b));
+}
+
+// What one request through the server gets back.
+std::string Ask(int port, const std::string& request) {
+    net::Socket browser = net::ConnectTcp("127.0.0.1", port, 5000);
+    net::SendAll(browser, request);
+    return ReadAll(browser);
+}
+
+TEST_F(ConnectionTest, RequestsBackToTheEngineItselfAreRefusedAtOnce) {
+    int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
+    LocalProxyServer server;
+    ASSERT_TRUE(server.Start(port, 0, "", 0, "", ""));
+    std::string self = std::to_string(port);
+    for (const std::string& host : {"127.0.0.1", "localhost", "127.0.0.2", "0.0.0.0"}) {
+        auto started = std::chrono::steady_clock::now();
+        std::string answer =
+            Ask(port, "GET http://" + host + ":" + self + "/ HTTP/1.1\r\nHost: x\r\n\r\n");
+        EXPECT_EQ(0u, answer.find("HTTP/1.1 508 Loop Detected\r\n")) << host << answer;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 3s) << host;
+    }
+    ScriptedUpstream origin("HTTP/1.0 200 OK\r\n\r\nfine");
+    EXPECT_EQ(0u, Ask(port, "GET http://127.0.0.1:" + std::to_string(origin.Port()) +
+                                "/ HTTP/1.0\r\n\r\n")
+                      .find("HTTP/1.0 200 OK"));
+    // An upstream proxy that names the engine's own port loops the same way.
+    server.UpdateSettings(port, 1, "127.0.0.1", port, "", "");
+    EXPECT_EQ(0u, Ask(port, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n")
+                      .find("HTTP/1.1 508 Loop Detected\r\n"));
+    EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 0; }));
+}
+
+TEST_F(ConnectionTest, ConnectionsPastTheCapAreAnsweredBusyUntilOneGoes) {
+    ConnectionLimits limits;
+    limits.maxConnections = 2;
+    int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
+    LocalProxyServer server(limits);
+    ScriptedUpstream upstream("HTTP/1.0 200 OK\r\n\r\nserved");
+    ASSERT_TRUE(server.Start(port, 1, "127.0.0.1", upstream.Port(), "", ""));
+    std::vector<net::Socket> held;
+    for (int i = 0; i < 2; ++i)
+        held.push_back(net::ConnectTcp("127.0.0.1", port, 5000));
+    ASSERT_TRUE(WaitFor([&] { return server.ActiveConnections() == 2; }));
+    for (int i = 0; i < 3; ++i) {
+        std::string answer = Ask(port, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n");
+        EXPECT_EQ(0u, answer.find("HTTP/1.1 503 Service Unavailable\r\n")) << answer;
+    }
+    held.pop_back();
+    ASSERT_TRUE(WaitFor([&] { return server.ActiveConnections() == 1; }));
+    EXPECT_EQ(0u, Ask(port, "GET http://h/ HTTP/1.0\r\nHost: h\r\n\r\n").find("HTTP/1.0 200 OK"));
 }
 
 }  // namespace

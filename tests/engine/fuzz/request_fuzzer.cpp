@@ -6,6 +6,8 @@
 #include <string>
 
 #include "engine/http_request.h"
+#include "engine/request_body.h"
+#include "engine/response_head.h"
 
 namespace {
 
@@ -59,5 +61,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const UpstreamSettings direct = MakeUpstreamSettings(0, "", 0, "", "");
     CheckRewrite(request, viaProxy, false);
     CheckRewrite(request, direct, true);
+
+    // The body never takes more than it is given.
+    RequestBodyEnd body(request);
+    Require(body.Take(request.remainder.data(), request.remainder.size()) <=
+            request.remainder.size());
+    // The same bytes as an answer: held back and marked, never lost.
+    ResponseHeadMarker marker;
+    std::string marked;
+    marker.Feed(received.data(), size / 2, marked);
+    marker.Feed(received.data() + size / 2, size - size / 2, marked);
+    marker.Finish(marked);
+    Require(marked.size() >= size || received.compare(0, 5, "HTTP/") == 0);
     return 0;
 }
