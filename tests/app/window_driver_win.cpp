@@ -1,0 +1,124 @@
+// Not a test: drives the running Veilgate.exe from outside, as a person and
+// the system would, for shell_e2e_test.py. Prints what it reads, one
+// "name=value" a line; the exit code is 0 when the action could be done.
+//
+//   window_driver.exe state                the main window's controls
+//   window_driver.exe click ID             a button or box of the main window
+//   window_driver.exe command ID           a command posted to the main window
+//   window_driver.exe syscommand min|close the title bar's buttons
+//   window_driver.exe timer                a tick of the rotation timer
+//   window_driver.exe message              the text and caption of an open
+//                                          message box, which is then closed
+//   window_driver.exe browser-proxy        the system's proxy, through WinINet
+#include <windows.h>
+#include <commctrl.h>
+#include <wininet.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr char Title[] = "Veilgate v5.0 - Anonymity & Online Privacy";
+
+std::string TextOf(HWND window) {
+    char text[2048] = {};
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, &ignored);
+    return text;
+}
+
+LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &answer);
+    return static_cast<LRESULT>(answer);
+}
+
+int State(HWND main) {
+    HWND selector = GetDlgItem(main, 1001);
+    HWND edit = reinterpret_cast<HWND>(Ask(selector, CBEM_GETEDITCONTROL));
+    std::printf("visible=%d\n", IsWindowVisible(main) ? 1 : 0);
+    std::printf("enable=%d\n", static_cast<int>(Ask(GetDlgItem(main, 1000), BM_GETCHECK)));
+    std::printf("rotation=%d\n", static_cast<int>(Ask(GetDlgItem(main, 1063), BM_GETCHECK)));
+    std::printf("minutes=%s\n", TextOf(GetDlgItem(main, 1064)).c_str());
+    std::printf("status=%s\n", TextOf(GetDlgItem(main, 1067)).c_str());
+    std::printf("items=%d\n", static_cast<int>(Ask(selector, CB_GETCOUNT)));
+    std::printf("edit=%s\n", edit ? TextOf(edit).c_str() : "");
+    std::printf("rows=%d\n", static_cast<int>(Ask(GetDlgItem(main, 1002), LVM_GETITEMCOUNT)));
+    std::printf("readmore=%s\n", TextOf(GetDlgItem(main, 1079)).c_str());
+    return 0;
+}
+
+// The first message box of the program, found by its class.
+int Message() {
+    HWND box = nullptr;
+    for (HWND window = FindWindowExA(nullptr, nullptr, "#32770", nullptr); window;
+         window = FindWindowExA(nullptr, window, "#32770", nullptr)) {
+        if (TextOf(window) != Title && IsWindowVisible(window)) {
+            box = window;
+            break;
+        }
+    }
+    if (!box)
+        return 1;
+    std::string text;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[64] = {};
+        GetClassNameA(child, className, sizeof className);
+        if (lstrcmpiA(className, "Static") == 0 && !TextOf(child).empty())
+            text = TextOf(child);
+    }
+    std::printf("caption=%s\ntext=%s\n", TextOf(box).c_str(), text.c_str());
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return 0;
+}
+
+int BrowserProxy() {
+    INTERNET_PER_CONN_OPTIONA options[2] = {};
+    options[0].dwOption = INTERNET_PER_CONN_FLAGS;
+    options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+    INTERNET_PER_CONN_OPTION_LISTA list{};
+    list.dwSize = sizeof list;
+    list.dwOptionCount = 2;
+    list.pOptions = options;
+    DWORD size = sizeof list;
+    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
+        return 1;
+    std::printf("proxy_flag=%d\n", (options[0].Value.dwValue & PROXY_TYPE_PROXY) ? 1 : 0);
+    std::printf("proxy_server=%s\n",
+                options[1].Value.pszValue ? options[1].Value.pszValue : "");
+    if (options[1].Value.pszValue)
+        GlobalFree(options[1].Value.pszValue);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return 2;
+    std::string action = argv[1];
+    if (action == "browser-proxy")
+        return BrowserProxy();
+    if (action == "message")
+        return Message();
+    HWND main = FindWindowA(nullptr, Title);
+    if (!main)
+        return 1;
+    int id = argc > 2 ? std::atoi(argv[2]) : 0;
+    if (action == "state")
+        return State(main);
+    if (action == "click")
+        return PostMessageA(GetDlgItem(main, id), BM_CLICK, 0, 0) ? 0 : 1;
+    if (action == "command")
+        return PostMessageA(main, WM_COMMAND, id, 0) ? 0 : 1;
+    if (action == "timer")
+        return PostMessageA(main, WM_TIMER, 100, 0) ? 0 : 1;
+    if (action == "syscommand") {
+        WPARAM command = std::string(argc > 2 ? argv[2] : "") == "close" ? SC_CLOSE : SC_MINIMIZE;
+        return PostMessageA(main, WM_SYSCOMMAND, command, 0) ? 0 : 1;
+    }
+    return 2;
+}
