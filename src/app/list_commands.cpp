@@ -18,8 +18,8 @@ std::string ListResponseTimeText(uint32_t milliseconds) {
     return std::to_string(milliseconds) + " miliseconds";
 }
 
-ListCommands::ListCommands(ProxyActivation& activation, MainWindowView& view,
-                           ProxyDialogs& dialogs, ProxyProbe& probe)
+ListCommands::ListCommands(ProxyActivation& activation, MainWindowView& view, ProxyDialogs& dialogs,
+                           ProxyProbe& probe)
     : activation_(activation), view_(view), dialogs_(dialogs), probe_(probe) {}
 
 bool ListCommands::Run(int command) {

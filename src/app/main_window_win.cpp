@@ -40,16 +40,17 @@ constexpr int ToolbarCommands[] = {IDT_ADVANCED_SETTINGS, IDT_ONLINE_PRIVACY, ID
 
 struct Column {
     const char* title;
-    int width;
+    int percentOfWidth;
 };
+// Shares of the list's width, so that the columns fit whatever the font.
 constexpr Column ListColumns[] = {
-    {"Proxy IP and Port", 130}, {"Country", 120}, {"Response Time", 95}, {"Download Speed", 95}};
+    {"Proxy IP and Port", 30}, {"Country", 24}, {"Response Time", 23}, {"Download Speed", 23}};
 
 constexpr char HelpFile[] = "help.htm";
 
 HIMAGELIST LoadStrip(int bitmapId, int imageWidth) {
-    return ImageList_LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId),
-                                imageWidth, 0, Transparent, IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    return ImageList_LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId), imageWidth,
+                                0, Transparent, IMAGE_BITMAP, LR_CREATEDIBSECTION);
 }
 
 int ScaleForDpi(int pixels, int dpi) {
@@ -160,9 +161,9 @@ bool MainWindow::OnInitDialog() {
     trayButton_.Attach(IDOK, Hwnd());
 
     std::string dataFolder = DataFolder();
-    activation_ = std::make_unique<ProxyActivation>(
-        engine_, *browsers_, *this, *dialogs_, list_,
-        base::JoinPath(dataFolder, MyProxiesFile), LocalAddressText(ComputerName()));
+    activation_ = std::make_unique<ProxyActivation>(engine_, *browsers_, *this, *dialogs_, list_,
+                                                    base::JoinPath(dataFolder, MyProxiesFile),
+                                                    LocalAddressText(ComputerName()));
     probe_ = std::make_unique<SocketProbe>(*this);
     rotation_ = std::make_unique<ProxyRotation>(*activation_, *this, *probe_);
     listCommands_ = std::make_unique<ListCommands>(*activation_, *this, *dialogs_, *probe_);
@@ -187,11 +188,14 @@ void MainWindow::SetFieldText(int id, const std::string& text) {
 
 void MainWindow::CreateToolbar() {
     toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, nullptr,
-                               WS_CHILD | WS_VISIBLE | WS_BORDER | TBSTYLE_FLAT | CCS_TOP, 0, 0,
-                               0, 0, Hwnd(), nullptr, GetModuleHandleA(nullptr), nullptr);
+                               WS_CHILD | WS_VISIBLE | WS_BORDER | TBSTYLE_FLAT | CCS_TOP, 0, 0, 0,
+                               0, Hwnd(), nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!toolbar_)
         return;
     SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    // The buttons are the pictures alone, so the bar stays above the first
+    // row of controls.
+    SendMessageA(toolbar_, TB_SETPADDING, 0, MAKELPARAM(0, 0));
     toolbarImages_ = LoadStrip(IDB_TOOLBAR, ToolbarButtonWidth);
     toolbarHotImages_ = LoadStrip(IDB_TOOLBAR_HOT, ToolbarButtonWidth);
     SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0,
@@ -207,17 +211,22 @@ void MainWindow::CreateToolbar() {
         buttons[i].iString = -1;
     }
     SendMessageA(toolbar_, TB_ADDBUTTONSA, 4, reinterpret_cast<LPARAM>(buttons));
+    SendMessageA(toolbar_, TB_SETBUTTONSIZE, 0,
+                 MAKELPARAM(ToolbarButtonWidth, ToolbarButtonHeight));
     SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
 }
 
 void MainWindow::CreateListColumns() {
     HWND listView = Item(IDC_TESTED_PROXIES);
     ListView_SetExtendedListViewStyle(listView, LVS_EX_FULLROWSELECT);
+    RECT client{};
+    GetClientRect(listView, &client);
+    int width = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
     for (int i = 0; i < 4; ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.pszText = const_cast<char*>(ListColumns[i].title);
-        column.cx = ListColumns[i].width;
+        column.cx = width * ListColumns[i].percentOfWidth / 100;
         column.iSubItem = i;
         SendMessageA(listView, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
@@ -227,12 +236,12 @@ bool MainWindow::CreateProxySelector() {
     int dpi = WindowDpi(Hwnd());
     int left = ScaleForDpi(SelectorRect.left, dpi);
     int top = ScaleForDpi(SelectorRect.top, dpi);
-    selector_ = CreateWindowExA(
-        0, WC_COMBOBOXEXA, nullptr, WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN,
-        left, top, ScaleForDpi(SelectorRect.right, dpi) - left,
-        ScaleForDpi(SelectorRect.bottom, dpi) - top, Hwnd(),
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROXY_SELECTOR)),
-        GetModuleHandleA(nullptr), nullptr);
+    selector_ = CreateWindowExA(0, WC_COMBOBOXEXA, nullptr,
+                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN,
+                                left, top, ScaleForDpi(SelectorRect.right, dpi) - left,
+                                ScaleForDpi(SelectorRect.bottom, dpi) - top, Hwnd(),
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROXY_SELECTOR)),
+                                GetModuleHandleA(nullptr), nullptr);
     if (!selector_)
         return false;
     SendMessageA(selector_, WM_SETFONT, SendMessageA(Hwnd(), WM_GETFONT, 0, 0), TRUE);
@@ -446,7 +455,7 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
         handled = true;
         if (wParam == rotation::TimerId && rotation_)
             rotation_->RotateProxy();
-        return 0;
+        return TRUE;
     case WM_HELP:
         handled = true;
         OpenHelp();
@@ -454,14 +463,14 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
     case WM_CLOSE:
         handled = true;
         End(0);
-        return 0;
+        return TRUE;
     case WM_ENDSESSION:
         // The browsers must not point at a proxy that no longer runs; the
         // stored choice stays for the next start.
         if (wParam)
             DisableConnectionProxy(DefaultConnectionName);
         handled = true;
-        return 0;
+        return TRUE;
     default:
         return TrayIcon::OnMessage(message, wParam, lParam, handled);
     }
@@ -526,9 +535,8 @@ void MainWindow::Tell(const std::string& text, const std::string& caption) {
 }
 
 int MainWindow::FirstSelectedRow() {
-    return static_cast<int>(
-        SendMessageA(Item(IDC_TESTED_PROXIES), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                     LVNI_SELECTED));
+    return static_cast<int>(SendMessageA(Item(IDC_TESTED_PROXIES), LVM_GETNEXTITEM,
+                                         static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 bool MainWindow::RotationBox() {

@@ -58,8 +58,7 @@ uint32_t SocketProbe::MeasureResponseTime(const std::string& host, int port) {
     return ::MeasureResponseTime(host, port, nullptr);
 }
 
-ProxyRotation::ProxyRotation(ProxyActivation& activation, MainWindowView& view,
-                             ProxyProbe& probe)
+ProxyRotation::ProxyRotation(ProxyActivation& activation, MainWindowView& view, ProxyProbe& probe)
     : activation_(activation), view_(view), probe_(probe) {}
 
 void ProxyRotation::Start() {

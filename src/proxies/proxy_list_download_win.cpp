@@ -124,5 +124,6 @@ base::ScopedHandle StartProxyGeneratorRequest() {
 
 bool DownloadAndKeepProxyList(std::string& reply, std::string* error) {
     bool downloaded = DownloadProxyList(reply);
-    return KeepProxyListReply(downloaded, reply, DataFolder(), base::ProgramFolder(), LocalTimeNow(), error);
+    return KeepProxyListReply(downloaded, reply, DataFolder(), base::ProgramFolder(),
+                              LocalTimeNow(), error);
 }

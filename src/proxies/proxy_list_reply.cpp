@@ -47,9 +47,10 @@ bool KeepProxyListReply(bool downloaded, const std::string& reply, const std::st
                         const std::string& logFolder, const std::tm& localTime,
                         std::string* error) {
     if (!reply.empty())
-        return base::ReplaceWholeFile(base::JoinPath(dataFolder, ProxyListCopyFile), base::ToTextMode(reply),
-                                error);
+        return base::ReplaceWholeFile(base::JoinPath(dataFolder, ProxyListCopyFile),
+                                      base::ToTextMode(reply), error);
     if (!downloaded && RegDwordValue(setting::ErrLogging).IsOn())
-        base::AppendToFile(base::JoinPath(logFolder, ErrorLogFile), ErrorLogLine(localTime) + "\r\n");
+        base::AppendToFile(base::JoinPath(logFolder, ErrorLogFile),
+                           ErrorLogLine(localTime) + "\r\n");
     return true;
 }

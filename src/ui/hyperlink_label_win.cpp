@@ -50,8 +50,8 @@ void HyperlinkLabel::Open() const {
     ShellExecuteA(nullptr, "open", link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-LRESULT CALLBACK HyperlinkLabel::SubclassProc(HWND hwnd, UINT message, WPARAM wParam,
-                                              LPARAM lParam, UINT_PTR, DWORD_PTR refData) {
+LRESULT CALLBACK HyperlinkLabel::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                              UINT_PTR, DWORD_PTR refData) {
     auto* self = reinterpret_cast<HyperlinkLabel*>(refData);
     switch (message) {
     case WM_NCHITTEST:

@@ -138,7 +138,9 @@ INT_PTR TrayIcon::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& ha
         AddTrayIcon();
         handled = true;
     }
-    return 0;
+    // A dialog procedure answers TRUE for what it handled, or the dialog's
+    // default handling would minimise or close the window after all.
+    return handled ? TRUE : FALSE;
 }
 
 }  // namespace ui

@@ -292,21 +292,27 @@ def run(shell):
 
     # Minimise to the tray and back; a second copy brings the first forward.
     shell.drive("syscommand", "min")
-    check(wait_until(lambda: shell.state().get("visible") == "0", 10), "minimise hides the window")
+    check(wait_until(lambda: shell.state().get("visible") == "0", 30), "minimise hides the window",
+          shell.state())
+    time.sleep(1)
+    check(shell.state().get("iconic") == "0", "and does not leave it minimised", shell.state())
     shell.drive("command", "32773")
     check(wait_until(lambda: shell.state().get("visible") == "1", 10),
           "Configuration shows it again")
     shell.drive("syscommand", "close")
     check(wait_until(lambda: shell.state().get("visible") == "0", 10),
           "the close box sends it to the tray")
+    time.sleep(1)
+    check(shell.program.poll() is None and shell.state().get("iconic") == "0",
+          "and the program runs on, not minimised", shell.state())
     second = start([shell.wine_run, shell.prefix, shell.veilgate],
                    env=dict(os.environ, WINE_RUN_STREAM="1"), stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
     try:
-        ended = second.wait(60) == 0
+        code = second.wait(60)
     except subprocess.TimeoutExpired:
-        ended = False
-    check(ended, "a second copy ends")
+        code = "still running"
+    check(code == 0, "a second copy ends", code)
     check(wait_until(lambda: shell.state().get("visible") == "1", 10),
           "and the first copy's window is shown")
 
@@ -322,7 +328,7 @@ def run(shell):
     shell.start_program()
     check(wait_until(lambda: listening(shell.engine_port), 90), "started again, it listens")
     check(wait_until(lambda: shell.browser_proxy().get("proxy_flag") == "1", 10),
-          "and points the browsers at the engine")
+          "and points the browsers at the engine", (shell.browser_proxy(), shell.state()))
     shell.wine("wineboot", "--end-session", limit=60)
     check(wait_until(lambda: shell.browser_proxy().get("proxy_flag") == "0", 20),
           "the end of the session restores the browsers")

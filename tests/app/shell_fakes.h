@@ -109,7 +109,8 @@ struct FakeView : MainWindowView {
     bool RotationBox() override { return rotationBox; }
     void SetRotationBox(bool ticked) override { rotationBox = ticked; }
     bool ReadMinutes(uint32_t& minutes) override {
-        if (minutesText.empty() || minutesText.find_first_not_of("0123456789") != std::string::npos) {
+        if (minutesText.empty() ||
+            minutesText.find_first_not_of("0123456789") != std::string::npos) {
             told.push_back(": Please enter a positive integer.");
             return false;
         }

@@ -50,8 +50,8 @@ protected:
     FakeProbe probe;
     FakeView view;
     ProxyList list;
-    ProxyActivation activation{engine, browsers, view,      dialogs,
-                               list,   folder.File("MyProxies.txt"), "10.0.0.5"};
+    ProxyActivation activation{
+        engine, browsers, view, dialogs, list, folder.File("MyProxies.txt"), "10.0.0.5"};
     ProxyRotation rotation{activation, view, probe};
     ListCommands commands{activation, view, dialogs, probe};
 };
@@ -261,7 +261,9 @@ TEST_F(ShellLogicTest, FillTakesEveryPieceBeforeASeparatorInOrder) {
         std::vector<int> images;
     };
     const Case cases[] = {
-        {"a:1->X<br />b:2->null<br />c:3->Y <supports POST><br />", {"a:1->X", "c:3->Y <supports POST>"}, {0, 1}},
+        {"a:1->X<br />b:2->null<br />c:3->Y <supports POST><br />",
+         {"a:1->X", "c:3->Y <supports POST>"},
+         {0, 1}},
         {"a:1<br />tail:2", {"a:1"}, {0}},
         {"<br />a:1<br />", {"", "a:1"}, {0, 0}},
         {"<supports POST>x<br />", {"<supports POST>x"}, {0}},
@@ -389,9 +391,13 @@ TEST_F(RotationTest, TheIntervalHandlersKeepItWithinOneToNinety) {
         uint32_t wantPeriod;
     };
     const Case cases[] = {
-        {"0", true, "Warning: " "Please fill the automaticlly change the allready tested proxies value",
+        {"0", true,
+         "Warning: "
+         "Please fill the automaticlly change the allready tested proxies value",
          "10", 10, false, 0},
-        {"95", true, "Warning: Please fill the automaticlly change the allready tested proxies value [1..90] minutes",
+        {"95", true,
+         "Warning: Please fill the automaticlly change the allready tested proxies value [1..90] "
+         "minutes",
          "10", 10, false, 0},
         {"", true, ": Please enter a positive integer.", "30", 30, true, 30 * 60000},
         // A running rotation keeps its period until the box is clicked again.
@@ -419,8 +425,10 @@ TEST_F(RotationTest, TheBoxStartsTheTimerOnlyWithAnInterval) {
     view.minutesText = "0";
     view.rotationBox = true;
     rotation.OnBoxClicked();
-    EXPECT_EQ(std::vector<std::string>{"Warning: Please fill the automaticlly change the allready tested proxies value"},
-              view.told);
+    EXPECT_EQ(
+        std::vector<std::string>{
+            "Warning: Please fill the automaticlly change the allready tested proxies value"},
+        view.told);
     EXPECT_FALSE(view.rotationBox);
     EXPECT_EQ(0u, view.timerPeriod);
 
@@ -480,7 +488,8 @@ TEST_F(ShellLogicTest, TestAllProxiesTimesTheGoodAndRemovesTheDead) {
         const char* wantStatus;
     };
     const Case cases[] = {
-        {{"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"}, {"1.1.1.1:80", "3.3.3.3:80"},
+        {{"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"},
+         {"1.1.1.1:80", "3.3.3.3:80"},
          "Test completed successfully"},
         {{"2.2.2.2:80", "4.4.4.4:80"}, {}, "Test failed - proxy removed"},
     };

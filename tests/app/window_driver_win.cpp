@@ -10,6 +10,8 @@
 //   window_driver.exe message              the text and caption of an open
 //                                          message box, which is then closed
 //   window_driver.exe browser-proxy        the system's proxy, through WinINet
+//   window_driver.exe freeze SECONDS       for that long, the longest time the
+//                                          main window took to answer a message
 #include <windows.h>
 #include <commctrl.h>
 #include <wininet.h>
@@ -40,6 +42,7 @@ int State(HWND main) {
     HWND selector = GetDlgItem(main, 1001);
     HWND edit = reinterpret_cast<HWND>(Ask(selector, CBEM_GETEDITCONTROL));
     std::printf("visible=%d\n", IsWindowVisible(main) ? 1 : 0);
+    std::printf("iconic=%d\n", IsIconic(main) ? 1 : 0);
     std::printf("enable=%d\n", static_cast<int>(Ask(GetDlgItem(main, 1000), BM_GETCHECK)));
     std::printf("rotation=%d\n", static_cast<int>(Ask(GetDlgItem(main, 1063), BM_GETCHECK)));
     std::printf("minutes=%s\n", TextOf(GetDlgItem(main, 1064)).c_str());
@@ -87,10 +90,36 @@ int BrowserProxy() {
     if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
         return 1;
     std::printf("proxy_flag=%d\n", (options[0].Value.dwValue & PROXY_TYPE_PROXY) ? 1 : 0);
-    std::printf("proxy_server=%s\n",
-                options[1].Value.pszValue ? options[1].Value.pszValue : "");
+    std::printf("proxy_server=%s\n", options[1].Value.pszValue ? options[1].Value.pszValue : "");
     if (options[1].Value.pszValue)
         GlobalFree(options[1].Value.pszValue);
+    return 0;
+}
+
+// Waits for the window (it exists while its start-up still runs), then asks
+// it for nothing again and again; a window busy on its own thread answers
+// late, so the longest wait is its longest freeze.
+int Freeze(int seconds) {
+    DWORD limit = static_cast<DWORD>(seconds) * 1000;
+    DWORD start = GetTickCount();
+    HWND main = nullptr;
+    while (!main && GetTickCount() - start < limit) {
+        main = FindWindowA(nullptr, Title);
+        Sleep(5);
+    }
+    if (!main)
+        return 1;
+    DWORD longest = 0;
+    while (GetTickCount() - start < limit) {
+        DWORD asked = GetTickCount();
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+        DWORD waited = GetTickCount() - asked;
+        if (waited > longest)
+            longest = waited;
+        Sleep(10);
+    }
+    std::printf("longest_ms=%lu\n", static_cast<unsigned long>(longest));
     return 0;
 }
 
@@ -104,6 +133,8 @@ int main(int argc, char** argv) {
         return BrowserProxy();
     if (action == "message")
         return Message();
+    if (action == "freeze")
+        return Freeze(argc > 2 ? std::atoi(argv[2]) : 10);
     HWND main = FindWindowA(nullptr, Title);
     if (!main)
         return 1;

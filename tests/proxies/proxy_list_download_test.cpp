@@ -56,7 +56,8 @@ public:
         process_.Reset(started.hProcess);
         CloseHandle(started.hThread);
         std::string text;
-        bool ready = WaitFor([&] { return base::ReadWholeFile(portFile, text) && !text.empty(); }, 30s);
+        bool ready =
+            WaitFor([&] { return base::ReadWholeFile(portFile, text) && !text.empty(); }, 30s);
         port_ = ready ? base::ParseLeadingInt(text) : 0;
         return port_ > 0;
     }
