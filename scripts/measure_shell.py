@@ -10,6 +10,7 @@ it took to answer a message) during start-up and during "Refresh List".
 """
 
 import os
+import signal
 import socket
 import subprocess
 import sys
@@ -51,7 +52,7 @@ def freeze_in_background(shell, seconds):
     result = {}
 
     def run():
-        result.update(shell.drive("freeze", str(seconds)))
+        result.update(shell.drive("freeze", str(seconds), limit=seconds + 30))
 
     thread = threading.Thread(target=run)
     thread.start()
@@ -87,6 +88,8 @@ def measure(shell, service_host):
 
 
 def main():
+    # Stopped from outside, it still stops what it started.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     display = ":%d" % (140 + os.getpid() % 20)
     xvfb = e2e.start(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

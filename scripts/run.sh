@@ -74,6 +74,9 @@ fi
 list_port=$(cat "$state/list_service.port")
 
 wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
+# Wine's own "MS Sans Serif" is wider than Windows' and cuts the main
+# window's labels short; Tahoma has the metrics the layout expects.
+wine_run reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d Tahoma /f >/dev/null
 wine_run reg add 'HKLM\Software\Veilgate' /v ServerHost /t REG_SZ /d "127.0.0.1:$list_port" /f >/dev/null
 # Anonymous browsing on, through the local stand-in proxy, unless already set.
 if ! wine_run reg query 'HKLM\Software\Veilgate' /v ProxyName >/dev/null 2>&1; then

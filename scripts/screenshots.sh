@@ -41,6 +41,9 @@ done
 wine_run() { WINE_RUN_STREAM=1 cmake/wine-run.sh "$prefix" "$@"; }
 # No window manager runs here: Wine draws the title bars itself.
 wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+# Wine's own "MS Sans Serif" is a wider bitmap face than Windows' and cuts
+# the main window's labels short; Tahoma has the metrics the layout expects.
+wine_run reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d Tahoma /f >/dev/null 2>&1
 wine_run reg add 'HKLM\Software\Veilgate' /v Opera /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine_run reg add 'HKLM\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
 

@@ -59,7 +59,13 @@ bool HttpGet(const std::string& url, std::string& body) {
         return false;
     ScopedInternetHandle request(HttpOpenRequestA(connection.Get(), "GET", path, nullptr, nullptr,
                                                   nullptr, INTERNET_FLAG_KEEP_CONNECTION, 0));
-    if (!request || !HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0))
+    if (!request)
+        return false;
+    // Set on every handle: a handle does not take every time-out from the
+    // one it was opened from in every WinINet (Wine's among them).
+    SetTimeouts(connection.Get());
+    SetTimeouts(request.Get());
+    if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0))
         return false;
 
     // The headers are asked for but not used: whatever body comes is read.

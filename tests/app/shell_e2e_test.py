@@ -127,8 +127,8 @@ class Shell:
     def windows_path(self, path):
         return "Z:" + path.replace("/", "\\")
 
-    def drive(self, *args):
-        result = self.wine(self.driver, *args, limit=30)
+    def drive(self, *args, limit=30):
+        result = self.wine(self.driver, *args, limit=limit)
         values = {}
         for line in result.stdout.splitlines():
             if "=" in line:
@@ -197,6 +197,22 @@ class Shell:
         os.makedirs(os.path.dirname(self.prefs), exist_ok=True)
         with open(self.prefs, "w") as f:
             f.write('user_pref("browser.startup.homepage", "about:blank");\n')
+        # Pages and files open in a recorder, never in a browser.
+        self.opened = os.path.join(self.work, "opened.txt")
+        command = (f'"{self.windows_path(self.driver)}" record '
+                   f'"{self.windows_path(self.opened)}" "%1"')
+        for key in ("HKCR\\http\\shell\\open\\command",
+                    "HKCR\\htmlfile\\shell\\open\\command"):
+            self.wine("reg", "add", key, "/ve", "/d", command, "/f")
+        self.wine("reg", "add", "HKCR\\.htm", "/ve", "/d", "htmlfile", "/f")
+        with open(os.path.join(self.data, "help.htm"), "w") as f:
+            f.write("<html><body>help</body></html>")
+
+    def opened_pages(self):
+        if not os.path.exists(self.opened):
+            return ""
+        with open(self.opened) as f:
+            return f.read()
 
     # --- The program ----------------------------------------------------
     def start_program(self):
@@ -253,6 +269,20 @@ def run(shell):
     check(f'"network.proxy.http_port", {shell.engine_port}' in shell.prefs_text(),
           "prefs.js points at the engine", shell.prefs_text())
 
+    # Pages and files, through the shell.
+    shell.drive("click", "1006")
+    check(wait_until(lambda: "/services/whatismyip/whatismyip.asp" in shell.opened_pages(), 20),
+          "What Is My IP? opens the maker's page", shell.opened_pages())
+    check(f"127.0.0.1:{shell.list_port}" in shell.opened_pages(),
+          "on the configured host", shell.opened_pages())
+    shell.drive("help")
+    check(wait_until(lambda: "help.htm" in shell.opened_pages(), 20),
+          "F1 opens help.htm from AppPath", shell.opened_pages())
+    before = shell.opened_pages().count("help.htm")
+    shell.drive("toolbar", "107")
+    check(wait_until(lambda: shell.opened_pages().count("help.htm") > before, 20),
+          "so does the help button", shell.opened_pages())
+
     # The box off and on again.
     shell.drive("click", "1000")
     check(wait_until(lambda: not listening(shell.engine_port), 10), "box off: the engine stops")
@@ -296,6 +326,14 @@ def run(shell):
           shell.state())
     time.sleep(1)
     check(shell.state().get("iconic") == "0", "and does not leave it minimised", shell.state())
+    shell.drive("tray-double-click")
+    check(wait_until(lambda: shell.state().get("visible") == "1", 10),
+          "a double click on the tray icon shows it again")
+    shell.drive("tray-double-click")
+    time.sleep(1)
+    check(shell.state().get("visible") == "1", "a second double click changes nothing")
+    shell.drive("click", "1")
+    check(wait_until(lambda: shell.state().get("visible") == "0", 10), "Go To Tray hides it")
     shell.drive("command", "32773")
     check(wait_until(lambda: shell.state().get("visible") == "1", 10),
           "Configuration shows it again")
@@ -354,6 +392,8 @@ def run(shell):
 
 
 def main():
+    # Stopped from outside (ctest's time-out), it still stops what it started.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     if len(sys.argv) != 6:
         print(__doc__)
         return 2

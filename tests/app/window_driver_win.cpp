@@ -7,9 +7,16 @@
 //   window_driver.exe command ID           a command posted to the main window
 //   window_driver.exe syscommand min|close the title bar's buttons
 //   window_driver.exe timer                a tick of the rotation timer
+//   window_driver.exe tray-double-click    the shell's report of a double
+//                                          click on the tray icon
 //   window_driver.exe message              the text and caption of an open
 //                                          message box, which is then closed
 //   window_driver.exe browser-proxy        the system's proxy, through WinINet
+//   window_driver.exe help                 F1 (the help request)
+//   window_driver.exe toolbar ID           a toolbar button
+//   window_driver.exe record FILE WHAT     appends WHAT to FILE: registered in
+//                                          the test's prefix as the program
+//                                          that opens pages and files
 //   window_driver.exe freeze SECONDS       for that long, the longest time the
 //                                          main window took to answer a message
 #include <windows.h>
@@ -123,12 +130,23 @@ int Freeze(int seconds) {
     return 0;
 }
 
+int Record(const char* file, const char* what) {
+    FILE* out = std::fopen(file, "ab");
+    if (!out)
+        return 1;
+    std::fprintf(out, "%s\n", what);
+    std::fclose(out);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2)
         return 2;
     std::string action = argv[1];
+    if (action == "record")
+        return argc > 3 ? Record(argv[2], argv[3]) : 2;
     if (action == "browser-proxy")
         return BrowserProxy();
     if (action == "message")
@@ -145,6 +163,14 @@ int main(int argc, char** argv) {
         return PostMessageA(GetDlgItem(main, id), BM_CLICK, 0, 0) ? 0 : 1;
     if (action == "command")
         return PostMessageA(main, WM_COMMAND, id, 0) ? 0 : 1;
+    if (action == "tray-double-click")
+        return PostMessageA(main, WM_USER + 1, 1, WM_LBUTTONDBLCLK) ? 0 : 1;
+    if (action == "help")
+        return PostMessageA(main, WM_HELP, 0, 0) ? 0 : 1;
+    if (action == "toolbar") {
+        HWND toolbar = FindWindowExA(main, nullptr, TOOLBARCLASSNAMEA, nullptr);
+        return PostMessageA(main, WM_COMMAND, id, reinterpret_cast<LPARAM>(toolbar)) ? 0 : 1;
+    }
     if (action == "timer")
         return PostMessageA(main, WM_TIMER, 100, 0) ? 0 : 1;
     if (action == "syscommand") {

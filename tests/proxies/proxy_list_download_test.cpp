@@ -271,6 +271,15 @@ TEST_F(ProxyListDownloadTest, FailedDownloadIsLoggedBesideTheProgramWhenErrLoggi
     EXPECT_FALSE(Downloads());
 }
 
+TEST_F(ProxyListDownloadTest, ASilentServiceIsGivenUpOn) {
+    // Connections are accepted by the system and never answered.
+    net::Socket silent = net::ListenTcp("127.0.0.1", 0, 8);
+    RegStringValue(maker::HostSetting, "", true)
+        .Set("127.0.0.1:" + std::to_string(net::LocalPortOf(silent)));
+    EXPECT_FALSE(Downloads()) << "after its time-outs, not never";
+    EXPECT_EQ(0, ProxyGeneratorRequest());
+}
+
 TEST_F(ProxyListDownloadTest, EmptyReplyIsADownloadNotAFailure) {
     StartService("", true);
     RegDwordValue(setting::ErrLogging, 0, true).Set(1);
