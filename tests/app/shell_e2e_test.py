@@ -371,7 +371,11 @@ def run(shell):
     check(wait_until(lambda: shell.browser_proxy().get("proxy_flag") == "0", 20),
           "the end of the session restores the browsers")
     check(shell.reg_query("UseProxy") == "1", "and keeps UseProxy")
+    if shell.program.poll() is None:
+        shell.drive("command", "32772")
+        shell.wait_program_end(30)
     stop(shell.program)
+    check(wait_until(lambda: not listening(shell.engine_port), 20), "the engine's port is free")
 
     # A port already in use: "Cannot Start Proxy!" and everything off.
     with socket.socket() as holder:

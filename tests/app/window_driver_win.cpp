@@ -12,7 +12,8 @@
 //   window_driver.exe message              the text and caption of an open
 //                                          message box, which is then closed
 //   window_driver.exe browser-proxy        the system's proxy, through WinINet
-//   window_driver.exe help                 F1 (the help request)
+//   window_driver.exe help                 F1, which the window's default
+//                                          handling turns into its help request
 //   window_driver.exe toolbar ID           a toolbar button
 //   window_driver.exe record FILE WHAT     appends WHAT to FILE: registered in
 //                                          the test's prefix as the program
@@ -29,6 +30,8 @@
 
 namespace {
 
+// WM_KEYF1, which the SDK headers leave out.
+constexpr UINT KeyF1Message = 0x004D;
 constexpr char Title[] = "Veilgate v5.0 - Anonymity & Online Privacy";
 
 std::string TextOf(HWND window) {
@@ -166,7 +169,7 @@ int main(int argc, char** argv) {
     if (action == "tray-double-click")
         return PostMessageA(main, WM_USER + 1, 1, WM_LBUTTONDBLCLK) ? 0 : 1;
     if (action == "help")
-        return PostMessageA(main, WM_HELP, 0, 0) ? 0 : 1;
+        return PostMessageA(main, KeyF1Message, 0, 0) ? 0 : 1;
     if (action == "toolbar") {
         HWND toolbar = FindWindowExA(main, nullptr, TOOLBARCLASSNAMEA, nullptr);
         return PostMessageA(main, WM_COMMAND, id, reinterpret_cast<LPARAM>(toolbar)) ? 0 : 1;
