@@ -31,20 +31,10 @@ def window_on_screen():
 
 
 def silent_server():
-    """Accepts connections and never answers, as a hung server does."""
+    """Takes connections (the system's backlog does) and never answers."""
     listener = socket.socket()
     listener.bind(("127.0.0.1", 0))
     listener.listen(16)
-    held = []
-
-    def accept():
-        while True:
-            try:
-                held.append(listener.accept()[0])
-            except OSError:
-                return
-
-    threading.Thread(target=accept, daemon=True).start()
     return listener
 
 
@@ -62,10 +52,10 @@ def freeze_in_background(shell, seconds):
 def measure(shell, service_host):
     shell.reg_add("ServerHost", "REG_SZ", service_host)
     shell.reg_add("UseProxy", "REG_DWORD", 1)
-    freeze, frozen = freeze_in_background(shell, 45)
+    freeze, frozen = freeze_in_background(shell, 100)
     began = shell.start_program()
     listening = window = None
-    deadline = began + 60
+    deadline = began + 100
     while time.monotonic() < deadline and (listening is None or window is None):
         now = time.monotonic() - began
         if listening is None and e2e.listening(shell.engine_port):
@@ -76,7 +66,7 @@ def measure(shell, service_host):
     freeze.join()
     start_up = frozen.get("longest_ms", "?")
 
-    refresh, refreshed = freeze_in_background(shell, 25)
+    refresh, refreshed = freeze_in_background(shell, 40)
     time.sleep(1)
     shell.drive("click", "1005")
     shell.message(30)
