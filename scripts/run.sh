@@ -29,6 +29,14 @@ if [ -z "${DISPLAY:-}" ]; then
   Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
   pids+=($!)
   export DISPLAY=$display
+  for _ in $(seq 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.2
+  done
+  if ! xdpyinfo >/dev/null 2>&1; then
+    echo "Xvfb did not come up on $DISPLAY" >&2
+    exit 1
+  fi
   echo "No display: running on Xvfb $DISPLAY"
 fi
 
@@ -59,9 +67,16 @@ build/host/tools/list_service/list_service --proxies "${VEILGATE_PROXIES:-$state
   --log "$state/list_service.log" >/dev/null &
 pids+=($!)
 for _ in $(seq 50); do [ -s "$state/list_service.port" ] && break; sleep 0.1; done
+if [ ! -s "$state/list_service.port" ]; then
+  echo "The list service did not report its port within 5 seconds" >&2
+  exit 1
+fi
 list_port=$(cat "$state/list_service.port")
 
 wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
+# Wine's own "MS Sans Serif" is wider than Windows' and cuts the main
+# window's labels short; Tahoma has the metrics the layout expects.
+wine_run reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d Tahoma /f >/dev/null
 wine_run reg add 'HKLM\Software\Veilgate' /v ServerHost /t REG_SZ /d "127.0.0.1:$list_port" /f >/dev/null
 # Anonymous browsing on, through the local stand-in proxy, unless already set.
 if ! wine_run reg query 'HKLM\Software\Veilgate' /v ProxyName >/dev/null 2>&1; then
@@ -73,4 +88,5 @@ port=$((${stored:-8080}))
 echo "Veilgate listens on 127.0.0.1:$port (upstream proxy: tinyproxy on 127.0.0.1:$upstream_port)"
 echo "Maker's server: list service on http://127.0.0.1:$list_port/ (requests in $state/list_service.log)"
 echo "Try: curl -x http://127.0.0.1:$port http://example.com/    Stop with Ctrl-C."
+echo "The main window opens; \"EXIT\" in its tray menu ends the program."
 wine_run "$build/src/app/Veilgate.exe"

@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target dialog_gallery
+cmake --preset host >/dev/null
+cmake --build --preset host --target list_service
 
 out=$(realpath -m "${1:-build/screenshots}")
 mkdir -p "$out"
@@ -16,8 +18,10 @@ prefix=$build/screenshot-prefix
 work=$(mktemp -d)
 xvfb_pid=
 gallery_pid=
+service_pid=
 cleanup() {
   [ -n "$gallery_pid" ] && kill "$gallery_pid" 2>/dev/null || true
+  [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null || true
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
@@ -37,10 +41,40 @@ done
 wine_run() { WINE_RUN_STREAM=1 cmake/wine-run.sh "$prefix" "$@"; }
 # No window manager runs here: Wine draws the title bars itself.
 wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+# Wine's own "MS Sans Serif" is a wider bitmap face than Windows' and cuts
+# the main window's labels short; Tahoma has the metrics the layout expects.
+wine_run reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d Tahoma /f >/dev/null 2>&1
 wine_run reg add 'HKLM\Software\Veilgate' /v Opera /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine_run reg add 'HKLM\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
 
-for dialog in add_proxy advanced_settings about evaluation browser_config privacy; do
+# The main window: the selector filled from the stand-in list service, the
+# list from a sample "MyProxies.txt", anonymous browsing on.
+cat > "$work/proxies.txt" <<LIST
+127.0.0.1:8888->Local tinyproxy <supports POST>
+81.169.140.12:3128->Germany
+62.210.123.7:8080->France <supports POST>
+200.54.92.187:80->Chile
+LIST
+build/host/tools/list_service/list_service --proxies "$work/proxies.txt" --port 0 \
+  --port-file "$work/list.port" >/dev/null &
+service_pid=$!
+for _ in $(seq 50); do [ -s "$work/list.port" ] && break; sleep 0.1; done
+if [ ! -s "$work/list.port" ]; then
+  echo "The list service did not report its port within 5 seconds" >&2
+  exit 1
+fi
+mkdir -p "$work/data"
+printf '127.0.0.1:8888->Local tinyproxy\r\n81.169.140.12:3128->Germany\r\n62.210.123.7:8080->France\r\n' \
+  >"$work/data/MyProxies.txt"
+wine_run reg add 'HKLM\Software\Veilgate' /v ServerHost /d "127.0.0.1:$(cat "$work/list.port")" /f >/dev/null 2>&1
+wine_run reg add 'HKLM\Software\Veilgate' /v AppPath /d "Z:${work//\//\\}\\data\\" /f >/dev/null 2>&1
+wine_run reg add 'HKLM\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine_run reg add 'HKLM\Software\Veilgate' /v ProxyName /d "127.0.0.1:8888->Local tinyproxy <supports POST>" /f >/dev/null 2>&1
+wine_run reg add 'HKLM\Software\Veilgate' /v AutoTimer /t REG_DWORD /d 10 /f >/dev/null 2>&1
+# Away from 8080, where a real copy of the program may listen.
+wine_run reg add 'HKLM\Software\Veilgate' /v LocalPort /t REG_DWORD /d $((40000 + RANDOM % 20000)) /f >/dev/null 2>&1
+
+for dialog in main add_proxy advanced_settings about evaluation browser_config privacy; do
   done_file=$work/$dialog.done
   rect_file=$work/$dialog.rect
   wine_run "$build/tests/app/dialog_gallery.exe" "$dialog" "Z:$done_file" >"$rect_file" 2>"$work/$dialog.err" &
@@ -59,6 +93,8 @@ for dialog in add_proxy advanced_settings about evaluation browser_config privac
   touch "$done_file"
   wait "$gallery_pid" || true
   gallery_pid=
+  # The other dialogs show the usual port.
+  wine_run reg add 'HKLM\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
   echo "$out/$dialog.png"
 done
 

@@ -1,20 +1,46 @@
-// Veilgate.exe: starts the local proxy engine on the stored settings and runs
-// until it is closed.
+// Veilgate.exe: one copy per machine, the auto-clean thread when the user
+// asked for it, and the main window run modally for the whole life of the
+// program.
 #include <windows.h>
+#include <commctrl.h>
 
-#include "app/engine_startup.h"
+#include "app/main_window_res.h"
+#include "app/main_window_win.h"
+#include "base/scoped_win.h"
+#include "privacy/privacy_runtime_win.h"
+
+namespace {
+
+constexpr char SingleInstanceMutex[] = "AFX_Harbor_H__5B5F33E8_2175_4C23_BB38_A334CADD6B88";
+
+// Asks a copy that already runs to show its window; false when there is no
+// such copy to ask.
+bool BringFirstCopyForward() {
+    HWND first = FindWindowA(nullptr, MainWindowTitle);
+    if (!first)
+        return false;
+    DWORD process = 0;
+    GetWindowThreadProcessId(first, &process);
+    AllowSetForegroundWindow(process);
+    // Its own handler takes the icon out of the tray and shows the window.
+    PostMessageA(first, WM_COMMAND, ID_TRAY_CONFIGURATION, 0);
+    return true;
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    static LocalProxyServer server;
-    if (!StartEngineFromSettings(server)) {
-        MessageBoxA(nullptr, "Cannot Start Proxy!", "ERROR", MB_OK | MB_ICONINFORMATION);
-        return 1;
-    }
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    server.Stop();
+    base::ScopedHandle mutex(CreateMutexA(nullptr, TRUE, SingleInstanceMutex));
+    bool alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
+    if (mutex)
+        ReleaseMutex(mutex.Get());
+    if (alreadyRunning && BringFirstCopyForward())
+        return 0;
+
+    PrivacyRuntime privacy;
+    privacy.StartAutoCleanIfEnabled();
+    LocalProxyServer server;
+    MainWindow window(server, privacy);
+    window.DoModal();
     return 0;
 }

@@ -42,6 +42,17 @@ void ProxyList::PutProxyRow(const std::string& address, const std::string& count
     InsertRow(index, entry);
 }
 
+void ProxyList::SetRowTimes(int index, const std::string& responseTime,
+                            const std::string& downloadSpeed) {
+    if (index < 0 || index >= Count())
+        return;
+    ProxyEntry entry = Row(index);
+    entry.responseTime = responseTime;
+    entry.downloadSpeed = downloadSpeed;
+    RemoveRow(index);
+    InsertRow(index, entry);
+}
+
 void ProxyList::AppendRow(const ProxyEntry& entry) {
     InsertRow(Count(), entry);
 }

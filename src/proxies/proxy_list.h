@@ -39,6 +39,8 @@ public:
     void PutProxyRow(const std::string& address, const std::string& country,
                      const std::string& responseTime, const std::string& downloadSpeed);
     void AppendRow(const ProxyEntry& entry);
+    // New test figures for the row at `index`, in its place.
+    void SetRowTimes(int index, const std::string& responseTime, const std::string& downloadSpeed);
     void RemoveRow(int index);
     void RemoveAllRows();
 

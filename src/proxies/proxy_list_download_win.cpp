@@ -27,6 +27,13 @@ constexpr DWORD ReadPiece = 4095;
 // without end must not be able to fill the memory of the program.
 constexpr size_t MaxBodyBytes = 4 * 1024 * 1024;
 
+void SetTimeouts(HINTERNET internet) {
+    DWORD timeout = RequestTimeoutMs;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT})
+        InternetSetOptionA(internet, option, &timeout, sizeof timeout);
+}
+
 // GET of a plain HTTP address; `body` gets every byte of the reply body.
 bool HttpGet(const std::string& url, std::string& body) {
     char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
@@ -41,9 +48,10 @@ bool HttpGet(const std::string& url, std::string& body) {
         return false;
 
     ScopedInternetHandle internet(
-        InternetOpenA(Agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        InternetOpenA(Agent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!internet)
         return false;
+    SetTimeouts(internet.Get());
     ScopedInternetHandle connection(InternetConnectA(internet.Get(), host, parts.nPort, nullptr,
                                                      nullptr, INTERNET_SERVICE_HTTP,
                                                      INTERNET_FLAG_KEEP_CONNECTION, 0));
@@ -51,7 +59,13 @@ bool HttpGet(const std::string& url, std::string& body) {
         return false;
     ScopedInternetHandle request(HttpOpenRequestA(connection.Get(), "GET", path, nullptr, nullptr,
                                                   nullptr, INTERNET_FLAG_KEEP_CONNECTION, 0));
-    if (!request || !HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0))
+    if (!request)
+        return false;
+    // Set on every handle: a handle does not take every time-out from the
+    // one it was opened from in every WinINet (Wine's among them).
+    SetTimeouts(connection.Get());
+    SetTimeouts(request.Get());
+    if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0))
         return false;
 
     // The headers are asked for but not used: whatever body comes is read.
@@ -95,11 +109,13 @@ DWORD WINAPI GeneratorRequestThread(LPVOID) {
 
 }  // namespace
 
-std::string DownloadProxyList() {
+bool DownloadProxyList(std::string& reply) {
+    reply.clear();
     std::string body;
     if (!HttpGet(maker::AddressOf(maker::ProxyListPath), body))
-        return std::string();
-    return base::ToTextMode(body);
+        return false;
+    reply = base::ToTextMode(body);
+    return true;
 }
 
 int ProxyGeneratorRequest() {
@@ -113,6 +129,6 @@ base::ScopedHandle StartProxyGeneratorRequest() {
 }
 
 bool DownloadAndKeepProxyList(std::string& reply, std::string* error) {
-    reply = DownloadProxyList();
-    return KeepProxyListReply(reply, DataFolder(), DataFolder(), LocalTimeNow(), error);
+    bool downloaded = DownloadProxyList(reply);
+    return KeepProxyListReply(downloaded, reply, DataFolder(), DataFolder(), LocalTimeNow(), error);
 }

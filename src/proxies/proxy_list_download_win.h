@@ -1,14 +1,20 @@
-// The requests to the maker's proxy-list service, through WinINet with the
-// system's proxy settings: the list download and the generator request.
+// The requests to the maker's proxy-list service, through WinINet on a direct
+// connection (never through the browsers' proxy, which may be this program's
+// own engine) and with time-outs, so a silent server costs seconds, not
+// minutes: the list download and the generator request.
 #pragma once
 
 #include <string>
 
 #include "base/scoped_win.h"
 
+// Each step of a request (connect, send, every read) gives up after this.
+constexpr unsigned long RequestTimeoutMs = 15000;
+
 // The body of the list reply with every line feed written as CR LF, whatever
-// the status code; the empty text when any step fails. Shows nothing.
-std::string DownloadProxyList();
+// the status code (an error page is a reply too); false, with `reply` empty,
+// when any step fails. Shows nothing.
+bool DownloadProxyList(std::string& reply);
 
 // Fetches the generator page to its end and drops it: 1 when it was read
 // through, 0 on any failure.

@@ -43,13 +43,14 @@ std::string ErrorLogLine(const std::tm& localTime) {
     return std::string(when) + "\tCannot connect to server\tVG is unable to contact the proxy list";
 }
 
-bool KeepProxyListReply(const std::string& reply, const std::string& dataFolder,
+bool KeepProxyListReply(bool downloaded, const std::string& reply, const std::string& dataFolder,
                         const std::string& logFolder, const std::tm& localTime,
                         std::string* error) {
     if (!reply.empty())
-        return base::ReplaceWholeFile(base::JoinPath(dataFolder, ProxyListCopyFile), base::ToTextMode(reply),
-                                error);
-    if (RegDwordValue(setting::ErrLogging).IsOn())
-        base::AppendToFile(base::JoinPath(logFolder, ErrorLogFile), ErrorLogLine(localTime) + "\r\n");
+        return base::ReplaceWholeFile(base::JoinPath(dataFolder, ProxyListCopyFile),
+                                      base::ToTextMode(reply), error);
+    if (!downloaded && RegDwordValue(setting::ErrLogging).IsOn())
+        base::AppendToFile(base::JoinPath(logFolder, ErrorLogFile),
+                           ErrorLogLine(localTime) + "\r\n");
     return true;
 }

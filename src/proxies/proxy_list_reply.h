@@ -25,9 +25,11 @@ constexpr char ErrorLogFile[] = "errorlog.txt";
 
 // What is kept after a download: a non-empty reply is written to
 // "proxylist.txt" in `dataFolder` (line feeds as CR LF, so the reply's own
-// CR LF pairs end up as CR CR LF); an empty one leaves that file alone and,
-// when ErrLogging is 1, appends the error-log line to the log in `logFolder`.
-// False only when "proxylist.txt" could not be written; `error` names it.
-bool KeepProxyListReply(const std::string& reply, const std::string& dataFolder,
+// CR LF pairs end up as CR CR LF); an empty one leaves that file alone. Only
+// a download that failed (`downloaded` false) appends the error-log line to
+// the log in `logFolder`, when ErrLogging is 1: a server that answers with
+// nothing did answer. False only when "proxylist.txt" could not be written;
+// `error` names it.
+bool KeepProxyListReply(bool downloaded, const std::string& reply, const std::string& dataFolder,
                         const std::string& logFolder, const std::tm& localTime,
                         std::string* error = nullptr);

@@ -9,10 +9,6 @@
 
 namespace {
 
-// A silent host would otherwise hold the dialog for as long as the system
-// cares to wait; ten seconds is far beyond any proxy worth using.
-constexpr int ConnectTimeoutMs = 10000;
-
 // The outcome is written even when the wrapper believes the store already
 // holds it (a missing value reads as its default), so the caller always
 // finds the value in place.
@@ -31,7 +27,7 @@ uint32_t MeasureResponseTime(const std::string& host, int port, TestRunView* vie
     std::string address;
     // Resolving apart from the connect keeps name look-up out of the measured
     // time and tells an unknown name apart from a proxy that does not answer.
-    if (!network.Ok() || !net::ResolveFirstAddress(host, ConnectTimeoutMs, address))
+    if (!network.Ok() || !net::ResolveFirstAddress(host, ProxyConnectTimeoutMs, address))
         return 0;
     if (port < 1 || port > 65535) {
         MoveProgress(view, 100);
@@ -39,7 +35,7 @@ uint32_t MeasureResponseTime(const std::string& host, int port, TestRunView* vie
     }
 
     auto started = std::chrono::steady_clock::now();
-    net::Socket connection = net::ConnectTcp(address, port, ConnectTimeoutMs);
+    net::Socket connection = net::ConnectTcp(address, port, ProxyConnectTimeoutMs);
     auto finished = std::chrono::steady_clock::now();
     if (!connection.IsValid()) {
         MoveProgress(view, 100);

@@ -7,6 +7,11 @@
 #include <cstdint>
 #include <string>
 
+// How long any connection to a remote proxy may take to open. A silent host
+// would otherwise hold the window for as long as the system cares to wait;
+// ten seconds is far beyond any proxy worth using.
+constexpr int ProxyConnectTimeoutMs = 10000;
+
 class TestRunView {
 public:
     virtual ~TestRunView() = default;

@@ -15,11 +15,13 @@
 #include "app/dialogs/add_proxy_dialog_res.h"
 #include "app/dialogs/add_proxy_dialog_win.h"
 #include "app/dialogs/advanced_settings_dialog_win.h"
+#include "app/main_window_win.h"
 #include "browsers/browser_config_dialog_win.h"
 #include "net/socket.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
 #include "proxies/proxy_evaluation_dialog_win.h"
 #include "privacy/privacy_dialog_win.h"
+#include "privacy/privacy_runtime_win.h"
 
 namespace {
 
@@ -62,8 +64,14 @@ int main(int argc, char** argv) {
     NoCleaning noCleaning;
     AutoCleanThread autoClean(noCleaning);
     PrivacySettings privacySettings;
+    // The main window fills itself from the settings and the list service
+    // that the script has set up.
+    PrivacyRuntime privacyRuntime;
+    LocalProxyServer server;
     std::unique_ptr<ui::Dialog> dialog;
-    if (!std::strcmp(name, "add_proxy")) {
+    if (!std::strcmp(name, "main")) {
+        dialog.reset(new MainWindow(server, privacyRuntime));
+    } else if (!std::strcmp(name, "add_proxy")) {
         dialog.reset(new AddProxyDialog);
     } else if (!std::strcmp(name, "advanced_settings")) {
         dialog.reset(new AdvancedSettingsDialog);

@@ -147,6 +147,14 @@ protected:
 
     std::string Requests() { return service_folder_.Read("requests.log"); }
 
+    static bool Downloads() {
+        std::string reply = "stale";
+        bool downloaded = DownloadProxyList(reply);
+        if (!downloaded)
+            EXPECT_EQ("", reply) << "a failed download yields the empty text";
+        return downloaded;
+    }
+
     std::string ErrorLog() {
         std::string log;
         base::ReadWholeFile(logPath_, log);
@@ -226,7 +234,7 @@ TEST_F(ProxyListDownloadTest, GeneratorPageIsRequestedOnAThreadOfItsOwn) {
 TEST_F(ProxyListDownloadTest, ServiceDownGivesAnEmptyReplyAndKeepsTheOldCopy) {
     data_.Write("proxylist.txt", "old copy");
     PointAtNothing();
-    EXPECT_EQ("", DownloadProxyList());
+    EXPECT_FALSE(Downloads());
     EXPECT_EQ(0, ProxyGeneratorRequest());
 
     std::string reply = "stale";
@@ -238,7 +246,7 @@ TEST_F(ProxyListDownloadTest, ServiceDownGivesAnEmptyReplyAndKeepsTheOldCopy) {
     // The same after the service has been there and gone.
     StartService("1.1.1.1:80->X\n");
     service_.Stop();
-    EXPECT_EQ("", DownloadProxyList());
+    EXPECT_FALSE(Downloads());
     EXPECT_EQ(0, ProxyGeneratorRequest());
 }
 
@@ -261,7 +269,28 @@ TEST_F(ProxyListDownloadTest, FailedDownloadIsLoggedInTheDataFolderWhenErrLoggin
 
     // A name that does not resolve is a failure like any other.
     RegStringValue(maker::HostSetting, "", true).Set("no-such-host.invalid");
-    EXPECT_EQ("", DownloadProxyList());
+    EXPECT_FALSE(Downloads());
+}
+
+TEST_F(ProxyListDownloadTest, ASilentServiceIsGivenUpOn) {
+    // Connections are accepted by the system and never answered.
+    net::Socket silent = net::ListenTcp("127.0.0.1", 0, 8);
+    RegStringValue(maker::HostSetting, "", true)
+        .Set("127.0.0.1:" + std::to_string(net::LocalPortOf(silent)));
+    EXPECT_FALSE(Downloads()) << "after its time-outs, not never";
+    EXPECT_EQ(0, ProxyGeneratorRequest());
+}
+
+TEST_F(ProxyListDownloadTest, EmptyReplyIsADownloadNotAFailure) {
+    StartService("", true);
+    RegDwordValue(setting::ErrLogging, 0, true).Set(1);
+    std::string reply = "stale";
+    ASSERT_TRUE(DownloadProxyList(reply));
+    EXPECT_EQ("", reply);
+    ASSERT_TRUE(DownloadAndKeepProxyList(reply));
+    EXPECT_EQ("", reply);
+    EXPECT_FALSE(data_.Exists("proxylist.txt"));
+    EXPECT_EQ("", ErrorLog());
 }
 
 TEST_F(ProxyListDownloadTest, EmptyHostSettingMeansTheBuiltInHost) {

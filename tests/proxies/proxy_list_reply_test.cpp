@@ -97,9 +97,9 @@ protected:
 
 TEST_F(KeepReplyTest, ReplyIsWrittenWithEveryLineFeedAsCrLf) {
     // The reply already carries CR LF, so its lines end in CR CR LF on disk.
-    ASSERT_TRUE(KeepProxyListReply("A\r\nB", data_.Folder(), log_.Folder(), when_));
+    ASSERT_TRUE(KeepProxyListReply(true, "A\r\nB", data_.Folder(), log_.Folder(), when_));
     EXPECT_EQ("A\r\r\nB", data_.Read("proxylist.txt"));
-    ASSERT_TRUE(KeepProxyListReply("C<br />", data_.Folder(), log_.Folder(), when_));
+    ASSERT_TRUE(KeepProxyListReply(true, "C<br />", data_.Folder(), log_.Folder(), when_));
     EXPECT_EQ("C<br />", data_.Read("proxylist.txt"));
     EXPECT_EQ(0, log_.FileCount());
 }
@@ -107,22 +107,29 @@ TEST_F(KeepReplyTest, ReplyIsWrittenWithEveryLineFeedAsCrLf) {
 TEST_F(KeepReplyTest, EmptyReplyKeepsTheOldCopyAndLogsOnlyWhenAskedTo) {
     data_.Write("proxylist.txt", "old");
     RegDwordValue(setting::ErrLogging, 0, true).Set(2);  // on only when exactly 1
-    ASSERT_TRUE(KeepProxyListReply("", data_.Folder(), log_.Folder(), when_));
+    ASSERT_TRUE(KeepProxyListReply(false, "", data_.Folder(), log_.Folder(), when_));
     EXPECT_EQ("old", data_.Read("proxylist.txt"));
     EXPECT_EQ(0, log_.FileCount());
 
     RegDwordValue(setting::ErrLogging, 0, true).Set(1);
-    ASSERT_TRUE(KeepProxyListReply("", data_.Folder(), log_.Folder(), when_));
-    ASSERT_TRUE(KeepProxyListReply("", data_.Folder(), log_.Folder(), when_));
+    ASSERT_TRUE(KeepProxyListReply(false, "", data_.Folder(), log_.Folder(), when_));
+    ASSERT_TRUE(KeepProxyListReply(false, "", data_.Folder(), log_.Folder(), when_));
     EXPECT_EQ("old", data_.Read("proxylist.txt"));
     std::string line = ErrorLogLine(when_) + "\r\n";
     EXPECT_EQ(line + line, log_.Read(ErrorLogFile));
 }
 
+TEST_F(KeepReplyTest, EmptySuccessfulReplyIsNoFailure) {
+    RegDwordValue(setting::ErrLogging, 0, true).Set(1);
+    ASSERT_TRUE(KeepProxyListReply(true, "", data_.Folder(), log_.Folder(), when_));
+    EXPECT_EQ(0, log_.FileCount());
+    EXPECT_FALSE(data_.Exists("proxylist.txt"));
+}
+
 TEST_F(KeepReplyTest, UnwritableCopyIsReportedWithItsName) {
     std::string error;
     std::string missing = data_.File("gone") + "/";
-    EXPECT_FALSE(KeepProxyListReply("A", missing, log_.Folder(), when_, &error));
+    EXPECT_FALSE(KeepProxyListReply(true, "A", missing, log_.Folder(), when_, &error));
     EXPECT_NE(std::string::npos, error.find("proxylist.txt")) << error;
 }
 

@@ -1,0 +1,239 @@
+#include "app/activation.h"
+
+#include "net/socket.h"
+#include "proxies/proxy_line.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+namespace {
+
+constexpr char StatusPrefix[] = "Your visible IP Address is now : ";
+// Resolving the computer's own name normally takes no time at all; a broken
+// resolver must not hold the window's start-up.
+constexpr int LocalNameTimeoutMs = 3000;
+// Every engine call carries UseProxy 1 and no user name or password.
+constexpr int UseUpstream = 1;
+
+bool HasPostMarkerAfterStart(const std::string& text) {
+    size_t marker = text.find("<supports POST>");
+    return marker != std::string::npos && marker > 0;
+}
+
+}  // namespace
+
+std::string OnStatusText(const std::string& proxyText) {
+    return StatusPrefix + ProxyLine(proxyText).DisplayForm();
+}
+
+std::string OffStatusText(const std::string& localAddress) {
+    return StatusPrefix + localAddress + " [Local]";
+}
+
+std::string LocalProxyServerText(int localPort) {
+    return "127.0.0.1:" + std::to_string(localPort);
+}
+
+std::string LocalAddressText(const std::string& computerName) {
+    net::NetworkInit network;
+    std::string dotted;
+    if (computerName.empty() || !network.Ok() ||
+        !net::ResolveFirstAddress(computerName, LocalNameTimeoutMs, dotted))
+        return activation::UnknownAddress;
+    return dotted;
+}
+
+bool LocalEngine::Listen(int localPort, const std::string& host, int port) {
+    if (server_.IsRunning() && server_.BoundPort() == localPort)
+        return server_.UpdateSettings(localPort, UseUpstream, host, port, "", "") != 0;
+    if (server_.IsRunning())
+        server_.Stop();
+    return server_.Start(localPort, UseUpstream, host, port, "", "");
+}
+
+bool LocalEngine::Forward(int localPort, const std::string& host, int port) {
+    return server_.UpdateSettings(localPort, UseUpstream, host, port, "", "") != 0;
+}
+
+ProxyActivation::ProxyActivation(ProxyEngine& engine, BrowserSettings& browsers,
+                                 MainWindowView& view, ProxyDialogs& dialogs, ProxyList& list,
+                                 std::string listPath, std::string localAddress)
+    : engine_(engine),
+      browsers_(browsers),
+      view_(view),
+      dialogs_(dialogs),
+      list_(list),
+      listPath_(std::move(listPath)),
+      localAddress_(std::move(localAddress)) {}
+
+int ProxyActivation::LocalPort() const {
+    return static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
+}
+
+// The engine is brought up before the browsers are pointed at it, so they
+// never point at a port that some other program may hold.
+void ProxyActivation::ActivateProxy(const std::string& proxyText) {
+    ProxyLine proxy(proxyText);
+    int localPort = LocalPort();
+    if (!engine_.Listen(localPort, proxy.Host(), proxy.Port())) {
+        view_.Tell(activation::CannotStartProxy, "ERROR");
+        SwitchOff();
+        return;
+    }
+    browsers_.PointAt(LocalProxyServerText(localPort));
+    RegDwordValue(setting::UseProxy).Set(1);
+    RegStringValue(setting::ProxyName).Set(proxyText);
+    view_.SetStatusLine(OnStatusText(proxyText));
+    view_.Repaint();
+}
+
+void ProxyActivation::DeactivateProxy() {
+    browsers_.RestoreDirect();
+    RegDwordValue(setting::UseProxy).Set(0);
+    if (engine_.IsRunning())
+        engine_.Stop();
+    view_.SetStatusLine(OffStatusText(localAddress_));
+    view_.Repaint();
+}
+
+void ProxyActivation::SwitchOff() {
+    DeactivateProxy();
+    enabled_ = false;
+    view_.SetEnableBox(false);
+}
+
+void ProxyActivation::SwitchUpstream(const std::string& host, int port) {
+    if (!engine_.Forward(LocalPort(), host, port))
+        view_.Tell(activation::CannotStartProxy, "ERROR");
+}
+
+void ProxyActivation::RestorePreviousProxy() {
+    if (RegDwordValue(setting::UseProxy).IsOn()) {
+        std::string proxyName = RegStringValue(setting::ProxyName).Get();
+        view_.SelectSelectorItem(proxyName);
+        enabled_ = true;
+        ProxyLine proxy(proxyName);
+        SwitchUpstream(proxy.Host(), proxy.Port());
+        browsers_.PointAt(LocalProxyServerText(LocalPort()));
+    } else {
+        enabled_ = false;
+        browsers_.RestoreDirect();
+    }
+    view_.SetEnableBox(enabled_);
+}
+
+void ProxyActivation::ApplyEnableFlag() {
+    std::string text = view_.SelectorText();
+    if (!enabled_) {
+        DeactivateProxy();
+        return;
+    }
+    if (text.empty()) {
+        view_.Tell(activation::NoProxySelected, activation::ProductName);
+        SwitchOff();
+        return;
+    }
+    ActivateProxy(text);
+}
+
+void ProxyActivation::ReapplyActivation() {
+    ApplyEnableFlag();
+}
+
+void ProxyActivation::OnEnableBoxClicked() {
+    enabled_ = view_.EnableBox();
+    ApplyEnableFlag();
+}
+
+void ProxyActivation::ActivateStoredProxy() {
+    if (!RegDwordValue(setting::UseProxy).IsOn()) {
+        enabled_ = false;
+        view_.SetEnableBox(false);
+        browsers_.RestoreDirect();
+        view_.SetStatusLine(OffStatusText(localAddress_));
+        return;
+    }
+    std::string proxyName = RegStringValue(setting::ProxyName).Get();
+    view_.SetSelectorText(proxyName);
+    view_.InsertSelectorItem(0, {proxyName, HasPostMarkerAfterStart(proxyName) ? 1 : 0});
+    ProxyLine proxy(proxyName);
+    int localPort = LocalPort();
+    if (!engine_.Listen(localPort, proxy.Host(), proxy.Port())) {
+        view_.Tell(activation::CannotStartProxy, "ERROR");
+        SwitchOff();
+        return;
+    }
+    enabled_ = true;
+    view_.SetEnableBox(true);
+    view_.SetStatusLine(OnStatusText(proxyName));
+    browsers_.PointAt(LocalProxyServerText(localPort));
+}
+
+void ProxyActivation::ShowActive(const std::string& address) {
+    RegStringValue(setting::ProxyName).Set(address);
+    view_.SetStatusLine(OnStatusText(address));
+    view_.Repaint();
+}
+
+void ProxyActivation::OnSelectorChoice(const std::string& itemText) {
+    enabled_ = view_.EnableBox();
+    if (itemText.empty()) {
+        view_.Tell(activation::NoProxySelected, "");
+        SaveList();
+        return;
+    }
+    ProxyLine proxy(itemText);
+    if (!dialogs_.EvaluateProxy(proxy.Host(), proxy.Port(), proxy.Country())) {
+        RestorePreviousProxy();
+    } else if (RegDwordValue(setting::FAIL).IsOn()) {
+        RestorePreviousProxy();
+    } else {
+        std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
+        if (!responseTime.empty()) {
+            list_.PutProxyRow(proxy.Address(), proxy.Country(), responseTime,
+                              RegStringValue(setting::TMPDownloadSpeed).Get());
+            if (enabled_) {
+                SwitchUpstream(proxy.Host(), proxy.Port());
+                ShowActive(itemText);
+            }
+        }
+    }
+    SaveList();
+}
+
+void ProxyActivation::OnRowDoubleClicked() {
+    int row = view_.FirstSelectedRow();
+    if (row < 0 || row >= list_.Count())
+        return;
+    std::string address = list_.Row(row).address;
+    view_.SetSelectorText(address);
+    enabled_ = view_.EnableBox();
+    if (!enabled_)
+        return;
+    ProxyLine proxy(address);
+    SwitchUpstream(proxy.Host(), proxy.Port());
+    ShowActive(address);
+}
+
+void ProxyActivation::OnAddNewProxy() {
+    if (dialogs_.AddNewProxy()) {
+        std::string typed = RegStringValue(setting::TMPProxy).Get();
+        ProxyLine proxy(typed);
+        std::string responseTime;
+        if (dialogs_.EvaluateProxy(proxy.Host(), proxy.Port(), ""))
+            responseTime = RegStringValue(setting::TMPResponseTime).Get();
+        if (!responseTime.empty()) {
+            view_.SetSelectorText(typed);
+            list_.PutProxyRow(proxy.Address(), "", responseTime,
+                              RegStringValue(setting::TMPDownloadSpeed).Get());
+            if (enabled_)
+                ActivateProxy(proxy.Address());
+        }
+    }
+    SaveList();
+}
+
+void ProxyActivation::SaveList() {
+    std::string error;
+    if (!list_.SaveProxyList(listPath_, &error))
+        view_.Tell(error, "");
+}

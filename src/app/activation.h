@@ -1,0 +1,89 @@
+// Anonymous browsing on and off: the browsers pointed at the local engine,
+// the engine listening and forwarding to the chosen remote proxy, UseProxy
+// and ProxyName stored, and the status line telling which address the web
+// sees. Every command of the main window that changes the active proxy goes
+// through here.
+#pragma once
+
+#include <string>
+
+#include "app/shell_interfaces.h"
+#include "engine/local_proxy_server.h"
+#include "proxies/proxy_list.h"
+
+namespace activation {
+constexpr char CannotStartProxy[] = "Cannot Start Proxy!";
+constexpr char NoProxySelected[] = "No proxy selected";
+constexpr char UnknownAddress[] = "Unkwon IP";
+constexpr char ProductName[] = "Veilgate";
+}  // namespace activation
+
+// The status line while on, with the display form of the proxy text.
+std::string OnStatusText(const std::string& proxyText);
+// The status line while off, with the computer's own address.
+std::string OffStatusText(const std::string& localAddress);
+// "127.0.0.1:%d" of the local port, as the browsers are given it.
+std::string LocalProxyServerText(int localPort);
+// The first IPv4 address of the computer's name as dotted text, or
+// "Unkwon IP" when it does not resolve.
+std::string LocalAddressText(const std::string& computerName);
+
+// A LocalProxyServer as the window drives it. A listener already on the
+// port is kept and only pointed at the new proxy: a port let go of and bound
+// again at once may still be held by the connections it served.
+class LocalEngine : public ProxyEngine {
+public:
+    explicit LocalEngine(LocalProxyServer& server) : server_(server) {}
+    bool Listen(int localPort, const std::string& host, int port) override;
+    bool Forward(int localPort, const std::string& host, int port) override;
+    bool IsRunning() const override { return server_.IsRunning(); }
+    void Stop() override { server_.Stop(); }
+
+private:
+    LocalProxyServer& server_;
+};
+
+class ProxyActivation {
+public:
+    ProxyActivation(ProxyEngine& engine, BrowserSettings& browsers, MainWindowView& view,
+                    ProxyDialogs& dialogs, ProxyList& list, std::string listPath,
+                    std::string localAddress);
+
+    // The enable flag: "Enable Veilgate" as last exchanged with the box.
+    bool Enabled() const { return enabled_; }
+    ProxyList& List() { return list_; }
+
+    void ActivateProxy(const std::string& proxyText);
+    void DeactivateProxy();
+    void SwitchUpstream(const std::string& host, int port);
+    void RestorePreviousProxy();
+    void ReapplyActivation();
+    // The activation step of the window's start-up, from UseProxy.
+    void ActivateStoredProxy();
+
+    void OnEnableBoxClicked();
+    void OnSelectorChoice(const std::string& itemText);
+    void OnRowDoubleClicked();
+    void OnAddNewProxy();
+
+    // Shows the proxy `address` as the active one ("Test Proxy", rotation).
+    void ShowActive(const std::string& address);
+    // Writes "MyProxies.txt"; a failure names the file to the user.
+    void SaveList();
+
+private:
+    // Applies the enable flag to the edit text (box handler steps 2 to 4).
+    void ApplyEnableFlag();
+    // Everything off after a failure or an empty choice; ProxyName stays.
+    void SwitchOff();
+    int LocalPort() const;
+
+    ProxyEngine& engine_;
+    BrowserSettings& browsers_;
+    MainWindowView& view_;
+    ProxyDialogs& dialogs_;
+    ProxyList& list_;
+    std::string listPath_;
+    std::string localAddress_;
+    bool enabled_ = false;
+};

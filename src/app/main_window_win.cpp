@@ -1,0 +1,590 @@
+#include "app/main_window_win.h"
+
+#include <shellapi.h>
+
+#include "app/dialogs/about_dialog_win.h"
+#include "app/dialogs/add_proxy_dialog_win.h"
+#include "app/dialogs/advanced_settings_dialog_win.h"
+#include "app/main_window_res.h"
+#include "app/res/app_resources.h"
+#include "base/files.h"
+#include "browsers/browser_config_dialog_win.h"
+#include "browsers/connection_options_win.h"
+#include "privacy/privacy_runtime_win.h"
+#include "proxies/data_files.h"
+#include "proxies/proxy_evaluation_dialog_win.h"
+#include "proxies/proxy_list_download_win.h"
+#include "settings/maker_endpoints.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+#include "ui/data_exchange_win.h"
+#include "ui/message_box.h"
+
+namespace {
+
+constexpr COLORREF IdLabelColor = RGB(185, 212, 249);
+constexpr COLORREF NoIdLabelColor = RGB(187, 213, 248);
+constexpr COLORREF RotationColor = RGB(234, 239, 246);
+constexpr COLORREF LinkBackgroundColor = RGB(191, 215, 247);
+constexpr COLORREF DialogColor = RGB(172, 193, 220);
+constexpr COLORREF Transparent = RGB(255, 0, 255);
+
+// The selector's place in the client area at 96 dots per inch; its height
+// includes the opened list.
+constexpr RECT SelectorRect = {275, 35, 532, 300};
+constexpr int SelectorImageWidth = 21;
+constexpr int ToolbarButtonWidth = 97;
+constexpr int ToolbarButtonHeight = 30;
+constexpr int ToolbarCommands[] = {IDT_ADVANCED_SETTINGS, IDT_ONLINE_PRIVACY, IDT_BROWSERS,
+                                   IDT_HELP};
+
+struct Column {
+    const char* title;
+    int percentOfWidth;
+};
+// Shares of the list's width, so that the columns fit whatever the font.
+constexpr Column ListColumns[] = {
+    {"Proxy IP and Port", 30}, {"Country", 24}, {"Response Time", 23}, {"Download Speed", 23}};
+
+constexpr char HelpFile[] = "help.htm";
+
+HIMAGELIST LoadStrip(int bitmapId, int imageWidth) {
+    return ImageList_LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId), imageWidth,
+                                0, Transparent, IMAGE_BITMAP, LR_CREATEDIBSECTION);
+}
+
+int ScaleForDpi(int pixels, int dpi) {
+    return MulDiv(pixels, dpi, 96);
+}
+
+int WindowDpi(HWND window) {
+    HDC dc = GetDC(window);
+    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
+    if (dc)
+        ReleaseDC(window, dc);
+    return dpi > 0 ? dpi : 96;
+}
+
+std::string ComputerName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    return GetComputerNameA(name, &size) ? name : "";
+}
+
+void OpenWithShell(HWND owner, const std::string& target) {
+    ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+// The browsers' settings through the browser configuration.
+class MainWindow::Browsers : public BrowserSettings {
+public:
+    void PointAt(const std::string& proxyServer) override {
+        SetConnectionOptions(DefaultConnectionName, proxyServer);
+    }
+    void RestoreDirect() override { DisableConnectionProxy(DefaultConnectionName); }
+};
+
+// The two dialogs that hand their outcome over through the settings.
+class MainWindow::Dialogs : public ProxyDialogs {
+public:
+    explicit Dialogs(const MainWindow& owner) : owner_(owner) {}
+    bool AddNewProxy() override { return AddProxyDialog().DoModal(owner_.Hwnd()) == IDOK; }
+    bool EvaluateProxy(const std::string& host, int port, const std::string& label) override {
+        ProxyEvaluationDialog dialog;
+        if (label.empty())
+            dialog.SetProxy(host, port);
+        else
+            dialog.SetProxy(host, port, label);
+        return dialog.DoModal(owner_.Hwnd()) == IDOK;
+    }
+
+private:
+    const MainWindow& owner_;
+};
+
+MainWindow::MainWindow(LocalProxyServer& server, PrivacyRuntime& privacy)
+    : TrayIcon(IDD_MAIN_WINDOW),
+      server_(server),
+      privacy_(privacy),
+      engine_(server),
+      browsers_(std::make_unique<Browsers>()),
+      dialogs_(std::make_unique<Dialogs>(*this)),
+      idBrush_(CreateSolidBrush(IdLabelColor)),
+      noIdBrush_(CreateSolidBrush(NoIdLabelColor)),
+      rotationBrush_(CreateSolidBrush(RotationColor)),
+      linkBrush_(CreateSolidBrush(LinkBackgroundColor)),
+      dialogBrush_(CreateSolidBrush(DialogColor)) {
+    list_.SetObserver(this);
+}
+
+MainWindow::~MainWindow() {
+    list_.SetObserver(nullptr);
+    if (selectorImages_)
+        ImageList_Destroy(selectorImages_);
+    if (toolbarImages_)
+        ImageList_Destroy(toolbarImages_);
+    if (toolbarHotImages_)
+        ImageList_Destroy(toolbarHotImages_);
+}
+
+bool MainWindow::OnInitDialog() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    largeIcon_.Reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_VEILGATE),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                   GetSystemMetrics(SM_CYICON), 0)));
+    smallIcon_.Reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_VEILGATE),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), 0)));
+    SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_.Get()));
+    SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+
+    SetTrayIcon(IDI_VEILGATE);
+    SetTrayTip(activation::ProductName);
+    SetTrayMenu(IDR_TRAY_MENU);
+
+    char aboutItem[64] = {};
+    if (LoadStringA(instance, IDS_ABOUT_ITEM, aboutItem, sizeof aboutItem) > 0) {
+        HMENU systemMenu = GetSystemMenu(Hwnd(), FALSE);
+        AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(systemMenu, MF_STRING, AboutCommand, aboutItem);
+    }
+
+    StartGeneratorRequest();
+    CreateToolbar();
+    SetMode(0);
+    LoadBitmapResource(IDB_BACKGROUND);
+    addButton_.Attach(IDC_ADD_PROXY, Hwnd());
+    refreshButton_.Attach(IDC_REFRESH_LIST, Hwnd());
+    whatIsMyIpButton_.Attach(IDC_WHAT_IS_MY_IP, Hwnd());
+    trayButton_.Attach(IDOK, Hwnd());
+
+    std::string dataFolder = DataFolder();
+    activation_ = std::make_unique<ProxyActivation>(engine_, *browsers_, *this, *dialogs_, list_,
+                                                    base::JoinPath(dataFolder, MyProxiesFile),
+                                                    LocalAddressText(ComputerName()));
+    probe_ = std::make_unique<SocketProbe>(*this);
+    rotation_ = std::make_unique<ProxyRotation>(*activation_, *this, *probe_);
+    listCommands_ = std::make_unique<ListCommands>(*activation_, *this, *dialogs_, *probe_);
+    CreateListColumns();
+    list_.LoadProxyList(base::JoinPath(dataFolder, MyProxiesFile));
+
+    if (!CreateProxySelector())
+        return true;
+    readMore_.Attach(IDC_READ_MORE, Hwnd(), IDC_HAND_POINTER);
+    SetFieldText(IDC_READ_MORE, "read more");
+    readMore_.SetLink(base::JoinPath(dataFolder, HelpFile));
+    if (!DownloadIntoSelector())
+        return true;
+    activation_->ActivateStoredProxy();
+    rotation_->Start();
+    return true;
+}
+
+void MainWindow::SetFieldText(int id, const std::string& text) {
+    ui::SetFieldText(Hwnd(), id, text);
+}
+
+void MainWindow::CreateToolbar() {
+    toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, nullptr,
+                               WS_CHILD | WS_VISIBLE | WS_BORDER | TBSTYLE_FLAT | CCS_TOP, 0, 0, 0,
+                               0, Hwnd(), nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!toolbar_)
+        return;
+    SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    // The buttons are the pictures alone, so the bar stays above the first
+    // row of controls.
+    SendMessageA(toolbar_, TB_SETPADDING, 0, MAKELPARAM(0, 0));
+    toolbarImages_ = LoadStrip(IDB_TOOLBAR, ToolbarButtonWidth);
+    toolbarHotImages_ = LoadStrip(IDB_TOOLBAR_HOT, ToolbarButtonWidth);
+    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0,
+                 MAKELPARAM(ToolbarButtonWidth, ToolbarButtonHeight));
+    SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_));
+    SendMessageA(toolbar_, TB_SETHOTIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarHotImages_));
+    TBBUTTON buttons[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        buttons[i].iBitmap = i;
+        buttons[i].idCommand = ToolbarCommands[i];
+        buttons[i].fsState = TBSTATE_ENABLED;
+        buttons[i].fsStyle = BTNS_BUTTON;
+        buttons[i].iString = -1;
+    }
+    SendMessageA(toolbar_, TB_ADDBUTTONSA, 4, reinterpret_cast<LPARAM>(buttons));
+    SendMessageA(toolbar_, TB_SETBUTTONSIZE, 0,
+                 MAKELPARAM(ToolbarButtonWidth, ToolbarButtonHeight));
+    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+}
+
+void MainWindow::CreateListColumns() {
+    HWND listView = Item(IDC_TESTED_PROXIES);
+    ListView_SetExtendedListViewStyle(listView, LVS_EX_FULLROWSELECT);
+    RECT client{};
+    GetClientRect(listView, &client);
+    int width = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
+    for (int i = 0; i < 4; ++i) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = const_cast<char*>(ListColumns[i].title);
+        column.cx = width * ListColumns[i].percentOfWidth / 100;
+        column.iSubItem = i;
+        SendMessageA(listView, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+bool MainWindow::CreateProxySelector() {
+    int dpi = WindowDpi(Hwnd());
+    int left = ScaleForDpi(SelectorRect.left, dpi);
+    int top = ScaleForDpi(SelectorRect.top, dpi);
+    selector_ = CreateWindowExA(0, WC_COMBOBOXEXA, nullptr,
+                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN,
+                                left, top, ScaleForDpi(SelectorRect.right, dpi) - left,
+                                ScaleForDpi(SelectorRect.bottom, dpi) - top, Hwnd(),
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROXY_SELECTOR)),
+                                GetModuleHandleA(nullptr), nullptr);
+    if (!selector_)
+        return false;
+    SendMessageA(selector_, WM_SETFONT, SendMessageA(Hwnd(), WM_GETFONT, 0, 0), TRUE);
+    ClearSelector();
+    selectorImages_ = LoadStrip(IDB_SELECTOR, SelectorImageWidth);
+    SendMessageA(selector_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(selectorImages_));
+    return true;
+}
+
+void MainWindow::StartGeneratorRequest() {
+    // Nothing waits for the request; the old handle is only closed.
+    generatorRequest_ = StartProxyGeneratorRequest();
+}
+
+bool MainWindow::DownloadIntoSelector() {
+    std::string reply;
+    std::string error;
+    if (!DownloadAndKeepProxyList(reply, &error)) {
+        Tell(error, "");
+        return false;
+    }
+    FillProxySelector(*this, reply);
+    StartGeneratorRequest();
+    return true;
+}
+
+void MainWindow::RefreshProxyList() {
+    std::string reply;
+    std::string error;
+    if (!DownloadAndKeepProxyList(reply, &error)) {
+        Tell(error, "");
+        return;
+    }
+    std::string editText = SelectorText();
+    FillProxySelector(*this, reply);
+    StartGeneratorRequest();
+    Tell(list_commands::ListUpdated, activation::ProductName);
+    SetSelectorText(editText);
+    activation_->ReapplyActivation();
+}
+
+void MainWindow::Exit() {
+    DisableConnectionProxy(DefaultConnectionName);
+    RegDwordValue(setting::PopUpsBlockedToday, 0, true).Set(0);
+    KillTimer(Hwnd(), rotation::TimerId);
+    End(0);
+}
+
+void MainWindow::ShowFromTray() {
+    RemoveTrayIcon();
+    ShowWindow(Hwnd(), SW_SHOW);
+    SetForegroundWindow(Hwnd());
+}
+
+void MainWindow::OnOK() {
+    ShowWindow(Hwnd(), SW_HIDE);
+    AddTrayIcon();
+}
+
+void MainWindow::OnAbout() {
+    AboutDialog().DoModal(Hwnd());
+}
+
+void MainWindow::OpenHelp() {
+    OpenWithShell(Hwnd(), base::JoinPath(DataFolder(), HelpFile));
+}
+
+void MainWindow::OnToolbarCommand(int id) {
+    if (id == IDT_ADVANCED_SETTINGS) {
+        LocalProxyServerStatus status(server_);
+        AdvancedSettingsDialog(&status).DoModal(Hwnd());
+    } else if (id == IDT_ONLINE_PRIVACY) {
+        privacy_.ShowPrivacyDialog(Hwnd());
+    } else if (id == IDT_BROWSERS) {
+        BrowserConfigDialog().DoModal(Hwnd());
+    } else if (id == IDT_HELP) {
+        OpenHelp();
+    }
+}
+
+std::string MainWindow::SelectedItemText() {
+    LRESULT index = SendMessageA(selector_, CB_GETCURSEL, 0, 0);
+    if (index == CB_ERR)
+        return std::string();
+    char text[1024] = {};
+    COMBOBOXEXITEMA item{};
+    item.mask = CBEIF_TEXT;
+    item.iItem = index;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(selector_, CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+void MainWindow::OnSelectorChoice() {
+    activation_->OnSelectorChoice(SelectedItemText());
+    if (HWND edit = reinterpret_cast<HWND>(SendMessageA(selector_, CBEM_GETEDITCONTROL, 0, 0)))
+        SetFocus(edit);
+    SetFocus(Item(IDC_TESTED_PROXIES));
+}
+
+bool MainWindow::OnCommand(int id, int notifyCode, HWND control) {
+    if (!activation_)
+        return false;
+    switch (id) {
+    case IDC_ENABLE:
+        if (notifyCode != BN_CLICKED)
+            return false;
+        SetFocus(Item(IDC_TESTED_PROXIES));
+        activation_->OnEnableBoxClicked();
+        return true;
+    case IDC_PROXY_SELECTOR:
+        if (notifyCode == CBN_SELCHANGE)
+            OnSelectorChoice();
+        return notifyCode == CBN_SELCHANGE;
+    case IDC_ADD_PROXY:
+        activation_->OnAddNewProxy();
+        return true;
+    case IDC_REFRESH_LIST:
+        RefreshProxyList();
+        return true;
+    case IDC_WHAT_IS_MY_IP:
+        OpenWithShell(Hwnd(), maker::AddressOf(maker::WhatIsMyIpPath));
+        return true;
+    case IDC_ROTATION:
+        if (notifyCode == BN_CLICKED)
+            rotation_->OnBoxClicked();
+        return true;
+    case IDC_MINUTES:
+        if (!writingMinutes_ &&
+            (notifyCode == EN_CHANGE || notifyCode == EN_UPDATE || notifyCode == EN_KILLFOCUS))
+            rotation_->OnMinutesChanged();
+        return true;
+    case ID_TRAY_CONFIGURATION:
+        ShowFromTray();
+        return true;
+    case ID_TRAY_EXIT:
+        Exit();
+        return true;
+    case IDT_ADVANCED_SETTINGS:
+    case IDT_ONLINE_PRIVACY:
+    case IDT_BROWSERS:
+    case IDT_HELP:
+        if (control == toolbar_) {
+            OnToolbarCommand(id);
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void MainWindow::ShowListMenu() {
+    if (FirstSelectedRow() < 0)
+        return;
+    ui::ScopedMenu menu(CreatePopupMenu());
+    if (!menu)
+        return;
+    AppendMenuA(menu.Get(), MF_STRING, list_commands::RemoveProxy, "Remove Proxy");
+    AppendMenuA(menu.Get(), MF_STRING, list_commands::RemoveAllProxies, "Remove All Proxies");
+    AppendMenuA(menu.Get(), MF_STRING, list_commands::TestProxy, "Test Proxy");
+    AppendMenuA(menu.Get(), MF_STRING, list_commands::TestAllProxies, "Test All Proxies");
+    POINT where{};
+    GetCursorPos(&where);
+    int command = TrackPopupMenu(menu.Get(), TPM_CENTERALIGN | TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                                 where.x, where.y, 0, Hwnd(), nullptr);
+    if (command != 0)
+        listCommands_->Run(command);
+}
+
+bool MainWindow::OnNotify(int id, NMHDR& header, LRESULT& result) {
+    if (id != IDC_TESTED_PROXIES || !activation_)
+        return false;
+    if (header.code == NM_DBLCLK) {
+        activation_->OnRowDoubleClicked();
+        return true;
+    }
+    if (header.code == NM_RCLICK) {
+        ShowListMenu();
+        return true;
+    }
+    return false;
+}
+
+HBRUSH MainWindow::OnCtlColor(HDC dc, HWND control, UINT message) {
+    if (message == WM_CTLCOLORDLG)
+        return static_cast<HBRUSH>(dialogBrush_.Get());
+    if (message != WM_CTLCOLORSTATIC && message != WM_CTLCOLORBTN)
+        return nullptr;
+    int id = GetDlgCtrlID(control);
+    if (id == IDC_READ_MORE)
+        return readMore_.OnCtlColor(dc, static_cast<HBRUSH>(linkBrush_.Get()));
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    if (id == IDC_ROTATION || id == IDC_MINUTES_LABEL)
+        return static_cast<HBRUSH>(rotationBrush_.Get());
+    if (id == -1 || id == 0xFFFF)
+        return static_cast<HBRUSH>(noIdBrush_.Get());
+    return static_cast<HBRUSH>(idBrush_.Get());
+}
+
+void MainWindow::OnDestroy() {
+    KillTimer(Hwnd(), rotation::TimerId);
+    TrayIcon::OnDestroy();
+}
+
+INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+    switch (message) {
+    case WM_TIMER:
+        handled = true;
+        if (wParam == rotation::TimerId && rotation_)
+            rotation_->RotateProxy();
+        return TRUE;
+    case WM_HELP:
+        handled = true;
+        OpenHelp();
+        return TRUE;
+    case WM_CLOSE:
+        handled = true;
+        End(0);
+        return TRUE;
+    case WM_ENDSESSION:
+        // The browsers must not point at a proxy that no longer runs; the
+        // stored choice stays for the next start.
+        if (wParam)
+            DisableConnectionProxy(DefaultConnectionName);
+        handled = true;
+        return TRUE;
+    default:
+        return TrayIcon::OnMessage(message, wParam, lParam, handled);
+    }
+}
+
+// --- MainWindowView ----------------------------------------------------------
+
+std::string MainWindow::SelectorText() {
+    HWND edit = reinterpret_cast<HWND>(SendMessageA(selector_, CBEM_GETEDITCONTROL, 0, 0));
+    char text[1024] = {};
+    if (edit)
+        GetWindowTextA(edit, text, sizeof text);
+    return text;
+}
+
+void MainWindow::SetSelectorText(const std::string& text) {
+    HWND edit = reinterpret_cast<HWND>(SendMessageA(selector_, CBEM_GETEDITCONTROL, 0, 0));
+    if (edit)
+        SetWindowTextA(edit, text.c_str());
+}
+
+void MainWindow::ClearSelector() {
+    SendMessageA(selector_, CB_RESETCONTENT, 0, 0);
+    SetSelectorText("");
+}
+
+void MainWindow::InsertSelectorItem(int index, const SelectorItem& item) {
+    COMBOBOXEXITEMA entry{};
+    entry.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
+    entry.iItem = index;
+    entry.pszText = const_cast<char*>(item.text.c_str());
+    entry.iImage = item.image;
+    entry.iSelectedImage = item.image;
+    SendMessageA(selector_, CBEM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&entry));
+}
+
+void MainWindow::SelectSelectorItem(const std::string& text) {
+    LRESULT index = SendMessageA(selector_, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageA(selector_, CB_SETCURSEL, index == CB_ERR ? static_cast<WPARAM>(-1) : index, 0);
+}
+
+bool MainWindow::EnableBox() {
+    return ui::GetCheckBox(Hwnd(), IDC_ENABLE) == 1;
+}
+
+void MainWindow::SetEnableBox(bool ticked) {
+    ui::SetCheckBox(Hwnd(), IDC_ENABLE, ticked ? 1 : 0);
+}
+
+void MainWindow::SetStatusLine(const std::string& text) {
+    ui::SetFieldText(Hwnd(), IDC_STATUS_LINE, text);
+}
+
+void MainWindow::Repaint() {
+    RedrawWindow(Hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void MainWindow::Tell(const std::string& text, const std::string& caption) {
+    ui::ShowMessage(Hwnd(), text, caption);
+}
+
+int MainWindow::FirstSelectedRow() {
+    return static_cast<int>(SendMessageA(Item(IDC_TESTED_PROXIES), LVM_GETNEXTITEM,
+                                         static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+bool MainWindow::RotationBox() {
+    return ui::GetCheckBox(Hwnd(), IDC_ROTATION) == 1;
+}
+
+void MainWindow::SetRotationBox(bool ticked) {
+    ui::SetCheckBox(Hwnd(), IDC_ROTATION, ticked ? 1 : 0);
+}
+
+bool MainWindow::ReadMinutes(uint32_t& minutes) {
+    return ui::GetFieldUnsigned(Hwnd(), IDC_MINUTES, minutes);
+}
+
+void MainWindow::SetMinutes(uint32_t minutes) {
+    writingMinutes_ = true;
+    ui::SetFieldUnsigned(Hwnd(), IDC_MINUTES, minutes);
+    writingMinutes_ = false;
+}
+
+void MainWindow::StartRotationTimer(uint32_t periodMs) {
+    SetTimer(Hwnd(), rotation::TimerId, periodMs, nullptr);
+}
+
+void MainWindow::StopRotationTimer() {
+    KillTimer(Hwnd(), rotation::TimerId);
+}
+
+// --- ProxyListObserver ---------------------------------------------------------
+
+void MainWindow::RowInserted(int index, const ProxyEntry& entry) {
+    HWND listView = Item(IDC_TESTED_PROXIES);
+    const std::string* cells[] = {&entry.address, &entry.country, &entry.responseTime,
+                                  &entry.downloadSpeed};
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.pszText = const_cast<char*>(cells[0]->c_str());
+    int row = static_cast<int>(
+        SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    for (int column = 1; column < 4; ++column) {
+        LVITEMA cell{};
+        cell.iSubItem = column;
+        cell.pszText = const_cast<char*>(cells[column]->c_str());
+        SendMessageA(listView, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
+    }
+}
+
+void MainWindow::RowRemoved(int index) {
+    SendMessageA(Item(IDC_TESTED_PROXIES), LVM_DELETEITEM, index, 0);
+}

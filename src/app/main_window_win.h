@@ -1,0 +1,123 @@
+// The program's window (dialog 102): the proxy selector, the list of tested
+// proxies, "Enable Veilgate", the rotation settings, the status line and the
+// toolbar. It lives for the whole run, in the tray when hidden. What its
+// controls do is decided by ProxyActivation, ProxyRotation and ListCommands;
+// this class only shows their view and forwards the window's messages.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+
+#include "app/activation.h"
+#include "app/list_commands.h"
+#include "app/rotation.h"
+#include "base/scoped_win.h"
+#include "engine/local_proxy_server.h"
+#include "proxies/proxy_list.h"
+#include "ui/color_button_win.h"
+#include "ui/hyperlink_label_win.h"
+#include "ui/tray_icon_win.h"
+
+class PrivacyRuntime;
+
+constexpr char MainWindowTitle[] = "Veilgate v5.0 - Anonymity & Online Privacy";
+
+class MainWindow : public ui::TrayIcon, public MainWindowView, private ProxyListObserver {
+public:
+    MainWindow(LocalProxyServer& server, PrivacyRuntime& privacy);
+    ~MainWindow() override;
+
+    // The shutdown of the tray menu's "EXIT".
+    void Exit();
+    // "Refresh List".
+    void RefreshProxyList();
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(int id, int notifyCode, HWND control) override;
+    bool OnNotify(int id, NMHDR& header, LRESULT& result) override;
+    HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
+    void OnOK() override;
+    void OnCancel() override {}
+    void OnDestroy() override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    void OnAbout() override;
+
+private:
+    class Browsers;
+    class Dialogs;
+
+    // MainWindowView
+    std::string SelectorText() override;
+    void SetSelectorText(const std::string& text) override;
+    void ClearSelector() override;
+    void InsertSelectorItem(int index, const SelectorItem& item) override;
+    void SelectSelectorItem(const std::string& text) override;
+    bool EnableBox() override;
+    void SetEnableBox(bool ticked) override;
+    void SetStatusLine(const std::string& text) override;
+    void Repaint() override;
+    void Tell(const std::string& text, const std::string& caption) override;
+    int FirstSelectedRow() override;
+    bool RotationBox() override;
+    void SetRotationBox(bool ticked) override;
+    bool ReadMinutes(uint32_t& minutes) override;
+    void SetMinutes(uint32_t minutes) override;
+    void StartRotationTimer(uint32_t periodMs) override;
+    void StopRotationTimer() override;
+
+    // ProxyListObserver: the list view mirrors the list.
+    void RowInserted(int index, const ProxyEntry& entry) override;
+    void RowRemoved(int index) override;
+
+    void SetFieldText(int id, const std::string& text);
+    void CreateToolbar();
+    void CreateListColumns();
+    bool CreateProxySelector();
+    // The start-up download and fill; false when "proxylist.txt" could not
+    // be written (the user has been told).
+    bool DownloadIntoSelector();
+    void StartGeneratorRequest();
+    void ShowListMenu();
+    void OnSelectorChoice();
+    void OnToolbarCommand(int id);
+    void OpenHelp();
+    void ShowFromTray();
+    std::string SelectedItemText();
+
+    LocalProxyServer& server_;
+    PrivacyRuntime& privacy_;
+    LocalEngine engine_;
+    std::unique_ptr<Browsers> browsers_;
+    std::unique_ptr<Dialogs> dialogs_;
+    ProxyList list_;
+    std::unique_ptr<ProxyActivation> activation_;
+    std::unique_ptr<SocketProbe> probe_;
+    std::unique_ptr<ProxyRotation> rotation_;
+    std::unique_ptr<ListCommands> listCommands_;
+
+    HWND selector_ = nullptr;
+    HWND toolbar_ = nullptr;
+    HIMAGELIST selectorImages_ = nullptr;
+    HIMAGELIST toolbarImages_ = nullptr;
+    HIMAGELIST toolbarHotImages_ = nullptr;
+    ui::ScopedIcon largeIcon_;
+    ui::ScopedIcon smallIcon_;
+    base::ScopedGdiObject idBrush_;
+    base::ScopedGdiObject noIdBrush_;
+    base::ScopedGdiObject rotationBrush_;
+    base::ScopedGdiObject linkBrush_;
+    base::ScopedGdiObject dialogBrush_;
+    ui::ColorButton addButton_;
+    ui::ColorButton refreshButton_;
+    ui::ColorButton whatIsMyIpButton_;
+    ui::ColorButton trayButton_;
+    ui::HyperlinkLabel readMore_;
+    base::ScopedHandle generatorRequest_;
+    // Set while the program writes the MinutesField, whose change
+    // notifications would otherwise run its handler from inside itself.
+    bool writingMinutes_ = false;
+};

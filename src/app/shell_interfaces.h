@@ -1,0 +1,91 @@
+// What the main window's logic works through: the engine, the browsers'
+// settings, the dialogs it opens, the network checks and the window itself.
+// The program gives it the real ones (main_window_win.cpp); tests give it
+// fakes that record what was asked.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "proxies/proxy_list_reply.h"
+
+// The local proxy engine as the window drives it.
+class ProxyEngine {
+public:
+    virtual ~ProxyEngine() = default;
+    // Listens on localPort and forwards to host:port; false when the port
+    // cannot be listened on (the engine then does not run).
+    virtual bool Listen(int localPort, const std::string& host, int port) = 0;
+    // Forwards connections accepted from now on to host:port.
+    virtual bool Forward(int localPort, const std::string& host, int port) = 0;
+    virtual bool IsRunning() const = 0;
+    virtual void Stop() = 0;
+};
+
+// The browsers' proxy settings (Internet Explorer and the flagged others).
+class BrowserSettings {
+public:
+    virtual ~BrowserSettings() = default;
+    // proxyServer is "127.0.0.1:<port>".
+    virtual void PointAt(const std::string& proxyServer) = 0;
+    virtual void RestoreDirect() = 0;
+};
+
+// The dialogs the window opens modally. Each answers true when closed with OK.
+class ProxyDialogs {
+public:
+    virtual ~ProxyDialogs() = default;
+    // "Add New Proxy": on OK the typed text is in TMPProxy.
+    virtual bool AddNewProxy() = 0;
+    // The evaluation dialog; an empty label shows no country. The outcome is
+    // in TMPResponseTime, TMPDownloadSpeed and FAIL.
+    virtual bool EvaluateProxy(const std::string& host, int port, const std::string& label) = 0;
+};
+
+// Connections to remote proxies.
+class ProxyProbe {
+public:
+    virtual ~ProxyProbe() = default;
+    // True when a TCP connection opens; tells the user why not otherwise.
+    virtual bool CheckProxyReachable(const std::string& host, int port) = 0;
+    // Milliseconds the connection took, 0 when it failed; tells nothing.
+    virtual uint32_t MeasureResponseTime(const std::string& host, int port) = 0;
+};
+
+// The main window's controls, as the logic reads and sets them.
+class MainWindowView {
+public:
+    virtual ~MainWindowView() = default;
+
+    // The ProxySelector: its edit field and its items.
+    virtual std::string SelectorText() = 0;
+    virtual void SetSelectorText(const std::string& text) = 0;
+    // Empties both the list and the edit field.
+    virtual void ClearSelector() = 0;
+    virtual void InsertSelectorItem(int index, const SelectorItem& item) = 0;
+    // Selects the first item whose text equals `text` regardless of case, or
+    // none.
+    virtual void SelectSelectorItem(const std::string& text) = 0;
+
+    // "Enable Veilgate".
+    virtual bool EnableBox() = 0;
+    virtual void SetEnableBox(bool ticked) = 0;
+
+    virtual void SetStatusLine(const std::string& text) = 0;
+    virtual void Repaint() = 0;
+    // An OK box with the information icon.
+    virtual void Tell(const std::string& text, const std::string& caption) = 0;
+
+    // The list of tested proxies: the first selected row, or -1.
+    virtual int FirstSelectedRow() = 0;
+
+    // The rotation box, the MinutesField and timer 100.
+    virtual bool RotationBox() = 0;
+    virtual void SetRotationBox(bool ticked) = 0;
+    // False, with `minutes` untouched and the user told, when the field does
+    // not hold an unsigned number.
+    virtual bool ReadMinutes(uint32_t& minutes) = 0;
+    virtual void SetMinutes(uint32_t minutes) = 0;
+    virtual void StartRotationTimer(uint32_t periodMs) = 0;
+    virtual void StopRotationTimer() = 0;
+};

@@ -1,0 +1,433 @@
+#!/usr/bin/python3
+"""The real Veilgate.exe end to end under Wine, on a private Xvfb display.
+
+    shell_e2e_test.py WINE-RUN PREFIX VEILGATE WINDOW-DRIVER LIST-SERVICE
+
+The test starts a tinyproxy as the remote proxy, an origin server of its
+own, the stand-in list service and Veilgate.exe in a Wine prefix of its own
+(Wine's X11 driver on Xvfb, since the tray needs a display), and drives the
+window from outside with window_driver.exe. Pages the program opens go to a
+recorder registered in the prefix, never to a browser. Every process is
+started with a time limit and stopped by its pid.
+"""
+
+import http.server
+import os
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+FAILURES = []
+PROCESSES = []
+ORIGIN_BODY = b"origin says hello"
+
+
+def check(condition, what, detail=""):
+    print(("ok    " if condition else "FAIL  ") + what, flush=True)
+    if not condition:
+        FAILURES.append(what)
+        if detail:
+            print("      " + str(detail)[:800], flush=True)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def listening(port):
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=1):
+            return True
+    except OSError:
+        return False
+
+
+def wait_until(condition, limit, step=0.1):
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(step)
+    return condition()
+
+
+def start(command, **kwargs):
+    process = subprocess.Popen(command, stdin=subprocess.DEVNULL, start_new_session=True,
+                               **kwargs)
+    PROCESSES.append(process)
+    return process
+
+
+def stop(process):
+    if process.poll() is None:
+        try:
+            os.killpg(process.pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        try:
+            process.wait(10)
+        except subprocess.TimeoutExpired:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.wait(10)
+
+
+class Origin(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(ORIGIN_BODY)))
+        self.end_headers()
+        self.wfile.write(ORIGIN_BODY)
+
+    def log_message(self, *args):
+        pass
+
+
+class Shell:
+    """The prefix, the peers and the program."""
+
+    def __init__(self, wine_run, prefix, veilgate, driver, list_service):
+        self.wine_run = wine_run
+        self.prefix = prefix
+        self.veilgate = veilgate
+        self.driver = driver
+        self.list_service = list_service
+        self.work = tempfile.mkdtemp(prefix="vg-shell-")
+        self.data = os.path.join(self.work, "data")
+        os.makedirs(self.data)
+        self.program = None
+
+    # --- Wine ---------------------------------------------------------
+    def wine(self, *args, limit=60, stream=False):
+        env = dict(os.environ)
+        if stream:
+            env["WINE_RUN_STREAM"] = "1"
+        result = subprocess.run([self.wine_run, self.prefix, *args], capture_output=True,
+                                text=True, timeout=limit, env=env, stdin=subprocess.DEVNULL)
+        return result
+
+    def reg_add(self, name, kind, value, key="HKLM\\Software\\Veilgate"):
+        self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
+
+    def reg_query(self, name, key="HKLM\\Software\\Veilgate"):
+        out = self.wine("reg", "query", key, "/v", name).stdout
+        for line in out.splitlines():
+            parts = line.split(None, 2)
+            if len(parts) == 3 and parts[0].lower() == name.lower():
+                value = parts[2].strip()
+                return str(int(value, 16)) if value.startswith("0x") else value
+        return None
+
+    def windows_path(self, path):
+        return "Z:" + path.replace("/", "\\")
+
+    def drive(self, *args, limit=30):
+        result = self.wine(self.driver, *args, limit=limit)
+        values = {}
+        for line in result.stdout.splitlines():
+            if "=" in line:
+                key, value = line.split("=", 1)
+                values[key] = value
+        values["ok"] = result.returncode == 0
+        return values
+
+    def state(self):
+        return self.drive("state")
+
+    def message(self, limit=30):
+        found = wait_until(lambda: (lambda m: m if m["ok"] else None)(self.drive("message")),
+                           limit, step=0.3)
+        return found or {}
+
+    # --- Peers --------------------------------------------------------
+    def start_peers(self):
+        self.origin_port = free_port()
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", self.origin_port), Origin)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+
+        self.upstream_port = free_port()
+        conf = os.path.join(self.work, "tinyproxy.conf")
+        with open(conf, "w") as f:
+            f.write(f"Port {self.upstream_port}\nListen 127.0.0.1\nAllow 127.0.0.1\n"
+                    "Timeout 60\nLogLevel Warning\n")
+        start(["tinyproxy", "-d", "-c", conf], stdout=subprocess.DEVNULL,
+              stderr=subprocess.DEVNULL)
+        self.dead_port = free_port()
+        proxies = os.path.join(self.work, "proxies.txt")
+        with open(proxies, "w") as f:
+            f.write(f"127.0.0.1:{self.upstream_port}->Local <supports POST>\n"
+                    f"127.0.0.1:{self.dead_port}->Nothing\n")
+        port_file = os.path.join(self.work, "list.port")
+        env = dict(os.environ, WINE_RUN_STREAM="1")
+        start([self.wine_run, self.prefix, self.list_service, "--proxies",
+               self.windows_path(proxies), "--port", "0", "--port-file",
+               self.windows_path(port_file)], env=env, stdout=subprocess.DEVNULL,
+              stderr=subprocess.DEVNULL)
+        ready = wait_until(lambda: os.path.exists(port_file) and open(port_file).read().strip(),
+                           60)
+        self.list_port = int(open(port_file).read()) if ready else 0
+        return listening(self.upstream_port) or wait_until(
+            lambda: listening(self.upstream_port), 10)
+
+    def seed_settings(self, use_proxy=1):
+        self.engine_port = free_port()
+        self.proxy_name = f"127.0.0.1:{self.upstream_port}->Local <supports POST>"
+        self.reg_add("ServerHost", "REG_SZ", f"127.0.0.1:{self.list_port}")
+        self.reg_add("UseProxy", "REG_DWORD", use_proxy)
+        self.reg_add("ProxyName", "REG_SZ", self.proxy_name)
+        self.reg_add("LocalPort", "REG_DWORD", self.engine_port)
+        self.reg_add("AppPath", "REG_SZ", self.windows_path(self.data) + "\\")
+        self.reg_add("PopUpsBlockedToday", "REG_DWORD", 5)
+        self.reg_add("AutoEnabled", "REG_DWORD", 0)
+        self.reg_add("AutoTimer", "REG_DWORD", 10)
+        self.reg_add("Mozilla", "REG_DWORD", 1)
+        with open(os.path.join(self.data, "MyProxies.txt"), "w", newline="") as f:
+            f.write(f"127.0.0.1:{self.upstream_port}->Local\r\n"
+                    f"127.0.0.1:{self.dead_port}->Nothing\r\n")
+        appdata = self.wine("cmd", "/c", "echo", "%APPDATA%").stdout.strip()
+        unix = self.wine("winepath", "-u", appdata).stdout.strip()
+        self.prefs = os.path.join(unix, "Mozilla", "Firefox", "Profiles", "test.default",
+                                  "prefs.js")
+        os.makedirs(os.path.dirname(self.prefs), exist_ok=True)
+        with open(self.prefs, "w") as f:
+            f.write('user_pref("browser.startup.homepage", "about:blank");\n')
+        # Pages and files open in a recorder, never in a browser.
+        self.opened = os.path.join(self.work, "opened.txt")
+        command = (f'"{self.windows_path(self.driver)}" record '
+                   f'"{self.windows_path(self.opened)}" "%1"')
+        for key in ("HKCR\\http\\shell\\open\\command",
+                    "HKCR\\htmlfile\\shell\\open\\command"):
+            self.wine("reg", "add", key, "/ve", "/d", command, "/f")
+        self.wine("reg", "add", "HKCR\\.htm", "/ve", "/d", "htmlfile", "/f")
+        with open(os.path.join(self.data, "help.htm"), "w") as f:
+            f.write("<html><body>help</body></html>")
+
+    def opened_pages(self):
+        if not os.path.exists(self.opened):
+            return ""
+        with open(self.opened) as f:
+            return f.read()
+
+    # --- The program ----------------------------------------------------
+    def start_program(self):
+        env = dict(os.environ, WINE_RUN_STREAM="1")
+        began = time.monotonic()
+        self.program = start([self.wine_run, self.prefix, self.veilgate], env=env,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return began
+
+    def wait_program_end(self, limit):
+        try:
+            self.program.wait(limit)
+            return True
+        except subprocess.TimeoutExpired:
+            return False
+
+    def curl(self):
+        result = subprocess.run(["curl", "-s", "-m", "20", "-x",
+                                 f"http://127.0.0.1:{self.engine_port}",
+                                 f"http://127.0.0.1:{self.origin_port}/"],
+                                capture_output=True, timeout=30)
+        return result.stdout
+
+    def browser_proxy(self):
+        return self.drive("browser-proxy")
+
+    def prefs_text(self):
+        with open(self.prefs) as f:
+            return f.read()
+
+
+def run(shell):
+    local = f"127.0.0.1:{shell.engine_port}"
+    on_status = f"Your visible IP Address is now : 127.0.0.1:{shell.upstream_port} Local <supports POST>"
+
+    # Start-up with UseProxy 1.
+    shell.start_program()
+    up = wait_until(lambda: shell.state().get("visible") == "1", 90, step=0.3)
+    check(up, "the main window comes up")
+    check(wait_until(lambda: listening(shell.engine_port), 10), "the engine listens")
+    state = shell.state()
+    check(state.get("enable") == "1", "Enable Veilgate is ticked", state)
+    check(state.get("items") == "3", "the selector holds ProxyName and the two offered", state)
+    check(state.get("edit") == shell.proxy_name, "the edit field holds ProxyName", state)
+    check(state.get("status") == on_status, "the status line names the proxy", state)
+    check(state.get("rows") == "2", "the list holds MyProxies.txt", state)
+    check(state.get("readmore") == "read more", "the read-more link", state)
+    copy = os.path.join(shell.data, "proxylist.txt")
+    check(os.path.exists(copy) and "<br />" in open(copy).read(), "proxylist.txt is written")
+    check(shell.curl() == ORIGIN_BODY, "curl reaches the origin through the engine")
+    proxy = shell.browser_proxy()
+    check(proxy.get("proxy_flag") == "1" and local in proxy.get("proxy_server", ""),
+          "the system settings point at the engine", proxy)
+    check(f'"network.proxy.http_port", {shell.engine_port}' in shell.prefs_text(),
+          "prefs.js points at the engine", shell.prefs_text())
+
+    # Pages and files, through the shell.
+    shell.drive("click", "1006")
+    check(wait_until(lambda: "/services/whatismyip/whatismyip.asp" in shell.opened_pages(), 20),
+          "What Is My IP? opens the maker's page", shell.opened_pages())
+    check(f"127.0.0.1:{shell.list_port}" in shell.opened_pages(),
+          "on the configured host", shell.opened_pages())
+    shell.drive("help")
+    check(wait_until(lambda: "help.htm" in shell.opened_pages(), 20),
+          "F1 opens help.htm from AppPath", shell.opened_pages())
+    before = shell.opened_pages().count("help.htm")
+    shell.drive("toolbar", "107")
+    check(wait_until(lambda: shell.opened_pages().count("help.htm") > before, 20),
+          "so does the help button", shell.opened_pages())
+
+    # The box off and on again.
+    shell.drive("click", "1000")
+    check(wait_until(lambda: not listening(shell.engine_port), 10), "box off: the engine stops")
+    state = shell.state()
+    check(state.get("enable") == "0" and state.get("status", "").endswith("[Local]"),
+          "box off: the status line says [Local]", state)
+    check(shell.browser_proxy().get("proxy_flag") == "0", "box off: the browsers go direct")
+    check(shell.reg_query("UseProxy") == "0", "box off: UseProxy 0")
+    shell.drive("click", "1000")
+    check(wait_until(lambda: listening(shell.engine_port), 10), "box on: the engine listens")
+    check(shell.curl() == ORIGIN_BODY, "box on: curl reaches the origin")
+
+    # Refresh List.
+    shell.drive("click", "1005")
+    shown = shell.message()
+    check(shown.get("text") == "Proxy list updated!" and shown.get("caption") == "Veilgate",
+          "Refresh List says the list was updated", shown)
+    state = wait_until(lambda: (lambda s: s if s.get("items") == "2" else None)(shell.state()), 10)
+    state = state or shell.state()
+    check(state.get("items") == "2", "Refresh List fills the selector from the reply", state)
+    check(state.get("edit") == shell.proxy_name and state.get("enable") == "1",
+          "Refresh List keeps the edit text and the activation", state)
+    check(shell.curl() == ORIGIN_BODY, "after Refresh List curl still works")
+
+    # Rotation ticks: the dead row is removed, then the only row is set again.
+    shell.drive("timer")
+    shown = shell.message()
+    check(shown.get("text") == "Unable to connect to proxy server" and
+          shown.get("caption") == "Error", "a tick towards a dead proxy says so", shown)
+    check(wait_until(lambda: shell.state().get("rows") == "1", 10), "the dead row is removed")
+    saved = open(os.path.join(shell.data, "MyProxies.txt")).read()
+    check(str(shell.dead_port) not in saved, "and MyProxies.txt is saved without it", saved)
+    shell.drive("timer")
+    check(wait_until(lambda: shell.reg_query("ProxyName") == f"127.0.0.1:{shell.upstream_port}",
+                     10), "the next tick sets the only row again")
+    check(shell.curl() == ORIGIN_BODY, "after the rotation curl still works")
+
+    # Minimise to the tray and back; a second copy brings the first forward.
+    shell.drive("syscommand", "min")
+    check(wait_until(lambda: shell.state().get("visible") == "0", 30), "minimise hides the window",
+          shell.state())
+    time.sleep(1)
+    check(shell.state().get("iconic") == "0", "and does not leave it minimised", shell.state())
+    shell.drive("tray-double-click")
+    check(wait_until(lambda: shell.state().get("visible") == "1", 10),
+          "a double click on the tray icon shows it again")
+    shell.drive("tray-double-click")
+    time.sleep(1)
+    check(shell.state().get("visible") == "1", "a second double click changes nothing")
+    shell.drive("click", "1")
+    check(wait_until(lambda: shell.state().get("visible") == "0", 10), "Go To Tray hides it")
+    shell.drive("command", "32773")
+    check(wait_until(lambda: shell.state().get("visible") == "1", 10),
+          "Configuration shows it again")
+    shell.drive("syscommand", "close")
+    check(wait_until(lambda: shell.state().get("visible") == "0", 10),
+          "the close box sends it to the tray")
+    time.sleep(1)
+    check(shell.program.poll() is None and shell.state().get("iconic") == "0",
+          "and the program runs on, not minimised", shell.state())
+    second = start([shell.wine_run, shell.prefix, shell.veilgate],
+                   env=dict(os.environ, WINE_RUN_STREAM="1"), stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    try:
+        code = second.wait(60)
+    except subprocess.TimeoutExpired:
+        code = "still running"
+    check(code == 0, "a second copy ends", code)
+    check(wait_until(lambda: shell.state().get("visible") == "1", 10),
+          "and the first copy's window is shown")
+
+    # EXIT.
+    shell.drive("command", "32772")
+    check(shell.wait_program_end(30), "EXIT ends the program")
+    check(shell.browser_proxy().get("proxy_flag") == "0", "EXIT restores the browsers")
+    check("network.proxy.http_port" not in shell.prefs_text(), "EXIT restores prefs.js")
+    check(shell.reg_query("PopUpsBlockedToday") == "0", "EXIT stores 0 in PopUpsBlockedToday")
+    check(shell.reg_query("UseProxy") == "1", "EXIT keeps UseProxy")
+
+    # The end of the session restores the browsers and keeps the choice.
+    shell.start_program()
+    check(wait_until(lambda: listening(shell.engine_port), 90), "started again, it listens")
+    check(wait_until(lambda: shell.browser_proxy().get("proxy_flag") == "1", 10),
+          "and points the browsers at the engine", (shell.browser_proxy(), shell.state()))
+    shell.wine("wineboot", "--end-session", limit=60)
+    check(wait_until(lambda: shell.browser_proxy().get("proxy_flag") == "0", 20),
+          "the end of the session restores the browsers")
+    check(shell.reg_query("UseProxy") == "1", "and keeps UseProxy")
+    if shell.program.poll() is None:
+        shell.drive("command", "32772")
+        shell.wait_program_end(30)
+    stop(shell.program)
+    check(wait_until(lambda: not listening(shell.engine_port), 20), "the engine's port is free")
+
+    # A port already in use: "Cannot Start Proxy!" and everything off.
+    with socket.socket() as holder:
+        holder.bind(("127.0.0.1", shell.engine_port))
+        holder.listen(1)
+        shell.start_program()
+        shown = shell.message(90)
+        check(shown.get("text") == "Cannot Start Proxy!" and shown.get("caption") == "ERROR",
+              "a port in use cannot be started", shown)
+        state = wait_until(lambda: (lambda s: s if s.get("visible") == "1" else None)(
+            shell.state()), 30) or {}
+        check(state.get("enable") == "0" and state.get("status", "").endswith("[Local]"),
+              "and the window shows everything off", state)
+        check(shell.reg_query("UseProxy") == "0", "UseProxy 0")
+        check(shell.browser_proxy().get("proxy_flag") == "0", "the browsers stay direct")
+        shell.drive("command", "32772")
+        check(shell.wait_program_end(30), "EXIT ends it")
+
+
+def main():
+    # Stopped from outside (ctest's time-out), it still stops what it started.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    if len(sys.argv) != 6:
+        print(__doc__)
+        return 2
+    wine_run, prefix, veilgate, driver, list_service = sys.argv[1:]
+    display = None
+    for number in range(120, 140):
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            display = f":{number}"
+            break
+    xvfb = start(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.environ["DISPLAY"] = display
+    if not wait_until(lambda: subprocess.run(["xdpyinfo"], capture_output=True).returncode == 0,
+                      10, step=0.2):
+        print("Xvfb did not come up")
+        return 1
+    shell = Shell(wine_run, prefix, veilgate, driver, list_service)
+    try:
+        check(shell.start_peers(), "tinyproxy and the list service are up")
+        shell.seed_settings()
+        run(shell)
+    finally:
+        for process in reversed(PROCESSES):
+            stop(process)
+        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),
+                       capture_output=True, timeout=60)
+        stop(xvfb)
+    print(f"{len(FAILURES)} failure(s)")
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

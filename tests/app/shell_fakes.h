@@ -1,0 +1,135 @@
+// Stand-ins for what the main window's logic drives: each records what it
+// was asked, so the tests read back what the user and the system would see.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/shell_interfaces.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+struct FakeEngine : ProxyEngine {
+    bool Listen(int localPort, const std::string& h, int p) override {
+        ++listens;
+        if (!bindable)
+            return false;
+        running = true;
+        port = localPort;
+        host = h;
+        upstreamPort = p;
+        return true;
+    }
+    bool Forward(int localPort, const std::string& h, int p) override {
+        host = h;
+        upstreamPort = p;
+        return true;
+    }
+    bool IsRunning() const override { return running; }
+    void Stop() override { running = false; }
+
+    bool bindable = true;
+    bool running = false;
+    int listens = 0;
+    int port = 0;
+    std::string host;
+    int upstreamPort = 0;
+};
+
+struct FakeBrowsers : BrowserSettings {
+    void PointAt(const std::string& proxyServer) override { pointedAt = proxyServer; }
+    void RestoreDirect() override { pointedAt = "direct"; }
+    std::string pointedAt = "untouched";
+};
+
+// What the next evaluation dialog does: its answer and the outcome it stores.
+struct Evaluation {
+    bool ok = true;
+    std::string responseTime = "12 milliseconds";
+    int fail = 0;
+};
+
+struct FakeDialogs : ProxyDialogs {
+    bool AddNewProxy() override {
+        RegStringValue(setting::TMPProxy, "", true).Set(typed);
+        return addOk;
+    }
+    bool EvaluateProxy(const std::string& host, int port, const std::string& label) override {
+        evaluated.push_back(host + ":" + std::to_string(port) + "|" + label);
+        RegStringValue(setting::TMPResponseTime, "", true).Set(next.responseTime);
+        RegStringValue(setting::TMPDownloadSpeed, "", true).Set("138.00 KB/sec");
+        RegDwordValue(setting::FAIL, 0, true).Set(next.fail);
+        return next.ok;
+    }
+    bool addOk = true;
+    std::string typed;
+    Evaluation next;
+    std::vector<std::string> evaluated;
+};
+
+struct FakeProbe : ProxyProbe {
+    bool CheckProxyReachable(const std::string& host, int port) override {
+        checked.push_back(host + ":" + std::to_string(port));
+        if (onCheck)
+            onCheck();
+        return reachable.count(host + ":" + std::to_string(port)) > 0;
+    }
+    uint32_t MeasureResponseTime(const std::string& host, int port) override {
+        return reachable.count(host + ":" + std::to_string(port)) ? 40 : 0;
+    }
+    std::set<std::string> reachable;
+    std::vector<std::string> checked;
+    void (*onCheck)() = nullptr;
+};
+
+struct FakeView : MainWindowView {
+    std::string SelectorText() override { return editText; }
+    void SetSelectorText(const std::string& text) override { editText = text; }
+    void ClearSelector() override {
+        items.clear();
+        editText.clear();
+    }
+    void InsertSelectorItem(int index, const SelectorItem& item) override {
+        items.insert(items.begin() + index, item);
+    }
+    void SelectSelectorItem(const std::string& text) override { selected = text; }
+    bool EnableBox() override { return enableBox; }
+    void SetEnableBox(bool ticked) override { enableBox = ticked; }
+    void SetStatusLine(const std::string& text) override {
+        status = text;
+        statusHistory.push_back(text);
+    }
+    void Repaint() override {}
+    void Tell(const std::string& text, const std::string& caption) override {
+        told.push_back(caption + ": " + text);
+    }
+    int FirstSelectedRow() override { return selectedRow; }
+    bool RotationBox() override { return rotationBox; }
+    void SetRotationBox(bool ticked) override { rotationBox = ticked; }
+    bool ReadMinutes(uint32_t& minutes) override {
+        if (minutesText.empty() ||
+            minutesText.find_first_not_of("0123456789") != std::string::npos) {
+            told.push_back(": Please enter a positive integer.");
+            return false;
+        }
+        minutes = static_cast<uint32_t>(std::stoul(minutesText));
+        return true;
+    }
+    void SetMinutes(uint32_t minutes) override { minutesText = std::to_string(minutes); }
+    void StartRotationTimer(uint32_t periodMs) override { timerPeriod = periodMs; }
+    void StopRotationTimer() override { timerPeriod = 0; }
+
+    std::string editText;
+    std::vector<SelectorItem> items;
+    std::string selected = "(nothing selected)";
+    bool enableBox = false;
+    std::string status;
+    std::vector<std::string> statusHistory;
+    std::vector<std::string> told;
+    int selectedRow = -1;
+    bool rotationBox = false;
+    std::string minutesText;
+    uint32_t timerPeriod = 0;
+};

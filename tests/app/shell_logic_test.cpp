@@ -1,0 +1,535 @@
+// The main window's logic over fakes of the engine, the browsers, the
+// dialogs, the network and the window: activation, rotation, the selector's
+// fill and the list's commands, as the user would see them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../proxies/temp_folder.h"
+#include "app/activation.h"
+#include "app/list_commands.h"
+#include "app/rotation.h"
+#include "base/files.h"
+#include "net/socket.h"
+#include "shell_fakes.h"
+
+namespace {
+
+constexpr char Status[] = "Your visible IP Address is now : ";
+
+class ShellLogicTest : public testing::Test {
+protected:
+    void SetUp() override {
+        RegDwordValue(setting::UseProxy, 0, true).Set(0);
+        RegStringValue(setting::ProxyName, "", true).Set("");
+        RegDwordValue(setting::LocalPort, 0, true).Set(8080);
+        RegDwordValue(setting::FAIL, 0, true).Set(0);
+        RegDwordValue(setting::AutoEnabled, 0, true).Set(0);
+        RegDwordValue(setting::AutoTimer, 0, true).Set(0);
+    }
+
+    void AddRows(const std::vector<std::string>& addresses) {
+        for (const std::string& address : addresses)
+            list.AppendRow({address, "Country", "Not Tested Today", "N/A"});
+    }
+    std::vector<std::string> Rows() const {
+        std::vector<std::string> rows;
+        for (const ProxyEntry& row : list.Rows())
+            rows.push_back(row.address);
+        return rows;
+    }
+    static uint32_t Dword(const char* path) { return RegDwordValue(path, 0, true).Get(); }
+    static std::string Text(const char* path) { return RegStringValue(path, "", true).Get(); }
+    std::string SavedFile() const { return folder.Read("MyProxies.txt"); }
+
+    TempFolder folder;
+    FakeEngine engine;
+    FakeBrowsers browsers;
+    FakeDialogs dialogs;
+    FakeProbe probe;
+    FakeView view;
+    ProxyList list;
+    ProxyActivation activation{
+        engine, browsers, view, dialogs, list, folder.File("MyProxies.txt"), "10.0.0.5"};
+    ProxyRotation rotation{activation, view, probe};
+    ListCommands commands{activation, view, dialogs, probe};
+};
+
+// --- Activation -------------------------------------------------------------
+
+TEST_F(ShellLogicTest, TickingTheBoxActivatesTheWholeLine) {
+    view.editText = "12.12.12.12:80->Germany<supports POST>";
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    EXPECT_EQ("12.12.12.12", engine.host);
+    EXPECT_EQ(80, engine.upstreamPort);
+    EXPECT_EQ(8080, engine.port);
+    EXPECT_EQ("127.0.0.1:8080", browsers.pointedAt);
+    EXPECT_EQ(1u, Dword(setting::UseProxy));
+    EXPECT_EQ(view.editText, Text(setting::ProxyName));
+    EXPECT_EQ(std::string(Status) + "12.12.12.12:80 Germany<supports POST>", view.status);
+    EXPECT_TRUE(view.told.empty());
+}
+
+TEST_F(ShellLogicTest, TickingTheBoxWithAnEmptyFieldSwitchesOff) {
+    engine.running = true;
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    EXPECT_EQ(std::vector<std::string>{"Veilgate: No proxy selected"}, view.told);
+    EXPECT_FALSE(view.enableBox);
+    EXPECT_FALSE(activation.Enabled());
+    EXPECT_FALSE(engine.running);
+    EXPECT_EQ("direct", browsers.pointedAt);
+    EXPECT_EQ(0u, Dword(setting::UseProxy));
+    EXPECT_EQ(std::string(Status) + "10.0.0.5 [Local]", view.status);
+}
+
+TEST_F(ShellLogicTest, ClearingTheBoxRestoresDirectBrowsing) {
+    view.editText = "1.1.1.1:80";
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    view.enableBox = false;
+    activation.OnEnableBoxClicked();
+    EXPECT_FALSE(engine.running);
+    EXPECT_EQ("direct", browsers.pointedAt);
+    EXPECT_EQ(0u, Dword(setting::UseProxy));
+    EXPECT_EQ("1.1.1.1:80", Text(setting::ProxyName));
+    EXPECT_EQ(std::string(Status) + "10.0.0.5 [Local]", view.status);
+}
+
+TEST_F(ShellLogicTest, APortThatCannotBeListenedOnLeavesEverythingOff) {
+    RegStringValue(setting::ProxyName, "", true).Set("9.9.9.9:3128");
+    engine.bindable = false;
+    // By the box and at start-up alike.
+    for (int startUp = 0; startUp < 2; ++startUp) {
+        SCOPED_TRACE(startUp);
+        view.told.clear();
+        browsers.pointedAt = "untouched";
+        view.editText = "1.1.1.1:80";
+        view.enableBox = true;
+        RegDwordValue(setting::UseProxy, 0, true).Set(1);
+        if (startUp)
+            activation.ActivateStoredProxy();
+        else
+            activation.OnEnableBoxClicked();
+        EXPECT_EQ(std::vector<std::string>{"ERROR: Cannot Start Proxy!"}, view.told);
+        EXPECT_EQ("direct", browsers.pointedAt);
+        EXPECT_EQ(0u, Dword(setting::UseProxy));
+        EXPECT_FALSE(view.enableBox);
+        EXPECT_FALSE(activation.Enabled());
+        EXPECT_EQ("9.9.9.9:3128", Text(setting::ProxyName));
+        EXPECT_EQ(std::string(Status) + "10.0.0.5 [Local]", view.status);
+    }
+}
+
+TEST_F(ShellLogicTest, StartUpBringsTheStoredProxyBackAsTheFirstItem) {
+    view.items = {{"5.5.5.5:80->X<supports POST>", 1}};
+    RegDwordValue(setting::UseProxy, 0, true).Set(1);
+    RegStringValue(setting::ProxyName, "", true).Set("5.5.5.5:80->X<supports POST>");
+    activation.ActivateStoredProxy();
+    ASSERT_EQ(2u, view.items.size()) << "the stored proxy stands twice";
+    EXPECT_EQ("5.5.5.5:80->X<supports POST>", view.items[0].text);
+    EXPECT_EQ(1, view.items[0].image);
+    EXPECT_EQ(view.items[0].text, view.editText);
+    EXPECT_TRUE(view.enableBox);
+    EXPECT_EQ("5.5.5.5", engine.host);
+    EXPECT_EQ("127.0.0.1:8080", browsers.pointedAt);
+
+    RegDwordValue(setting::UseProxy, 0, true).Set(0);
+    activation.ActivateStoredProxy();
+    EXPECT_FALSE(view.enableBox);
+    EXPECT_EQ("direct", browsers.pointedAt);
+    EXPECT_EQ(std::string(Status) + "10.0.0.5 [Local]", view.status);
+}
+
+TEST_F(ShellLogicTest, AChoiceIsTestedFirstAndACancelPutsThePreviousProxyBack) {
+    struct Case {
+        const char* name;
+        bool enabled;
+        Evaluation evaluation;
+        const char* wantProxyName;
+        const char* wantUpstream;
+        int wantRows;
+    };
+    const Case cases[] = {
+        {"passed while on", true, {true, "12 milliseconds", 0}, "2.2.2.2:81->US", "2.2.2.2", 1},
+        {"passed while off", false, {true, "12 milliseconds", 0}, "1.1.1.1:80", "1.1.1.1", 1},
+        {"cancelled", true, {false, "", 0}, "1.1.1.1:80", "1.1.1.1", 0},
+        {"failed", true, {true, "", 1}, "1.1.1.1:80", "1.1.1.1", 0},
+        {"no figures", true, {true, "", 0}, "1.1.1.1:80", "1.1.1.1", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        list.RemoveAllRows();
+        view.editText = "1.1.1.1:80";
+        view.enableBox = true;
+        activation.OnEnableBoxClicked();
+        view.enableBox = c.enabled;
+        if (!c.enabled)
+            activation.OnEnableBoxClicked();
+        view.items = {{"1.1.1.1:80", 0}, {"2.2.2.2:81->US", 0}};
+        dialogs.next = c.evaluation;
+        activation.OnSelectorChoice("2.2.2.2:81->US");
+        EXPECT_EQ("2.2.2.2:81|US", dialogs.evaluated.back());
+        EXPECT_EQ(c.wantProxyName, Text(setting::ProxyName));
+        EXPECT_EQ(c.wantUpstream, engine.host);
+        EXPECT_EQ(c.wantRows, list.Count());
+        EXPECT_EQ(c.enabled, view.enableBox);
+        EXPECT_TRUE(folder.Exists("MyProxies.txt")) << "the list is saved in every case";
+    }
+    // A cancel re-selects the stored proxy's item.
+    EXPECT_EQ("1.1.1.1:80", view.selected);
+}
+
+TEST_F(ShellLogicTest, AnEmptyChoiceIsRefusedWithoutACaption) {
+    activation.OnSelectorChoice("");
+    EXPECT_EQ(std::vector<std::string>{": No proxy selected"}, view.told);
+    EXPECT_TRUE(dialogs.evaluated.empty());
+}
+
+TEST_F(ShellLogicTest, AddNewProxyStoresTheAddressAndActivatesItWhenOn) {
+    list.AppendRow({"3.3.3.3:8080", "Old", "x", "y"});
+    view.editText = "1.1.1.1:80";
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    dialogs.typed = "3.3.3.3:08080";
+    activation.OnAddNewProxy();
+    EXPECT_EQ("3.3.3.3:8080|", dialogs.evaluated.back()) << "no country";
+    ASSERT_EQ(1, list.Count()) << "the row with the same address is replaced";
+    EXPECT_EQ("", list.Row(0).country);
+    EXPECT_EQ("12 milliseconds", list.Row(0).responseTime);
+    EXPECT_EQ("3.3.3.3:08080", view.editText);
+    EXPECT_EQ("3.3.3.3:8080", Text(setting::ProxyName));
+    EXPECT_EQ(8080, engine.upstreamPort);
+
+    // Cancelled at the first dialog: nothing changes, the list is still saved.
+    folder.Write("MyProxies.txt", "stale");
+    dialogs.addOk = false;
+    activation.OnAddNewProxy();
+    EXPECT_EQ("3.3.3.3:8080->\r\n", SavedFile());
+}
+
+TEST_F(ShellLogicTest, DoubleClickCopiesTheAddressAndSwitchesOnlyWhenOn) {
+    AddRows({"4.4.4.4:80", "6.6.6.6:81"});
+    view.selectedRow = 1;
+    activation.OnRowDoubleClicked();
+    EXPECT_EQ("6.6.6.6:81", view.editText);
+    EXPECT_EQ("", engine.host);
+
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    view.selectedRow = 0;
+    activation.OnRowDoubleClicked();
+    EXPECT_EQ("4.4.4.4", engine.host);
+    EXPECT_EQ("4.4.4.4:80", Text(setting::ProxyName));
+    EXPECT_EQ(std::string(Status) + "4.4.4.4:80", view.status);
+}
+
+TEST_F(ShellLogicTest, LocalAddressOfAnUnknownNameIsTheOriginalSpelling) {
+    EXPECT_EQ("Unkwon IP", LocalAddressText("no-such-host.invalid"));
+    EXPECT_EQ("Unkwon IP", LocalAddressText(""));
+    EXPECT_EQ("127.0.0.1", LocalAddressText("127.0.0.1"));
+}
+
+TEST_F(ShellLogicTest, TheRealEngineKeepsItsListenerAndRefusesAHeldPort) {
+    net::NetworkInit network;
+    LocalProxyServer server;
+    LocalEngine real(server);
+    int port = 0;
+    {
+        net::Socket probe = net::ListenTcp("127.0.0.1", 0, 1);
+        port = net::LocalPortOf(probe);
+    }
+    ASSERT_TRUE(real.Listen(port, "1.1.1.1", 80));
+    ASSERT_TRUE(real.Listen(port, "2.2.2.2", 81));
+    EXPECT_EQ(port, server.BoundPort());
+    EXPECT_EQ("2.2.2.2", server.CurrentSettings()->proxyHost);
+    real.Stop();
+
+    net::Socket holder = net::ListenTcp("127.0.0.1", 0, 1);
+    EXPECT_FALSE(real.Listen(net::LocalPortOf(holder), "1.1.1.1", 80));
+    EXPECT_FALSE(real.IsRunning());
+}
+
+// --- The selector's fill --------------------------------------------------------
+
+TEST_F(ShellLogicTest, FillTakesEveryPieceBeforeASeparatorInOrder) {
+    struct Case {
+        const char* reply;
+        std::vector<std::string> texts;
+        std::vector<int> images;
+    };
+    const Case cases[] = {
+        {"a:1->X<br />b:2->null<br />c:3->Y <supports POST><br />",
+         {"a:1->X", "c:3->Y <supports POST>"},
+         {0, 1}},
+        {"a:1<br />tail:2", {"a:1"}, {0}},
+        {"<br />a:1<br />", {"", "a:1"}, {0, 0}},
+        {"<supports POST>x<br />", {"<supports POST>x"}, {0}},
+        {"", {}, {}},
+        {"no separator", {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply);
+        view.items = {{"old", 0}};
+        view.editText = "typed";
+        FillProxySelector(view, c.reply);
+        std::vector<std::string> texts;
+        std::vector<int> images;
+        for (const SelectorItem& item : view.items) {
+            texts.push_back(item.text);
+            images.push_back(item.image);
+        }
+        EXPECT_EQ(c.texts, texts);
+        EXPECT_EQ(c.images, images);
+        EXPECT_EQ("", view.editText);
+    }
+}
+
+// --- Rotation ---------------------------------------------------------------
+
+class RotationTest : public ShellLogicTest {
+protected:
+    void SwitchOn(const std::string& proxy) {
+        view.editText = proxy;
+        view.enableBox = true;
+        activation.OnEnableBoxClicked();
+    }
+};
+
+TEST_F(RotationTest, TicksWalkTheListAndWrap) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+    probe.reachable = {"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"};
+    SwitchOn("1.1.1.1:80->Here");
+    std::vector<std::string> walked;
+    for (int tick = 0; tick < 4; ++tick) {
+        rotation.RotateProxy();
+        walked.push_back(Text(setting::ProxyName));
+    }
+    EXPECT_EQ((std::vector<std::string>{"2.2.2.2:80", "3.3.3.3:80", "1.1.1.1:80", "2.2.2.2:80"}),
+              walked);
+    EXPECT_EQ("2.2.2.2", engine.host);
+    EXPECT_EQ("2.2.2.2:80", view.editText);
+    EXPECT_EQ(std::string(Status) + "2.2.2.2:80", view.status);
+    EXPECT_EQ(1, engine.listens) << "the rotation only switches the upstream";
+}
+
+TEST_F(RotationTest, ThePrefixSearchFindsTheFirstRowThatBeginsWithTheAddress) {
+    struct Case {
+        const char* proxyName;
+        std::vector<std::string> rows;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"12.12.12.12:80", {"12.12.12.12:8080", "12.12.12.12:80", "5.5.5.5:1"}, "12.12.12.12:80"},
+        {"5.5.5.5:1->Somewhere", {"12.12.12.12:8080", "5.5.5.5:1", "7.7.7.7:7"}, "7.7.7.7:7"},
+        {"HOST:1", {"host:1"}, "host:1"},
+        {"8.8.8.8:8", {"1.1.1.1:1", "2.2.2.2:2"}, "8.8.8.8:8"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.proxyName);
+        list.RemoveAllRows();
+        AddRows(c.rows);
+        probe.reachable = std::set<std::string>(c.rows.begin(), c.rows.end());
+        SwitchOn(c.proxyName);
+        rotation.RotateProxy();
+        EXPECT_EQ(c.want, Text(setting::ProxyName));
+    }
+}
+
+TEST_F(RotationTest, AnUnreachableRowIsRemovedAndTheActiveProxyStays) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80"});
+    probe.reachable = {"1.1.1.1:80"};
+    SwitchOn("1.1.1.1:80");
+    rotation.RotateProxy();
+    EXPECT_EQ(std::vector<std::string>{"1.1.1.1:80"}, Rows());
+    EXPECT_EQ("1.1.1.1:80->Country\r\n", SavedFile());
+    EXPECT_EQ("1.1.1.1:80", Text(setting::ProxyName));
+
+    // The only row: it is checked again, and removed when it fails.
+    rotation.RotateProxy();
+    EXPECT_EQ("1.1.1.1:80", probe.checked.back());
+    EXPECT_EQ(1, list.Count());
+    probe.reachable.clear();
+    rotation.RotateProxy();
+    EXPECT_EQ(0, list.Count());
+}
+
+TEST_F(RotationTest, TicksWhileOffOrWithoutTheActiveRowDoNothing) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80"});
+    probe.reachable = {"1.1.1.1:80", "2.2.2.2:80"};
+    RegStringValue(setting::ProxyName, "", true).Set("1.1.1.1:80");
+    rotation.RotateProxy();
+    SwitchOn("9.9.9.9:9");
+    rotation.RotateProxy();
+    EXPECT_TRUE(probe.checked.empty());
+    EXPECT_EQ("9.9.9.9", engine.host);
+}
+
+ProxyRotation* reentered = nullptr;
+
+TEST_F(RotationTest, ATickDuringAStepDoesNothing) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+    SwitchOn("1.1.1.1:80");
+    reentered = &rotation;
+    // The next tick falls due while the first step's check still runs.
+    probe.onCheck = [] { reentered->RotateProxy(); };
+    rotation.RotateProxy();
+    EXPECT_EQ(1u, probe.checked.size());
+    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:80", "3.3.3.3:80"}), Rows());
+}
+
+TEST_F(RotationTest, TheIntervalHandlersKeepItWithinOneToNinety) {
+    struct Case {
+        const char* typed;
+        bool running;
+        const char* wantTold;
+        const char* wantField;
+        uint32_t wantAutoTimer;
+        bool wantBox;
+        uint32_t wantPeriod;
+    };
+    const Case cases[] = {
+        {"0", true,
+         "Warning: "
+         "Please fill the automaticlly change the allready tested proxies value",
+         "10", 10, false, 0},
+        {"95", true,
+         "Warning: Please fill the automaticlly change the allready tested proxies value [1..90] "
+         "minutes",
+         "10", 10, false, 0},
+        {"", true, ": Please enter a positive integer.", "30", 30, true, 30 * 60000},
+        // A running rotation keeps its period until the box is clicked again.
+        {"20", true, "", "20", 20, true, 30 * 60000},
+        {"90", false, "", "90", 90, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        view.told.clear();
+        view.minutesText = "30";
+        view.rotationBox = c.running;
+        rotation.OnBoxClicked();
+        view.minutesText = c.typed;
+        rotation.OnMinutesChanged();
+        EXPECT_EQ(c.wantTold, view.told.empty() ? "" : view.told[0]);
+        EXPECT_EQ(c.wantField, view.minutesText);
+        EXPECT_EQ(c.wantAutoTimer, Dword(setting::AutoTimer));
+        EXPECT_EQ(c.wantBox, view.rotationBox);
+        EXPECT_EQ(c.wantPeriod, view.timerPeriod);
+        EXPECT_EQ(c.wantBox ? 1u : 0u, Dword(setting::AutoEnabled));
+    }
+}
+
+TEST_F(RotationTest, TheBoxStartsTheTimerOnlyWithAnInterval) {
+    view.minutesText = "0";
+    view.rotationBox = true;
+    rotation.OnBoxClicked();
+    EXPECT_EQ(
+        std::vector<std::string>{
+            "Warning: Please fill the automaticlly change the allready tested proxies value"},
+        view.told);
+    EXPECT_FALSE(view.rotationBox);
+    EXPECT_EQ(0u, view.timerPeriod);
+
+    RegDwordValue(setting::AutoTimer, 0, true).Set(7);
+    RegDwordValue(setting::AutoEnabled, 0, true).Set(1);
+    rotation.Start();
+    EXPECT_EQ("7", view.minutesText);
+    EXPECT_TRUE(view.rotationBox);
+    EXPECT_EQ(7u * 60000, view.timerPeriod);
+}
+
+TEST(SocketProbe, ChecksARealConnectionAndSaysWhyNot) {
+    FakeView view;
+    SocketProbe probe(view);
+    net::NetworkInit network;
+    net::Socket listener = net::ListenTcp("127.0.0.1", 0, 4);
+    int open = net::LocalPortOf(listener);
+    int closed = 0;
+    {
+        net::Socket gone = net::ListenTcp("127.0.0.1", 0, 1);
+        closed = net::LocalPortOf(gone);
+    }
+    EXPECT_TRUE(probe.CheckProxyReachable("127.0.0.1", open));
+    EXPECT_FALSE(probe.CheckProxyReachable("127.0.0.1", closed));
+    EXPECT_FALSE(probe.CheckProxyReachable("no-such-host.invalid", open));
+    EXPECT_EQ((std::vector<std::string>{"Error: Unable to connect to proxy server",
+                                        "Error: Unable to solve proxy server name"}),
+              view.told);
+    EXPECT_GT(probe.MeasureResponseTime("127.0.0.1", open), 0u);
+    EXPECT_EQ(0u, probe.MeasureResponseTime("127.0.0.1", closed));
+}
+
+// --- The list's context menu ---------------------------------------------------
+
+TEST_F(ShellLogicTest, NothingRunsWithoutASelectedRow) {
+    AddRows({"1.1.1.1:80"});
+    EXPECT_FALSE(commands.Run(list_commands::RemoveAllProxies));
+    EXPECT_EQ(1, list.Count());
+}
+
+TEST_F(ShellLogicTest, RemoveTakesTheFirstSelectedRowOrAll) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+    view.selectedRow = 1;
+    EXPECT_TRUE(commands.Run(list_commands::RemoveProxy));
+    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:80", "3.3.3.3:80"}), Rows());
+    EXPECT_EQ("1.1.1.1:80->Country\r\n3.3.3.3:80->Country\r\n", SavedFile());
+    view.selectedRow = 0;
+    EXPECT_TRUE(commands.Run(list_commands::RemoveAllProxies));
+    EXPECT_EQ(0, list.Count());
+    EXPECT_EQ("", SavedFile());
+}
+
+TEST_F(ShellLogicTest, TestAllProxiesTimesTheGoodAndRemovesTheDead) {
+    struct Case {
+        std::vector<std::string> rows;
+        std::vector<std::string> wantRows;
+        const char* wantStatus;
+    };
+    const Case cases[] = {
+        {{"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"},
+         {"1.1.1.1:80", "3.3.3.3:80"},
+         "Test completed successfully"},
+        {{"2.2.2.2:80", "4.4.4.4:80"}, {}, "Test failed - proxy removed"},
+    };
+    probe.reachable = {"1.1.1.1:80", "3.3.3.3:80"};
+    for (const Case& c : cases) {
+        list.RemoveAllRows();
+        AddRows(c.rows);
+        view.statusHistory.clear();
+        commands.TestAllProxies();
+        EXPECT_EQ(c.wantRows, Rows());
+        EXPECT_EQ(c.wantStatus, view.status);
+        for (const ProxyEntry& row : list.Rows()) {
+            EXPECT_EQ("40 miliseconds", row.responseTime);
+            EXPECT_EQ("41.40 KB/sec", row.downloadSpeed);
+        }
+        EXPECT_EQ("Testing proxy: " + c.rows[0] + "->Country Please Wait", view.statusHistory[0]);
+    }
+    EXPECT_EQ("", SavedFile());
+}
+
+TEST_F(ShellLogicTest, TestProxyMovesThePassedRowToTheEndAndSwitchesWhenOn) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80"});
+    view.editText = "2.2.2.2:80";
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    view.selectedRow = 0;
+    commands.Run(list_commands::TestProxy);
+    EXPECT_EQ("1.1.1.1:80|Country", dialogs.evaluated.back());
+    EXPECT_EQ((std::vector<std::string>{"2.2.2.2:80", "1.1.1.1:80"}), Rows());
+    EXPECT_EQ("12 milliseconds", list.Row(1).responseTime);
+    EXPECT_EQ("1.1.1.1", engine.host);
+    EXPECT_EQ("1.1.1.1:80", Text(setting::ProxyName));
+
+    // Cancelled: the row is gone and the stored proxy is back.
+    dialogs.next.ok = false;
+    view.selectedRow = 0;
+    commands.Run(list_commands::TestProxy);
+    EXPECT_EQ(std::vector<std::string>{"1.1.1.1:80"}, Rows());
+    EXPECT_EQ("1.1.1.1", engine.host);
+    EXPECT_TRUE(view.enableBox);
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+// Not a test: drives the running Veilgate.exe from outside, as a person and
+// the system would, for shell_e2e_test.py. Prints what it reads, one
+// "name=value" a line; the exit code is 0 when the action could be done.
+//
+//   window_driver.exe state                the main window's controls
+//   window_driver.exe click ID             a button or box of the main window
+//   window_driver.exe command ID           a command posted to the main window
+//   window_driver.exe syscommand min|close the title bar's buttons
+//   window_driver.exe timer                a tick of the rotation timer
+//   window_driver.exe tray-double-click    the shell's report of a double
+//                                          click on the tray icon
+//   window_driver.exe message              the text and caption of an open
+//                                          message box, which is then closed
+//   window_driver.exe browser-proxy        the system's proxy, through WinINet
+//   window_driver.exe help                 F1, which the window's default
+//                                          handling turns into its help request
+//   window_driver.exe toolbar ID           a toolbar button
+//   window_driver.exe record FILE WHAT     appends WHAT to FILE: registered in
+//                                          the test's prefix as the program
+//                                          that opens pages and files
+//   window_driver.exe freeze SECONDS       for that long, the longest time the
+//                                          main window took to answer a message
+#include <windows.h>
+#include <commctrl.h>
+#include <wininet.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// WM_KEYF1, which the SDK headers leave out.
+constexpr UINT KeyF1Message = 0x004D;
+constexpr char Title[] = "Veilgate v5.0 - Anonymity & Online Privacy";
+
+std::string TextOf(HWND window) {
+    char text[2048] = {};
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, &ignored);
+    return text;
+}
+
+LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &answer);
+    return static_cast<LRESULT>(answer);
+}
+
+int State(HWND main) {
+    HWND selector = GetDlgItem(main, 1001);
+    HWND edit = reinterpret_cast<HWND>(Ask(selector, CBEM_GETEDITCONTROL));
+    std::printf("visible=%d\n", IsWindowVisible(main) ? 1 : 0);
+    std::printf("iconic=%d\n", IsIconic(main) ? 1 : 0);
+    std::printf("enable=%d\n", static_cast<int>(Ask(GetDlgItem(main, 1000), BM_GETCHECK)));
+    std::printf("rotation=%d\n", static_cast<int>(Ask(GetDlgItem(main, 1063), BM_GETCHECK)));
+    std::printf("minutes=%s\n", TextOf(GetDlgItem(main, 1064)).c_str());
+    std::printf("status=%s\n", TextOf(GetDlgItem(main, 1067)).c_str());
+    std::printf("items=%d\n", static_cast<int>(Ask(selector, CB_GETCOUNT)));
+    std::printf("edit=%s\n", edit ? TextOf(edit).c_str() : "");
+    std::printf("rows=%d\n", static_cast<int>(Ask(GetDlgItem(main, 1002), LVM_GETITEMCOUNT)));
+    std::printf("readmore=%s\n", TextOf(GetDlgItem(main, 1079)).c_str());
+    return 0;
+}
+
+// The first message box of the program, found by its class.
+int Message() {
+    HWND box = nullptr;
+    for (HWND window = FindWindowExA(nullptr, nullptr, "#32770", nullptr); window;
+         window = FindWindowExA(nullptr, window, "#32770", nullptr)) {
+        if (TextOf(window) != Title && IsWindowVisible(window)) {
+            box = window;
+            break;
+        }
+    }
+    if (!box)
+        return 1;
+    std::string text;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[64] = {};
+        GetClassNameA(child, className, sizeof className);
+        if (lstrcmpiA(className, "Static") == 0 && !TextOf(child).empty())
+            text = TextOf(child);
+    }
+    std::printf("caption=%s\ntext=%s\n", TextOf(box).c_str(), text.c_str());
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return 0;
+}
+
+int BrowserProxy() {
+    INTERNET_PER_CONN_OPTIONA options[2] = {};
+    options[0].dwOption = INTERNET_PER_CONN_FLAGS;
+    options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+    INTERNET_PER_CONN_OPTION_LISTA list{};
+    list.dwSize = sizeof list;
+    list.dwOptionCount = 2;
+    list.pOptions = options;
+    DWORD size = sizeof list;
+    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
+        return 1;
+    std::printf("proxy_flag=%d\n", (options[0].Value.dwValue & PROXY_TYPE_PROXY) ? 1 : 0);
+    std::printf("proxy_server=%s\n", options[1].Value.pszValue ? options[1].Value.pszValue : "");
+    if (options[1].Value.pszValue)
+        GlobalFree(options[1].Value.pszValue);
+    return 0;
+}
+
+// Waits for the window (it exists while its start-up still runs), then asks
+// it for nothing again and again; a window busy on its own thread answers
+// late, so the longest wait is its longest freeze.
+int Freeze(int seconds) {
+    DWORD limit = static_cast<DWORD>(seconds) * 1000;
+    DWORD start = GetTickCount();
+    HWND main = nullptr;
+    while (!main && GetTickCount() - start < limit) {
+        main = FindWindowA(nullptr, Title);
+        Sleep(5);
+    }
+    if (!main)
+        return 1;
+    DWORD longest = 0;
+    while (GetTickCount() - start < limit) {
+        DWORD asked = GetTickCount();
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+        DWORD waited = GetTickCount() - asked;
+        if (waited > longest)
+            longest = waited;
+        Sleep(10);
+    }
+    std::printf("longest_ms=%lu\n", static_cast<unsigned long>(longest));
+    return 0;
+}
+
+int Record(const char* file, const char* what) {
+    FILE* out = std::fopen(file, "ab");
+    if (!out)
+        return 1;
+    std::fprintf(out, "%s\n", what);
+    std::fclose(out);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return 2;
+    std::string action = argv[1];
+    if (action == "record")
+        return argc > 3 ? Record(argv[2], argv[3]) : 2;
+    if (action == "browser-proxy")
+        return BrowserProxy();
+    if (action == "message")
+        return Message();
+    if (action == "freeze")
+        return Freeze(argc > 2 ? std::atoi(argv[2]) : 10);
+    HWND main = FindWindowA(nullptr, Title);
+    if (!main)
+        return 1;
+    int id = argc > 2 ? std::atoi(argv[2]) : 0;
+    if (action == "state")
+        return State(main);
+    if (action == "click")
+        return PostMessageA(GetDlgItem(main, id), BM_CLICK, 0, 0) ? 0 : 1;
+    if (action == "command")
+        return PostMessageA(main, WM_COMMAND, id, 0) ? 0 : 1;
+    if (action == "tray-double-click")
+        return PostMessageA(main, WM_USER + 1, 1, WM_LBUTTONDBLCLK) ? 0 : 1;
+    if (action == "help")
+        return PostMessageA(main, KeyF1Message, 0, 0) ? 0 : 1;
+    if (action == "toolbar") {
+        HWND toolbar = FindWindowExA(main, nullptr, TOOLBARCLASSNAMEA, nullptr);
+        return PostMessageA(main, WM_COMMAND, id, reinterpret_cast<LPARAM>(toolbar)) ? 0 : 1;
+    }
+    if (action == "timer")
+        return PostMessageA(main, WM_TIMER, 100, 0) ? 0 : 1;
+    if (action == "syscommand") {
+        WPARAM command = std::string(argc > 2 ? argv[2] : "") == "close" ? SC_CLOSE : SC_MINIMIZE;
+        return PostMessageA(main, WM_SYSCOMMAND, command, 0) ? 0 : 1;
+    }
+    return 2;
+}
