@@ -6,6 +6,7 @@
 
 #include "app/main_window_res.h"
 #include "app/main_window_win.h"
+#include "app/settings_access_win.h"
 #include "base/scoped_win.h"
 #include "privacy/privacy_runtime_win.h"
 
@@ -36,6 +37,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         ReleaseMutex(mutex.Get());
     if (alreadyRunning && BringFirstCopyForward())
         return 0;
+
+    // A copied (not installed) Veilgate run by a standard user cannot keep
+    // its settings; better to say so once than to forget them in silence.
+    TellOnceIfSettingsCannotBeKept(nullptr);
 
     PrivacyRuntime privacy;
     privacy.StartAutoCleanIfEnabled();

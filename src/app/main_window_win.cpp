@@ -46,8 +46,6 @@ struct Column {
 constexpr Column ListColumns[] = {
     {"Proxy IP and Port", 30}, {"Country", 24}, {"Response Time", 23}, {"Download Speed", 23}};
 
-constexpr char HelpFile[] = "help.htm";
-
 HIMAGELIST LoadStrip(int bitmapId, int imageWidth) {
     return ImageList_LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId), imageWidth,
                                 0, Transparent, IMAGE_BITMAP, LR_CREATEDIBSECTION);
@@ -174,7 +172,7 @@ bool MainWindow::OnInitDialog() {
         return true;
     readMore_.Attach(IDC_READ_MORE, Hwnd(), IDC_HAND_POINTER);
     SetFieldText(IDC_READ_MORE, "read more");
-    readMore_.SetLink(base::JoinPath(dataFolder, HelpFile));
+    readMore_.SetLink(base::JoinPath(ProgramFilesFolder(), HelpFile));
     if (!DownloadIntoSelector())
         return true;
     activation_->ActivateStoredProxy();
@@ -306,7 +304,7 @@ void MainWindow::OnAbout() {
 }
 
 void MainWindow::OpenHelp() {
-    OpenWithShell(Hwnd(), base::JoinPath(DataFolder(), HelpFile));
+    OpenWithShell(Hwnd(), base::JoinPath(ProgramFilesFolder(), HelpFile));
 }
 
 void MainWindow::OnToolbarCommand(int id) {

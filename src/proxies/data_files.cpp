@@ -13,6 +13,14 @@ std::string DataFolder(const std::string& appPath, const std::string& programFol
     return base::JoinPath(base::JoinPath(commonAppDataFolder, InstalledDataFolderName), "");
 }
 
+std::string ProgramFilesFolder(const std::string& appPath, const std::string& programFolder) {
+    return appPath.empty() ? programFolder : appPath;
+}
+
+std::string ProgramFilesFolder() {
+    return ProgramFilesFolder(RegStringValue(setting::AppPath).Get(), base::ProgramFolder());
+}
+
 std::string DataFolder() {
     return DataFolder(RegStringValue(setting::AppPath).Get(), base::ProgramFolder(),
                       base::CommonAppDataFolder());

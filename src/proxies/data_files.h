@@ -19,5 +19,12 @@ std::string DataFolder(const std::string& appPath, const std::string& programFol
 // system's common application data folder.
 std::string DataFolder();
 
+// Where the program's own files are (help.htm): AppPath of an installed
+// program, otherwise the running program's folder, never the current drive's
+// root. Ends with a separator.
+std::string ProgramFilesFolder(const std::string& appPath, const std::string& programFolder);
+std::string ProgramFilesFolder();
+
 constexpr char MyProxiesFile[] = "MyProxies.txt";
+constexpr char HelpFile[] = "help.htm";
 constexpr char ProxyListCopyFile[] = "proxylist.txt";

@@ -256,6 +256,10 @@ TEST(DataFolderTest, InstalledInTheCommonFolderOtherwiseBesideTheProgram) {
     for (const Case& c : cases)
         EXPECT_EQ(c.folder, DataFolder(c.appPath, "D:\\elsewhere\\", c.common))
             << c.appPath << " " << c.common;
+    // The help page stays with the program, installed or not.
+    EXPECT_EQ("C:\\Program Files\\Veilgate\\",
+              ProgramFilesFolder("C:\\Program Files\\Veilgate\\", "D:\\elsewhere\\"));
+    EXPECT_EQ("D:\\elsewhere\\", ProgramFilesFolder("", "D:\\elsewhere\\"));
 
     std::string program = base::ProgramFolder();
     ASSERT_FALSE(program.empty());
