@@ -65,7 +65,8 @@ std::string JoinPath(const std::string& folder, const std::string& fileName) {
         return folder + fileName;
     // The folder's own kind of separator; the program's paths are Windows
     // paths, so a folder that shows none gets a backslash.
-    bool posixFolder = folder.find('/') != std::string::npos && folder.find('\\') == std::string::npos;
+    bool posixFolder =
+        folder.find('/') != std::string::npos && folder.find('\\') == std::string::npos;
     return folder + (posixFolder ? '/' : '\\') + fileName;
 }
 

@@ -18,6 +18,10 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes,
 // Adds the bytes at the end of the file, creating it when missing.
 bool AppendToFile(const std::string& path, const std::string& bytes);
 
+// Makes the folder (not its parents) unless it is there already; true when
+// it exists afterwards.
+bool EnsureFolder(const std::string& path);
+
 // True when `path` names a file (not a folder) that exists.
 bool FileExists(const std::string& path);
 

@@ -45,6 +45,13 @@ std::string ProgramFolder() {
     return separator == std::string::npos ? "./" : program.substr(0, separator + 1);
 }
 
+bool EnsureFolder(const std::string& path) {
+    if (mkdir(path.c_str(), 0755) == 0)
+        return true;
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 std::string CommonAppDataFolder() {
     // Nothing installs the portable build.
     return std::string();

@@ -44,6 +44,13 @@ std::string ProgramFolder() {
     return separator == std::string::npos ? ".\\" : program.substr(0, separator + 1);
 }
 
+bool EnsureFolder(const std::string& path) {
+    if (CreateDirectoryA(path.c_str(), nullptr))
+        return true;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::string CommonAppDataFolder() {
     char path[MAX_PATH] = {};
     if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK)

@@ -22,6 +22,10 @@ std::string ProgramFilesFolder() {
 }
 
 std::string DataFolder() {
-    return DataFolder(RegStringValue(setting::AppPath).Get(), base::ProgramFolder(),
-                      base::CommonAppDataFolder());
+    std::string folder = DataFolder(RegStringValue(setting::AppPath).Get(), base::ProgramFolder(),
+                                    base::CommonAppDataFolder());
+    // The setup program makes this folder; should it have gone, the lists
+    // are not to be lost for the want of a folder.
+    base::EnsureFolder(folder);
+    return folder;
 }

@@ -16,7 +16,7 @@ constexpr char InstalledDataFolderName[] = "Veilgate";
 std::string DataFolder(const std::string& appPath, const std::string& programFolder,
                        const std::string& commonAppDataFolder);
 // The same with the AppPath setting, the running program's folder and the
-// system's common application data folder.
+// system's common application data folder; the folder is made when missing.
 std::string DataFolder();
 
 // Where the program's own files are (help.htm): AppPath of an installed

@@ -187,7 +187,13 @@ class Shell:
         self.reg_add("AutoEnabled", "REG_DWORD", 0)
         self.reg_add("AutoTimer", "REG_DWORD", 10)
         self.reg_add("Mozilla", "REG_DWORD", 1)
-        with open(os.path.join(self.data, "MyProxies.txt"), "w", newline="") as f:
+        # An installed program (AppPath set) keeps its lists in the common
+        # application data folder; the help page stays in AppPath.
+        common = self.wine("cmd", "/c", "echo", "%ProgramData%").stdout.strip()
+        self.data_files = os.path.join(self.wine("winepath", "-u", common).stdout.strip(),
+                                       "Veilgate")
+        os.makedirs(self.data_files, exist_ok=True)
+        with open(os.path.join(self.data_files, "MyProxies.txt"), "w", newline="") as f:
             f.write(f"127.0.0.1:{self.upstream_port}->Local\r\n"
                     f"127.0.0.1:{self.dead_port}->Nothing\r\n")
         appdata = self.wine("cmd", "/c", "echo", "%APPDATA%").stdout.strip()
@@ -260,7 +266,7 @@ def run(shell):
     check(state.get("status") == on_status, "the status line names the proxy", state)
     check(state.get("rows") == "2", "the list holds MyProxies.txt", state)
     check(state.get("readmore") == "read more", "the read-more link", state)
-    copy = os.path.join(shell.data, "proxylist.txt")
+    copy = os.path.join(shell.data_files, "proxylist.txt")
     check(os.path.exists(copy) and "<br />" in open(copy).read(), "proxylist.txt is written")
     check(shell.curl() == ORIGIN_BODY, "curl reaches the origin through the engine")
     proxy = shell.browser_proxy()
@@ -313,7 +319,7 @@ def run(shell):
     check(shown.get("text") == "Unable to connect to proxy server" and
           shown.get("caption") == "Error", "a tick towards a dead proxy says so", shown)
     check(wait_until(lambda: shell.state().get("rows") == "1", 10), "the dead row is removed")
-    saved = open(os.path.join(shell.data, "MyProxies.txt")).read()
+    saved = open(os.path.join(shell.data_files, "MyProxies.txt")).read()
     check(str(shell.dead_port) not in saved, "and MyProxies.txt is saved without it", saved)
     shell.drive("timer")
     check(wait_until(lambda: shell.reg_query("ProxyName") == f"127.0.0.1:{shell.upstream_port}",

@@ -256,6 +256,14 @@ TEST(DataFolderTest, InstalledInTheCommonFolderOtherwiseBesideTheProgram) {
     for (const Case& c : cases)
         EXPECT_EQ(c.folder, DataFolder(c.appPath, "D:\\elsewhere\\", c.common))
             << c.appPath << " " << c.common;
+    // A data folder that went missing is made again, once, and a file in
+    // its place is not taken for one.
+    TempFolder folder;
+    EXPECT_TRUE(base::EnsureFolder(folder.File("Veilgate")));
+    EXPECT_TRUE(base::EnsureFolder(folder.File("Veilgate")));
+    folder.Write("file", "x");
+    EXPECT_FALSE(base::EnsureFolder(folder.File("file")));
+
     // The help page stays with the program, installed or not.
     EXPECT_EQ("C:\\Program Files\\Veilgate\\",
               ProgramFilesFolder("C:\\Program Files\\Veilgate\\", "D:\\elsewhere\\"));
