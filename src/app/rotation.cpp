@@ -1,7 +1,6 @@
 #include "app/rotation.h"
 
-#include <cctype>
-
+#include "base/text_compare.h"
 #include "net/socket.h"
 #include "proxies/proxy_line.h"
 #include "proxies/proxy_tester.h"
@@ -9,17 +8,6 @@
 #include "settings/settings_names.h"
 
 namespace {
-
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
 
 std::string AddressPart(const std::string& proxyText) {
     return proxyText.substr(0, proxyText.find("->"));
@@ -29,7 +17,7 @@ std::string AddressPart(const std::string& proxyText) {
 
 int FindRowByPrefix(const ProxyList& list, const std::string& prefix) {
     for (int i = 0; i < list.Count(); ++i) {
-        if (StartsWithIgnoringCase(list.Row(i).address, prefix))
+        if (base::StartsWithIgnoringCase(list.Row(i).address, prefix))
             return i;
     }
     return -1;

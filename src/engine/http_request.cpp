@@ -2,17 +2,11 @@
 
 #include <cctype>
 
+#include "base/text_compare.h"
+
 namespace {
 
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
+using base::EqualsIgnoringCase;
 
 // Headers that belong to one connection, and the conditional ones: the
 // upstream proxy must always answer in full, on a connection it then closes.

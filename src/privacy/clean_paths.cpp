@@ -1,8 +1,7 @@
 #include "privacy/clean_paths.h"
 
-#include <cctype>
-
 #include "base/files.h"
+#include "base/text_compare.h"
 
 bool FitsPathBuffer(const std::string& path) {
     return path.size() < MaxPathChars;
@@ -25,13 +24,5 @@ bool FittingPath(const std::string& folder, const std::string& name, std::string
 }
 
 bool SameFileName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (std::tolower(x) != std::tolower(y))
-            return false;
-    }
-    return true;
+    return base::EqualsIgnoringCase(a, b);
 }

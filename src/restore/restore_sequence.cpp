@@ -1,6 +1,6 @@
 #include "restore/restore_sequence.h"
 
-#include <cctype>
+#include "base/text_compare.h"
 
 namespace {
 
@@ -11,21 +11,12 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 }  // namespace
 
 RestoreRun RestoreRunFor(const std::string& commandLine) {
-    return SameTextIgnoringCase(Trimmed(commandLine), RestoreOnlySwitch) ? RestoreRun::BrowsersOnly
-                                                                         : RestoreRun::Full;
+    return base::EqualsIgnoringCase(Trimmed(commandLine), RestoreOnlySwitch)
+               ? RestoreRun::BrowsersOnly
+               : RestoreRun::Full;
 }
 
 int RunRestore(ProcessControl& processes, BrowserRestores& browsers, PollQuestion& poll,
