@@ -63,9 +63,11 @@ if [ ! -s "$work/list.port" ]; then
   echo "The list service did not report its port within 5 seconds" >&2
   exit 1
 fi
-mkdir -p "$work/data"
+# With AppPath set the program counts as installed and keeps its lists in
+# the common application data folder; AppPath only holds the help page.
+mkdir -p "$work/data" "$prefix/drive_c/ProgramData/Veilgate"
 printf '127.0.0.1:8888->Local tinyproxy\r\n81.169.140.12:3128->Germany\r\n62.210.123.7:8080->France\r\n' \
-  >"$work/data/MyProxies.txt"
+  >"$prefix/drive_c/ProgramData/Veilgate/MyProxies.txt"
 wine_run reg add 'HKLM\Software\Veilgate' /v ServerHost /d "127.0.0.1:$(cat "$work/list.port")" /f >/dev/null 2>&1
 wine_run reg add 'HKLM\Software\Veilgate' /v AppPath /d "Z:${work//\//\\}\\data\\" /f >/dev/null 2>&1
 wine_run reg add 'HKLM\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null 2>&1
