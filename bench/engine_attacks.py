@@ -25,37 +25,14 @@ ENGINE = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
     ROOT, "build/host/src/engine/veilgate_engine")
 BIG = random.Random(11).randbytes(10 * 1024 * 1024)
 PAGE = b"<html><SCRIPT>x()</SCRIPT>" + b"y" * 1000 + b"</html>"
-PROCESSES = []
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+from e2e_support import free_port, start, stop_all, wait_for_port  # noqa: E402
 RESULTS = []
 
 
 def report(holds, what, detail=""):
     RESULTS.append(holds)
     print("%-6s %s %s" % ("holds" if holds else "FAILS", what, detail), flush=True)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for_port(port, limit=20):
-    deadline = time.monotonic() + limit
-    while time.monotonic() < deadline:
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=1):
-                return True
-        except OSError:
-            time.sleep(0.1)
-    return False
-
-
-def start(command, log):
-    process = subprocess.Popen(command, stdout=open(log, "wb"), stderr=subprocess.STDOUT,
-                               stdin=subprocess.DEVNULL)
-    PROCESSES.append(process)
-    return process
 
 
 class Origin(http.server.BaseHTTPRequestHandler):
@@ -149,7 +126,7 @@ def main():
         direct = start([ENGINE, "--port", str(direct_port), "--direct", "--max-seconds", "600"],
                        os.path.join(work, "direct.log"))
         for p in (tiny_port, port, direct_port):
-            if not wait_for_port(p):
+            if not wait_for_port(p, 20):
                 raise RuntimeError("a server did not start; see %s" % work)
         time.sleep(0.5)
         baseline = descriptors(engine.pid)
@@ -224,14 +201,7 @@ def main():
                "%d exact %s" % (exact, " ".join(others)))
         report(engine.poll() is None and direct.poll() is None, "the engines are still running")
     finally:
-        for process in PROCESSES:
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+        stop_all()
         origin.shutdown()
     print("%d held, %d failed" % (sum(RESULTS), len(RESULTS) - sum(RESULTS)))
     return 0 if all(RESULTS) else 1

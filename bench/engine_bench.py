@@ -26,7 +26,8 @@ OTHER_ENGINE = os.environ.get("BENCH_OTHER_ENGINE", "")
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 WIN_ENGINE = os.path.join(ROOT, "build/windows/src/engine/veilgate_engine.exe")
 WINE_RUN = [os.path.join(ROOT, "cmake/wine-run.sh"), os.path.join(ROOT, "build/windows/wineprefix")]
-PROCESSES = []
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+from e2e_support import free_port, start, stop, stop_all, wait_for_port  # noqa: E402
 
 # wrk counts a response only when it is complete; tinyproxy closes without
 # saying "Connection: close", which wrk then reports as a read error on the
@@ -40,41 +41,6 @@ function done(summary, latency, requests)
     e.connect, e.read, e.write + e.timeout, e.status))
 end
 """
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for_port(port, limit=60):
-    deadline = time.monotonic() + limit
-    while time.monotonic() < deadline:
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=1):
-                return True
-        except OSError:
-            time.sleep(0.1)
-    return False
-
-
-def start(command, log):
-    process = subprocess.Popen(command, stdout=open(log, "wb"), stderr=subprocess.STDOUT,
-                               stdin=subprocess.DEVNULL)
-    PROCESSES.append(process)
-    return process
-
-
-def stop(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-    PROCESSES.remove(process)
 
 
 def peak_rss_mib(pids):
@@ -263,7 +229,7 @@ def main():
         tinyproxy, tiny_port = start_tinyproxy(work)
         privoxy, privoxy_port = start_privoxy(work, tiny_port)
         for port in (origin_port, tiny_port, privoxy_port):
-            if not wait_for_port(port):
+            if not wait_for_port(port, 60):
                 raise RuntimeError("a server did not start; see %s" % work)
         base = "http://127.0.0.1:%d/" % origin_port
         pages = [("1k", "1k.html", 0), ("100k", "100k.html", 0), ("100k+filter", "100k.html", 1),
@@ -312,7 +278,7 @@ def main():
         if not quick:
             print("\nHost engine at scale:")
             engine, port = start_engine(work, [HOST_ENGINE], tiny_port, 0)
-            wait_for_port(port)
+            wait_for_port(port, 60)
             scale = row("engine->tinyproxy", "1k", 256, True,
                         wrk(work, base + "1k.html", port, 256, True, lambda: [engine.pid]),
                         peak_rss_mib([engine.pid]))
@@ -348,8 +314,7 @@ def main():
         print("  peak RSS at 256 connections %.1f MiB  %s" % (
             rss256, "met" if rss256 < 32 else "MISSED"))
     finally:
-        for process in list(PROCESSES):
-            stop(process)
+        stop_all()
         shutil.rmtree(work, ignore_errors=True)
 
 

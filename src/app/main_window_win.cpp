@@ -396,7 +396,7 @@ bool MainWindow::OnCommand(int id, int notifyCode, HWND control) {
 void MainWindow::ShowListMenu() {
     if (FirstSelectedRow() < 0)
         return;
-    ui::ScopedMenu menu(CreatePopupMenu());
+    base::ScopedMenu menu(CreatePopupMenu());
     if (!menu)
         return;
     AppendMenuA(menu.Get(), MF_STRING, list_commands::RemoveProxy, "Remove Proxy");

@@ -104,8 +104,8 @@ private:
     HIMAGELIST selectorImages_ = nullptr;
     HIMAGELIST toolbarImages_ = nullptr;
     HIMAGELIST toolbarHotImages_ = nullptr;
-    ui::ScopedIcon largeIcon_;
-    ui::ScopedIcon smallIcon_;
+    base::ScopedIcon largeIcon_;
+    base::ScopedIcon smallIcon_;
     base::ScopedGdiObject idBrush_;
     base::ScopedGdiObject noIdBrush_;
     base::ScopedGdiObject rotationBrush_;

@@ -85,6 +85,20 @@ struct LocalMemoryTraits {
     static void Close(Handle h) { LocalFree(h); }
 };
 
+struct IconTraits {
+    using Handle = HICON;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { DestroyIcon(h); }
+};
+
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { DestroyMenu(h); }
+};
+
 // CloseHandle: processes, threads, events, mutexes, files.
 using ScopedHandle = ScopedWin<KernelHandleTraits>;
 // FindClose: FindFirstFileA.
@@ -93,6 +107,10 @@ using ScopedFindHandle = ScopedWin<FindHandleTraits>;
 using ScopedRegKey = ScopedWin<RegKeyTraits>;
 // DeleteObject: fonts, brushes, pens, bitmaps.
 using ScopedGdiObject = ScopedWin<GdiObjectTraits>;
+// DestroyIcon: icons loaded without LR_SHARED.
+using ScopedIcon = ScopedWin<IconTraits>;
+// DestroyMenu: menus from LoadMenuA and CreatePopupMenu.
+using ScopedMenu = ScopedWin<MenuTraits>;
 // LocalFree: what the security calls allocate (descriptors, access lists).
 using ScopedLocalMemory = ScopedWin<LocalMemoryTraits>;
 

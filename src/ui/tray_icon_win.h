@@ -13,21 +13,6 @@
 
 namespace ui {
 
-struct IconTraits {
-    using Handle = HICON;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { DestroyIcon(h); }
-};
-struct MenuTraits {
-    using Handle = HMENU;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { DestroyMenu(h); }
-};
-using ScopedIcon = base::ScopedWin<IconTraits>;
-using ScopedMenu = base::ScopedWin<MenuTraits>;
-
 class TrayIcon : public BitmapDialog {
 public:
     // The shell reports the icon's mouse events with this message.
@@ -72,8 +57,8 @@ private:
     bool trayEnabled_ = true;
     bool iconShown_ = false;
     NOTIFYICONDATAA record_{};
-    ScopedIcon icon_;
-    ScopedMenu menu_;
+    base::ScopedIcon icon_;
+    base::ScopedMenu menu_;
     UINT defaultItem_ = 0;
 };
 

@@ -21,23 +21,13 @@ import tempfile
 import threading
 import time
 
-FAILURES = []
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from e2e_support import FAILURES, check, free_port  # noqa: E402
+
+# The Wine programs are started in process groups of their own (wine-run.sh
+# and the Wine processes under it), so they are stopped by group here.
 PROCESSES = []
 ORIGIN_BODY = b"origin says hello"
-
-
-def check(condition, what, detail=""):
-    print(("ok    " if condition else "FAIL  ") + what, flush=True)
-    if not condition:
-        FAILURES.append(what)
-        if detail:
-            print("      " + str(detail)[:800], flush=True)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def listening(port):

@@ -28,6 +28,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "browsers_test_support.h"
+
 namespace {
 
 // WM_KEYF1, which the SDK headers leave out.
@@ -89,20 +91,11 @@ int Message() {
 }
 
 int BrowserProxy() {
-    INTERNET_PER_CONN_OPTIONA options[2] = {};
-    options[0].dwOption = INTERNET_PER_CONN_FLAGS;
-    options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
-    INTERNET_PER_CONN_OPTION_LISTA list{};
-    list.dwSize = sizeof list;
-    list.dwOptionCount = 2;
-    list.pOptions = options;
-    DWORD size = sizeof list;
-    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
+    testing_support::PerConnectionState state;
+    if (!testing_support::QueryLanSettings(state))
         return 1;
-    std::printf("proxy_flag=%d\n", (options[0].Value.dwValue & PROXY_TYPE_PROXY) ? 1 : 0);
-    std::printf("proxy_server=%s\n", options[1].Value.pszValue ? options[1].Value.pszValue : "");
-    if (options[1].Value.pszValue)
-        GlobalFree(options[1].Value.pszValue);
+    std::printf("proxy_flag=%d\n", (state.flags & PROXY_TYPE_PROXY) ? 1 : 0);
+    std::printf("proxy_server=%s\n", state.server.c_str());
     return 0;
 }
 

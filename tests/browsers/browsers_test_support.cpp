@@ -1,5 +1,7 @@
 #include "browsers_test_support.h"
 
+#include <wininet.h>
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -100,6 +102,31 @@ void DeleteValue(HKEY root, const std::string& key, const char* name) {
         return;
     RegDeleteValueA(handle, name);
     RegCloseKey(handle);
+}
+
+bool QueryLanSettings(PerConnectionState& state) {
+    INTERNET_PER_CONN_OPTIONA options[3] = {};
+    options[0].dwOption = INTERNET_PER_CONN_FLAGS;
+    options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+    options[2].dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
+    INTERNET_PER_CONN_OPTION_LISTA list = {};
+    list.dwSize = sizeof(list);
+    list.dwOptionCount = 3;
+    list.pOptions = options;
+    DWORD size = sizeof(list);
+    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
+        return false;
+    state.flags = options[0].Value.dwValue;
+    state.server = options[1].Value.pszValue ? options[1].Value.pszValue : "";
+    state.bypass = options[2].Value.pszValue ? options[2].Value.pszValue : "";
+    GlobalFree(options[1].Value.pszValue);
+    GlobalFree(options[2].Value.pszValue);
+    return true;
+}
+
+DWORD LanFlags() {
+    PerConnectionState state;
+    return QueryLanSettings(state) ? state.flags : 0;
 }
 
 }  // namespace testing_support

@@ -35,4 +35,15 @@ void SetProductDword(const char* name, DWORD value);
 DWORD ReadDword(HKEY root, const std::string& key, const char* name, DWORD missing);
 void DeleteValue(HKEY root, const std::string& key, const char* name);
 
+// The LAN's proxy settings as the system reports them through WinINet's own
+// query, past the program's code.
+struct PerConnectionState {
+    DWORD flags = 0;
+    std::string server;
+    std::string bypass;
+};
+bool QueryLanSettings(PerConnectionState& state);
+// Just the flags (PROXY_TYPE_...), 0 when the query fails.
+DWORD LanFlags();
+
 }  // namespace testing_support

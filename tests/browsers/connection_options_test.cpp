@@ -264,33 +264,6 @@ TEST_F(ConnectionOptionsTest, ReadOnlyPrefsIsUnchangedAndTheOthersAreStillDone) 
     EXPECT_EQ(1u, InternetSettingsDword("EnableHttp1_1"));
 }
 
-// The system's real settings, read back through WinINet's own query.
-struct PerConnectionState {
-    DWORD flags = 0;
-    std::string server;
-    std::string bypass;
-};
-
-bool QueryLanSettings(PerConnectionState& state) {
-    INTERNET_PER_CONN_OPTIONA options[3] = {};
-    options[0].dwOption = INTERNET_PER_CONN_FLAGS;
-    options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
-    options[2].dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
-    INTERNET_PER_CONN_OPTION_LISTA list = {};
-    list.dwSize = sizeof(list);
-    list.dwOptionCount = 3;
-    list.pOptions = options;
-    DWORD size = sizeof(list);
-    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
-        return false;
-    state.flags = options[0].Value.dwValue;
-    state.server = options[1].Value.pszValue ? options[1].Value.pszValue : "";
-    state.bypass = options[2].Value.pszValue ? options[2].Value.pszValue : "";
-    GlobalFree(options[1].Value.pszValue);
-    GlobalFree(options[2].Value.pszValue);
-    return true;
-}
-
 // A proxy stand-in on loopback: answers one request and keeps its first line.
 class OneShotListener {
 public:

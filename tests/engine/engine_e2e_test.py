@@ -16,17 +16,17 @@ import http.server
 import os
 import random
 import signal
-import socket
 import ssl
 import subprocess
 import sys
 import tempfile
 import threading
-import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from e2e_support import (FAILURES, check, free_port, print_log_tails, start,  # noqa: E402
+                         stop, stop_all, wait_for_port)
 
 ENGINE = []
-FAILURES = []
-PROCESSES = []
 
 SCRIPT_PAGE = (b"<html><head><title>t</title></head><body>"
                b"<p id=\"state\">static</p>"
@@ -34,51 +34,6 @@ SCRIPT_PAGE = (b"<html><head><title>t</title></head><body>"
                b"document.getElementById('state').textContent = 'scripted';"
                b"</SCRIPT></body></html>")
 BIG_BODY = random.Random(7).randbytes(10 * 1024 * 1024)
-
-
-def check(condition, what, detail=""):
-    print(("ok    " if condition else "FAIL  ") + what, flush=True)
-    if not condition:
-        FAILURES.append(what)
-        if detail:
-            print("      " + str(detail)[:600], flush=True)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for_port(port, limit):
-    deadline = time.monotonic() + limit
-    while time.monotonic() < deadline:
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=1):
-                return True
-        except OSError:
-            time.sleep(0.1)
-    return False
-
-
-def start(command, log_path, **options):
-    log = open(log_path, "wb")
-    process = subprocess.Popen(command, stdout=log, stderr=subprocess.STDOUT,
-                               stdin=subprocess.DEVNULL, **options)
-    PROCESSES.append(process)
-    return process
-
-
-def stop(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait(timeout=10)
-    if process in PROCESSES:
-        PROCESSES.remove(process)
 
 
 class Origin(http.server.BaseHTTPRequestHandler):
@@ -265,19 +220,14 @@ def main():
         except Exception as error:  # a broken set-up fails the test, with its reason
             check(False, "set-up: %s" % error)
         finally:
-            for process in list(PROCESSES):
-                stop(process)
+            stop_all()
             # A sanitizer build of the engine reports on its output.
             for name in sorted(os.listdir(workdir)):
                 if name.startswith("engine") and name.endswith(".log"):
                     with open(os.path.join(workdir, name), "rb") as f:
                         check(b"Sanitizer" not in f.read(), "no sanitizer report in " + name)
             if FAILURES:
-                for name in os.listdir(workdir):
-                    if name.endswith(".log"):
-                        with open(os.path.join(workdir, name), "rb") as f:
-                            print("--- %s (tail)\n%s" % (name, f.read()[-1500:].decode(
-                                "latin-1")))
+                print_log_tails(workdir)
     print("%d failure(s)" % len(FAILURES))
     return 1 if FAILURES else 0
 

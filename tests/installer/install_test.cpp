@@ -71,19 +71,6 @@ std::string MachineText(const char* key, const char* name) {
     return text;
 }
 
-DWORD LanFlags() {
-    INTERNET_PER_CONN_OPTIONA option = {};
-    option.dwOption = INTERNET_PER_CONN_FLAGS;
-    INTERNET_PER_CONN_OPTION_LISTA list = {};
-    list.dwSize = sizeof(list);
-    list.dwOptionCount = 1;
-    list.pOptions = &option;
-    DWORD size = sizeof(list);
-    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
-        return 0;
-    return option.Value.dwValue;
-}
-
 // The rights that the key's access list allows the built-in Users group, and
 // how those entries are inherited.
 struct UsersGrant {

@@ -35,19 +35,6 @@ const std::string RestoredPrefs =
     "\r\n";
 const std::string PlainPrefs = "user_pref(\"browser.startup.page\", 0);\r\n";
 
-DWORD LanFlags() {
-    INTERNET_PER_CONN_OPTIONA option = {};
-    option.dwOption = INTERNET_PER_CONN_FLAGS;
-    INTERNET_PER_CONN_OPTION_LISTA list = {};
-    list.dwSize = sizeof(list);
-    list.dwOptionCount = 1;
-    list.pOptions = &option;
-    DWORD size = sizeof(list);
-    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
-        return 0;
-    return option.Value.dwValue;
-}
-
 bool AnyProcessNamed(const char* text) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {};
