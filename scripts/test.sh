@@ -35,6 +35,16 @@ run_fuzz() {
   done
 }
 
+# The committed .clang-format, checked rather than applied: drift fails the run.
+check_format() {
+  echo "=== format ==="
+  if ! git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tools/*.cpp' 'tools/*.h' |
+      xargs clang-format --dry-run -Werror; then
+    failed+=("format")
+  fi
+}
+
+check_format
 run_preset host
 run_fuzz
 run_preset host-asan

@@ -86,8 +86,7 @@ int main(int argc, char** argv) {
     LocalProxyServer server;
     if (!server.Start(options.port, options.useProxy, options.upstreamHost, options.upstreamPort,
                       "", "")) {
-        std::fprintf(stderr, "Cannot Start Proxy! (cannot listen on 127.0.0.1:%d)\n",
-                     options.port);
+        std::fprintf(stderr, "Cannot Start Proxy! (cannot listen on 127.0.0.1:%d)\n", options.port);
         return 1;
     }
     auto started = std::chrono::steady_clock::now();

@@ -169,7 +169,8 @@ void ClearProtectedStorageForUser() {
         HeapBlock ownerDacl;
         if (BuildOwnerDacl(sid.get(), ownerDescriptor, ownerDacl)) {
             ApplyKeyDacl(HKEY_CURRENT_USER, sidKey, &ownerDescriptor, false);
-            ApplyKeyDacl(HKEY_CURRENT_USER, sidKey + protected_storage::DataSubkey, &ownerDescriptor, false);
+            ApplyKeyDacl(HKEY_CURRENT_USER, sidKey + protected_storage::DataSubkey,
+                         &ownerDescriptor, false);
             ApplyKeyDacl(HKEY_CURRENT_USER, autocompleteKey, &ownerDescriptor, true);
             SHDeleteKeyA(HKEY_CURRENT_USER, autocompleteKey.c_str());
         }

@@ -279,7 +279,8 @@ void PrivacyCleaner::ClearProtectedStorage() {
     DWORD length = sizeof(user);
     if (!GetUserNameA(user, &length))
         return;
-    std::string key = std::string(protected_storage::ProviderKey) + user + protected_storage::AutocompleteSubkey;
+    std::string key =
+        std::string(protected_storage::ProviderKey) + user + protected_storage::AutocompleteSubkey;
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
 }
 

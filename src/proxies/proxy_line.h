@@ -29,4 +29,3 @@ private:
 
 // "%s:%d" of a host and a port.
 std::string FormatProxyAddress(const std::string& host, int port);
-

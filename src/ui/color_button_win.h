@@ -18,9 +18,8 @@ public:
 
     // Takes over control `id` of `parent`; a positive depth draws a raised
     // bevel. False when there is no such control or it is already taken.
-    bool Attach(int id, HWND parent, COLORREF face = ButtonFace,
-                COLORREF text = ButtonText, COLORREF disabledText = ButtonDisabledText,
-                int depth = ButtonBevelDepth);
+    bool Attach(int id, HWND parent, COLORREF face = ButtonFace, COLORREF text = ButtonText,
+                COLORREF disabledText = ButtonDisabledText, int depth = ButtonBevelDepth);
     // Gives the control back as it was (also done when it is destroyed).
     void Detach();
 

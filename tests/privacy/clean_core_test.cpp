@@ -17,8 +17,8 @@
 namespace {
 
 const char* const Choices[] = {setting::IClear1, setting::IClear2, setting::IClear3,
-                                setting::IClear4, setting::IClear5, setting::IClear6,
-                                setting::IClear7};
+                               setting::IClear4, setting::IClear5, setting::IClear6,
+                               setting::IClear7};
 
 void StoreChoice(MemorySettingsBackend& store, int index, uint32_t value) {
     std::string keyPath, name;

@@ -24,8 +24,8 @@ namespace {
 constexpr char TypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
 
 const int Boxes[] = {IDC_CLEAR_HISTORY,   IDC_CLEAR_TYPED_URLS, IDC_CLEAR_TEMPORARY_FILES,
-                      IDC_CLEAR_COOKIES,   IDC_CLEAR_FORMS,      IDC_CLEAR_PASSWORDS,
-                      IDC_CLEAR_FAVORITES, IDC_BLOCK_SCRIPTS,    IDC_BLOCK_OBJECTS};
+                     IDC_CLEAR_COOKIES,   IDC_CLEAR_FORMS,      IDC_CLEAR_PASSWORDS,
+                     IDC_CLEAR_FAVORITES, IDC_BLOCK_SCRIPTS,    IDC_BLOCK_OBJECTS};
 
 std::string ItemText(HWND dialog, int id) {
     char text[256] = {};

@@ -95,8 +95,8 @@ base::ScopedHandle HoldOpen(const std::string& path) {
 }
 
 const char* const ChoicePaths[7] = {setting::IClear1, setting::IClear2, setting::IClear3,
-                                     setting::IClear4, setting::IClear5, setting::IClear6,
-                                     setting::IClear7};
+                                    setting::IClear4, setting::IClear5, setting::IClear6,
+                                    setting::IClear7};
 
 void StoreChoices(std::initializer_list<uint32_t> values) {
     size_t i = 0;

@@ -8,6 +8,5 @@ public:
     AboutDialog();
 
 protected:
-
 private:
 };
