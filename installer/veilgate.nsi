@@ -2,7 +2,7 @@
 ; registers the installation and its uninstaller. Built by the "installer"
 ; target, which passes the files and the version with /D:
 ;   VERSION (5.0.52), VERSION_SHORT (5.0), VEILGATE_EXE, GATERESET_EXE,
-;   GRANT_EXE, HELP_FILE, ICON_FILE, OUTFILE.
+;   REMOVE_GRANT_EXE, HELP_FILE, ICON_FILE, OUTFILE.
 ; Silent: "VeilgateSetup-<version>.exe /S [/D=folder]", "uninstall.exe /S".
 
 Unicode true
@@ -29,8 +29,10 @@ SetCompressor /SOLID lzma
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Veilgate"
-; An upgrade goes where the last installation went.
-InstallDirRegKey HKLM "${PRODUCT_KEY}" "AppPath"
+; An upgrade goes where the last installation went, as this program's own
+; uninstall entry says: only administrators can write there (any user could
+; once write the product key, so its AppPath is never trusted for this).
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 ShowInstDetails show
 ShowUninstDetails show
@@ -131,17 +133,20 @@ Section "Veilgate (required)" SecProgram
   File "/oname=help.htm" "${HELP_FILE}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
-  ; The programs run as the invoking user: Users may change the settings
-  ; key and the files in the data folder, and nothing more.
+  ; The programs run as the invoking user and keep settings and lists in
+  ; that user's own key and folder. Earlier versions let every user change
+  ; the machine's settings key and data folder: take that back.
   InitPluginsDir
-  File "/oname=$PLUGINSDIR\GrantUsersAccess.exe" "${GRANT_EXE}"
-  ExecWait '"$PLUGINSDIR\GrantUsersAccess.exe" "$APPDATA\${DATA_FOLDER_NAME}"' $0
+  File "/oname=$PLUGINSDIR\RemoveUsersGrant.exe" "${REMOVE_GRANT_EXE}"
+  ExecWait '"$PLUGINSDIR\RemoveUsersGrant.exe" "$APPDATA\${DATA_FOLDER_NAME}"' $0
   ${If} $0 <> 0
-    DetailPrint "Could not give users the right to keep Veilgate's settings (code $0)."
+    DetailPrint "Could not take back the rights earlier versions gave every user (code $0)."
   ${EndIf}
-  ; A copy that ran from this folder before kept its list beside itself.
+  ; A copy that ran from this folder before kept its list beside itself;
+  ; each user's first run takes a copy of it from the data folder.
   ${If} ${FileExists} "$INSTDIR\MyProxies.txt"
   ${AndIfNot} ${FileExists} "$APPDATA\${DATA_FOLDER_NAME}\MyProxies.txt"
+    CreateDirectory "$APPDATA\${DATA_FOLDER_NAME}"
     Rename "$INSTDIR\MyProxies.txt" "$APPDATA\${DATA_FOLDER_NAME}\MyProxies.txt"
   ${EndIf}
 
@@ -192,7 +197,8 @@ Section "Uninstall"
   ${EndIf}
 
   ; The list of tested proxies and the settings are the user's: kept unless
-  ; the user says otherwise (and always on a silent uninstall).
+  ; the user says otherwise (and always on a silent uninstall). Each user
+  ; keeps their own; only this user's and the machine's can be reached here.
   StrCpy $0 "keep"
   ${IfNot} ${Silent}
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON1 "Do you want to keep your list of tested proxies and your Veilgate settings, for a later installation?" IDYES +2
@@ -201,6 +207,10 @@ Section "Uninstall"
   ${If} $0 == "remove"
     RMDir /r "$APPDATA\${DATA_FOLDER_NAME}"
     DeleteRegKey HKLM "${PRODUCT_KEY}"
+    SetShellVarContext current
+    RMDir /r "$LOCALAPPDATA\${DATA_FOLDER_NAME}"
+    SetShellVarContext all
+    DeleteRegKey HKCU "${PRODUCT_KEY}"
   ${Else}
     ; These two describe the installation, which is gone.
     DeleteRegValue HKLM "${PRODUCT_KEY}" "AppPath"

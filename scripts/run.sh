@@ -77,13 +77,13 @@ wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
 # Wine's own "MS Sans Serif" is wider than Windows' and cuts the main
 # window's labels short; Tahoma has the metrics the layout expects.
 wine_run reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d Tahoma /f >/dev/null
-wine_run reg add 'HKLM\Software\Veilgate' /v ServerHost /t REG_SZ /d "127.0.0.1:$list_port" /f >/dev/null
+wine_run reg add 'HKCU\Software\Veilgate' /v ServerHost /t REG_SZ /d "127.0.0.1:$list_port" /f >/dev/null
 # Anonymous browsing on, through the local stand-in proxy, unless already set.
-if ! wine_run reg query 'HKLM\Software\Veilgate' /v ProxyName >/dev/null 2>&1; then
-  wine_run reg add 'HKLM\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null
-  wine_run reg add 'HKLM\Software\Veilgate' /v ProxyName /t REG_SZ /d "127.0.0.1:$upstream_port" /f >/dev/null
+if ! wine_run reg query 'HKCU\Software\Veilgate' /v ProxyName >/dev/null 2>&1; then
+  wine_run reg add 'HKCU\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null
+  wine_run reg add 'HKCU\Software\Veilgate' /v ProxyName /t REG_SZ /d "127.0.0.1:$upstream_port" /f >/dev/null
 fi
-stored=$(wine_run reg query 'HKLM\Software\Veilgate' /v LocalPort 2>/dev/null | awk '/LocalPort/ {print $3}' || true)
+stored=$(wine_run reg query 'HKCU\Software\Veilgate' /v LocalPort 2>/dev/null | awk '/LocalPort/ {print $3}' || true)
 port=$((${stored:-8080}))
 echo "Veilgate listens on 127.0.0.1:$port (upstream proxy: tinyproxy on 127.0.0.1:$upstream_port)"
 echo "Maker's server: list service on http://127.0.0.1:$list_port/ (requests in $state/list_service.log)"

@@ -44,8 +44,8 @@ wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null
 # Wine's own "MS Sans Serif" is a wider bitmap face than Windows' and cuts
 # the main window's labels short; Tahoma has the metrics the layout expects.
 wine_run reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d Tahoma /f >/dev/null 2>&1
-wine_run reg add 'HKLM\Software\Veilgate' /v Opera /t REG_DWORD /d 1 /f >/dev/null 2>&1
-wine_run reg add 'HKLM\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
+wine_run reg add 'HKCU\Software\Veilgate' /v Opera /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
 
 # The main window: the selector filled from the stand-in list service, the
 # list from a sample "MyProxies.txt", anonymous browsing on.
@@ -63,18 +63,19 @@ if [ ! -s "$work/list.port" ]; then
   echo "The list service did not report its port within 5 seconds" >&2
   exit 1
 fi
-# With AppPath set the program counts as installed and keeps its lists in
-# the common application data folder; AppPath only holds the help page.
-mkdir -p "$work/data" "$prefix/drive_c/ProgramData/Veilgate"
+# The lists are the user's own, in the local application data folder;
+# AppPath, the installation's value, only holds the help page.
+user_data="$prefix/drive_c/users/${USER:-$(id -un)}/AppData/Local/Veilgate"
+mkdir -p "$work/data" "$user_data"
 printf '127.0.0.1:8888->Local tinyproxy\r\n81.169.140.12:3128->Germany\r\n62.210.123.7:8080->France\r\n' \
-  >"$prefix/drive_c/ProgramData/Veilgate/MyProxies.txt"
-wine_run reg add 'HKLM\Software\Veilgate' /v ServerHost /d "127.0.0.1:$(cat "$work/list.port")" /f >/dev/null 2>&1
+  >"$user_data/MyProxies.txt"
+wine_run reg add 'HKCU\Software\Veilgate' /v ServerHost /d "127.0.0.1:$(cat "$work/list.port")" /f >/dev/null 2>&1
 wine_run reg add 'HKLM\Software\Veilgate' /v AppPath /d "Z:${work//\//\\}\\data\\" /f >/dev/null 2>&1
-wine_run reg add 'HKLM\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null 2>&1
-wine_run reg add 'HKLM\Software\Veilgate' /v ProxyName /d "127.0.0.1:8888->Local tinyproxy <supports POST>" /f >/dev/null 2>&1
-wine_run reg add 'HKLM\Software\Veilgate' /v AutoTimer /t REG_DWORD /d 10 /f >/dev/null 2>&1
+wine_run reg add 'HKCU\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine_run reg add 'HKCU\Software\Veilgate' /v ProxyName /d "127.0.0.1:8888->Local tinyproxy <supports POST>" /f >/dev/null 2>&1
+wine_run reg add 'HKCU\Software\Veilgate' /v AutoTimer /t REG_DWORD /d 10 /f >/dev/null 2>&1
 # Away from 8080, where a real copy of the program may listen.
-wine_run reg add 'HKLM\Software\Veilgate' /v LocalPort /t REG_DWORD /d $((40000 + RANDOM % 20000)) /f >/dev/null 2>&1
+wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d $((40000 + RANDOM % 20000)) /f >/dev/null 2>&1
 
 for dialog in main add_proxy advanced_settings about evaluation browser_config privacy; do
   done_file=$work/$dialog.done
@@ -96,7 +97,7 @@ for dialog in main add_proxy advanced_settings about evaluation browser_config p
   wait "$gallery_pid" || true
   gallery_pid=
   # The other dialogs show the usual port.
-  wine_run reg add 'HKLM\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
+  wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
   echo "$out/$dialog.png"
 done
 

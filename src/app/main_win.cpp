@@ -6,9 +6,9 @@
 
 #include "app/main_window_res.h"
 #include "app/main_window_win.h"
-#include "app/settings_access_win.h"
 #include "base/scoped_win.h"
 #include "privacy/privacy_runtime_win.h"
+#include "settings/user_settings_copy.h"
 
 namespace {
 
@@ -38,9 +38,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (alreadyRunning && BringFirstCopyForward())
         return 0;
 
-    // A copied (not installed) Veilgate run by a standard user cannot keep
-    // its settings; better to say so once than to forget them in silence.
-    TellOnceIfSettingsCannotBeKept(nullptr);
+    // Before anything reads a setting: a user's first run of this version
+    // starts from the settings that earlier versions kept for the machine.
+    CopyMachineSettingsForNewUser(DefaultSettingsBackend());
 
     PrivacyRuntime privacy;
     privacy.StartAutoCleanIfEnabled();

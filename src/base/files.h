@@ -36,6 +36,9 @@ std::string ProgramFolder();
 // The folder where programs keep data that every user of the machine shares
 // (CSIDL_COMMON_APPDATA on Windows); empty when there is none.
 std::string CommonAppDataFolder();
+// The current user's own folder for a program's data on this machine
+// (CSIDL_LOCAL_APPDATA on Windows); empty when there is none.
+std::string LocalAppDataFolder();
 
 // Platform halves of ReplaceWholeFile, public for their tests.
 bool FlushFileToDisk(const std::string& path);

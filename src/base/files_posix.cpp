@@ -57,4 +57,9 @@ std::string CommonAppDataFolder() {
     return std::string();
 }
 
+std::string LocalAppDataFolder() {
+    // The portable build keeps its files beside itself.
+    return std::string();
+}
+
 }  // namespace base

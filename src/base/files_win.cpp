@@ -51,11 +51,23 @@ bool EnsureFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string CommonAppDataFolder() {
+namespace {
+
+std::string ShellFolder(int csidl) {
     char path[MAX_PATH] = {};
-    if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK)
+    if (SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK)
         return std::string();
     return path;
+}
+
+}  // namespace
+
+std::string CommonAppDataFolder() {
+    return ShellFolder(CSIDL_COMMON_APPDATA);
+}
+
+std::string LocalAppDataFolder() {
+    return ShellFolder(CSIDL_LOCAL_APPDATA);
 }
 
 }  // namespace base

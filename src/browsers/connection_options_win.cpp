@@ -30,7 +30,9 @@ AutodialSettings ReadAutodialSettings() {
             .Get();
     if (settings.enableAutodial == 1)
         settings.defaultInternet =
-            RegStringValue("SOFTWARE\\Microsoft\\RAS AutoDial\\Default\\DefaultInternet").Get();
+            RegStringValue("SOFTWARE\\Microsoft\\RAS AutoDial\\Default\\DefaultInternet", "",
+                           false, SettingsRoot::LocalMachine)
+                .Get();
     return settings;
 }
 

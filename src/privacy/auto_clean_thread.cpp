@@ -13,7 +13,7 @@ uint32_t ParseIntervalMinutes(const std::string& text) {
 }
 
 uint32_t ReadIntervalMinutes(SettingsBackend& backend) {
-    RegStringValue interval(setting::Sleep, "", false, SettingsRoot::LocalMachine, backend);
+    RegStringValue interval(setting::Sleep, "", false, SettingsRoot::Product, backend);
     return ParseIntervalMinutes(interval.Get());
 }
 

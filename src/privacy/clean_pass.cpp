@@ -15,7 +15,7 @@ const char* const ChoicePaths[CleanTaskCount] = {
 CleanChoices ReadCleanChoices(SettingsBackend& backend) {
     CleanChoices choices{};
     for (size_t i = 0; i < CleanTaskCount; ++i) {
-        RegDwordValue choice(ChoicePaths[i], 0, false, SettingsRoot::LocalMachine, backend);
+        RegDwordValue choice(ChoicePaths[i], 0, false, SettingsRoot::Product, backend);
         choices[i] = choice.IsOn();
     }
     return choices;

@@ -5,7 +5,7 @@
 namespace {
 
 RegDwordValue MakeFlag(const char* path, SettingsBackend& backend) {
-    return RegDwordValue(path, 0, false, SettingsRoot::LocalMachine, backend);
+    return RegDwordValue(path, 0, false, SettingsRoot::Product, backend);
 }
 
 }  // namespace

@@ -130,5 +130,6 @@ base::ScopedHandle StartProxyGeneratorRequest() {
 
 bool DownloadAndKeepProxyList(std::string& reply, std::string* error) {
     bool downloaded = DownloadProxyList(reply);
-    return KeepProxyListReply(downloaded, reply, DataFolder(), DataFolder(), LocalTimeNow(), error);
+    std::string folder = DataFolder();
+    return KeepProxyListReply(downloaded, reply, folder, folder, LocalTimeNow(), error);
 }

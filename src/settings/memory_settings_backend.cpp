@@ -27,7 +27,14 @@ std::string NormaliseKeyPath(const std::string& keyPath) {
 
 }  // namespace
 
+// The registry's numbers for the types this tree tells apart.
+constexpr uint32_t TextType = 1;    // REG_SZ
+constexpr uint32_t BinaryType = 3;  // REG_BINARY
+constexpr uint32_t DwordType = 4;   // REG_DWORD
+
 std::string MemorySettingsBackend::KeyId(SettingsRoot root, const std::string& keyPath) {
+    // Product is resolved by the wrappers; should it arrive here, it is the
+    // user's key, where product settings are written.
     return (root == SettingsRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + NormaliseKeyPath(keyPath);
 }
 
@@ -37,16 +44,16 @@ const std::string* MemorySettingsBackend::FindValue(SettingsRoot root, const std
     if (key == keys_.end())
         return nullptr;
     auto value = key->second.find(ToLower(name));
-    return value == key->second.end() ? nullptr : &value->second;
+    return value == key->second.end() ? nullptr : &value->second.bytes;
 }
 
 void MemorySettingsBackend::Store(SettingsRoot root, const std::string& keyPath,
-                                  const std::string& name, const std::string& bytes) {
+                                  const StoredValue& value) {
     // Creating a key creates its parents, as RegCreateKeyEx does.
     std::string path = NormaliseKeyPath(keyPath);
     for (size_t pos = path.find('\\'); pos != std::string::npos; pos = path.find('\\', pos + 1))
         keys_[KeyId(root, path.substr(0, pos))];
-    keys_[KeyId(root, path)][ToLower(name)] = bytes;
+    keys_[KeyId(root, path)][ToLower(value.name)] = value;
 }
 
 bool MemorySettingsBackend::ReadDword(SettingsRoot root, const std::string& keyPath,
@@ -72,7 +79,8 @@ bool MemorySettingsBackend::ReadText(SettingsRoot root, const std::string& keyPa
 bool MemorySettingsBackend::WriteDword(SettingsRoot root, const std::string& keyPath,
                                        const std::string& name, uint32_t value) {
     std::lock_guard<std::mutex> lock(mutex_);
-    Store(root, keyPath, name, std::string(reinterpret_cast<const char*>(&value), sizeof(value)));
+    Store(root, keyPath,
+          {name, DwordType, std::string(reinterpret_cast<const char*>(&value), sizeof(value))});
     ++writeCount_;
     return true;
 }
@@ -80,7 +88,7 @@ bool MemorySettingsBackend::WriteDword(SettingsRoot root, const std::string& key
 bool MemorySettingsBackend::WriteText(SettingsRoot root, const std::string& keyPath,
                                       const std::string& name, const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
-    Store(root, keyPath, name, text + '\0');
+    Store(root, keyPath, {name, TextType, text + '\0'});
     ++writeCount_;
     return true;
 }
@@ -88,18 +96,38 @@ bool MemorySettingsBackend::WriteText(SettingsRoot root, const std::string& keyP
 void MemorySettingsBackend::WriteBytes(SettingsRoot root, const std::string& keyPath,
                                        const std::string& name, const std::string& bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
-    Store(root, keyPath, name, bytes);
+    Store(root, keyPath, {name, BinaryType, bytes});
 }
 
-bool MemorySettingsBackend::KeyExists(SettingsRoot root, const std::string& keyPath) const {
+bool MemorySettingsBackend::KeyExists(SettingsRoot root, const std::string& keyPath) {
     std::lock_guard<std::mutex> lock(mutex_);
     return keys_.count(KeyId(root, keyPath)) != 0;
 }
 
 bool MemorySettingsBackend::ValueExists(SettingsRoot root, const std::string& keyPath,
-                                        const std::string& name) const {
+                                        const std::string& name) {
     std::lock_guard<std::mutex> lock(mutex_);
     return FindValue(root, keyPath, name) != nullptr;
+}
+
+bool MemorySettingsBackend::ListValues(SettingsRoot root, const std::string& keyPath,
+                                       std::vector<StoredValue>& values) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto key = keys_.find(KeyId(root, keyPath));
+    if (key == keys_.end())
+        return false;
+    values.clear();
+    for (const auto& entry : key->second)
+        values.push_back(entry.second);
+    return true;
+}
+
+bool MemorySettingsBackend::WriteValue(SettingsRoot root, const std::string& keyPath,
+                                       const StoredValue& value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Store(root, keyPath, value);
+    ++writeCount_;
+    return true;
 }
 
 int MemorySettingsBackend::WriteCount() const {

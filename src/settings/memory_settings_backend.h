@@ -19,23 +19,28 @@ public:
     bool WriteText(SettingsRoot root, const std::string& keyPath, const std::string& name,
                    const std::string& text) override;
 
+    bool ValueExists(SettingsRoot root, const std::string& keyPath,
+                     const std::string& name) override;
+    bool KeyExists(SettingsRoot root, const std::string& keyPath) override;
+    bool ListValues(SettingsRoot root, const std::string& keyPath,
+                    std::vector<StoredValue>& values) override;
+    bool WriteValue(SettingsRoot root, const std::string& keyPath,
+                    const StoredValue& value) override;
+
     // Stores raw bytes under a name, as a program that wrote an odd type would.
     void WriteBytes(SettingsRoot root, const std::string& keyPath, const std::string& name,
                     const std::string& bytes);
-    bool KeyExists(SettingsRoot root, const std::string& keyPath) const;
-    bool ValueExists(SettingsRoot root, const std::string& keyPath, const std::string& name) const;
     // How many values were stored through WriteDword and WriteText.
     int WriteCount() const;
     void Clear();
 
 private:
-    using Values = std::map<std::string, std::string>;  // lower-case name -> bytes
+    using Values = std::map<std::string, StoredValue>;  // lower-case name -> value
 
     static std::string KeyId(SettingsRoot root, const std::string& keyPath);
     const std::string* FindValue(SettingsRoot root, const std::string& keyPath,
                                  const std::string& name) const;
-    void Store(SettingsRoot root, const std::string& keyPath, const std::string& name,
-               const std::string& bytes);
+    void Store(SettingsRoot root, const std::string& keyPath, const StoredValue& value);
 
     mutable std::mutex mutex_;
     std::map<std::string, Values> keys_;  // KeyId -> values

@@ -18,6 +18,27 @@ void SplitSettingPath(const std::string& path, std::string& keyPath, std::string
     valueName.erase(0, valueName.find_first_not_of('\\'));
 }
 
+namespace {
+
+// Where a value of this root is read from: a product setting from the user's
+// key when it holds the value (even one that cannot be read as asked: the
+// user's own value, however odd, is never replaced by the machine's),
+// otherwise from the machine's key.
+SettingsRoot ReadRoot(SettingsRoot root, SettingsBackend& backend, const std::string& keyPath,
+                      const std::string& name) {
+    if (root != SettingsRoot::Product)
+        return root;
+    return backend.ValueExists(SettingsRoot::CurrentUser, keyPath, name)
+               ? SettingsRoot::CurrentUser
+               : SettingsRoot::LocalMachine;
+}
+
+SettingsRoot WriteRoot(SettingsRoot root) {
+    return root == SettingsRoot::Product ? SettingsRoot::CurrentUser : root;
+}
+
+}  // namespace
+
 RegDwordValue::RegDwordValue(const std::string& path, uint32_t defaultValue, bool reread,
                              SettingsRoot root, SettingsBackend& backend)
     : backend_(backend), root_(root), default_(defaultValue), reread_(reread) {
@@ -27,7 +48,8 @@ RegDwordValue::RegDwordValue(const std::string& path, uint32_t defaultValue, boo
 
 uint32_t RegDwordValue::Read() {
     uint32_t value = cached_;
-    if (!backend_.ReadDword(root_, keyPath_, valueName_, value))
+    if (!backend_.ReadDword(ReadRoot(root_, backend_, keyPath_, valueName_), keyPath_, valueName_,
+                            value))
         return default_;
     cached_ = value;
     loaded_ = true;
@@ -44,7 +66,7 @@ void RegDwordValue::Set(uint32_t value) {
     if (value == cached_ && !reread_)
         return;
     cached_ = value;
-    if (backend_.WriteDword(root_, keyPath_, valueName_, value))
+    if (backend_.WriteDword(WriteRoot(root_), keyPath_, valueName_, value))
         loaded_ = true;
 }
 
@@ -57,7 +79,8 @@ RegStringValue::RegStringValue(const std::string& path, const std::string& defau
 
 std::string RegStringValue::Read() {
     std::string value;
-    if (!backend_.ReadText(root_, keyPath_, valueName_, value))
+    if (!backend_.ReadText(ReadRoot(root_, backend_, keyPath_, valueName_), keyPath_, valueName_,
+                           value))
         return default_;
     cached_ = value;
     loaded_ = true;
@@ -74,6 +97,6 @@ void RegStringValue::Set(const std::string& value) {
     if (value == cached_ && !reread_)
         return;
     cached_ = value;
-    if (backend_.WriteText(root_, keyPath_, valueName_, value))
+    if (backend_.WriteText(WriteRoot(root_), keyPath_, valueName_, value))
         loaded_ = true;
 }

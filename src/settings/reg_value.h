@@ -1,7 +1,8 @@
 // Typed wrappers for one settings value each. A wrapper names its value by one
 // path, "Key\\Path\\ValueName", reads it once when made and serves it from a
 // cache after the first successful read or write; most live for one operation,
-// so every operation sees the store as it is at that moment.
+// so every operation sees the store as it is at that moment. Unless told
+// otherwise a wrapper names one of the product's settings (SettingsRoot::Product).
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,7 @@ void SplitSettingPath(const std::string& path, std::string& keyPath, std::string
 class RegDwordValue {
 public:
     explicit RegDwordValue(const std::string& path, uint32_t defaultValue = 0, bool reread = false,
-                           SettingsRoot root = SettingsRoot::LocalMachine,
+                           SettingsRoot root = SettingsRoot::Product,
                            SettingsBackend& backend = DefaultSettingsBackend());
 
     // The stored value, or the default when it cannot be read.
@@ -43,7 +44,7 @@ private:
 class RegStringValue {
 public:
     explicit RegStringValue(const std::string& path, const std::string& defaultValue = "",
-                            bool reread = false, SettingsRoot root = SettingsRoot::LocalMachine,
+                            bool reread = false, SettingsRoot root = SettingsRoot::Product,
                             SettingsBackend& backend = DefaultSettingsBackend());
 
     std::string Get();

@@ -8,6 +8,8 @@
 
 namespace {
 
+// Product is resolved by the wrappers; should it arrive here, it is the
+// user's key, where product settings are written.
 HKEY RootKey(SettingsRoot root) {
     return root == SettingsRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
@@ -86,6 +88,55 @@ public:
         return RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
                               reinterpret_cast<const BYTE*>(text.c_str()),
                               static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+    }
+
+    bool ValueExists(SettingsRoot root, const std::string& keyPath,
+                     const std::string& name) override {
+        base::ScopedRegKey key;
+        return OpenForRead(root, keyPath, key) &&
+               RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+                   ERROR_SUCCESS;
+    }
+
+    bool KeyExists(SettingsRoot root, const std::string& keyPath) override {
+        base::ScopedRegKey key;
+        return OpenForRead(root, keyPath, key);
+    }
+
+    bool ListValues(SettingsRoot root, const std::string& keyPath,
+                    std::vector<StoredValue>& values) override {
+        base::ScopedRegKey key;
+        if (!OpenForRead(root, keyPath, key))
+            return false;
+        DWORD count = 0, longestName = 0, longestData = 0;
+        if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             &count, &longestName, &longestData, nullptr,
+                             nullptr) != ERROR_SUCCESS)
+            return false;
+        values.clear();
+        std::vector<char> name(longestName + 1);
+        std::vector<BYTE> data(longestData + 1);
+        for (DWORD i = 0; i < count; ++i) {
+            DWORD nameSize = static_cast<DWORD>(name.size());
+            DWORD dataSize = static_cast<DWORD>(data.size());
+            DWORD type = 0;
+            if (RegEnumValueA(key.Get(), i, name.data(), &nameSize, nullptr, &type, data.data(),
+                              &dataSize) != ERROR_SUCCESS)
+                return false;
+            values.push_back({std::string(name.data(), nameSize), type,
+                              std::string(reinterpret_cast<const char*>(data.data()), dataSize)});
+        }
+        return true;
+    }
+
+    bool WriteValue(SettingsRoot root, const std::string& keyPath,
+                    const StoredValue& value) override {
+        base::ScopedRegKey key;
+        if (!CreateForWrite(root, keyPath, key))
+            return false;
+        return RegSetValueExA(key.Get(), value.name.c_str(), 0, value.type,
+                              reinterpret_cast<const BYTE*>(value.bytes.data()),
+                              static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
     }
 };
 

@@ -5,8 +5,21 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
-enum class SettingsRoot { LocalMachine, CurrentUser };
+// LocalMachine and CurrentUser are the registry's two roots. Product is the
+// program's own settings as each user sees them: written under the current
+// user's root only, and read from there, or from the machine's root for a
+// value the user's key does not hold (an administrator's default for every
+// user). The wrappers resolve Product; a backend is only given the two roots.
+enum class SettingsRoot { LocalMachine, CurrentUser, Product };
+
+// A value as the store holds it, for copying it unchanged.
+struct StoredValue {
+    std::string name;
+    uint32_t type = 0;  // the registry's REG_... number
+    std::string bytes;
+};
 
 class SettingsBackend {
 public:
@@ -26,6 +39,18 @@ public:
                             uint32_t value) = 0;
     virtual bool WriteText(SettingsRoot root, const std::string& keyPath, const std::string& name,
                            const std::string& text) = 0;
+
+    // True when the value is there, whatever its type and size.
+    virtual bool ValueExists(SettingsRoot root, const std::string& keyPath,
+                             const std::string& name) = 0;
+    virtual bool KeyExists(SettingsRoot root, const std::string& keyPath) = 0;
+    // Every value of the key itself (not of its subkeys); false when the key
+    // cannot be read.
+    virtual bool ListValues(SettingsRoot root, const std::string& keyPath,
+                            std::vector<StoredValue>& values) = 0;
+    // Creates the key when missing and stores the value's type and bytes.
+    virtual bool WriteValue(SettingsRoot root, const std::string& keyPath,
+                            const StoredValue& value) = 0;
 };
 
 // The registry on Windows, a process-wide in-memory tree elsewhere.

@@ -1,5 +1,8 @@
-// Every setting of the program: its path under HKEY_LOCAL_MACHINE and its
-// default. Flags count as on only when they hold exactly 1.
+// Every setting of the program: its path below the product key and its
+// default. Flags count as on only when they hold exactly 1. The wrappers
+// read and write them as the current user's (SettingsRoot::Product), but
+// AppPath and AppFullPath, which the setup program writes under
+// HKEY_LOCAL_MACHINE and which are read from there only.
 #pragma once
 
 #include <cstdint>
@@ -38,13 +41,13 @@ constexpr char IClear6[] = "Software\\Veilgate\\Setari\\IClear6";
 constexpr char IClear7[] = "Software\\Veilgate\\Setari\\IClear7";
 constexpr char AutoClean[] = "Software\\Veilgate\\Setari\\AutoClean";
 
-// Under the current user's root: 1 once the user has been told that this
-// copy cannot keep its settings (a user who may not write the product key
-// may still write this).
-constexpr char SettingsNoticeShown[] = "Software\\Veilgate\\SettingsNoticeShown";
-
-// The product key itself, for code that opens it as a key.
+// The product key itself, for code that opens it as a key, and the key of
+// the cleaning choices below it.
 constexpr char ProductKey[] = "Software\\Veilgate";
+constexpr char CleaningChoicesKey[] = "Software\\Veilgate\\Setari";
+// The names of the two installation values.
+constexpr char AppPathName[] = "AppPath";
+constexpr char AppFullPathName[] = "AppFullPath";
 
 // The start-up entry that "Advanced Settings Dialog" writes, under the
 // current user's root: Windows starts the program at that user's log-on from

@@ -80,7 +80,7 @@ private:
 // Keeps a setting as it was found and puts it back afterwards.
 class SavedText {
 public:
-    explicit SavedText(const char* path, SettingsRoot root = SettingsRoot::LocalMachine)
+    explicit SavedText(const char* path, SettingsRoot root = SettingsRoot::CurrentUser)
         : path_(path), root_(root) {
         SplitSettingPath(path_, key_, name_);
         present_ = DefaultSettingsBackend().ReadText(root_, key_, name_, value_);
@@ -109,8 +109,6 @@ protected:
         // WinINet takes the prefix's proxy settings; loopback must be reached
         // directly.
         RegDwordValue(ProxyEnable, 0, true, SettingsRoot::CurrentUser).Set(0);
-        // Installed: the data files go to the common data folder.
-        RegStringValue(setting::AppPath, "", true).Set(base::ProgramFolder());
         RegDwordValue(setting::ErrLogging, 0, true).Set(0);
         logPath_ = base::JoinPath(data_.Folder(), ErrorLogFile);
         base::ReadWholeFile(logPath_, logBefore_);
@@ -163,9 +161,9 @@ protected:
 
     net::NetworkInit network_;
     SavedText savedHost_{maker::HostSetting};
-    SavedText savedAppPath_{setting::AppPath};
-    SavedText savedProxyEnable_{ProxyEnable, SettingsRoot::CurrentUser};
-    TempFolder data_{base::JoinPath(base::CommonAppDataFolder(), InstalledDataFolderName)};
+    SavedText savedAppPath_{setting::AppPath, SettingsRoot::LocalMachine};
+    SavedText savedProxyEnable_{ProxyEnable};
+    TempFolder data_{base::JoinPath(base::LocalAppDataFolder(), DataFolderName)};
     TempFolder service_folder_;
     ListService service_;
     std::string logPath_;
@@ -204,16 +202,17 @@ TEST_F(ProxyListDownloadTest, LineFeedsOfTheBodyBecomeCrLfAndCrCrLfOnDisk) {
     EXPECT_EQ("A\r\r\nB", data_.Read("proxylist.txt"));
 }
 
-TEST_F(ProxyListDownloadTest, WithoutAppPathTheCopyGoesBesideTheProgram) {
+TEST_F(ProxyListDownloadTest, InstalledOrNotTheCopyIsTheUsersOwn) {
     StartService("1.1.1.1:80->X\n");
-    RegStringValue(setting::AppPath, "", true).Set("");
     std::string besideProgram = base::JoinPath(base::ProgramFolder(), ProxyListCopyFile);
-    std::string reply;
-    ASSERT_TRUE(DownloadAndKeepProxyList(reply));
-    std::string written;
-    EXPECT_TRUE(base::ReadWholeFile(besideProgram, written));
-    DeleteFileA(besideProgram.c_str());
-    EXPECT_EQ("1.1.1.1:80->X<br />", written);
+    for (const std::string& appPath : {std::string(), base::ProgramFolder()}) {
+        RegStringValue(setting::AppPath, "", true, SettingsRoot::LocalMachine).Set(appPath);
+        DeleteFileA(data_.File(ProxyListCopyFile).c_str());
+        std::string reply;
+        ASSERT_TRUE(DownloadAndKeepProxyList(reply));
+        EXPECT_EQ("1.1.1.1:80->X<br />", data_.Read(ProxyListCopyFile)) << appPath;
+        EXPECT_FALSE(base::FileExists(besideProgram)) << appPath;
+    }
 }
 
 TEST_F(ProxyListDownloadTest, GeneratorPageIsRequestedOnAThreadOfItsOwn) {

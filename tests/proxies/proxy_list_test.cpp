@@ -241,21 +241,22 @@ TEST(ProxyListFileTest, ReplacingKeepsTheOldFileUntilTheNewOneIsComplete) {
     EXPECT_FALSE(folder.Exists("MyProxies.txt.new"));
 }
 
-TEST(DataFolderTest, InstalledInTheCommonFolderOtherwiseBesideTheProgram) {
+TEST(DataFolderTest, EachUsersOwnOtherwiseBesideTheProgram) {
     struct Case {
-        const char* appPath;
-        const char* common;
+        const char* localAppData;
         const char* folder;
     };
     const Case cases[] = {
-        {"C:\\Program Files\\Veilgate\\", "C:\\ProgramData", "C:\\ProgramData\\Veilgate\\"},
-        {"C:\\Program Files\\Veilgate\\", "C:\\ProgramData\\", "C:\\ProgramData\\Veilgate\\"},
-        {"", "C:\\ProgramData", "D:\\elsewhere\\"},
-        {"C:\\Program Files\\Veilgate\\", "", "D:\\elsewhere\\"},
+        {"C:\\Users\\ann\\AppData\\Local", "C:\\Users\\ann\\AppData\\Local\\Veilgate\\"},
+        {"C:\\Users\\ann\\AppData\\Local\\", "C:\\Users\\ann\\AppData\\Local\\Veilgate\\"},
+        {"", "D:\\elsewhere\\"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.folder, DataFolder(c.appPath, "D:\\elsewhere\\", c.common))
-            << c.appPath << " " << c.common;
+        EXPECT_EQ(c.folder, DataFolder(c.localAppData, "D:\\elsewhere\\")) << c.localAppData;
+    EXPECT_EQ((std::vector<std::string>{"C:\\ProgramData\\Veilgate\\", "D:\\elsewhere\\"}),
+              EarlierDataFolders("C:\\ProgramData", "D:\\elsewhere\\"));
+    EXPECT_EQ(std::vector<std::string>{"D:\\elsewhere\\"},
+              EarlierDataFolders("", "D:\\elsewhere\\"));
     // A data folder that went missing is made again, once, and a file in
     // its place is not taken for one.
     TempFolder folder;
@@ -276,6 +277,26 @@ TEST(DataFolderTest, InstalledInTheCommonFolderOtherwiseBesideTheProgram) {
 
     EXPECT_EQ("C:\\V\\MyProxies.txt", base::JoinPath("C:\\V\\", "MyProxies.txt"));
     EXPECT_EQ("/v/MyProxies.txt", base::JoinPath("/v/", "MyProxies.txt"));
+}
+
+TEST(DataFolderTest, AUserWithoutAListGetsACopyOfTheEarlierOne) {
+    TempFolder mine, common, beside;
+    const std::vector<std::string> earlier = {common.Folder(), beside.Folder()};
+    // Nothing anywhere: nothing to copy, and nothing made.
+    EXPECT_TRUE(CopyEarlierProxyList(mine.Folder(), earlier));
+    EXPECT_FALSE(mine.Exists("MyProxies.txt"));
+    // The common folder's list comes before the one beside the program, and
+    // stays where it was for the other users.
+    beside.Write("MyProxies.txt", "beside:1->\r\n");
+    common.Write("MyProxies.txt", "common:1->\r\n");
+    EXPECT_TRUE(CopyEarlierProxyList(mine.Folder(), earlier));
+    EXPECT_EQ("common:1->\r\n", mine.Read("MyProxies.txt"));
+    EXPECT_EQ("common:1->\r\n", common.Read("MyProxies.txt"));
+    // A list of the user's own is never replaced.
+    mine.Write("MyProxies.txt", "mine:1->\r\n");
+    common.Write("MyProxies.txt", "changed:1->\r\n");
+    EXPECT_TRUE(CopyEarlierProxyList(mine.Folder(), earlier));
+    EXPECT_EQ("mine:1->\r\n", mine.Read("MyProxies.txt"));
 }
 
 TEST(TextModeTest, LineEndsBothWays) {

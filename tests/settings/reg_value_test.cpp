@@ -8,6 +8,7 @@
 #include "settings/memory_settings_backend.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
+#include "settings/user_settings_copy.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -20,30 +21,35 @@ class StoreAccess {
 public:
     virtual ~StoreAccess() = default;
     virtual SettingsBackend& Backend() = 0;
+    // Removes the product key of both roots.
     virtual void Reset() = 0;
-    virtual bool KeyExists(const std::string& keyPath) = 0;
-    virtual bool ValueExists(const std::string& keyPath, const std::string& name) = 0;
+    virtual bool KeyExists(const std::string& keyPath, SettingsRoot root = User) = 0;
+    virtual bool ValueExists(const std::string& keyPath, const std::string& name,
+                             SettingsRoot root = User) = 0;
     // Raw bytes under a name, as another program might have stored them.
     virtual void WriteBytes(const std::string& keyPath, const std::string& name,
-                            const std::string& bytes) = 0;
-    void WriteDword(const std::string& keyPath, const std::string& name, uint32_t value) {
-        WriteBytes(keyPath, name, std::string(reinterpret_cast<const char*>(&value), 4));
+                            const std::string& bytes, SettingsRoot root = User) = 0;
+    void WriteDword(const std::string& keyPath, const std::string& name, uint32_t value,
+                    SettingsRoot root = User) {
+        WriteBytes(keyPath, name, std::string(reinterpret_cast<const char*>(&value), 4), root);
     }
+    static constexpr SettingsRoot User = SettingsRoot::CurrentUser;
 };
 
 class MemoryAccess : public StoreAccess {
 public:
     SettingsBackend& Backend() override { return backend_; }
     void Reset() override { backend_.Clear(); }
-    bool KeyExists(const std::string& keyPath) override {
-        return backend_.KeyExists(SettingsRoot::LocalMachine, keyPath);
+    bool KeyExists(const std::string& keyPath, SettingsRoot root) override {
+        return backend_.KeyExists(root, keyPath);
     }
-    bool ValueExists(const std::string& keyPath, const std::string& name) override {
-        return backend_.ValueExists(SettingsRoot::LocalMachine, keyPath, name);
+    bool ValueExists(const std::string& keyPath, const std::string& name,
+                     SettingsRoot root) override {
+        return backend_.ValueExists(root, keyPath, name);
     }
-    void WriteBytes(const std::string& keyPath, const std::string& name,
-                    const std::string& bytes) override {
-        backend_.WriteBytes(SettingsRoot::LocalMachine, keyPath, name, bytes);
+    void WriteBytes(const std::string& keyPath, const std::string& name, const std::string& bytes,
+                    SettingsRoot root) override {
+        backend_.WriteBytes(root, keyPath, name, bytes);
     }
 
 private:
@@ -54,22 +60,29 @@ private:
 class RegistryAccess : public StoreAccess {
 public:
     SettingsBackend& Backend() override { return DefaultSettingsBackend(); }
-    void Reset() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey); }
-    bool KeyExists(const std::string& keyPath) override {
+    void Reset() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey);
+        RegDeleteTreeA(HKEY_CURRENT_USER, setting::ProductKey);
+    }
+    static HKEY Root(SettingsRoot root) {
+        return root == SettingsRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    }
+    bool KeyExists(const std::string& keyPath, SettingsRoot root) override {
         HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(Root(root), keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
             return false;
         RegCloseKey(key);
         return true;
     }
-    bool ValueExists(const std::string& keyPath, const std::string& name) override {
-        return RegGetValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), name.c_str(), RRF_RT_ANY, nullptr,
-                            nullptr, nullptr) == ERROR_SUCCESS;
+    bool ValueExists(const std::string& keyPath, const std::string& name,
+                     SettingsRoot root) override {
+        return RegGetValueA(Root(root), keyPath.c_str(), name.c_str(), RRF_RT_ANY, nullptr, nullptr,
+                            nullptr) == ERROR_SUCCESS;
     }
-    void WriteBytes(const std::string& keyPath, const std::string& name,
-                    const std::string& bytes) override {
+    void WriteBytes(const std::string& keyPath, const std::string& name, const std::string& bytes,
+                    SettingsRoot root) override {
         HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0,
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(Root(root), keyPath.c_str(), 0, nullptr, 0,
                                                  KEY_WRITE, nullptr, &key, nullptr));
         DWORD type = bytes.size() == 4 ? REG_DWORD : bytes.size() == 8 ? REG_QWORD : REG_BINARY;
         RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
@@ -89,18 +102,19 @@ protected:
     }
     void TearDown() override { store_->Reset(); }
 
-    RegDwordValue Dword(const std::string& path, uint32_t defaultValue = 0, bool reread = false) {
-        return RegDwordValue(path, defaultValue, reread, SettingsRoot::LocalMachine,
-                             store_->Backend());
+    RegDwordValue Dword(const std::string& path, uint32_t defaultValue = 0, bool reread = false,
+                        SettingsRoot root = SettingsRoot::Product) {
+        return RegDwordValue(path, defaultValue, reread, root, store_->Backend());
     }
-    RegStringValue Text(const std::string& path, bool reread = false) {
-        return RegStringValue(path, "", reread, SettingsRoot::LocalMachine, store_->Backend());
+    RegStringValue Text(const std::string& path, SettingsRoot root = SettingsRoot::Product) {
+        return RegStringValue(path, "", false, root, store_->Backend());
     }
 
     std::unique_ptr<StoreAccess> store_;
 };
 
 const char Product[] = "Software\\Veilgate";
+constexpr SettingsRoot Machine = SettingsRoot::LocalMachine;
 
 TEST_P(RegValueTest, FreshSystemGivesDefaultsAndCreatesNothing) {
     EXPECT_EQ(8080u, Dword(setting::LocalPort, setting::LocalPortDefault).Get());
@@ -108,6 +122,64 @@ TEST_P(RegValueTest, FreshSystemGivesDefaultsAndCreatesNothing) {
     EXPECT_FALSE(Dword(setting::UseProxy).IsOn());
     EXPECT_EQ("", Text(setting::ProxyName).Get());
     EXPECT_FALSE(store_->KeyExists(Product));
+    EXPECT_FALSE(store_->KeyExists(Product, Machine));
+}
+
+TEST_P(RegValueTest, TheUsersValueThenTheMachinesThenTheDefault) {
+    struct Case {
+        const char* what;
+        bool user, machine;
+        uint32_t expected;
+    };
+    const Case cases[] = {{"both", true, true, 9001},
+                          {"user", true, false, 9001},
+                          {"machine", false, true, 9002},
+                          {"neither", false, false, 8080}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        store_->Reset();
+        if (c.user)
+            store_->WriteDword(Product, "LocalPort", 9001);
+        if (c.machine)
+            store_->WriteDword(Product, "LocalPort", 9002, Machine);
+        EXPECT_EQ(c.expected, Dword(setting::LocalPort, 8080).Get());
+    }
+    // The user's own value, even one that cannot be read, hides the machine's.
+    store_->WriteDword(Product, "LocalPort", 9002, Machine);
+    store_->WriteBytes(Product, "LocalPort", std::string(8, '\x01'));
+    EXPECT_EQ(8080u, Dword(setting::LocalPort, 8080).Get());
+    // Storing goes to the user's key alone.
+    Dword(setting::LocalPort).Set(9100);
+    Text(setting::ProxyName).Set("1.2.3.4:80");
+    EXPECT_EQ(9002u, Dword(setting::LocalPort, 0, false, Machine).Get());
+    EXPECT_EQ(9100u, Dword(setting::LocalPort, 0, false, SettingsRoot::CurrentUser).Get());
+    EXPECT_FALSE(store_->ValueExists(Product, "ProxyName", Machine));
+}
+
+TEST_P(RegValueTest, AUsersFirstRunCopiesTheMachinesSettingsOnce) {
+    store_->WriteDword(Product, "LocalPort", 9002, Machine);
+    store_->WriteBytes(Product, "ProxyName", std::string("5.6.7.8:3128\0", 13), Machine);
+    store_->WriteBytes(Product, "AppPath", std::string("C:\\V\\\0", 6), Machine);
+    store_->WriteBytes(Product, "AppFullPath", std::string("C:\\V\\V.exe\0", 11), Machine);
+    store_->WriteBytes(Product, "Odd", std::string(8, '\x01'), Machine);
+    store_->WriteDword("Software\\Veilgate\\Setari", "IClear1", 1, Machine);
+    ASSERT_TRUE(CopyMachineSettingsForNewUser(store_->Backend()));
+
+    const SettingsRoot user = SettingsRoot::CurrentUser;
+    EXPECT_EQ(9002u, Dword(setting::LocalPort, 0, false, user).Get());
+    EXPECT_EQ("5.6.7.8:3128", Text(setting::ProxyName, user).Get());
+    EXPECT_TRUE(Dword(setting::IClear1, 0, false, user).IsOn());
+    EXPECT_TRUE(store_->ValueExists(Product, "Odd"));
+    EXPECT_EQ(7u, Dword("Software\\Veilgate\\Odd", 7, false, user).Get()) << "still unreadable";
+    EXPECT_FALSE(store_->ValueExists(Product, "AppPath"));
+    EXPECT_FALSE(store_->ValueExists(Product, "AppFullPath"));
+    EXPECT_TRUE(store_->ValueExists(Product, "AppPath", Machine)) << "the machine's key stays";
+    EXPECT_TRUE(store_->ValueExists(Product, "LocalPort", Machine));
+
+    // Once: a user who has a key of their own keeps it.
+    store_->WriteDword(Product, "LocalPort", 9003, Machine);
+    ASSERT_TRUE(CopyMachineSettingsForNewUser(store_->Backend()));
+    EXPECT_EQ(9002u, Dword(setting::LocalPort).Get());
 }
 
 TEST_P(RegValueTest, StoringCreatesTheKeysOnTheWay) {
