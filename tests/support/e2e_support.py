@@ -1,12 +1,13 @@
 """Shared pieces of the end-to-end test scripts and the benchmarks: checks
 that are counted and reported, free ports on loopback, waiting for a
-listener, processes that are always stopped by their id, and origin servers
-on a thread of their own."""
+listener, processes that are always stopped by their id, and the peers
+(tinyproxy, the engine, origin servers) that several scripts start."""
 
 import os
 import signal
 import socket
 import subprocess
+import tempfile
 import threading
 import time
 
@@ -120,7 +121,77 @@ def stop_all():
         stop(process)
 
 
+def kill_group(process):
+    """Ends at once a process started in a session of its own (a browser)
+    together with the helper processes it left."""
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+    process.wait()
+
+
 def serve(server):
     """Serves on a thread of its own that ends with the script."""
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
+
+
+def start_tinyproxy(workdir, extra_lines=(), max_clients=100, seconds=None):
+    """A tinyproxy on a free loopback port, with its configuration and log
+    in workdir, killed by `timeout` after `seconds` when given. Returns the
+    process, its port and its log's path once it listens."""
+    port = free_port()
+    config = os.path.join(workdir, "tinyproxy.conf")
+    lines = ["Port %d" % port, "Listen 127.0.0.1", "Timeout 60", "MaxClients %d" % max_clients,
+             "Allow 127.0.0.1"] + list(extra_lines)
+    if os.geteuid() == 0:
+        lines += ["User nobody", "Group nogroup"]
+    with open(config, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    command = ["tinyproxy", "-d", "-c", config]
+    if seconds is not None:
+        command = ["timeout", str(seconds)] + command
+    log = os.path.join(workdir, "tinyproxy.log")
+    process = start(command, log)
+    if not wait_for_port(port, 20):
+        raise RuntimeError("tinyproxy did not start")
+    return process, port, log
+
+
+def start_engine(command, workdir, upstream_port, extra_args=(), name="engine",
+                 wait_seconds=60):
+    """The engine on a free loopback port in front of the upstream proxy at
+    upstream_port (or connecting directly when that is None), logging to
+    workdir/NAME.log. Returns the process and its port once it listens."""
+    port = free_port()
+    if upstream_port is None:
+        upstream = ["--direct"]
+    else:
+        upstream = ["--upstream", "127.0.0.1:%d" % upstream_port]
+    command = list(command) + ["--port", str(port)] + upstream + list(extra_args)
+    process = start(command, os.path.join(workdir, name + ".log"))
+    if not wait_for_port(port, wait_seconds):
+        stop(process)
+        raise RuntimeError("the engine did not start: " + " ".join(command))
+    return process, port
+
+
+def run_in_temporary_folder(run, check_logs):
+    """Runs run(folder) in a temporary folder; a set-up that raises fails
+    with its reason. Then stops what was started, has check_logs(folder)
+    look at the logs, shows their tails when anything failed and returns the
+    exit code."""
+    with tempfile.TemporaryDirectory() as workdir:
+        # tinyproxy drops to nobody and must still read its configuration.
+        os.chmod(workdir, 0o755)
+        try:
+            run(workdir)
+        except Exception as error:  # a broken set-up fails the test, with its reason
+            check(False, "set-up: %s" % error)
+        finally:
+            stop_all()
+            check_logs(workdir)
+            if FAILURES:
+                print_log_tails(workdir)
+    return finish()
