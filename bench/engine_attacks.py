@@ -17,7 +17,6 @@ import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -26,7 +25,7 @@ ENGINE = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
 BIG = random.Random(11).randbytes(10 * 1024 * 1024)
 PAGE = b"<html><SCRIPT>x()</SCRIPT>" + b"y" * 1000 + b"</html>"
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
-from e2e_support import free_port, start, stop_all, wait_for_port  # noqa: E402
+from e2e_support import serve, start_engine, start_tinyproxy, stop_all  # noqa: E402
 RESULTS = []
 
 
@@ -107,27 +106,15 @@ def main():
     resource.setrlimit(resource.RLIMIT_NOFILE, (min(hard, 8192), hard))
     work = tempfile.mkdtemp(prefix="engine-attacks-")
     os.chmod(work, 0o755)
-    origin = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Origin)
-    threading.Thread(target=origin.serve_forever, daemon=True).start()
+    origin = serve(http.server.ThreadingHTTPServer(("127.0.0.1", 0), Origin))
     base = "http://127.0.0.1:%d" % origin.server_address[1]
     try:
-        tiny_port = free_port()
-        with open(os.path.join(work, "tinyproxy.conf"), "w") as f:
-            f.write("Port %d\nListen 127.0.0.1\nTimeout 60\nMaxClients 1024\n"
-                    "Allow 127.0.0.1\nLogLevel Critical\n" % tiny_port +
-                    ("User nobody\nGroup nogroup\n" if os.geteuid() == 0 else ""))
-        start(["timeout", "600", "tinyproxy", "-d", "-c", os.path.join(work, "tinyproxy.conf")],
-              os.path.join(work, "tinyproxy.log"))
-        port = free_port()
-        engine = start([ENGINE, "--port", str(port), "--upstream", "127.0.0.1:%d" % tiny_port,
-                        "--enable-js", "1", "--max-seconds", "600"],
-                       os.path.join(work, "engine.log"))
-        direct_port = free_port()
-        direct = start([ENGINE, "--port", str(direct_port), "--direct", "--max-seconds", "600"],
-                       os.path.join(work, "direct.log"))
-        for p in (tiny_port, port, direct_port):
-            if not wait_for_port(p, 20):
-                raise RuntimeError("a server did not start; see %s" % work)
+        _, tiny_port, _ = start_tinyproxy(work, ["LogLevel Critical"], max_clients=1024,
+                                          seconds=600)
+        engine, port = start_engine([ENGINE], work, tiny_port,
+                                    ["--enable-js", "1", "--max-seconds", "600"], wait_seconds=20)
+        direct, direct_port = start_engine([ENGINE], work, None, ["--max-seconds", "600"],
+                                           name="direct", wait_seconds=20)
         time.sleep(0.5)
         baseline = descriptors(engine.pid)
         engine_pid = engine.pid

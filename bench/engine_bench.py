@@ -27,7 +27,8 @@ CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 WIN_ENGINE = os.path.join(ROOT, "build/windows/src/engine/veilgate_engine.exe")
 WINE_RUN = [os.path.join(ROOT, "cmake/wine-run.sh"), os.path.join(ROOT, "build/windows/wineprefix")]
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
-from e2e_support import free_port, start, stop, stop_all, wait_for_port  # noqa: E402
+from e2e_support import (free_port, start, start_engine, start_tinyproxy,  # noqa: E402
+                         stop, stop_all, wait_for_port)
 
 # wrk counts a response only when it is complete; tinyproxy closes without
 # saying "Connection: close", which wrk then reports as a read error on the
@@ -114,18 +115,6 @@ http {
     return process, port
 
 
-def start_tinyproxy(work):
-    port = free_port()
-    config = os.path.join(work, "tinyproxy.conf")
-    lines = ["Port %d" % port, "Listen 127.0.0.1", "Timeout 60", "MaxClients 1024",
-             "Allow 127.0.0.1", "LogLevel Critical"]
-    if os.geteuid() == 0:
-        lines += ["User nobody", "Group nogroup"]
-    with open(config, "w") as f:
-        f.write("\n".join(lines) + "\n")
-    return start(["tinyproxy", "-d", "-c", config], os.path.join(work, "tinyproxy.log")), port
-
-
 def start_privoxy(work, upstream_port):
     port = free_port()
     config = os.path.join(work, "privoxy.conf")
@@ -135,13 +124,9 @@ def start_privoxy(work, upstream_port):
     return start(["privoxy", "--no-daemon", config], os.path.join(work, "privoxy.log")), port
 
 
-def start_engine(work, command, upstream_port, enable_js):
-    port = free_port()
-    process = start(command + ["--port", str(port), "--upstream", "127.0.0.1:%d" % upstream_port,
-                               "--enable-js", str(enable_js), "--enable-activex",
-                               str(enable_js), "--max-seconds", "3600"],
-                    os.path.join(work, "engine.log"))
-    return process, port
+def engine_arguments(enable_js):
+    return ["--enable-js", str(enable_js), "--enable-activex", str(enable_js),
+            "--max-seconds", "3600"]
 
 
 def wrk(work, url, proxy_port, connections, close, pids):
@@ -226,9 +211,9 @@ def main():
     results = {}
     try:
         nginx, origin_port = start_nginx(work)
-        tinyproxy, tiny_port = start_tinyproxy(work)
+        tinyproxy, tiny_port, _ = start_tinyproxy(work, ["LogLevel Critical"], max_clients=1024)
         privoxy, privoxy_port = start_privoxy(work, tiny_port)
-        for port in (origin_port, tiny_port, privoxy_port):
+        for port in (origin_port, privoxy_port):
             if not wait_for_port(port, 60):
                 raise RuntimeError("a server did not start; see %s" % work)
         base = "http://127.0.0.1:%d/" % origin_port
@@ -265,9 +250,8 @@ def main():
                         name, page, connections, close, r, peak_rss_mib(pids()))
         for name, command in engines:
             for page, path, filtered in pages:
-                engine, port = start_engine(work, command, tiny_port, filtered)
-                if not wait_for_port(port, 180):
-                    raise RuntimeError("the engine did not start: %s" % command)
+                engine, port = start_engine(command, work, tiny_port, engine_arguments(filtered),
+                                            wait_seconds=180)
                 for connections, close in shapes:
                     r = wrk(work, base + path, port, connections, close, lambda: [engine.pid])
                     results[(name, page, connections, close)] = row(
@@ -277,8 +261,7 @@ def main():
         scale, rss256, seconds, status = None, 0.0, 0.0, ""
         if not quick:
             print("\nHost engine at scale:")
-            engine, port = start_engine(work, [HOST_ENGINE], tiny_port, 0)
-            wait_for_port(port, 60)
+            engine, port = start_engine([HOST_ENGINE], work, tiny_port, engine_arguments(0))
             scale = row("engine->tinyproxy", "1k", 256, True,
                         wrk(work, base + "1k.html", port, 256, True, lambda: [engine.pid]),
                         peak_rss_mib([engine.pid]))

@@ -18,54 +18,13 @@ import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from e2e_support import FAILURES, check, free_port  # noqa: E402
+from e2e_support import (check, finish, free_port, listening, serve, start,  # noqa: E402
+                         stop, stop_all, wait_for_port, wait_until)
 
-# The Wine programs are started in process groups of their own (wine-run.sh
-# and the Wine processes under it), so they are stopped by group here.
-PROCESSES = []
 ORIGIN_BODY = b"origin says hello"
-
-
-def listening(port):
-    try:
-        with socket.create_connection(("127.0.0.1", port), timeout=1):
-            return True
-    except OSError:
-        return False
-
-
-def wait_until(condition, limit, step=0.1):
-    deadline = time.monotonic() + limit
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(step)
-    return condition()
-
-
-def start(command, **kwargs):
-    process = subprocess.Popen(command, stdin=subprocess.DEVNULL, start_new_session=True,
-                               **kwargs)
-    PROCESSES.append(process)
-    return process
-
-
-def stop(process):
-    if process.poll() is None:
-        try:
-            os.killpg(process.pid, signal.SIGTERM)
-        except ProcessLookupError:
-            pass
-        try:
-            process.wait(10)
-        except subprocess.TimeoutExpired:
-            os.killpg(process.pid, signal.SIGKILL)
-            process.wait(10)
 
 
 class Origin(http.server.BaseHTTPRequestHandler):
@@ -138,16 +97,14 @@ class Shell:
     # --- Peers --------------------------------------------------------
     def start_peers(self):
         self.origin_port = free_port()
-        server = http.server.ThreadingHTTPServer(("127.0.0.1", self.origin_port), Origin)
-        threading.Thread(target=server.serve_forever, daemon=True).start()
+        serve(http.server.ThreadingHTTPServer(("127.0.0.1", self.origin_port), Origin))
 
         self.upstream_port = free_port()
         conf = os.path.join(self.work, "tinyproxy.conf")
         with open(conf, "w") as f:
             f.write(f"Port {self.upstream_port}\nListen 127.0.0.1\nAllow 127.0.0.1\n"
                     "Timeout 60\nLogLevel Warning\n")
-        start(["tinyproxy", "-d", "-c", conf], stdout=subprocess.DEVNULL,
-              stderr=subprocess.DEVNULL)
+        start(["tinyproxy", "-d", "-c", conf], group=True)
         self.dead_port = free_port()
         proxies = os.path.join(self.work, "proxies.txt")
         with open(proxies, "w") as f:
@@ -157,13 +114,11 @@ class Shell:
         env = dict(os.environ, WINE_RUN_STREAM="1")
         start([self.wine_run, self.prefix, self.list_service, "--proxies",
                self.windows_path(proxies), "--port", "0", "--port-file",
-               self.windows_path(port_file)], env=env, stdout=subprocess.DEVNULL,
-              stderr=subprocess.DEVNULL)
+               self.windows_path(port_file)], group=True, env=env)
         ready = wait_until(lambda: os.path.exists(port_file) and open(port_file).read().strip(),
                            60)
         self.list_port = int(open(port_file).read()) if ready else 0
-        return listening(self.upstream_port) or wait_until(
-            lambda: listening(self.upstream_port), 10)
+        return wait_for_port(self.upstream_port, 10)
 
     def seed_settings(self, use_proxy=1):
         self.engine_port = free_port()
@@ -214,8 +169,7 @@ class Shell:
     def start_program(self):
         env = dict(os.environ, WINE_RUN_STREAM="1")
         began = time.monotonic()
-        self.program = start([self.wine_run, self.prefix, self.veilgate], env=env,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.program = start([self.wine_run, self.prefix, self.veilgate], group=True, env=env)
         return began
 
     def wait_program_end(self, limit):
@@ -339,9 +293,8 @@ def run(shell):
     time.sleep(1)
     check(shell.program.poll() is None and shell.state().get("iconic") == "0",
           "and the program runs on, not minimised", shell.state())
-    second = start([shell.wine_run, shell.prefix, shell.veilgate],
-                   env=dict(os.environ, WINE_RUN_STREAM="1"), stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
+    second = start([shell.wine_run, shell.prefix, shell.veilgate], group=True,
+                   env=dict(os.environ, WINE_RUN_STREAM="1"))
     try:
         code = second.wait(60)
     except subprocess.TimeoutExpired:
@@ -403,12 +356,14 @@ def main():
         if not os.path.exists(f"/tmp/.X11-unix/X{number}"):
             display = f":{number}"
             break
-    xvfb = start(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Every process here runs in a process group of its own, stopped whole:
+    # a Wine program is wine-run.sh with the Wine processes under it.
+    start(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"], group=True)
     os.environ["DISPLAY"] = display
     if not wait_until(lambda: subprocess.run(["xdpyinfo"], capture_output=True).returncode == 0,
                       10, step=0.2):
         print("Xvfb did not come up")
+        stop_all()
         return 1
     shell = Shell(wine_run, prefix, veilgate, driver, list_service)
     try:
@@ -416,13 +371,10 @@ def main():
         shell.seed_settings()
         run(shell)
     finally:
-        for process in reversed(PROCESSES):
-            stop(process)
+        stop_all()
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),
                        capture_output=True, timeout=60)
-        stop(xvfb)
-    print(f"{len(FAILURES)} failure(s)")
-    return 1 if FAILURES else 0
+    return finish()
 
 
 if __name__ == "__main__":

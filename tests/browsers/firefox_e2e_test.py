@@ -19,17 +19,14 @@ started with a time limit and stopped by its id.
 
 import http.server
 import os
-import signal
 import ssl
 import subprocess
 import sys
-import tempfile
-import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from e2e_support import (FAILURES, check, free_port, print_log_tails, start,  # noqa: E402
-                         stop, stop_all, wait_for_port)
+from e2e_support import (check, kill_group, run_in_temporary_folder, serve,  # noqa: E402
+                         start_engine, start_tinyproxy, stop)
 
 PREFS_EDIT = ""
 ENGINE = []
@@ -132,11 +129,6 @@ class RecordingOrigin(http.server.ThreadingHTTPServer):
         self.visits.clear()
 
 
-def serve(server):
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server
-
-
 def make_certificates(workdir):
     """A certificate authority and a server certificate for 127.0.0.1 that
     it signed; Firefox refuses a self-signed server certificate used alone."""
@@ -160,34 +152,6 @@ def make_certificates(workdir):
     for command in commands:
         subprocess.run(command, check=True, capture_output=True, timeout=60)
     return paths
-
-
-def start_tinyproxy(workdir, https_port):
-    port = free_port()
-    config = os.path.join(workdir, "tinyproxy.conf")
-    lines = ["Port %d" % port, "Listen 127.0.0.1", "Bind " + THROUGH_PROXY, "Timeout 60",
-             "MaxClients 50", "Allow 127.0.0.1", "LogLevel Info",
-             "ConnectPort %d" % https_port]
-    if os.geteuid() == 0:
-        lines += ["User nobody", "Group nogroup"]
-    with open(config, "w") as f:
-        f.write("\n".join(lines) + "\n")
-    log = os.path.join(workdir, "tinyproxy.log")
-    process = start(["timeout", "900", "tinyproxy", "-d", "-c", config], log)
-    if not wait_for_port(port, 20):
-        raise RuntimeError("tinyproxy did not start")
-    return process, port, log
-
-
-def start_engine(workdir, upstream_port):
-    port = free_port()
-    command = ENGINE + ["--port", str(port), "--upstream", "127.0.0.1:%d" % upstream_port,
-                        "--max-seconds", "900"]
-    process = start(command, os.path.join(workdir, "engine.log"))
-    if not wait_for_port(port, 60):
-        stop(process)
-        raise RuntimeError("the engine did not start: " + " ".join(command))
-    return process, port
 
 
 def make_profile(workdir, ca_path):
@@ -226,11 +190,7 @@ def load_in_firefox(workdir, profile, url):
         except subprocess.TimeoutExpired:
             pass
         finally:
-            try:
-                os.killpg(process.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            process.wait()
+            kill_group(process)
     return os.path.exists(shot)
 
 
@@ -252,8 +212,10 @@ def run(workdir):
     secure_port = secure.server_address[1]
     plain.secure_base = "https://127.0.0.1:%d" % secure_port
     page_url = "http://127.0.0.1:%d/page.html" % plain.server_address[1]
-    tinyproxy, tinyproxy_port, tinyproxy_log = start_tinyproxy(workdir, secure_port)
-    engine, engine_port = start_engine(workdir, tinyproxy_port)
+    tinyproxy, tinyproxy_port, tinyproxy_log = start_tinyproxy(
+        workdir, ["Bind " + THROUGH_PROXY, "LogLevel Info", "ConnectPort %d" % secure_port],
+        max_clients=50, seconds=900)
+    engine, engine_port = start_engine(ENGINE, workdir, tinyproxy_port, ["--max-seconds", "900"])
     profile, prefs = make_profile(workdir, certificates["ca"])
 
     result = run_tool([PREFS_EDIT, "enable", str(engine_port), prefs])
@@ -306,6 +268,13 @@ def run(workdir):
     secure.shutdown()
 
 
+def check_engine_log(workdir):
+    # A sanitizer build of the engine reports on its output.
+    engine_log = os.path.join(workdir, "engine.log")
+    if os.path.exists(engine_log):
+        check("Sanitizer" not in read(engine_log), "no sanitizer report from the engine")
+
+
 def main():
     global PREFS_EDIT, ENGINE
     if len(sys.argv) < 4 or sys.argv[2] != "--":
@@ -313,21 +282,7 @@ def main():
         return 2
     PREFS_EDIT = sys.argv[1]
     ENGINE = sys.argv[3:]
-    with tempfile.TemporaryDirectory() as workdir:
-        os.chmod(workdir, 0o755)
-        try:
-            run(workdir)
-        except Exception as error:  # a broken set-up fails the test, with its reason
-            check(False, "set-up: %s" % error)
-        finally:
-            stop_all()
-            engine_log = os.path.join(workdir, "engine.log")
-            if os.path.exists(engine_log):
-                check("Sanitizer" not in read(engine_log), "no sanitizer report from the engine")
-            if FAILURES:
-                print_log_tails(workdir)
-    print("%d failure(s)" % len(FAILURES))
-    return 1 if FAILURES else 0
+    return run_in_temporary_folder(run, check_engine_log)
 
 
 if __name__ == "__main__":

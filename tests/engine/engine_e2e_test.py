@@ -15,16 +15,14 @@ import hashlib
 import http.server
 import os
 import random
-import signal
 import ssl
 import subprocess
 import sys
 import tempfile
-import threading
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from e2e_support import (FAILURES, check, free_port, print_log_tails, start,  # noqa: E402
-                         stop, stop_all, wait_for_port)
+from e2e_support import (check, free_port, kill_group, run_in_temporary_folder,  # noqa: E402
+                         serve, start_engine, start_tinyproxy, stop)
 
 ENGINE = []
 
@@ -67,12 +65,6 @@ class Origin(http.server.BaseHTTPRequestHandler):
                    "text/plain")
 
 
-def serve(server):
-    thread = threading.Thread(target=server.serve_forever, daemon=True)
-    thread.start()
-    return server
-
-
 def https_origin(workdir):
     cert, key = os.path.join(workdir, "cert.pem"), os.path.join(workdir, "key.pem")
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
@@ -85,32 +77,10 @@ def https_origin(workdir):
     return serve(server)
 
 
-def start_tinyproxy(workdir, https_port):
-    port = free_port()
-    config = os.path.join(workdir, "tinyproxy.conf")
-    lines = ["Port %d" % port, "Listen 127.0.0.1", "Timeout 60", "MaxClients 100",
-             "Allow 127.0.0.1", "ConnectPort 443", "ConnectPort %d" % https_port]
-    if os.geteuid() == 0:
-        lines += ["User nobody", "Group nogroup"]
-    with open(config, "w") as f:
-        f.write("\n".join(lines) + "\n")
-    process = start(["timeout", "600", "tinyproxy", "-d", "-c", config],
-                    os.path.join(workdir, "tinyproxy.log"))
-    if not wait_for_port(port, 20):
-        raise RuntimeError("tinyproxy did not start")
-    return process, port
-
-
-def start_engine(workdir, upstream_port, enable_js, name):
-    port = free_port()
-    command = ENGINE + ["--port", str(port), "--upstream", "127.0.0.1:%d" % upstream_port,
-                        "--enable-js", str(enable_js), "--max-seconds", "400"]
-    process = start(command, os.path.join(workdir, name + ".log"))
+def start_test_engine(workdir, upstream_port, enable_js, name):
     # The first Wine run makes its prefix, which takes a while.
-    if not wait_for_port(port, 180):
-        stop(process)
-        raise RuntimeError("the engine did not start: " + " ".join(command))
-    return process, port
+    return start_engine(ENGINE, workdir, upstream_port,
+                        ["--enable-js", str(enable_js), "--max-seconds", "400"], name, 180)
 
 
 def curl(engine_port, *arguments, timeout=120):
@@ -137,11 +107,7 @@ def chromium_dom(workdir, engine_port, url):
     except subprocess.TimeoutExpired:
         out = b""
     finally:
-        try:
-            os.killpg(process.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
-        process.wait()
+        kill_group(process)
     return out.decode("utf-8", "replace")
 
 
@@ -150,10 +116,11 @@ def run(workdir):
     secure = https_origin(workdir)
     http_base = "http://127.0.0.1:%d" % origin.server_address[1]
     https_port = secure.server_address[1]
-    tinyproxy, tinyproxy_port = start_tinyproxy(workdir, https_port)
+    tinyproxy, tinyproxy_port, _ = start_tinyproxy(
+        workdir, ["ConnectPort 443", "ConnectPort %d" % https_port], max_clients=100, seconds=600)
 
     # Filter off: everything passes as it came.
-    engine, port = start_engine(workdir, tinyproxy_port, 0, "engine-plain")
+    engine, port = start_test_engine(workdir, tinyproxy_port, 0, "engine-plain")
     code, page, err = curl(port, http_base + "/page.html")
     check(code == 0 and page == SCRIPT_PAGE, "a page passes unchanged with the filter off", err)
 
@@ -179,7 +146,7 @@ def run(workdir):
     stop(engine)
 
     # Scripts blocked.
-    engine, port = start_engine(workdir, tinyproxy_port, 1, "engine-blocking")
+    engine, port = start_test_engine(workdir, tinyproxy_port, 1, "engine-blocking")
     code, page, err = curl(port, "-H", "Accept-Encoding: gzip", http_base + "/page.html")
     expected = SCRIPT_PAGE.replace(b"<SCRIPT", b"<noscri").replace(b"</SCRIPT>", b"</noscri>")
     check(code == 0 and page == expected, "script tags renamed, length kept", (page, err))
@@ -196,7 +163,7 @@ def run(workdir):
 
     # An upstream proxy that is not there.
     dead_port = free_port()
-    engine, port = start_engine(workdir, dead_port, 0, "engine-dead-upstream")
+    engine, port = start_test_engine(workdir, dead_port, 0, "engine-dead-upstream")
     code, answer, err = curl(port, "-w", "\n%{http_code}", http_base + "/page.html")
     text = answer.decode("latin-1")
     check(text.endswith("\n502") and ("127.0.0.1:%d" % dead_port) in text,
@@ -207,29 +174,21 @@ def run(workdir):
     secure.shutdown()
 
 
+def check_engine_logs(workdir):
+    # A sanitizer build of the engine reports on its output.
+    for name in sorted(os.listdir(workdir)):
+        if name.startswith("engine") and name.endswith(".log"):
+            with open(os.path.join(workdir, name), "rb") as f:
+                check(b"Sanitizer" not in f.read(), "no sanitizer report in " + name)
+
+
 def main():
     global ENGINE
     if "--" not in sys.argv or sys.argv.index("--") == len(sys.argv) - 1:
         print(__doc__)
         return 2
     ENGINE = sys.argv[sys.argv.index("--") + 1:]
-    with tempfile.TemporaryDirectory() as workdir:
-        os.chmod(workdir, 0o755)
-        try:
-            run(workdir)
-        except Exception as error:  # a broken set-up fails the test, with its reason
-            check(False, "set-up: %s" % error)
-        finally:
-            stop_all()
-            # A sanitizer build of the engine reports on its output.
-            for name in sorted(os.listdir(workdir)):
-                if name.startswith("engine") and name.endswith(".log"):
-                    with open(os.path.join(workdir, name), "rb") as f:
-                        check(b"Sanitizer" not in f.read(), "no sanitizer report in " + name)
-            if FAILURES:
-                print_log_tails(workdir)
-    print("%d failure(s)" % len(FAILURES))
-    return 1 if FAILURES else 0
+    return run_in_temporary_folder(run, check_engine_logs)
 
 
 if __name__ == "__main__":

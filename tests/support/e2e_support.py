@@ -1,14 +1,20 @@
-"""Shared pieces of the end-to-end test scripts: checks that are counted
-and reported, free ports on loopback, waiting for a listener, and processes
-that are started with a log file and always stopped by their id."""
+"""Shared pieces of the end-to-end test scripts and the benchmarks: checks
+that are counted and reported, free ports on loopback, waiting for a
+listener, processes that are always stopped by their id, and the peers
+(tinyproxy, the engine, origin servers) that several scripts start."""
 
 import os
+import signal
 import socket
 import subprocess
+import tempfile
+import threading
 import time
 
-# Every process started here and not yet stopped.
+# Every process started here and not yet stopped, in start order.
 PROCESSES = []
+# Those of them that lead a process group of their own.
+GROUP_LEADERS = []
 # What failed so far, by the description given to check().
 FAILURES = []
 
@@ -19,6 +25,12 @@ def check(condition, what, detail=""):
         FAILURES.append(what)
         if detail:
             print("      " + str(detail)[:800], flush=True)
+
+
+def finish():
+    """Prints the count of failed checks; the script's exit code."""
+    print("%d failure(s)" % len(FAILURES))
+    return 1 if FAILURES else 0
 
 
 def print_log_tails(folder, characters=1500):
@@ -34,38 +46,152 @@ def free_port():
         return s.getsockname()[1]
 
 
-def wait_for_port(port, limit):
+def wait_until(condition, limit, step=0.1):
+    """The first true value of condition() within limit seconds, else its
+    last value."""
     deadline = time.monotonic() + limit
     while time.monotonic() < deadline:
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=1):
-                return True
-        except OSError:
-            time.sleep(0.1)
-    return False
+        value = condition()
+        if value:
+            return value
+        time.sleep(step)
+    return condition()
 
 
-def start(command, log_path, **options):
-    log = open(log_path, "wb")
-    process = subprocess.Popen(command, stdout=log, stderr=subprocess.STDOUT,
-                               stdin=subprocess.DEVNULL, **options)
-    log.close()
+def listening(port):
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=1):
+            return True
+    except OSError:
+        return False
+
+
+def wait_for_port(port, limit):
+    return wait_until(lambda: listening(port), limit)
+
+
+def start(command, log_path=None, group=False, **options):
+    """Starts command with its output in log_path, or dropped without one.
+    With group, it leads a process group of its own and stop() ends the
+    whole group: wrappers such as wine-run.sh leave the real program in a
+    child that a signal to the wrapper alone would miss."""
+    if log_path is None:
+        return launch(command, subprocess.DEVNULL, group, options)
+    with open(log_path, "wb") as log:
+        return launch(command, log, group, options)
+
+
+def launch(command, output, group, options):
+    process = subprocess.Popen(command, stdout=output, stderr=subprocess.STDOUT,
+                               stdin=subprocess.DEVNULL, start_new_session=group, **options)
     PROCESSES.append(process)
+    if group:
+        GROUP_LEADERS.append(process)
     return process
+
+
+def send_signal(process, number):
+    try:
+        if process in GROUP_LEADERS:
+            os.killpg(process.pid, number)
+        else:
+            process.send_signal(number)
+    except ProcessLookupError:
+        pass
 
 
 def stop(process):
     if process.poll() is None:
-        process.terminate()
+        send_signal(process, signal.SIGTERM)
         try:
             process.wait(timeout=10)
         except subprocess.TimeoutExpired:
-            process.kill()
+            send_signal(process, signal.SIGKILL)
             process.wait(timeout=10)
     if process in PROCESSES:
         PROCESSES.remove(process)
+    if process in GROUP_LEADERS:
+        GROUP_LEADERS.remove(process)
 
 
 def stop_all():
-    for process in list(PROCESSES):
+    """Stops the processes in the reverse of their start order, so that a
+    process goes before the peers it was started to talk to."""
+    for process in list(reversed(PROCESSES)):
         stop(process)
+
+
+def kill_group(process):
+    """Ends at once a process started in a session of its own (a browser)
+    together with the helper processes it left."""
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+    process.wait()
+
+
+def serve(server):
+    """Serves on a thread of its own that ends with the script."""
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+def start_tinyproxy(workdir, extra_lines=(), max_clients=100, seconds=None):
+    """A tinyproxy on a free loopback port, with its configuration and log
+    in workdir, killed by `timeout` after `seconds` when given. Returns the
+    process, its port and its log's path once it listens."""
+    port = free_port()
+    config = os.path.join(workdir, "tinyproxy.conf")
+    lines = ["Port %d" % port, "Listen 127.0.0.1", "Timeout 60", "MaxClients %d" % max_clients,
+             "Allow 127.0.0.1"] + list(extra_lines)
+    if os.geteuid() == 0:
+        lines += ["User nobody", "Group nogroup"]
+    with open(config, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    command = ["tinyproxy", "-d", "-c", config]
+    if seconds is not None:
+        command = ["timeout", str(seconds)] + command
+    log = os.path.join(workdir, "tinyproxy.log")
+    process = start(command, log)
+    if not wait_for_port(port, 20):
+        raise RuntimeError("tinyproxy did not start")
+    return process, port, log
+
+
+def start_engine(command, workdir, upstream_port, extra_args=(), name="engine",
+                 wait_seconds=60):
+    """The engine on a free loopback port in front of the upstream proxy at
+    upstream_port (or connecting directly when that is None), logging to
+    workdir/NAME.log. Returns the process and its port once it listens."""
+    port = free_port()
+    if upstream_port is None:
+        upstream = ["--direct"]
+    else:
+        upstream = ["--upstream", "127.0.0.1:%d" % upstream_port]
+    command = list(command) + ["--port", str(port)] + upstream + list(extra_args)
+    process = start(command, os.path.join(workdir, name + ".log"))
+    if not wait_for_port(port, wait_seconds):
+        stop(process)
+        raise RuntimeError("the engine did not start: " + " ".join(command))
+    return process, port
+
+
+def run_in_temporary_folder(run, check_logs):
+    """Runs run(folder) in a temporary folder; a set-up that raises fails
+    with its reason. Then stops what was started, has check_logs(folder)
+    look at the logs, shows their tails when anything failed and returns the
+    exit code."""
+    with tempfile.TemporaryDirectory() as workdir:
+        # tinyproxy drops to nobody and must still read its configuration.
+        os.chmod(workdir, 0o755)
+        try:
+            run(workdir)
+        except Exception as error:  # a broken set-up fails the test, with its reason
+            check(False, "set-up: %s" % error)
+        finally:
+            stop_all()
+            check_logs(workdir)
+            if FAILURES:
+                print_log_tails(workdir)
+    return finish()
