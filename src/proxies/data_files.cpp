@@ -61,7 +61,7 @@ std::string DataFolder() {
     // Should the folder have gone, the lists are not to be lost for the want
     // of a folder.
     base::EnsureFolder(folder);
-    CopyEarlierProxyList(folder, EarlierDataFolders(base::CommonAppDataFolder(),
-                                                    base::ProgramFolder()));
+    CopyEarlierProxyList(folder,
+                         EarlierDataFolders(base::CommonAppDataFolder(), base::ProgramFolder()));
     return folder;
 }

@@ -13,6 +13,7 @@ started with a time limit and stopped by its pid.
 
 import http.server
 import os
+import shutil
 import signal
 import socket
 import subprocess
@@ -25,6 +26,8 @@ from e2e_support import (check, finish, free_port, listening, serve, start,  # n
                          stop, stop_all, wait_for_port, wait_until)
 
 ORIGIN_BODY = b"origin says hello"
+USER_KEY = "HKCU\\Software\\Veilgate"
+MACHINE_KEY = "HKLM\\Software\\Veilgate"
 
 
 class Origin(http.server.BaseHTTPRequestHandler):
@@ -61,10 +64,10 @@ class Shell:
                                 text=True, timeout=limit, env=env, stdin=subprocess.DEVNULL)
         return result
 
-    def reg_add(self, name, kind, value, key="HKLM\\Software\\Veilgate"):
+    def reg_add(self, name, kind, value, key=USER_KEY):
         self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
 
-    def reg_query(self, name, key="HKLM\\Software\\Veilgate"):
+    def reg_query(self, name, key=USER_KEY):
         out = self.wine("reg", "query", key, "/v", name).stdout
         for line in out.splitlines():
             parts = line.split(None, 2)
@@ -120,31 +123,43 @@ class Shell:
         self.list_port = int(open(port_file).read()) if ready else 0
         return wait_for_port(self.upstream_port, 10)
 
+    def unix_folder(self, variable):
+        folder = self.wine("cmd", "/c", "echo", f"%{variable}%").stdout.strip()
+        return self.wine("winepath", "-u", folder).stdout.strip()
+
+    def machine_key_export(self):
+        path = os.path.join(self.work, "machine.reg")
+        if os.path.exists(path):
+            os.remove(path)
+        self.wine("reg", "export", MACHINE_KEY, self.windows_path(path), "/y")
+        with open(path, "rb") as f:
+            return f.read()
+
     def seed_settings(self, use_proxy=1):
+        """The settings as an earlier version left them: the machine's key
+        only, and the list of tested proxies in the common data folder."""
         self.engine_port = free_port()
         self.proxy_name = f"127.0.0.1:{self.upstream_port}->Local <supports POST>"
-        self.reg_add("ServerHost", "REG_SZ", f"127.0.0.1:{self.list_port}")
-        self.reg_add("UseProxy", "REG_DWORD", use_proxy)
-        self.reg_add("ProxyName", "REG_SZ", self.proxy_name)
-        self.reg_add("LocalPort", "REG_DWORD", self.engine_port)
-        self.reg_add("AppPath", "REG_SZ", self.windows_path(self.data) + "\\")
-        self.reg_add("PopUpsBlockedToday", "REG_DWORD", 5)
-        self.reg_add("AutoEnabled", "REG_DWORD", 0)
-        self.reg_add("AutoTimer", "REG_DWORD", 10)
-        self.reg_add("Mozilla", "REG_DWORD", 1)
-        # An installed program (AppPath set) keeps its lists in the common
-        # application data folder; the help page stays in AppPath.
-        common = self.wine("cmd", "/c", "echo", "%ProgramData%").stdout.strip()
-        self.data_files = os.path.join(self.wine("winepath", "-u", common).stdout.strip(),
-                                       "Veilgate")
-        os.makedirs(self.data_files, exist_ok=True)
-        with open(os.path.join(self.data_files, "MyProxies.txt"), "w", newline="") as f:
+        self.wine("reg", "delete", USER_KEY, "/f")
+        for name, kind, value in (
+                ("ServerHost", "REG_SZ", f"127.0.0.1:{self.list_port}"),
+                ("UseProxy", "REG_DWORD", use_proxy), ("ProxyName", "REG_SZ", self.proxy_name),
+                ("LocalPort", "REG_DWORD", self.engine_port),
+                ("AppPath", "REG_SZ", self.windows_path(self.data) + "\\"),
+                ("PopUpsBlockedToday", "REG_DWORD", 5), ("AutoEnabled", "REG_DWORD", 0),
+                ("AutoTimer", "REG_DWORD", 10), ("Mozilla", "REG_DWORD", 1)):
+            self.reg_add(name, kind, value, key=MACHINE_KEY)
+        common = os.path.join(self.unix_folder("ProgramData"), "Veilgate")
+        os.makedirs(common, exist_ok=True)
+        with open(os.path.join(common, "MyProxies.txt"), "w", newline="") as f:
             f.write(f"127.0.0.1:{self.upstream_port}->Local\r\n"
                     f"127.0.0.1:{self.dead_port}->Nothing\r\n")
-        appdata = self.wine("cmd", "/c", "echo", "%APPDATA%").stdout.strip()
-        unix = self.wine("winepath", "-u", appdata).stdout.strip()
-        self.prefs = os.path.join(unix, "Mozilla", "Firefox", "Profiles", "test.default",
-                                  "prefs.js")
+        # This user's own lists; the help page stays in AppPath.
+        self.data_files = os.path.join(self.unix_folder("LOCALAPPDATA"), "Veilgate")
+        shutil.rmtree(self.data_files, ignore_errors=True)
+        self.machine_before = self.machine_key_export()
+        self.prefs = os.path.join(self.unix_folder("APPDATA"), "Mozilla", "Firefox", "Profiles",
+                                  "test.default", "prefs.js")
         os.makedirs(os.path.dirname(self.prefs), exist_ok=True)
         with open(self.prefs, "w") as f:
             f.write('user_pref("browser.startup.homepage", "about:blank");\n')
@@ -209,6 +224,11 @@ def run(shell):
     check(state.get("edit") == shell.proxy_name, "the edit field holds ProxyName", state)
     check(state.get("status") == on_status, "the status line names the proxy", state)
     check(state.get("rows") == "2", "the list holds MyProxies.txt", state)
+    check(shell.reg_query("ServerHost") == f"127.0.0.1:{shell.list_port}",
+          "the machine's settings are the user's now")
+    check(shell.reg_query("AppPath") is None, "but for AppPath, the installation's")
+    check(os.path.exists(os.path.join(shell.data_files, "MyProxies.txt")),
+          "and the user has a copy of the earlier list")
     check(state.get("readmore") == "read more", "the read-more link", state)
     copy = os.path.join(shell.data_files, "proxylist.txt")
     check(os.path.exists(copy) and "<br />" in open(copy).read(), "proxylist.txt is written")
@@ -244,6 +264,17 @@ def run(shell):
     shell.drive("click", "1000")
     check(wait_until(lambda: listening(shell.engine_port), 10), "box on: the engine listens")
     check(shell.curl() == ORIGIN_BODY, "box on: curl reaches the origin")
+
+    # Advanced Settings: run at start-up on, then off again, stored for this
+    # user (left on, Wine's next session start would run a second copy).
+    for value in ("1", "0"):
+        shell.drive("toolbar", "102")
+        check(wait_until(lambda: shell.drive("dialog-click", "Advanced Settings Dialog",
+                                             "1033")["ok"], 20), "Advanced Settings opens")
+        shell.drive("dialog-click", "Advanced Settings Dialog", "1036")
+        wait_until(lambda: not shell.drive("dialog-shown", "Advanced Settings Dialog")["ok"], 10)
+        check(wait_until(lambda: shell.reg_query("RunAtStartup") == value, 10),
+              "Advanced Settings stores RunAtStartup " + value + " for the user")
 
     # Refresh List.
     shell.drive("click", "1005")
@@ -310,6 +341,8 @@ def run(shell):
     check("network.proxy.http_port" not in shell.prefs_text(), "EXIT restores prefs.js")
     check(shell.reg_query("PopUpsBlockedToday") == "0", "EXIT stores 0 in PopUpsBlockedToday")
     check(shell.reg_query("UseProxy") == "1", "EXIT keeps UseProxy")
+    check(shell.machine_key_export() == shell.machine_before,
+          "nothing was written under the machine's key")
 
     # The end of the session restores the browsers and keeps the choice.
     shell.start_program()
@@ -328,6 +361,8 @@ def run(shell):
 
     # A port already in use: "Cannot Start Proxy!" and everything off.
     with socket.socket() as holder:
+        # The engine's closed connections may still hold the port in TIME_WAIT.
+        holder.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         holder.bind(("127.0.0.1", shell.engine_port))
         holder.listen(1)
         shell.start_program()

@@ -149,6 +149,14 @@ int main(int argc, char** argv) {
         return Message();
     if (action == "freeze")
         return Freeze(argc > 2 ? std::atoi(argv[2]) : 10);
+    if (action == "dialog-shown" || action == "dialog-click") {
+        // One of the program's dialogs, found by its caption, and a control of it.
+        HWND dialog = argc > 2 ? FindWindowA("#32770", argv[2]) : nullptr;
+        if (!dialog || action == "dialog-shown")
+            return dialog ? 0 : 1;
+        HWND control = argc > 3 ? GetDlgItem(dialog, std::atoi(argv[3])) : nullptr;
+        return control && PostMessageA(control, BM_CLICK, 0, 0) ? 0 : 1;
+    }
     HWND main = FindWindowA(nullptr, Title);
     if (!main)
         return 1;
