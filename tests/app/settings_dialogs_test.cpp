@@ -12,21 +12,23 @@
 #include "app/dialogs/advanced_settings_dialog_win.h"
 #include "dialog_harness.h"
 #include "net/socket.h"
+#include "registry_test_support.h"
 
 using namespace harness;
+using namespace testing_support;
 
 namespace {
 
 class AddProxyDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteRegText(HKEY_LOCAL_MACHINE, ProductKey, "TMPProxy", "untouched");
+        WriteText(ProductRoot, ProductKey, "TMPProxy", "untouched");
         ASSERT_NE(dialog_.Create(), nullptr);
         hwnd_ = dialog_.Hwnd();
     }
     std::string StoredProxy() {
         std::string text;
-        ReadRegText(HKEY_LOCAL_MACHINE, ProductKey, "TMPProxy", text);
+        ReadText(ProductRoot, ProductKey, "TMPProxy", text);
         return text;
     }
 
@@ -125,11 +127,11 @@ private:
 class AdvancedSettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        DeleteRegValue(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort");
-        DeleteRegValue(HKEY_LOCAL_MACHINE, ProductKey, "RunAtStartup");
-        DeleteRegValue(HKEY_LOCAL_MACHINE, ProductKey, "AppFullPath");
-        DeleteRegValue(HKEY_LOCAL_MACHINE, RunKey, "Veilgate");
-        DeleteRegValue(HKEY_CURRENT_USER, RunKey, "Veilgate");
+        DeleteValue(ProductRoot, ProductKey, "LocalPort");
+        DeleteValue(ProductRoot, ProductKey, "RunAtStartup");
+        DeleteValue(ProductRoot, ProductKey, "AppFullPath");
+        DeleteValue(HKEY_LOCAL_MACHINE, RunKey, "Veilgate");
+        DeleteValue(HKEY_CURRENT_USER, RunKey, "Veilgate");
     }
     void TearDown() override { SetUp(); }
     HWND Open(const EngineStatus* engine = nullptr) {
@@ -138,7 +140,7 @@ protected:
     }
     DWORD Dword(const char* name, DWORD missing = 0xdeadbeef) {
         DWORD value = missing;
-        ReadRegDword(HKEY_LOCAL_MACHINE, ProductKey, name, value);
+        ReadDword(ProductRoot, ProductKey, name, value);
         return value;
     }
     void TestPortText(HWND hwnd, const std::string& text) {
@@ -157,13 +159,13 @@ TEST_F(AdvancedSettingsDialogTest, OpensWithTheStoredPortAndStartUpChoice) {
     EXPECT_EQ(TextOf(hwnd, IDC_LOCAL_PORT), "8080");
     EXPECT_FALSE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
 
-    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort", 3128);
-    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "RunAtStartup", 1);
+    WriteDword(ProductRoot, ProductKey, "LocalPort", 3128);
+    WriteDword(ProductRoot, ProductKey, "RunAtStartup", 1);
     hwnd = Open();
     EXPECT_EQ(TextOf(hwnd, IDC_LOCAL_PORT), "3128");
     EXPECT_TRUE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
 
-    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "RunAtStartup", 2);
+    WriteDword(ProductRoot, ProductKey, "RunAtStartup", 2);
     hwnd = Open();
     EXPECT_FALSE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
 }
@@ -243,8 +245,8 @@ TEST_F(AdvancedSettingsDialogTest, PortHeldByOurOwnEngineCountsAsAvailable) {
 TEST_F(AdvancedSettingsDialogTest, ApplyTickedRegistersThisProgramsQuotedPathForTheUser) {
     // Anyone may change AppFullPath, so it is not what the user's log-on runs;
     // nor is the machine's Run key touched.
-    WriteRegText(HKEY_LOCAL_MACHINE, ProductKey, "AppFullPath", "C:\\planted\\evil.exe");
-    WriteRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\old\\Veilgate.exe");
+    WriteText(ProductRoot, ProductKey, "AppFullPath", "C:\\planted\\evil.exe");
+    WriteText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\old\\Veilgate.exe");
     HWND hwnd = Open();
     Click(hwnd, IDC_RUN_AT_STARTUP);
     Click(hwnd, IDC_APPLY);
@@ -253,29 +255,29 @@ TEST_F(AdvancedSettingsDialogTest, ApplyTickedRegistersThisProgramsQuotedPathFor
     char program[MAX_PATH] = {};
     ASSERT_NE(GetModuleFileNameA(nullptr, program, MAX_PATH), 0u);
     std::string entry;
-    ASSERT_TRUE(ReadRegText(HKEY_CURRENT_USER, RunKey, "Veilgate", entry));
+    ASSERT_TRUE(ReadText(HKEY_CURRENT_USER, RunKey, "Veilgate", entry));
     EXPECT_EQ(entry, "\"" + std::string(program) + "\"");
-    ASSERT_TRUE(ReadRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", entry));
+    ASSERT_TRUE(ReadText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", entry));
     EXPECT_EQ(entry, "C:\\old\\Veilgate.exe");
     EXPECT_EQ(Dword("LocalPort"), 8080u);
 }
 
 TEST_F(AdvancedSettingsDialogTest, ApplyClearedEmptiesAnEntryButCreatesNone) {
-    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "RunAtStartup", 1);
-    WriteRegText(HKEY_CURRENT_USER, RunKey, "Veilgate", "C:\\old\\Veilgate.exe");
+    WriteDword(ProductRoot, ProductKey, "RunAtStartup", 1);
+    WriteText(HKEY_CURRENT_USER, RunKey, "Veilgate", "C:\\old\\Veilgate.exe");
     HWND hwnd = Open();
     ASSERT_TRUE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
     Click(hwnd, IDC_RUN_AT_STARTUP);
     Click(hwnd, IDC_APPLY);
     EXPECT_EQ(Dword("RunAtStartup"), 0u);
     std::string entry = "not read";
-    ASSERT_TRUE(ReadRegText(HKEY_CURRENT_USER, RunKey, "Veilgate", entry));
+    ASSERT_TRUE(ReadText(HKEY_CURRENT_USER, RunKey, "Veilgate", entry));
     EXPECT_EQ(entry, "");
 
-    DeleteRegValue(HKEY_CURRENT_USER, RunKey, "Veilgate");
+    DeleteValue(HKEY_CURRENT_USER, RunKey, "Veilgate");
     hwnd = Open();
     Click(hwnd, IDC_APPLY);
-    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, RunKey, "Veilgate"));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, RunKey, "Veilgate"));
 }
 
 TEST_F(AdvancedSettingsDialogTest, PortAppliedWithoutTestingIsStoredAsTyped) {
@@ -287,7 +289,7 @@ TEST_F(AdvancedSettingsDialogTest, PortAppliedWithoutTestingIsStoredAsTyped) {
 }
 
 TEST_F(AdvancedSettingsDialogTest, PortThatNoSocketCanUseKeepsTheStoredOne) {
-    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort", 3128);
+    WriteDword(ProductRoot, ProductKey, "LocalPort", 3128);
     for (const char* text : {"", "0", "99999", "65536"}) {
         SCOPED_TRACE(text);
         HWND hwnd = Open();

@@ -5,8 +5,10 @@
 #include "browsers/browser_config_dialog_res.h"
 #include "browsers/browser_config_dialog_win.h"
 #include "dialog_harness.h"
+#include "registry_test_support.h"
 
 using namespace harness;
+using namespace testing_support;
 
 namespace {
 
@@ -14,7 +16,7 @@ const char* const Flags[] = {"Opera", "Netscape", "Mozilla"};
 
 DWORD Flag(const char* name) {
     DWORD value = 0xdeadbeef;
-    ReadRegDword(HKEY_LOCAL_MACHINE, ProductKey, name, value);
+    ReadDword(ProductRoot, ProductKey, name, value);
     return value;
 }
 
@@ -22,7 +24,7 @@ class BrowserConfigDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* name : Flags)
-            DeleteRegValue(HKEY_LOCAL_MACHINE, ProductKey, name);
+            DeleteValue(ProductRoot, ProductKey, name);
     }
     HWND Open() {
         dialog_.reset(new BrowserConfigDialog);
@@ -46,7 +48,7 @@ TEST_F(BrowserConfigDialogTest, FreshMachineOpensWithEveryBoxClear) {
 
 TEST_F(BrowserConfigDialogTest, InternetExplorerBoxIsDisabledWhateverTheFlags) {
     for (const char* name : Flags)
-        WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, name, 1);
+        WriteDword(ProductRoot, ProductKey, name, 1);
     HWND hwnd = Open();
     EXPECT_FALSE(IsWindowEnabled(Control(hwnd, IDC_CONFIGURE_IE)));
     EXPECT_FALSE(IsChecked(hwnd, IDC_CONFIGURE_IE));
@@ -70,7 +72,7 @@ TEST_F(BrowserConfigDialogTest, EachClickIsStoredAtOnceAndCancelKeepsIt) {
 }
 
 TEST_F(BrowserConfigDialogTest, ApplyOnlyCloses) {
-    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "Netscape", 1);
+    WriteDword(ProductRoot, ProductKey, "Netscape", 1);
     HWND hwnd = Open();
     Click(hwnd, IDC_CONFIGURE_OPERA);
     Click(hwnd, IDOK);
@@ -82,7 +84,7 @@ TEST_F(BrowserConfigDialogTest, ApplyOnlyCloses) {
 }
 
 TEST_F(BrowserConfigDialogTest, StoredTwoShowsClearAndTheNextClickWritesOneThenZero) {
-    WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "Netscape", 2);
+    WriteDword(ProductRoot, ProductKey, "Netscape", 2);
     HWND hwnd = Open();
     EXPECT_FALSE(IsChecked(hwnd, IDC_CONFIGURE_NETSCAPE));
     Click(hwnd, IDC_CONFIGURE_NETSCAPE);

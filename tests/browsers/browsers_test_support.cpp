@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "registry_test_support.h"
+
 namespace testing_support {
 
 std::string ReadBytes(const std::string& path) {
@@ -75,33 +77,7 @@ TempFolder::~TempFolder() {
 
 void ClearBrowserSettings() {
     for (const char* name : {"LocalPort", "Opera", "Netscape", "Mozilla"})
-        DeleteValue(HKEY_LOCAL_MACHINE, "Software\\Veilgate", name);
-}
-
-void SetProductDword(const char* name, DWORD value) {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Veilgate", 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-    RegCloseKey(key);
-}
-
-DWORD ReadDword(HKEY root, const std::string& key, const char* name, DWORD missing) {
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (RegGetValueA(root, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-        ERROR_SUCCESS)
-        return missing;
-    return value;
-}
-
-void DeleteValue(HKEY root, const std::string& key, const char* name) {
-    HKEY handle;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueA(handle, name);
-    RegCloseKey(handle);
+        DeleteValue(ProductRoot, ProductKey, name);
 }
 
 bool QueryLanSettings(PerConnectionState& state) {

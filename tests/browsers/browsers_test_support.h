@@ -29,11 +29,8 @@ private:
     std::string path_;
 };
 
-// The product's settings that these tests change, put back afterwards.
+// Removes the product's settings that these tests change.
 void ClearBrowserSettings();
-void SetProductDword(const char* name, DWORD value);
-DWORD ReadDword(HKEY root, const std::string& key, const char* name, DWORD missing);
-void DeleteValue(HKEY root, const std::string& key, const char* name);
 
 // The LAN's proxy settings as the system reports them through WinINet's own
 // query, past the program's code.

@@ -11,6 +11,7 @@
 #include "browsers/profile_folders_win.h"
 #include "browsers_test_support.h"
 #include "net/socket.h"
+#include "registry_test_support.h"
 
 namespace {
 
@@ -96,17 +97,9 @@ protected:
     }
 
     void SetAutodial(DWORD enable, DWORD noNet, const char* name) {
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, InternetSettingsKey, 0, nullptr,
-                                                 0, KEY_WRITE, nullptr, &key, nullptr));
-        RegSetValueExA(key, "EnableAutodial", 0, REG_DWORD, reinterpret_cast<BYTE*>(&enable), 4);
-        RegSetValueExA(key, "NoNetAutodial", 0, REG_DWORD, reinterpret_cast<BYTE*>(&noNet), 4);
-        RegCloseKey(key);
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, RasKey, 0, nullptr, 0,
-                                                 KEY_WRITE, nullptr, &key, nullptr));
-        RegSetValueExA(key, "DefaultInternet", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
-                       static_cast<DWORD>(strlen(name) + 1));
-        RegCloseKey(key);
+        ASSERT_TRUE(WriteDword(HKEY_CURRENT_USER, InternetSettingsKey, "EnableAutodial", enable));
+        ASSERT_TRUE(WriteDword(HKEY_CURRENT_USER, InternetSettingsKey, "NoNetAutodial", noNet));
+        ASSERT_TRUE(WriteText(HKEY_LOCAL_MACHINE, RasKey, "DefaultInternet", name));
     }
 
     // The connections each per-connection list went to, "<LAN>" for the LAN.
@@ -128,7 +121,9 @@ protected:
     }
 
     DWORD InternetSettingsDword(const char* name) {
-        return ReadDword(HKEY_CURRENT_USER, InternetSettingsKey, name, 12345);
+        DWORD value = 12345;
+        ReadDword(HKEY_CURRENT_USER, InternetSettingsKey, name, value);
+        return value;
     }
 };
 
@@ -205,7 +200,7 @@ TEST_F(ConnectionOptionsTest, AutodialChoosesTheConnections) {
 }
 
 TEST_F(ConnectionOptionsTest, AllocationFailureStopsBeforeEverythingElse) {
-    SetProductDword("Mozilla", 1);
+    WriteDword(ProductRoot, ProductKey, "Mozilla", 1);
     std::string prefs = MakePrefs(FirefoxProfileRoot());
     RecordingApi api;
     api.failAllocation = true;
@@ -232,8 +227,8 @@ TEST_F(ConnectionOptionsTest, BrowserFlagsChooseTheOtherBrowsers) {
     EXPECT_EQ(untouched, ReadBytes(firefox));
 
     SCOPED_TRACE("Netscape alone: the Mozilla profile, not Firefox");
-    SetProductDword("Netscape", 1);
-    SetProductDword("Mozilla", 2);  // only exactly 1 counts
+    WriteDword(ProductRoot, ProductKey, "Netscape", 1);
+    WriteDword(ProductRoot, ProductKey, "Mozilla", 2);  // only exactly 1 counts
     SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", api);
     EXPECT_NE(std::string::npos, ReadBytes(mozilla).find("\"network.proxy.type\", 1);"));
     EXPECT_EQ(untouched, ReadBytes(firefox));
@@ -241,8 +236,8 @@ TEST_F(ConnectionOptionsTest, BrowserFlagsChooseTheOtherBrowsers) {
     EXPECT_EQ(std::string::npos, ReadBytes(mozilla).find("network.proxy.type"));
 
     SCOPED_TRACE("Mozilla: both profiles");
-    SetProductDword("Netscape", 0);
-    SetProductDword("Mozilla", 1);
+    WriteDword(ProductRoot, ProductKey, "Netscape", 0);
+    WriteDword(ProductRoot, ProductKey, "Mozilla", 1);
     SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", api);
     EXPECT_NE(std::string::npos, ReadBytes(mozilla).find("\"network.proxy.type\", 1);"));
     EXPECT_NE(std::string::npos, ReadBytes(firefox).find("\"network.proxy.type\", 1);"));
@@ -251,7 +246,7 @@ TEST_F(ConnectionOptionsTest, BrowserFlagsChooseTheOtherBrowsers) {
 }
 
 TEST_F(ConnectionOptionsTest, ReadOnlyPrefsIsUnchangedAndTheOthersAreStillDone) {
-    SetProductDword("Mozilla", 1);
+    WriteDword(ProductRoot, ProductKey, "Mozilla", 1);
     std::string mozilla = MakePrefs(MozillaProfileRoot());
     std::string firefox = MakePrefs(FirefoxProfileRoot());
     const std::string original = ReadBytes(mozilla);

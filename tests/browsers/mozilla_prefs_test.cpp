@@ -6,6 +6,7 @@
 #include "browsers/mozilla_prefs_win.h"
 #include "browsers/profile_folders_win.h"
 #include "browsers_test_support.h"
+#include "registry_test_support.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ protected:
         ASSERT_FALSE(ApplicationDataFolder().empty());
         DeleteTree(ApplicationDataFolder() + "\\Mozilla");
         ClearBrowserSettings();
-        SetProductDword("LocalPort", 8765);
+        WriteDword(ProductRoot, ProductKey, "LocalPort", 8765);
     }
     void TearDown() override {
         DeleteTree(ApplicationDataFolder() + "\\Mozilla");

@@ -4,6 +4,7 @@
 #include "browsers/opera_win.h"
 #include "browsers/profile_folders_win.h"
 #include "browsers_test_support.h"
+#include "registry_test_support.h"
 
 namespace {
 
@@ -17,14 +18,6 @@ std::string Entry(const std::string& path, const char* section, const char* key)
     return value;
 }
 
-bool KeyExists(const char* path) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 class OperaTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -32,7 +25,7 @@ protected:
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
         DeleteTree(ApplicationDataFolder() + "\\Opera");
         ClearBrowserSettings();
-        SetProductDword("LocalPort", 8765);
+        WriteDword(ProductRoot, ProductKey, "LocalPort", 8765);
     }
     void TearDown() override {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
@@ -42,12 +35,7 @@ protected:
     }
 
     void RegisterInstallation(const std::string& folder) {
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, OperaAppPathsKey, 0, nullptr,
-                                                 0, KEY_WRITE, nullptr, &key, nullptr));
-        RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                       static_cast<DWORD>(folder.size() + 1));
-        RegCloseKey(key);
+        ASSERT_TRUE(WriteText(HKEY_LOCAL_MACHINE, OperaAppPathsKey, "Path", folder));
     }
 
     std::string ProfileIni() {
@@ -106,14 +94,14 @@ TEST_F(OperaTest, EnableWritesThreeEntriesToInstallationFilesAndTwoToTheProfile)
 TEST_F(OperaTest, WithoutTheInstallationKeyNothingIsWrittenOrCreated) {
     EnableAll();
     RestoreAll();
-    EXPECT_FALSE(KeyExists(OperaAppPathsKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, OperaAppPathsKey));
     EXPECT_EQ("", OperaFilePath(OperaFile::InstallationIni));
     EXPECT_FALSE(Exists(ApplicationDataFolder() + "\\Opera"));
     // The profile file alone is still handled.
     std::string profile = ProfileIni();
     EnableAll();
     EXPECT_EQ("127.0.0.1:8765", Entry(profile, "Proxy", "HTTP Server"));
-    EXPECT_FALSE(KeyExists(OperaAppPathsKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, OperaAppPathsKey));
 }
 
 TEST_F(OperaTest, MissingFilesAreNotCreated) {
@@ -135,14 +123,11 @@ TEST_F(OperaTest, MissingProfileOnlySkipsTheProfileFile) {
 }
 
 TEST_F(OperaTest, KeyWithoutPathMeansNoInstallationFolder) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, OperaAppPathsKey, 0, nullptr, 0,
-                                             KEY_WRITE, nullptr, &key, nullptr));
-    RegCloseKey(key);
+    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, OperaAppPathsKey));
     EXPECT_EQ("", OperaFilePath(OperaFile::InstallationIni));
     EXPECT_EQ("", OperaFilePath(OperaFile::InstallationDefaults));
     EnableAll();
-    EXPECT_TRUE(KeyExists(OperaAppPathsKey));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, OperaAppPathsKey));
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 #include "base/files.h"
 #include "browsers/connection_options_win.h"
 #include "browsers/profile_folders_win.h"
-#include "dialog_harness.h"
 #include "proxies/data_files.h"
 #include "registry_test_support.h"
 #include "restore_test_support.h"
@@ -21,8 +20,6 @@
 namespace {
 
 using namespace testing_support;
-using harness::ProductKey;
-using harness::RunKey;
 using namespace std::chrono_literals;
 
 constexpr char MainWindowTitle[] = "Veilgate v5.0 - Anonymity & Online Privacy";
@@ -65,10 +62,18 @@ bool IsFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string MachineText(const char* key, const char* name) {
+std::string TextOrMissing(HKEY root, const char* key, const char* name) {
     std::string text = "<missing>";
-    harness::ReadRegText(HKEY_LOCAL_MACHINE, key, name, text);
+    ReadText(root, key, name, text);
     return text;
+}
+
+std::string ProductText(const char* name) {
+    return TextOrMissing(ProductRoot, ProductKey, name);
+}
+
+std::string UninstallText(const char* name) {
+    return TextOrMissing(HKEY_LOCAL_MACHINE, UninstallKey, name);
 }
 
 // The rights that the key's access list allows the built-in Users group, and
@@ -152,22 +157,21 @@ TEST_F(InstallTest, SilentInstallPutsEverythingInPlace) {
     for (const char* file : ProgramFiles)
         EXPECT_TRUE(base::FileExists(folder + "\\" + file)) << file;
 
-    EXPECT_EQ(folder + "\\", MachineText(ProductKey, "AppPath"));
-    EXPECT_EQ(folder + "\\Veilgate.exe", MachineText(ProductKey, "AppFullPath"));
+    EXPECT_EQ(folder + "\\", ProductText("AppPath"));
+    EXPECT_EQ(folder + "\\Veilgate.exe", ProductText("AppFullPath"));
 
     for (const char* entry : StartMenuEntries)
         EXPECT_TRUE(base::FileExists(StartMenuFolder() + "\\" + entry)) << entry;
     EXPECT_TRUE(base::FileExists(DesktopShortcut()));
 
-    EXPECT_EQ("Veilgate", MachineText(UninstallKey, "DisplayName"));
-    EXPECT_EQ("5.0.52", MachineText(UninstallKey, "DisplayVersion"));
-    EXPECT_EQ("Veilgate", MachineText(UninstallKey, "Publisher"));
-    EXPECT_EQ(folder + "\\Veilgate.exe,0", MachineText(UninstallKey, "DisplayIcon"));
-    EXPECT_EQ("\"" + folder + "\\uninstall.exe\"", MachineText(UninstallKey, "UninstallString"));
-    EXPECT_EQ("\"" + folder + "\\uninstall.exe\" /S",
-              MachineText(UninstallKey, "QuietUninstallString"));
+    EXPECT_EQ("Veilgate", UninstallText("DisplayName"));
+    EXPECT_EQ("5.0.52", UninstallText("DisplayVersion"));
+    EXPECT_EQ("Veilgate", UninstallText("Publisher"));
+    EXPECT_EQ(folder + "\\Veilgate.exe,0", UninstallText("DisplayIcon"));
+    EXPECT_EQ("\"" + folder + "\\uninstall.exe\"", UninstallText("UninstallString"));
+    EXPECT_EQ("\"" + folder + "\\uninstall.exe\" /S", UninstallText("QuietUninstallString"));
     DWORD sizeInKb = 0;
-    EXPECT_TRUE(harness::ReadRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "EstimatedSize", sizeInKb));
+    EXPECT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, UninstallKey, "EstimatedSize", sizeInKb));
     EXPECT_GT(sizeInKb, 100u);
 }
 
@@ -175,12 +179,12 @@ TEST_F(InstallTest, InstalledProgramFindsItsDataAndHelpThroughAppPath) {
     ASSERT_TRUE(IsFolder(InstalledDataFolder()));
     // The same routine as the installed program's, over the same settings.
     EXPECT_EQ(InstalledDataFolder() + "\\", DataFolder());
-    std::string appPath = MachineText(ProductKey, "AppPath");
+    std::string appPath = ProductText("AppPath");
     EXPECT_TRUE(base::FileExists(appPath + "help.htm")) << appPath;
 }
 
 TEST_F(InstallTest, UsersMayChangeTheSettingsButNothingMore) {
-    UsersGrant grant = UsersGrantOn(HKEY_LOCAL_MACHINE, ProductKey);
+    UsersGrant grant = UsersGrantOn(ProductRoot, ProductKey);
     constexpr DWORD Needed = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
     EXPECT_EQ(Needed, grant.rights & Needed);
     EXPECT_EQ(0u, grant.rights & (DELETE | WRITE_DAC | WRITE_OWNER));
@@ -193,14 +197,14 @@ TEST_F(InstallTest, InstallOverAnInstallationKeepsTheListAndSettings) {
     const std::string list = "12.12.12.12:80->Germany\r\n";
     std::string listPath = InstalledDataFolder() + "\\MyProxies.txt";
     ASSERT_TRUE(WriteBytes(listPath, list));
-    harness::WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort", 3128);
+    WriteDword(ProductRoot, ProductKey, "LocalPort", 3128);
 
     ASSERT_EQ(0, RunSetup());
     EXPECT_EQ(list, ReadBytes(listPath));
     DWORD port = 0;
-    EXPECT_TRUE(harness::ReadRegDword(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort", port));
+    EXPECT_TRUE(ReadDword(ProductRoot, ProductKey, "LocalPort", port));
     EXPECT_EQ(3128u, port);
-    EXPECT_EQ(InstallFolder() + "\\", MachineText(ProductKey, "AppPath"));
+    EXPECT_EQ(InstallFolder() + "\\", ProductText("AppPath"));
 }
 
 TEST_F(InstallTest, SetupEndsARunningCopyThroughItsExitCommandFirst) {
@@ -235,8 +239,8 @@ TEST_F(InstallTest, SilentUninstallRestoresTheBrowsersAndRemovesWhatItInstalled)
     std::string profile = FirefoxProfileRoot() + "u.default";
     ASSERT_TRUE(MakeFolders(profile));
     ASSERT_TRUE(WriteBytes(profile + "\\prefs.js", ProxiedPrefs));
-    harness::WriteRegText(HKEY_CURRENT_USER, RunKey, "Veilgate", "\"C:\\x\\Veilgate.exe\"");
-    harness::WriteRegText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\x\\Veilgate.exe");
+    WriteText(HKEY_CURRENT_USER, RunKey, "Veilgate", "\"C:\\x\\Veilgate.exe\"");
+    WriteText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\x\\Veilgate.exe");
     std::string listPath = InstalledDataFolder() + "\\MyProxies.txt";
 
     ASSERT_TRUE(RunUninstall());
@@ -248,14 +252,14 @@ TEST_F(InstallTest, SilentUninstallRestoresTheBrowsersAndRemovesWhatItInstalled)
     EXPECT_FALSE(IsFolder(InstallFolder()));
     EXPECT_FALSE(IsFolder(StartMenuFolder()));
     EXPECT_FALSE(base::FileExists(DesktopShortcut()));
-    EXPECT_FALSE(harness::RegValueExists(HKEY_CURRENT_USER, RunKey, "Veilgate"));
-    EXPECT_FALSE(harness::RegValueExists(HKEY_LOCAL_MACHINE, RunKey, "Veilgate"));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, RunKey, "Veilgate"));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, RunKey, "Veilgate"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
-    EXPECT_FALSE(harness::RegValueExists(HKEY_LOCAL_MACHINE, ProductKey, "AppPath"));
-    EXPECT_FALSE(harness::RegValueExists(HKEY_LOCAL_MACHINE, ProductKey, "AppFullPath"));
+    EXPECT_FALSE(ValueExists(ProductRoot, ProductKey, "AppPath"));
+    EXPECT_FALSE(ValueExists(ProductRoot, ProductKey, "AppFullPath"));
     // A silent uninstall keeps the user's list and settings.
     EXPECT_EQ("12.12.12.12:80->Germany\r\n", ReadBytes(listPath));
-    EXPECT_TRUE(harness::RegValueExists(HKEY_LOCAL_MACHINE, ProductKey, "LocalPort"));
+    EXPECT_TRUE(ValueExists(ProductRoot, ProductKey, "LocalPort"));
 }
 
 }  // namespace

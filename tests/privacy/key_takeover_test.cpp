@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace testing_support;
+
 constexpr char TestRoot[] = "Software\\VeilgateTest\\KeyTakeover";
 constexpr char ProtectedStorage[] = "Software\\Microsoft\\Protected Storage System Provider\\";
 constexpr char Autocomplete[] = "\\Data\\e161255a-37c3-11d2-bcaa-00c04fd929db";
@@ -199,7 +201,7 @@ TEST_F(KeyTakeover, TheAutocompleteTreeGoesAndTheSidKeyGetsItsOwnListBack) {
     const std::string data = sidKey_ + "\\Data";
     const std::string autocomplete = sidKey_ + Autocomplete;
     ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, autocomplete + "\\item\\deeper"));
-    SetTextValue(HKEY_CURRENT_USER, autocomplete + "\\item", "value", "typed into a form");
+    WriteText(HKEY_CURRENT_USER, autocomplete + "\\item", "value", "typed into a form");
     // Locked the way the system locks them, deepest first.
     ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, autocomplete + "\\item\\deeper", "D:"));
     ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, autocomplete + "\\item", "D:"));

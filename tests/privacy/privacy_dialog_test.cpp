@@ -21,6 +21,8 @@
 
 namespace {
 
+using namespace testing_support;
+
 constexpr char TypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
 
 const int Boxes[] = {IDC_CLEAR_HISTORY,   IDC_CLEAR_TYPED_URLS, IDC_CLEAR_TEMPORARY_FILES,
@@ -46,25 +48,20 @@ void TypeInterval(HWND dialog, const char* text) {
                  reinterpret_cast<LPARAM>(text));
 }
 
-bool ValueExists(const char* settingPath) {
+bool SettingExists(const char* settingPath) {
     std::string keyPath, name;
     SplitSettingPath(settingPath, keyPath, name);
-    base::ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, key.Receive()) !=
-        ERROR_SUCCESS)
-        return false;
-    return RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
-           ERROR_SUCCESS;
+    return ValueExists(ProductRoot, keyPath, name);
 }
 
 class PrivacyDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey);
-        SetTextValue(HKEY_CURRENT_USER, TypedUrls, "url1", "http://typed.test/");
+        RegDeleteTreeA(ProductRoot, ProductKey);
+        WriteText(HKEY_CURRENT_USER, TypedUrls, "url1", "http://typed.test/");
     }
     void TearDown() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey);
+        RegDeleteTreeA(ProductRoot, ProductKey);
         SHDeleteKeyA(HKEY_CURRENT_USER, TypedUrls);
     }
 };
@@ -173,7 +170,7 @@ TEST_F(PrivacyDialogTest, ApplyWithNoBoxTurnsAutoCleanOffAndStartsNothing) {
     Click(hwnd, IDOK);
 
     EXPECT_EQ(dialog.Result(), IDOK);
-    EXPECT_TRUE(ValueExists(setting::AutoClean));
+    EXPECT_TRUE(SettingExists(setting::AutoClean));
     EXPECT_EQ(RegDwordValue(setting::AutoClean).Get(), 0u);
     EXPECT_EQ(RegDwordValue(setting::IClear2).Get(), 0u);
     EXPECT_FALSE(thread.IsStarted());
@@ -195,7 +192,7 @@ TEST_F(PrivacyDialogTest, CancelStoresNothingAndLeavesTheThreadAlone) {
 
     EXPECT_EQ(dialog.Result(), IDCANCEL);
     EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, setting::ProductKey)) << "nothing stored";
+    EXPECT_FALSE(KeyExists(ProductRoot, ProductKey)) << "nothing stored";
     EXPECT_FALSE(thread.IsStarted());
 
     // The close box is a Cancel too.
@@ -213,7 +210,7 @@ TEST_F(PrivacyDialogTest, CancelStoresNothingAndLeavesTheThreadAlone) {
         return !IsWindow(hwnd);
     }));
     EXPECT_EQ(again.Result(), IDCANCEL);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, setting::ProductKey));
+    EXPECT_FALSE(KeyExists(ProductRoot, ProductKey));
 }
 
 TEST_F(PrivacyDialogTest, ApplyingTwiceRunsANewPassAtOnceAndNeverTwoTogether) {

@@ -18,6 +18,8 @@
 
 namespace {
 
+using namespace testing_support;
+
 constexpr char TypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
 constexpr char IntelliForms[] = "Software\\Microsoft\\Internet Explorer\\IntelliForms";
 constexpr char ProtectedStorage[] = "Software\\Microsoft\\Protected Storage System Provider\\";
@@ -105,7 +107,7 @@ void StoreChoices(std::initializer_list<uint32_t> values) {
 }
 
 void CleanOnly(CleanTask task) {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey);
+    RegDeleteTreeA(ProductRoot, ProductKey);
     RegDwordValue(ChoicePaths[static_cast<int>(task)]).Set(1);
     PrivacyCleaner().CleanTraces();
 }
@@ -137,8 +139,8 @@ bool InCache(const std::string& url) {
 
 class TraceCleaner : public ::testing::Test {
 protected:
-    void SetUp() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey); }
-    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey); }
+    void SetUp() override { RegDeleteTreeA(ProductRoot, ProductKey); }
+    void TearDown() override { RegDeleteTreeA(ProductRoot, ProductKey); }
 };
 
 // Before the folder-cleaning tests of this file: the system's cache, once its folders have
@@ -179,8 +181,8 @@ TEST_F(TraceCleaner, WithEveryChoiceOffNothingIsTouched) {
     };
     for (const std::string& file : files)
         WriteBytes(file, "keep me");
-    SetTextValue(HKEY_CURRENT_USER, TypedUrls, "url1", "http://kept.test/");
-    SetTextValue(HKEY_CURRENT_USER, IntelliForms, "form", "kept");
+    WriteText(HKEY_CURRENT_USER, TypedUrls, "url1", "http://kept.test/");
+    WriteText(HKEY_CURRENT_USER, IntelliForms, "form", "kept");
     ASSERT_TRUE(CommitEntry("http://off.test/page", NORMAL_CACHE_ENTRY));
 
     StoreChoices({2, 0, 0, 0, 0, 0, 0});  // 2 is not "on"
@@ -312,9 +314,9 @@ TEST_F(TraceCleaner, TemporaryInternetFilesLoseEverythingButDesktopIni) {
 }
 
 TEST_F(TraceCleaner, TypedUrlsAndIntelliFormsGoWithTheirSubkeys) {
-    SetTextValue(HKEY_CURRENT_USER, TypedUrls, "url1", "http://typed.test/");
-    SetTextValue(HKEY_CURRENT_USER, std::string(TypedUrls) + "\\Nested", "x", "y");
-    SetTextValue(HKEY_CURRENT_USER, std::string(IntelliForms) + "\\Storage1\\Deeper", "x", "y");
+    WriteText(HKEY_CURRENT_USER, TypedUrls, "url1", "http://typed.test/");
+    WriteText(HKEY_CURRENT_USER, std::string(TypedUrls) + "\\Nested", "x", "y");
+    WriteText(HKEY_CURRENT_USER, std::string(IntelliForms) + "\\Storage1\\Deeper", "x", "y");
 
     CleanOnly(CleanTask::TypedUrls);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, TypedUrls));

@@ -11,10 +11,13 @@
 #include <urlhist.h>
 
 #include "privacy/trace_cleaner_win.h"
+#include "registry_test_support.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
 namespace {
+
+using namespace testing_support;
 
 const CLSID UrlHistoryClass = {
     0x3c374a40, 0xbae4, 0x11cf, {0xbf, 0x7d, 0x00, 0xaa, 0x00, 0x69, 0x46, 0xee}};
@@ -88,7 +91,7 @@ TEST(UrlHistoryStep, TheHistoryTaskAsksTheSystemHistoryToClearAndReleasesIt) {
                                     REGCLS_MULTIPLEUSE, &cookie),
               S_OK);
 
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey);
+    RegDeleteTreeA(ProductRoot, ProductKey);
     PrivacyCleaner().CleanTraces();
     EXPECT_EQ(history.clears, 0) << "history is not a chosen task";
 
@@ -98,7 +101,7 @@ TEST(UrlHistoryStep, TheHistoryTaskAsksTheSystemHistoryToClearAndReleasesIt) {
     EXPECT_EQ(history.references, 1u) << "the cleaner must release what it made";
 
     CoRevokeClassObject(cookie);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, setting::ProductKey);
+    RegDeleteTreeA(ProductRoot, ProductKey);
     CoUninitialize();
 }
 

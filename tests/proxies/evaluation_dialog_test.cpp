@@ -9,8 +9,10 @@
 #include "net/socket.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
 #include "proxies/proxy_evaluation_dialog_win.h"
+#include "registry_test_support.h"
 
 using namespace harness;
+using namespace testing_support;
 
 namespace {
 
@@ -35,13 +37,13 @@ int Progress(HWND dialog) {
 
 std::string Text(const char* name) {
     std::string text = "(missing)";
-    ReadRegText(HKEY_LOCAL_MACHINE, ProductKey, name, text);
+    ReadText(ProductRoot, ProductKey, name, text);
     return text;
 }
 
 DWORD Fail() {
     DWORD value = 0xdeadbeef;
-    ReadRegDword(HKEY_LOCAL_MACHINE, ProductKey, "FAIL", value);
+    ReadDword(ProductRoot, ProductKey, "FAIL", value);
     return value;
 }
 
@@ -76,9 +78,9 @@ int ClosedPort() {
 class EvaluationDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteRegText(HKEY_LOCAL_MACHINE, ProductKey, "TMPResponseTime", "old time");
-        WriteRegText(HKEY_LOCAL_MACHINE, ProductKey, "TMPDownloadSpeed", "old speed");
-        WriteRegDword(HKEY_LOCAL_MACHINE, ProductKey, "FAIL", 7);
+        WriteText(ProductRoot, ProductKey, "TMPResponseTime", "old time");
+        WriteText(ProductRoot, ProductKey, "TMPDownloadSpeed", "old speed");
+        WriteDword(ProductRoot, ProductKey, "FAIL", 7);
     }
     HWND Open(const std::string& host, int port) {
         dialog_.SetProxy(host, port);

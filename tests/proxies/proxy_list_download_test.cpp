@@ -15,6 +15,7 @@
 #include "proxies/data_files.h"
 #include "proxies/proxy_list_download_win.h"
 #include "proxies/proxy_list_reply.h"
+#include "registry_test_support.h"
 #include "settings/maker_endpoints.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -90,10 +91,8 @@ public:
             DefaultSettingsBackend().WriteText(root_, key_, name_, value_);
             return;
         }
-        base::ScopedRegKey key;
         HKEY root = root_ == SettingsRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-        if (RegOpenKeyExA(root, key_.c_str(), 0, KEY_SET_VALUE, key.Receive()) == ERROR_SUCCESS)
-            RegDeleteValueA(key.Get(), name_.c_str());
+        testing_support::DeleteValue(root, key_, name_);
     }
 
 private:

@@ -9,6 +9,7 @@
 #include "browsers/connection_options_win.h"
 #include "browsers/opera_win.h"
 #include "browsers/profile_folders_win.h"
+#include "registry_test_support.h"
 #include "restore_test_support.h"
 #include "wait_for.h"
 
@@ -105,7 +106,7 @@ TEST_F(GateresetTest, StopsTheMainProgramAndResetsEveryBrowser) {
     ASSERT_NE(0u, lowerCase);
     // The main program's browser choices are all off: Gatereset resets
     // every browser regardless.
-    SetProductDword("Mozilla", 0);
+    WriteDword(ProductRoot, ProductKey, "Mozilla", 0);
     InternetSettingsApi system;
     ASSERT_TRUE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", system));
     ASSERT_TRUE(LanFlags() & PROXY_TYPE_PROXY);
@@ -122,9 +123,7 @@ TEST_F(GateresetTest, StopsTheMainProgramAndResetsEveryBrowser) {
         EXPECT_EQ(PlainPrefs, ReadBytes(mozilla));
     });
     // Opera is not installed: nothing of it appears.
-    HKEY key;
-    EXPECT_NE(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_LOCAL_MACHINE, OperaAppPathsKey, 0, KEY_READ, &key));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, OperaAppPathsKey));
     EXPECT_FALSE(Exists(ApplicationDataFolder() + "\\Opera"));
     EXPECT_TRUE(processes_.IsRunning(lowerCase));
 }

@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "restore/poll_dialog_res.h"
+#include "registry_test_support.h"
 #include "restore/poll_dialog_win.h"
 
 namespace {
+
+using namespace testing_support;
 
 std::string TextOf(HWND window) {
     char text[512] = {};
@@ -64,17 +67,13 @@ TEST_F(PollDialogTest, CloseBoxOpensNothing) {
 
 TEST_F(PollDialogTest, YesOpensThePollPageOfTheBuiltInHost) {
     // The main program's host setting is not Gatereset's to read.
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Veilgate", 0, nullptr,
-                                             0, KEY_WRITE, nullptr, &key, nullptr));
-    RegSetValueExA(key, "ServerHost", 0, REG_SZ, reinterpret_cast<const BYTE*>("127.0.0.1:9"), 12);
+    ASSERT_TRUE(WriteText(ProductRoot, ProductKey, "ServerHost", "127.0.0.1:9"));
     ASSERT_NE(nullptr, dialog_.Create());
     Click(IDOK);
     EXPECT_EQ(IDOK, dialog_.Result());
     EXPECT_EQ(std::vector<std::string>{"http://www.veilgate.com/products/veilgate/poll.htm"},
               opened_);
-    RegDeleteValueA(key, "ServerHost");
-    RegCloseKey(key);
+    DeleteValue(ProductRoot, ProductKey, "ServerHost");
 }
 
 }  // namespace

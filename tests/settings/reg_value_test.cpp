@@ -11,10 +11,12 @@
 #include "settings/user_settings_copy.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "registry_test_support.h"
 #endif
 
 namespace {
+
+using setting::ProductKey;
 
 // Reaches past the wrappers to see and change what the store really holds.
 class StoreAccess {
@@ -57,6 +59,8 @@ private:
 };
 
 #ifdef _WIN32
+// The registry under the root that SettingsRoot::LocalMachine, the one these
+// tests pass, stands for.
 class RegistryAccess : public StoreAccess {
 public:
     SettingsBackend& Backend() override { return DefaultSettingsBackend(); }
@@ -68,26 +72,17 @@ public:
         return root == SettingsRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     }
     bool KeyExists(const std::string& keyPath, SettingsRoot root) override {
-        HKEY key;
-        if (RegOpenKeyExA(Root(root), keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
+        return testing_support::KeyExists(Root(root), keyPath);
     }
     bool ValueExists(const std::string& keyPath, const std::string& name,
                      SettingsRoot root) override {
-        return RegGetValueA(Root(root), keyPath.c_str(), name.c_str(), RRF_RT_ANY, nullptr, nullptr,
-                            nullptr) == ERROR_SUCCESS;
+        return testing_support::ValueExists(Root(root), keyPath, name);
     }
     void WriteBytes(const std::string& keyPath, const std::string& name, const std::string& bytes,
                     SettingsRoot root) override {
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(Root(root), keyPath.c_str(), 0, nullptr, 0,
-                                                 KEY_WRITE, nullptr, &key, nullptr));
         DWORD type = bytes.size() == 4 ? REG_DWORD : bytes.size() == 8 ? REG_QWORD : REG_BINARY;
-        RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                       static_cast<DWORD>(bytes.size()));
-        RegCloseKey(key);
+        ASSERT_TRUE(testing_support::WriteValue(Root(root), keyPath, name, type, bytes.data(),
+                                                static_cast<DWORD>(bytes.size())));
     }
 };
 #endif
@@ -103,17 +98,16 @@ protected:
     void TearDown() override { store_->Reset(); }
 
     RegDwordValue Dword(const std::string& path, uint32_t defaultValue = 0, bool reread = false,
-                        SettingsRoot root = SettingsRoot::Product) {
+                        SettingsRoot root = SettingsRoot::ProductKey) {
         return RegDwordValue(path, defaultValue, reread, root, store_->Backend());
     }
-    RegStringValue Text(const std::string& path, SettingsRoot root = SettingsRoot::Product) {
+    RegStringValue Text(const std::string& path, SettingsRoot root = SettingsRoot::ProductKey) {
         return RegStringValue(path, "", false, root, store_->Backend());
     }
 
     std::unique_ptr<StoreAccess> store_;
 };
 
-const char Product[] = "Software\\Veilgate";
 constexpr SettingsRoot Machine = SettingsRoot::LocalMachine;
 
 TEST_P(RegValueTest, FreshSystemGivesDefaultsAndCreatesNothing) {
@@ -121,8 +115,8 @@ TEST_P(RegValueTest, FreshSystemGivesDefaultsAndCreatesNothing) {
     EXPECT_EQ(0u, Dword(setting::UseProxy).Get());
     EXPECT_FALSE(Dword(setting::UseProxy).IsOn());
     EXPECT_EQ("", Text(setting::ProxyName).Get());
-    EXPECT_FALSE(store_->KeyExists(Product));
-    EXPECT_FALSE(store_->KeyExists(Product, Machine));
+    EXPECT_FALSE(store_->KeyExists(ProductKey));
+    EXPECT_FALSE(store_->KeyExists(ProductKey, Machine));
 }
 
 TEST_P(RegValueTest, TheUsersValueThenTheMachinesThenTheDefault) {
@@ -139,29 +133,29 @@ TEST_P(RegValueTest, TheUsersValueThenTheMachinesThenTheDefault) {
         SCOPED_TRACE(c.what);
         store_->Reset();
         if (c.user)
-            store_->WriteDword(Product, "LocalPort", 9001);
+            store_->WriteDword(ProductKey, "LocalPort", 9001);
         if (c.machine)
-            store_->WriteDword(Product, "LocalPort", 9002, Machine);
+            store_->WriteDword(ProductKey, "LocalPort", 9002, Machine);
         EXPECT_EQ(c.expected, Dword(setting::LocalPort, 8080).Get());
     }
     // The user's own value, even one that cannot be read, hides the machine's.
-    store_->WriteDword(Product, "LocalPort", 9002, Machine);
-    store_->WriteBytes(Product, "LocalPort", std::string(8, '\x01'));
+    store_->WriteDword(ProductKey, "LocalPort", 9002, Machine);
+    store_->WriteBytes(ProductKey, "LocalPort", std::string(8, '\x01'));
     EXPECT_EQ(8080u, Dword(setting::LocalPort, 8080).Get());
     // Storing goes to the user's key alone.
     Dword(setting::LocalPort).Set(9100);
     Text(setting::ProxyName).Set("1.2.3.4:80");
     EXPECT_EQ(9002u, Dword(setting::LocalPort, 0, false, Machine).Get());
     EXPECT_EQ(9100u, Dword(setting::LocalPort, 0, false, SettingsRoot::CurrentUser).Get());
-    EXPECT_FALSE(store_->ValueExists(Product, "ProxyName", Machine));
+    EXPECT_FALSE(store_->ValueExists(ProductKey, "ProxyName", Machine));
 }
 
 TEST_P(RegValueTest, AUsersFirstRunCopiesTheMachinesSettingsOnce) {
-    store_->WriteDword(Product, "LocalPort", 9002, Machine);
-    store_->WriteBytes(Product, "ProxyName", std::string("5.6.7.8:3128\0", 13), Machine);
-    store_->WriteBytes(Product, "AppPath", std::string("C:\\V\\\0", 6), Machine);
-    store_->WriteBytes(Product, "AppFullPath", std::string("C:\\V\\V.exe\0", 11), Machine);
-    store_->WriteBytes(Product, "Odd", std::string(8, '\x01'), Machine);
+    store_->WriteDword(ProductKey, "LocalPort", 9002, Machine);
+    store_->WriteBytes(ProductKey, "ProxyName", std::string("5.6.7.8:3128\0", 13), Machine);
+    store_->WriteBytes(ProductKey, "AppPath", std::string("C:\\V\\\0", 6), Machine);
+    store_->WriteBytes(ProductKey, "AppFullPath", std::string("C:\\V\\V.exe\0", 11), Machine);
+    store_->WriteBytes(ProductKey, "Odd", std::string(8, '\x01'), Machine);
     store_->WriteDword("Software\\Veilgate\\Setari", "IClear1", 1, Machine);
     ASSERT_TRUE(CopyMachineSettingsForNewUser(store_->Backend()));
 
@@ -169,22 +163,22 @@ TEST_P(RegValueTest, AUsersFirstRunCopiesTheMachinesSettingsOnce) {
     EXPECT_EQ(9002u, Dword(setting::LocalPort, 0, false, user).Get());
     EXPECT_EQ("5.6.7.8:3128", Text(setting::ProxyName, user).Get());
     EXPECT_TRUE(Dword(setting::IClear1, 0, false, user).IsOn());
-    EXPECT_TRUE(store_->ValueExists(Product, "Odd"));
+    EXPECT_TRUE(store_->ValueExists(ProductKey, "Odd"));
     EXPECT_EQ(7u, Dword("Software\\Veilgate\\Odd", 7, false, user).Get()) << "still unreadable";
-    EXPECT_FALSE(store_->ValueExists(Product, "AppPath"));
-    EXPECT_FALSE(store_->ValueExists(Product, "AppFullPath"));
-    EXPECT_TRUE(store_->ValueExists(Product, "AppPath", Machine)) << "the machine's key stays";
-    EXPECT_TRUE(store_->ValueExists(Product, "LocalPort", Machine));
+    EXPECT_FALSE(store_->ValueExists(ProductKey, "AppPath"));
+    EXPECT_FALSE(store_->ValueExists(ProductKey, "AppFullPath"));
+    EXPECT_TRUE(store_->ValueExists(ProductKey, "AppPath", Machine)) << "the machine's key stays";
+    EXPECT_TRUE(store_->ValueExists(ProductKey, "LocalPort", Machine));
 
     // Once: a user who has a key of their own keeps it.
-    store_->WriteDword(Product, "LocalPort", 9003, Machine);
+    store_->WriteDword(ProductKey, "LocalPort", 9003, Machine);
     ASSERT_TRUE(CopyMachineSettingsForNewUser(store_->Backend()));
     EXPECT_EQ(9002u, Dword(setting::LocalPort).Get());
 }
 
 TEST_P(RegValueTest, StoringCreatesTheKeysOnTheWay) {
     Dword(setting::IClear1).Set(1);
-    EXPECT_TRUE(store_->KeyExists(Product));
+    EXPECT_TRUE(store_->KeyExists(ProductKey));
     EXPECT_TRUE(store_->KeyExists("Software\\Veilgate\\Setari"));
     EXPECT_TRUE(Dword(setting::IClear1).IsOn());
 }
@@ -192,8 +186,8 @@ TEST_P(RegValueTest, StoringCreatesTheKeysOnTheWay) {
 TEST_P(RegValueTest, SameValueTwiceWritesOnce) {
     RegDwordValue port = Dword(setting::LocalPort, 8080);
     port.Set(9000);
-    store_->WriteDword(Product, "LocalPort", 7000);  // changed behind the wrapper's back
-    port.Set(9000);                                  // equals the cache: no write
+    store_->WriteDword(ProductKey, "LocalPort", 7000);  // changed behind the wrapper's back
+    port.Set(9000);                                     // equals the cache: no write
     EXPECT_EQ(7000u, Dword(setting::LocalPort).Get());
     port.Set(9001);
     EXPECT_EQ(9001u, Dword(setting::LocalPort).Get());
@@ -201,27 +195,27 @@ TEST_P(RegValueTest, SameValueTwiceWritesOnce) {
 
 TEST_P(RegValueTest, StoringZeroThroughAFreshWrapperWritesNothing) {
     Dword(setting::FAIL).Set(0);
-    EXPECT_FALSE(store_->ValueExists(Product, "FAIL"));
+    EXPECT_FALSE(store_->ValueExists(ProductKey, "FAIL"));
     Text(setting::TMPProxy).Set("");
-    EXPECT_FALSE(store_->ValueExists(Product, "TMPProxy"));
+    EXPECT_FALSE(store_->ValueExists(ProductKey, "TMPProxy"));
 
     RegDwordValue fail = Dword(setting::FAIL);
     fail.Set(5);
     fail.Set(0);
-    EXPECT_TRUE(store_->ValueExists(Product, "FAIL"));
+    EXPECT_TRUE(store_->ValueExists(ProductKey, "FAIL"));
     EXPECT_EQ(0u, Dword(setting::FAIL, 99).Get());
 }
 
 TEST_P(RegValueTest, EightByteIntegerIsUnreadableAndGivesTheDefault) {
-    store_->WriteBytes(Product, "LocalPort", std::string("\x01\x02\x00\x00\x00\x00\x00\x00", 8));
+    store_->WriteBytes(ProductKey, "LocalPort", std::string("\x01\x02\x00\x00\x00\x00\x00\x00", 8));
     EXPECT_EQ(8080u, Dword(setting::LocalPort, 8080).Get());
 }
 
 TEST_P(RegValueTest, OnlyExactlyOneCountsAsOn) {
-    store_->WriteDword(Product, "EnableJS", 2);
+    store_->WriteDword(ProductKey, "EnableJS", 2);
     EXPECT_EQ(2u, Dword(setting::EnableJS).Get());
     EXPECT_FALSE(Dword(setting::EnableJS).IsOn());
-    store_->WriteDword(Product, "EnableJS", 1);
+    store_->WriteDword(ProductKey, "EnableJS", 1);
     EXPECT_TRUE(Dword(setting::EnableJS).IsOn());
 }
 
@@ -235,9 +229,9 @@ TEST_P(RegValueTest, PathSpellingsNameTheSameValue) {
 TEST_P(RegValueTest, ReadValueIsCachedButMissingValueIsLookedUpAgain) {
     RegDwordValue timer = Dword(setting::AutoTimer, 7);
     EXPECT_EQ(7u, timer.Get());
-    store_->WriteDword(Product, "AutoTimer", 30);
+    store_->WriteDword(ProductKey, "AutoTimer", 30);
     EXPECT_EQ(30u, timer.Get());  // never loaded: read again
-    store_->WriteDword(Product, "AutoTimer", 45);
+    store_->WriteDword(ProductKey, "AutoTimer", 45);
     EXPECT_EQ(30u, timer.Get());  // loaded: served from the cache
     EXPECT_EQ(45u, Dword(setting::AutoTimer).Get());
 }
@@ -245,10 +239,10 @@ TEST_P(RegValueTest, ReadValueIsCachedButMissingValueIsLookedUpAgain) {
 TEST_P(RegValueTest, RereadWrapperAlwaysReadsAndWrites) {
     RegDwordValue timer = Dword(setting::AutoTimer, 0, true);
     timer.Set(10);
-    store_->WriteDword(Product, "AutoTimer", 20);
+    store_->WriteDword(ProductKey, "AutoTimer", 20);
     EXPECT_EQ(20u, timer.Get());
     timer.Set(20);
-    store_->WriteDword(Product, "AutoTimer", 21);
+    store_->WriteDword(ProductKey, "AutoTimer", 21);
     timer.Set(20);  // writes although it equals the cache
     EXPECT_EQ(20u, Dword(setting::AutoTimer).Get());
 }
@@ -262,14 +256,14 @@ TEST_P(RegValueTest, TextComparisonIsCaseSensitive) {
 }
 
 TEST_P(RegValueTest, TextWithoutTerminatorIsReadWhole) {
-    store_->WriteBytes(Product, "Sleep", "15");
+    store_->WriteBytes(ProductKey, "Sleep", "15");
     EXPECT_EQ("15", Text(setting::Sleep).Get());
-    store_->WriteBytes(Product, "Sleep", std::string("5\0garbage", 9));
+    store_->WriteBytes(ProductKey, "Sleep", std::string("5\0garbage", 9));
     EXPECT_EQ("5", Text(setting::Sleep).Get());
 }
 
 TEST_P(RegValueTest, IntegerIsReadFromWhateverBytesAreStored) {
-    store_->WriteBytes(Product, "LocalPort", std::string("\x10\x27", 2));  // 10000, 2 bytes
+    store_->WriteBytes(ProductKey, "LocalPort", std::string("\x10\x27", 2));  // 10000, 2 bytes
     EXPECT_EQ(10000u, Dword(setting::LocalPort, 8080).Get());
 }
 

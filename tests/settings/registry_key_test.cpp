@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "registry_test_support.h"
 #include "settings/registry_key_win.h"
 
 namespace {
+
+using namespace testing_support;
 
 const char TestKey[] = "Software\\VeilgateTest\\RegistryKey";
 
@@ -14,27 +17,15 @@ protected:
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\VeilgateTest"); }
 
     void Put(const char* name, DWORD type, const void* data, DWORD size) {
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, TestKey, 0, nullptr, 0,
-                                                 KEY_WRITE, nullptr, &key, nullptr));
-        RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-        RegCloseKey(key);
-    }
-
-    bool KeyExists() {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, TestKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
+        ASSERT_TRUE(WriteValue(HKEY_CURRENT_USER, TestKey, name, type, data, size));
     }
 };
 
 TEST_F(RegistryKeyTest, OpenCreatesTheKey) {
-    ASSERT_FALSE(KeyExists());
+    ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, TestKey));
     RegistryKey key(HKEY_CURRENT_USER, TestKey, KEY_READ);
     ASSERT_EQ(ERROR_SUCCESS, key.Open());
-    EXPECT_TRUE(KeyExists());
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, TestKey));
     std::string text = "untouched";
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.ReadText("Missing", text));
     EXPECT_EQ("untouched", text);

@@ -1,5 +1,5 @@
 // Driving dialogs the way a person would, with real window messages, and
-// reading back what they stored and what they would have said.
+// catching what they would have said.
 #pragma once
 
 #include <windows.h>
@@ -95,75 +95,6 @@ inline void PressKey(HWND dialog, WPARAM key) {
     message.wParam = key;
     IsDialogMessageA(dialog, &message);
 }
-
-// The registry as it is, read without the program's own wrappers.
-inline bool ReadRegText(HKEY root, const char* key, const char* name, std::string& text) {
-    char buffer[2048] = {};
-    DWORD size = sizeof(buffer) - 1;
-    DWORD type = 0;
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    LONG status =
-        RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(handle);
-    if (status != ERROR_SUCCESS || type != REG_SZ)
-        return false;
-    text = buffer;
-    return true;
-}
-
-inline bool ReadRegDword(HKEY root, const char* key, const char* name, DWORD& value) {
-    DWORD size = sizeof(value);
-    DWORD type = 0;
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    LONG status =
-        RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(handle);
-    return status == ERROR_SUCCESS && type == REG_DWORD;
-}
-
-inline void WriteRegText(HKEY root, const char* key, const char* name, const std::string& text) {
-    HKEY handle = nullptr;
-    if (RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(handle);
-}
-
-inline void WriteRegDword(HKEY root, const char* key, const char* name, DWORD value) {
-    HKEY handle = nullptr;
-    if (RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    RegSetValueExA(handle, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                   sizeof(value));
-    RegCloseKey(handle);
-}
-
-inline void DeleteRegValue(HKEY root, const char* key, const char* name) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key, 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueA(handle, name);
-    RegCloseKey(handle);
-}
-
-inline bool RegValueExists(HKEY root, const char* key, const char* name) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    LONG status = RegQueryValueExA(handle, name, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(handle);
-    return status == ERROR_SUCCESS;
-}
-
-constexpr char ProductKey[] = "Software\\Veilgate";
-constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // Runs `drive` on the first dialog with this caption once it is up, from a
 // timer of the modal loop; DoModal then returns what the drive led to.
