@@ -6,15 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "../proxies/temp_folder.h"
 #include "app/activation.h"
 #include "app/list_commands.h"
 #include "app/rotation.h"
 #include "base/files.h"
 #include "net/socket.h"
 #include "shell_fakes.h"
+#include "temp_folder.h"
 
 namespace {
+
+using testing_support::TempFolder;
 
 constexpr char Status[] = "Your visible IP Address is now : ";
 

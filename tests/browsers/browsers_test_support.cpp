@@ -61,20 +61,6 @@ std::vector<std::string> ListNames(const std::string& folder) {
     return names;
 }
 
-TempFolder::TempFolder() {
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
-    char unique[MAX_PATH] = {};
-    GetTempFileNameA(base, "vgt", 0, unique);
-    DeleteFileA(unique);
-    path_ = unique;
-    CreateDirectoryA(path_.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder() {
-    DeleteTree(path_);
-}
-
 void ClearBrowserSettings() {
     for (const char* name : {"LocalPort", "Opera", "Netscape", "Mozilla"})
         DeleteValue(ProductRoot, ProductKey, name);

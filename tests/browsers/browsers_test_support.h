@@ -18,17 +18,6 @@ bool Exists(const std::string& path);
 // them ("." and ".." left out).
 std::vector<std::string> ListNames(const std::string& folder);
 
-// A fresh, empty folder below the temporary folder, deleted with its content.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 // Removes the product's settings that these tests change.
 void ClearBrowserSettings();
 

@@ -3,6 +3,7 @@
 
 #include "browsers/file_finder_win.h"
 #include "browsers_test_support.h"
+#include "temp_folder.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "browsers/profile_folders_win.h"
 #include "browsers_test_support.h"
 #include "registry_test_support.h"
+#include "temp_folder.h"
 
 namespace {
 

@@ -24,6 +24,8 @@
 
 namespace {
 
+using testing_support::TempFolder;
+
 using namespace std::chrono_literals;
 
 constexpr char ProxyEnable[] =

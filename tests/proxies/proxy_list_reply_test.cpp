@@ -12,6 +12,8 @@
 
 namespace {
 
+using testing_support::TempFolder;
+
 std::vector<std::string> Texts(const std::vector<SelectorItem>& items) {
     std::vector<std::string> texts;
     for (const SelectorItem& item : items)

@@ -13,6 +13,8 @@
 
 namespace {
 
+using testing_support::TempFolder;
+
 struct SplitCase {
     const char* text;
     const char* host;

@@ -37,7 +37,7 @@ DWORD StartedProcesses::Start(const std::string& exe, const std::string& argumen
 }
 
 DWORD StartedProcesses::StartStandIn(const std::string& fileName) {
-    std::string copy = folder_.Path() + "\\" + fileName;
+    std::string copy = folder_.File(fileName);
     if (!CopyFileA(FromBuildPath(STAND_IN_EXE).c_str(), copy.c_str(), FALSE))
         return 0;
     return Start(copy);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "browsers_test_support.h"
+#include "temp_folder.h"
 
 namespace testing_support {
 

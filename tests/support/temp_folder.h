@@ -7,12 +7,14 @@
 #include <sstream>
 #include <string>
 
+namespace testing_support {
+
 class TempFolder {
 public:
     TempFolder() {
         auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         path_ = std::filesystem::temp_directory_path() /
-                ("vg-proxies-" + std::to_string(stamp) + "-" + std::to_string(counter_++));
+                ("vg-test-" + std::to_string(stamp) + "-" + std::to_string(counter_++));
         std::filesystem::create_directories(path_);
     }
     // A given folder instead, made now and removed in the same way.
@@ -28,6 +30,8 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
+    // The folder itself, without a trailing separator.
+    std::string Path() const { return path_.string(); }
     // The folder with a trailing separator, as AppPath holds it.
     std::string Folder() const {
         return path_.string() + static_cast<char>(std::filesystem::path::preferred_separator);
@@ -57,3 +61,5 @@ private:
     static inline int counter_ = 0;
     std::filesystem::path path_;
 };
+
+}  // namespace testing_support
