@@ -11,6 +11,8 @@
 #include "app/dialogs/advanced_settings_dialog_res.h"
 #include "app/dialogs/advanced_settings_dialog_win.h"
 #include "dialog_harness.h"
+#include "fixed_engine_status.h"
+#include "held_port.h"
 #include "net/socket.h"
 #include "registry_test_support.h"
 
@@ -100,30 +102,6 @@ TEST(AddProxyDialogModal, RunsModallyAndAnswersOK) {
     EXPECT_EQ(dialog.ProxyText(), "1.2.3.4:8080");
 }
 
-// A port that nobody holds now, in the range the port test accepts.
-int FindFreePort(net::Socket* keepBound = nullptr) {
-    net::NetworkInit network;
-    for (int port = 41000 + static_cast<int>(GetCurrentProcessId() % 500); port < 64000;
-         port += 97) {
-        net::Socket probe = net::ListenTcp("127.0.0.1", port, 1);
-        if (probe.IsValid()) {
-            if (keepBound)
-                *keepBound = std::move(probe);
-            return port;
-        }
-    }
-    return 0;
-}
-
-class FixedEngineStatus : public EngineStatus {
-public:
-    explicit FixedEngineStatus(int port) : port_(port) {}
-    int ListeningPort() const override { return port_; }
-
-private:
-    int port_;
-};
-
 class AdvancedSettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -211,7 +189,7 @@ TEST_F(AdvancedSettingsDialogTest, PortTestGoesOnAtTheEdgesInsideTheRange) {
 
 TEST_F(AdvancedSettingsDialogTest, PortTestTellsAFreePortFromATakenOne) {
     HWND hwnd = Open();
-    int free = FindFreePort();
+    int free = FreePort();
     ASSERT_NE(free, 0);
     TestPortText(hwnd, std::to_string(free));
     ASSERT_EQ(messages_.shown.size(), 1u);
@@ -219,10 +197,9 @@ TEST_F(AdvancedSettingsDialogTest, PortTestTellsAFreePortFromATakenOne) {
     EXPECT_EQ(messages_.shown[0].caption, "Success");
     EXPECT_EQ(messages_.shown[0].type, UINT(MB_OK | MB_ICONINFORMATION));
 
-    net::NetworkInit network;
-    net::Socket holder;
-    int taken = FindFreePort(&holder);
-    ASSERT_TRUE(holder.IsValid());
+    HeldPort holder;
+    ASSERT_TRUE(holder.IsHeld());
+    int taken = holder.Port();
     TestPortText(hwnd, std::to_string(taken));
     ASSERT_EQ(messages_.shown.size(), 1u);
     EXPECT_EQ(messages_.shown[0].text,
@@ -231,10 +208,9 @@ TEST_F(AdvancedSettingsDialogTest, PortTestTellsAFreePortFromATakenOne) {
 }
 
 TEST_F(AdvancedSettingsDialogTest, PortHeldByOurOwnEngineCountsAsAvailable) {
-    net::NetworkInit network;
-    net::Socket engineListener;
-    int port = FindFreePort(&engineListener);
-    ASSERT_TRUE(engineListener.IsValid());
+    HeldPort engineListener;
+    ASSERT_TRUE(engineListener.IsHeld());
+    int port = engineListener.Port();
     FixedEngineStatus engine(port);
     HWND hwnd = Open(&engine);
     TestPortText(hwnd, std::to_string(port));

@@ -9,9 +9,14 @@
 #include "app/local_port_test.h"
 #include "app/proxy_address_rule.h"
 #include "engine/local_proxy_server.h"
+#include "fixed_engine_status.h"
+#include "held_port.h"
 #include "net/socket.h"
 
 namespace {
+
+using testing_support::FreePort;
+using testing_support::HeldPort;
 
 TEST(ProxyAddressRule, NeedsAColonAfterTheFirstCharacter) {
     EXPECT_TRUE(IsAcceptableProxyText("12.12.12.12:80"));
@@ -23,31 +28,6 @@ TEST(ProxyAddressRule, NeedsAColonAfterTheFirstCharacter) {
     EXPECT_FALSE(IsAcceptableProxyText(":"));
     EXPECT_FALSE(IsAcceptableProxyText("12.12.12.12"));
 }
-
-class FixedEngine : public EngineStatus {
-public:
-    explicit FixedEngine(int port) : port_(port) {}
-    int ListeningPort() const override { return port_; }
-
-private:
-    int port_;
-};
-
-// A listener on a port of the accepted range, held while the object lives.
-struct HeldPort {
-    HeldPort() {
-        for (int p = 43000; p < 64000; p += 113) {
-            socket = net::ListenTcp("127.0.0.1", p, 1);
-            if (socket.IsValid()) {
-                port = p;
-                return;
-            }
-        }
-    }
-    net::NetworkInit network;
-    net::Socket socket;
-    int port = 0;
-};
 
 TEST(LocalPortTest, EmptyTextAsksForAPort) {
     PortTestReport report = TestLocalPort("", nullptr);
@@ -105,13 +85,13 @@ TEST(LocalPortTest, FreePortIsAvailableAndATakenOneIsNot) {
     int freePort;
     {
         HeldPort held;
-        ASSERT_NE(held.port, 0);
-        PortTestReport taken = TestLocalPort(std::to_string(held.port), nullptr);
+        ASSERT_NE(held.Port(), 0);
+        PortTestReport taken = TestLocalPort(std::to_string(held.Port()), nullptr);
         EXPECT_EQ(taken.caption, "Warning");
-        EXPECT_EQ(taken.text, "Port " + std::to_string(held.port) +
+        EXPECT_EQ(taken.text, "Port " + std::to_string(held.Port()) +
                                   " is already in use. Please choose another port.");
         EXPECT_FALSE(taken.clearPortText);
-        freePort = held.port;
+        freePort = held.Port();
     }
     PortTestReport available = TestLocalPort(std::to_string(freePort), nullptr);
     EXPECT_EQ(available.text, "Proxy Port is Available and can be used by Veilgate");
@@ -120,22 +100,18 @@ TEST(LocalPortTest, FreePortIsAvailableAndATakenOneIsNot) {
 
 TEST(LocalPortTest, OurOwnEngineOnThePortCountsAsAvailable) {
     HeldPort held;
-    ASSERT_NE(held.port, 0);
-    FixedEngine ours(held.port);
-    EXPECT_EQ(TestLocalPort(std::to_string(held.port), &ours).caption, "Success");
-    FixedEngine elsewhere(held.port + 1);
-    EXPECT_EQ(TestLocalPort(std::to_string(held.port), &elsewhere).caption, "Warning");
+    ASSERT_NE(held.Port(), 0);
+    FixedEngineStatus ours(held.Port());
+    EXPECT_EQ(TestLocalPort(std::to_string(held.Port()), &ours).caption, "Success");
+    FixedEngineStatus elsewhere(held.Port() + 1);
+    EXPECT_EQ(TestLocalPort(std::to_string(held.Port()), &elsewhere).caption, "Warning");
 }
 
 TEST(LocalPortTest, TheStatusOfARealEngine) {
     LocalProxyServer server;
     LocalProxyServerStatus status(server);
     EXPECT_EQ(status.ListeningPort(), 0);
-    int port;
-    {
-        HeldPort probe;
-        port = probe.port;
-    }
+    int port = FreePort();
     ASSERT_TRUE(server.Start(port, 1, "127.0.0.1", 3128, "", ""));
     for (int i = 0; i < 200 && !server.IsRunning(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "dialog_harness.h"
+#include "held_port.h"
 #include "net/socket.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
 #include "proxies/proxy_evaluation_dialog_win.h"
@@ -48,32 +49,7 @@ DWORD Fail() {
 }
 
 // A proxy that accepts connections: a listener whose backlog completes them.
-class ReachableProxy {
-public:
-    ReachableProxy() {
-        for (int port = 42000 + static_cast<int>(GetCurrentProcessId() % 500); port < 64000;
-             port += 89) {
-            listener_ = net::ListenTcp("127.0.0.1", port, 16);
-            if (listener_.IsValid()) {
-                port_ = port;
-                return;
-            }
-        }
-    }
-    int Port() const { return port_; }
-
-private:
-    net::NetworkInit network_;
-    net::Socket listener_;
-    int port_ = 0;
-};
-
-// A port on which nothing listens: connections are refused at once.
-int ClosedPort() {
-    net::NetworkInit network;
-    ReachableProxy probe;
-    return probe.Port();  // closed again when the probe goes
-}
+constexpr int ReachableProxyBacklog = 16;
 
 class EvaluationDialogTest : public ::testing::Test {
 protected:
@@ -129,7 +105,7 @@ TEST_F(EvaluationDialogTest, DoneBeforeAnyTestLeavesNotTested) {
 }
 
 TEST_F(EvaluationDialogTest, TwoPressesOnAReachableProxyGiveSixRows) {
-    ReachableProxy proxy;
+    HeldPort proxy(ReachableProxyBacklog);
     ASSERT_NE(proxy.Port(), 0);
     HWND hwnd = Open("127.0.0.1", proxy.Port());
     Click(hwnd, IDC_START_TESTING);
@@ -155,7 +131,7 @@ TEST_F(EvaluationDialogTest, TwoPressesOnAReachableProxyGiveSixRows) {
 }
 
 TEST_F(EvaluationDialogTest, RefusedConnectionAddsOneFailureRowAndKeepsTheSpeed) {
-    int port = ClosedPort();
+    int port = FreePort();  // nothing listens: connections are refused at once
     ASSERT_NE(port, 0);
     HWND hwnd = Open("127.0.0.1", port);
     Click(hwnd, IDC_START_TESTING);
@@ -180,7 +156,7 @@ TEST_F(EvaluationDialogTest, UnknownHostLeavesTheBarAtTwentyAndAddsOneRow) {
 }
 
 TEST_F(EvaluationDialogTest, CancelAfterASuccessfulTestLeavesItsValues) {
-    ReachableProxy proxy;
+    HeldPort proxy(ReachableProxyBacklog);
     HWND hwnd = Open("127.0.0.1", proxy.Port());
     Click(hwnd, IDC_START_TESTING);
     std::string time = Cell(hwnd, 0, 1);
