@@ -1,5 +1,6 @@
 #include "browsers_test_support.h"
 
+#include <gtest/gtest.h>
 #include <wininet.h>
 
 #include <cstring>
@@ -45,6 +46,15 @@ void DeleteTree(const std::string& path) {
 
 bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string MakePrefs(const std::string& root, const std::string& folder,
+                      const std::string& bytes) {
+    std::string dir = root + folder;
+    EXPECT_TRUE(MakeFolders(dir));
+    std::string path = dir + "\\prefs.js";
+    EXPECT_TRUE(WriteBytes(path, bytes));
+    return path;
 }
 
 std::vector<std::string> ListNames(const std::string& folder) {

@@ -14,6 +14,9 @@ bool WriteBytes(const std::string& path, const std::string& bytes);
 bool MakeFolders(const std::string& path);
 void DeleteTree(const std::string& path);
 bool Exists(const std::string& path);
+// A prefs.js holding `bytes` in `folder` below `root` (which ends in a
+// separator), made with the folders on its way; its path.
+std::string MakePrefs(const std::string& root, const std::string& folder, const std::string& bytes);
 // The names of the entries of `folder`, in the order the file system lists
 // them ("." and ".." left out).
 std::vector<std::string> ListNames(const std::string& folder);

@@ -18,6 +18,7 @@ namespace {
 using namespace testing_support;
 
 const char RasKey[] = "SOFTWARE\\Microsoft\\RAS AutoDial\\Default";
+const char OnePref[] = "user_pref(\"a\", 1);\r\n";
 
 // One InternetSetOptionA call as the system would have seen it.
 struct Call {
@@ -112,14 +113,6 @@ protected:
         return targets;
     }
 
-    std::string MakePrefs(const std::string& root) {
-        std::string folder = root + "p.default";
-        EXPECT_TRUE(MakeFolders(folder));
-        std::string path = folder + "\\prefs.js";
-        EXPECT_TRUE(WriteBytes(path, "user_pref(\"a\", 1);\r\n"));
-        return path;
-    }
-
     DWORD InternetSettingsDword(const char* name) {
         DWORD value = 12345;
         ReadDword(HKEY_CURRENT_USER, InternetSettingsKey, name, value);
@@ -201,7 +194,7 @@ TEST_F(ConnectionOptionsTest, AutodialChoosesTheConnections) {
 
 TEST_F(ConnectionOptionsTest, AllocationFailureStopsBeforeEverythingElse) {
     WriteDword(ProductRoot, ProductKey, "Mozilla", 1);
-    std::string prefs = MakePrefs(FirefoxProfileRoot());
+    std::string prefs = MakePrefs(FirefoxProfileRoot(), "p.default", OnePref);
     RecordingApi api;
     api.failAllocation = true;
     EXPECT_FALSE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8765", api));
@@ -216,8 +209,8 @@ TEST_F(ConnectionOptionsTest, AllocationFailureStopsBeforeEverythingElse) {
 }
 
 TEST_F(ConnectionOptionsTest, BrowserFlagsChooseTheOtherBrowsers) {
-    std::string mozilla = MakePrefs(MozillaProfileRoot());
-    std::string firefox = MakePrefs(FirefoxProfileRoot());
+    std::string mozilla = MakePrefs(MozillaProfileRoot(), "p.default", OnePref);
+    std::string firefox = MakePrefs(FirefoxProfileRoot(), "p.default", OnePref);
     const std::string untouched = ReadBytes(mozilla);
     RecordingApi api;
 
@@ -247,8 +240,8 @@ TEST_F(ConnectionOptionsTest, BrowserFlagsChooseTheOtherBrowsers) {
 
 TEST_F(ConnectionOptionsTest, ReadOnlyPrefsIsUnchangedAndTheOthersAreStillDone) {
     WriteDword(ProductRoot, ProductKey, "Mozilla", 1);
-    std::string mozilla = MakePrefs(MozillaProfileRoot());
-    std::string firefox = MakePrefs(FirefoxProfileRoot());
+    std::string mozilla = MakePrefs(MozillaProfileRoot(), "p.default", OnePref);
+    std::string firefox = MakePrefs(FirefoxProfileRoot(), "p.default", OnePref);
     const std::string original = ReadBytes(mozilla);
     SetFileAttributesA(mozilla.c_str(), FILE_ATTRIBUTE_READONLY);
     RecordingApi api;

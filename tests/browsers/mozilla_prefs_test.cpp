@@ -41,16 +41,6 @@ protected:
         DeleteTree(ApplicationDataFolder() + "\\Mozilla");
         ClearBrowserSettings();
     }
-
-    // A prefs.js in `folder` below `root` (which ends in a separator).
-    std::string MakePrefs(const std::string& root, const std::string& folder,
-                          const std::string& bytes) {
-        std::string dir = root + folder;
-        EXPECT_TRUE(MakeFolders(dir));
-        std::string path = dir + "\\prefs.js";
-        EXPECT_TRUE(WriteBytes(path, bytes));
-        return path;
-    }
 };
 
 TEST_F(MozillaPrefsTest, ProfileRootsLieBelowApplicationData) {

@@ -71,15 +71,6 @@ protected:
         ClearBrowserSettings();
     }
 
-    std::string MakePrefs(const std::string& root, const std::string& profile,
-                          const std::string& bytes) {
-        std::string folder = root + profile;
-        EXPECT_TRUE(MakeFolders(folder));
-        std::string path = folder + "\\prefs.js";
-        EXPECT_TRUE(WriteBytes(path, bytes));
-        return path;
-    }
-
     // Runs Gatereset, answers "No" once the poll shows, and checks that it
     // ends with 0. `beforeAnswer` runs while the poll is up.
     template <typename Check>
