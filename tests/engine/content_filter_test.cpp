@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/content_filter.h"
+#include "filter_in_blocks.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -14,16 +15,6 @@ const FilterSwitches Off{false, false};
 const FilterSwitches Scripts{true, false};
 const FilterSwitches Objects{false, true};
 const FilterSwitches Both{true, true};
-
-// Runs the whole text through one filter in blocks of `block` bytes.
-std::string FilterInBlocks(const std::string& text, size_t block, FilterSwitches switches) {
-    ContentFilter filter;
-    std::string out;
-    for (size_t at = 0; at < text.size(); at += block)
-        filter.Filter(text.data() + at, std::min(block, text.size() - at), switches, out);
-    filter.Finish(out);
-    return out;
-}
 
 TEST(ContentFilter, ReplacementsKeepTheLength) {
     struct Case {

@@ -1,12 +1,12 @@
 // Fuzzes the tag filter: however a response is cut into blocks, the result is
 // the same as for the whole response at once, just as long, and holds no tag
 // that the switches block.
-#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "../filter_in_blocks.h"
 #include "engine/content_filter.h"
 
 namespace {
@@ -14,15 +14,6 @@ namespace {
 void Require(bool condition) {
     if (!condition)
         std::abort();
-}
-
-std::string Run(const std::string& text, size_t block, FilterSwitches switches) {
-    ContentFilter filter;
-    std::string out;
-    for (size_t at = 0; at < text.size(); at += block)
-        filter.Filter(text.data() + at, std::min(block, text.size() - at), switches, out);
-    filter.Finish(out);
-    return out;
 }
 
 }  // namespace
@@ -36,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t block = 1 + (data[0] >> 2);
     std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    std::string whole = Run(text, text.size() + 1, switches);
+    std::string whole = FilterInBlocks(text, text.size() + 1, switches);
     Require(whole.size() == text.size());
-    Require(Run(text, block, switches) == whole);
+    Require(FilterInBlocks(text, block, switches) == whole);
     if (!switches.scripts && !switches.objects)
         Require(whole == text);
     std::string lower = whole;
