@@ -17,6 +17,7 @@
 #include "app/dialogs/advanced_settings_dialog_win.h"
 #include "app/main_window_win.h"
 #include "browsers/browser_config_dialog_win.h"
+#include "dialog_harness.h"
 #include "net/socket.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
 #include "proxies/proxy_evaluation_dialog_win.h"
@@ -39,11 +40,7 @@ bool FileExists(const char* path) {
 void Pump(DWORD milliseconds) {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < milliseconds) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+        harness::PumpMessages();
         Sleep(20);
     }
 }

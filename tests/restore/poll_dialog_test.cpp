@@ -4,19 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "restore/poll_dialog_res.h"
+#include "dialog_harness.h"
 #include "registry_test_support.h"
+#include "restore/poll_dialog_res.h"
 #include "restore/poll_dialog_win.h"
 
 namespace {
 
+using harness::TextOf;
 using namespace testing_support;
-
-std::string TextOf(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof(text));
-    return text;
-}
 
 class PollDialogTest : public testing::Test {
 protected:
