@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "dialog_harness.h"
 #include "privacy/privacy_dialog_res.h"
 #include "privacy/privacy_dialog_win.h"
 #include "privacy/privacy_runtime_win.h"
@@ -21,6 +22,9 @@
 
 namespace {
 
+using harness::Click;
+using harness::IsChecked;
+using harness::TextOf;
 using namespace testing_support;
 
 constexpr char TypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
@@ -28,20 +32,6 @@ constexpr char TypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs"
 const int Boxes[] = {IDC_CLEAR_HISTORY,   IDC_CLEAR_TYPED_URLS, IDC_CLEAR_TEMPORARY_FILES,
                      IDC_CLEAR_COOKIES,   IDC_CLEAR_FORMS,      IDC_CLEAR_PASSWORDS,
                      IDC_CLEAR_FAVORITES, IDC_BLOCK_SCRIPTS,    IDC_BLOCK_OBJECTS};
-
-std::string ItemText(HWND dialog, int id) {
-    char text[256] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof(text));
-    return text;
-}
-
-bool IsChecked(HWND dialog, int id) {
-    return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void Click(HWND dialog, int id) {
-    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
 
 void TypeInterval(HWND dialog, const char* text) {
     SendMessageA(GetDlgItem(dialog, IDC_CLEAN_INTERVAL), WM_SETTEXT, 0,
@@ -53,6 +43,14 @@ bool SettingExists(const char* settingPath) {
     SplitSettingPath(settingPath, keyPath, name);
     return ValueExists(ProductRoot, keyPath, name);
 }
+
+// What the dialog works on: the settings, and an auto-clean thread whose
+// work only records what it is asked to do.
+struct RecordedCleaning {
+    PrivacySettings settings;
+    RecordingWork work;
+    AutoCleanThread thread{work};
+};
 
 class PrivacyDialogTest : public ::testing::Test {
 protected:
@@ -67,10 +65,8 @@ protected:
 };
 
 TEST_F(PrivacyDialogTest, HasItsControlsTextsAndLimits) {
-    PrivacySettings settings;
-    RecordingWork work;
-    AutoCleanThread thread(work);
-    PrivacyDialog dialog(settings, thread);
+    RecordedCleaning cleaning;
+    PrivacyDialog dialog(cleaning.settings, cleaning.thread);
     HWND hwnd = dialog.Create();
     ASSERT_TRUE(hwnd);
 
@@ -94,7 +90,7 @@ TEST_F(PrivacyDialogTest, HasItsControlsTextsAndLimits) {
         {IDCANCEL, "Cancel"},
     };
     for (const Control& control : controls)
-        EXPECT_EQ(ItemText(hwnd, control.id), control.text) << control.id;
+        EXPECT_EQ(TextOf(hwnd, control.id), control.text) << control.id;
 
     EXPECT_EQ(SendDlgItemMessageA(hwnd, IDC_CLEAN_INTERVAL, EM_GETLIMITTEXT, 0, 0), 2);
     EXPECT_TRUE(GetWindowLongA(GetDlgItem(hwnd, IDC_CLEAN_INTERVAL), GWL_STYLE) & ES_NUMBER);
@@ -104,15 +100,13 @@ TEST_F(PrivacyDialogTest, HasItsControlsTextsAndLimits) {
 }
 
 TEST_F(PrivacyDialogTest, AFreshSystemShowsEveryBoxClearAndAnEmptyInterval) {
-    PrivacySettings settings;
-    RecordingWork work;
-    AutoCleanThread thread(work);
-    PrivacyDialog dialog(settings, thread);
+    RecordedCleaning cleaning;
+    PrivacyDialog dialog(cleaning.settings, cleaning.thread);
     HWND hwnd = dialog.Create();
     ASSERT_TRUE(hwnd);
     for (int id : Boxes)
         EXPECT_FALSE(IsChecked(hwnd, id)) << id;
-    EXPECT_EQ(ItemText(hwnd, IDC_CLEAN_INTERVAL), "");
+    EXPECT_EQ(TextOf(hwnd, IDC_CLEAN_INTERVAL), "");
 }
 
 TEST_F(PrivacyDialogTest, OpensWithWhatWasStored) {
@@ -120,10 +114,8 @@ TEST_F(PrivacyDialogTest, OpensWithWhatWasStored) {
     RegDwordValue(setting::IClear7).Set(1);
     RegDwordValue(setting::EnableActiveX).Set(1);
     RegStringValue(setting::Sleep).Set("42");
-    PrivacySettings settings;
-    RecordingWork work;
-    AutoCleanThread thread(work);
-    PrivacyDialog dialog(settings, thread);
+    RecordedCleaning cleaning;
+    PrivacyDialog dialog(cleaning.settings, cleaning.thread);
     HWND hwnd = dialog.Create();
     ASSERT_TRUE(hwnd);
     for (int id : Boxes) {
@@ -131,7 +123,7 @@ TEST_F(PrivacyDialogTest, OpensWithWhatWasStored) {
             id == IDC_CLEAR_TEMPORARY_FILES || id == IDC_CLEAR_FAVORITES || id == IDC_BLOCK_OBJECTS;
         EXPECT_EQ(IsChecked(hwnd, id), expected) << id;
     }
-    EXPECT_EQ(ItemText(hwnd, IDC_CLEAN_INTERVAL), "42");
+    EXPECT_EQ(TextOf(hwnd, IDC_CLEAN_INTERVAL), "42");
 }
 
 TEST_F(PrivacyDialogTest, ApplyWithTypedUrlStoresTheChoiceAndCleansAtOnce) {
@@ -160,10 +152,8 @@ TEST_F(PrivacyDialogTest, ApplyWithTypedUrlStoresTheChoiceAndCleansAtOnce) {
 TEST_F(PrivacyDialogTest, ApplyWithNoBoxTurnsAutoCleanOffAndStartsNothing) {
     RegDwordValue(setting::AutoClean).Set(1);
     RegDwordValue(setting::IClear2).Set(1);
-    PrivacySettings settings;
-    RecordingWork work;
-    AutoCleanThread thread(work);
-    PrivacyDialog dialog(settings, thread);
+    RecordedCleaning cleaning;
+    PrivacyDialog dialog(cleaning.settings, cleaning.thread);
     HWND hwnd = dialog.Create();
     ASSERT_TRUE(hwnd);
     Click(hwnd, IDC_CLEAR_TYPED_URLS);  // clears the stored choice
@@ -173,16 +163,14 @@ TEST_F(PrivacyDialogTest, ApplyWithNoBoxTurnsAutoCleanOffAndStartsNothing) {
     EXPECT_TRUE(SettingExists(setting::AutoClean));
     EXPECT_EQ(RegDwordValue(setting::AutoClean).Get(), 0u);
     EXPECT_EQ(RegDwordValue(setting::IClear2).Get(), 0u);
-    EXPECT_FALSE(thread.IsStarted());
-    EXPECT_EQ(work.threadsBegun.load(), 0);
+    EXPECT_FALSE(cleaning.thread.IsStarted());
+    EXPECT_EQ(cleaning.work.threadsBegun.load(), 0);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, TypedUrls));
 }
 
 TEST_F(PrivacyDialogTest, CancelStoresNothingAndLeavesTheThreadAlone) {
-    PrivacySettings settings;
-    RecordingWork work;
-    AutoCleanThread thread(work);
-    PrivacyDialog dialog(settings, thread);
+    RecordedCleaning cleaning;
+    PrivacyDialog dialog(cleaning.settings, cleaning.thread);
     HWND hwnd = dialog.Create();
     ASSERT_TRUE(hwnd);
     Click(hwnd, IDC_CLEAR_HISTORY);
@@ -193,20 +181,16 @@ TEST_F(PrivacyDialogTest, CancelStoresNothingAndLeavesTheThreadAlone) {
     EXPECT_EQ(dialog.Result(), IDCANCEL);
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(KeyExists(ProductRoot, ProductKey)) << "nothing stored";
-    EXPECT_FALSE(thread.IsStarted());
+    EXPECT_FALSE(cleaning.thread.IsStarted());
 
     // The close box is a Cancel too.
-    PrivacyDialog again(settings, thread);
+    PrivacyDialog again(cleaning.settings, cleaning.thread);
     hwnd = again.Create();
     ASSERT_TRUE(hwnd);
     Click(hwnd, IDC_CLEAR_COOKIES);
     SendMessageA(hwnd, WM_CLOSE, 0, 0);  // the dialog manager posts its Cancel
     EXPECT_TRUE(WaitFor([&] {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+        harness::PumpMessages();
         return !IsWindow(hwnd);
     }));
     EXPECT_EQ(again.Result(), IDCANCEL);
@@ -214,13 +198,11 @@ TEST_F(PrivacyDialogTest, CancelStoresNothingAndLeavesTheThreadAlone) {
 }
 
 TEST_F(PrivacyDialogTest, ApplyingTwiceRunsANewPassAtOnceAndNeverTwoTogether) {
-    PrivacySettings settings;
-    RecordingWork work;
-    work.passRunsUntilStopped = true;
-    work.currentFileMayEnd = false;
-    AutoCleanThread thread(work);
+    RecordedCleaning cleaning;
+    cleaning.work.passRunsUntilStopped = true;
+    cleaning.work.currentFileMayEnd = false;
     for (int round = 1; round <= 2; ++round) {
-        PrivacyDialog dialog(settings, thread);
+        PrivacyDialog dialog(cleaning.settings, cleaning.thread);
         HWND hwnd = dialog.Create();
         ASSERT_TRUE(hwnd);
         if (round == 1)
@@ -228,22 +210,20 @@ TEST_F(PrivacyDialogTest, ApplyingTwiceRunsANewPassAtOnceAndNeverTwoTogether) {
         EXPECT_TRUE(IsChecked(hwnd, IDC_CLEAR_COOKIES));
         Click(hwnd, IDOK);
         if (round == 1)
-            ASSERT_TRUE(WaitFor([&] { return work.passesStarted.load() == 1; }));
+            ASSERT_TRUE(WaitFor([&] { return cleaning.work.passesStarted.load() == 1; }));
     }
     // The first pass is finishing the file it was on when told to stop.
-    EXPECT_EQ(work.passesStarted.load(), 1);
-    work.currentFileMayEnd = true;
-    EXPECT_TRUE(WaitFor([&] { return work.passesStarted.load() == 2; }));
-    EXPECT_TRUE(WaitFor([&] { return work.threadsEnded.load() == 1; }));
-    EXPECT_EQ(work.maxInPass.load(), 1);
+    EXPECT_EQ(cleaning.work.passesStarted.load(), 1);
+    cleaning.work.currentFileMayEnd = true;
+    EXPECT_TRUE(WaitFor([&] { return cleaning.work.passesStarted.load() == 2; }));
+    EXPECT_TRUE(WaitFor([&] { return cleaning.work.threadsEnded.load() == 1; }));
+    EXPECT_EQ(cleaning.work.maxInPass.load(), 1);
 }
 
 TEST_F(PrivacyDialogTest, BlockingSwitchesReachAFreshReadAtOnce) {
-    PrivacySettings settings;
-    RecordingWork work;
-    AutoCleanThread thread(work);
+    RecordedCleaning cleaning;
     {
-        PrivacyDialog dialog(settings, thread);
+        PrivacyDialog dialog(cleaning.settings, cleaning.thread);
         HWND hwnd = dialog.Create();
         ASSERT_TRUE(hwnd);
         Click(hwnd, IDC_BLOCK_SCRIPTS);
@@ -252,10 +232,10 @@ TEST_F(PrivacyDialogTest, BlockingSwitchesReachAFreshReadAtOnce) {
     // What a connection thread does for every relayed block.
     EXPECT_EQ(RegDwordValue(setting::EnableJS).Get(), 1u);
     EXPECT_EQ(RegDwordValue(setting::EnableActiveX).Get(), 0u);
-    EXPECT_FALSE(thread.IsStarted()) << "the switches alone start no cleaning";
+    EXPECT_FALSE(cleaning.thread.IsStarted()) << "the switches alone start no cleaning";
 
     {
-        PrivacyDialog dialog(settings, thread);
+        PrivacyDialog dialog(cleaning.settings, cleaning.thread);
         HWND hwnd = dialog.Create();
         ASSERT_TRUE(hwnd);
         EXPECT_TRUE(IsChecked(hwnd, IDC_BLOCK_SCRIPTS));
