@@ -19,16 +19,25 @@ std::string Entry(const std::string& path, const char* section, const char* key)
     return value;
 }
 
+// Each file's two proxy switches at `use`, both servers the local port.
+void ExpectProxyEntries(const std::vector<std::string>& paths, const char* use) {
+    for (const std::string& path : paths) {
+        EXPECT_EQ(use, Entry(path, "Proxy", "Use HTTP")) << path;
+        EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTP Server")) << path;
+        EXPECT_EQ(use, Entry(path, "Proxy", "Use HTTPS")) << path;
+        EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTPS Server")) << path;
+    }
+}
+
 class OperaTest : public testing::Test {
 protected:
     void SetUp() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
-        DeleteTree(ApplicationDataFolder() + "\\Opera");
-        ClearBrowserSettings();
+        Clean();
         WriteDword(ProductRoot, ProductKey, "LocalPort", 8765);
     }
-    void TearDown() override {
+    void TearDown() override { Clean(); }
+
+    void Clean() {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
         DeleteTree(ApplicationDataFolder() + "\\Opera");
@@ -71,24 +80,14 @@ TEST_F(OperaTest, EnableWritesThreeEntriesToInstallationFilesAndTwoToTheProfile)
     EXPECT_EQ(profile, OperaFilePath(OperaFile::ProfileIni));
 
     EnableAll();
-    for (const std::string& path : {ini, def, profile}) {
-        EXPECT_EQ("1", Entry(path, "Proxy", "Use HTTP")) << path;
-        EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTP Server")) << path;
-        EXPECT_EQ("1", Entry(path, "Proxy", "Use HTTPS")) << path;
-        EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTPS Server")) << path;
-    }
+    ExpectProxyEntries({ini, def, profile}, "1");
     EXPECT_EQ("duckduckgo.com", Entry(ini, "User Prefs", "Home URL"));
     EXPECT_EQ("duckduckgo.com", Entry(def, "User Prefs", "Home URL"));
     EXPECT_EQ("http://start.example/", Entry(profile, "User Prefs", "Home URL"));
 
     // The restore switches the proxy off and leaves the rest as enabled.
     RestoreAll();
-    for (const std::string& path : {ini, def, profile}) {
-        EXPECT_EQ("0", Entry(path, "Proxy", "Use HTTP")) << path;
-        EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTP Server")) << path;
-        EXPECT_EQ("0", Entry(path, "Proxy", "Use HTTPS")) << path;
-        EXPECT_EQ("127.0.0.1:8765", Entry(path, "Proxy", "HTTPS Server")) << path;
-    }
+    ExpectProxyEntries({ini, def, profile}, "0");
     EXPECT_EQ("duckduckgo.com", Entry(ini, "User Prefs", "Home URL"));
 }
 
