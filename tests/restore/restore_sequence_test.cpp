@@ -11,44 +11,26 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-class RecordingProcesses : public ProcessControl {
-public:
-    explicit RecordingProcesses(Log& log) : log_(log) {}
+// Logs every call the restore makes, in order, to whichever of the three it goes.
+struct RecordingSystem : ProcessControl, BrowserRestores, PollQuestion {
     bool StopFirstProcessNamed(const std::string& text) override {
-        log_.push_back("stop " + text);
+        log.push_back("stop " + text);
         return found;
     }
-    bool found = true;
-
-private:
-    Log& log_;
-};
-
-class RecordingBrowsers : public BrowserRestores {
-public:
-    explicit RecordingBrowsers(Log& log) : log_(log) {}
     bool ResetInternetSettings() override {
-        log_.push_back("internet settings");
+        log.push_back("internet settings");
         return resetWorks;
     }
-    void RestoreOperaInstallationIni() override { log_.push_back("opera 1"); }
-    void RestoreOperaProfileIni() override { log_.push_back("opera 2"); }
-    void RestoreOperaInstallationDefaults() override { log_.push_back("opera 3"); }
-    void RestoreMozilla() override { log_.push_back("mozilla"); }
-    void RestoreFirefox() override { log_.push_back("firefox"); }
+    void RestoreOperaInstallationIni() override { log.push_back("opera 1"); }
+    void RestoreOperaProfileIni() override { log.push_back("opera 2"); }
+    void RestoreOperaInstallationDefaults() override { log.push_back("opera 3"); }
+    void RestoreMozilla() override { log.push_back("mozilla"); }
+    void RestoreFirefox() override { log.push_back("firefox"); }
+    void Ask() override { log.push_back("poll"); }
+
+    Log log;
+    bool found = true;
     bool resetWorks = true;
-
-private:
-    Log& log_;
-};
-
-class RecordingPoll : public PollQuestion {
-public:
-    explicit RecordingPoll(Log& log) : log_(log) {}
-    void Ask() override { log_.push_back("poll"); }
-
-private:
-    Log& log_;
 };
 
 const Log FullRun = {"stop Veilgate", "internet settings", "opera 1", "opera 2",
@@ -101,33 +83,24 @@ TEST(RunRestore, VeilgateIsStoppedFirstThenEveryBrowserGoesDirectThenThePollIsOf
 }
 
 TEST(RunRestore, WithoutTheMainProgramRunningEverythingElseStillRuns) {
-    Log log;
-    RecordingProcesses processes(log);
-    processes.found = false;
-    RecordingBrowsers browsers(log);
-    RecordingPoll poll(log);
-    EXPECT_EQ(0, RunRestore(processes, browsers, poll));
-    EXPECT_EQ(FullRun, log);
+    RecordingSystem system;
+    system.found = false;
+    EXPECT_EQ(0, RunRestore(system, system, system));
+    EXPECT_EQ(FullRun, system.log);
 }
 
 TEST(RunRestore, FailedInternetSettingsResetEndsTheRun) {
-    Log log;
-    RecordingProcesses processes(log);
-    RecordingBrowsers browsers(log);
-    browsers.resetWorks = false;
-    RecordingPoll poll(log);
-    EXPECT_EQ(0, RunRestore(processes, browsers, poll));
-    EXPECT_EQ((Log{"stop Veilgate", "internet settings"}), log);
+    RecordingSystem system;
+    system.resetWorks = false;
+    EXPECT_EQ(0, RunRestore(system, system, system));
+    EXPECT_EQ((Log{"stop Veilgate", "internet settings"}), system.log);
 }
 
 TEST(RunRestore, BrowsersOnlyRunStopsNothingAndAsksNothing) {
-    Log log;
-    RecordingProcesses processes(log);
-    RecordingBrowsers browsers(log);
-    RecordingPoll poll(log);
-    EXPECT_EQ(0, RunRestore(processes, browsers, poll, RestoreRun::BrowsersOnly));
+    RecordingSystem system;
+    EXPECT_EQ(0, RunRestore(system, system, system, RestoreRun::BrowsersOnly));
     EXPECT_EQ((Log{"internet settings", "opera 1", "opera 2", "opera 3", "mozilla", "firefox"}),
-              log);
+              system.log);
 }
 
 TEST(RestoreRunFor, OnlyTheSwitchItselfRestoresBrowsersOnly) {
