@@ -53,7 +53,8 @@ std::string DesktopShortcut() {
     return ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veilgate.lnk";
 }
 
-std::string InstalledDataFolder() {
+// Where earlier versions kept every user's lists.
+std::string EarlierDataFolder() {
     return ShellFolder(CSIDL_COMMON_APPDATA) + "\\Veilgate";
 }
 
@@ -68,36 +69,29 @@ std::string TextOrMissing(HKEY root, const char* key, const char* name) {
     return text;
 }
 
-std::string ProductText(const char* name) {
-    return TextOrMissing(ProductRoot, ProductKey, name);
+// The installation's values, which only the setup program writes.
+std::string MachineText(const char* name) {
+    return TextOrMissing(HKEY_LOCAL_MACHINE, ProductKey, name);
 }
 
 std::string UninstallText(const char* name) {
     return TextOrMissing(HKEY_LOCAL_MACHINE, UninstallKey, name);
 }
 
-// The rights that the key's access list allows the built-in Users group, and
-// how those entries are inherited.
-struct UsersGrant {
-    DWORD rights = 0;
-    BYTE inheritance = 0;
-};
-
-UsersGrant UsersGrantOn(HKEY root, const std::string& path) {
+// The rights that the key's access list allows the built-in Users group.
+DWORD UsersRightsOn(HKEY root, const std::string& path) {
     BYTE users[SECURITY_MAX_SID_SIZE];
     DWORD size = sizeof(users);
-    UsersGrant grant;
+    DWORD rights = 0;
     if (!CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &size))
-        return grant;
+        return rights;
     for (const std::string& bytes : ReadKeyDacl(root, path).aces) {
         auto* ace = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(bytes.data());
-        if (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
-            !EqualSid(const_cast<DWORD*>(&ace->SidStart), users))
-            continue;
-        grant.rights |= ace->Mask;
-        grant.inheritance |= ace->Header.AceFlags;
+        if (ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            EqualSid(const_cast<DWORD*>(&ace->SidStart), users))
+            rights |= ace->Mask;
     }
-    return grant;
+    return rights;
 }
 
 class InstallTest : public testing::Test {
@@ -152,13 +146,26 @@ protected:
 };
 
 TEST_F(InstallTest, SilentInstallPutsEverythingInPlace) {
+    // What an earlier version left: every user could write the machine's
+    // settings key, and so point its AppPath anywhere.
+    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, ProductKey));
+    ASSERT_TRUE(WriteText(HKEY_LOCAL_MACHINE, ProductKey, "AppPath", "C:\\elsewhere\\"));
+    ASSERT_TRUE(SetKeyDaclFromText(HKEY_LOCAL_MACHINE, ProductKey,
+                                   "D:(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CI;0x2001f;;;BU)"));
+    ASSERT_NE(0u, UsersRightsOn(HKEY_LOCAL_MACHINE, ProductKey));
+
     ASSERT_EQ(0, RunSetup());
     std::string folder = InstallFolder();
     for (const char* file : ProgramFiles)
         EXPECT_TRUE(base::FileExists(folder + "\\" + file)) << file;
+    EXPECT_FALSE(IsFolder("C:\\elsewhere"));
 
-    EXPECT_EQ(folder + "\\", ProductText("AppPath"));
-    EXPECT_EQ(folder + "\\Veilgate.exe", ProductText("AppFullPath"));
+    EXPECT_EQ(folder + "\\", MachineText("AppPath"));
+    EXPECT_EQ(folder + "\\Veilgate.exe", MachineText("AppFullPath"));
+    EXPECT_EQ(folder, UninstallText("InstallLocation"));
+    // The earlier grant is taken back; the administrators' entries stay.
+    EXPECT_EQ(0u, UsersRightsOn(HKEY_LOCAL_MACHINE, ProductKey));
+    EXPECT_FALSE(ReadKeyDacl(HKEY_LOCAL_MACHINE, ProductKey).aces.empty());
 
     for (const char* entry : StartMenuEntries)
         EXPECT_TRUE(base::FileExists(StartMenuFolder() + "\\" + entry)) << entry;
@@ -175,36 +182,30 @@ TEST_F(InstallTest, SilentInstallPutsEverythingInPlace) {
     EXPECT_GT(sizeInKb, 100u);
 }
 
-TEST_F(InstallTest, InstalledProgramFindsItsDataAndHelpThroughAppPath) {
-    ASSERT_TRUE(IsFolder(InstalledDataFolder()));
-    // The same routine as the installed program's, over the same settings.
-    EXPECT_EQ(InstalledDataFolder() + "\\", DataFolder());
-    std::string appPath = ProductText("AppPath");
-    EXPECT_TRUE(base::FileExists(appPath + "help.htm")) << appPath;
-}
-
-TEST_F(InstallTest, UsersMayChangeTheSettingsButNothingMore) {
-    UsersGrant grant = UsersGrantOn(ProductRoot, ProductKey);
-    constexpr DWORD Needed = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
-    EXPECT_EQ(Needed, grant.rights & Needed);
-    EXPECT_EQ(0u, grant.rights & (DELETE | WRITE_DAC | WRITE_OWNER));
-    // Inherited by subkeys such as "Setari" (Wine keeps the flag but does
-    // not hand the entry on to new subkeys, so only the flag is checked).
-    EXPECT_TRUE(grant.inheritance & CONTAINER_INHERIT_ACE);
+TEST_F(InstallTest, InstalledProgramKeepsTheUsersDataAndFindsHelpThroughAppPath) {
+    // The same routines as the installed program's, over the same settings.
+    EXPECT_EQ(base::JoinPath(base::LocalAppDataFolder(), "Veilgate") + "\\", DataFolder());
+    std::string help = base::JoinPath(ProgramFilesFolder(), "help.htm");
+    EXPECT_EQ(MachineText("AppPath") + "help.htm", help);
+    EXPECT_TRUE(base::FileExists(help)) << help;
 }
 
 TEST_F(InstallTest, InstallOverAnInstallationKeepsTheListAndSettings) {
     const std::string list = "12.12.12.12:80->Germany\r\n";
-    std::string listPath = InstalledDataFolder() + "\\MyProxies.txt";
+    std::string listPath = EarlierDataFolder() + "\\MyProxies.txt";
+    ASSERT_TRUE(MakeFolders(EarlierDataFolder()));
     ASSERT_TRUE(WriteBytes(listPath, list));
     WriteDword(ProductRoot, ProductKey, "LocalPort", 3128);
+    // An upgrade goes where the uninstall entry says, whatever AppPath says.
+    ASSERT_TRUE(WriteText(HKEY_LOCAL_MACHINE, ProductKey, "AppPath", "C:\\elsewhere\\"));
 
     ASSERT_EQ(0, RunSetup());
     EXPECT_EQ(list, ReadBytes(listPath));
     DWORD port = 0;
     EXPECT_TRUE(ReadDword(ProductRoot, ProductKey, "LocalPort", port));
     EXPECT_EQ(3128u, port);
-    EXPECT_EQ(InstallFolder() + "\\", ProductText("AppPath"));
+    EXPECT_EQ(InstallFolder() + "\\", MachineText("AppPath"));
+    EXPECT_FALSE(IsFolder("C:\\elsewhere"));
 }
 
 TEST_F(InstallTest, SetupEndsARunningCopyThroughItsExitCommandFirst) {
@@ -241,7 +242,7 @@ TEST_F(InstallTest, SilentUninstallRestoresTheBrowsersAndRemovesWhatItInstalled)
     ASSERT_TRUE(WriteBytes(profile + "\\prefs.js", ProxiedPrefs));
     WriteText(HKEY_CURRENT_USER, RunKey, "Veilgate", "\"C:\\x\\Veilgate.exe\"");
     WriteText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\x\\Veilgate.exe");
-    std::string listPath = InstalledDataFolder() + "\\MyProxies.txt";
+    std::string listPath = EarlierDataFolder() + "\\MyProxies.txt";
 
     ASSERT_TRUE(RunUninstall());
     EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), LanFlags());
@@ -255,8 +256,8 @@ TEST_F(InstallTest, SilentUninstallRestoresTheBrowsersAndRemovesWhatItInstalled)
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, RunKey, "Veilgate"));
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, RunKey, "Veilgate"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
-    EXPECT_FALSE(ValueExists(ProductRoot, ProductKey, "AppPath"));
-    EXPECT_FALSE(ValueExists(ProductRoot, ProductKey, "AppFullPath"));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, ProductKey, "AppPath"));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, ProductKey, "AppFullPath"));
     // A silent uninstall keeps the user's list and settings.
     EXPECT_EQ("12.12.12.12:80->Germany\r\n", ReadBytes(listPath));
     EXPECT_TRUE(ValueExists(ProductRoot, ProductKey, "LocalPort"));

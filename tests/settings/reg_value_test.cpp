@@ -98,10 +98,10 @@ protected:
     void TearDown() override { store_->Reset(); }
 
     RegDwordValue Dword(const std::string& path, uint32_t defaultValue = 0, bool reread = false,
-                        SettingsRoot root = SettingsRoot::ProductKey) {
+                        SettingsRoot root = SettingsRoot::Product) {
         return RegDwordValue(path, defaultValue, reread, root, store_->Backend());
     }
-    RegStringValue Text(const std::string& path, SettingsRoot root = SettingsRoot::ProductKey) {
+    RegStringValue Text(const std::string& path, SettingsRoot root = SettingsRoot::Product) {
         return RegStringValue(path, "", false, root, store_->Backend());
     }
 

@@ -16,7 +16,7 @@
 namespace testing_support {
 
 // Where the product keeps its settings: ProductKey below this root.
-const HKEY ProductRoot = HKEY_LOCAL_MACHINE;
+const HKEY ProductRoot = HKEY_CURRENT_USER;
 using setting::ProductKey;
 
 constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
