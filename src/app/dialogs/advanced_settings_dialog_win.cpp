@@ -82,9 +82,9 @@ void AdvancedSettingsDialog::Store() {
     RegStringValue startupEntry(setting::StartupEntry, "", false, SettingsRoot::CurrentUser);
     if (runAtStartup_ == 1) {
         RegDwordValue(setting::RunAtStartup).Set(1);
-        // The program's own path, not AppFullPath: any user may change the
-        // product key, and this entry runs in this user's log-on. Quoted, as
-        // the path usually holds blanks; an unknown path leaves it empty.
+        // The program's own path, not AppFullPath: this entry runs in this
+        // user's log-on the copy the user chose. Quoted, as the path usually
+        // holds blanks; an unknown path leaves it empty.
         std::string program = base::ProgramPath();
         startupEntry.Set(program.empty() ? std::string() : "\"" + program + "\"");
     } else {
