@@ -436,18 +436,6 @@ bool IsWine() {
     return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
 }
 
-// The LAN's switch and server as a user would have set them, past our code.
-bool SetLanDirectly(DWORD flags, const char* server) {
-    INTERNET_PER_CONN_OPTIONA options[2] = {};
-    options[0].dwOption = INTERNET_PER_CONN_FLAGS;
-    options[0].Value.dwValue = flags;
-    options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
-    options[1].Value.pszValue = const_cast<char*>(server);
-    INTERNET_PER_CONN_OPTION_LISTA list = {sizeof(list), nullptr, 2, 0, options};
-    return InternetSetOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list,
-                              sizeof(list)) != FALSE;
-}
-
 TEST_F(ConnectionOptionsTest, RealSettingsReadBackAndCarryARealRequestToTheLocalPort) {
     const char own[] = "proxy.corp.example:3128";
     ASSERT_TRUE(SetLanDirectly(PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, own));
