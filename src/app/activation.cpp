@@ -1,5 +1,6 @@
 #include "app/activation.h"
 
+#include "browsers/connection_switch.h"
 #include "net/socket.h"
 #include "proxies/proxy_line.h"
 #include "settings/reg_value.h"
@@ -30,7 +31,7 @@ std::string OffStatusText(const std::string& localAddress) {
 }
 
 std::string LocalProxyServerText(int localPort) {
-    return "127.0.0.1:" + std::to_string(localPort);
+    return LoopbackProxyServer(localPort);
 }
 
 std::string LocalAddressText(const std::string& computerName) {
@@ -79,7 +80,8 @@ void ProxyActivation::ActivateProxy(const std::string& proxyText) {
         SwitchOff();
         return;
     }
-    browsers_.PointAt(LocalProxyServerText(localPort));
+    if (!PointBrowsers(localPort))
+        return;
     RegDwordValue(setting::UseProxy).Set(1);
     RegStringValue(setting::ProxyName).Set(proxyText);
     view_.SetStatusLine(OnStatusText(proxyText));
@@ -101,6 +103,15 @@ void ProxyActivation::SwitchOff() {
     view_.SetEnableBox(false);
 }
 
+bool ProxyActivation::PointBrowsers(int localPort) {
+    if (browsers_.PointAt(LocalProxyServerText(localPort)))
+        return true;
+    // Off first, so that what the user reads is already true.
+    SwitchOff();
+    view_.Tell(activation::SettingsNotTaken, "ERROR");
+    return false;
+}
+
 void ProxyActivation::SwitchUpstream(const std::string& host, int port) {
     if (!engine_.Forward(LocalPort(), host, port))
         view_.Tell(activation::CannotStartProxy, "ERROR");
@@ -113,7 +124,8 @@ void ProxyActivation::RestorePreviousProxy() {
         enabled_ = true;
         ProxyLine proxy(proxyName);
         SwitchUpstream(proxy.Host(), proxy.Port());
-        browsers_.PointAt(LocalProxyServerText(LocalPort()));
+        if (!PointBrowsers(LocalPort()))
+            return;
     } else {
         enabled_ = false;
         browsers_.RestoreDirect();
@@ -162,10 +174,11 @@ void ProxyActivation::ActivateStoredProxy() {
         SwitchOff();
         return;
     }
+    if (!PointBrowsers(localPort))
+        return;
     enabled_ = true;
     view_.SetEnableBox(true);
     view_.SetStatusLine(OnStatusText(proxyName));
-    browsers_.PointAt(LocalProxyServerText(localPort));
 }
 
 void ProxyActivation::ShowActive(const std::string& address) {

@@ -16,6 +16,9 @@ constexpr char CannotStartProxy[] = "Cannot Start Proxy!";
 constexpr char NoProxySelected[] = "No proxy selected";
 constexpr char UnknownAddress[] = "Unkwon IP";
 constexpr char ProductName[] = "Veilgate";
+constexpr char SettingsNotTaken[] =
+    "Windows did not accept the new proxy settings (they may be set by your administrator). "
+    "Veilgate is off.";
 }  // namespace activation
 
 // The status line while on, with the display form of the proxy text.
@@ -76,6 +79,9 @@ private:
     void ApplyEnableFlag();
     // Everything off after a failure or an empty choice; ProxyName stays.
     void SwitchOff();
+    // Points the browsers at the engine; when the system does not take it,
+    // switches everything off and tells the user. False then.
+    bool PointBrowsers(int localPort);
     int LocalPort() const;
 
     ProxyEngine& engine_;

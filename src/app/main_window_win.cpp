@@ -78,8 +78,8 @@ void OpenWithShell(HWND owner, const std::string& target) {
 // The browsers' settings through the browser configuration.
 class MainWindow::Browsers : public BrowserSettings {
 public:
-    void PointAt(const std::string& proxyServer) override {
-        SetConnectionOptions(DefaultConnectionName, proxyServer);
+    bool PointAt(const std::string& proxyServer) override {
+        return SetConnectionOptions(DefaultConnectionName, proxyServer);
     }
     void RestoreDirect() override { DisableConnectionProxy(DefaultConnectionName); }
 };

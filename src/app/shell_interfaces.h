@@ -26,8 +26,9 @@ public:
 class BrowserSettings {
 public:
     virtual ~BrowserSettings() = default;
-    // proxyServer is "127.0.0.1:<port>".
-    virtual void PointAt(const std::string& proxyServer) = 0;
+    // proxyServer is "127.0.0.1:<port>". False when the system did not take
+    // it; every browser is then as it was.
+    virtual bool PointAt(const std::string& proxyServer) = 0;
     virtual void RestoreDirect() = 0;
 };
 

@@ -19,8 +19,9 @@ public:
 class BrowserRestores {
 public:
     virtual ~BrowserRestores() = default;
-    // The default connection switched to direct; false when that could not
-    // even be attempted, which ends the run.
+    // Every connection given back the options the user had (or, without a
+    // record of them, Windows' default); false when that could not even be
+    // attempted, which ends the run.
     virtual bool ResetInternetSettings() = 0;
     virtual void RestoreOperaInstallationIni() = 0;
     virtual void RestoreOperaProfileIni() = 0;

@@ -11,7 +11,7 @@ bool SystemProcessControl::StopFirstProcessNamed(const std::string& text) {
 }
 
 bool SystemBrowserRestores::ResetInternetSettings() {
-    return SetDefaultConnectionDirect();
+    return ResetConnectionsToUsersOwn();
 }
 
 void SystemBrowserRestores::RestoreOperaInstallationIni() {

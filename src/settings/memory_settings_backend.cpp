@@ -130,6 +130,17 @@ bool MemorySettingsBackend::WriteValue(SettingsRoot root, const std::string& key
     return true;
 }
 
+bool MemorySettingsBackend::DeleteKey(SettingsRoot root, const std::string& keyPath) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string id = KeyId(root, keyPath);
+    // The registry refuses to delete a key that still has subkeys.
+    auto below = keys_.lower_bound(id + "\\");
+    if (below != keys_.end() && below->first.compare(0, id.size() + 1, id + "\\") == 0)
+        return false;
+    keys_.erase(id);
+    return true;
+}
+
 int MemorySettingsBackend::WriteCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return writeCount_;

@@ -26,6 +26,7 @@ public:
                     std::vector<StoredValue>& values) override;
     bool WriteValue(SettingsRoot root, const std::string& keyPath,
                     const StoredValue& value) override;
+    bool DeleteKey(SettingsRoot root, const std::string& keyPath) override;
 
     // Stores raw bytes under a name, as a program that wrote an odd type would.
     void WriteBytes(SettingsRoot root, const std::string& keyPath, const std::string& name,

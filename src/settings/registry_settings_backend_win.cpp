@@ -110,8 +110,7 @@ public:
             return false;
         DWORD count = 0, longestName = 0, longestData = 0;
         if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             &count, &longestName, &longestData, nullptr,
-                             nullptr) != ERROR_SUCCESS)
+                             &count, &longestName, &longestData, nullptr, nullptr) != ERROR_SUCCESS)
             return false;
         values.clear();
         std::vector<char> name(longestName + 1);
@@ -137,6 +136,11 @@ public:
         return RegSetValueExA(key.Get(), value.name.c_str(), 0, value.type,
                               reinterpret_cast<const BYTE*>(value.bytes.data()),
                               static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+    }
+
+    bool DeleteKey(SettingsRoot root, const std::string& keyPath) override {
+        LONG status = RegDeleteKeyA(RootKey(root), keyPath.c_str());
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }
 };
 

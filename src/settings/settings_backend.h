@@ -51,6 +51,9 @@ public:
     // Creates the key when missing and stores the value's type and bytes.
     virtual bool WriteValue(SettingsRoot root, const std::string& keyPath,
                             const StoredValue& value) = 0;
+    // Removes a key that holds values only (no subkeys); true when it is gone,
+    // whether or not it was there.
+    virtual bool DeleteKey(SettingsRoot root, const std::string& keyPath) = 0;
 };
 
 // The registry on Windows, a process-wide in-memory tree elsewhere.

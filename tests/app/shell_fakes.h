@@ -39,9 +39,13 @@ struct FakeEngine : ProxyEngine {
 };
 
 struct FakeBrowsers : BrowserSettings {
-    void PointAt(const std::string& proxyServer) override { pointedAt = proxyServer; }
+    bool PointAt(const std::string& proxyServer) override {
+        pointedAt = takes ? proxyServer : "direct";
+        return takes;
+    }
     void RestoreDirect() override { pointedAt = "direct"; }
     std::string pointedAt = "untouched";
+    bool takes = true;  // false: the system refuses the settings
 };
 
 // What the next evaluation dialog does: its answer and the outcome it stores.

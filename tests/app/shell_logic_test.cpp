@@ -125,6 +125,32 @@ TEST_F(ShellLogicTest, APortThatCannotBeListenedOnLeavesEverythingOff) {
     }
 }
 
+TEST_F(ShellLogicTest, SettingsThatDoNotTakeLeaveVeilgateOffAndSaySo) {
+    browsers.takes = false;
+    // By the box and at start-up alike.
+    for (int startUp = 0; startUp < 2; ++startUp) {
+        SCOPED_TRACE(startUp);
+        view.told.clear();
+        view.editText = "1.1.1.1:80";
+        view.enableBox = true;
+        RegDwordValue(setting::UseProxy, 0, true).Set(1);
+        RegStringValue(setting::ProxyName, "", true).Set("1.1.1.1:80");
+        if (startUp)
+            activation.ActivateStoredProxy();
+        else
+            activation.OnEnableBoxClicked();
+        EXPECT_EQ(std::vector<std::string>{"ERROR: Windows did not accept the new proxy settings "
+                                           "(they may be set by your administrator). Veilgate "
+                                           "is off."},
+                  view.told);
+        EXPECT_FALSE(engine.running);
+        EXPECT_EQ(0u, Dword(setting::UseProxy));
+        EXPECT_FALSE(view.enableBox);
+        EXPECT_FALSE(activation.Enabled());
+        EXPECT_EQ(std::string(Status) + "10.0.0.5 [Local]", view.status);
+    }
+}
+
 TEST_F(ShellLogicTest, StartUpBringsTheStoredProxyBackAsTheFirstItem) {
     view.items = {{"5.5.5.5:80->X<supports POST>", 1}};
     RegDwordValue(setting::UseProxy, 0, true).Set(1);

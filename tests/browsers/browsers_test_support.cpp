@@ -101,4 +101,15 @@ DWORD LanFlags() {
     return QueryLanSettings(state) ? state.flags : 0;
 }
 
+bool SetLanDirectly(DWORD flags, const char* server) {
+    INTERNET_PER_CONN_OPTIONA options[2] = {};
+    options[0].dwOption = INTERNET_PER_CONN_FLAGS;
+    options[0].Value.dwValue = flags;
+    options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+    options[1].Value.pszValue = const_cast<char*>(server);
+    INTERNET_PER_CONN_OPTION_LISTA list = {sizeof(list), nullptr, 2, 0, options};
+    return InternetSetOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list,
+                              sizeof(list)) != FALSE;
+}
+
 }  // namespace testing_support

@@ -34,5 +34,7 @@ struct PerConnectionState {
 bool QueryLanSettings(PerConnectionState& state);
 // Just the flags (PROXY_TYPE_...), 0 when the query fails.
 DWORD LanFlags();
+// The LAN's switch and server as a user would have set them, past our code.
+bool SetLanDirectly(DWORD flags, const char* server);
 
 }  // namespace testing_support

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -32,7 +33,20 @@ struct Call {
     DWORD flags = 0;
     std::string server;
     std::string bypass;
+    std::string script;
 };
+
+// A connection's options as the recording API holds them between calls.
+struct Held {
+    DWORD flags = PROXY_TYPE_DIRECT;
+    std::string server, bypass, script;
+};
+
+char* GlobalText(const std::string& text) {
+    char* copy = static_cast<char*>(GlobalAlloc(GMEM_FIXED, text.size() + 1));
+    memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
 
 class RecordingApi : public InternetSettingsApi {
 public:
@@ -66,7 +80,15 @@ public:
                     call.server = o.Value.pszValue;
                 if (o.dwOption == INTERNET_PER_CONN_PROXY_BYPASS)
                     call.bypass = o.Value.pszValue;
+                if (o.dwOption == INTERNET_PER_CONN_AUTOCONFIG_URL)
+                    call.script = o.Value.pszValue;
             }
+            Held& held = this->held[call.lan ? "<LAN>" : call.connection];
+            held.flags = call.flags;
+            held.server = call.server;
+            held.bypass = call.bypass;
+            if (list->dwOptionCount > 3)
+                held.script = call.script;
         } else {
             EXPECT_EQ(nullptr, buffer);
             EXPECT_EQ(0u, length);
@@ -74,8 +96,33 @@ public:
         calls.push_back(call);
         return true;
     }
+    // Answers from what was set, as the system would.
+    bool QueryOption(DWORD option, void* buffer, DWORD* length) override {
+        EXPECT_EQ(static_cast<DWORD>(INTERNET_OPTION_PER_CONNECTION_OPTION), option);
+        auto* list = static_cast<INTERNET_PER_CONN_OPTION_LISTA*>(buffer);
+        EXPECT_EQ(sizeof(*list), *length);
+        const Held& h = held[list->pszConnection ? list->pszConnection : "<LAN>"];
+        for (DWORD i = 0; i < list->dwOptionCount; ++i) {
+            INTERNET_PER_CONN_OPTIONA& o = list->pOptions[i];
+            if (o.dwOption == INTERNET_PER_CONN_FLAGS_UI || o.dwOption == INTERNET_PER_CONN_FLAGS)
+                o.Value.dwValue = h.flags;
+            if (o.dwOption == INTERNET_PER_CONN_PROXY_SERVER)
+                o.Value.pszValue = GlobalText(h.server);
+            if (o.dwOption == INTERNET_PER_CONN_PROXY_BYPASS)
+                o.Value.pszValue = GlobalText(h.bypass);
+            if (o.dwOption == INTERNET_PER_CONN_AUTOCONFIG_URL)
+                o.Value.pszValue = GlobalText(h.script);
+        }
+        return true;
+    }
+    bool ListPhoneBookEntries(std::vector<std::string>& names) override {
+        names = entries;
+        return true;
+    }
     void DebugOutput(const char* text) override { debugTexts.push_back(text); }
 
+    std::map<std::string, Held> held;
+    std::vector<std::string> entries;
     bool failAllocation = false;
     int allocated = 0;
     int freed = 0;
@@ -93,6 +140,8 @@ protected:
              {"EnableAutodial", "NoNetAutodial", "EnableHttp1_1", "ProxyHttp1.1"})
             DeleteValue(HKEY_CURRENT_USER, InternetSettingsKey, name);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, RasKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, RasKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, SavedConnectionsKey);
         DeleteTree(ApplicationDataFolder() + "\\Mozilla");
         ClearBrowserSettings();
     }
@@ -143,53 +192,87 @@ TEST_F(ConnectionOptionsTest, EnableSendsTheThreeOptionsThenTheTwoNotifications)
     EXPECT_EQ(12345u, InternetSettingsDword("ProxyHttp1.1"));
 }
 
-TEST_F(ConnectionOptionsTest, DisableSendsDirectFlagsOnly) {
+TEST_F(ConnectionOptionsTest, DisableSendsBackAllFourOptionsTheUserHad) {
     RecordingApi api;
+    api.held["<LAN>"] =
+        Held{PROXY_TYPE_DIRECT | PROXY_TYPE_AUTO_PROXY_URL, "", "", "http://wpad/p.pac"};
+    ASSERT_TRUE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", api));
+    api.calls.clear();
     EXPECT_TRUE(DisableConnectionProxy(DefaultConnectionName, api));
     ASSERT_EQ(3u, api.calls.size());
-    EXPECT_EQ((std::vector<DWORD>{1}), api.calls[0].optionIds);
-    EXPECT_EQ(1u, api.calls[0].flags);
+    EXPECT_EQ((std::vector<DWORD>{1, 2, 3, 4}), api.calls[0].optionIds);
+    EXPECT_EQ(5u, api.calls[0].flags);
+    EXPECT_EQ("", api.calls[0].server);
+    EXPECT_EQ("http://wpad/p.pac", api.calls[0].script);
     EXPECT_TRUE(api.calls[0].lan);
     EXPECT_EQ(39u, api.calls[1].option);
     EXPECT_EQ(37u, api.calls[2].option);
     EXPECT_EQ(1u, InternetSettingsDword("ProxyHttp1.1"));
-    EXPECT_EQ(12345u, InternetSettingsDword("EnableHttp1_1"));
+    // The record is forgotten: a second restore has nothing to send.
+    api.calls.clear();
+    EXPECT_TRUE(DisableConnectionProxy(DefaultConnectionName, api));
+    EXPECT_TRUE(api.calls.empty());
 }
 
-TEST_F(ConnectionOptionsTest, AutodialChoosesTheConnections) {
+TEST_F(ConnectionOptionsTest, EveryPhoneBookEntryTheDefaultOneAndTheLan) {
     {
-        SCOPED_TRACE("autodial values absent");
+        SCOPED_TRACE("no entries, no default entry");
         RecordingApi enable, disable;
         SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8765", enable);
+        disable.held = enable.held;
         DisableConnectionProxy(DefaultConnectionName, disable);
         EXPECT_EQ(Names{"<LAN>"}, Targets(enable));
         EXPECT_EQ(Names{"<LAN>"}, Targets(disable));
     }
     {
-        SCOPED_TRACE("dial-up only");
+        SCOPED_TRACE("the machine's default entry and a VPN, whatever NoNetAutodial says");
         SetAutodial(1, 0, "My ISP");
         RecordingApi enable, disable;
+        enable.entries = {"Office VPN", "My ISP"};
         SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8765", enable);
+        disable.held = enable.held;
+        disable.entries = enable.entries;
         DisableConnectionProxy(DefaultConnectionName, disable);
-        EXPECT_EQ(Names{"My ISP"}, Targets(enable));
-        EXPECT_EQ(Names{"My ISP"}, Targets(disable));
+        EXPECT_EQ((Names{"My ISP", "Office VPN", "<LAN>"}), Targets(enable));
+        EXPECT_EQ((Names{"My ISP", "Office VPN", "<LAN>"}), Targets(disable));
         EXPECT_EQ("127.0.0.1:8765", enable.calls[0].server);
+        EXPECT_EQ("127.0.0.1:8765", enable.calls[1].server);
     }
     {
-        SCOPED_TRACE("dial-up and LAN, the dial-up connection first");
-        SetAutodial(1, 1, "My ISP");
-        RecordingApi enable, disable;
+        SCOPED_TRACE("the user's own default entry before the machine's");
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, RasKey, 0, nullptr, 0,
+                                                 KEY_WRITE, nullptr, &key, nullptr));
+        RegSetValueExA(key, "DefaultInternet", 0, REG_SZ, reinterpret_cast<const BYTE*>("Mine"), 5);
+        RegCloseKey(key);
+        RecordingApi enable;
         SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8765", enable);
-        DisableConnectionProxy(DefaultConnectionName, disable);
-        EXPECT_EQ((Names{"My ISP", "<LAN>"}), Targets(enable));
-        EXPECT_EQ((Names{"My ISP", "<LAN>"}), Targets(disable));
-        ASSERT_EQ(4u, enable.calls.size());
-        EXPECT_EQ(39u, enable.calls[2].option);
-        EXPECT_EQ(37u, enable.calls[3].option);
+        EXPECT_EQ((Names{"Mine", "<LAN>"}), Targets(enable));
     }
     // The system's own values are read, never written.
     EXPECT_EQ(1u, InternetSettingsDword("EnableAutodial"));
-    EXPECT_EQ(1u, InternetSettingsDword("NoNetAutodial"));
+    EXPECT_EQ(0u, InternetSettingsDword("NoNetAutodial"));
+}
+
+TEST_F(ConnectionOptionsTest, ASetThatDoesNotTakeIsPutBackAndAnswersFalse) {
+    // Under a machine-wide policy the call fails for a standard user.
+    struct RefusingApi : RecordingApi {
+        bool SetOption(DWORD option, void* buffer, DWORD length) override {
+            auto* list = static_cast<INTERNET_PER_CONN_OPTION_LISTA*>(buffer);
+            if (option == INTERNET_OPTION_PER_CONNECTION_OPTION &&
+                list->pOptions[0].Value.dwValue & PROXY_TYPE_PROXY)
+                return false;
+            return RecordingApi::SetOption(option, buffer, length);
+        }
+    } api;
+    SetProductDword("Mozilla", 1);
+    std::string firefox = MakePrefs(FirefoxProfileRoot());
+    api.held["<LAN>"] = Held{PROXY_TYPE_DIRECT | PROXY_TYPE_AUTO_DETECT, "", "", ""};
+    EXPECT_FALSE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", api));
+    EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT | PROXY_TYPE_AUTO_DETECT),
+              api.held["<LAN>"].flags);
+    EXPECT_EQ("user_pref(\"a\", 1);\r\n", ReadBytes(firefox));
+    EXPECT_EQ(12345u, InternetSettingsDword("EnableHttp1_1"));
 }
 
 TEST_F(ConnectionOptionsTest, AllocationFailureStopsBeforeEverythingElse) {
@@ -342,6 +425,8 @@ bool IsWine() {
 }
 
 TEST_F(ConnectionOptionsTest, RealSettingsReadBackAndCarryARealRequestToTheLocalPort) {
+    const char own[] = "proxy.corp.example:3128";
+    ASSERT_TRUE(SetLanDirectly(PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, own));
     OneShotListener listener;
     ASSERT_NE(0, listener.Port());
     std::string server = "127.0.0.1:" + std::to_string(listener.Port());
@@ -361,10 +446,12 @@ TEST_F(ConnectionOptionsTest, RealSettingsReadBackAndCarryARealRequestToTheLocal
                 line == "GET http://veilgate-test.invalid:80/page HTTP/1.1")
         << line;
 
+    // The user's own proxy comes back, as after "EXIT".
     ASSERT_TRUE(DisableConnectionProxy(DefaultConnectionName));
     ASSERT_TRUE(QueryLanSettings(state));
-    EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), state.flags);
-    EXPECT_EQ(server, state.server);
+    EXPECT_TRUE(state.flags & PROXY_TYPE_PROXY);
+    EXPECT_EQ(own, state.server);
+    SetLanDirectly(PROXY_TYPE_DIRECT, "");
 }
 
 }  // namespace

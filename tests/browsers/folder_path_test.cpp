@@ -27,22 +27,20 @@ TEST(NormaliseFolder, DropsTrailingSeparators) {
         EXPECT_EQ(c.expected, NormaliseFolder(c.given)) << c.given;
 }
 
-std::vector<std::string> Describe(const AutodialSettings& settings) {
+std::vector<std::string> Describe(const std::vector<std::string>& entries,
+                                  const std::string& defaultEntry) {
     std::vector<std::string> names;
-    for (const ConnectionTarget& target : ConnectionsToConfigure(settings))
+    for (const ConnectionTarget& target : ConnectionsToConfigure(entries, defaultEntry))
         names.push_back(target.isLan ? "<LAN>" : target.name);
     return names;
 }
 
-TEST(ConnectionsToConfigure, FollowTheAutodialSettings) {
+TEST(ConnectionsToConfigure, EveryEntryOnceTheDefaultFirstThenTheLan) {
     using Names = std::vector<std::string>;
-    EXPECT_EQ(Names{"<LAN>"}, Describe({0, 0, "Dial"}));
-    EXPECT_EQ(Names{"<LAN>"}, Describe({0, 1, "Dial"}));
-    EXPECT_EQ(Names{"<LAN>"}, Describe({2, 1, "Dial"}));  // only exactly 1 counts
-    EXPECT_EQ(Names{"Dial"}, Describe({1, 0, "Dial"}));
-    EXPECT_EQ(Names{"Dial"}, Describe({1, 2, "Dial"}));
-    EXPECT_EQ((Names{"Dial", "<LAN>"}), Describe({1, 1, "Dial"}));
-    EXPECT_EQ(Names{""}, Describe({1, 0, ""}));
+    EXPECT_EQ(Names{"<LAN>"}, Describe({}, ""));
+    EXPECT_EQ((Names{"Dial", "<LAN>"}), Describe({}, "Dial"));
+    EXPECT_EQ((Names{"Dial", "VPN", "<LAN>"}), Describe({"VPN", "Dial"}, "Dial"));
+    EXPECT_EQ((Names{"VPN", "Mobile", "<LAN>"}), Describe({"VPN", "Mobile", "VPN"}, ""));
 }
 
 }  // namespace

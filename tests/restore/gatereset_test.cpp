@@ -68,6 +68,7 @@ protected:
         DeleteTree(ApplicationDataFolder() + "\\Mozilla");
         DeleteTree(ApplicationDataFolder() + "\\Opera");
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, OperaAppPathsKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, SavedConnectionsKey);
         ClearBrowserSettings();
     }
 
@@ -144,6 +145,34 @@ TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
     EXPECT_TRUE(processes_.IsRunning(mainProgram));
     EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), LanFlags());
     EXPECT_EQ(RestoredPrefs, ReadBytes(firefox));
+}
+
+TEST_F(GateresetTest, TheUsersOwnProxyComesBackFromTheRecordOrElseAutomaticDetection) {
+    const char own[] = "proxy.corp.example:3128";
+    ASSERT_TRUE(SetLanDirectly(PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, own));
+    InternetSettingsApi system;
+    ASSERT_TRUE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", system));
+    for (int withRecord = 1; withRecord >= 0; --withRecord) {
+        SCOPED_TRACE(withRecord);
+        DWORD id = processes_.Start(FromBuildPath(GATERESET_EXE), "/restoreonly");
+        ASSERT_NE(0u, id);
+        EXPECT_EQ(0, processes_.WaitForExit(id, 30000));
+        PerConnectionState state;
+        ASSERT_TRUE(QueryLanSettings(state));
+        if (withRecord) {
+            EXPECT_TRUE(state.flags & PROXY_TYPE_PROXY);
+            EXPECT_EQ(own, state.server);
+        } else {
+            // Wine keeps only the proxy switch of automatic detection's flags.
+            EXPECT_FALSE(state.flags & PROXY_TYPE_PROXY);
+        }
+        HKEY key;
+        EXPECT_NE(ERROR_SUCCESS,
+                  RegOpenKeyExA(HKEY_CURRENT_USER, SavedConnectionsKey, 0, KEY_READ, &key))
+            << "the record is forgotten";
+        ASSERT_TRUE(SetLanDirectly(PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "127.0.0.1:8080"));
+    }
+    SetLanDirectly(PROXY_TYPE_DIRECT, "");
 }
 
 }  // namespace

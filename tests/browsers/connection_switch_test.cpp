@@ -1,0 +1,269 @@
+// Saving, pointing and putting back every connection's proxy options, over a
+// fake of the system's per-connection options that behaves as WinINet is
+// documented to: the LAN plus phone-book entries (VPN, dial-up) of their own,
+// and a machine-wide policy under which a user's change is not kept.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "browsers/connection_switch.h"
+#include "settings/memory_settings_backend.h"
+
+namespace {
+
+constexpr char Ours[] = "127.0.0.1:8080";
+constexpr char Lan[] = "<LAN>";
+
+// "flags|server|bypass|script", the four options in one line.
+std::string Describe(const ConnectionOptions& o) {
+    return std::to_string(o.flags) + "|" + o.proxyServer + "|" + o.proxyBypass + "|" +
+           o.autoConfigUrl;
+}
+
+ConnectionOptions Parse(const std::string& text) {
+    ConnectionOptions o;
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t bar; (bar = text.find('|', start)) != std::string::npos; start = bar + 1)
+        parts.push_back(text.substr(start, bar - start));
+    parts.push_back(text.substr(start));
+    parts.resize(4);
+    o.flags = static_cast<uint32_t>(std::stoul(parts[0]));
+    o.proxyServer = parts[1];
+    o.proxyBypass = parts[2];
+    o.autoConfigUrl = parts[3];
+    return o;
+}
+
+using State = std::map<std::string, std::string>;  // connection -> Describe()
+
+class FakeConnections : public ConnectionSystem {
+public:
+    FakeConnections(const State& state, SettingsBackend& backend) : backend_(backend) {
+        for (const auto& entry : state) {
+            options_[entry.first] = Parse(entry.second);
+            if (entry.first != Lan)
+                entries_.push_back(entry.first);
+        }
+    }
+    std::vector<std::string> PhoneBookEntries() override { return entries_; }
+    std::string DefaultEntry() override { return defaultEntry; }
+    bool Read(const ConnectionTarget& target, ConnectionOptions& options) override {
+        auto found = options_.find(Key(target));
+        if (found == options_.end())
+            return false;
+        options = found->second;
+        return true;
+    }
+    bool WriteProxy(const ConnectionTarget& target, const ConnectionOptions& options) override {
+        ConnectionOptions changed = options_[Key(target)];
+        changed.flags = options.flags;
+        changed.proxyServer = options.proxyServer;
+        changed.proxyBypass = options.proxyBypass;
+        return Store(target, changed);
+    }
+    bool Write(const ConnectionTarget& target, const ConnectionOptions& options) override {
+        return Store(target, options);
+    }
+    void NotifyChanged() override { ++notifications; }
+
+    State Now() const {
+        State state;
+        for (const auto& entry : options_)
+            state[entry.first] = Describe(entry.second);
+        return state;
+    }
+
+    // Under ProxySettingsPerUser 0 the call may succeed while the machine's
+    // settings stay in force.
+    bool machineWide = false;
+    std::string refuses;  // a connection whose every change fails
+    std::string defaultEntry;
+    int notifications = 0;
+    bool recordBeforeFirstChange = true;
+
+private:
+    static std::string Key(const ConnectionTarget& target) {
+        return target.isLan ? Lan : target.name;
+    }
+    bool Store(const ConnectionTarget& target, const ConnectionOptions& options) {
+        std::vector<SavedConnection> saved;
+        if (!LoadSavedConnections(saved, backend_))
+            recordBeforeFirstChange = recordBeforeFirstChange && changes_ > 0;
+        ++changes_;
+        if (Key(target) == refuses || !options_.count(Key(target)))
+            return false;
+        if (!machineWide)
+            options_[Key(target)] = options;
+        return true;
+    }
+
+    SettingsBackend& backend_;
+    std::map<std::string, ConnectionOptions> options_;
+    std::vector<std::string> entries_;
+    int changes_ = 0;
+};
+
+class ConnectionSwitchTest : public testing::Test {
+protected:
+    bool HasRecord() {
+        std::vector<SavedConnection> saved;
+        return LoadSavedConnections(saved, backend);
+    }
+    MemorySettingsBackend backend;
+};
+
+const std::string OnLan = "3|127.0.0.1:8080|local|";
+
+TEST_F(ConnectionSwitchTest, EachCaseBeforeWhileOnAndAfter) {
+    struct Case {
+        const char* name;
+        State before;
+        State record;  // left by a run that did not end in order
+        bool machineWide;
+        const char* refuses;
+        bool takes;
+        State on;
+        State after;
+    };
+    const Case cases[] = {
+        {"direct", {{Lan, "1|||"}}, {}, false, "", true, {{Lan, OnLan}}, {{Lan, "1|||"}}},
+        {"auto-detect", {{Lan, "9|||"}}, {}, false, "", true, {{Lan, OnLan}}, {{Lan, "9|||"}}},
+        {"configuration script",
+         {{Lan, "5|||http://wpad/proxy.pac"}},
+         {},
+         false,
+         "",
+         true,
+         {{Lan, "3|127.0.0.1:8080|local|http://wpad/proxy.pac"}},
+         {{Lan, "5|||http://wpad/proxy.pac"}}},
+        {"own proxy",
+         {{Lan, "3|proxy.corp:3128|<local>;*.corp|"}},
+         {},
+         false,
+         "",
+         true,
+         {{Lan, OnLan}},
+         {{Lan, "3|proxy.corp:3128|<local>;*.corp|"}}},
+        {"leftover pointing at us, no record",
+         {{Lan, "3|127.0.0.1:8080|local|"}},
+         {},
+         false,
+         "",
+         true,
+         {{Lan, OnLan}},
+         {{Lan, "9|||"}}},
+        {"leftover pointing at us, the crashed run's record",
+         {{Lan, "3|127.0.0.1:8080|local|"}},
+         {{Lan, "5|||http://wpad/proxy.pac"}},
+         false,
+         "",
+         true,
+         {{Lan, OnLan}},
+         {{Lan, "5|||http://wpad/proxy.pac"}}},
+        {"LAN plus VPN and dial-up entries",
+         {{Lan, "1|||"}, {"Office VPN", "3|vpnproxy:8080||"}, {"Dial", "9|||"}},
+         {},
+         false,
+         "",
+         true,
+         {{Lan, OnLan}, {"Office VPN", OnLan}, {"Dial", OnLan}},
+         {{Lan, "1|||"}, {"Office VPN", "3|vpnproxy:8080||"}, {"Dial", "9|||"}}},
+        {"machine-wide policy: the call succeeds, nothing takes",
+         {{Lan, "5|||http://wpad/proxy.pac"}, {"Office VPN", "9|||"}},
+         {},
+         true,
+         "",
+         false,
+         {{Lan, "5|||http://wpad/proxy.pac"}, {"Office VPN", "9|||"}},
+         {{Lan, "5|||http://wpad/proxy.pac"}, {"Office VPN", "9|||"}}},
+        {"the VPN refuses: the LAN is put back too",
+         {{Lan, "3|proxy.corp:3128||"}, {"Office VPN", "9|||"}},
+         {},
+         false,
+         "Office VPN",
+         false,
+         {{Lan, "3|proxy.corp:3128||"}, {"Office VPN", "9|||"}},
+         {{Lan, "3|proxy.corp:3128||"}, {"Office VPN", "9|||"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        backend.Clear();
+        std::vector<SavedConnection> record;
+        for (const auto& entry : c.record)
+            record.push_back(
+                {{entry.first == Lan, entry.first == Lan ? "" : entry.first}, Parse(entry.second)});
+        if (!record.empty()) {
+            ASSERT_TRUE(SaveConnections(record, backend));
+        }
+        FakeConnections system(c.before, backend);
+        system.machineWide = c.machineWide;
+        system.refuses = c.refuses;
+
+        EXPECT_EQ(c.takes, PointConnectionsAt(system, Ours, "local", backend));
+        EXPECT_EQ(c.on, system.Now());
+        EXPECT_TRUE(system.recordBeforeFirstChange);
+        EXPECT_EQ(c.takes, HasRecord());
+        if (c.takes) {
+            EXPECT_TRUE(RestoreConnections(system, Ours, backend));
+        }
+        EXPECT_EQ(c.after, system.Now());
+        EXPECT_FALSE(HasRecord());
+        EXPECT_GT(system.notifications, 0);
+    }
+}
+
+TEST_F(ConnectionSwitchTest, ARecordOutlivesACrashAndTheNextSessionPutsItBack) {
+    FakeConnections system({{Lan, "5|||http://wpad/proxy.pac"}}, backend);
+    ASSERT_TRUE(PointConnectionsAt(system, Ours, "local", backend));
+    // The program dies here; it starts again, is switched on and off.
+    ASSERT_TRUE(PointConnectionsAt(system, Ours, "local", backend));
+    ASSERT_TRUE(RestoreConnections(system, Ours, backend));
+    EXPECT_EQ((State{{Lan, "5|||http://wpad/proxy.pac"}}), system.Now());
+}
+
+TEST_F(ConnectionSwitchTest, ARestoreWithoutARecordLeavesTheUsersOwnSettingsAlone) {
+    FakeConnections system({{Lan, "5|||http://wpad/proxy.pac"}, {"VPN", OnLan}}, backend);
+    EXPECT_TRUE(RestoreConnections(system, Ours, backend));
+    EXPECT_EQ((State{{Lan, "5|||http://wpad/proxy.pac"}, {"VPN", "9|||"}}), system.Now());
+}
+
+TEST_F(ConnectionSwitchTest, ARecordOfAnEntryRemovedSinceIsStillForgotten) {
+    std::vector<SavedConnection> record = {{{false, "Gone VPN"}, Parse("1|||")},
+                                           {{true, ""}, Parse("9|||")}};
+    ASSERT_TRUE(SaveConnections(record, backend));
+    FakeConnections system({{Lan, OnLan}}, backend);
+    EXPECT_TRUE(RestoreConnections(system, Ours, backend));
+    EXPECT_EQ((State{{Lan, "9|||"}}), system.Now());
+    EXPECT_FALSE(HasRecord());
+}
+
+TEST_F(ConnectionSwitchTest, GateresetUsesTheRecordOrElseWindowsDefaultEverywhere) {
+    {
+        SCOPED_TRACE("with a record");
+        FakeConnections system({{Lan, "3|proxy.corp:3128||"}, {"VPN", "1|||"}}, backend);
+        ASSERT_TRUE(PointConnectionsAt(system, Ours, "local", backend));
+        EXPECT_TRUE(ResetConnections(system, backend));
+        EXPECT_EQ((State{{Lan, "3|proxy.corp:3128||"}, {"VPN", "1|||"}}), system.Now());
+        EXPECT_FALSE(HasRecord());
+    }
+    {
+        SCOPED_TRACE("without one, whatever the port");
+        FakeConnections system({{Lan, "3|127.0.0.1:9999|local|"}, {"VPN", "1|||"}}, backend);
+        system.defaultEntry = "VPN";
+        EXPECT_TRUE(ResetConnections(system, backend));
+        EXPECT_EQ((State{{Lan, "9|||"}, {"VPN", "9|||"}}), system.Now());
+    }
+}
+
+TEST_F(ConnectionSwitchTest, AnUnreadableConnectionChangesNothing) {
+    FakeConnections system({{Lan, "9|||"}}, backend);
+    system.defaultEntry = "Not in the phone book";
+    EXPECT_FALSE(PointConnectionsAt(system, Ours, "local", backend));
+    EXPECT_EQ((State{{Lan, "9|||"}}), system.Now());
+    EXPECT_FALSE(HasRecord());
+}
+
+}  // namespace
