@@ -265,8 +265,8 @@ TEST_F(ConnectionOptionsTest, ASetThatDoesNotTakeIsPutBackAndAnswersFalse) {
             return RecordingApi::SetOption(option, buffer, length);
         }
     } api;
-    SetProductDword("Mozilla", 1);
-    std::string firefox = MakePrefs(FirefoxProfileRoot());
+    WriteDword(ProductRoot, ProductKey, "Mozilla", 1);
+    std::string firefox = MakePrefs(FirefoxProfileRoot(), "p.default", OnePref);
     api.held["<LAN>"] = Held{PROXY_TYPE_DIRECT | PROXY_TYPE_AUTO_DETECT, "", "", ""};
     EXPECT_FALSE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", api));
     EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT | PROXY_TYPE_AUTO_DETECT),
