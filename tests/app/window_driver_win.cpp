@@ -100,8 +100,8 @@ int BrowserProxy() {
 }
 
 // Waits for the window (it exists while its start-up still runs), then asks
-// it for nothing again and again; a window busy on its own thread answers
-// late, so the longest wait is its longest freeze.
+// it for nothing every 50 ms; a window busy on its own thread answers late,
+// so the longest wait is its longest freeze.
 int Freeze(int seconds) {
     DWORD limit = static_cast<DWORD>(seconds) * 1000;
     DWORD start = GetTickCount();
@@ -120,7 +120,7 @@ int Freeze(int seconds) {
         DWORD waited = GetTickCount() - asked;
         if (waited > longest)
             longest = waited;
-        Sleep(10);
+        Sleep(50);
     }
     std::printf("longest_ms=%lu\n", static_cast<unsigned long>(longest));
     return 0;
