@@ -1,5 +1,7 @@
 #include "app/activation.h"
 
+#include <cstdio>
+
 #include "net/socket.h"
 #include "proxies/proxy_line.h"
 #include "settings/reg_value.h"
@@ -79,11 +81,18 @@ void ProxyActivation::ActivateProxy(const std::string& proxyText) {
         SwitchOff();
         return;
     }
-    browsers_.PointAt(LocalProxyServerText(localPort));
+    PointBrowsersAtEngine();
     RegDwordValue(setting::UseProxy).Set(1);
     RegStringValue(setting::ProxyName).Set(proxyText);
     view_.SetStatusLine(OnStatusText(proxyText));
     view_.Repaint();
+}
+
+void ProxyActivation::PointBrowsersAtEngine() {
+    if (engine_.IsRunning())
+        browsers_.PointAt(LocalProxyServerText(engine_.Port()));
+    else
+        browsers_.RestoreDirect();
 }
 
 void ProxyActivation::DeactivateProxy() {
@@ -111,9 +120,16 @@ void ProxyActivation::RestorePreviousProxy() {
         std::string proxyName = RegStringValue(setting::ProxyName).Get();
         view_.SelectSelectorItem(proxyName);
         enabled_ = true;
+        if (!engine_.IsRunning() || engine_.Port() != LocalPort()) {
+            // Start-up stopped early, or the port changed: the engine must
+            // listen on the port before the browsers are sent there.
+            ActivateProxy(proxyName);
+            view_.SetEnableBox(enabled_);
+            return;
+        }
         ProxyLine proxy(proxyName);
         SwitchUpstream(proxy.Host(), proxy.Port());
-        browsers_.PointAt(LocalProxyServerText(LocalPort()));
+        PointBrowsersAtEngine();
     } else {
         enabled_ = false;
         browsers_.RestoreDirect();
@@ -154,7 +170,9 @@ void ProxyActivation::ActivateStoredProxy() {
     }
     std::string proxyName = RegStringValue(setting::ProxyName).Get();
     view_.SetSelectorText(proxyName);
-    view_.InsertSelectorItem(0, {proxyName, HasPostMarkerAfterStart(proxyName) ? 1 : 0});
+    hasStartUpItem_ = true;
+    startUpItem_ = {proxyName, HasPostMarkerAfterStart(proxyName) ? 1 : 0};
+    view_.InsertSelectorItem(0, startUpItem_);
     ProxyLine proxy(proxyName);
     int localPort = LocalPort();
     if (!engine_.Listen(localPort, proxy.Host(), proxy.Port())) {
@@ -165,7 +183,23 @@ void ProxyActivation::ActivateStoredProxy() {
     enabled_ = true;
     view_.SetEnableBox(true);
     view_.SetStatusLine(OnStatusText(proxyName));
-    browsers_.PointAt(LocalProxyServerText(localPort));
+    PointBrowsersAtEngine();
+}
+
+void ProxyActivation::StopStartUp() {
+    browsers_.RestoreDirect();
+    if (engine_.IsRunning())
+        engine_.Stop();
+    enabled_ = false;
+    view_.SetEnableBox(false);
+    view_.SetStatusLine(OffStatusText(localAddress_));
+    view_.Repaint();
+}
+
+void ProxyActivation::OnLocalPortChanged() {
+    if (!enabled_ || !engine_.IsRunning() || engine_.Port() == LocalPort())
+        return;
+    ActivateProxy(RegStringValue(setting::ProxyName).Get());
 }
 
 void ProxyActivation::ShowActive(const std::string& address) {
@@ -232,8 +266,22 @@ void ProxyActivation::OnAddNewProxy() {
     SaveList();
 }
 
-void ProxyActivation::SaveList() {
+void ProxyActivation::LoadList() {
+    if (list_.LoadProxyList(listPath_))
+        return;
+    listFileKept_ = true;
+    char text[1400];
+    std::snprintf(text, sizeof text, activation::ListFileKeptFormat, listPath_.c_str());
+    view_.Tell(text, "Warning");
+}
+
+bool ProxyActivation::SaveList(bool tell) {
+    if (listFileKept_)
+        return true;
     std::string error;
-    if (!list_.SaveProxyList(listPath_, &error))
+    if (list_.SaveProxyList(listPath_, &error))
+        return true;
+    if (tell)
         view_.Tell(error, "");
+    return false;
 }
