@@ -20,6 +20,9 @@
 //                                          that opens pages and files
 //   window_driver.exe freeze SECONDS       for that long, the longest time the
 //                                          main window took to answer a message
+//   window_driver.exe type ID TEXT         selects all of an edit of the main
+//                                          window and types TEXT over it, one
+//                                          character at a time
 #include <windows.h>
 #include <commctrl.h>
 #include <wininet.h>
@@ -126,6 +129,18 @@ int Freeze(int seconds) {
     return 0;
 }
 
+// As a person types: each character is its own message, and the window's
+// handlers run between them, so a handler that moves the caret shows.
+int Type(HWND main, int id, const char* text) {
+    HWND edit = GetDlgItem(main, id);
+    if (!edit)
+        return 1;
+    Ask(edit, EM_SETSEL, 0, -1);
+    for (const char* c = text; *c; ++c)
+        Ask(edit, WM_CHAR, static_cast<unsigned char>(*c), 1);
+    return 0;
+}
+
 int Record(const char* file, const char* what) {
     FILE* out = std::fopen(file, "ab");
     if (!out)
@@ -167,6 +182,8 @@ int main(int argc, char** argv) {
         HWND toolbar = FindWindowExA(main, nullptr, TOOLBARCLASSNAMEA, nullptr);
         return PostMessageA(main, WM_COMMAND, id, reinterpret_cast<LPARAM>(toolbar)) ? 0 : 1;
     }
+    if (action == "type")
+        return argc > 3 ? Type(main, id, argv[3]) : 2;
     if (action == "timer")
         return PostMessageA(main, WM_TIMER, 100, 0) ? 0 : 1;
     if (action == "syscommand") {
