@@ -1,12 +1,19 @@
 #!/usr/bin/python3
 """Prints how fast Veilgate.exe starts under Wine and how long its window
-freezes, with the stand-in list service answering and with it silent.
+fails to answer, with the stand-in list service answering, silent and
+trickling.
 
-    scripts/measure_shell.py        (after cmake --build --preset windows)
+    scripts/measure_shell.py [VEILGATE.EXE]   (after cmake --build --preset windows)
+
+Without an argument it measures the build's own Veilgate.exe; with one, that
+program (an earlier build, to compare).
 
 Figures: the time from starting Veilgate.exe to its main window on screen
-and to the engine listening; the window's longest freeze (the longest time
-it took to answer a message) during start-up and during "Refresh List".
+and to the engine listening; the longest time the window took to answer a
+message (SendMessageTimeout with WM_NULL every 50 ms) during start-up,
+during "Refresh List" and during a rotation tick towards a proxy that takes
+the connection attempt and never completes it. Windows calls a window "Not
+Responding" after 5000 ms without an answer.
 """
 
 import os
@@ -23,6 +30,11 @@ import shell_e2e_test as e2e  # noqa: E402
 
 BUILD = os.path.join(ROOT, "build", "windows")
 TITLE = "Veilgate v5.0 - Anonymity & Online Privacy"
+USER_KEY = "HKCU\\Software\\Veilgate"
+# A trickling service sends one byte this often, and gives up after
+# TRICKLE_FOR seconds so that even a program that waits on it ends.
+TRICKLE_EVERY = 10
+TRICKLE_FOR = 90
 
 
 def window_on_screen():
@@ -38,7 +50,58 @@ def silent_server():
     return listener
 
 
-def freeze_in_background(shell, seconds):
+def trickling_server():
+    """Answers every request with a header and then one byte now and then."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(16)
+    listener.settimeout(1)
+    stopping = threading.Event()
+
+    def serve(connection):
+        with connection:
+            connection.settimeout(TRICKLE_FOR)
+            try:
+                connection.recv(4096)
+                connection.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n")
+                until = time.monotonic() + TRICKLE_FOR
+                while time.monotonic() < until and not stopping.is_set():
+                    connection.sendall(b"1")
+                    stopping.wait(TRICKLE_EVERY)
+            except OSError:
+                pass
+
+    def accept():
+        while not stopping.is_set():
+            try:
+                connection, _ = listener.accept()
+            except OSError:
+                continue
+            threading.Thread(target=serve, args=(connection,), daemon=True).start()
+
+    threading.Thread(target=accept, daemon=True).start()
+    return listener, stopping
+
+
+def unanswered_connects():
+    """A port whose backlog is full: a connection attempt is neither taken
+    nor refused, so it lasts until the caller gives up."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(0)
+    fillers = []
+    for _ in range(3):
+        filler = socket.socket()
+        filler.setblocking(False)
+        try:
+            filler.connect(listener.getsockname())
+        except BlockingIOError:
+            pass
+        fillers.append(filler)
+    return listener, fillers
+
+
+def longest_answer_in_background(shell, seconds):
     result = {}
 
     def run():
@@ -49,10 +112,27 @@ def freeze_in_background(shell, seconds):
     return thread, result
 
 
-def measure(shell, service_host):
-    shell.reg_add("ServerHost", "REG_SZ", service_host)
-    shell.reg_add("UseProxy", "REG_DWORD", 1)
-    freeze, frozen = freeze_in_background(shell, 100)
+def seed_user(shell, service_host, hanging_port):
+    """The settings and the tested proxies in the user's own places, where
+    the program reads them after its first start."""
+    for name, kind, value in (("ServerHost", "REG_SZ", service_host),
+                              ("UseProxy", "REG_DWORD", 1),
+                              ("ProxyName", "REG_SZ", shell.proxy_name),
+                              ("LocalPort", "REG_DWORD", shell.engine_port),
+                              ("AutoEnabled", "REG_DWORD", 0),
+                              ("AutoTimer", "REG_DWORD", 10)):
+        shell.reg_add(name, kind, value, key=USER_KEY)
+    local = shell.wine("cmd", "/c", "echo", "%LOCALAPPDATA%").stdout.strip()
+    folder = os.path.join(shell.wine("winepath", "-u", local).stdout.strip(), "Veilgate")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "MyProxies.txt"), "w", newline="") as f:
+        f.write(f"127.0.0.1:{shell.upstream_port}->Local\r\n"
+                f"127.0.0.1:{hanging_port}->Hanging\r\n")
+
+
+def measure(shell, service_host, hanging_port):
+    seed_user(shell, service_host, hanging_port)
+    answers, answered = longest_answer_in_background(shell, 100)
     began = shell.start_program()
     listening = window = None
     deadline = began + 100
@@ -63,18 +143,30 @@ def measure(shell, service_host):
         if window is None and window_on_screen():
             window = now
         time.sleep(0.02)
-    freeze.join()
-    start_up = frozen.get("longest_ms", "?")
+    answers.join()
+    start_up = answered.get("longest_ms", "?")
 
-    refresh, refreshed = freeze_in_background(shell, 40)
+    answers, refreshed = longest_answer_in_background(shell, 45)
     time.sleep(1)
     shell.drive("click", "1005")
-    shell.message(30)
-    refresh.join()
+    answers.join()
+    shell.message(5)
+
+    answers, ticked = longest_answer_in_background(shell, 30)
+    time.sleep(1)
+    shell.drive("timer")
+    answers.join()
+    shell.message(5)
+
     shell.drive("command", "32772")
-    shell.wait_program_end(30)
+    shell.wait_program_end(60)
     e2e.stop(shell.program)
-    return window, listening, start_up, refreshed.get("longest_ms", "?")
+    return (window, listening, start_up, refreshed.get("longest_ms", "?"),
+            ticked.get("longest_ms", "?"))
+
+
+def rounded(value):
+    return value if value is None else round(value, 2)
 
 
 def main():
@@ -87,28 +179,39 @@ def main():
     e2e.wait_until(lambda: subprocess.run(["xdpyinfo"], capture_output=True).returncode == 0, 10)
     prefix = os.path.join(BUILD, "shell-prefix")
     shell = e2e.Shell(os.path.join(ROOT, "cmake", "wine-run.sh"), prefix,
+                      sys.argv[1] if len(sys.argv) > 1 else
                       os.path.join(BUILD, "src", "app", "Veilgate.exe"),
                       os.path.join(BUILD, "tests", "app", "window_driver.exe"),
                       os.path.join(BUILD, "tools", "list_service", "list_service.exe"))
     rows = []
+    stopping = None
     try:
         shell.start_peers()
         shell.seed_settings()
-        rows.append(("answering",) + measure(shell, f"127.0.0.1:{shell.list_port}"))
+        hanging, _fillers = unanswered_connects()
+        hanging_port = hanging.getsockname()[1]
+        rows.append(("answering",) + measure(shell, f"127.0.0.1:{shell.list_port}",
+                                             hanging_port))
         silent = silent_server()
-        rows.append(("silent",) + measure(shell, f"127.0.0.1:{silent.getsockname()[1]}"))
+        rows.append(("silent",) + measure(shell, f"127.0.0.1:{silent.getsockname()[1]}",
+                                          hanging_port))
+        trickling, stopping = trickling_server()
+        rows.append(("trickling",) + measure(shell, f"127.0.0.1:{trickling.getsockname()[1]}",
+                                             hanging_port))
     finally:
+        if stopping:
+            stopping.set()
         for process in reversed(e2e.PROCESSES):
             e2e.stop(process)
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),
                        capture_output=True, timeout=60)
         e2e.stop(xvfb)
+    print("Longest time the main window took to answer a message (ms)")
     print(f"{'list service':<14}{'to window s':>12}{'to listening s':>16}"
-          f"{'start-up freeze ms':>20}{'Refresh freeze ms':>19}")
-    for name, window, listening, start_up, refresh in rows:
-        print(f"{name:<14}{window if window is None else round(window, 2)!s:>12}"
-              f"{listening if listening is None else round(listening, 2)!s:>16}"
-              f"{start_up!s:>20}{refresh!s:>19}")
+          f"{'start-up ms':>13}{'Refresh ms':>12}{'rotation tick ms':>18}")
+    for name, window, listening, start_up, refresh, tick in rows:
+        print(f"{name:<14}{rounded(window)!s:>12}{rounded(listening)!s:>16}"
+              f"{start_up!s:>13}{refresh!s:>12}{tick!s:>18}")
     return 0
 
 

@@ -1,5 +1,7 @@
 #include "app/activation.h"
 
+#include <cstdio>
+
 #include "browsers/connection_switch.h"
 #include "net/socket.h"
 #include "proxies/proxy_line.h"
@@ -80,12 +82,25 @@ void ProxyActivation::ActivateProxy(const std::string& proxyText) {
         SwitchOff();
         return;
     }
-    if (!PointBrowsers(localPort))
+    if (!PointBrowsersAtEngine())
         return;
     RegDwordValue(setting::UseProxy).Set(1);
     RegStringValue(setting::ProxyName).Set(proxyText);
     view_.SetStatusLine(OnStatusText(proxyText));
     view_.Repaint();
+}
+
+bool ProxyActivation::PointBrowsersAtEngine() {
+    if (!engine_.IsRunning()) {
+        browsers_.RestoreDirect();
+        return true;
+    }
+    if (browsers_.PointAt(LocalProxyServerText(engine_.Port())))
+        return true;
+    // Off first, so that what the user reads is already true.
+    SwitchOff();
+    view_.Tell(activation::SettingsNotTaken, "ERROR");
+    return false;
 }
 
 void ProxyActivation::DeactivateProxy() {
@@ -103,15 +118,6 @@ void ProxyActivation::SwitchOff() {
     view_.SetEnableBox(false);
 }
 
-bool ProxyActivation::PointBrowsers(int localPort) {
-    if (browsers_.PointAt(LocalProxyServerText(localPort)))
-        return true;
-    // Off first, so that what the user reads is already true.
-    SwitchOff();
-    view_.Tell(activation::SettingsNotTaken, "ERROR");
-    return false;
-}
-
 void ProxyActivation::SwitchUpstream(const std::string& host, int port) {
     if (!engine_.Forward(LocalPort(), host, port))
         view_.Tell(activation::CannotStartProxy, "ERROR");
@@ -122,9 +128,16 @@ void ProxyActivation::RestorePreviousProxy() {
         std::string proxyName = RegStringValue(setting::ProxyName).Get();
         view_.SelectSelectorItem(proxyName);
         enabled_ = true;
+        if (!engine_.IsRunning() || engine_.Port() != LocalPort()) {
+            // Start-up stopped early, or the port changed: the engine must
+            // listen on the port before the browsers are sent there.
+            ActivateProxy(proxyName);
+            view_.SetEnableBox(enabled_);
+            return;
+        }
         ProxyLine proxy(proxyName);
         SwitchUpstream(proxy.Host(), proxy.Port());
-        if (!PointBrowsers(LocalPort()))
+        if (!PointBrowsersAtEngine())
             return;
     } else {
         enabled_ = false;
@@ -166,19 +179,35 @@ void ProxyActivation::ActivateStoredProxy() {
     }
     std::string proxyName = RegStringValue(setting::ProxyName).Get();
     view_.SetSelectorText(proxyName);
-    view_.InsertSelectorItem(0, {proxyName, HasPostMarkerAfterStart(proxyName) ? 1 : 0});
+    hasStartUpItem_ = true;
+    startUpItem_ = {proxyName, HasPostMarkerAfterStart(proxyName) ? 1 : 0};
+    view_.InsertSelectorItem(0, startUpItem_);
     ProxyLine proxy(proxyName);
-    int localPort = LocalPort();
-    if (!engine_.Listen(localPort, proxy.Host(), proxy.Port())) {
+    if (!engine_.Listen(LocalPort(), proxy.Host(), proxy.Port())) {
         view_.Tell(activation::CannotStartProxy, "ERROR");
         SwitchOff();
         return;
     }
-    if (!PointBrowsers(localPort))
-        return;
     enabled_ = true;
     view_.SetEnableBox(true);
     view_.SetStatusLine(OnStatusText(proxyName));
+    PointBrowsersAtEngine();
+}
+
+void ProxyActivation::StopStartUp() {
+    browsers_.RestoreDirect();
+    if (engine_.IsRunning())
+        engine_.Stop();
+    enabled_ = false;
+    view_.SetEnableBox(false);
+    view_.SetStatusLine(OffStatusText(localAddress_));
+    view_.Repaint();
+}
+
+void ProxyActivation::OnLocalPortChanged() {
+    if (!enabled_ || !engine_.IsRunning() || engine_.Port() == LocalPort())
+        return;
+    ActivateProxy(RegStringValue(setting::ProxyName).Get());
 }
 
 void ProxyActivation::ShowActive(const std::string& address) {
@@ -245,8 +274,22 @@ void ProxyActivation::OnAddNewProxy() {
     SaveList();
 }
 
-void ProxyActivation::SaveList() {
+void ProxyActivation::LoadList() {
+    if (list_.LoadProxyList(listPath_))
+        return;
+    listFileKept_ = true;
+    char text[1400];
+    std::snprintf(text, sizeof text, activation::ListFileKeptFormat, listPath_.c_str());
+    view_.Tell(text, "Warning");
+}
+
+bool ProxyActivation::SaveList(bool tell) {
+    if (listFileKept_)
+        return true;
     std::string error;
-    if (!list_.SaveProxyList(listPath_, &error))
+    if (list_.SaveProxyList(listPath_, &error))
+        return true;
+    if (tell)
         view_.Tell(error, "");
+    return false;
 }

@@ -19,6 +19,9 @@ constexpr char ProductName[] = "Veilgate";
 constexpr char SettingsNotTaken[] =
     "Windows did not accept the new proxy settings (they may be set by your administrator). "
     "Veilgate is off.";
+constexpr char ListFileKeptFormat[] =
+    "Cannot read %s. Veilgate leaves that file as it is until it starts again, so proxies "
+    "tested now are not kept.";
 }  // namespace activation
 
 // The status line while on, with the display form of the proxy text.
@@ -40,6 +43,7 @@ public:
     bool Listen(int localPort, const std::string& host, int port) override;
     bool Forward(int localPort, const std::string& host, int port) override;
     bool IsRunning() const override { return server_.IsRunning(); }
+    int Port() const override { return server_.IsRunning() ? server_.BoundPort() : 0; }
     void Stop() override { server_.Stop(); }
 
 private:
@@ -63,6 +67,15 @@ public:
     void ReapplyActivation();
     // The activation step of the window's start-up, from UseProxy.
     void ActivateStoredProxy();
+    // The item that step put first in the selector, which a later fill keeps.
+    bool HasStartUpItem() const { return hasStartUpItem_; }
+    const SelectorItem& StartUpItem() const { return startUpItem_; }
+    // Start-up ends early: the browsers go direct, the engine stops and the
+    // status line says "[Local]"; UseProxy stays for the next start.
+    void StopStartUp();
+    // After the settings dialog: a new LocalPort takes effect at once while
+    // on (the engine moves, then the browsers follow).
+    void OnLocalPortChanged();
 
     void OnEnableBoxClicked();
     void OnSelectorChoice(const std::string& itemText);
@@ -71,17 +84,22 @@ public:
 
     // Shows the proxy `address` as the active one ("Test Proxy", rotation).
     void ShowActive(const std::string& address);
-    // Writes "MyProxies.txt"; a failure names the file to the user.
-    void SaveList();
+    // Loads "MyProxies.txt". A file that is there but cannot be read is
+    // kept as it is for the rest of the run, and the user is told once.
+    void LoadList();
+    // Writes "MyProxies.txt" (not a file kept as it is); a failure names the
+    // file to the user when `tell` is set. False when it failed.
+    bool SaveList(bool tell = true);
 
 private:
+    // The browsers at the port the engine listens on, never at another one.
+    // When the system does not take it, switches everything off and tells
+    // the user; false then.
+    bool PointBrowsersAtEngine();
     // Applies the enable flag to the edit text (box handler steps 2 to 4).
     void ApplyEnableFlag();
     // Everything off after a failure or an empty choice; ProxyName stays.
     void SwitchOff();
-    // Points the browsers at the engine; when the system does not take it,
-    // switches everything off and tells the user. False then.
-    bool PointBrowsers(int localPort);
     int LocalPort() const;
 
     ProxyEngine& engine_;
@@ -92,4 +110,7 @@ private:
     std::string listPath_;
     std::string localAddress_;
     bool enabled_ = false;
+    bool listFileKept_ = false;
+    bool hasStartUpItem_ = false;
+    SelectorItem startUpItem_;
 };

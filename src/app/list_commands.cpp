@@ -55,13 +55,22 @@ void ListCommands::RemoveAllProxies() {
     activation_.SaveList();
 }
 
+// The row leaves the list only when the test ran: a cancelled one keeps it
+// as it was, in its place, so that the next save does not drop it.
 void ListCommands::TestProxy(int row) {
     ProxyList& list = activation_.List();
     ProxyEntry entry = list.Row(row);
-    list.RemoveRow(row);
     ProxyLine proxy(entry.address);
     bool ok = dialogs_.EvaluateProxy(proxy.Host(), proxy.Port(), entry.country);
-    if (!ok || RegDwordValue(setting::FAIL).IsOn()) {
+    if (!ok) {
+        activation_.RestorePreviousProxy();
+        return;
+    }
+    // A rotation tick during the dialog may have moved the rows.
+    int tested = list.FindProxyRow(entry.address);
+    if (tested >= 0)
+        list.RemoveRow(tested);
+    if (RegDwordValue(setting::FAIL).IsOn()) {
         activation_.RestorePreviousProxy();
         return;
     }
@@ -86,6 +95,9 @@ void ListCommands::SetStatus(const std::string& text) {
 void ListCommands::TestAllProxies() {
     ProxyList& list = activation_.List();
     int row = 0;
+    // A file that cannot be written fails every save of the run alike: the
+    // user is told once.
+    bool saveFailed = false;
     while (row < list.Count()) {
         const ProxyEntry& entry = list.Row(row);
         std::string label = entry.address + "->" + entry.country;
@@ -96,7 +108,8 @@ void ListCommands::TestAllProxies() {
         uint32_t milliseconds = probe_.MeasureResponseTime(proxy.Host(), proxy.Port());
         if (milliseconds == 0) {
             list.RemoveRow(row);
-            activation_.SaveList();
+            if (!activation_.SaveList(!saveFailed))
+                saveFailed = true;
             SetStatus(list_commands::TestFailed);
             continue;
         }

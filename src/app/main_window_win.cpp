@@ -7,6 +7,7 @@
 #include "app/dialogs/advanced_settings_dialog_win.h"
 #include "app/main_window_res.h"
 #include "app/res/app_resources.h"
+#include "app/tray_hint.h"
 #include "base/files.h"
 #include "browsers/browser_config_dialog_win.h"
 #include "browsers/connection_options_win.h"
@@ -95,7 +96,7 @@ public:
             dialog.SetProxy(host, port);
         else
             dialog.SetProxy(host, port, label);
-        return dialog.DoModal(owner_.Hwnd()) == IDOK;
+        return dialog.DoModal(owner_.Hwnd()) == IDOK && dialog.Tested();
     }
 
 private:
@@ -149,7 +150,8 @@ bool MainWindow::OnInitDialog() {
         AppendMenuA(systemMenu, MF_STRING, AboutCommand, aboutItem);
     }
 
-    StartGeneratorRequest();
+    work_ = std::make_unique<WindowBackgroundWork>(Hwnd());
+    work_->StartGeneratorRequest();
     CreateToolbar();
     SetMode(0);
     LoadBitmapResource(IDB_BACKGROUND);
@@ -162,21 +164,25 @@ bool MainWindow::OnInitDialog() {
     activation_ = std::make_unique<ProxyActivation>(engine_, *browsers_, *this, *dialogs_, list_,
                                                     base::JoinPath(dataFolder, MyProxiesFile),
                                                     LocalAddressText(ComputerName()));
-    probe_ = std::make_unique<SocketProbe>(*this);
-    rotation_ = std::make_unique<ProxyRotation>(*activation_, *this, *probe_);
+    probe_ = std::make_unique<SocketProbe>();
+    rotation_ = std::make_unique<ProxyRotation>(*activation_, *this, *work_);
     listCommands_ = std::make_unique<ListCommands>(*activation_, *this, *dialogs_, *probe_);
+    listRefresh_ = std::make_unique<ListRefresh>(*activation_, *this, *work_);
     CreateListColumns();
-    list_.LoadProxyList(base::JoinPath(dataFolder, MyProxiesFile));
+    activation_->LoadList();
 
-    if (!CreateProxySelector())
+    if (!CreateProxySelector()) {
+        activation_->StopStartUp();
         return true;
+    }
     readMore_.Attach(IDC_READ_MORE, Hwnd(), IDC_HAND_POINTER);
     SetFieldText(IDC_READ_MORE, "read more");
     readMore_.SetLink(base::JoinPath(ProgramFilesFolder(), HelpFile));
-    if (!DownloadIntoSelector())
-        return true;
+    // The window shows the stored state at once; the list fills the
+    // selector when it arrives.
     activation_->ActivateStoredProxy();
     rotation_->Start();
+    listRefresh_->StartUp();
     return true;
 }
 
@@ -249,36 +255,8 @@ bool MainWindow::CreateProxySelector() {
     return true;
 }
 
-void MainWindow::StartGeneratorRequest() {
-    // Nothing waits for the request; the old handle is only closed.
-    generatorRequest_ = StartProxyGeneratorRequest();
-}
-
-bool MainWindow::DownloadIntoSelector() {
-    std::string reply;
-    std::string error;
-    if (!DownloadAndKeepProxyList(reply, &error)) {
-        Tell(error, "");
-        return false;
-    }
-    FillProxySelector(*this, reply);
-    StartGeneratorRequest();
-    return true;
-}
-
 void MainWindow::RefreshProxyList() {
-    std::string reply;
-    std::string error;
-    if (!DownloadAndKeepProxyList(reply, &error)) {
-        Tell(error, "");
-        return;
-    }
-    std::string editText = SelectorText();
-    FillProxySelector(*this, reply);
-    StartGeneratorRequest();
-    Tell(list_commands::ListUpdated, activation::ProductName);
-    SetSelectorText(editText);
-    activation_->ReapplyActivation();
+    listRefresh_->OnRefreshClicked();
 }
 
 void MainWindow::Exit() {
@@ -297,6 +275,11 @@ void MainWindow::ShowFromTray() {
 void MainWindow::OnOK() {
     ShowWindow(Hwnd(), SW_HIDE);
     AddTrayIcon();
+    OnWentToTray();
+}
+
+void MainWindow::OnWentToTray() {
+    ::OnWentToTray(*this);
 }
 
 void MainWindow::OnAbout() {
@@ -311,6 +294,7 @@ void MainWindow::OnToolbarCommand(int id) {
     if (id == IDT_ADVANCED_SETTINGS) {
         LocalProxyServerStatus status(server_);
         AdvancedSettingsDialog(&status).DoModal(Hwnd());
+        activation_->OnLocalPortChanged();
     } else if (id == IDT_ONLINE_PRIVACY) {
         privacy_.ShowPrivacyDialog(Hwnd());
     } else if (id == IDT_BROWSERS) {
@@ -444,6 +428,9 @@ HBRUSH MainWindow::OnCtlColor(HDC dc, HWND control, UINT message) {
 
 void MainWindow::OnDestroy() {
     KillTimer(Hwnd(), rotation::TimerId);
+    KillTimer(Hwnd(), list_refresh::DeadlineTimerId);
+    if (work_)
+        work_->Stop();
     TrayIcon::OnDestroy();
 }
 
@@ -453,6 +440,20 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
         handled = true;
         if (wParam == rotation::TimerId && rotation_)
             rotation_->RotateProxy();
+        else if (wParam == list_refresh::DeadlineTimerId && listRefresh_)
+            listRefresh_->OnDeadline();
+        return TRUE;
+    case WindowBackgroundWork::ListDownloadedMessage: {
+        handled = true;
+        std::unique_ptr<ListDownload> outcome = WindowBackgroundWork::TakeListDownload(lParam);
+        if (outcome && listRefresh_)
+            listRefresh_->OnDownloaded(*outcome);
+        return TRUE;
+    }
+    case WindowBackgroundWork::ProxyCheckedMessage:
+        handled = true;
+        if (rotation_)
+            rotation_->OnChecked(static_cast<Reachability>(wParam));
         return TRUE;
     case WM_HELP:
         handled = true;
@@ -549,9 +550,12 @@ bool MainWindow::ReadMinutes(uint32_t& minutes) {
     return ui::GetFieldUnsigned(Hwnd(), IDC_MINUTES, minutes);
 }
 
+// Written only when the text differs, and with the caret kept: rewriting
+// the field on every keystroke put the caret at its start, so that the next
+// digit went in front ("20" typed became 2).
 void MainWindow::SetMinutes(uint32_t minutes) {
     writingMinutes_ = true;
-    ui::SetFieldUnsigned(Hwnd(), IDC_MINUTES, minutes);
+    ui::SetFieldUnsignedKeepingCaret(Hwnd(), IDC_MINUTES, minutes);
     writingMinutes_ = false;
 }
 
@@ -561,6 +565,18 @@ void MainWindow::StartRotationTimer(uint32_t periodMs) {
 
 void MainWindow::StopRotationTimer() {
     KillTimer(Hwnd(), rotation::TimerId);
+}
+
+bool MainWindow::ShowTrayBalloon(const std::string& text) {
+    return ShowBalloon(activation::ProductName, text);
+}
+
+void MainWindow::StartListDeadline(uint32_t periodMs) {
+    SetTimer(Hwnd(), list_refresh::DeadlineTimerId, periodMs, nullptr);
+}
+
+void MainWindow::StopListDeadline() {
+    KillTimer(Hwnd(), list_refresh::DeadlineTimerId);
 }
 
 // --- ProxyListObserver ---------------------------------------------------------

@@ -12,7 +12,9 @@
 #include <string>
 
 #include "app/activation.h"
+#include "app/background_work_win.h"
 #include "app/list_commands.h"
+#include "app/list_refresh.h"
 #include "app/rotation.h"
 #include "base/scoped_win.h"
 #include "engine/local_proxy_server.h"
@@ -45,6 +47,7 @@ protected:
     void OnDestroy() override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
     void OnAbout() override;
+    void OnWentToTray() override;
 
 private:
     class Browsers;
@@ -68,6 +71,9 @@ private:
     void SetMinutes(uint32_t minutes) override;
     void StartRotationTimer(uint32_t periodMs) override;
     void StopRotationTimer() override;
+    bool ShowTrayBalloon(const std::string& text) override;
+    void StartListDeadline(uint32_t periodMs) override;
+    void StopListDeadline() override;
 
     // ProxyListObserver: the list view mirrors the list.
     void RowInserted(int index, const ProxyEntry& entry) override;
@@ -77,10 +83,6 @@ private:
     void CreateToolbar();
     void CreateListColumns();
     bool CreateProxySelector();
-    // The start-up download and fill; false when "proxylist.txt" could not
-    // be written (the user has been told).
-    bool DownloadIntoSelector();
-    void StartGeneratorRequest();
     void ShowListMenu();
     void OnSelectorChoice();
     void OnToolbarCommand(int id);
@@ -94,10 +96,12 @@ private:
     std::unique_ptr<Browsers> browsers_;
     std::unique_ptr<Dialogs> dialogs_;
     ProxyList list_;
+    std::unique_ptr<WindowBackgroundWork> work_;
     std::unique_ptr<ProxyActivation> activation_;
     std::unique_ptr<SocketProbe> probe_;
     std::unique_ptr<ProxyRotation> rotation_;
     std::unique_ptr<ListCommands> listCommands_;
+    std::unique_ptr<ListRefresh> listRefresh_;
 
     HWND selector_ = nullptr;
     HWND toolbar_ = nullptr;
@@ -116,7 +120,6 @@ private:
     ui::ColorButton whatIsMyIpButton_;
     ui::ColorButton trayButton_;
     ui::HyperlinkLabel readMore_;
-    base::ScopedHandle generatorRequest_;
     // Set while the program writes the MinutesField, whose change
     // notifications would otherwise run its handler from inside itself.
     bool writingMinutes_ = false;

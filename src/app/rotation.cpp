@@ -1,5 +1,7 @@
 #include "app/rotation.h"
 
+#include <algorithm>
+
 #include "base/text_compare.h"
 #include "net/socket.h"
 #include "proxies/proxy_line.h"
@@ -27,30 +29,38 @@ int NextRow(int index, int count) {
     return index < count - 1 ? index + 1 : 0;
 }
 
-bool SocketProbe::CheckProxyReachable(const std::string& host, int port) {
+Reachability SocketProbe::CheckProxyReachable(const std::string& host, int port) {
     net::NetworkInit network;
     std::string address;
-    if (!network.Ok() || !net::ResolveFirstAddress(host, ProxyConnectTimeoutMs, address)) {
-        view_.Tell(rotation::UnresolvedProxy, "Error");
-        return false;
-    }
+    if (!network.Ok() || !net::ResolveFirstAddress(host, ProxyConnectTimeoutMs, address))
+        return Reachability::Unresolved;
     net::Socket connection = net::ConnectTcp(address, port, ProxyConnectTimeoutMs);
-    if (!connection.IsValid()) {
-        view_.Tell(rotation::UnreachableProxy, "Error");
-        return false;
+    return connection.IsValid() ? Reachability::Reachable : Reachability::Unreachable;
+}
+
+const char* ReachabilityMessage(Reachability reachability) {
+    switch (reachability) {
+    case Reachability::Unresolved:
+        return rotation::UnresolvedProxy;
+    case Reachability::Unreachable:
+        return rotation::UnreachableProxy;
+    default:
+        return "";
     }
-    return true;
 }
 
 uint32_t SocketProbe::MeasureResponseTime(const std::string& host, int port) {
     return ::MeasureResponseTime(host, port, nullptr);
 }
 
-ProxyRotation::ProxyRotation(ProxyActivation& activation, MainWindowView& view, ProxyProbe& probe)
-    : activation_(activation), view_(view), probe_(probe) {}
+ProxyRotation::ProxyRotation(ProxyActivation& activation, MainWindowView& view,
+                             BackgroundWork& work)
+    : activation_(activation), view_(view), work_(work) {}
 
 void ProxyRotation::Start() {
-    minutes_ = RegDwordValue(setting::AutoTimer).Get();
+    // Only an edited registry holds more than the field accepts; a larger
+    // number would also overflow the timer's milliseconds.
+    minutes_ = std::min(RegDwordValue(setting::AutoTimer).Get(), rotation::MaxMinutes);
     view_.SetMinutes(minutes_);
     bool on = RegDwordValue(setting::AutoEnabled).IsOn();
     view_.SetRotationBox(on);
@@ -106,31 +116,46 @@ void ProxyRotation::OnMinutesChanged() {
 }
 
 void ProxyRotation::RotateProxy() {
-    if (rotating_)
+    if (checking_)
         return;
-    rotating_ = true;
-    RotateOnce();
-    rotating_ = false;
-}
-
-void ProxyRotation::RotateOnce() {
     ProxyList& list = activation_.List();
     int active = FindRowByPrefix(list, AddressPart(RegStringValue(setting::ProxyName).Get()));
     if (active < 0)
         return;
-    int next = NextRow(active, list.Count());
-    std::string address = list.Row(next).address;
+    std::string address = list.Row(NextRow(active, list.Count())).address;
     if (!activation_.Enabled())
         return;
     ProxyLine proxy(address);
-    if (!probe_.CheckProxyReachable(proxy.Host(), proxy.Port())) {
-        // The user may have changed the list while the message was up.
-        if (next >= list.Count() || list.Row(next).address != address)
-            next = list.FindProxyRow(address);
-        list.RemoveRow(next);
-        activation_.SaveList();
+    checking_ = work_.StartReachabilityCheck(proxy.Host(), proxy.Port());
+    if (checking_)
+        checkedAddress_ = address;
+}
+
+void ProxyRotation::OnChecked(Reachability reachability) {
+    if (!checking_)
+        return;
+    std::string address = checkedAddress_;
+    // Browsing switched off while the check ran: the tick has nothing to do.
+    if (!activation_.Enabled()) {
+        checking_ = false;
         return;
     }
+    if (reachability != Reachability::Reachable) {
+        // A tick during the message still finds the step running.
+        view_.Tell(ReachabilityMessage(reachability), "Error");
+        ProxyList& list = activation_.List();
+        // The user may have changed the list meanwhile: the row is found
+        // again by its address.
+        int row = list.FindProxyRow(address);
+        if (row >= 0) {
+            list.RemoveRow(row);
+            activation_.SaveList();
+        }
+        checking_ = false;
+        return;
+    }
+    checking_ = false;
+    ProxyLine proxy(address);
     activation_.SwitchUpstream(proxy.Host(), proxy.Port());
     view_.SetSelectorText(address);
     activation_.ShowActive(address);

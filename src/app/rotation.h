@@ -29,40 +29,45 @@ int FindRowByPrefix(const ProxyList& list, const std::string& prefix);
 int NextRow(int index, int count);
 
 // CheckProxyReachable and MeasureResponseTime over real sockets, bounded by
-// the tester's time-out; the reasons are told through the view.
+// the tester's time-out.
 class SocketProbe : public ProxyProbe {
 public:
-    explicit SocketProbe(MainWindowView& view) : view_(view) {}
-    bool CheckProxyReachable(const std::string& host, int port) override;
+    Reachability CheckProxyReachable(const std::string& host, int port) override;
     uint32_t MeasureResponseTime(const std::string& host, int port) override;
-
-private:
-    MainWindowView& view_;
 };
+
+// What the user is told about a proxy that a check did not reach; empty
+// for a reachable one.
+const char* ReachabilityMessage(Reachability reachability);
 
 class ProxyRotation {
 public:
-    ProxyRotation(ProxyActivation& activation, MainWindowView& view, ProxyProbe& probe);
+    ProxyRotation(ProxyActivation& activation, MainWindowView& view, BackgroundWork& work);
 
     // The window's start-up: the field from AutoTimer, the box and the timer
     // from AutoEnabled.
     void Start();
     void OnBoxClicked();
     void OnMinutesChanged();
-    // Timer 100. A tick that falls due while the previous step still runs
-    // (in its connect or its message) does nothing.
+    // Timer 100: starts the check of the next row on a worker thread. A
+    // tick that falls due while the previous step still runs (its check or
+    // its message) does nothing.
     void RotateProxy();
+    // The check's outcome, on the window's thread.
+    void OnChecked(Reachability reachability);
 
     uint32_t Minutes() const { return minutes_; }
+    bool Checking() const { return checking_; }
 
 private:
-    void RotateOnce();
     // The rotation off after an unusable interval, the field back at 10.
     void RefuseInterval(const char* warning);
 
     ProxyActivation& activation_;
     MainWindowView& view_;
-    ProxyProbe& probe_;
+    BackgroundWork& work_;
     uint32_t minutes_ = 0;
-    bool rotating_ = false;
+    bool checking_ = false;
+    // The row being checked.
+    std::string checkedAddress_;
 };

@@ -19,6 +19,8 @@ public:
     // Forwards connections accepted from now on to host:port.
     virtual bool Forward(int localPort, const std::string& host, int port) = 0;
     virtual bool IsRunning() const = 0;
+    // The port it listens on; 0 while it does not run.
+    virtual int Port() const = 0;
     virtual void Stop() = 0;
 };
 
@@ -38,19 +40,53 @@ public:
     virtual ~ProxyDialogs() = default;
     // "Add New Proxy": on OK the typed text is in TMPProxy.
     virtual bool AddNewProxy() = 0;
-    // The evaluation dialog; an empty label shows no country. The outcome is
-    // in TMPResponseTime, TMPDownloadSpeed and FAIL.
+    // The evaluation dialog; an empty label shows no country. True only when
+    // closed with "Done" after a test ran in it, whose outcome is then in
+    // TMPResponseTime, TMPDownloadSpeed and FAIL: "Done" without a test
+    // counts as a cancel, whatever an earlier test left there.
     virtual bool EvaluateProxy(const std::string& host, int port, const std::string& label) = 0;
 };
+
+enum class Reachability { Reachable, Unresolved, Unreachable };
 
 // Connections to remote proxies.
 class ProxyProbe {
 public:
     virtual ~ProxyProbe() = default;
-    // True when a TCP connection opens; tells the user why not otherwise.
-    virtual bool CheckProxyReachable(const std::string& host, int port) = 0;
+    // Whether a TCP connection opens; tells nothing, and may take seconds.
+    virtual Reachability CheckProxyReachable(const std::string& host, int port) = 0;
     // Milliseconds the connection took, 0 when it failed; tells nothing.
     virtual uint32_t MeasureResponseTime(const std::string& host, int port) = 0;
+};
+
+// What a list download brought, made on a worker thread.
+struct ListDownload {
+    // Which download it answers (a late answer to an abandoned one is
+    // dropped).
+    int id = 0;
+    // A reply that holds a list came; `reply` is its text.
+    bool listCame = false;
+    std::string reply;
+    // Why not, when no list came: "the list service ...".
+    std::string failure;
+    // False when "proxylist.txt" could not be written; `keepError` names it.
+    bool kept = true;
+    std::string keepError;
+};
+
+// The work that must not hold the window's thread, each on a worker thread
+// of its own. Each Start answers false when no thread could be started; the
+// outcome reaches the window's thread later, through ListRefresh::OnDownloaded
+// and ProxyRotation::OnChecked.
+class BackgroundWork {
+public:
+    virtual ~BackgroundWork() = default;
+    virtual bool StartListDownload(int id) = 0;
+    // Cuts short every download still running; each still answers.
+    virtual void CancelListDownloads() = 0;
+    virtual bool StartReachabilityCheck(const std::string& host, int port) = 0;
+    // The generator page, fetched and dropped; nothing answers.
+    virtual void StartGeneratorRequest() = 0;
 };
 
 // The main window's controls, as the logic reads and sets them.
@@ -89,4 +125,11 @@ public:
     virtual void SetMinutes(uint32_t minutes) = 0;
     virtual void StartRotationTimer(uint32_t periodMs) = 0;
     virtual void StopRotationTimer() = 0;
+
+    // A balloon from the tray icon; false when it could not be shown.
+    virtual bool ShowTrayBalloon(const std::string& text) = 0;
+
+    // The timer that gives up on a list download (timer 101).
+    virtual void StartListDeadline(uint32_t periodMs) = 0;
+    virtual void StopListDeadline() = 0;
 };

@@ -85,6 +85,7 @@ void ProxyEvaluationDialog::AddColumns() {
 void ProxyEvaluationDialog::StartTesting() {
     TaskListView view(Hwnd());
     RunProxyTest(host_, port_, view);
+    tested_ = true;
 }
 
 void ProxyEvaluationDialog::TaskListView::SetProgress(int position) {

@@ -22,6 +22,9 @@ public:
     const std::string& Host() const { return host_; }
     int Port() const { return port_; }
     const std::string& DetailsText() const { return detailsText_; }
+    // Whether "Start Testing" ran in this dialog: without that, the hand-over
+    // values still hold what an earlier test left, not this proxy's outcome.
+    bool Tested() const { return tested_; }
 
 protected:
     bool OnInitDialog() override;
@@ -47,6 +50,7 @@ private:
     std::string host_;
     int port_ = 0;
     std::string detailsText_;
+    bool tested_ = false;
     ui::ColorButton startButton_;
     ui::ColorButton cancelButton_;
     ui::ColorButton doneButton_;

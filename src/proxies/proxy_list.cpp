@@ -76,13 +76,14 @@ void ProxyList::RemoveAllRows() {
         RemoveRow(Count() - 1);
 }
 
-void ProxyList::LoadProxyList(const std::string& path) {
+bool ProxyList::LoadProxyList(const std::string& path) {
     RemoveAllRows();
     std::string bytes;
     if (!base::ReadWholeFile(path, bytes))
-        return;
+        return !base::FileExists(path);
     for (const ProxyEntry& entry : ParseProxyListFile(bytes))
         AppendRow(entry);
+    return true;
 }
 
 bool ProxyList::SaveProxyList(const std::string& path, std::string* error) const {

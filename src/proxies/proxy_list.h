@@ -45,8 +45,10 @@ public:
     void RemoveAllRows();
 
     // Replaces the rows with those of the file at `path`; a missing or
-    // unreadable file gives an empty list.
-    void LoadProxyList(const std::string& path);
+    // unreadable file gives an empty list. False when the file is there but
+    // cannot be read (held by another program, no access): saving over it
+    // would lose its rows.
+    bool LoadProxyList(const std::string& path);
     // Writes every row to `path`, replacing the file only once the whole text
     // is written. On failure the file and the rows are as they were, and
     // `error` names the file.

@@ -34,8 +34,26 @@ void SetTimeouts(HINTERNET internet) {
         InternetSetOptionA(internet, option, &timeout, sizeof timeout);
 }
 
+DownloadFailure FailureOf(DWORD error) {
+    switch (error) {
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+        return DownloadFailure::NameNotResolved;
+    case ERROR_INTERNET_CANNOT_CONNECT:
+        return DownloadFailure::CannotConnect;
+    case ERROR_INTERNET_TIMEOUT:
+        return DownloadFailure::TimedOut;
+    case ERROR_INTERNET_OPERATION_CANCELLED:
+        return DownloadFailure::Cancelled;
+    case ERROR_INTERNET_CONNECTION_ABORTED:
+    case ERROR_INTERNET_CONNECTION_RESET:
+        return DownloadFailure::ConnectionBroken;
+    default:
+        return DownloadFailure::Other;
+    }
+}
+
 // GET of a plain HTTP address; `body` gets every byte of the reply body.
-bool HttpGet(const std::string& url, std::string& body) {
+DownloadFailure HttpGet(const std::string& url, std::string& body, RequestCanceller& canceller) {
     char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
     char path[INTERNET_MAX_PATH_LENGTH + 1] = {};
     URL_COMPONENTSA parts{};
@@ -45,43 +63,55 @@ bool HttpGet(const std::string& url, std::string& body) {
     parts.lpszUrlPath = path;
     parts.dwUrlPathLength = sizeof path;
     if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTP)
-        return false;
+        return DownloadFailure::Other;
 
     ScopedInternetHandle internet(
         InternetOpenA(Agent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!internet)
-        return false;
+        return FailureOf(GetLastError());
     SetTimeouts(internet.Get());
     ScopedInternetHandle connection(InternetConnectA(internet.Get(), host, parts.nPort, nullptr,
                                                      nullptr, INTERNET_SERVICE_HTTP,
                                                      INTERNET_FLAG_KEEP_CONNECTION, 0));
     if (!connection)
-        return false;
-    ScopedInternetHandle request(HttpOpenRequestA(connection.Get(), "GET", path, nullptr, nullptr,
-                                                  nullptr, INTERNET_FLAG_KEEP_CONNECTION, 0));
+        return FailureOf(GetLastError());
+    HINTERNET request = HttpOpenRequestA(connection.Get(), "GET", path, nullptr, nullptr, nullptr,
+                                         INTERNET_FLAG_KEEP_CONNECTION, 0);
     if (!request)
-        return false;
+        return FailureOf(GetLastError());
+    // From here on the canceller owns the request handle and closes it,
+    // either when asked to from another thread or when this request ends.
+    if (!canceller.Adopt(request))
+        return DownloadFailure::Cancelled;
+    struct Release {
+        RequestCanceller& canceller;
+        ~Release() { canceller.Release(); }
+    } release{canceller};
     // Set on every handle: a handle does not take every time-out from the
     // one it was opened from in every WinINet (Wine's among them).
     SetTimeouts(connection.Get());
-    SetTimeouts(request.Get());
-    if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0))
-        return false;
+    SetTimeouts(request);
+    auto failed = [&canceller] {
+        DWORD error = GetLastError();
+        return canceller.Cancelled() ? DownloadFailure::Cancelled : FailureOf(error);
+    };
+    if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0))
+        return failed();
 
     // The headers are asked for but not used: whatever body comes is read.
     char headers[4096];
     DWORD headersLength = sizeof headers;
-    HttpQueryInfoA(request.Get(), HTTP_QUERY_RAW_HEADERS_CRLF, headers, &headersLength, nullptr);
+    HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers, &headersLength, nullptr);
 
     char piece[ReadPiece];
     for (;;) {
         DWORD read = 0;
-        if (!InternetReadFile(request.Get(), piece, sizeof piece, &read))
-            return false;
+        if (!InternetReadFile(request, piece, sizeof piece, &read))
+            return failed();
         if (read == 0)
-            return true;
+            return canceller.Cancelled() ? DownloadFailure::Cancelled : DownloadFailure::None;
         if (body.size() + read > MaxBodyBytes)
-            return false;
+            return DownloadFailure::TooLarge;
         body.append(piece, read);
     }
 }
@@ -109,18 +139,59 @@ DWORD WINAPI GeneratorRequestThread(LPVOID) {
 
 }  // namespace
 
-bool DownloadProxyList(std::string& reply) {
+void RequestCanceller::Cancel() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = true;
+    if (request_) {
+        InternetCloseHandle(static_cast<HINTERNET>(request_));
+        request_ = nullptr;
+    }
+}
+
+bool RequestCanceller::Cancelled() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return cancelled_;
+}
+
+bool RequestCanceller::Adopt(void* request) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_) {
+        InternetCloseHandle(static_cast<HINTERNET>(request));
+        return false;
+    }
+    request_ = request;
+    return true;
+}
+
+void RequestCanceller::Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (request_) {
+        InternetCloseHandle(static_cast<HINTERNET>(request_));
+        request_ = nullptr;
+    }
+}
+
+bool DownloadProxyList(std::string& reply, DownloadFailure* failure, RequestCanceller* canceller) {
     reply.clear();
+    RequestCanceller own;
     std::string body;
-    if (!HttpGet(maker::AddressOf(maker::ProxyListPath), body))
+    DownloadFailure why =
+        HttpGet(maker::AddressOf(maker::ProxyListPath), body, canceller ? *canceller : own);
+    if (failure)
+        *failure = why;
+    if (why != DownloadFailure::None)
         return false;
     reply = base::ToTextMode(body);
     return true;
 }
 
-int ProxyGeneratorRequest() {
+int ProxyGeneratorRequest(RequestCanceller* canceller) {
+    RequestCanceller own;
     std::string body;
-    return HttpGet(maker::AddressOf(maker::ProxyGeneratorPath), body) ? 1 : 0;
+    return HttpGet(maker::AddressOf(maker::ProxyGeneratorPath), body,
+                   canceller ? *canceller : own) == DownloadFailure::None
+               ? 1
+               : 0;
 }
 
 base::ScopedHandle StartProxyGeneratorRequest() {
@@ -128,8 +199,9 @@ base::ScopedHandle StartProxyGeneratorRequest() {
         CreateThread(nullptr, 0, GeneratorRequestThread, nullptr, 0, nullptr));
 }
 
-bool DownloadAndKeepProxyList(std::string& reply, std::string* error) {
-    bool downloaded = DownloadProxyList(reply);
+bool DownloadAndKeepProxyList(std::string& reply, std::string* error, DownloadFailure* failure,
+                              RequestCanceller* canceller) {
+    bool downloaded = DownloadProxyList(reply, failure, canceller);
     std::string folder = DataFolder();
     return KeepProxyListReply(downloaded, reply, folder, folder, LocalTimeNow(), error);
 }

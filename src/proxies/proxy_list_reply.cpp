@@ -16,6 +16,33 @@ constexpr char PostMarker[] = "<supports POST>";
 
 }  // namespace
 
+std::string DownloadFailureText(DownloadFailure failure) {
+    switch (failure) {
+    case DownloadFailure::None:
+        return "";
+    case DownloadFailure::NameNotResolved:
+        return "the name of the list service does not resolve";
+    case DownloadFailure::CannotConnect:
+        return "the list service cannot be reached";
+    case DownloadFailure::TimedOut:
+        return "the list service stopped answering";
+    case DownloadFailure::Cancelled:
+        return "the download was given up";
+    case DownloadFailure::ConnectionBroken:
+        return "the connection to the list service broke off";
+    case DownloadFailure::TooLarge:
+        return "the list service's reply is too large";
+    case DownloadFailure::NotAList:
+        return "the list service's reply holds no proxy list";
+    default:
+        return "the list could not be downloaded";
+    }
+}
+
+bool HoldsAList(const std::string& reply) {
+    return reply.find(Separator) != std::string::npos;
+}
+
 std::vector<SelectorItem> ParseProxyListReply(const std::string& reply) {
     std::vector<SelectorItem> items;
     size_t start = 0;

@@ -17,6 +17,25 @@ struct SelectorItem {
 // "null", in reply order. Text after the last separator is not an item.
 std::vector<SelectorItem> ParseProxyListReply(const std::string& reply);
 
+// Why a download brought no list.
+enum class DownloadFailure {
+    None,
+    NameNotResolved,
+    CannotConnect,
+    TimedOut,
+    Cancelled,
+    ConnectionBroken,
+    TooLarge,
+    NotAList,
+    Other
+};
+
+// The reason as the user is told it: "the list service ...".
+std::string DownloadFailureText(DownloadFailure failure);
+// Whether a downloaded reply is a list: it holds at least one separator (an
+// error page does not; a list whose proxies are all "null" does).
+bool HoldsAList(const std::string& reply);
+
 // "%d/%d/%d %d:%d:%d" of day, month, year, hour, minute and second, then TAB
 // "Cannot connect to server" TAB "VG is unable to contact the proxy list".
 std::string ErrorLogLine(const std::tm& localTime);

@@ -30,6 +30,8 @@ constexpr char EnableJS[] = "Software\\Veilgate\\EnableJS";
 constexpr char EnableActiveX[] = "Software\\Veilgate\\EnableActiveX";
 constexpr char Sleep[] = "Software\\Veilgate\\Sleep";
 constexpr char PopUpsBlockedToday[] = "Software\\Veilgate\\PopUpsBlockedToday";
+// 1 once the user has been shown where the window goes in the tray.
+constexpr char TrayHintShown[] = "Software\\Veilgate\\TrayHintShown";
 constexpr char LastDomain[] = "Software\\Veilgate\\LastDomain";
 
 constexpr char IClear1[] = "Software\\Veilgate\\Setari\\IClear1";

@@ -37,6 +37,18 @@ void SetFieldUnsigned(HWND dialog, int id, uint32_t value) {
     SetFieldText(dialog, id, std::to_string(value));
 }
 
+void SetFieldUnsignedKeepingCaret(HWND dialog, int id, uint32_t value) {
+    std::string before = GetFieldText(dialog, id);
+    std::string after = std::to_string(value);
+    if (before == after)
+        return;
+    DWORD caret = 0;
+    SendDlgItemMessageA(dialog, id, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    SetFieldText(dialog, id, after);
+    WPARAM place = CaretAfterRewrite(before, after, caret);
+    SendDlgItemMessageA(dialog, id, EM_SETSEL, place, static_cast<LPARAM>(place));
+}
+
 bool GetFieldUnsigned(HWND dialog, int id, uint32_t& value) {
     if (ParseUnsignedField(GetFieldText(dialog, id), value))
         return true;

@@ -18,6 +18,9 @@ std::string GetFieldText(HWND dialog, int id);
 void LimitFieldText(HWND dialog, int id, int maxCharacters);
 
 void SetFieldUnsigned(HWND dialog, int id, uint32_t value);
+// The same for a field the user may be typing in: nothing is written when
+// the field already shows the number, and the caret keeps its place.
+void SetFieldUnsignedKeepingCaret(HWND dialog, int id, uint32_t value);
 // Reads an unsigned number into `value`. Text that is not one is refused:
 // the user is told "Please enter a positive integer.", the field gets the
 // focus with its text selected, `value` keeps what it held, and the answer

@@ -1,5 +1,7 @@
 #include "ui/field_parse.h"
 
+#include <algorithm>
+
 namespace ui {
 
 namespace {
@@ -30,6 +32,11 @@ bool ParseUnsignedField(const std::string& text, uint32_t& value) {
     }
     value = static_cast<uint32_t>(number);
     return true;
+}
+
+size_t CaretAfterRewrite(const std::string& before, const std::string& after, size_t caret) {
+    size_t fromEnd = before.size() - std::min(caret, before.size());
+    return after.size() - std::min(fromEnd, after.size());
 }
 
 }  // namespace ui

@@ -7,7 +7,8 @@ namespace {
 class SystemMessageSink : public MessageSink {
 public:
     int Show(HWND owner, const std::string& text, const std::string& caption, UINT type) override {
-        return MessageBoxA(owner, text.c_str(), caption.empty() ? nullptr : caption.c_str(), type);
+        // A null caption would give Windows' own "Error".
+        return MessageBoxA(owner, text.c_str(), caption.c_str(), type);
     }
 };
 

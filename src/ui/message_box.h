@@ -16,7 +16,7 @@ public:
 };
 
 // Shows an OK box with the information icon, as every message of the program
-// does; an empty caption gives the system's default caption.
+// does; an empty caption gives an empty title (not the system's "Error").
 int ShowMessage(HWND owner, const std::string& text, const std::string& caption = "");
 // Shows any kind of box through the current sink.
 int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type);

@@ -63,6 +63,20 @@ bool TrayIcon::RemoveTrayIcon() {
     return true;
 }
 
+bool TrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+    if (!iconShown_)
+        return false;
+    // A copy: the record's own flags must not carry the balloon into the
+    // next NIM_ADD, which would show it again.
+    NOTIFYICONDATAA balloon = record_;
+    balloon.hWnd = Hwnd();
+    balloon.uFlags = NIF_INFO;
+    lstrcpynA(balloon.szInfoTitle, title.c_str(), sizeof balloon.szInfoTitle);
+    lstrcpynA(balloon.szInfo, text.c_str(), sizeof balloon.szInfo);
+    balloon.dwInfoFlags = NIIF_INFO;
+    return Shell_NotifyIconA(NIM_MODIFY, &balloon) != FALSE;
+}
+
 void TrayIcon::ShowTrayMenu(POINT where) {
     HMENU submenu = menu_ ? GetSubMenu(menu_.Get(), 0) : nullptr;
     if (!submenu)
@@ -117,6 +131,7 @@ bool TrayIcon::OnSystemCommand(WPARAM command) {
         if (!AddTrayIcon())
             AddTrayIcon();
         ShowWindow(Hwnd(), SW_HIDE);
+        OnWentToTray();
         return true;
     }
     return false;

@@ -32,6 +32,9 @@ public:
     bool AddTrayIcon();
     bool RemoveTrayIcon();
     bool IconShown() const { return iconShown_; }
+    // A balloon with the information icon over the shown icon; false when
+    // the icon is not shown or the shell refuses.
+    bool ShowBalloon(const std::string& title, const std::string& text);
     // The menu's first submenu at a point of the screen.
     void ShowTrayMenu(POINT where);
 
@@ -45,6 +48,8 @@ protected:
     virtual void OnTrayMouseMove() {}
     // The system menu's about item.
     virtual void OnAbout() {}
+    // After minimise or close sent the window to the tray.
+    virtual void OnWentToTray() {}
 
     void OnDestroy() override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;

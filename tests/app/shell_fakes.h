@@ -2,6 +2,7 @@
 // was asked, so the tests read back what the user and the system would see.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -28,6 +29,7 @@ struct FakeEngine : ProxyEngine {
         return true;
     }
     bool IsRunning() const override { return running; }
+    int Port() const override { return running ? port : 0; }
     void Stop() override { running = false; }
 
     bool bindable = true;
@@ -74,16 +76,20 @@ struct FakeDialogs : ProxyDialogs {
 };
 
 struct FakeProbe : ProxyProbe {
-    bool CheckProxyReachable(const std::string& host, int port) override {
+    Reachability CheckProxyReachable(const std::string& host, int port) override {
         checked.push_back(host + ":" + std::to_string(port));
         if (onCheck)
             onCheck();
-        return reachable.count(host + ":" + std::to_string(port)) > 0;
+        if (unresolved.count(host))
+            return Reachability::Unresolved;
+        return reachable.count(host + ":" + std::to_string(port)) ? Reachability::Reachable
+                                                                  : Reachability::Unreachable;
     }
     uint32_t MeasureResponseTime(const std::string& host, int port) override {
         return reachable.count(host + ":" + std::to_string(port)) ? 40 : 0;
     }
     std::set<std::string> reachable;
+    std::set<std::string> unresolved;
     std::vector<std::string> checked;
     void (*onCheck)() = nullptr;
 };
@@ -108,6 +114,8 @@ struct FakeView : MainWindowView {
     void Repaint() override {}
     void Tell(const std::string& text, const std::string& caption) override {
         told.push_back(caption + ": " + text);
+        if (onTell)
+            onTell();
     }
     int FirstSelectedRow() override { return selectedRow; }
     bool RotationBox() override { return rotationBox; }
@@ -124,6 +132,14 @@ struct FakeView : MainWindowView {
     void SetMinutes(uint32_t minutes) override { minutesText = std::to_string(minutes); }
     void StartRotationTimer(uint32_t periodMs) override { timerPeriod = periodMs; }
     void StopRotationTimer() override { timerPeriod = 0; }
+    bool ShowTrayBalloon(const std::string& text) override {
+        if (trayRefuses)
+            return false;
+        balloons.push_back(text);
+        return true;
+    }
+    void StartListDeadline(uint32_t periodMs) override { deadline = periodMs; }
+    void StopListDeadline() override { deadline = 0; }
 
     std::string editText;
     std::vector<SelectorItem> items;
@@ -136,4 +152,29 @@ struct FakeView : MainWindowView {
     bool rotationBox = false;
     std::string minutesText;
     uint32_t timerPeriod = 0;
+    bool trayRefuses = false;
+    std::vector<std::string> balloons;
+    uint32_t deadline = 0;
+    std::function<void()> onTell;
+};
+
+// The worker threads, held back: each start is recorded, and the test hands
+// over the outcome when it chooses, as the window's message would.
+struct FakeWork : BackgroundWork {
+    bool StartListDownload(int id) override {
+        downloads.push_back(id);
+        return threads;
+    }
+    void CancelListDownloads() override { ++cancels; }
+    bool StartReachabilityCheck(const std::string& host, int port) override {
+        checks.push_back(host + ":" + std::to_string(port));
+        return threads;
+    }
+    void StartGeneratorRequest() override { ++generatorRequests; }
+
+    bool threads = true;
+    std::vector<int> downloads;
+    int cancels = 0;
+    std::vector<std::string> checks;
+    int generatorRequests = 0;
 };

@@ -3,14 +3,22 @@
 // fill and the list's commands, as the user would see them.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/activation.h"
 #include "app/list_commands.h"
+#include "app/list_refresh.h"
 #include "app/rotation.h"
+#include "app/tray_hint.h"
 #include "base/files.h"
 #include "net/socket.h"
+#include "proxies/proxy_line.h"
 #include "shell_fakes.h"
 #include "temp_folder.h"
 
@@ -51,11 +59,13 @@ protected:
     FakeDialogs dialogs;
     FakeProbe probe;
     FakeView view;
+    FakeWork work;
     ProxyList list;
     ProxyActivation activation{
         engine, browsers, view, dialogs, list, folder.File("MyProxies.txt"), "10.0.0.5"};
-    ProxyRotation rotation{activation, view, probe};
+    ProxyRotation rotation{activation, view, work};
     ListCommands commands{activation, view, dialogs, probe};
+    ListRefresh refresh{activation, view, work};
 };
 
 // --- Activation -------------------------------------------------------------
@@ -324,6 +334,15 @@ protected:
         view.enableBox = true;
         activation.OnEnableBoxClicked();
     }
+    // A tick, and the worker's check answered by the probe.
+    void Tick() {
+        size_t started = work.checks.size();
+        rotation.RotateProxy();
+        if (work.checks.size() > started) {
+            ProxyLine proxy(work.checks.back());
+            rotation.OnChecked(probe.CheckProxyReachable(proxy.Host(), proxy.Port()));
+        }
+    }
 };
 
 TEST_F(RotationTest, TicksWalkTheListAndWrap) {
@@ -332,7 +351,7 @@ TEST_F(RotationTest, TicksWalkTheListAndWrap) {
     SwitchOn("1.1.1.1:80->Here");
     std::vector<std::string> walked;
     for (int tick = 0; tick < 4; ++tick) {
-        rotation.RotateProxy();
+        Tick();
         walked.push_back(Text(setting::ProxyName));
     }
     EXPECT_EQ((std::vector<std::string>{"2.2.2.2:80", "3.3.3.3:80", "1.1.1.1:80", "2.2.2.2:80"}),
@@ -361,7 +380,7 @@ TEST_F(RotationTest, ThePrefixSearchFindsTheFirstRowThatBeginsWithTheAddress) {
         AddRows(c.rows);
         probe.reachable = std::set<std::string>(c.rows.begin(), c.rows.end());
         SwitchOn(c.proxyName);
-        rotation.RotateProxy();
+        Tick();
         EXPECT_EQ(c.want, Text(setting::ProxyName));
     }
 }
@@ -370,17 +389,17 @@ TEST_F(RotationTest, AnUnreachableRowIsRemovedAndTheActiveProxyStays) {
     AddRows({"1.1.1.1:80", "2.2.2.2:80"});
     probe.reachable = {"1.1.1.1:80"};
     SwitchOn("1.1.1.1:80");
-    rotation.RotateProxy();
+    Tick();
     EXPECT_EQ(std::vector<std::string>{"1.1.1.1:80"}, Rows());
     EXPECT_EQ("1.1.1.1:80->Country\r\n", SavedFile());
     EXPECT_EQ("1.1.1.1:80", Text(setting::ProxyName));
 
     // The only row: it is checked again, and removed when it fails.
-    rotation.RotateProxy();
+    Tick();
     EXPECT_EQ("1.1.1.1:80", probe.checked.back());
     EXPECT_EQ(1, list.Count());
     probe.reachable.clear();
-    rotation.RotateProxy();
+    Tick();
     EXPECT_EQ(0, list.Count());
 }
 
@@ -388,24 +407,94 @@ TEST_F(RotationTest, TicksWhileOffOrWithoutTheActiveRowDoNothing) {
     AddRows({"1.1.1.1:80", "2.2.2.2:80"});
     probe.reachable = {"1.1.1.1:80", "2.2.2.2:80"};
     RegStringValue(setting::ProxyName, "", true).Set("1.1.1.1:80");
-    rotation.RotateProxy();
+    Tick();
     SwitchOn("9.9.9.9:9");
-    rotation.RotateProxy();
+    Tick();
     EXPECT_TRUE(probe.checked.empty());
     EXPECT_EQ("9.9.9.9", engine.host);
 }
 
-ProxyRotation* reentered = nullptr;
-
 TEST_F(RotationTest, ATickDuringAStepDoesNothing) {
     AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
     SwitchOn("1.1.1.1:80");
-    reentered = &rotation;
-    // The next tick falls due while the first step's check still runs.
-    probe.onCheck = [] { reentered->RotateProxy(); };
+    // The next tick falls due while the first step's check still runs on
+    // its worker, and again while its message is up.
     rotation.RotateProxy();
-    EXPECT_EQ(1u, probe.checked.size());
+    rotation.RotateProxy();
+    EXPECT_EQ(std::vector<std::string>{"2.2.2.2:80"}, work.checks);
+    view.onTell = [this] { rotation.RotateProxy(); };
+    rotation.OnChecked(Reachability::Unreachable);
+    EXPECT_EQ(1u, work.checks.size());
     EXPECT_EQ((std::vector<std::string>{"1.1.1.1:80", "3.3.3.3:80"}), Rows());
+    EXPECT_FALSE(rotation.Checking());
+}
+
+TEST_F(RotationTest, TheCheckRunsOffTheWindowAndItsOutcomeIsTakenWhenItComes) {
+    struct Case {
+        const char* name;
+        Reachability outcome;
+        bool offMeanwhile;
+        const char* wantTold;
+        const char* wantProxyName;
+        std::vector<std::string> wantRows;
+    };
+    const Case cases[] = {
+        {"reachable",
+         Reachability::Reachable,
+         false,
+         "",
+         "2.2.2.2:80",
+         {"1.1.1.1:80", "2.2.2.2:80"}},
+        {"unresolved",
+         Reachability::Unresolved,
+         false,
+         "Error: Unable to solve proxy server name",
+         "1.1.1.1:80",
+         {"1.1.1.1:80"}},
+        {"unreachable",
+         Reachability::Unreachable,
+         false,
+         "Error: Unable to connect to proxy server",
+         "1.1.1.1:80",
+         {"1.1.1.1:80"}},
+        {"switched off meanwhile",
+         Reachability::Reachable,
+         true,
+         "",
+         "1.1.1.1:80",
+         {"1.1.1.1:80", "2.2.2.2:80"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        list.RemoveAllRows();
+        AddRows({"1.1.1.1:80", "2.2.2.2:80"});
+        SwitchOn("1.1.1.1:80");
+        view.told.clear();
+        rotation.RotateProxy();
+        // Nothing has changed while the worker runs.
+        EXPECT_TRUE(rotation.Checking());
+        EXPECT_EQ("1.1.1.1:80", Text(setting::ProxyName));
+        if (c.offMeanwhile) {
+            view.enableBox = false;
+            activation.OnEnableBoxClicked();
+        }
+        rotation.OnChecked(c.outcome);
+        EXPECT_EQ(c.wantTold, view.told.empty() ? "" : view.told[0]);
+        EXPECT_EQ(c.wantProxyName, Text(setting::ProxyName));
+        EXPECT_EQ(c.wantRows, Rows());
+        EXPECT_FALSE(rotation.Checking());
+    }
+    // A row the user removed while the check ran is not looked for twice.
+    SwitchOn("1.1.1.1:80");
+    rotation.RotateProxy();
+    list.RemoveAllRows();
+    rotation.OnChecked(Reachability::Unreachable);
+    EXPECT_EQ(0, list.Count());
+    // No thread: the tick is over, the next one tries again.
+    AddRows({"1.1.1.1:80"});
+    work.threads = false;
+    rotation.RotateProxy();
+    EXPECT_FALSE(rotation.Checking());
 }
 
 TEST_F(RotationTest, TheIntervalHandlersKeepItWithinOneToNinety) {
@@ -469,8 +558,7 @@ TEST_F(RotationTest, TheBoxStartsTheTimerOnlyWithAnInterval) {
 }
 
 TEST(SocketProbe, ChecksARealConnectionAndSaysWhyNot) {
-    FakeView view;
-    SocketProbe probe(view);
+    SocketProbe probe;
     net::NetworkInit network;
     net::Socket listener = net::ListenTcp("127.0.0.1", 0, 4);
     int open = net::LocalPortOf(listener);
@@ -479,12 +567,13 @@ TEST(SocketProbe, ChecksARealConnectionAndSaysWhyNot) {
         net::Socket gone = net::ListenTcp("127.0.0.1", 0, 1);
         closed = net::LocalPortOf(gone);
     }
-    EXPECT_TRUE(probe.CheckProxyReachable("127.0.0.1", open));
-    EXPECT_FALSE(probe.CheckProxyReachable("127.0.0.1", closed));
-    EXPECT_FALSE(probe.CheckProxyReachable("no-such-host.invalid", open));
-    EXPECT_EQ((std::vector<std::string>{"Error: Unable to connect to proxy server",
-                                        "Error: Unable to solve proxy server name"}),
-              view.told);
+    EXPECT_EQ(Reachability::Reachable, probe.CheckProxyReachable("127.0.0.1", open));
+    EXPECT_EQ(Reachability::Unreachable, probe.CheckProxyReachable("127.0.0.1", closed));
+    EXPECT_EQ(Reachability::Unresolved, probe.CheckProxyReachable("no-such-host.invalid", open));
+    EXPECT_STREQ("Unable to connect to proxy server",
+                 ReachabilityMessage(Reachability::Unreachable));
+    EXPECT_STREQ("Unable to solve proxy server name",
+                 ReachabilityMessage(Reachability::Unresolved));
     EXPECT_GT(probe.MeasureResponseTime("127.0.0.1", open), 0u);
     EXPECT_EQ(0u, probe.MeasureResponseTime("127.0.0.1", closed));
 }
@@ -551,13 +640,259 @@ TEST_F(ShellLogicTest, TestProxyMovesThePassedRowToTheEndAndSwitchesWhenOn) {
     EXPECT_EQ("1.1.1.1", engine.host);
     EXPECT_EQ("1.1.1.1:80", Text(setting::ProxyName));
 
-    // Cancelled: the row is gone and the stored proxy is back.
+    // Cancelled (or "Done" without a test): the row stays as it was, in its
+    // place, and so does the file at the next save; the stored proxy is back.
     dialogs.next.ok = false;
     view.selectedRow = 0;
     commands.Run(list_commands::TestProxy);
-    EXPECT_EQ(std::vector<std::string>{"1.1.1.1:80"}, Rows());
+    EXPECT_EQ((std::vector<std::string>{"2.2.2.2:80", "1.1.1.1:80"}), Rows());
+    EXPECT_EQ("Not Tested Today", list.Row(0).responseTime);
+    activation.SaveList();
+    EXPECT_EQ("2.2.2.2:80->Country\r\n1.1.1.1:80->Country\r\n", SavedFile());
     EXPECT_EQ("1.1.1.1", engine.host);
     EXPECT_TRUE(view.enableBox);
+
+    // Failed: the row leaves the list.
+    dialogs.next = {true, "", 1};
+    commands.Run(list_commands::TestProxy);
+    EXPECT_EQ(std::vector<std::string>{"1.1.1.1:80"}, Rows());
+    EXPECT_EQ("1.1.1.1", engine.host);
+}
+
+}  // namespace
+
+namespace {
+
+// A file that is there but cannot be read: held without sharing on Windows
+// (as another program holding it would), without any access elsewhere.
+// False when this account reads it all the same (root).
+#ifdef _WIN32
+HANDLE heldFile = INVALID_HANDLE_VALUE;
+bool HoldFileUnreadable(const std::string& path) {
+    heldFile = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    return heldFile != INVALID_HANDLE_VALUE;
+}
+void ReleaseHeldFile(const std::string&) {
+    CloseHandle(heldFile);
+}
+#else
+bool HoldFileUnreadable(const std::string& path) {
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    std::string bytes;
+    return !base::ReadWholeFile(path, bytes);
+}
+void ReleaseHeldFile(const std::string& path) {
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+}
+#endif
+
+// --- The list's download on its worker -------------------------------------------
+
+ListDownload Outcome(int id, bool listCame, const std::string& reply = "",
+                     const std::string& failure = "") {
+    ListDownload outcome;
+    outcome.id = id;
+    outcome.listCame = listCame;
+    outcome.reply = reply;
+    outcome.failure = failure;
+    return outcome;
+}
+
+TEST_F(ShellLogicTest, RefreshTakesTheListWhenItComesAndKeepsTheItemsWhenNoneCame) {
+    struct Case {
+        const char* name;
+        ListDownload outcome;
+        std::vector<std::string> wantItems;
+        std::vector<std::string> wantTold;
+        int wantGenerator;
+    };
+    const Case cases[] = {
+        {"a list came",
+         Outcome(1, true, "5.5.5.5:80->X<br />"),
+         {"5.5.5.5:80->X"},
+         {"Veilgate: Proxy list updated!"},
+         1},
+        {"the service is down",
+         Outcome(1, false, "", "the list service cannot be reached"),
+         {"old:1"},
+         {"Error: Cannot update the proxy list: the list service cannot be reached."},
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        work = FakeWork();
+        view.told.clear();
+        view.items = {{"old:1", 0}};
+        view.editText = "1.1.1.1:80";
+        view.enableBox = true;
+        activation.OnEnableBoxClicked();
+        ListRefresh refreshing(activation, view, work);
+        refreshing.OnRefreshClicked();
+        // Nothing waits: the window goes on, and a second click does nothing.
+        EXPECT_TRUE(refreshing.Running());
+        EXPECT_EQ(30000u, view.deadline);
+        refreshing.OnRefreshClicked();
+        EXPECT_EQ(std::vector<int>{1}, work.downloads);
+        refreshing.OnDownloaded(c.outcome);
+        std::vector<std::string> items;
+        for (const SelectorItem& item : view.items)
+            items.push_back(item.text);
+        EXPECT_EQ(c.wantItems, items);
+        EXPECT_EQ(c.wantTold, view.told);
+        EXPECT_EQ(c.wantGenerator, work.generatorRequests);
+        EXPECT_EQ("1.1.1.1:80", view.editText);
+        EXPECT_EQ("127.0.0.1:8080", browsers.pointedAt);
+        EXPECT_FALSE(refreshing.Running());
+        EXPECT_EQ(0u, view.deadline);
+    }
+}
+
+TEST_F(ShellLogicTest, ADownloadPastItsDeadlineIsGivenUpAndItsLateAnswerDropped) {
+    view.items = {{"old:1", 0}};
+    refresh.OnRefreshClicked();
+    refresh.OnDeadline();
+    EXPECT_EQ(1, work.cancels);
+    EXPECT_EQ(std::vector<std::string>{"Error: Cannot update the proxy list: the list service did "
+                                       "not send the list within 30 seconds."},
+              view.told);
+    refresh.OnRefreshClicked();
+    EXPECT_EQ((std::vector<int>{1, 2}), work.downloads) << "a new click starts again";
+    refresh.OnDownloaded(Outcome(1, true, "late:1<br />"));
+    EXPECT_EQ("old:1", view.items[0].text) << "the abandoned download's answer";
+    refresh.OnDownloaded(Outcome(2, true, "new:1<br />"));
+    EXPECT_EQ("new:1", view.items[0].text);
+
+    // No thread could be started: said at once, and nothing stays running.
+    work.threads = false;
+    view.told.clear();
+    refresh.OnRefreshClicked();
+    EXPECT_FALSE(refresh.Running());
+    EXPECT_EQ(std::vector<std::string>{"Error: Cannot update the proxy list: no worker thread "
+                                       "could be started."},
+              view.told);
+}
+
+TEST_F(ShellLogicTest, StartUpShowsTheStoredProxyAtOnceAndFillsAroundItLater) {
+    RegDwordValue(setting::UseProxy, 0, true).Set(1);
+    RegStringValue(setting::ProxyName, "", true).Set("5.5.5.5:80->X");
+    activation.ActivateStoredProxy();
+    refresh.StartUp();
+    EXPECT_TRUE(view.enableBox);
+    EXPECT_EQ("127.0.0.1:8080", browsers.pointedAt);
+    EXPECT_EQ(1u, view.items.size());
+    refresh.OnDownloaded(Outcome(1, true, "5.5.5.5:80->X<br />6.6.6.6:80->Y<br />"));
+    std::vector<std::string> items;
+    for (const SelectorItem& item : view.items)
+        items.push_back(item.text);
+    EXPECT_EQ((std::vector<std::string>{"5.5.5.5:80->X", "5.5.5.5:80->X", "6.6.6.6:80->Y"}), items);
+    EXPECT_EQ("5.5.5.5:80->X", view.editText);
+    EXPECT_TRUE(view.told.empty()) << "start-up says nothing of the list";
+
+    // A start-up download that fails says nothing either.
+    refresh.StartUp();
+    refresh.OnDownloaded(Outcome(2, false, "", "the list service cannot be reached"));
+    EXPECT_EQ(3u, view.items.size());
+    EXPECT_TRUE(view.told.empty());
+}
+
+TEST_F(ShellLogicTest, AStartUpThatStopsEarlyPutsTheBrowsersBack) {
+    RegDwordValue(setting::UseProxy, 0, true).Set(1);
+    RegStringValue(setting::ProxyName, "", true).Set("5.5.5.5:80");
+    activation.ActivateStoredProxy();
+    refresh.StartUp();
+    ListDownload unkept = Outcome(1, true, "a:1<br />");
+    unkept.kept = false;
+    unkept.keepError = "Cannot write proxylist.txt";
+    refresh.OnDownloaded(unkept);
+    EXPECT_EQ(std::vector<std::string>{": Cannot write proxylist.txt"}, view.told);
+    EXPECT_TRUE(refresh.StartUpStopped());
+    EXPECT_EQ("direct", browsers.pointedAt);
+    EXPECT_FALSE(engine.running);
+    EXPECT_FALSE(view.enableBox);
+    EXPECT_EQ(std::string(Status) + "10.0.0.5 [Local]", view.status);
+    EXPECT_EQ(1u, Dword(setting::UseProxy)) << "the next start tries again";
+
+    // A cancelled test afterwards does not point the browsers at a port
+    // where nothing listens: the engine comes up first.
+    activation.RestorePreviousProxy();
+    EXPECT_TRUE(engine.running);
+    EXPECT_EQ("127.0.0.1:8080", browsers.pointedAt);
+}
+
+// --- The local port, the list file and the messages ------------------------------
+
+TEST_F(ShellLogicTest, APortChangeWhileOnMovesTheEngineAndThenTheBrowsers) {
+    view.editText = "1.1.1.1:80";
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    RegDwordValue(setting::LocalPort, 0, true).Set(9090);
+    activation.OnLocalPortChanged();
+    EXPECT_EQ(9090, engine.port);
+    EXPECT_EQ("127.0.0.1:9090", browsers.pointedAt);
+    EXPECT_EQ("1.1.1.1", engine.host);
+
+    // The new port cannot be listened on: everything off, never a dead port.
+    RegDwordValue(setting::LocalPort, 0, true).Set(9191);
+    engine.bindable = false;
+    activation.OnLocalPortChanged();
+    EXPECT_EQ(std::vector<std::string>{"ERROR: Cannot Start Proxy!"}, view.told);
+    EXPECT_EQ("direct", browsers.pointedAt);
+    EXPECT_FALSE(view.enableBox);
+
+    // While off a change waits for the next activation.
+    engine.bindable = true;
+    browsers.pointedAt = "untouched";
+    activation.OnLocalPortChanged();
+    EXPECT_EQ("untouched", browsers.pointedAt);
+}
+
+TEST_F(ShellLogicTest, AListFileThatCannotBeReadIsKeptAsItIsAndTheUserToldOnce) {
+    folder.Write("MyProxies.txt", "1.1.1.1:80->Mine\r\n");
+    std::string path = folder.File("MyProxies.txt");
+    if (!HoldFileUnreadable(path))
+        GTEST_SKIP() << "this account reads every file";
+    activation.LoadList();
+    EXPECT_EQ(1u, view.told.size());
+    EXPECT_EQ(0u, view.told[0].find("Warning: Cannot read " + path));
+    // Even a cancelled choice saves; the user's rows stay in the file.
+    dialogs.next.ok = false;
+    activation.OnSelectorChoice("2.2.2.2:81");
+    commands.RemoveAllProxies();
+    EXPECT_EQ(1u, view.told.size());
+    ReleaseHeldFile(path);
+    EXPECT_EQ("1.1.1.1:80->Mine\r\n", SavedFile());
+}
+
+TEST_F(ShellLogicTest, AFailedSaveDuringTestAllProxiesIsToldOnce) {
+    AddRows({"2.2.2.2:80", "3.3.3.3:80", "4.4.4.4:80"});
+    ProxyActivation unwritable(engine, browsers, view, dialogs, list,
+                               folder.File("no-such-folder/MyProxies.txt"), "10.0.0.5");
+    ListCommands failing(unwritable, view, dialogs, probe);
+    failing.TestAllProxies();
+    EXPECT_EQ(0, list.Count());
+    EXPECT_EQ(1u, view.told.size());
+}
+
+TEST_F(ShellLogicTest, AStoredIntervalBeyondNinetyIsTakenAsNinety) {
+    RegDwordValue(setting::AutoTimer, 0, true).Set(100000);
+    RegDwordValue(setting::AutoEnabled, 0, true).Set(1);
+    rotation.Start();
+    EXPECT_EQ("90", view.minutesText);
+    EXPECT_EQ(90u * 60000, view.timerPeriod);
+}
+
+TEST_F(ShellLogicTest, TheTrayHintIsShownTheFirstTimeOnlyOncePerUser) {
+    RegDwordValue(setting::TrayHintShown, 0, true).Set(0);
+    view.trayRefuses = true;
+    OnWentToTray(view);
+    EXPECT_EQ(0u, Dword(setting::TrayHintShown)) << "not shown, so asked again next time";
+    view.trayRefuses = false;
+    OnWentToTray(view);
+    OnWentToTray(view);
+    EXPECT_EQ(std::vector<std::string>{"Veilgate is still running. Double-click this icon to open "
+                                       "it."},
+              view.balloons);
+    EXPECT_EQ(1u, Dword(setting::TrayHintShown));
 }
 
 }  // namespace

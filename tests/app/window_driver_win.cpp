@@ -20,6 +20,9 @@
 //                                          that opens pages and files
 //   window_driver.exe freeze SECONDS       for that long, the longest time the
 //                                          main window took to answer a message
+//   window_driver.exe type ID TEXT         selects all of an edit of the main
+//                                          window and types TEXT over it, one
+//                                          character at a time
 #include <windows.h>
 #include <commctrl.h>
 #include <wininet.h>
@@ -100,8 +103,8 @@ int BrowserProxy() {
 }
 
 // Waits for the window (it exists while its start-up still runs), then asks
-// it for nothing again and again; a window busy on its own thread answers
-// late, so the longest wait is its longest freeze.
+// it for nothing every 50 ms; a window busy on its own thread answers late,
+// so the longest wait is its longest freeze.
 int Freeze(int seconds) {
     DWORD limit = static_cast<DWORD>(seconds) * 1000;
     DWORD start = GetTickCount();
@@ -120,9 +123,21 @@ int Freeze(int seconds) {
         DWORD waited = GetTickCount() - asked;
         if (waited > longest)
             longest = waited;
-        Sleep(10);
+        Sleep(50);
     }
     std::printf("longest_ms=%lu\n", static_cast<unsigned long>(longest));
+    return 0;
+}
+
+// As a person types: each character is its own message, and the window's
+// handlers run between them, so a handler that moves the caret shows.
+int Type(HWND main, int id, const char* text) {
+    HWND edit = GetDlgItem(main, id);
+    if (!edit)
+        return 1;
+    Ask(edit, EM_SETSEL, 0, -1);
+    for (const char* c = text; *c; ++c)
+        Ask(edit, WM_CHAR, static_cast<unsigned char>(*c), 1);
     return 0;
 }
 
@@ -175,6 +190,8 @@ int main(int argc, char** argv) {
         HWND toolbar = FindWindowExA(main, nullptr, TOOLBARCLASSNAMEA, nullptr);
         return PostMessageA(main, WM_COMMAND, id, reinterpret_cast<LPARAM>(toolbar)) ? 0 : 1;
     }
+    if (action == "type")
+        return argc > 3 ? Type(main, id, argv[3]) : 2;
     if (action == "timer")
         return PostMessageA(main, WM_TIMER, 100, 0) ? 0 : 1;
     if (action == "syscommand") {

@@ -102,6 +102,8 @@ TEST_F(EvaluationDialogTest, DoneBeforeAnyTestLeavesNotTested) {
     EXPECT_EQ(Text("TMPResponseTime"), "Not Tested");
     EXPECT_EQ(Text("TMPDownloadSpeed"), "N/A");
     EXPECT_EQ(Fail(), 7u);
+    // So the caller knows that FAIL is an earlier test's, not this proxy's.
+    EXPECT_FALSE(dialog_.Tested());
 }
 
 TEST_F(EvaluationDialogTest, TwoPressesOnAReachableProxyGiveSixRows) {
@@ -109,6 +111,7 @@ TEST_F(EvaluationDialogTest, TwoPressesOnAReachableProxyGiveSixRows) {
     ASSERT_NE(proxy.Port(), 0);
     HWND hwnd = Open("127.0.0.1", proxy.Port());
     Click(hwnd, IDC_START_TESTING);
+    EXPECT_TRUE(dialog_.Tested());
     Click(hwnd, IDC_START_TESTING);
     ASSERT_EQ(Rows(hwnd), 6);
     for (int first : {0, 3}) {

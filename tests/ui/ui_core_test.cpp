@@ -68,4 +68,20 @@ TEST(ParseUnsignedField, RefusesEverythingElseAndKeepsTheValue) {
     }
 }
 
+TEST(CaretAfterRewrite, KeepsItsDistanceFromTheEnd) {
+    struct Case {
+        const char* before;
+        const char* after;
+        size_t caret;
+        size_t want;
+    };
+    const Case cases[] = {
+        {"020", "20", 3, 2},  // a leading zero dropped, the caret at the end
+        {"95", "10", 2, 2},   // reset to 10 after a refused number
+        {"123", "123", 1, 1}, {"5", "10", 0, 1}, {"1234", "1", 1, 0}, {"12", "12", 9, 2},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.want, ui::CaretAfterRewrite(c.before, c.after, c.caret)) << c.before;
+}
+
 }  // namespace

@@ -1,0 +1,123 @@
+#include "app/background_work_win.h"
+
+#include <chrono>
+
+#include "app/rotation.h"
+
+namespace {
+
+// How long the end of the program waits for its workers.
+constexpr auto StopWait = std::chrono::milliseconds(2000);
+
+}  // namespace
+
+bool WindowBackgroundWork::Run(Kind kind, std::function<void(Job&)> work) {
+    Reap();
+    auto job = std::make_shared<Job>();
+    job->kind = kind;
+    try {
+        // The thread keeps its job alive, so a worker left behind by Stop
+        // still has its canceller and its flag.
+        job->thread = std::thread([job, work] {
+            try {
+                work(*job);
+            } catch (...) {
+            }
+            std::lock_guard<std::mutex> lock(job->mutex);
+            job->done = true;
+            job->ended.notify_all();
+        });
+    } catch (...) {
+        return false;
+    }
+    jobs_.push_back(job);
+    return true;
+}
+
+void WindowBackgroundWork::Reap() {
+    for (auto it = jobs_.begin(); it != jobs_.end();) {
+        bool done = false;
+        {
+            std::lock_guard<std::mutex> lock((*it)->mutex);
+            done = (*it)->done;
+        }
+        if (done) {
+            (*it)->thread.join();
+            it = jobs_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+bool WindowBackgroundWork::Running(Kind kind) {
+    Reap();
+    for (const auto& job : jobs_) {
+        if (job->kind == kind)
+            return true;
+    }
+    return false;
+}
+
+bool WindowBackgroundWork::StartListDownload(int id) {
+    HWND window = window_;
+    return Run(Kind::ListDownload, [window, id](Job& job) {
+        auto outcome = std::make_unique<ListDownload>();
+        outcome->id = id;
+        std::string reply;
+        DownloadFailure failure = DownloadFailure::None;
+        outcome->kept =
+            DownloadAndKeepProxyList(reply, &outcome->keepError, &failure, &job.canceller);
+        if (failure == DownloadFailure::None && !HoldsAList(reply))
+            failure = DownloadFailure::NotAList;
+        outcome->listCame = failure == DownloadFailure::None;
+        outcome->failure = DownloadFailureText(failure);
+        outcome->reply = std::move(reply);
+        if (PostMessageA(window, ListDownloadedMessage, 0, reinterpret_cast<LPARAM>(outcome.get())))
+            outcome.release();
+    });
+}
+
+void WindowBackgroundWork::CancelListDownloads() {
+    for (const auto& job : jobs_) {
+        if (job->kind == Kind::ListDownload)
+            job->canceller.Cancel();
+    }
+}
+
+bool WindowBackgroundWork::StartReachabilityCheck(const std::string& host, int port) {
+    HWND window = window_;
+    return Run(Kind::Check, [window, host, port](Job&) {
+        Reachability reachability = SocketProbe().CheckProxyReachable(host, port);
+        PostMessageA(window, ProxyCheckedMessage, static_cast<WPARAM>(reachability), 0);
+    });
+}
+
+void WindowBackgroundWork::StartGeneratorRequest() {
+    // The page is only fetched; one request at a time is enough.
+    if (Running(Kind::Generator))
+        return;
+    Run(Kind::Generator, [](Job& job) { ProxyGeneratorRequest(&job.canceller); });
+}
+
+void WindowBackgroundWork::Stop() {
+    for (const auto& job : jobs_)
+        job->canceller.Cancel();
+    auto until = std::chrono::steady_clock::now() + StopWait;
+    for (const auto& job : jobs_) {
+        bool done = false;
+        {
+            std::unique_lock<std::mutex> lock(job->mutex);
+            done = job->ended.wait_until(lock, until, [&job] { return job->done; });
+        }
+        if (done)
+            job->thread.join();
+        else
+            job->thread.detach();
+    }
+    jobs_.clear();
+}
+
+std::unique_ptr<ListDownload> WindowBackgroundWork::TakeListDownload(LPARAM lParam) {
+    return std::unique_ptr<ListDownload>(reinterpret_cast<ListDownload*>(lParam));
+}

@@ -1,0 +1,63 @@
+// The main window's worker threads: the list download, the generator request
+// and the rotation's reachability check. Each worker posts its outcome to the
+// window, which hands it to the logic on its own thread; a worker never
+// touches the window otherwise.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "app/shell_interfaces.h"
+#include "proxies/proxy_list_download_win.h"
+
+class WindowBackgroundWork : public BackgroundWork {
+public:
+    // lParam: a ListDownload the receiver takes (TakeListDownload).
+    static constexpr UINT ListDownloadedMessage = WM_APP + 1;
+    // wParam: the Reachability.
+    static constexpr UINT ProxyCheckedMessage = WM_APP + 2;
+
+    explicit WindowBackgroundWork(HWND window) : window_(window) {}
+    ~WindowBackgroundWork() override { Stop(); }
+    WindowBackgroundWork(const WindowBackgroundWork&) = delete;
+    WindowBackgroundWork& operator=(const WindowBackgroundWork&) = delete;
+
+    bool StartListDownload(int id) override;
+    void CancelListDownloads() override;
+    bool StartReachabilityCheck(const std::string& host, int port) override;
+    void StartGeneratorRequest() override;
+
+    // Asks every worker to give up and waits a little for them; one that
+    // cannot be cut short (a connect in progress) is left to end on its own.
+    void Stop();
+
+    static std::unique_ptr<ListDownload> TakeListDownload(LPARAM lParam);
+
+private:
+    enum class Kind { ListDownload, Generator, Check };
+    struct Job {
+        Kind kind;
+        RequestCanceller canceller;
+        std::thread thread;
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+    };
+
+    // Runs `work` on a new thread; false when none could be started.
+    bool Run(Kind kind, std::function<void(Job&)> work);
+    // Forgets the jobs whose threads have ended.
+    void Reap();
+    bool Running(Kind kind);
+
+    HWND window_;
+    // Touched by the window's thread only.
+    std::vector<std::shared_ptr<Job>> jobs_;
+};

@@ -1,0 +1,55 @@
+// The proxy list's download at start-up and by "Refresh List". The download
+// runs on a worker thread, so the window answers while a silent or slow list
+// service keeps it waiting; its outcome fills the selector when it comes,
+// and a deadline gives up on a service that never finishes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/activation.h"
+#include "app/shell_interfaces.h"
+
+namespace list_refresh {
+constexpr int DeadlineTimerId = 101;
+constexpr uint32_t DeadlineMs = 30000;
+constexpr char CannotUpdatePrefix[] = "Cannot update the proxy list: ";
+constexpr char NoThread[] = "no worker thread could be started";
+constexpr char NoAnswerInTime[] = "the list service did not send the list within 30 seconds";
+}  // namespace list_refresh
+
+// "Cannot update the proxy list: <reason>."
+std::string CannotUpdateText(const std::string& reason);
+
+class ListRefresh {
+public:
+    ListRefresh(ProxyActivation& activation, MainWindowView& view, BackgroundWork& work);
+
+    // The start-up download, after the activation step has shown the stored
+    // proxy: its outcome fills the selector around that proxy and says
+    // nothing when no list came.
+    void StartUp();
+    // "Refresh List"; does nothing while a download runs.
+    void OnRefreshClicked();
+    void OnDownloaded(const ListDownload& outcome);
+    // Timer 101: the download took too long.
+    void OnDeadline();
+
+    bool Running() const { return running_ != Kind::None; }
+    // Set when start-up could not write "proxylist.txt" and stopped there.
+    bool StartUpStopped() const { return startUpStopped_; }
+
+private:
+    enum class Kind { None, StartUp, Refresh };
+
+    void Start(Kind kind);
+    void Finish(const ListDownload& outcome);
+    void FillAroundStoredProxy(const std::string& reply);
+
+    ProxyActivation& activation_;
+    MainWindowView& view_;
+    BackgroundWork& work_;
+    Kind running_ = Kind::None;
+    int id_ = 0;
+    bool startUpStopped_ = false;
+};
