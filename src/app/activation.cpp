@@ -84,8 +84,12 @@ void ProxyActivation::ActivateProxy(const std::string& proxyText) {
         return;
     RegDwordValue(setting::UseProxy).Set(1);
     RegStringValue(setting::ProxyName).Set(proxyText);
-    view_.SetStatusLine(OnStatusText(proxyText));
+    view_.SetStatusLine(StatusWhileOn(proxyText));
     view_.Repaint();
+}
+
+std::string ProxyActivation::StatusWhileOn(const std::string& proxyText) const {
+    return OnStatusText(proxyText) + (firefoxLeftOut_ ? activation::NotFirefoxSuffix : "");
 }
 
 void ProxyActivation::DeactivateProxy() {
@@ -104,7 +108,18 @@ void ProxyActivation::SwitchOff() {
 }
 
 bool ProxyActivation::PointBrowsers(int localPort) {
-    if (browsers_.PointAt(LocalProxyServerText(localPort)))
+    std::vector<std::string> unchanged;
+    bool took = browsers_.PointAt(LocalProxyServerText(localPort), unchanged);
+    firefoxLeftOut_ = took && !unchanged.empty();
+    for (const std::string& prefsFile : unchanged) {
+        size_t folderEnd = prefsFile.find_last_of("\\/");
+        std::string profile =
+            folderEnd == std::string::npos ? prefsFile : prefsFile.substr(0, folderEnd);
+        view_.Tell(activation::FirefoxProfileUnchangedStart + profile +
+                       activation::FirefoxProfileUnchangedEnd,
+                   activation::ProductName);
+    }
+    if (took)
         return true;
     // Off first, so that what the user reads is already true.
     SwitchOff();
@@ -178,12 +193,12 @@ void ProxyActivation::ActivateStoredProxy() {
         return;
     enabled_ = true;
     view_.SetEnableBox(true);
-    view_.SetStatusLine(OnStatusText(proxyName));
+    view_.SetStatusLine(StatusWhileOn(proxyName));
 }
 
 void ProxyActivation::ShowActive(const std::string& address) {
     RegStringValue(setting::ProxyName).Set(address);
-    view_.SetStatusLine(OnStatusText(address));
+    view_.SetStatusLine(StatusWhileOn(address));
     view_.Repaint();
 }
 

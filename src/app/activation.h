@@ -19,6 +19,13 @@ constexpr char ProductName[] = "Veilgate";
 constexpr char SettingsNotTaken[] =
     "Windows did not accept the new proxy settings (they may be set by your administrator). "
     "Veilgate is off.";
+// Told for each Firefox profile that could not be pointed at the engine.
+constexpr char FirefoxProfileUnchangedStart[] = "The Firefox profile \"";
+constexpr char FirefoxProfileUnchangedEnd[] =
+    "\" could not be changed: its prefs.js cannot be written. Firefox on that profile does not "
+    "use Veilgate.";
+// Ends the status line while on when a Firefox profile was left out.
+constexpr char NotFirefoxSuffix[] = " (not in Firefox)";
 }  // namespace activation
 
 // The status line while on, with the display form of the proxy text.
@@ -83,6 +90,9 @@ private:
     // switches everything off and tells the user. False then.
     bool PointBrowsers(int localPort);
     int LocalPort() const;
+    // The status line while on: OnStatusText, and a word that Firefox is
+    // left out when one of its profiles could not be changed.
+    std::string StatusWhileOn(const std::string& proxyText) const;
 
     ProxyEngine& engine_;
     BrowserSettings& browsers_;
@@ -92,4 +102,5 @@ private:
     std::string listPath_;
     std::string localAddress_;
     bool enabled_ = false;
+    bool firefoxLeftOut_ = false;
 };
