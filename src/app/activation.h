@@ -39,15 +39,16 @@ std::string LocalProxyServerText(int localPort);
 std::string LocalAddressText(const std::string& computerName);
 
 // A LocalProxyServer as the window drives it. A listener already on the
-// port is kept and only pointed at the new proxy: a port let go of and bound
-// again at once may still be held by the connections it served.
+// port is kept and only pointed at the new proxy, and switching off only
+// pauses it: a port let go of and bound again at once may still be held by
+// the connections it served.
 class LocalEngine : public ProxyEngine {
 public:
     explicit LocalEngine(LocalProxyServer& server) : server_(server) {}
     bool Listen(int localPort, const std::string& host, int port) override;
     bool Forward(int localPort, const std::string& host, int port) override;
     bool IsRunning() const override { return server_.IsRunning(); }
-    void Stop() override { server_.Stop(); }
+    void Stop() override { server_.Pause(); }
 
 private:
     LocalProxyServer& server_;

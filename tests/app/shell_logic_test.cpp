@@ -294,6 +294,12 @@ TEST_F(ShellLogicTest, TheRealEngineKeepsItsListenerAndRefusesAHeldPort) {
     ASSERT_TRUE(real.Listen(port, "2.2.2.2", 81));
     EXPECT_EQ(port, server.BoundPort());
     EXPECT_EQ("2.2.2.2", server.CurrentSettings()->proxyHost);
+    // Switched off, it keeps the port, and switched on it serves there again.
+    real.Stop();
+    EXPECT_FALSE(real.IsRunning());
+    EXPECT_EQ(port, server.BoundPort());
+    ASSERT_TRUE(real.Listen(port, "3.3.3.3", 82));
+    EXPECT_TRUE(real.IsRunning());
     real.Stop();
 
     net::Socket holder = net::ListenTcp("127.0.0.1", 0, 1);
