@@ -86,21 +86,37 @@ void ProxyActivation::ActivateProxy(const std::string& proxyText) {
         return;
     RegDwordValue(setting::UseProxy).Set(1);
     RegStringValue(setting::ProxyName).Set(proxyText);
-    view_.SetStatusLine(OnStatusText(proxyText));
+    view_.SetStatusLine(StatusWhileOn(proxyText));
     view_.Repaint();
 }
 
 bool ProxyActivation::PointBrowsersAtEngine() {
+    firefoxLeftOut_ = false;
     if (!engine_.IsRunning()) {
         browsers_.RestoreDirect();
         return true;
     }
-    if (browsers_.PointAt(LocalProxyServerText(engine_.Port())))
+    std::vector<std::string> unchanged;
+    bool took = browsers_.PointAt(LocalProxyServerText(engine_.Port()), unchanged);
+    firefoxLeftOut_ = took && !unchanged.empty();
+    for (const std::string& prefsFile : unchanged) {
+        size_t folderEnd = prefsFile.find_last_of("\\/");
+        std::string profile =
+            folderEnd == std::string::npos ? prefsFile : prefsFile.substr(0, folderEnd);
+        view_.Tell(activation::FirefoxProfileUnchangedStart + profile +
+                       activation::FirefoxProfileUnchangedEnd,
+                   activation::ProductName);
+    }
+    if (took)
         return true;
     // Off first, so that what the user reads is already true.
     SwitchOff();
     view_.Tell(activation::SettingsNotTaken, "ERROR");
     return false;
+}
+
+std::string ProxyActivation::StatusWhileOn(const std::string& proxyText) const {
+    return OnStatusText(proxyText) + (firefoxLeftOut_ ? activation::NotFirefoxSuffix : "");
 }
 
 void ProxyActivation::DeactivateProxy() {
@@ -190,8 +206,9 @@ void ProxyActivation::ActivateStoredProxy() {
     }
     enabled_ = true;
     view_.SetEnableBox(true);
-    view_.SetStatusLine(OnStatusText(proxyName));
-    PointBrowsersAtEngine();
+    if (!PointBrowsersAtEngine())
+        return;
+    view_.SetStatusLine(StatusWhileOn(proxyName));
 }
 
 void ProxyActivation::StopStartUp() {
@@ -212,7 +229,7 @@ void ProxyActivation::OnLocalPortChanged() {
 
 void ProxyActivation::ShowActive(const std::string& address) {
     RegStringValue(setting::ProxyName).Set(address);
-    view_.SetStatusLine(OnStatusText(address));
+    view_.SetStatusLine(StatusWhileOn(address));
     view_.Repaint();
 }
 

@@ -22,6 +22,13 @@ constexpr char SettingsNotTaken[] =
 constexpr char ListFileKeptFormat[] =
     "Cannot read %s. Veilgate leaves that file as it is until it starts again, so proxies "
     "tested now are not kept.";
+// Told for each Firefox profile that could not be pointed at the engine.
+constexpr char FirefoxProfileUnchangedStart[] = "The Firefox profile \"";
+constexpr char FirefoxProfileUnchangedEnd[] =
+    "\" could not be changed: its prefs.js cannot be written. Firefox on that profile does not "
+    "use Veilgate.";
+// Ends the status line while on when a Firefox profile was left out.
+constexpr char NotFirefoxSuffix[] = " (not in Firefox)";
 }  // namespace activation
 
 // The status line while on, with the display form of the proxy text.
@@ -35,8 +42,9 @@ std::string LocalProxyServerText(int localPort);
 std::string LocalAddressText(const std::string& computerName);
 
 // A LocalProxyServer as the window drives it. A listener already on the
-// port is kept and only pointed at the new proxy: a port let go of and bound
-// again at once may still be held by the connections it served.
+// port is kept and only pointed at the new proxy, and switching off only
+// pauses it: a port let go of and bound again at once may still be held by
+// the connections it served.
 class LocalEngine : public ProxyEngine {
 public:
     explicit LocalEngine(LocalProxyServer& server) : server_(server) {}
@@ -44,7 +52,7 @@ public:
     bool Forward(int localPort, const std::string& host, int port) override;
     bool IsRunning() const override { return server_.IsRunning(); }
     int Port() const override { return server_.IsRunning() ? server_.BoundPort() : 0; }
-    void Stop() override { server_.Stop(); }
+    void Stop() override { server_.Pause(); }
 
 private:
     LocalProxyServer& server_;
@@ -101,6 +109,9 @@ private:
     // Everything off after a failure or an empty choice; ProxyName stays.
     void SwitchOff();
     int LocalPort() const;
+    // The status line while on: OnStatusText, and a word that Firefox is
+    // left out when one of its profiles could not be changed.
+    std::string StatusWhileOn(const std::string& proxyText) const;
 
     ProxyEngine& engine_;
     BrowserSettings& browsers_;
@@ -113,4 +124,5 @@ private:
     bool listFileKept_ = false;
     bool hasStartUpItem_ = false;
     SelectorItem startUpItem_;
+    bool firefoxLeftOut_ = false;
 };

@@ -7,7 +7,8 @@
 #include "net/socket.h"
 
 int LocalProxyServerStatus::ListeningPort() const {
-    return server_.IsRunning() ? server_.LocalPort() : 0;
+    // A paused listener still holds its port, which is this engine's own.
+    return server_.BoundPort();
 }
 
 namespace {

@@ -79,8 +79,10 @@ void OpenWithShell(HWND owner, const std::string& target) {
 // The browsers' settings through the browser configuration.
 class MainWindow::Browsers : public BrowserSettings {
 public:
-    bool PointAt(const std::string& proxyServer) override {
-        return SetConnectionOptions(DefaultConnectionName, proxyServer);
+    bool PointAt(const std::string& proxyServer,
+                 std::vector<std::string>& unchangedFirefoxProfiles) override {
+        return SetConnectionOptions(DefaultConnectionName, proxyServer, SystemInternetSettings(),
+                                    &unchangedFirefoxProfiles);
     }
     void RestoreDirect() override { DisableConnectionProxy(DefaultConnectionName); }
 };

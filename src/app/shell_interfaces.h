@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "proxies/proxy_list_reply.h"
 
@@ -29,8 +30,11 @@ class BrowserSettings {
 public:
     virtual ~BrowserSettings() = default;
     // proxyServer is "127.0.0.1:<port>". False when the system did not take
-    // it; every browser is then as it was.
-    virtual bool PointAt(const std::string& proxyServer) = 0;
+    // it; every browser is then as it was. The Firefox profiles that could
+    // not be pointed at it (their prefs.js files) are added to
+    // `unchangedFirefoxProfiles`; the others are pointed at it all the same.
+    virtual bool PointAt(const std::string& proxyServer,
+                         std::vector<std::string>& unchangedFirefoxProfiles) = 0;
     virtual void RestoreDirect() = 0;
 };
 

@@ -27,7 +27,8 @@ bool IsFlagOn(const char* path) {
 }  // namespace
 
 bool SetConnectionOptions(const std::string& connectionName, const std::string& proxyServer,
-                          InternetSettingsApi& api) {
+                          InternetSettingsApi& api,
+                          std::vector<std::string>* unchangedFirefoxProfiles) {
     // A server text without a protocol prefix ("127.0.0.1:8080", not
     // "http=...") serves every protocol, secure traffic included, so it takes
     // HTTPS through the local proxy as well.
@@ -50,7 +51,7 @@ bool SetConnectionOptions(const std::string& connectionName, const std::string& 
         SetMozillaProxy();
     if (mozilla) {
         SetMozillaProxy();
-        SetFirefoxProxy();
+        SetFirefoxProxy(unchangedFirefoxProfiles);
     }
     return true;
 }

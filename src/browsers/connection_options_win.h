@@ -8,6 +8,7 @@
 #include <wininet.h>
 
 #include <string>
+#include <vector>
 
 #include "browsers/connection_system_win.h"
 
@@ -20,9 +21,11 @@ constexpr char DefaultConnectionName[] = "DefaultConnectionSettings";
 // first, then the enable routines of the flagged browsers. `connectionName`
 // is not used. False, with nothing else done, when an option array cannot
 // be allocated or a connection did not take the proxy (every connection is
-// then as it was).
+// then as it was). The Firefox prefs.js files that could not be changed are
+// added to `unchangedFirefoxProfiles`, when given; they do not make it false.
 bool SetConnectionOptions(const std::string& connectionName, const std::string& proxyServer,
-                          InternetSettingsApi& api = SystemInternetSettings());
+                          InternetSettingsApi& api = SystemInternetSettings(),
+                          std::vector<std::string>* unchangedFirefoxProfiles = nullptr);
 
 // Each connection's own options put back (see RestoreConnections), then the
 // restore routines of the flagged browsers.

@@ -2,8 +2,12 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "base/files.h"
 #include "base/scoped_win.h"
+#include "base/text_compare.h"
+#include "browsers/file_record.h"
 #include "browsers/profile_folders_win.h"
 #include "settings/reg_value.h"
 #include "settings/registry_key_win.h"
@@ -38,6 +42,68 @@ bool IsInstallationFile(OperaFile file) {
     return file != OperaFile::ProfileIni;
 }
 
+constexpr char ProxySection[] = "Proxy";
+
+std::vector<std::string> ChangedKeys() {
+    return {"Use HTTP", "HTTP Server", "Use HTTPS", "HTTPS Server"};
+}
+
+// The key names of the section, to tell an entry the file lacks from an
+// empty one: for a missing key the profile functions answer the default.
+std::vector<std::string> SectionKeys(const std::string& path) {
+    std::vector<char> names(32768);
+    DWORD length = GetPrivateProfileStringA(ProxySection, nullptr, "", names.data(),
+                                            static_cast<DWORD>(names.size()), path.c_str());
+    std::vector<std::string> keys;
+    for (size_t at = 0; at < length && names[at] != '\0'; at += keys.back().size() + 1)
+        keys.emplace_back(names.data() + at);
+    return keys;
+}
+
+SavedFile UsersOwn(const std::string& path) {
+    SavedFile file{path, {}};
+    std::vector<std::string> present = SectionKeys(path);
+    for (const std::string& key : ChangedKeys()) {
+        SavedEntry entry;
+        entry.name = key;
+        for (const std::string& each : present)
+            entry.present = entry.present || base::EqualsIgnoringCase(each, key);
+        char value[1024] = {};
+        if (entry.present) {
+            GetPrivateProfileStringA(ProxySection, key.c_str(), "", value, sizeof(value),
+                                     path.c_str());
+            entry.value = value;
+        }
+        file.entries.push_back(entry);
+    }
+    return file;
+}
+
+std::string Value(const std::string& path, const char* key) {
+    char value[1024] = {};
+    GetPrivateProfileStringA(ProxySection, key, "", value, sizeof(value), path.c_str());
+    return value;
+}
+
+// Saves what the user had before the first change. A file that already
+// points at the local proxy was left so by a run that did not end in order:
+// what that run saved stays, and without a record the user is taken to have
+// had none of the entries.
+bool SaveUsersOwn(const std::string& path, const std::string& server) {
+    std::vector<SavedFile> record;
+    LoadSavedFiles(SavedOperaIniKey, ChangedKeys(), record);
+    bool leftover = Value(path, "Use HTTP") == "1" && Value(path, "HTTP Server") == server;
+    if (leftover && FindSavedFile(record, path))
+        return true;
+    SavedFile own = UsersOwn(path);
+    if (leftover) {
+        for (SavedEntry& entry : own.entries)
+            entry.present = false;
+    }
+    PutSavedFile(record, own);
+    return SaveFiles(SavedOperaIniKey, record);
+}
+
 }  // namespace
 
 std::string OperaFilePath(OperaFile file) {
@@ -58,12 +124,14 @@ void SetOperaProxy(OperaFile file) {
         return;
     uint32_t port = RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get();
     std::string server = "127.0.0.1:" + std::to_string(static_cast<int>(port));
-    WritePrivateProfileStringA("Proxy", "Use HTTP", "1", path.c_str());
-    WritePrivateProfileStringA("Proxy", "HTTP Server", server.c_str(), path.c_str());
+    if (!SaveUsersOwn(path, server))
+        return;
+    WritePrivateProfileStringA(ProxySection, "Use HTTP", "1", path.c_str());
+    WritePrivateProfileStringA(ProxySection, "HTTP Server", server.c_str(), path.c_str());
     // Opera's secure traffic has its own switch and server; without them it
     // goes straight to the web site.
-    WritePrivateProfileStringA("Proxy", "Use HTTPS", "1", path.c_str());
-    WritePrivateProfileStringA("Proxy", "HTTPS Server", server.c_str(), path.c_str());
+    WritePrivateProfileStringA(ProxySection, "Use HTTPS", "1", path.c_str());
+    WritePrivateProfileStringA(ProxySection, "HTTPS Server", server.c_str(), path.c_str());
     if (IsInstallationFile(file))
         WritePrivateProfileStringA("User Prefs", "Home URL", OperaHomeUrl, path.c_str());
 }
@@ -72,6 +140,24 @@ void DisableOperaProxy(OperaFile file) {
     std::string path = OperaFilePath(file);
     if (!base::FileExists(path))
         return;
-    WritePrivateProfileStringA("Proxy", "Use HTTP", "0", path.c_str());
-    WritePrivateProfileStringA("Proxy", "Use HTTPS", "0", path.c_str());
+    std::vector<SavedFile> record;
+    LoadSavedFiles(SavedOperaIniKey, ChangedKeys(), record);
+    const SavedFile* saved = FindSavedFile(record, path);
+    if (!saved) {
+        WritePrivateProfileStringA(ProxySection, "Use HTTP", "0", path.c_str());
+        WritePrivateProfileStringA(ProxySection, "Use HTTPS", "0", path.c_str());
+        return;
+    }
+    bool ok = true;
+    for (const SavedEntry& entry : saved->entries) {
+        // A null value removes the key.
+        ok = WritePrivateProfileStringA(ProxySection, entry.name.c_str(),
+                                        entry.present ? entry.value.c_str() : nullptr,
+                                        path.c_str()) &&
+             ok;
+    }
+    if (ok) {
+        DropSavedFile(record, path);
+        SaveFiles(SavedOperaIniKey, record);
+    }
 }

@@ -24,6 +24,9 @@ constexpr char OperaAppPathsKey[] =
 // The file's full path; empty when its folder is unknown (Opera not installed).
 std::string OperaFilePath(OperaFile file);
 
-// Both do nothing when the file does not exist.
+// Both do nothing when the file does not exist. Enabling first saves the
+// file's own proxy switches and servers (see browsers/file_record.h), and
+// restoring puts them back, or removes those the file did not have; a file
+// without saved entries only has both switches set to "0".
 void SetOperaProxy(OperaFile file);
 void DisableOperaProxy(OperaFile file);

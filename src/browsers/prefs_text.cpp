@@ -80,6 +80,71 @@ void RemoveEntries(std::string& text, const char* key) {
     }
 }
 
+std::string KeyOf(const std::string& name) {
+    return "user_pref(\"" + name + "\"";
+}
+
+// Where one entry lies: its first character, its value and its end (past
+// ");", or its line's end when it has none).
+struct EntrySpan {
+    size_t start = std::string::npos;
+    size_t valueStart = 0;
+    size_t valueEnd = 0;
+    size_t end = 0;
+};
+
+EntrySpan FindEntry(const std::string& text, const std::string& key, size_t from = 0) {
+    EntrySpan span;
+    span.start = text.find(key, from);
+    if (span.start == std::string::npos)
+        return span;
+    size_t lineEnd = std::min(text.find('\n', span.start), text.size());
+    size_t value = std::min(span.start + key.size(), lineEnd);
+    if (value < lineEnd && text[value] == ',')
+        ++value;
+    while (value < lineEnd && text[value] == ' ')
+        ++value;
+    size_t close = text.find(");", value);
+    span.valueStart = value;
+    span.valueEnd = close < lineEnd ? close : lineEnd;
+    span.end = close < lineEnd ? close + 2 : lineEnd;
+    return span;
+}
+
+// Removes the entry with its line. An appended entry takes the line break
+// that was appended before it ("\r\n" as the file reads back), so that the
+// text before it is again what it was; an entry of the user's own takes the
+// line feed after it.
+void RemoveEntryLine(std::string& text, const EntrySpan& span) {
+    size_t lineEnd = text.find('\n', span.end);
+    // The next appended entry begins with its own "\r\n".
+    bool aloneToLineEnd = span.end == text.size() || lineEnd == span.end ||
+                          (lineEnd == span.end + 1 && text[span.end] == '\r');
+    bool startsLine = span.start == 0 || text[span.start - 1] == '\n';
+    if (aloneToLineEnd && span.start >= 2 && text.compare(span.start - 2, 2, "\r\n") == 0)
+        text.erase(span.start - 2, span.end - span.start + 2);
+    else if (aloneToLineEnd && startsLine && lineEnd != std::string::npos)
+        text.erase(span.start, lineEnd + 1 - span.start);
+    else
+        text.erase(span.start, span.end - span.start);
+}
+
+std::string FirstValue(const std::string& text, const char* key, bool& present) {
+    EntrySpan span = FindEntry(text, key);
+    present = span.start != std::string::npos;
+    return present ? text.substr(span.valueStart, span.valueEnd - span.valueStart) : "";
+}
+
+// The value the browser obeys: that of the last entry.
+std::string LastValue(const std::string& text, const char* key, bool& present) {
+    EntrySpan last = FindEntry(text, key);
+    present = last.start != std::string::npos;
+    for (EntrySpan next = last; next.start != std::string::npos;
+         next = FindEntry(text, key, next.end))
+        last = next;
+    return present ? text.substr(last.valueStart, last.valueEnd - last.valueStart) : "";
+}
+
 }  // namespace
 
 std::string HostFragment() {
@@ -146,6 +211,55 @@ std::string DisableProxy(const std::string& original) {
         text.erase(type, TypeEntryLength);
     RemoveEntries(text, ProxyOnlyKey);
     return text;
+}
+
+std::vector<std::string> ChangedPrefNames() {
+    return {"network.proxy.type", "network.proxy.http",     "network.proxy.http_port",
+            "network.proxy.ssl",  "network.proxy.ssl_port", "media.peerconnection.ice.proxy_only"};
+}
+
+std::vector<SavedEntry> SaveEntries(const std::string& text) {
+    std::vector<SavedEntry> saved;
+    for (const std::string& name : ChangedPrefNames()) {
+        SavedEntry entry;
+        entry.name = name;
+        entry.value = FirstValue(text, KeyOf(name).c_str(), entry.present);
+        saved.push_back(entry);
+    }
+    return saved;
+}
+
+bool PointsAt(const std::string& text, int port) {
+    bool host = false;
+    bool portEntry = false;
+    bool type = false;
+    return LastValue(text, HostKey, host) == Quoted(LoopbackHost) && host &&
+           LastValue(text, PortKey, portEntry) == std::to_string(port) && portEntry &&
+           LastValue(text, TypeKey, type) == "1" && type;
+}
+
+std::string RestoreEntries(const std::string& original, const std::vector<SavedEntry>& saved) {
+    std::string text = original;
+    std::string missing;
+    for (const SavedEntry& entry : saved) {
+        std::string key = KeyOf(entry.name);
+        EntrySpan first = FindEntry(text, key);
+        size_t later = 0;
+        if (entry.present && first.start != std::string::npos) {
+            text.replace(first.valueStart, first.valueEnd - first.valueStart, entry.value);
+            later = FindEntry(text, key).end;
+        } else if (entry.present) {
+            missing += Fragment(key.c_str(), entry.value);
+        }
+        // Enabling may have appended a copy after the user's own, and the
+        // browser obeys the last one.
+        for (EntrySpan span = FindEntry(text, key, later); span.start != std::string::npos;) {
+            RemoveEntryLine(text, span);
+            // The removal may have taken the two characters before the entry.
+            span = FindEntry(text, key, std::max(later, span.start >= 2 ? span.start - 2 : 0));
+        }
+    }
+    return text + missing;
 }
 
 }  // namespace prefs

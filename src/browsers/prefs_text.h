@@ -4,6 +4,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "browsers/file_record.h"
 
 namespace prefs {
 
@@ -50,5 +53,22 @@ std::string EnableProxy(const std::string& text, int port);
 // WebRTC entry; the host entries stay, and without a type the browser
 // connects directly.
 std::string DisableProxy(const std::string& text);
+
+// The preferences that EnableProxy rewrites or appends, by name.
+std::vector<std::string> ChangedPrefNames();
+
+// The user's own values of those preferences in `text` (first occurrence;
+// the value as written, a string's quotes included).
+std::vector<SavedEntry> SaveEntries(const std::string& text);
+
+// Whether the text already points at 127.0.0.1 and `port` with type 1 (the
+// last entries, which the browser obeys): what a run that did not end in
+// order leaves, never the user's own.
+bool PointsAt(const std::string& text, int port);
+
+// Puts each saved preference back: one the user had gets its value again, in
+// its first entry (appended when it has none), one the user did not have
+// goes with its line. Every other line stays as it is.
+std::string RestoreEntries(const std::string& text, const std::vector<SavedEntry>& saved);
 
 }  // namespace prefs

@@ -100,6 +100,12 @@ LocalProxyServer::~LocalProxyServer() {
 bool LocalProxyServer::Start(int localPort, int useProxy, const std::string& proxyHost,
                              int proxyPort, const std::string& userName,
                              const std::string& password) {
+    if (listener_.joinable() && !stopRequested_ && boundPort_ == localPort) {
+        UpdateSettings(localPort, useProxy, proxyHost, proxyPort, userName, password);
+        serving_ = true;
+        running_ = true;
+        return true;
+    }
     Stop();
     UpdateSettings(localPort, useProxy, proxyHost, proxyPort, userName, password);
     network_ = std::make_unique<net::NetworkInit>();
@@ -114,6 +120,7 @@ bool LocalProxyServer::Start(int localPort, int useProxy, const std::string& pro
         pool_->closed = false;
     }
     boundPort_ = localPort;
+    serving_ = true;
     running_ = true;
     try {
         listener_ = std::thread(&LocalProxyServer::RunListener, this, std::move(listener));
@@ -141,8 +148,14 @@ bool LocalProxyServer::IsRunning() const {
     return running_;
 }
 
+void LocalProxyServer::Pause() {
+    serving_ = false;
+    running_ = false;
+}
+
 void LocalProxyServer::Stop() {
     bool wasListening = listener_.joinable();
+    serving_ = false;
     running_ = false;
     stopRequested_ = true;
     if (wasListening) {
@@ -206,6 +219,8 @@ void LocalProxyServer::RunListener(net::Socket listener) {
         }
         if (stopRequested_)
             break;
+        if (!serving_)
+            continue;  // closed as `browser` goes
         if (pool_->active >= limits_.maxConnections)
             RefuseConnection(std::move(browser));
         else

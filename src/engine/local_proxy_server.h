@@ -28,20 +28,28 @@ public:
     // listener thread on it. False when the port cannot be bound (another
     // program holds it) or the thread cannot start; the engine is then not
     // running. A port this engine has just let go of is tried again for
-    // about a second, since a closed listener may release it late.
+    // about a second, since a closed listener may release it late. On the
+    // port of a paused listener it serves again on the same socket.
     bool Start(int localPort, int useProxy, const std::string& proxyHost, int proxyPort,
                const std::string& userName, const std::string& password);
     // Replaces the upstream settings for connections accepted from now on.
     int UpdateSettings(int localPort, int useProxy, const std::string& proxyHost, int proxyPort,
                        const std::string& userName, const std::string& password);
-    // True while the listener accepts connections.
+    // True while the listener accepts connections and serves them.
     bool IsRunning() const;
+    // Stops serving but keeps the port: connections that come are closed at
+    // once, those being served go on, and Start on the same port serves
+    // again. On Windows a port bound exclusively cannot be bound again while
+    // connections accepted on it are open, and browsers keep their tunnels
+    // open for minutes; so switching off and on again keeps the listener.
+    void Pause();
     // Stops accepting and waits for the listener thread; connections already
     // being served go on to their end.
     void Stop();
 
     int LocalPort() const { return localPort_; }
-    // The port the listener is bound to, 0 when there is none. It can differ
+    // The port the listener is bound to (paused or not), 0 when there is
+    // none. It can differ
     // from LocalPort(): UpdateSettings stores a port without rebinding.
     int BoundPort() const { return boundPort_; }
     std::shared_ptr<const UpstreamSettings> CurrentSettings() const;
@@ -68,6 +76,8 @@ private:
     std::atomic<int> localPort_{8080};
     std::atomic<int> boundPort_{0};
     std::atomic<bool> running_{false};
+    // False while paused; the listener thread then closes what it accepts.
+    std::atomic<bool> serving_{false};
     std::atomic<bool> stopRequested_{false};
     std::thread listener_;
     // Windows Sockets stays started while a listener runs.

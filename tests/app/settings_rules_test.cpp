@@ -119,6 +119,9 @@ TEST(LocalPortTest, TheStatusOfARealEngine) {
     EXPECT_EQ(status.ListeningPort(), port);
     EXPECT_EQ(TestLocalPort(std::to_string(port), &status).caption, "Success");
     EXPECT_EQ(TestLocalPort(std::to_string(port), nullptr).caption, "Warning");
+    // Paused, the port is still the engine's own.
+    server.Pause();
+    EXPECT_EQ(status.ListeningPort(), port);
     server.Stop();
     EXPECT_EQ(status.ListeningPort(), 0);
 }

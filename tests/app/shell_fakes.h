@@ -41,13 +41,17 @@ struct FakeEngine : ProxyEngine {
 };
 
 struct FakeBrowsers : BrowserSettings {
-    bool PointAt(const std::string& proxyServer) override {
+    bool PointAt(const std::string& proxyServer,
+                 std::vector<std::string>& unchangedFirefoxProfiles) override {
         pointedAt = takes ? proxyServer : "direct";
+        if (takes)
+            unchangedFirefoxProfiles = unwritableProfiles;
         return takes;
     }
     void RestoreDirect() override { pointedAt = "direct"; }
     std::string pointedAt = "untouched";
     bool takes = true;  // false: the system refuses the settings
+    std::vector<std::string> unwritableProfiles;
 };
 
 // What the next evaluation dialog does: its answer and the outcome it stores.

@@ -84,6 +84,27 @@ TEST_F(ShellLogicTest, TickingTheBoxActivatesTheWholeLine) {
     EXPECT_TRUE(view.told.empty());
 }
 
+TEST_F(ShellLogicTest, AFirefoxProfileThatCannotBeChangedIsToldAndNotClaimed) {
+    browsers.unwritableProfiles = {"C:\\AppData\\Mozilla\\Firefox\\Profiles\\ab.default\\prefs.js"};
+    view.editText = "1.1.1.1:80";
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    EXPECT_EQ(std::vector<std::string>{"Veilgate: The Firefox profile "
+                                       "\"C:\\AppData\\Mozilla\\Firefox\\Profiles\\ab.default\" "
+                                       "could not be changed: its prefs.js cannot be written. "
+                                       "Firefox on that profile does not use Veilgate."},
+              view.told);
+    EXPECT_TRUE(activation.Enabled());
+    EXPECT_EQ("127.0.0.1:8080", browsers.pointedAt);
+    EXPECT_EQ(std::string(Status) + "1.1.1.1:80 (not in Firefox)", view.status);
+    activation.ShowActive("2.2.2.2:80");
+    EXPECT_EQ(std::string(Status) + "2.2.2.2:80 (not in Firefox)", view.status);
+    // Once every profile takes it the status line claims Firefox again.
+    browsers.unwritableProfiles.clear();
+    activation.OnEnableBoxClicked();
+    EXPECT_EQ(std::string(Status) + "1.1.1.1:80", view.status);
+}
+
 TEST_F(ShellLogicTest, TickingTheBoxWithAnEmptyFieldSwitchesOff) {
     engine.running = true;
     view.enableBox = true;
@@ -283,6 +304,12 @@ TEST_F(ShellLogicTest, TheRealEngineKeepsItsListenerAndRefusesAHeldPort) {
     ASSERT_TRUE(real.Listen(port, "2.2.2.2", 81));
     EXPECT_EQ(port, server.BoundPort());
     EXPECT_EQ("2.2.2.2", server.CurrentSettings()->proxyHost);
+    // Switched off, it keeps the port, and switched on it serves there again.
+    real.Stop();
+    EXPECT_FALSE(real.IsRunning());
+    EXPECT_EQ(port, server.BoundPort());
+    ASSERT_TRUE(real.Listen(port, "3.3.3.3", 82));
+    EXPECT_TRUE(real.IsRunning());
     real.Stop();
 
     net::Socket holder = net::ListenTcp("127.0.0.1", 0, 1);

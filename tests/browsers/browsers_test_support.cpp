@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "browsers/file_record.h"
 #include "registry_test_support.h"
 
 namespace testing_support {
@@ -74,6 +75,8 @@ std::vector<std::string> ListNames(const std::string& folder) {
 void ClearBrowserSettings() {
     for (const char* name : {"LocalPort", "Opera", "Netscape", "Mozilla"})
         DeleteValue(ProductRoot, ProductKey, name);
+    for (const char* record : {SavedMozillaPrefsKey, SavedOperaIniKey})
+        RegDeleteTreeA(HKEY_CURRENT_USER, record);
 }
 
 bool QueryLanSettings(PerConnectionState& state) {

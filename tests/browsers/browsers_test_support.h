@@ -21,7 +21,8 @@ std::string MakePrefs(const std::string& root, const std::string& folder, const 
 // them ("." and ".." left out).
 std::vector<std::string> ListNames(const std::string& folder);
 
-// Removes the product's settings that these tests change.
+// Removes the product's settings that these tests change, and the records
+// of the browsers' own entries.
 void ClearBrowserSettings();
 
 // The LAN's proxy settings as the system reports them through WinINet's own

@@ -2,6 +2,7 @@
 // folders of the test prefix.
 #include <gtest/gtest.h>
 
+#include "browsers/file_record.h"
 #include "browsers/folder_path.h"
 #include "browsers/mozilla_prefs_win.h"
 #include "browsers/profile_folders_win.h"
@@ -84,7 +85,7 @@ TEST_F(MozillaPrefsTest, PortComesFromTheDefaultWithoutTheSetting) {
     EXPECT_NE(std::string::npos, ReadBytes(path).find("\"network.proxy.http_port\", 8080);"));
 }
 
-TEST_F(MozillaPrefsTest, RestoreEmptiesThePortLineRemovesTheTypeKeepsTheHost) {
+TEST_F(MozillaPrefsTest, WithoutARecordRestoreEmptiesThePortLineRemovesTheTypeKeepsTheHost) {
     std::string path = MakePrefs(MozillaProfileRoot(), "x1y2.slt",
                                  "user_pref(\"a\", 1);\r\n"
                                  "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
@@ -105,11 +106,43 @@ TEST_F(MozillaPrefsTest, RestoreEmptiesThePortLineRemovesTheTypeKeepsTheHost) {
         ReadBytes(path));
 }
 
-TEST_F(MozillaPrefsTest, RestoreAfterEnableOfAnUntouchedFile) {
+TEST_F(MozillaPrefsTest, RestoreAfterEnableOfAnUntouchedFileGivesItBackByteForByte) {
     std::string path = MakePrefs(FirefoxProfileRoot(), "q", Original);
     SetFirefoxProxy();
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, SavedMozillaPrefsKey));
+    DisableFirefoxProxy();
+    EXPECT_EQ(Original, ReadBytes(path));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedMozillaPrefsKey));
+    // Without the record (Gatereset after it was used) the plain restore.
+    SetFirefoxProxy();
+    RegDeleteTreeA(HKEY_CURRENT_USER, SavedMozillaPrefsKey);
     DisableFirefoxProxy();
     EXPECT_EQ(RestoredOnDisk, ReadBytes(path));
+}
+
+TEST_F(MozillaPrefsTest, TheUsersOwnProxyComesBackAlsoAfterACrash) {
+    const std::string own = Original +
+                            "user_pref(\"network.proxy.http\", \"proxy.corp\");\r\n"
+                            "user_pref(\"network.proxy.http_port\", 3128);\r\n"
+                            "user_pref(\"network.proxy.type\", 1);\r\n";
+    std::string path = MakePrefs(FirefoxProfileRoot(), "own.default", own);
+    SetFirefoxProxy();
+    std::string on = ReadBytes(path);
+    EXPECT_NE(std::string::npos, on.find("\"network.proxy.http\", \"127.0.0.1\");\r\n"));
+    EXPECT_NE(std::string::npos, on.find("\"network.proxy.http_port\", 8765);\r\n"));
+    // The program dies here; the next session enables again over its own
+    // settings, then the user unticks.
+    SetFirefoxProxy();
+    EXPECT_EQ(on, ReadBytes(path));
+    DisableFirefoxProxy();
+    EXPECT_EQ(own, ReadBytes(path));
+}
+
+TEST_F(MozillaPrefsTest, ALeftoverWithoutARecordCountsAsNoProxyEntries) {
+    std::string path = MakePrefs(FirefoxProfileRoot(), "left", EnabledOnDisk);
+    SetFirefoxProxy();
+    DisableFirefoxProxy();
+    EXPECT_EQ(Original, ReadBytes(path));
 }
 
 TEST_F(MozillaPrefsTest, EveryProfileIsEnabledAndRestored) {
@@ -121,8 +154,8 @@ TEST_F(MozillaPrefsTest, EveryProfileIsEnabledAndRestored) {
     EXPECT_EQ(EnabledOnDisk, ReadBytes(old));
     EXPECT_EQ(EnabledOnDisk, ReadBytes(inUse));
     DisableFirefoxProxy();
-    EXPECT_EQ(RestoredOnDisk, ReadBytes(old));
-    EXPECT_EQ(RestoredOnDisk, ReadBytes(inUse));
+    EXPECT_EQ(Original, ReadBytes(old));
+    EXPECT_EQ(Original, ReadBytes(inUse));
 }
 
 TEST_F(MozillaPrefsTest, FilesAreFoundSubfoldersFirstAndTheRootLast) {
@@ -143,8 +176,10 @@ TEST_F(MozillaPrefsTest, AnUnwritableProfileDoesNotStopTheOthers) {
     std::string readOnly = MakePrefs(root, "ro", Original);
     std::string writable = MakePrefs(root, "rw", Original);
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(EnableProxyInProfileTree(root, 8765));
+    std::vector<std::string> unchanged;
+    EXPECT_FALSE(EnableProxyInProfileTree(root, 8765, &unchanged));
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(std::vector<std::string>{readOnly}, unchanged);
     EXPECT_EQ(Original, ReadBytes(readOnly));
     EXPECT_EQ(EnabledOnDisk, ReadBytes(writable));
 }

@@ -1,6 +1,7 @@
 // The Opera routines with the real registry and ini files of the test prefix.
 #include <gtest/gtest.h>
 
+#include "browsers/file_record.h"
 #include "browsers/opera_win.h"
 #include "browsers/profile_folders_win.h"
 #include "browsers_test_support.h"
@@ -85,10 +86,38 @@ TEST_F(OperaTest, EnableWritesThreeEntriesToInstallationFilesAndTwoToTheProfile)
     EXPECT_EQ("duckduckgo.com", Entry(def, "User Prefs", "Home URL"));
     EXPECT_EQ("http://start.example/", Entry(profile, "User Prefs", "Home URL"));
 
-    // The restore switches the proxy off and leaves the rest as enabled.
+    // The restore gives back what each file had: "Use HTTP" 0 and no other
+    // proxy entry; the home page stays as enabled.
     RestoreAll();
-    ExpectProxyEntries({ini, def, profile}, "0");
+    for (const std::string& path : {ini, def, profile}) {
+        EXPECT_EQ("0", Entry(path, "Proxy", "Use HTTP")) << path;
+        for (const char* key : {"HTTP Server", "Use HTTPS", "HTTPS Server"})
+            EXPECT_EQ("<none>", Entry(path, "Proxy", key)) << path << " " << key;
+    }
     EXPECT_EQ("duckduckgo.com", Entry(ini, "User Prefs", "Home URL"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedOperaIniKey));
+}
+
+TEST_F(OperaTest, TheUsersOwnProxyComesBackAlsoAfterACrashOrWithoutARecord) {
+    std::string profile = OperaProfileFolder() + "\\Opera6.ini";
+    ASSERT_TRUE(MakeFolders(OperaProfileFolder()));
+    ASSERT_TRUE(WriteBytes(profile,
+                           "[Proxy]\r\nUse HTTP=1\r\nHTTP Server=proxy.corp:3128\r\n"
+                           "HTTPS Server=\r\n"));
+    EnableAll();
+    ExpectProxyEntries({profile}, "1");
+    // The program dies here and the next session enables again.
+    EnableAll();
+    RestoreAll();
+    EXPECT_EQ("1", Entry(profile, "Proxy", "Use HTTP"));
+    EXPECT_EQ("proxy.corp:3128", Entry(profile, "Proxy", "HTTP Server"));
+    EXPECT_EQ("<none>", Entry(profile, "Proxy", "Use HTTPS"));
+    EXPECT_EQ("", Entry(profile, "Proxy", "HTTPS Server"));
+    // Without a record (Gatereset after it was used) both switches go off.
+    EnableAll();
+    RegDeleteTreeA(HKEY_CURRENT_USER, SavedOperaIniKey);
+    RestoreAll();
+    ExpectProxyEntries({profile}, "0");
 }
 
 TEST_F(OperaTest, WithoutTheInstallationKeyNothingIsWrittenOrCreated) {

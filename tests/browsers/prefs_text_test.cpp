@@ -5,6 +5,7 @@
 
 #include "base/text_mode.h"
 #include "browsers/prefs_text.h"
+#include "settings/memory_settings_backend.h"
 
 namespace {
 
@@ -179,6 +180,95 @@ TEST(DisableProxy, UndoesAnEnableOfAFileThatHadPortAndTypeButNoHost) {
     EXPECT_EQ(std::string::npos, restored.find("network.proxy.ssl_port")) << restored;
     EXPECT_EQ(std::string::npos, restored.find("proxy_only")) << restored;
     EXPECT_NE(std::string::npos, restored.find(Host));
+}
+
+std::string ThroughDisk(const std::string& text) {
+    return base::FromTextMode(base::ToTextMode(text));
+}
+
+struct RoundTripCase {
+    const char* what;
+    std::string before;  // as the file reads back from disk
+};
+
+// What the user had comes back byte for byte after an enable and a restore,
+// whatever the enable rewrote or appended.
+TEST(RestoreEntries, PutsBackWhatTheUserHad) {
+    const RoundTripCase cases[] = {
+        {"no proxy entries", Homepage},
+        {"an empty file", ""},
+        {"a last line without a line feed", "user_pref(\"a\", 1);"},
+        {"the user's own proxy for every entry",
+         "user_pref(\"media.peerconnection.ice.proxy_only\", false);\n"
+         "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
+         "user_pref(\"network.proxy.http_port\", 3128);\n"
+         "user_pref(\"network.proxy.ssl\", \"secure.example.org\");\n"
+         "user_pref(\"network.proxy.ssl_port\", 443);\n"
+         "user_pref(\"network.proxy.type\", 1);\n" +
+             Homepage},
+        {"a configuration script, HTTP pair only",
+         "user_pref(\"network.proxy.autoconfig_url\", \"http://wpad.example/p.pac\");\n"
+         "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
+         "user_pref(\"network.proxy.http_port\", 8000);\n"
+         "user_pref(\"network.proxy.type\", 2);\n"},
+        {"port and type without host: a second set appended",
+         "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n"},
+        {"an older enable's leftover the user kept", OlderEnable + "\n"},
+    };
+    for (const RoundTripCase& c : cases) {
+        std::vector<SavedEntry> saved = prefs::SaveEntries(c.before);
+        std::string on = ThroughDisk(EnableProxy(c.before, 8080));
+        EXPECT_TRUE(prefs::PointsAt(on, 8080)) << c.what;
+        EXPECT_EQ(c.before, prefs::RestoreEntries(on, saved)) << c.what;
+        // A restore run twice (EXIT after an untick) changes nothing more.
+        EXPECT_EQ(c.before, prefs::RestoreEntries(c.before, saved)) << c.what;
+    }
+}
+
+TEST(RestoreEntries, SavedValuesAreTheEntriesAsWritten) {
+    std::vector<SavedEntry> saved = prefs::SaveEntries(
+        "user_pref(\"network.proxy.http\", \"h.example\");\nuser_pref(\"network.proxy.type\", 4);");
+    ASSERT_EQ(prefs::ChangedPrefNames().size(), saved.size());
+    EXPECT_EQ((SavedEntry{"network.proxy.type", true, "4"}), saved[0]);
+    EXPECT_EQ((SavedEntry{"network.proxy.http", true, "\"h.example\""}), saved[1]);
+    EXPECT_EQ((SavedEntry{"network.proxy.http_port", false, ""}), saved[2]);
+}
+
+TEST(RestoreEntries, AFileTheBrowserRewroteWhileOnKeepsItsOtherLines) {
+    // The browser writes its file anew, one entry a line, sorted, when it
+    // exits; the user's values are put back where its entries now stand.
+    std::vector<SavedEntry> saved =
+        prefs::SaveEntries("user_pref(\"network.proxy.type\", 0);\n" + Homepage);
+    std::string rewritten = Homepage + Host + "\n" + Port8080 + "\n" + SslHost + "\n" +
+                            SslPort8080 + "\n" + Type1 + "\nuser_pref(\"z\", 2);\n";
+    EXPECT_EQ(Homepage + "user_pref(\"network.proxy.type\", 0);\nuser_pref(\"z\", 2);\n",
+              prefs::RestoreEntries(rewritten, saved));
+}
+
+TEST(SavedFiles, AnEmptyValueStaysApartFromNoneAndACutRecordIsNone) {
+    MemorySettingsBackend backend;
+    const std::vector<std::string> names = {"Use HTTP", "HTTP Server"};
+    std::vector<SavedFile> files = {
+        {"C:\\A\\Opera6.ini", {{"Use HTTP", true, ""}, {"HTTP Server", false, ""}}}};
+    ASSERT_TRUE(SaveFiles(SavedOperaIniKey, files, backend));
+    std::vector<SavedFile> loaded;
+    ASSERT_TRUE(LoadSavedFiles(SavedOperaIniKey, names, loaded, backend));
+    ASSERT_NE(nullptr, FindSavedFile(loaded, "c:\\a\\opera6.INI"));
+    EXPECT_EQ(files[0].entries, loaded[0].entries);
+    // A crash before the count was written leaves no record at all.
+    ASSERT_TRUE(backend.DeleteKey(SettingsRoot::CurrentUser, SavedOperaIniKey));
+    ASSERT_TRUE(backend.WriteText(SettingsRoot::CurrentUser, SavedOperaIniKey, "File0", "x"));
+    EXPECT_FALSE(LoadSavedFiles(SavedOperaIniKey, names, loaded, backend));
+    ASSERT_TRUE(SaveFiles(SavedOperaIniKey, {}, backend));
+    EXPECT_FALSE(backend.KeyExists(SettingsRoot::CurrentUser, SavedOperaIniKey));
+}
+
+TEST(PointsAt, OnlyTheLoopbackHostPortAndType1) {
+    std::string on = EnableProxy(Homepage, 8080);
+    EXPECT_TRUE(prefs::PointsAt(on, 8080));
+    EXPECT_FALSE(prefs::PointsAt(on, 8081));
+    EXPECT_FALSE(prefs::PointsAt(DisableProxy(on), 8080));
+    EXPECT_FALSE(prefs::PointsAt(Homepage, 8080));
 }
 
 TEST(TextMode, CrLfPairsReadAsLfAndLfWritesAsCrLf) {

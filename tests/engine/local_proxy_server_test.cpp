@@ -111,6 +111,71 @@ TEST_F(ListenerTest, StopLeavesConnectionsBeingServed) {
     EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 0; }));
 }
 
+// Reads until `count` bytes came, the peer closed or five seconds passed
+// without a byte.
+std::string ReceiveSome(net::Socket& socket, size_t count) {
+    std::string got;
+    char buffer[512];
+    while (got.size() < count && net::WaitReadable(socket, 5000) > 0) {
+        long n = net::Receive(socket, buffer, sizeof(buffer));
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<size_t>(n));
+    }
+    return got;
+}
+
+TEST_F(ListenerTest, ATunnelHeldOpenSurvivesSwitchingOffAndOnAgain) {
+    // The upstream proxy answers one CONNECT and then echoes what comes.
+    net::Socket upstream = net::ListenTcp("127.0.0.1", 0, 1);
+    ASSERT_TRUE(upstream.IsValid());
+    const std::string Established = "HTTP/1.1 200 Connection established\r\n\r\n";
+    std::thread echo([&] {
+        net::NativeSocket one = upstream.Get();
+        bool readable = false;
+        if (net::WaitReadable(&one, &readable, 1, 5000) <= 0)
+            return;
+        net::Socket peer = net::AcceptConnection(upstream);
+        std::string head = ReceiveSome(peer, 1);
+        while (head.find("\r\n\r\n") == std::string::npos && !head.empty())
+            head += ReceiveSome(peer, 1);
+        net::SendAll(peer, Established);
+        std::string ping = ReceiveSome(peer, 4);
+        net::SendAll(peer, ping);
+    });
+    LocalProxyServer server;
+    int port = FreePort();
+    ASSERT_TRUE(server.Start(port, 1, "127.0.0.1", net::LocalPortOf(upstream), "", ""));
+    net::Socket tunnel = Connect(port);
+    ASSERT_TRUE(net::SendAll(tunnel,
+                             "CONNECT example.com:443 HTTP/1.1\r\n"
+                             "Host: example.com:443\r\n\r\n"));
+    EXPECT_EQ(Established, ReceiveSome(tunnel, Established.size()));
+
+    // Unticked and ticked again while the browser holds the tunnel.
+    server.Pause();
+    EXPECT_FALSE(server.IsRunning());
+    EXPECT_EQ(port, server.BoundPort());
+    ASSERT_TRUE(server.Start(port, 1, "127.0.0.1", 3128, "", ""));
+    EXPECT_TRUE(server.IsRunning());
+    EXPECT_TRUE(Connect(port).IsValid());
+    ASSERT_TRUE(net::SendAll(tunnel, "ping"));
+    EXPECT_EQ("ping", ReceiveSome(tunnel, 4));
+    tunnel.Close();
+    echo.join();
+}
+
+TEST_F(ListenerTest, APausedListenerClosesWhatItAccepts) {
+    LocalProxyServer server;
+    int port = FreePort();
+    ASSERT_TRUE(StartAndWait(server, port));
+    server.Pause();
+    net::Socket client = Connect(port);
+    ASSERT_TRUE(client.IsValid());
+    EXPECT_EQ("", ReceiveSome(client, 1));
+    EXPECT_EQ(0, server.ActiveConnections());
+}
+
 TEST_F(ListenerTest, ListensOnLoopbackOnly) {
     LocalProxyServer server;
     int port = FreePort();
