@@ -158,6 +158,18 @@ TEST_F(MozillaPrefsTest, EveryProfileIsEnabledAndRestored) {
     EXPECT_EQ(Original, ReadBytes(inUse));
 }
 
+TEST_F(MozillaPrefsTest, AProfileNamedOutsideTheAnsiCodePageIsFoundAndRestored) {
+    // The name in UTF-8, as the programs' code page hands it to them.
+    ASSERT_EQ(static_cast<UINT>(CP_UTF8), GetACP());
+    std::string path =
+        MakePrefs(FirefoxProfileRoot(), "\xe5\xb1\xb1\xe7\x94\xb0.\xc5\x81ukasz", Original);
+    SetFirefoxProxy();
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(path));
+    DisableFirefoxProxy();
+    EXPECT_EQ(Original, ReadBytes(path));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedMozillaPrefsKey));
+}
+
 TEST_F(MozillaPrefsTest, FilesAreFoundSubfoldersFirstAndTheRootLast) {
     std::string root = FirefoxProfileRoot();
     std::string nested = MakePrefs(root, "deep\\deeper", Original);
