@@ -12,6 +12,7 @@ SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
+!include "Sections.nsh"
 !include "WinMessages.nsh"
 
 !define PRODUCT "Veilgate"
@@ -25,6 +26,16 @@ SetCompressor /SOLID lzma
 !define STOP_WAIT_MS 20000
 !define DATA_FOLDER_NAME "Veilgate"
 !define START_MENU_FOLDER "$SMPROGRAMS\Veilgate"
+; The browsers' documented machine policies that hold WebRTC to the proxy
+; (Chrome 91 and later, Edge 77 and later), each with the name of the value
+; under the uninstall entry that says setup wrote it.
+!define WEBRTC_POLICY_VALUE "disable_non_proxied_udp"
+!define CHROME_POLICY_KEY "Software\Policies\Google\Chrome"
+!define CHROME_WEBRTC_POLICY "WebRtcIPHandling"
+!define CHROME_WEBRTC_MARK "WroteChromeWebRtcPolicy"
+!define EDGE_POLICY_KEY "Software\Policies\Microsoft\Edge"
+!define EDGE_WEBRTC_POLICY "WebRtcLocalhostIpHandling"
+!define EDGE_WEBRTC_MARK "WroteEdgeWebRtcPolicy"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -111,6 +122,36 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; Writes a WebRTC policy only where the machine has none: a value that an
+; administrator set, whatever it says, is theirs and stays as it is. What
+; setup wrote is remembered, so that only that is ever taken back.
+!macro WRITE_WEBRTC_POLICY KEY NAME MARK
+  ClearErrors
+  ReadRegStr $0 HKLM "${KEY}" "${NAME}"
+  ; A value of another type also sets the error flag, but reads as text.
+  ${If} ${Errors}
+  ${AndIf} $0 == ""
+    WriteRegStr HKLM "${KEY}" "${NAME}" "${WEBRTC_POLICY_VALUE}"
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "${MARK}" 1
+  ${EndIf}
+!macroend
+
+; Takes back a policy that setup wrote and nobody changed since.
+!macro REMOVE_WEBRTC_POLICY KEY NAME MARK
+  ClearErrors
+  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "${MARK}"
+  ${IfNot} ${Errors}
+    ClearErrors
+    ReadRegStr $0 HKLM "${KEY}" "${NAME}"
+    ${IfNot} ${Errors}
+    ${AndIf} $0 == "${WEBRTC_POLICY_VALUE}"
+      DeleteRegValue HKLM "${KEY}" "${NAME}"
+      DeleteRegKey /ifempty HKLM "${KEY}"
+    ${EndIf}
+    DeleteRegValue HKLM "${UNINSTALL_KEY}" "${MARK}"
+  ${EndIf}
+!macroend
+
 Function .onInit
   !insertmacro REQUIRE_ADMINISTRATOR
   SetShellVarContext all
@@ -177,9 +218,25 @@ Section "Desktop shortcut" SecDesktop
   CreateShortCut "$DESKTOP\Veilgate.lnk" "$INSTDIR\Veilgate.exe"
 SectionEnd
 
+; Chrome and Edge follow the system's proxy for web traffic, but WebRTC
+; would still reach peers over UDP from the user's own address.
+Section "Stop Chrome and Edge from showing my address through WebRTC" SecWebRtc
+  !insertmacro WRITE_WEBRTC_POLICY "${CHROME_POLICY_KEY}" "${CHROME_WEBRTC_POLICY}" "${CHROME_WEBRTC_MARK}"
+  !insertmacro WRITE_WEBRTC_POLICY "${EDGE_POLICY_KEY}" "${EDGE_WEBRTC_POLICY}" "${EDGE_WEBRTC_MARK}"
+SectionEnd
+
+; An upgrade without the option takes back what an earlier setup wrote.
+Section "-WebRtcUnticked"
+  ${IfNot} ${SectionIsSelected} ${SecWebRtc}
+    !insertmacro REMOVE_WEBRTC_POLICY "${CHROME_POLICY_KEY}" "${CHROME_WEBRTC_POLICY}" "${CHROME_WEBRTC_MARK}"
+    !insertmacro REMOVE_WEBRTC_POLICY "${EDGE_POLICY_KEY}" "${EDGE_WEBRTC_POLICY}" "${EDGE_WEBRTC_MARK}"
+  ${EndIf}
+SectionEnd
+
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "Veilgate, Gatereset (restores the browser settings) and the help page."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecDesktop} "A Veilgate icon on the desktop."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecWebRtc} "Sets the machine policy of Chrome and Edge that sends WebRTC only through the proxy, where no policy is set already."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function un.onInit
@@ -227,5 +284,7 @@ Section "Uninstall"
   Delete "$DESKTOP\Veilgate.lnk"
   DeleteRegValue HKLM "${RUN_KEY}" "Veilgate"
   DeleteRegValue HKCU "${RUN_KEY}" "Veilgate"
+  !insertmacro REMOVE_WEBRTC_POLICY "${CHROME_POLICY_KEY}" "${CHROME_WEBRTC_POLICY}" "${CHROME_WEBRTC_MARK}"
+  !insertmacro REMOVE_WEBRTC_POLICY "${EDGE_POLICY_KEY}" "${EDGE_WEBRTC_POLICY}" "${EDGE_WEBRTC_MARK}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

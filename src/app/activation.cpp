@@ -107,8 +107,11 @@ bool ProxyActivation::PointBrowsersAtEngine() {
                        activation::FirefoxProfileUnchangedEnd,
                    activation::ProductName);
     }
-    if (took)
+    if (took) {
+        if (browsers_.FirefoxWasRunning())
+            view_.Tell(activation::FirefoxRunningOn, activation::ProductName);
         return true;
+    }
     // Off first, so that what the user reads is already true.
     SwitchOff();
     view_.Tell(activation::SettingsNotTaken, "ERROR");
@@ -121,6 +124,8 @@ std::string ProxyActivation::StatusWhileOn(const std::string& proxyText) const {
 
 void ProxyActivation::DeactivateProxy() {
     browsers_.RestoreDirect();
+    if (browsers_.FirefoxWasRunning())
+        view_.Tell(activation::FirefoxRunningOff, activation::ProductName);
     RegDwordValue(setting::UseProxy).Set(0);
     if (engine_.IsRunning())
         engine_.Stop();

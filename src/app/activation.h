@@ -27,6 +27,11 @@ constexpr char FirefoxProfileUnchangedStart[] = "The Firefox profile \"";
 constexpr char FirefoxProfileUnchangedEnd[] =
     "\" could not be changed: its prefs.js cannot be written. Firefox on that profile does not "
     "use Veilgate.";
+// Told once for each change that a running Firefox takes only at its next
+// start.
+constexpr char FirefoxRunningOn[] = "Firefox is running: restart it so that it uses Veilgate.";
+constexpr char FirefoxRunningOff[] =
+    "Firefox is running: restart it so that it no longer uses Veilgate.";
 // Ends the status line while on when a Firefox profile was left out.
 constexpr char NotFirefoxSuffix[] = " (not in Firefox)";
 }  // namespace activation

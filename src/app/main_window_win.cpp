@@ -81,10 +81,18 @@ class MainWindow::Browsers : public BrowserSettings {
 public:
     bool PointAt(const std::string& proxyServer,
                  std::vector<std::string>& unchangedFirefoxProfiles) override {
+        firefoxRunning_ = false;
         return SetConnectionOptions(DefaultConnectionName, proxyServer, SystemInternetSettings(),
-                                    &unchangedFirefoxProfiles);
+                                    &unchangedFirefoxProfiles, &firefoxRunning_);
     }
-    void RestoreDirect() override { DisableConnectionProxy(DefaultConnectionName); }
+    void RestoreDirect() override {
+        firefoxRunning_ = false;
+        DisableConnectionProxy(DefaultConnectionName, SystemInternetSettings(), &firefoxRunning_);
+    }
+    bool FirefoxWasRunning() const override { return firefoxRunning_; }
+
+private:
+    bool firefoxRunning_ = false;
 };
 
 // The two dialogs that hand their outcome over through the settings.

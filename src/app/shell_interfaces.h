@@ -36,6 +36,9 @@ public:
     virtual bool PointAt(const std::string& proxyServer,
                          std::vector<std::string>& unchangedFirefoxProfiles) = 0;
     virtual void RestoreDirect() = 0;
+    // Whether Firefox ran on a profile that the last PointAt or
+    // RestoreDirect changed: it takes the change only when it starts again.
+    virtual bool FirefoxWasRunning() const = 0;
 };
 
 // The dialogs the window opens modally. Each answers true when closed with OK.

@@ -28,7 +28,8 @@ bool IsFlagOn(const char* path) {
 
 bool SetConnectionOptions(const std::string& connectionName, const std::string& proxyServer,
                           InternetSettingsApi& api,
-                          std::vector<std::string>* unchangedFirefoxProfiles) {
+                          std::vector<std::string>* unchangedFirefoxProfiles,
+                          bool* firefoxRunning) {
     // A server text without a protocol prefix ("127.0.0.1:8080", not
     // "http=...") serves every protocol, secure traffic included, so it takes
     // HTTPS through the local proxy as well.
@@ -51,12 +52,13 @@ bool SetConnectionOptions(const std::string& connectionName, const std::string& 
         SetMozillaProxy();
     if (mozilla) {
         SetMozillaProxy();
-        SetFirefoxProxy(unchangedFirefoxProfiles);
+        SetFirefoxProxy(unchangedFirefoxProfiles, firefoxRunning);
     }
     return true;
 }
 
-bool DisableConnectionProxy(const std::string& connectionName, InternetSettingsApi& api) {
+bool DisableConnectionProxy(const std::string& connectionName, InternetSettingsApi& api,
+                            bool* firefoxRunning) {
     WinConnectionSystem system(api);
     int localPort =
         static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
@@ -78,7 +80,7 @@ bool DisableConnectionProxy(const std::string& connectionName, InternetSettingsA
         DisableMozillaProxy();
     if (mozilla) {
         DisableMozillaProxy();
-        DisableFirefoxProxy();
+        DisableFirefoxProxy(firefoxRunning);
     }
     return true;
 }

@@ -23,14 +23,18 @@ constexpr char DefaultConnectionName[] = "DefaultConnectionSettings";
 // be allocated or a connection did not take the proxy (every connection is
 // then as it was). The Firefox prefs.js files that could not be changed are
 // added to `unchangedFirefoxProfiles`, when given; they do not make it false.
+// `firefoxRunning` is set, when given, when Firefox runs on a profile that was
+// changed (see SetFirefoxProxy).
 bool SetConnectionOptions(const std::string& connectionName, const std::string& proxyServer,
                           InternetSettingsApi& api = SystemInternetSettings(),
-                          std::vector<std::string>* unchangedFirefoxProfiles = nullptr);
+                          std::vector<std::string>* unchangedFirefoxProfiles = nullptr,
+                          bool* firefoxRunning = nullptr);
 
 // Each connection's own options put back (see RestoreConnections), then the
 // restore routines of the flagged browsers.
 bool DisableConnectionProxy(const std::string& connectionName,
-                            InternetSettingsApi& api = SystemInternetSettings());
+                            InternetSettingsApi& api = SystemInternetSettings(),
+                            bool* firefoxRunning = nullptr);
 
 // The restore tool's reset of every connection (see ResetConnections); it
 // reads no setting of the main program but the record of the user's own.

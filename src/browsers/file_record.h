@@ -25,6 +25,8 @@ struct SavedFile {
 
 // Below HKEY_CURRENT_USER, beside the record of the connections.
 constexpr char SavedMozillaPrefsKey[] = "Software\\Veilgate\\SavedMozillaPrefs";
+// The user.js files beside the Mozilla family's prefs.js files.
+constexpr char SavedMozillaUserJsKey[] = "Software\\Veilgate\\SavedMozillaUserJs";
 constexpr char SavedOperaIniKey[] = "Software\\Veilgate\\SavedOperaIni";
 
 // The record under `key`, each file's entries read for `names`; empty, and

@@ -262,4 +262,29 @@ std::string RestoreEntries(const std::string& original, const std::vector<SavedE
     return text + missing;
 }
 
+std::vector<SavedEntry> HeldEntries(const std::vector<SavedEntry>& inUserJs,
+                                    const std::vector<SavedEntry>& inPrefsJs) {
+    // Type 5 takes the system's proxy settings.
+    const SavedEntry defaults[] = {{"network.proxy.type", true, "5"},
+                                   {"network.proxy.http", true, "\"\""},
+                                   {"network.proxy.http_port", true, "0"},
+                                   {"network.proxy.ssl", true, "\"\""},
+                                   {"network.proxy.ssl_port", true, "0"},
+                                   {"media.peerconnection.ice.proxy_only", true, "false"}};
+    auto find = [](const std::vector<SavedEntry>& entries, const std::string& name) {
+        auto it = std::find_if(entries.begin(), entries.end(), [&name](const SavedEntry& entry) {
+            return entry.present && entry.name == name;
+        });
+        return it == entries.end() ? nullptr : &*it;
+    };
+    std::vector<SavedEntry> held;
+    for (const SavedEntry& fallback : defaults) {
+        const SavedEntry* own = find(inUserJs, fallback.name);
+        if (!own)
+            own = find(inPrefsJs, fallback.name);
+        held.push_back(own ? *own : fallback);
+    }
+    return held;
+}
+
 }  // namespace prefs

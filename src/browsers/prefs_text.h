@@ -71,4 +71,12 @@ bool PointsAt(const std::string& text, int port);
 // goes with its line. Every other line stays as it is.
 std::string RestoreEntries(const std::string& text, const std::vector<SavedEntry>& saved);
 
+// What a user.js must say so that the browser, at its next start, takes
+// back the user's own proxy entries even though it wrote its settings from
+// memory (still pointing at the engine) when it ended: for each preference
+// the value in user.js, else the one in prefs.js, else the browser's own
+// default.
+std::vector<SavedEntry> HeldEntries(const std::vector<SavedEntry>& inUserJs,
+                                    const std::vector<SavedEntry>& inPrefsJs);
+
 }  // namespace prefs

@@ -49,7 +49,9 @@ struct FakeBrowsers : BrowserSettings {
         return takes;
     }
     void RestoreDirect() override { pointedAt = "direct"; }
+    bool FirefoxWasRunning() const override { return firefoxRunning; }
     std::string pointedAt = "untouched";
+    bool firefoxRunning = false;
     bool takes = true;  // false: the system refuses the settings
     std::vector<std::string> unwritableProfiles;
 };

@@ -105,6 +105,19 @@ TEST_F(ShellLogicTest, AFirefoxProfileThatCannotBeChangedIsToldAndNotClaimed) {
     EXPECT_EQ(std::string(Status) + "1.1.1.1:80", view.status);
 }
 
+TEST_F(ShellLogicTest, ARunningFirefoxIsToldToRestartOnceForEachChange) {
+    browsers.firefoxRunning = true;
+    view.editText = "1.1.1.1:80";
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    view.enableBox = false;
+    activation.OnEnableBoxClicked();
+    EXPECT_EQ((std::vector<std::string>{
+                  "Veilgate: Firefox is running: restart it so that it uses Veilgate.",
+                  "Veilgate: Firefox is running: restart it so that it no longer uses Veilgate."}),
+              view.told);
+}
+
 TEST_F(ShellLogicTest, TickingTheBoxWithAnEmptyFieldSwitchesOff) {
     engine.running = true;
     view.enableBox = true;

@@ -75,7 +75,7 @@ std::vector<std::string> ListNames(const std::string& folder) {
 void ClearBrowserSettings() {
     for (const char* name : {"LocalPort", "Opera", "Netscape", "Mozilla"})
         DeleteValue(ProductRoot, ProductKey, name);
-    for (const char* record : {SavedMozillaPrefsKey, SavedOperaIniKey})
+    for (const char* record : {SavedMozillaPrefsKey, SavedMozillaUserJsKey, SavedOperaIniKey})
         RegDeleteTreeA(HKEY_CURRENT_USER, record);
 }
 

@@ -9,7 +9,11 @@ The test starts an HTTP and an HTTPS origin (with a certificate authority of
 its own that the throwaway profile trusts), a tinyproxy as the upstream
 proxy and the engine in front of it. Headless Firefox loads a page from the
 HTTP origin that frames a page of the HTTPS origin, first with the enabled
-prefs.js and then with the restored one.
+prefs.js and then with the restored one. Then, as when the change is made
+while Firefox runs and it writes prefs.js from memory at its exit, a user.js
+is given the same edit over a prefs.js that says otherwise: Firefox goes
+through the engine at its next start, and, with the user.js holding the
+defaults over a prefs.js that points at the engine, directly again.
 
 tinyproxy makes its outgoing connections from 127.0.0.3, so the origins can
 tell a request that came through the proxies from one that Firefox made
@@ -261,6 +265,32 @@ def run(workdir):
     check("127.0.0.1:%d" % plain.server_address[1] not in later
           and "127.0.0.1:%d" % secure_port not in later,
           "after the restore tinyproxy sees neither page", later[-800:])
+
+    # The user.js edit, over a prefs.js that Firefox wrote while direct.
+    user_js = os.path.join(profile, "user.js")
+    open(user_js, "w").close()
+    result = run_tool([PREFS_EDIT, "enable", str(engine_port), user_js])
+    check(result.returncode == 0, "the enable routine edits user.js", result.stderr)
+    print("      user.js while on:\n" + read(user_js), flush=True)
+    plain.forget()
+    secure.forget()
+    check(load_in_firefox(workdir, profile, page_url), "Firefox loads the page with user.js on")
+    check(visited(plain, THROUGH_PROXY, "/page.html") and
+          visited(secure, THROUGH_PROXY, "/secure.html") and DIRECT not in plain.connections,
+          "user.js alone sends both pages through the proxies", (plain.visits, secure.visits))
+    written = read(prefs)
+    check("\"network.proxy.type\", 1);" in written,
+          "Firefox wrote the user.js entries into prefs.js at its exit", written[-800:])
+
+    result = run_tool([PREFS_EDIT, "hold", user_js])
+    check(result.returncode == 0, "the hold routine edits user.js", result.stderr)
+    print("      user.js held after the restore:\n" + read(user_js), flush=True)
+    plain.forget()
+    secure.forget()
+    check(load_in_firefox(workdir, profile, page_url), "Firefox loads the page with user.js held")
+    check(visited(plain, DIRECT, "/page.html") and visited(secure, DIRECT, "/secure.html"),
+          "the held user.js wins over the prefs.js that points at the engine",
+          (plain.visits, secure.visits))
 
     stop(engine)
     stop(tinyproxy)

@@ -30,6 +30,13 @@ const std::string RestoredOnDisk = Original +
                                    "\r\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
                                    "\r\r\n\r\n";
 
+// The user.js that enabling makes beside it, as it reads on disk.
+const std::string UserJsOnDisk = EnabledOnDisk.substr(Original.size());
+
+std::string UserJsOf(const std::string& prefsPath) {
+    return prefsPath.substr(0, prefsPath.size() - std::string("prefs.js").size()) + "user.js";
+}
+
 class MozillaPrefsTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -110,9 +117,13 @@ TEST_F(MozillaPrefsTest, RestoreAfterEnableOfAnUntouchedFileGivesItBackByteForBy
     std::string path = MakePrefs(FirefoxProfileRoot(), "q", Original);
     SetFirefoxProxy();
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, SavedMozillaPrefsKey));
+    EXPECT_EQ(UserJsOnDisk, ReadBytes(UserJsOf(path)));
     DisableFirefoxProxy();
     EXPECT_EQ(Original, ReadBytes(path));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedMozillaPrefsKey));
+    // The user.js it made goes with its record.
+    EXPECT_FALSE(Exists(UserJsOf(path)));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedMozillaUserJsKey));
     // Without the record (Gatereset after it was used) the plain restore.
     SetFirefoxProxy();
     RegDeleteTreeA(HKEY_CURRENT_USER, SavedMozillaPrefsKey);
@@ -138,6 +149,50 @@ TEST_F(MozillaPrefsTest, TheUsersOwnProxyComesBackAlsoAfterACrash) {
     EXPECT_EQ(own, ReadBytes(path));
 }
 
+TEST_F(MozillaPrefsTest, TheUsersOwnUserJsComesBackByteForByte) {
+    const std::string own = "// mine\r\nuser_pref(\"network.proxy.type\", 4);\r\n";
+    std::string path = MakePrefs(FirefoxProfileRoot(), "js", Original);
+    ASSERT_TRUE(WriteBytes(UserJsOf(path), own));
+    SetFirefoxProxy();
+    EXPECT_NE(std::string::npos, ReadBytes(UserJsOf(path)).find("\"network.proxy.type\", 1);"));
+    DisableFirefoxProxy();
+    EXPECT_EQ(own, ReadBytes(UserJsOf(path)));
+}
+
+TEST_F(MozillaPrefsTest, WhileFirefoxRunsUserJsHoldsTheChangeAndTheRestoreUntilTheNextOne) {
+    std::string path = MakePrefs(FirefoxProfileRoot(), "run", Original);
+    // Firefox keeps this file open, unshared, while it runs on the profile.
+    HANDLE lock = CreateFileA((FirefoxProfileRoot() + "run\\parent.lock").c_str(), GENERIC_READ, 0,
+                              nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    bool running = false;
+    SetFirefoxProxy(nullptr, &running);
+    EXPECT_TRUE(running);
+    EXPECT_EQ(UserJsOnDisk, ReadBytes(UserJsOf(path)));
+    running = false;
+    SetFirefoxProxy(nullptr, &running);
+    EXPECT_FALSE(running) << "nothing changed the second time";
+    DisableFirefoxProxy(&running);
+    EXPECT_TRUE(running);
+    EXPECT_EQ(Original, ReadBytes(path));
+    // What Firefox writes into prefs.js from memory when it ends is undone at
+    // its next start.
+    EXPECT_EQ(
+        "\r\r\nuser_pref(\"network.proxy.http\", \"\");"
+        "\r\r\nuser_pref(\"network.proxy.http_port\", 0);"
+        "\r\r\nuser_pref(\"network.proxy.type\", 5);"
+        "\r\r\nuser_pref(\"network.proxy.ssl\", \"\");"
+        "\r\r\nuser_pref(\"network.proxy.ssl_port\", 0);"
+        "\r\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", false);",
+        ReadBytes(UserJsOf(path)));
+    CloseHandle(lock);
+    running = false;
+    DisableFirefoxProxy(&running);
+    EXPECT_FALSE(running);
+    EXPECT_FALSE(Exists(UserJsOf(path)));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedMozillaUserJsKey));
+}
+
 TEST_F(MozillaPrefsTest, ALeftoverWithoutARecordCountsAsNoProxyEntries) {
     std::string path = MakePrefs(FirefoxProfileRoot(), "left", EnabledOnDisk);
     SetFirefoxProxy();
@@ -156,6 +211,18 @@ TEST_F(MozillaPrefsTest, EveryProfileIsEnabledAndRestored) {
     DisableFirefoxProxy();
     EXPECT_EQ(Original, ReadBytes(old));
     EXPECT_EQ(Original, ReadBytes(inUse));
+}
+
+TEST_F(MozillaPrefsTest, AProfileNamedOutsideTheAnsiCodePageIsFoundAndRestored) {
+    // The name in UTF-8, as the programs' code page hands it to them.
+    ASSERT_EQ(static_cast<UINT>(CP_UTF8), GetACP());
+    std::string path =
+        MakePrefs(FirefoxProfileRoot(), "\xe5\xb1\xb1\xe7\x94\xb0.\xc5\x81ukasz", Original);
+    SetFirefoxProxy();
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(path));
+    DisableFirefoxProxy();
+    EXPECT_EQ(Original, ReadBytes(path));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedMozillaPrefsKey));
 }
 
 TEST_F(MozillaPrefsTest, FilesAreFoundSubfoldersFirstAndTheRootLast) {

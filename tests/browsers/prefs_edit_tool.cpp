@@ -3,6 +3,8 @@
 //
 //   prefs_edit enable PORT FILE...
 //   prefs_edit disable FILE...
+//   prefs_edit hold FILE...      (the browser's own defaults, as a user.js
+//                                 says them after a restore while it ran)
 #include <cstdio>
 #include <string>
 
@@ -34,6 +36,12 @@ int main(int argc, char** argv) {
     }
     if (command == "disable" && argc > 2)
         return EditAll(2, argc, argv, prefs::DisableProxy);
-    std::fprintf(stderr, "usage: prefs_edit enable PORT FILE... | prefs_edit disable FILE...\n");
+    if (command == "hold" && argc > 2) {
+        return EditAll(2, argc, argv, [](const std::string& text) {
+            return prefs::RestoreEntries(text, prefs::HeldEntries({}, {}));
+        });
+    }
+    std::fprintf(stderr,
+                 "usage: prefs_edit enable PORT FILE... | disable FILE... | hold FILE...\n");
     return 2;
 }

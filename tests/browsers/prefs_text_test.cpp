@@ -222,7 +222,24 @@ TEST(RestoreEntries, PutsBackWhatTheUserHad) {
         EXPECT_EQ(c.before, prefs::RestoreEntries(on, saved)) << c.what;
         // A restore run twice (EXIT after an untick) changes nothing more.
         EXPECT_EQ(c.before, prefs::RestoreEntries(c.before, saved)) << c.what;
+        // A user.js held at the user's own values while the browser ran
+        // comes back the same way.
+        std::string held = ThroughDisk(prefs::RestoreEntries(on, prefs::HeldEntries(saved, {})));
+        EXPECT_EQ(prefs::HeldEntries(saved, {}), prefs::SaveEntries(held)) << c.what;
+        EXPECT_EQ(c.before, prefs::RestoreEntries(held, saved)) << c.what;
     }
+}
+
+TEST(HeldEntries, TheUserJsValueThenThePrefsJsValueThenTheBrowsersDefault) {
+    std::vector<SavedEntry> held =
+        prefs::HeldEntries(prefs::SaveEntries("user_pref(\"network.proxy.type\", 4);"),
+                           prefs::SaveEntries("user_pref(\"network.proxy.type\", 1);\n"
+                                              "user_pref(\"network.proxy.http\", \"corp\");"));
+    ASSERT_EQ(prefs::ChangedPrefNames().size(), held.size());
+    EXPECT_EQ((SavedEntry{"network.proxy.type", true, "4"}), held[0]);
+    EXPECT_EQ((SavedEntry{"network.proxy.http", true, "\"corp\""}), held[1]);
+    EXPECT_EQ((SavedEntry{"network.proxy.http_port", true, "0"}), held[2]);
+    EXPECT_EQ((SavedEntry{"media.peerconnection.ice.proxy_only", true, "false"}), held[5]);
 }
 
 TEST(RestoreEntries, SavedValuesAreTheEntriesAsWritten) {

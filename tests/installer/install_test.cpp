@@ -29,6 +29,10 @@ const char* const ProgramFiles[] = {"Veilgate.exe", "Gatereset.exe", "help.htm",
 const char* const StartMenuEntries[] = {"Veilgate.lnk", "Restore browser settings (Gatereset).lnk",
                                         "Veilgate Help.lnk", "Uninstall Veilgate.lnk"};
 
+constexpr char ChromePolicyKey[] = "Software\\Policies\\Google\\Chrome";
+constexpr char EdgePolicyKey[] = "Software\\Policies\\Microsoft\\Edge";
+constexpr char AdministratorsEdgePolicy[] = "default_public_interface_only";
+
 const std::string ProxiedPrefs =
     "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
     "user_pref(\"network.proxy.http_port\", 8080);\r\n"
@@ -153,6 +157,9 @@ TEST_F(InstallTest, SilentInstallPutsEverythingInPlace) {
     ASSERT_TRUE(SetKeyDaclFromText(HKEY_LOCAL_MACHINE, ProductKey,
                                    "D:(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CI;0x2001f;;;BU)"));
     ASSERT_NE(0u, UsersRightsOn(HKEY_LOCAL_MACHINE, ProductKey));
+    // An administrator's own WebRTC policy for Edge, kept to the uninstall.
+    ASSERT_TRUE(WriteText(HKEY_LOCAL_MACHINE, EdgePolicyKey, "WebRtcLocalhostIpHandling",
+                          AdministratorsEdgePolicy));
 
     ASSERT_EQ(0, RunSetup());
     std::string folder = InstallFolder();
@@ -180,6 +187,11 @@ TEST_F(InstallTest, SilentInstallPutsEverythingInPlace) {
     DWORD sizeInKb = 0;
     EXPECT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, UninstallKey, "EstimatedSize", sizeInKb));
     EXPECT_GT(sizeInKb, 100u);
+
+    EXPECT_EQ("disable_non_proxied_udp",
+              TextOrMissing(HKEY_LOCAL_MACHINE, ChromePolicyKey, "WebRtcIPHandling"));
+    EXPECT_EQ(AdministratorsEdgePolicy,
+              TextOrMissing(HKEY_LOCAL_MACHINE, EdgePolicyKey, "WebRtcLocalhostIpHandling"));
 }
 
 TEST_F(InstallTest, InstalledProgramKeepsTheUsersDataAndFindsHelpThroughAppPath) {
@@ -258,6 +270,10 @@ TEST_F(InstallTest, SilentUninstallRestoresTheBrowsersAndRemovesWhatItInstalled)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, ProductKey, "AppPath"));
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, ProductKey, "AppFullPath"));
+    // Only the WebRTC policy that setup wrote goes.
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, ChromePolicyKey, "WebRtcIPHandling"));
+    EXPECT_EQ(AdministratorsEdgePolicy,
+              TextOrMissing(HKEY_LOCAL_MACHINE, EdgePolicyKey, "WebRtcLocalhostIpHandling"));
     // A silent uninstall keeps the user's list and settings.
     EXPECT_EQ("12.12.12.12:80->Germany\r\n", ReadBytes(listPath));
     EXPECT_TRUE(ValueExists(ProductRoot, ProductKey, "LocalPort"));

@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 
 #include "browsers/connection_options_win.h"
+#include "browsers/mozilla_prefs_win.h"
 #include "browsers/opera_win.h"
 #include "browsers/profile_folders_win.h"
 #include "registry_test_support.h"
@@ -135,6 +136,10 @@ TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
     ASSERT_NE(0u, mainProgram);
     InternetSettingsApi system;
     ASSERT_TRUE(SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8080", system));
+    // A profile that the main program pointed at itself, user.js included.
+    std::string pointed = MakePrefs(FirefoxProfileRoot(), "p.default", PlainPrefs);
+    ASSERT_TRUE(EnableProxyInProfileTree(FirefoxProfileRoot(), 8080));
+    ASSERT_TRUE(Exists(FirefoxProfileRoot() + "p.default\\user.js"));
     std::string firefox = MakePrefs(FirefoxProfileRoot(), "g.default", ProxiedPrefs);
 
     DWORD id = processes_.Start(FromBuildPath(GATERESET_EXE), "/restoreonly");
@@ -145,6 +150,8 @@ TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
     EXPECT_TRUE(processes_.IsRunning(mainProgram));
     EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), LanFlags());
     EXPECT_EQ(RestoredPrefs, ReadBytes(firefox));
+    EXPECT_EQ(PlainPrefs, ReadBytes(pointed));
+    EXPECT_FALSE(Exists(FirefoxProfileRoot() + "p.default\\user.js"));
 }
 
 TEST_F(GateresetTest, TheUsersOwnProxyComesBackFromTheRecordOrElseAutomaticDetection) {
