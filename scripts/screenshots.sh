@@ -29,7 +29,8 @@ cleanup() {
 trap cleanup EXIT
 
 display=:$((70 + RANDOM % 19))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Room for the main window at 200 %.
+Xvfb "$display" -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY=$display
 for _ in $(seq 50); do
@@ -77,28 +78,44 @@ wine_run reg add 'HKCU\Software\Veilgate' /v AutoTimer /t REG_DWORD /d 10 /f >/d
 # Away from 8080, where a real copy of the program may listen.
 wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d $((40000 + RANDOM % 20000)) /f >/dev/null 2>&1
 
-for dialog in main add_proxy advanced_settings about evaluation browser_config privacy; do
-  done_file=$work/$dialog.done
-  rect_file=$work/$dialog.rect
-  wine_run "$build/tests/app/dialog_gallery.exe" "$dialog" "Z:$done_file" >"$rect_file" 2>"$work/$dialog.err" &
+# Wine's screen resolution: the value winecfg's "Screen resolution" writes.
+set_dpi() {
+  wine_run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+set_dpi 96
+
+# Each shot is DIALOG or DIALOG@DPI (saved as DIALOG_DPIdpi.png); the main
+# window is taken at 100 % and at 200 %.
+for shot in main main@192 add_proxy advanced_settings about evaluation browser_config privacy; do
+  dialog=${shot%@*}
+  name=$dialog
+  if [ "$shot" != "$dialog" ]; then
+    name=${dialog}_${shot#*@}dpi
+    set_dpi "${shot#*@}"
+  fi
+  done_file=$work/$name.done
+  rect_file=$work/$name.rect
+  wine_run "$build/tests/app/dialog_gallery.exe" "$dialog" "Z:$done_file" >"$rect_file" 2>"$work/$name.err" &
   gallery_pid=$!
   for _ in $(seq 150); do
     [ -s "$rect_file" ] && break
     sleep 0.2
   done
   if [ ! -s "$rect_file" ]; then
-    echo "$dialog: the dialog did not come up" >&2
-    cat "$work/$dialog.err" >&2
+    echo "$name: the dialog did not come up" >&2
+    cat "$work/$name.err" >&2
     exit 1
   fi
   read -r x y w h <"$rect_file"
-  import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$out/$dialog.png"
+  import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$out/$name.png"
   touch "$done_file"
   wait "$gallery_pid" || true
   gallery_pid=
   # The other dialogs show the usual port.
-  wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
-  echo "$out/$dialog.png"
+  [ "$dialog" = main ] ||
+    wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
+  set_dpi 96
+  echo "$out/$name.png ($(identify -format '%wx%h' "$out/$name.png"))"
 done
 
 # The pictures, enlarged where they are small.

@@ -2,6 +2,11 @@
 """Draws the program's pictures: the icon, the window background, the proxy
 selector's two images, the toolbar strips and the hand cursor.
 
+The background, the selector images and the toolbar strips are drawn at
+each scale in SCALES (percent of their size at 96 dots per inch): the
+window picks the set that fits its monitor, as bitmaps that Windows
+stretched would blur. A set other than 100 % goes to NAME_<percent>.bmp.
+
 Python 3 standard library only. The build runs it into its own folder
 (build/windows/src/app/pictures), where windres finds the files; nothing it
 draws is kept in the source tree. By hand:  tools/make_pictures.py OUTPUT-FOLDER
@@ -12,6 +17,14 @@ import struct
 import sys
 
 MAGENTA = (255, 0, 255)
+
+# Keep in step with ui::PictureScales (src/ui/bitmap_layout.h).
+SCALES = (100, 150, 200)
+
+
+def scaled(pixels, percent):
+    """pixels at percent, rounded half up as the window's MulDiv does."""
+    return (pixels * percent + 50) // 100
 
 # The program's palette: calm blues that sit well on the dialog colour
 # RGB(214, 224, 238) and the main window's RGB(172, 193, 220).
@@ -197,14 +210,20 @@ def text_width(text):
     return sum(len(FONT[c][0]) + 1 for c in text) - 1
 
 
-def draw_text(canvas, text, x, y, color):
+def draw_text(canvas, text, x, y, color, k=1.0):
+    """The pixel font with each of its dots k pixels wide."""
     for c in text:
         glyph = FONT[c]
         for row, bits in enumerate(glyph):
             for col, bit in enumerate(bits):
                 if bit == '1':
-                    canvas.blend(x + col, y + row, color, 1.0)
-        x += len(glyph[0]) + 1
+                    if k == 1.0:
+                        canvas.blend(int(x) + col, int(y) + row, color, 1.0)
+                    else:
+                        x0, y0 = x + col * k, y + row * k
+                        canvas.shape(box(x0, y0, x0 + k, y0 + k), solid(color),
+                                     box=(int(x0), int(y0), int(x0 + k) + 1, int(y0 + k) + 1))
+        x += (len(glyph[0]) + 1) * k
 
 
 # --- the pictures -------------------------------------------------------
@@ -271,19 +290,21 @@ def write_bmp(path, canvas):
         f.write(header + info + pixels)
 
 
-def background():
-    w, h = 541, 304
+def background(percent=100):
+    k = percent / 100.0
+    w, h = scaled(600, percent), scaled(304, percent)
     c = Canvas(w, h)
     top, bottom = (164, 187, 217), (206, 219, 237)
     for y in range(h):
         col = mix(top, bottom, y / (h - 1))
         for x in range(w):
             # A faint diagonal sheen, brighter towards the upper right.
-            t = 0.06 * max(0.0, 1 - abs((x - 1.6 * y) - 300) / 260.0)
+            t = 0.06 * max(0.0, 1 - abs((x - 1.6 * y) / k - 300) / 260.0)
             c.px[y][x] = mix(col, WHITE, t) + (255,)
     # A large, very light watermark of the mark in the lower right corner.
     mark = Canvas(w, h)
-    mark.shape(shield(462, 136, 130, 150), solid((232, 239, 248)), box=(390, 130, 541, 300))
+    mark.shape(shield(521 * k, 136 * k, 130 * k, 150 * k), solid((232, 239, 248)),
+               box=(scaled(449, percent), scaled(130, percent), w, scaled(300, percent)))
     for y in range(h):
         for x in range(w):
             a = mark.px[y][x][3]
@@ -296,23 +317,27 @@ def background():
     return c
 
 
-def selector_images():
-    """Two 21 x 12 images side by side (43 x 12, the last column unused)."""
-    c = Canvas(43, 12, MAGENTA + (255,))
+def selector_images(percent=100):
+    """Two 21 x 12 images side by side (43 x 12, the last column unused), at
+    100 %; each dimension scaled at the other scales."""
+    k = percent / 100.0
+    iw, ih = scaled(21, percent), scaled(12, percent)
+    c = Canvas(2 * iw + 1, ih, MAGENTA + (255,))
     for index in range(2):
-        ox = index * 21
-        img = Canvas(21, 12)
+        ox = index * iw
+        img = Canvas(iw, ih)
         # A small globe: a proxy somewhere on the network.
-        img.shape(circle(7.5, 6, 5), vertical(SKY, BLUE, 1, 11))
-        img.shape(union(thick_line(2.5, 6, 12.5, 6, 0.9), thick_line(7.5, 1, 7.5, 11, 0.9)),
-                  solid(PALE))
-        img.shape(minus(circle(7.5, 6, 5.2), circle(7.5, 6, 4.4)), solid(NAVY))
+        img.shape(circle(7.5 * k, 6 * k, 5 * k), vertical(SKY, BLUE, 1 * k, 11 * k))
+        img.shape(union(thick_line(2.5 * k, 6 * k, 12.5 * k, 6 * k, 0.9 * k),
+                        thick_line(7.5 * k, 1 * k, 7.5 * k, 11 * k, 0.9 * k)), solid(PALE))
+        img.shape(minus(circle(7.5 * k, 6 * k, 5.2 * k), circle(7.5 * k, 6 * k, 4.4 * k)),
+                  solid(NAVY))
         if index == 1:
             # A green up-arrow badge: this proxy takes POST requests.
-            img.shape(polygon([(16.5, 1.5), (20.5, 6), (18, 6), (18, 10.5), (15, 10.5),
-                               (15, 6), (12.5, 6)]), solid(GREEN))
-        for y in range(12):
-            for x in range(21):
+            arrow = [(16.5, 1.5), (20.5, 6), (18, 6), (18, 10.5), (15, 10.5), (15, 6), (12.5, 6)]
+            img.shape(polygon([(x * k, y * k) for x, y in arrow]), solid(GREEN))
+        for y in range(ih):
+            for x in range(iw):
                 r, g, b, a = img.px[y][x]
                 if a >= 128:
                     c.px[y][ox + x] = (r, g, b, 255)
@@ -329,49 +354,54 @@ def gear(cx, cy, r):
 
 
 def globe(cx, cy, r):
-    lines = union(ring(cx, cy, r, r - 1.3),
-                  thick_line(cx - r, cy, cx + r, cy, 1.1),
-                  thick_line(cx, cy - r, cx, cy + r, 1.1),
+    k = r / 9.5  # the strokes grow with the picture
+    lines = union(ring(cx, cy, r, r - 1.3 * k),
+                  thick_line(cx - r, cy, cx + r, cy, 1.1 * k),
+                  thick_line(cx, cy - r, cx, cy + r, 1.1 * k),
                   lambda x, y: abs(((x - cx) / (r * 0.5)) ** 2 + ((y - cy) / r) ** 2 - 1) < 0.18
                   and (x - cx) ** 2 + (y - cy) ** 2 <= r * r)
     return lines
 
 
 def question(cx, cy, r):
-    hook = minus(ring(cx, cy - r * 0.35, r * 0.55, r * 0.55 - 2.2),
+    k = r / 9.5
+    hook = minus(ring(cx, cy - r * 0.35, r * 0.55, r * 0.55 - 2.2 * k),
                  box(cx - r, cy - r * 0.35, cx - 0.01, cy + r))
-    stem = thick_line(cx + 0.2, cy + 0.15 * r, cx + 0.2, cy + 0.45 * r, 2.2)
-    link = thick_line(cx + r * 0.5, cy - r * 0.3, cx + 0.2, cy + 0.2 * r, 2.2)
-    dot = circle(cx + 0.2, cy + r * 0.78, 1.4)
+    stem = thick_line(cx + 0.2 * k, cy + 0.15 * r, cx + 0.2 * k, cy + 0.45 * r, 2.2 * k)
+    link = thick_line(cx + r * 0.5, cy - r * 0.3, cx + 0.2 * k, cy + 0.2 * r, 2.2 * k)
+    dot = circle(cx + 0.2 * k, cy + r * 0.78, 1.4 * k)
     return union(hook, stem, link, dot)
 
 
 TOOLBAR_BUTTONS = [
-    # (caption, drawing of the symbol)
-    ("SETTINGS", lambda: gear(16, 15, 9.5)),
-    ("PRIVACY", lambda: minus(shield(16, 5.5, 17, 19), gate(16, 10, 6, 9))),
-    ("BROWSERS", lambda: globe(16, 15, 9.5)),
-    ("HELP", lambda: question(16, 15, 9.5)),
+    # (caption, drawing of the symbol at scale k)
+    ("SETTINGS", lambda k: gear(16 * k, 15 * k, 9.5 * k)),
+    ("PRIVACY", lambda k: minus(shield(16 * k, 5.5 * k, 17 * k, 19 * k),
+                                gate(16 * k, 10 * k, 6 * k, 9 * k))),
+    ("BROWSERS", lambda k: globe(16 * k, 15 * k, 9.5 * k)),
+    ("HELP", lambda k: question(16 * k, 15 * k, 9.5 * k)),
 ]
 
 
-def toolbar_strip(hot):
-    """Four 97 x 30 buttons; magenta is transparent."""
-    w, h = 97, 30
+def toolbar_strip(hot, percent=100):
+    """Four 97 x 30 buttons at 100 %; magenta is transparent."""
+    k = percent / 100.0
+    w, h = scaled(97, percent), scaled(30, percent)
     strip = Canvas(w * 4, h, MAGENTA + (255,))
     symbol_color = BLUE if hot else NAVY
     for i, (caption, symbol) in enumerate(TOOLBAR_BUTTONS):
         tile = Canvas(w, h)
         if hot:
             # Pointed at: a pale rounded plate behind symbol and caption.
-            tile.shape(rounded_box(1.5, 1.5, w - 1.5, h - 1.5, 5), vertical(WHITE, PALE, 1, h),
-                       samples=3)
-            tile.shape(minus(rounded_box(1, 1, w - 1, h - 1, 5.5),
-                             rounded_box(2, 2, w - 2, h - 2, 4.5)), solid(SKY), samples=3)
-        tile.shape(symbol(), vertical(symbol_color, NAVY, 4, 26) if not hot
-                   else vertical(SKY, BLUE, 4, 26))
-        draw_text(tile, caption, 32 + (w - 32 - 4 - text_width(caption)) // 2, 12,
-                  BLUE if hot else INK)
+            tile.shape(rounded_box(1.5 * k, 1.5 * k, w - 1.5 * k, h - 1.5 * k, 5 * k),
+                       vertical(WHITE, PALE, 1, h), samples=3)
+            tile.shape(minus(rounded_box(1 * k, 1 * k, w - 1 * k, h - 1 * k, 5.5 * k),
+                             rounded_box(2 * k, 2 * k, w - 2 * k, h - 2 * k, 4.5 * k)),
+                       solid(SKY), samples=3)
+        tile.shape(symbol(k), vertical(symbol_color, NAVY, 4 * k, 26 * k) if not hot
+                   else vertical(SKY, BLUE, 4 * k, 26 * k))
+        x = 32 * k + (w - 36 * k - text_width(caption) * k) / 2
+        draw_text(tile, caption, int(x) if k == 1.0 else x, 12 * k, BLUE if hot else INK, k)
         for y in range(h):
             for x in range(w):
                 r, g, b, a = tile.px[y][x]
@@ -447,10 +477,14 @@ def main():
         os.path.dirname(os.path.abspath(__file__)), '..', 'src', 'app', 'res')
     os.makedirs(out, exist_ok=True)
     write_ico(os.path.join(out, 'veilgate.ico'), [draw_mark(s) for s in (16, 32, 48)])
-    write_bmp(os.path.join(out, 'background.bmp'), background())
-    write_bmp(os.path.join(out, 'selector.bmp'), selector_images())
-    write_bmp(os.path.join(out, 'toolbar.bmp'), toolbar_strip(False))
-    write_bmp(os.path.join(out, 'toolbar_hot.bmp'), toolbar_strip(True))
+    for percent in SCALES:
+        suffix = '' if percent == 100 else '_%d' % percent
+        def name(base):
+            return os.path.join(out, base + suffix + '.bmp')
+        write_bmp(name('background'), background(percent))
+        write_bmp(name('selector'), selector_images(percent))
+        write_bmp(name('toolbar'), toolbar_strip(False, percent))
+        write_bmp(name('toolbar_hot'), toolbar_strip(True, percent))
     write_hand_cursor(os.path.join(out, 'hand.cur'))
 
 

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "app/dialogs/about_dialog_win.h"
 #include "app/dialogs/add_proxy_dialog_win.h"
 #include "app/dialogs/advanced_settings_dialog_win.h"
@@ -18,6 +20,7 @@
 #include "settings/maker_endpoints.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
+#include "ui/bitmap_layout.h"
 #include "ui/data_exchange_win.h"
 #include "ui/message_box.h"
 
@@ -30,12 +33,18 @@ constexpr COLORREF LinkBackgroundColor = RGB(191, 215, 247);
 constexpr COLORREF DialogColor = RGB(172, 193, 220);
 constexpr COLORREF Transparent = RGB(255, 0, 255);
 
-// The selector's place in the client area at 96 dots per inch; its height
-// includes the opened list.
-constexpr RECT SelectorRect = {275, 35, 532, 300};
+// The selector's place in dialog units, beside "Enable Veilgate", so that it
+// follows the font at every scale as the template's controls do; its
+// height includes the opened list.
+constexpr RECT SelectorRect = {184, 21, 376, 184};
+// The pictures' sizes at 100 %; the bitmaps drawn for other scales are as
+// ui::ScalePixels makes them.
 constexpr int SelectorImageWidth = 21;
 constexpr int ToolbarButtonWidth = 97;
 constexpr int ToolbarButtonHeight = 30;
+// Posted from WM_DPICHANGED, so that the columns are sized after the dialog
+// manager has laid the controls out for the new DPI.
+constexpr UINT ResizeColumnsMessage = WM_APP + 40;
 constexpr int ToolbarCommands[] = {IDT_ADVANCED_SETTINGS, IDT_ONLINE_PRIVACY, IDT_BROWSERS,
                                    IDT_HELP};
 
@@ -43,20 +52,42 @@ struct Column {
     const char* title;
     int percentOfWidth;
 };
-// Shares of the list's width, so that the columns fit whatever the font.
+// Shares of the list's width, so that the columns fit whatever the font;
+// a title wider than its share widens its column at the first one's cost.
 constexpr Column ListColumns[] = {
-    {"Proxy IP and Port", 30}, {"Country", 24}, {"Response Time", 23}, {"Download Speed", 23}};
+    {"Proxy IP and Port", 28}, {"Country", 22}, {"Response Time", 26}, {"Download Speed", 24}};
 
-HIMAGELIST LoadStrip(int bitmapId, int imageWidth) {
-    return ImageList_LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId), imageWidth,
-                                0, Transparent, IMAGE_BITMAP, LR_CREATEDIBSECTION);
+// The resource of a picture drawn at percent (see app_resources.h).
+int PictureId(int bitmapId, int percent) {
+    return percent == 200   ? bitmapId + IDB_AT_200
+           : percent == 150 ? bitmapId + IDB_AT_150
+                            : bitmapId;
 }
 
-int ScaleForDpi(int pixels, int dpi) {
-    return MulDiv(pixels, dpi, 96);
+HIMAGELIST LoadStrip(int bitmapId, int imageWidth, int percent) {
+    return ImageList_LoadImageA(
+        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(PictureId(bitmapId, percent)),
+        ui::ScalePixels(imageWidth, percent), 0, Transparent, IMAGE_BITMAP, LR_CREATEDIBSECTION);
 }
 
+// Called once the control holds fresh, so that it never draws a destroyed list.
+void Replace(HIMAGELIST& owned, HIMAGELIST fresh) {
+    if (owned)
+        ImageList_Destroy(owned);
+    owned = fresh;
+}
+
+// The window's own DPI: that of its monitor for a per-monitor aware
+// program on Windows 10 1607 and later, where the device context still
+// answers the system's; the system's before.
 int WindowDpi(HWND window) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow) {
+        if (UINT dpi = getDpiForWindow(window))
+            return static_cast<int>(dpi);
+    }
     HDC dc = GetDC(window);
     int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
     if (dc)
@@ -164,7 +195,6 @@ bool MainWindow::OnInitDialog() {
     work_->StartGeneratorRequest();
     CreateToolbar();
     SetMode(0);
-    LoadBitmapResource(IDB_BACKGROUND);
     addButton_.Attach(IDC_ADD_PROXY, Hwnd());
     refreshButton_.Attach(IDC_REFRESH_LIST, Hwnd());
     whatIsMyIpButton_.Attach(IDC_WHAT_IS_MY_IP, Hwnd());
@@ -181,7 +211,9 @@ bool MainWindow::OnInitDialog() {
     CreateListColumns();
     activation_->LoadList();
 
-    if (!CreateProxySelector()) {
+    bool selectorMade = CreateProxySelector();
+    LoadPictures(WindowDpi(Hwnd()));
+    if (!selectorMade) {
         activation_->StopStartUp();
         return true;
     }
@@ -210,12 +242,6 @@ void MainWindow::CreateToolbar() {
     // The buttons are the pictures alone, so the bar stays above the first
     // row of controls.
     SendMessageA(toolbar_, TB_SETPADDING, 0, MAKELPARAM(0, 0));
-    toolbarImages_ = LoadStrip(IDB_TOOLBAR, ToolbarButtonWidth);
-    toolbarHotImages_ = LoadStrip(IDB_TOOLBAR_HOT, ToolbarButtonWidth);
-    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0,
-                 MAKELPARAM(ToolbarButtonWidth, ToolbarButtonHeight));
-    SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_));
-    SendMessageA(toolbar_, TB_SETHOTIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarHotImages_));
     TBBUTTON buttons[4] = {};
     for (int i = 0; i < 4; ++i) {
         buttons[i].iBitmap = i;
@@ -225,43 +251,75 @@ void MainWindow::CreateToolbar() {
         buttons[i].iString = -1;
     }
     SendMessageA(toolbar_, TB_ADDBUTTONSA, 4, reinterpret_cast<LPARAM>(buttons));
-    SendMessageA(toolbar_, TB_SETBUTTONSIZE, 0,
-                 MAKELPARAM(ToolbarButtonWidth, ToolbarButtonHeight));
-    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+}
+
+void MainWindow::LoadPictures(int dpi) {
+    int scale = ui::PictureScaleForDpi(dpi);
+    LoadBitmapResource(PictureId(IDB_BACKGROUND, scale));
+    if (toolbar_) {
+        HIMAGELIST images = LoadStrip(IDB_TOOLBAR, ToolbarButtonWidth, scale);
+        HIMAGELIST hotImages = LoadStrip(IDB_TOOLBAR_HOT, ToolbarButtonWidth, scale);
+        int width = ui::ScalePixels(ToolbarButtonWidth, scale);
+        int height = ui::ScalePixels(ToolbarButtonHeight, scale);
+        SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(width, height));
+        SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+        SendMessageA(toolbar_, TB_SETHOTIMAGELIST, 0, reinterpret_cast<LPARAM>(hotImages));
+        SendMessageA(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(width, height));
+        SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+        Replace(toolbarImages_, images);
+        Replace(toolbarHotImages_, hotImages);
+    }
+    if (selector_) {
+        HIMAGELIST images = LoadStrip(IDB_SELECTOR, SelectorImageWidth, scale);
+        SendMessageA(selector_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+        Replace(selectorImages_, images);
+    }
 }
 
 void MainWindow::CreateListColumns() {
     HWND listView = Item(IDC_TESTED_PROXIES);
     ListView_SetExtendedListViewStyle(listView, LVS_EX_FULLROWSELECT);
-    RECT client{};
-    GetClientRect(listView, &client);
-    int width = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
     for (int i = 0; i < 4; ++i) {
         LVCOLUMNA column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.mask = LVCF_TEXT | LVCF_SUBITEM;
         column.pszText = const_cast<char*>(ListColumns[i].title);
-        column.cx = width * ListColumns[i].percentOfWidth / 100;
         column.iSubItem = i;
         SendMessageA(listView, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
+    SizeListColumns();
+}
+
+void MainWindow::SizeListColumns() {
+    HWND listView = Item(IDC_TESTED_PROXIES);
+    RECT client{};
+    GetClientRect(listView, &client);
+    int width = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
+    // The header's margins around a title, in the list's own font.
+    int margin = static_cast<int>(
+        SendMessageA(listView, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("MM")));
+    int rest = width;
+    for (int i = 3; i >= 1; --i) {
+        int title = static_cast<int>(SendMessageA(listView, LVM_GETSTRINGWIDTHA, 0,
+                                                  reinterpret_cast<LPARAM>(ListColumns[i].title)));
+        int cx = std::max(width * ListColumns[i].percentOfWidth / 100, title + margin);
+        SendMessageA(listView, LVM_SETCOLUMNWIDTH, i, cx);
+        rest -= cx;
+    }
+    SendMessageA(listView, LVM_SETCOLUMNWIDTH, 0, rest);
 }
 
 bool MainWindow::CreateProxySelector() {
-    int dpi = WindowDpi(Hwnd());
-    int left = ScaleForDpi(SelectorRect.left, dpi);
-    int top = ScaleForDpi(SelectorRect.top, dpi);
-    selector_ = CreateWindowExA(0, WC_COMBOBOXEXA, nullptr,
-                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN,
-                                left, top, ScaleForDpi(SelectorRect.right, dpi) - left,
-                                ScaleForDpi(SelectorRect.bottom, dpi) - top, Hwnd(),
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROXY_SELECTOR)),
-                                GetModuleHandleA(nullptr), nullptr);
+    RECT place = SelectorRect;
+    MapDialogRect(Hwnd(), &place);
+    selector_ = CreateWindowExA(
+        0, WC_COMBOBOXEXA, nullptr, WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN,
+        place.left, place.top, place.right - place.left, place.bottom - place.top, Hwnd(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROXY_SELECTOR)),
+        GetModuleHandleA(nullptr), nullptr);
     if (!selector_)
         return false;
     SendMessageA(selector_, WM_SETFONT, SendMessageA(Hwnd(), WM_GETFONT, 0, 0), TRUE);
     ClearSelector();
-    selectorImages_ = LoadStrip(IDB_SELECTOR, SelectorImageWidth);
-    SendMessageA(selector_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(selectorImages_));
     return true;
 }
 
@@ -464,6 +522,17 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
         handled = true;
         if (rotation_)
             rotation_->OnChecked(static_cast<Reachability>(wParam));
+        return TRUE;
+    case WM_DPICHANGED:
+        // Per-monitor aware: the dialog manager moves, sizes and re-fonts
+        // the window and its controls (left to it: not handled); the
+        // pictures and the columns' pixel widths are the window's to redo.
+        LoadPictures(LOWORD(wParam));
+        PostMessageA(Hwnd(), ResizeColumnsMessage, 0, 0);
+        return FALSE;
+    case ResizeColumnsMessage:
+        handled = true;
+        SizeListColumns();
         return TRUE;
     case WM_HELP:
         handled = true;

@@ -82,7 +82,11 @@ private:
     void SetFieldText(int id, const std::string& text);
     void CreateToolbar();
     void CreateListColumns();
+    void SizeListColumns();
     bool CreateProxySelector();
+    // Loads the background, toolbar and selector pictures drawn for dpi and
+    // hands them to the controls, which drop the previous set.
+    void LoadPictures(int dpi);
     void ShowListMenu();
     void OnSelectorChoice();
     void OnToolbarCommand(int id);

@@ -32,4 +32,17 @@ std::vector<Placement> PlaceBitmap(int mode, int clientWidth, int clientHeight, 
     return placements;
 }
 
+int PictureScaleForDpi(int dpi) {
+    int chosen = PictureScales[0];
+    for (int percent : PictureScales) {
+        if (dpi * 100 >= percent * 96)
+            chosen = percent;
+    }
+    return chosen;
+}
+
+int ScalePixels(int pixels, int percent) {
+    return (pixels * percent + 50) / 100;
+}
+
 }  // namespace ui

@@ -25,4 +25,16 @@ bool IsBitmapMode(int mode);
 std::vector<Placement> PlaceBitmap(int mode, int clientWidth, int clientHeight, int bitmapWidth,
                                    int bitmapHeight);
 
+// The scales, in percent of their size at 96 dots per inch, at which the
+// program's pictures are drawn (tools/make_pictures.py draws the same).
+constexpr int PictureScales[] = {100, 150, 200};
+
+// The scale of pictures for a window at dpi: the largest drawn one that is
+// no larger than the window's own, so that a toolbar of pictures never
+// outgrows the controls laid out below it; 100 below 96 dots per inch.
+int PictureScaleForDpi(int dpi);
+
+// pixels at percent, rounded half up as the pictures' sizes are.
+int ScalePixels(int pixels, int percent);
+
 }  // namespace ui

@@ -190,8 +190,12 @@ TEST(Pictures, EveryPictureLoadsInItsSize) {
         int id;
         int width, height;
     };
-    for (Expected e : {Expected{IDB_BACKGROUND, 541, 304}, Expected{IDB_SELECTOR, 43, 12},
-                       Expected{IDB_TOOLBAR, 4 * 97, 30}, Expected{IDB_TOOLBAR_HOT, 4 * 97, 30}}) {
+    // The sets for 150 and 200 % in the sizes the main window cuts them at.
+    for (Expected e :
+         {Expected{IDB_BACKGROUND, 600, 304}, Expected{IDB_SELECTOR, 43, 12},
+          Expected{IDB_TOOLBAR, 4 * 97, 30}, Expected{IDB_TOOLBAR_HOT, 4 * 97, 30},
+          Expected{IDB_BACKGROUND_200, 1200, 608}, Expected{IDB_SELECTOR_150, 65, 18},
+          Expected{IDB_TOOLBAR_150, 4 * 146, 45}, Expected{IDB_TOOLBAR_HOT_200, 4 * 194, 60}}) {
         SCOPED_TRACE(e.id);
         HBITMAP bitmap = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(e.id));
         ASSERT_NE(bitmap, nullptr);

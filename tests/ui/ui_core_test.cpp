@@ -1,5 +1,5 @@
-// The portable rules behind the dialog layer: bitmap placement and number
-// fields.
+// The portable rules behind the dialog layer: bitmap placement, picture
+// scales and number fields.
 #include <gtest/gtest.h>
 
 #include "ui/bitmap_layout.h"
@@ -44,6 +44,18 @@ TEST(PlaceBitmap, NothingForUnknownModesOrEmptySizes) {
     EXPECT_TRUE(ui::PlaceBitmap(ui::BitmapTiled, 100, 100, 0, 10).empty());
     EXPECT_FALSE(ui::IsBitmapMode(3));
     EXPECT_TRUE(ui::IsBitmapMode(0) && ui::IsBitmapMode(1) && ui::IsBitmapMode(2));
+}
+
+TEST(PictureScaleForDpi, TakesTheLargestDrawnScaleThatFits) {
+    const struct {
+        int dpi, percent;
+    } cases[] = {{72, 100},  {96, 100},  {120, 100}, {143, 100},
+                 {144, 150}, {168, 150}, {192, 200}, {288, 200}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ui::PictureScaleForDpi(c.dpi), c.percent) << c.dpi;
+    // The sizes tools/make_pictures.py draws: 97 x 30 buttons at 150 %.
+    EXPECT_EQ(ui::ScalePixels(97, 150), 146);
+    EXPECT_EQ(ui::ScalePixels(21, 150), 32);
 }
 
 TEST(ParseUnsignedField, AcceptsDigitsWithBlanksAround) {
