@@ -8,7 +8,9 @@
 #include <shlobj.h>
 #include <wininet.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "privacy/key_takeover_win.h"
 #include "privacy/trace_cleaner_win.h"
@@ -462,6 +464,15 @@ TEST_F(TraceCleaner, BrowserProfilesLoseTheChosenTracesUnlessTheBrowserRuns) {
     const std::wstring chrome = WideFolder(CSIDL_LOCAL_APPDATA) + L"\\Google\\Chrome\\User Data";
     const std::wstring fox =
         WideFolder(CSIDL_APPDATA) + L"\\Mozilla\\Firefox\\Profiles\\x1.\u0436\u03a9";
+    // Other tests of the prefix expect no browser profile at all.
+    struct RemovedAfterwards {
+        std::vector<std::filesystem::path> folders;
+        ~RemovedAfterwards() {
+            std::error_code ignored;
+            for (const auto& folder : folders)
+                std::filesystem::remove_all(folder, ignored);
+        }
+    } profiles{{chrome, fox}};
     const std::wstring chromeCookies = chrome + L"\\Default\\Network\\Cookies";
     const std::wstring foxCookies = fox + L"\\cookies.sqlite";
     for (const std::wstring& path :
