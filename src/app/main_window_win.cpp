@@ -518,6 +518,13 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
             listRefresh_->OnDownloaded(*outcome);
         return TRUE;
     }
+    case TraceCleanerWork::CleanReportMessage: {
+        handled = true;
+        std::unique_ptr<std::string> report = TraceCleanerWork::TakeCleanReport(lParam);
+        if (report)
+            ui::ShowMessage(Hwnd(), *report, "Veilgate");
+        return TRUE;
+    }
     case WindowBackgroundWork::ProxyCheckedMessage:
         handled = true;
         if (rotation_)

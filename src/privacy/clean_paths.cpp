@@ -26,3 +26,11 @@ bool FittingPath(const std::string& folder, const std::string& name, std::string
 bool SameFileName(const std::string& a, const std::string& b) {
     return base::EqualsIgnoringCase(a, b);
 }
+
+CacheFolderKind ClassifyCacheFolder(const std::string& name) {
+    if (SameFileName(name, "Content.IE5") || SameFileName(name, "IE"))
+        return CacheFolderKind::BrowserCache;
+    if (SameFileName(name, "Low"))
+        return CacheFolderKind::LowIntegrity;
+    return CacheFolderKind::Other;
+}

@@ -16,3 +16,14 @@ bool FittingPath(const std::string& folder, const std::string& name, std::string
 bool AppendPath(const std::string& base, const std::string& suffix, std::string& out);
 // Case-insensitive comparison of ASCII file names ("desktop.ini", "index.dat").
 bool SameFileName(const std::string& a, const std::string& b);
+
+// What a folder directly below an Internet cache folder holds. Other programs
+// keep folders there too (Office's "Content.MSO", Outlook's "Content.Outlook",
+// where an attachment being edited lives); only the browser cache's own are
+// ever entered.
+enum class CacheFolderKind {
+    BrowserCache,  // "Content.IE5", or "IE" on current systems
+    LowIntegrity,  // "Low": the protected-mode cache, laid out the same way
+    Other,
+};
+CacheFolderKind ClassifyCacheFolder(const std::string& name);

@@ -161,8 +161,12 @@ void ClearProtectedStorageForUser() {
     const std::string sidKey = protected_storage::ProviderKey + sidText;
     const std::string autocompleteKey = sidKey + protected_storage::AutocompleteSubkey;
 
+    // Current systems have no protected storage at all: without the user's
+    // key there is nothing to take over, and no access list is written.
     HeapBlock saved;
-    bool haveSaved = SaveKeyDacl(HKEY_CURRENT_USER, sidKey, saved) && saved;
+    if (!SaveKeyDacl(HKEY_CURRENT_USER, sidKey, saved))
+        return;
+    const bool haveSaved = static_cast<bool>(saved);
 
     {
         SECURITY_DESCRIPTOR ownerDescriptor;

@@ -17,8 +17,12 @@ constexpr int IntervalMaxChars = 2;
 
 }  // namespace
 
-PrivacyDialog::PrivacyDialog(PrivacySettings& settings, AutoCleanThread& autoClean)
-    : Dialog(IDD_ONLINE_PRIVACY), settings_(settings), autoClean_(autoClean) {
+PrivacyDialog::PrivacyDialog(PrivacySettings& settings, AutoCleanThread& autoClean,
+                             std::function<void()> beforeRestart)
+    : Dialog(IDD_ONLINE_PRIVACY),
+      settings_(settings),
+      autoClean_(autoClean),
+      beforeRestart_(std::move(beforeRestart)) {
     UseDialogColors();
 }
 
@@ -69,6 +73,8 @@ void PrivacyDialog::OnOK() {
     if (anyChoice) {
         settings_.AutoClean().Set(1);
         autoClean_.StopThread();
+        if (beforeRestart_)
+            beforeRestart_();
         autoClean_.StartThread();
     } else {
         // A thread already running is left alone; its passes find nothing to do.

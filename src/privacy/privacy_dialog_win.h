@@ -2,6 +2,8 @@
 // and whether relayed pages lose their scripts and embedded objects.
 #pragma once
 
+#include <functional>
+
 #include "ui/color_button_win.h"
 #include "ui/dialog_win.h"
 #include "privacy/auto_clean_thread.h"
@@ -9,7 +11,9 @@
 
 class PrivacyDialog : public ui::Dialog {
 public:
-    PrivacyDialog(PrivacySettings& settings, AutoCleanThread& autoClean);
+    // `beforeRestart` runs when "Apply" restarts the thread, before it does.
+    PrivacyDialog(PrivacySettings& settings, AutoCleanThread& autoClean,
+                  std::function<void()> beforeRestart = nullptr);
 
 protected:
     bool OnInitDialog() override;
@@ -24,6 +28,7 @@ private:
 
     PrivacySettings& settings_;
     AutoCleanThread& autoClean_;
+    std::function<void()> beforeRestart_;
     ui::ColorButton applyButton_;
     ui::ColorButton cancelButton_;
 };

@@ -8,6 +8,6 @@ void PrivacyRuntime::StartAutoCleanIfEnabled() {
 }
 
 INT_PTR PrivacyRuntime::ShowPrivacyDialog(HWND parent) {
-    PrivacyDialog dialog(settings_, autoClean_);
+    PrivacyDialog dialog(settings_, autoClean_, [this, parent] { work_.ReportNextPassTo(parent); });
     return dialog.DoModal(parent);
 }

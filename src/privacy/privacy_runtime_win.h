@@ -17,7 +17,9 @@ public:
 
     // Starts cleaning when the last "Apply" left a cleaning choice on.
     void StartAutoCleanIfEnabled();
-    // Shows the Online Privacy dialog modally.
+    // Shows the Online Privacy dialog modally. The pass that its "Apply"
+    // starts reports to `parent` (TraceCleanerWork::CleanReportMessage),
+    // since the dialog has closed by the time the pass ends.
     INT_PTR ShowPrivacyDialog(HWND parent);
 
     PrivacySettings& Settings() { return settings_; }

@@ -6,9 +6,11 @@
 #include <urlhist.h>
 #include <wininet.h>
 
+#include <cctype>
 #include <vector>
 
 #include "base/scoped_win.h"
+#include "privacy/browser_traces_win.h"
 #include "privacy/clean_paths.h"
 #include "privacy/index_wipe.h"
 #include "privacy/key_takeover_win.h"
@@ -86,6 +88,37 @@ void CleanBelow(const std::string& folder, const char* suffix, bool wipeIndex,
         DeleteFolderContents(path, false, wipeIndex, stop);
 }
 
+// Only the browser cache's own folders below an Internet cache folder are
+// cleaned; loose files and every other program's folder there stay.
+void CleanInternetCache(const std::string& folder, bool enterLow, const StopToken& stop) {
+    std::string pattern;
+    if (!AppendPath(folder, "\\*.*", pattern))
+        return;
+    WIN32_FIND_DATAA found;
+    base::ScopedFindHandle listing(FindFirstFileA(pattern.c_str(), &found));
+    if (!listing)
+        return;
+    do {
+        const DWORD attributes = found.dwFileAttributes;
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        std::string path;
+        if (!FittingPath(folder, found.cFileName, path))
+            continue;
+        switch (ClassifyCacheFolder(found.cFileName)) {
+        case CacheFolderKind::BrowserCache:
+            DeleteFolderContents(path, false, false, stop);
+            break;
+        case CacheFolderKind::LowIntegrity:
+            if (enterLow)
+                CleanInternetCache(path, false, stop);
+            break;
+        case CacheFolderKind::Other:
+            break;
+        }
+    } while (!stop.StopRequested() && FindNextFileA(listing.Get(), &found));
+}
+
 bool ShouldWipeFirst(bool wipeIndex, const std::string& name) {
     return wipeIndex && SameFileName(name, IndexDat);
 }
@@ -158,32 +191,49 @@ bool WipeIndexFile(const std::string& folder, const std::string& name) {
     return true;
 }
 
-bool ClearUrlCache(UrlCacheMode mode) {
-    CacheEntryBuffer buffer;
-    DWORD size = 0;
-    FindFirstUrlCacheEntryA(nullptr, nullptr, &size);
-    buffer.Resize(size);
-    size = buffer.Size();
-    ScopedUrlCacheFind listing(FindFirstUrlCacheEntryA(nullptr, buffer.Entry(), &size));
-    if (!listing)
-        return false;
-    for (;;) {
-        const INTERNET_CACHE_ENTRY_INFOA* entry = buffer.Entry();
-        bool isCookie = (entry->CacheEntryType & COOKIE_CACHE_ENTRY) != 0;
-        bool remove = mode == UrlCacheMode::AllButCookies ? !isCookie : isCookie;
-        if (remove && entry->lpszSourceUrlName)
-            DeleteUrlCacheEntryA(entry->lpszSourceUrlName);
+namespace {
 
-        size = 0;
-        FindNextUrlCacheEntryA(listing.Get(), nullptr, &size);
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-            break;
+class WinInetUrlCache : public UrlCacheSource {
+public:
+    bool List(const char* pattern, std::vector<UrlCacheEntry>& entries) override {
+        CacheEntryBuffer buffer;
+        DWORD size = 0;
+        FindFirstUrlCacheEntryA(pattern, nullptr, &size);
         buffer.Resize(size);
         size = buffer.Size();
-        if (!FindNextUrlCacheEntryA(listing.Get(), buffer.Entry(), &size))
-            break;
+        ScopedUrlCacheFind listing(FindFirstUrlCacheEntryA(pattern, buffer.Entry(), &size));
+        if (!listing && pattern && std::islower(static_cast<unsigned char>(pattern[0]))) {
+            // Wine knows the containers only by the prefix of their entries
+            // ("Cookie:", "Visited:"), not by the documented lower-case name.
+            std::string prefix = pattern;
+            prefix[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(prefix[0])));
+            return List(prefix.c_str(), entries);
+        }
+        if (!listing)
+            return false;
+        for (;;) {
+            const INTERNET_CACHE_ENTRY_INFOA* entry = buffer.Entry();
+            if (entry->lpszSourceUrlName)
+                entries.push_back({entry->lpszSourceUrlName, entry->CacheEntryType});
+            size = 0;
+            FindNextUrlCacheEntryA(listing.Get(), nullptr, &size);
+            if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+                break;
+            buffer.Resize(size);
+            size = buffer.Size();
+            if (!FindNextUrlCacheEntryA(listing.Get(), buffer.Entry(), &size))
+                break;
+        }
+        return true;
     }
-    return true;
+    void Delete(const std::string& url) override { DeleteUrlCacheEntryA(url.c_str()); }
+};
+
+}  // namespace
+
+bool ClearUrlCache(UrlCacheMode mode) {
+    WinInetUrlCache cache;
+    return ClearUrlCacheEntries(mode, cache);
 }
 
 bool IsNtFamily() {
@@ -198,8 +248,15 @@ bool IsNtFamily() {
     return false;
 }
 
-void PrivacyCleaner::CleanTraces(const StopToken& stop) {
-    RunCleanTasks(ReadCleanChoices(), *this, stop);
+std::string PrivacyCleaner::CleanTraces(const StopToken& stop) {
+    const CleanChoices choices = ReadCleanChoices();
+    RunCleanTasks(choices, *this, stop);
+    bool anyChoice = false;
+    for (bool chosen : choices)
+        anyChoice = anyChoice || chosen;
+    if (!anyChoice || stop.StopRequested())
+        return std::string();
+    return DescribeCleaning(true, CleanBrowserProfilesOfUser(choices, stop));
 }
 
 void PrivacyCleaner::RunTask(CleanTask task, const StopToken& stop) {
@@ -236,6 +293,7 @@ void PrivacyCleaner::ClearHistory(const StopToken& stop) {
         history->ClearHistory();
         history->Release();
     }
+    ClearUrlCache(UrlCacheMode::HistoryOnly);
     std::string folder;
     if (WindowsFolder(folder))
         CleanBelow(folder, "\\History", true, stop);
@@ -258,9 +316,10 @@ void PrivacyCleaner::ClearTemporaryFiles(const StopToken& stop) {
     ClearUrlCache(UrlCacheMode::AllButCookies);
     std::string folder;
     if (SpecialFolder(CSIDL_INTERNET_CACHE, folder))
-        DeleteFolderContents(folder, false, false, stop);
-    if (TempFolder(folder))
-        CleanBelow(folder, "\\Temporary Internet Files", false, stop);
+        CleanInternetCache(folder, true, stop);
+    std::string oldCache;
+    if (TempFolder(folder) && AppendPath(folder, "\\Temporary Internet Files", oldCache))
+        CleanInternetCache(oldCache, true, stop);
 }
 
 void PrivacyCleaner::ClearCookies(const StopToken& stop) {
@@ -307,6 +366,20 @@ void TraceCleanerWork::AfterRun() {
     comReadyOnThisThread = false;
 }
 
+std::unique_ptr<std::string> TraceCleanerWork::TakeCleanReport(LPARAM lParam) {
+    return std::unique_ptr<std::string>(reinterpret_cast<std::string*>(lParam));
+}
+
 void TraceCleanerWork::RunPass(const StopToken& stop) {
-    PrivacyCleaner().CleanTraces(stop);
+    std::string text = PrivacyCleaner().CleanTraces(stop);
+    // A pass cut short by a restart leaves the report to the pass that
+    // replaces it.
+    if (text.empty() || stop.StopRequested())
+        return;
+    HWND window = reportTo_.exchange(nullptr);
+    if (!window)
+        return;
+    auto report = std::make_unique<std::string>(std::move(text));
+    if (PostMessageA(window, CleanReportMessage, 0, reinterpret_cast<LPARAM>(report.get())))
+        report.release();
 }

@@ -6,11 +6,14 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
 
 #include "privacy/auto_clean_thread.h"
 #include "privacy/clean_pass.h"
 #include "privacy/stop_token.h"
+#include "privacy/url_cache_walk.h"
 
 // Deletes everything below `folder` but not the folder itself. A folder
 // holding a kept "desktop.ini" stays. Returns false when the folder cannot be
@@ -21,18 +24,17 @@ bool DeleteFolderContents(const std::string& folder, bool deleteDesktopIni, bool
 // False when the file cannot be opened for writing.
 bool WipeIndexFile(const std::string& folder, const std::string& name);
 
-enum class UrlCacheMode {
-    AllButCookies = 0,
-    CookiesOnly = 1,
-};
-// Deletes URL cache entries of one kind; false when the cache cannot be listed.
+// Deletes URL cache entries of one kind from the system's cache; false when
+// its container cannot be listed.
 bool ClearUrlCache(UrlCacheMode mode);
 bool IsNtFamily();
 
 class PrivacyCleaner : public TraceTasks {
 public:
-    // One pass over the choices stored now.
-    void CleanTraces(const StopToken& stop = StopToken::Never());
+    // One pass over the choices stored now, Internet Explorer's traces first
+    // and then the other browsers' profiles; answers what the user is told
+    // after a pass that "Apply" started (empty when nothing was chosen).
+    std::string CleanTraces(const StopToken& stop = StopToken::Never());
     void RunTask(CleanTask task, const StopToken& stop) override;
 
 private:
@@ -49,8 +51,20 @@ private:
 // the cleaner and waits the stored interval.
 class TraceCleanerWork : public AutoCleanWork {
 public:
+    // Posted to the report window after the pass asked for; lParam is a
+    // std::string* that the window takes with TakeCleanReport.
+    static constexpr UINT CleanReportMessage = WM_APP + 20;
+    static std::unique_ptr<std::string> TakeCleanReport(LPARAM lParam);
+
+    // The next pass that runs to its end tells `window` what it cleared and
+    // what it skipped; later passes report nothing.
+    void ReportNextPassTo(HWND window) { reportTo_.store(window); }
+
     void BeforeRun() override;
     void AfterRun() override;
     void RunPass(const StopToken& stop) override;
     uint32_t IntervalMinutes() override { return ReadIntervalMinutes(); }
+
+private:
+    std::atomic<HWND> reportTo_{nullptr};
 };

@@ -3,13 +3,17 @@
 // and how the stored interval is read.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "privacy/auto_clean_thread.h"
+#include "privacy/browser_traces.h"
 #include "privacy/clean_pass.h"
 #include "privacy/clean_paths.h"
 #include "privacy/index_wipe.h"
+#include "privacy/url_cache_walk.h"
 #include "settings/memory_settings_backend.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -161,6 +165,130 @@ TEST(Interval, StoredTextIsReadAfreshAndTurnedIntoMilliseconds) {
     EXPECT_EQ(ReadIntervalMinutes(store), 99u);
     EXPECT_EQ(IntervalToWait(99).count(), 99 * 60000);
     EXPECT_EQ(IntervalToWait(0).count(), 60000);
+}
+
+// The URL cache as Microsoft documents it: a listing without a pattern
+// covers the content cache only, "cookie:" and "visited:" their own
+// containers. `listsAllForNoPattern` makes it behave as Wine does.
+class DocumentedUrlCache : public UrlCacheSource {
+public:
+    explicit DocumentedUrlCache(bool listsAllForNoPattern) : wineLike_(listsAllForNoPattern) {}
+    bool List(const char* pattern, std::vector<UrlCacheEntry>& entries) override {
+        const std::string name = pattern ? pattern : "";
+        for (const UrlCacheEntry& entry : all) {
+            const bool cookie = entry.url.rfind("Cookie:", 0) == 0;
+            const bool visited = entry.url.rfind("Visited:", 0) == 0;
+            if ((name.empty() && (wineLike_ || (!cookie && !visited))) ||
+                (name == "cookie:" && cookie) || (name == "visited:" && visited))
+                entries.push_back(entry);
+        }
+        return name.empty() || name == "cookie:" || name == "visited:";
+    }
+    void Delete(const std::string& url) override { deleted.push_back(url); }
+
+    std::vector<UrlCacheEntry> all = {{"http://a.test/page.htm", 1},
+                                      {"Cookie:user@a.test/", CookieEntryBit},
+                                      {"Visited: user@http://a.test/", UrlHistoryEntryBit}};
+    std::vector<std::string> deleted;
+
+private:
+    bool wineLike_;
+};
+
+TEST(UrlCacheWalk, EachChoiceClearsItsOwnContainerOnWindowsAndUnderWine) {
+    const struct {
+        UrlCacheMode mode;
+        const char* gone;
+    } cases[] = {{UrlCacheMode::AllButCookies, "http://a.test/page.htm"},
+                 {UrlCacheMode::CookiesOnly, "Cookie:user@a.test/"},
+                 {UrlCacheMode::HistoryOnly, "Visited: user@http://a.test/"}};
+    for (bool wineLike : {false, true}) {
+        for (const auto& c : cases) {
+            DocumentedUrlCache cache(wineLike);
+            EXPECT_TRUE(ClearUrlCacheEntries(c.mode, cache));
+            EXPECT_EQ(cache.deleted, std::vector<std::string>{c.gone}) << c.gone << wineLike;
+        }
+    }
+}
+
+// A folder tree in memory: each path maps to true for a folder.
+class FakeProfileFiles : public ProfileFiles {
+public:
+    void Add(const std::string& file) {
+        for (size_t at = file.find('\\'); at != std::string::npos; at = file.find('\\', at + 1))
+            tree[file.substr(0, at)] = true;
+        tree.emplace(file, false);
+    }
+    std::vector<ProfileEntry> List(const std::string& folder) override {
+        std::vector<ProfileEntry> entries;
+        for (const auto& item : tree) {
+            const std::string& path = item.first;
+            if (path.rfind(folder + "\\", 0) == 0 &&
+                path.find('\\', folder.size() + 1) == std::string::npos)
+                entries.push_back({path.substr(folder.size() + 1), item.second, false});
+        }
+        return entries;
+    }
+    bool Exists(const std::string& path) override { return tree.count(path) != 0; }
+    bool IsHeld(const std::string& path) override { return held.count(path) != 0; }
+    void RemoveFile(const std::string& path) override { tree.erase(path); }
+    void RemoveFolder(const std::string& path) override {
+        if (List(path).empty())
+            tree.erase(path);
+    }
+    std::map<std::string, bool> tree;
+    std::set<std::string> held;
+};
+
+TEST(BrowserTraces, EachChoiceClearsItsFilesInEveryProfileAndARunningBrowserIsSkipped) {
+    const std::string edge = "L\\Microsoft\\Edge\\User Data",
+                      chrome = "L\\Google\\Chrome\\User Data";
+    const std::string fox = "R\\Mozilla\\Firefox\\Profiles\\ab.default-release";
+    const std::string foxLocal = "L\\Mozilla\\Firefox\\Profiles\\ab.default-release";
+    const std::vector<std::string> gone = {edge + "\\Default\\History",
+                                           edge + "\\Default\\History-journal",
+                                           edge + "\\Profile 1\\Network\\Cookies",
+                                           edge + "\\Default\\Cache\\Cache_Data\\f_0001",
+                                           edge + "\\Default\\GPUCache\\data_0",
+                                           fox + "\\cookies.sqlite-wal",
+                                           fox + "\\formhistory.sqlite",
+                                           foxLocal + "\\cache2\\entries\\ABCD"};
+    const std::vector<std::string> kept = {
+        edge + "\\Default\\Bookmarks", edge + "\\Default\\Web Data",  edge + "\\Local State",
+        edge + "\\Crashpad\\History",  chrome + "\\Default\\History", fox + "\\places.sqlite",
+        fox + "\\logins.json"};
+    FakeProfileFiles files;
+    for (const std::string& path : gone)
+        files.Add(path);
+    for (const std::string& path : kept)
+        files.Add(path);
+    files.Add(edge + "\\Default\\Preferences");
+    files.Add(edge + "\\Profile 1\\Preferences");
+    files.Add(chrome + "\\Default\\Preferences");
+    files.Add(chrome + "\\lockfile");
+    files.held.insert(chrome + "\\lockfile");
+
+    CleanChoices choices{};
+    for (CleanTask task : {CleanTask::History, CleanTask::TypedUrls, CleanTask::TemporaryFiles,
+                           CleanTask::Cookies, CleanTask::ProtectedStorage, CleanTask::Favorites})
+        choices[static_cast<size_t>(task)] = true;
+    BrowserOutcome outcome = CleanBrowserProfiles(choices, {"L", "R"}, files, StopToken::Never());
+    for (const std::string& path : gone)
+        EXPECT_FALSE(files.Exists(path)) << path;
+    for (const std::string& path : kept)
+        EXPECT_TRUE(files.Exists(path)) << path;
+    EXPECT_TRUE(files.Exists(edge + "\\Default\\Cache")) << "the cache folder itself stays";
+    EXPECT_EQ(DescribeCleaning(true, outcome),
+              "Cleared Internet Explorer, Edge and Firefox. Chrome is running and was skipped: "
+              "close it and apply again.");
+
+    files.held.insert(fox + "\\parent.lock");
+    files.Add(fox + "\\cookies.sqlite");
+    outcome = CleanBrowserProfiles(choices, {"L", "R"}, files, StopToken::Never());
+    EXPECT_TRUE(files.Exists(fox + "\\cookies.sqlite"));
+    EXPECT_EQ(DescribeCleaning(false, outcome),
+              "Cleared Edge. Chrome and Firefox are running and were skipped: close them and "
+              "apply again.");
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <shlobj.h>
 #include <wininet.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "privacy/key_takeover_win.h"
 #include "privacy/trace_cleaner_win.h"
@@ -137,6 +139,31 @@ bool InCache(const std::string& url) {
                                  &size) != FALSE;
 }
 
+std::wstring WideFolder(int csidl) {
+    wchar_t buffer[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buffer);
+    return buffer;
+}
+
+// Makes the file and the folders above it; the names may lie outside the
+// ANSI code page.
+void PutWideFile(const std::wstring& path) {
+    SHCreateDirectoryExW(nullptr, path.substr(0, path.find_last_of(L'\\')).c_str(), nullptr);
+    base::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file);
+}
+
+bool WideExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Holds a lock file the way the running browser does.
+base::ScopedHandle HoldLock(const std::wstring& path, DWORD sharing) {
+    return base::ScopedHandle(CreateFileW(path.c_str(), GENERIC_WRITE, sharing, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 class TraceCleaner : public ::testing::Test {
 protected:
     void SetUp() override { RegDeleteTreeA(ProductRoot, ProductKey); }
@@ -149,16 +176,21 @@ protected:
 TEST_F(TraceCleaner, UrlCacheModesSplitCookiesFromEverythingElse) {
     const std::string pages[] = {"http://cache.test/a.htm", "http://cache.test/b.gif"};
     const std::string cookies[] = {"Cookie:user@cache.test/", "Cookie:user@other.test/"};
+    const std::string visited = "Visited: user@http://cache.test/a.htm";
     for (const std::string& url : pages)
         ASSERT_TRUE(CommitEntry(url, NORMAL_CACHE_ENTRY)) << url;
     for (const std::string& url : cookies)
         ASSERT_TRUE(CommitEntry(url, COOKIE_CACHE_ENTRY)) << url;
+    ASSERT_TRUE(CommitEntry(visited, URLHISTORY_CACHE_ENTRY));
 
     EXPECT_TRUE(ClearUrlCache(UrlCacheMode::AllButCookies));
     for (const std::string& url : pages)
         EXPECT_FALSE(InCache(url)) << url;
     for (const std::string& url : cookies)
         EXPECT_TRUE(InCache(url)) << url;
+    EXPECT_TRUE(InCache(visited)) << "visited records go with the history only";
+    EXPECT_TRUE(ClearUrlCache(UrlCacheMode::HistoryOnly));
+    EXPECT_FALSE(InCache(visited));
 
     ASSERT_TRUE(CommitEntry(pages[0], NORMAL_CACHE_ENTRY));
     EXPECT_TRUE(ClearUrlCache(UrlCacheMode::CookiesOnly));
@@ -280,21 +312,35 @@ TEST_F(TraceCleaner, CookiesGoEvenWhenReadOnly) {
     EXPECT_TRUE(Exists(cookies + "\\desktop.ini"));
 }
 
-TEST_F(TraceCleaner, TemporaryInternetFilesLoseEverythingButDesktopIni) {
+TEST_F(TraceCleaner, TemporaryInternetFilesLoseTheBrowserCacheButNotOtherProgramsFolders) {
     const std::string cache = SpecialFolder(CSIDL_INTERNET_CACHE);
-    const std::string sub = cache + "\\Content.Test";
+    const std::string own = cache + "\\Content.IE5";
+    const std::string sub = own + "\\ABCD1234";
+    MakeFolder(own);
     MakeFolder(sub);
-    const std::string index = cache + "\\index.dat";
+    MakeFolder(cache + "\\Low");
+    MakeFolder(cache + "\\Low\\IE");
+    // Not the cache's own index beside it, which the system's cache holds.
+    const std::string index = sub + "\\index.dat";
     const std::string indexBytes = std::string(64, 'H') + std::string(500, 'x');
     WriteBytes(index, indexBytes);
     WriteBytes(cache + "\\desktop.ini", "[.ShellClassInfo]");
-    WriteBytes(cache + "\\page.htm", "<html>");
     WriteBytes(sub + "\\image.gif", "GIF89a");
     WriteBytes(sub + "\\desktop.ini", "[.ShellClassInfo]");
-    const std::string emptySub = cache + "\\Empty.Test";
+    WriteBytes(cache + "\\Low\\IE\\low.htm", "<html>");
+    const std::string emptySub = own + "\\Empty.Test";
     MakeFolder(emptySub);
-    const std::string tempFile = TempFolderWith("Temporary Internet Files") + "\\script.js";
-    WriteBytes(tempFile, "alert(1)");
+    const std::string oldCache = TempFolderWith("Temporary Internet Files") + "\\Content.IE5";
+    MakeFolder(oldCache);
+    WriteBytes(oldCache + "\\script.js", "alert(1)");
+    // Folders other programs keep below the cache, and a loose file of no one's.
+    const std::string kept[] = {cache + "\\Content.MSO\\draft.docx",
+                                cache + "\\Content.Outlook\\attachment.xlsx",
+                                cache + "\\Low\\Content.Word\\note.doc", cache + "\\loose.txt"};
+    for (const std::string& file : kept) {
+        MakeFolder(file.substr(0, file.find_last_of('\\')));
+        WriteBytes(file, "not the browser's");
+    }
 
     {
         base::ScopedHandle held = HoldOpen(index);
@@ -302,12 +348,14 @@ TEST_F(TraceCleaner, TemporaryInternetFilesLoseEverythingButDesktopIni) {
         CleanOnly(CleanTask::TemporaryFiles);
         EXPECT_EQ(ReadBytes(index), indexBytes) << "the cache index is never wiped";
     }
-    EXPECT_FALSE(Exists(cache + "\\page.htm"));
     EXPECT_FALSE(Exists(sub + "\\image.gif"));
+    EXPECT_FALSE(Exists(cache + "\\Low\\IE\\low.htm"));
     EXPECT_FALSE(Exists(emptySub));
-    EXPECT_FALSE(Exists(tempFile));
+    EXPECT_FALSE(Exists(oldCache + "\\script.js"));
     EXPECT_TRUE(Exists(cache + "\\desktop.ini"));
     EXPECT_TRUE(Exists(sub + "\\desktop.ini"));
+    for (const std::string& file : kept)
+        EXPECT_EQ(ReadBytes(file), "not the browser's") << file;
 
     CleanOnly(CleanTask::TemporaryFiles);
     EXPECT_FALSE(Exists(index));
@@ -410,6 +458,64 @@ TEST_F(TraceCleaner, AStoppedPassLeavesAtTheNextFileAndAMissingFolderIsReported)
     EXPECT_FALSE(Exists(folder + "\\a.txt"));
     EXPECT_FALSE(DeleteFolderContents(folder + "\\missing", false, false));
     RemoveDirectoryA(folder.c_str());
+}
+
+TEST_F(TraceCleaner, BrowserProfilesLoseTheChosenTracesUnlessTheBrowserRuns) {
+    const std::wstring chrome = WideFolder(CSIDL_LOCAL_APPDATA) + L"\\Google\\Chrome\\User Data";
+    const std::wstring fox =
+        WideFolder(CSIDL_APPDATA) + L"\\Mozilla\\Firefox\\Profiles\\x1.\u0436\u03a9";
+    // Other tests of the prefix expect no browser profile at all.
+    struct RemovedAfterwards {
+        std::vector<std::filesystem::path> folders;
+        ~RemovedAfterwards() {
+            std::error_code ignored;
+            for (const auto& folder : folders)
+                std::filesystem::remove_all(folder, ignored);
+        }
+    } profiles{{chrome, fox}};
+    const std::wstring chromeCookies = chrome + L"\\Default\\Network\\Cookies";
+    const std::wstring foxCookies = fox + L"\\cookies.sqlite";
+    for (const std::wstring& path :
+         {chrome + L"\\Default\\Preferences", chromeCookies, chrome + L"\\lockfile", foxCookies,
+          fox + L"\\places.sqlite", fox + L"\\parent.lock"})
+        PutWideFile(path);
+    {
+        base::ScopedHandle chromeRuns = HoldLock(chrome + L"\\lockfile", FILE_SHARE_READ);
+        ASSERT_TRUE(chromeRuns);
+        CleanOnly(CleanTask::Cookies);
+    }
+    EXPECT_TRUE(WideExists(chromeCookies));
+    EXPECT_FALSE(WideExists(foxCookies)) << "a profile named outside the ANSI code page";
+    EXPECT_TRUE(WideExists(fox + L"\\places.sqlite"));
+
+    PutWideFile(foxCookies);
+    {
+        base::ScopedHandle firefoxRuns = HoldLock(fox + L"\\parent.lock", 0);
+        ASSERT_TRUE(firefoxRuns);
+        CleanOnly(CleanTask::Cookies);
+    }
+    EXPECT_TRUE(WideExists(foxCookies));
+    EXPECT_FALSE(WideExists(chromeCookies));
+}
+
+TEST_F(TraceCleaner, ThePassAskedForReportsOnceToItsWindow) {
+    HWND window =
+        CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    RegDwordValue(setting::IClear2).Set(1);
+    TraceCleanerWork work;
+    work.ReportNextPassTo(window);
+    for (int pass = 0; pass < 2; ++pass)
+        work.RunPass(StopToken::Never());
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, window, TraceCleanerWork::CleanReportMessage,
+                             TraceCleanerWork::CleanReportMessage, PM_REMOVE));
+    EXPECT_EQ(*TraceCleanerWork::TakeCleanReport(message.lParam).get(),
+              "Cleared Internet Explorer.")
+        << "no browser profile is chosen for typed addresses";
+    EXPECT_FALSE(PeekMessageA(&message, window, TraceCleanerWork::CleanReportMessage,
+                              TraceCleanerWork::CleanReportMessage, PM_REMOVE));
+    DestroyWindow(window);
 }
 
 }  // namespace
