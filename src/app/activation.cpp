@@ -181,10 +181,6 @@ void ProxyActivation::ApplyEnableFlag() {
     ActivateProxy(text);
 }
 
-void ProxyActivation::ReapplyActivation() {
-    ApplyEnableFlag();
-}
-
 void ProxyActivation::OnEnableBoxClicked() {
     enabled_ = view_.EnableBox();
     ApplyEnableFlag();

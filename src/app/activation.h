@@ -77,7 +77,6 @@ public:
     void DeactivateProxy();
     void SwitchUpstream(const std::string& host, int port);
     void RestorePreviousProxy();
-    void ReapplyActivation();
     // The activation step of the window's start-up, from UseProxy.
     void ActivateStoredProxy();
     // The item that step put first in the selector, which a later fill keeps.

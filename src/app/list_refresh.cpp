@@ -88,6 +88,9 @@ void ListRefresh::Finish(const ListDownload& outcome) {
     FillProxySelector(view_, outcome.reply);
     work_.StartGeneratorRequest();
     view_.Tell(list_commands::ListUpdated, activation::ProductName);
+    // The browsers never left the engine and the engine still forwards to
+    // the active proxy, so nothing is applied again: doing so would re-point
+    // every browser on this thread, and make whatever was typed into the
+    // field active without a test.
     view_.SetSelectorText(editText);
-    activation_.ReapplyActivation();
 }

@@ -766,6 +766,8 @@ TEST_F(ShellLogicTest, RefreshTakesTheListWhenItComesAndKeepsTheItemsWhenNoneCam
         view.editText = "1.1.1.1:80";
         view.enableBox = true;
         activation.OnEnableBoxClicked();
+        // Typed, not chosen: the refresh must not make it active untested.
+        view.editText = "9.9.9.9:80";
         ListRefresh refreshing(activation, view, work);
         refreshing.OnRefreshClicked();
         // Nothing waits: the window goes on, and a second click does nothing.
@@ -780,7 +782,8 @@ TEST_F(ShellLogicTest, RefreshTakesTheListWhenItComesAndKeepsTheItemsWhenNoneCam
         EXPECT_EQ(c.wantItems, items);
         EXPECT_EQ(c.wantTold, view.told);
         EXPECT_EQ(c.wantGenerator, work.generatorRequests);
-        EXPECT_EQ("1.1.1.1:80", view.editText);
+        EXPECT_EQ("9.9.9.9:80", view.editText);
+        EXPECT_EQ("1.1.1.1", engine.host);
         EXPECT_EQ("127.0.0.1:8080", browsers.pointedAt);
         EXPECT_FALSE(refreshing.Running());
         EXPECT_EQ(0u, view.deadline);
