@@ -4,9 +4,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
+
 #include "app/main_window_res.h"
 #include "app/main_window_win.h"
+#include "app/self_watch.h"
 #include "base/scoped_win.h"
+#include "browsers/browsing_mark.h"
+#include "browsers/connection_options_win.h"
+#include "browsers/restore_lock_win.h"
 #include "privacy/privacy_runtime_win.h"
 #include "settings/user_settings_copy.h"
 
@@ -28,6 +34,26 @@ bool BringFirstCopyForward() {
     return true;
 }
 
+// The browsers put back before a crash ends the process, so that they do
+// not wait for the watcher, or for the user to close the system's crash
+// report. Kept to the one restore: the process is broken already.
+LONG WINAPI PutBrowsersBackBeforeDying(EXCEPTION_POINTERS*) {
+    static std::atomic<bool> entered{false};
+    if (!entered.exchange(true) && IsBrowsingMarkedOn() &&
+        DisableConnectionProxy(DefaultConnectionName))
+        ClearBrowsingMark();
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// What a run that did not end in order left pointed at the engine goes back
+// before anything else, unless this start takes it over. The lock waits for
+// a watcher or a log-on restore still at work.
+void RestoreLeftover() {
+    RestoreLock lock;
+    if (IsLeftoverToRestore() && DisableConnectionProxy(DefaultConnectionName))
+        ClearBrowsingMark();
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -41,6 +67,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Before anything reads a setting: a user's first run of this version
     // starts from the settings that earlier versions kept for the machine.
     CopyMachineSettingsForNewUser(DefaultSettingsBackend());
+    SetUnhandledExceptionFilter(PutBrowsersBackBeforeDying);
+    if (!alreadyRunning)
+        RestoreLeftover();
 
     PrivacyRuntime privacy;
     privacy.StartAutoCleanIfEnabled();

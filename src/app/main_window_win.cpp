@@ -11,6 +11,7 @@
 #include "app/res/app_resources.h"
 #include "app/tray_hint.h"
 #include "base/files.h"
+#include "browsers/browsing_mark.h"
 #include "browsers/browser_config_dialog_win.h"
 #include "browsers/connection_options_win.h"
 #include "privacy/privacy_runtime_win.h"
@@ -107,22 +108,33 @@ void OpenWithShell(HWND owner, const std::string& target) {
 
 }  // namespace
 
-// The browsers' settings through the browser configuration.
+// The browsers' settings through the browser configuration, watched from
+// outside while they point at the engine.
 class MainWindow::Browsers : public BrowserSettings {
 public:
+    explicit Browsers(SelfWatch& watch) : watch_(watch) {}
     bool PointAt(const std::string& proxyServer,
                  std::vector<std::string>& unchangedFirefoxProfiles) override {
         firefoxRunning_ = false;
-        return SetConnectionOptions(DefaultConnectionName, proxyServer, SystemInternetSettings(),
-                                    &unchangedFirefoxProfiles, &firefoxRunning_);
+        watch_.BrowsingOn();
+        bool took =
+            SetConnectionOptions(DefaultConnectionName, proxyServer, SystemInternetSettings(),
+                                 &unchangedFirefoxProfiles, &firefoxRunning_);
+        // Every browser is then as it was.
+        if (!took)
+            watch_.BrowsingOff();
+        return took;
     }
     void RestoreDirect() override {
         firefoxRunning_ = false;
-        DisableConnectionProxy(DefaultConnectionName, SystemInternetSettings(), &firefoxRunning_);
+        if (DisableConnectionProxy(DefaultConnectionName, SystemInternetSettings(),
+                                   &firefoxRunning_))
+            watch_.BrowsingOff();
     }
     bool FirefoxWasRunning() const override { return firefoxRunning_; }
 
 private:
+    SelfWatch& watch_;
     bool firefoxRunning_ = false;
 };
 
@@ -149,7 +161,9 @@ MainWindow::MainWindow(LocalProxyServer& server, PrivacyRuntime& privacy)
       server_(server),
       privacy_(privacy),
       engine_(server),
-      browsers_(std::make_unique<Browsers>()),
+      selfWatch_(watcher_, *this,
+                 RestoreToolCommand(WatcherProcess::RestoreToolPath(), LeftoverSwitch)),
+      browsers_(std::make_unique<Browsers>(selfWatch_)),
       dialogs_(std::make_unique<Dialogs>(*this)),
       idBrush_(CreateSolidBrush(IdLabelColor)),
       noIdBrush_(CreateSolidBrush(NoIdLabelColor)),
@@ -328,7 +342,7 @@ void MainWindow::RefreshProxyList() {
 }
 
 void MainWindow::Exit() {
-    DisableConnectionProxy(DefaultConnectionName);
+    browsers_->RestoreDirect();
     RegDwordValue(setting::PopUpsBlockedToday, 0, true).Set(0);
     KillTimer(Hwnd(), rotation::TimerId);
     End(0);
@@ -553,7 +567,7 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
         // The browsers must not point at a proxy that no longer runs; the
         // stored choice stays for the next start.
         if (wParam)
-            DisableConnectionProxy(DefaultConnectionName);
+            browsers_->RestoreDirect();
         handled = true;
         return TRUE;
     default:

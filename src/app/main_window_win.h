@@ -16,6 +16,8 @@
 #include "app/list_commands.h"
 #include "app/list_refresh.h"
 #include "app/rotation.h"
+#include "app/self_watch.h"
+#include "app/watcher_process_win.h"
 #include "base/scoped_win.h"
 #include "engine/local_proxy_server.h"
 #include "proxies/proxy_list.h"
@@ -97,6 +99,8 @@ private:
     LocalProxyServer& server_;
     PrivacyRuntime& privacy_;
     LocalEngine engine_;
+    WatcherProcess watcher_;
+    SelfWatch selfWatch_;
     std::unique_ptr<Browsers> browsers_;
     std::unique_ptr<Dialogs> dialogs_;
     ProxyList list_;

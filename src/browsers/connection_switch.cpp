@@ -145,7 +145,7 @@ bool RestoreConnections(ConnectionSystem& system, const std::string& proxyServer
 
 bool ResetConnections(ConnectionSystem& system, SettingsBackend& backend) {
     std::vector<SavedConnection> saved;
-    bool hasRecord = LoadSavedConnections(saved, backend);
+    LoadSavedConnections(saved, backend);
     std::vector<ConnectionTarget> listed = Connections(system);
     bool ok = true;
     for (const ConnectionTarget& target : RecordedAndListed(saved, listed)) {
@@ -154,7 +154,8 @@ bool ResetConnections(ConnectionSystem& system, SettingsBackend& backend) {
         ok = (written || !IsListed(listed, target)) && ok;
     }
     system.NotifyChanged();
-    if (ok && hasRecord)
+    // A damaged record, taken as none, is of no use to a later restore.
+    if (ok)
         ForgetSavedConnections(backend);
     return ok;
 }

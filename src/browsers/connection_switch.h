@@ -56,6 +56,7 @@ bool RestoreConnections(ConnectionSystem& system, const std::string& proxyServer
                         SettingsBackend& backend = DefaultSettingsBackend());
 
 // Gatereset's reset: the record put back and forgotten when there is one;
-// without one, Windows' default on every connection.
+// without one (or with one that cannot be read), Windows' default on every
+// connection.
 bool ResetConnections(ConnectionSystem& system,
                       SettingsBackend& backend = DefaultSettingsBackend());

@@ -1,6 +1,7 @@
 // Gatereset.exe: stops Veilgate if it runs, puts every browser back on a
 // direct connection and offers the online poll. "Gatereset /restoreonly"
-// only puts the browsers back (see restore_sequence.h).
+// only puts the browsers back; "/watch <process id>" and "/leftover" are
+// Veilgate's quiet runs (see restore_sequence.h).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -14,7 +15,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         SystemProcessControl processes;
         SystemBrowserRestores browsers;
         PollDialogQuestion poll;
-        return RunRestore(processes, browsers, poll, RestoreRunFor(commandLine ? commandLine : ""));
+        return RunRestore(processes, browsers, poll,
+                          RestoreCommandFor(commandLine ? commandLine : ""));
     } catch (...) {
         // Nothing may unwind out of the program's entry; the run just ends.
         return 0;

@@ -4,7 +4,7 @@
 
 #include "base/scoped_win.h"
 
-DWORD FindFirstProcessNamed(const std::string& text) {
+DWORD FindFirstProcessNamed(const std::string& text, DWORD except) {
     base::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot)
         return 0;
@@ -16,7 +16,7 @@ DWORD FindFirstProcessNamed(const std::string& text) {
     do {
         // A copy of this tool renamed to carry the text must not stop itself
         // before it has reset anything.
-        if (entry.th32ProcessID != self &&
+        if (entry.th32ProcessID != self && entry.th32ProcessID != except &&
             std::string(entry.szExeFile).find(text) != std::string::npos)
             return entry.th32ProcessID;
     } while (Process32Next(snapshot.Get(), &entry));
@@ -29,4 +29,12 @@ bool StopFirstProcessNamed(const std::string& text) {
         return false;
     base::ScopedHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
     return process && TerminateProcess(process.Get(), 0);
+}
+
+void WaitForProcessEnd(DWORD id) {
+    // SYNCHRONIZE alone: enough to wait on, and granted to the same user
+    // without elevation.
+    base::ScopedHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    if (process)
+        WaitForSingleObject(process.Get(), INFINITE);
 }

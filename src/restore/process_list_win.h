@@ -6,9 +6,12 @@
 #include <string>
 
 // The id of the first process in a fresh snapshot whose executable file name
-// contains `text` (case-sensitively), this process itself excepted; 0 when
-// there is none.
-DWORD FindFirstProcessNamed(const std::string& text);
+// contains `text` (case-sensitively), this process itself and `except`
+// excepted; 0 when there is none.
+DWORD FindFirstProcessNamed(const std::string& text, DWORD except = 0);
+
+// Returns once process `id` has ended; at once when it cannot be opened.
+void WaitForProcessEnd(DWORD id);
 
 // Terminates that process with exit code 0, without waiting for it to end.
 // False when there is none or it cannot be terminated.

@@ -3,6 +3,7 @@
 // answering the poll.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // The text by which the main program is recognised among running processes.
@@ -14,6 +15,15 @@ public:
     // Stops the first running process whose executable name contains `text`,
     // case-sensitively; false when there is none or it could not be stopped.
     virtual bool StopFirstProcessNamed(const std::string& text) = 0;
+    // Whether a process whose executable name contains `text` runs, the
+    // process `except` left out (0: none left out).
+    virtual bool IsProcessNamedRunning(const std::string& text, uint32_t except) = 0;
+    // Returns once process `id` has ended, or at once when it cannot be
+    // watched (it has ended already, or there never was one).
+    virtual void WaitForEnd(uint32_t id) = 0;
+    // Keeps every other quiet restore and Veilgate's start-up waiting until
+    // the run ends.
+    virtual void HoldRestoreLock() = 0;
 };
 
 class BrowserRestores {
@@ -28,6 +38,9 @@ public:
     virtual void RestoreOperaInstallationDefaults() = 0;
     virtual void RestoreMozilla() = 0;
     virtual void RestoreFirefox() = 0;
+    // Veilgate's mark that browsing is on (browsers/browsing_mark.h).
+    virtual bool IsBrowsingMarkedOn() = 0;
+    virtual void ForgetBrowsingMark() = 0;
 };
 
 class PollQuestion {
@@ -43,15 +56,27 @@ public:
 // could hit the caller itself; and it asks no poll question.
 constexpr char RestoreOnlySwitch[] = "/restoreonly";
 
-enum class RestoreRun { Full, BrowsersOnly };
+// Watch and Leftover are Veilgate's own quiet runs (see
+// browsers/browsing_mark.h): no window, no question, no process stopped.
+enum class RestoreRun { Full, BrowsersOnly, Watch, Leftover };
 
-// The run that the command line asks for: BrowsersOnly for the switch (in
-// any case, blanks around it allowed), Full for anything else, so that an
-// unknown argument still restores everything as before.
-RestoreRun RestoreRunFor(const std::string& commandLine);
+struct RestoreCommand {
+    RestoreRun run = RestoreRun::Full;
+    // The process a Watch run waits for.
+    uint32_t processId = 0;
+};
 
-// Stops the main program, resets every browser and offers the poll (a
-// BrowsersOnly run just resets the browsers); answers the program's exit
-// code, always 0.
+// The run that the command line asks for: BrowsersOnly, Leftover, or Watch
+// with a process id in decimal after the switch (any case, blanks around
+// allowed); Full for anything else, so that an unknown argument still
+// restores everything as before.
+RestoreCommand RestoreCommandFor(const std::string& commandLine);
+
+// Full: stops the main program, resets every browser and offers the poll;
+// BrowsersOnly just resets the browsers. Both forget the mark first, so
+// that the watcher of a Veilgate stopped here leaves the reset to this run.
+// Watch waits for its process to end, then does what Leftover does: resets
+// the browsers and forgets the mark, only while the mark says browsing is on
+// and no Veilgate runs. Answers the program's exit code, always 0.
 int RunRestore(ProcessControl& processes, BrowserRestores& browsers, PollQuestion& poll,
-               RestoreRun run = RestoreRun::Full);
+               const RestoreCommand& command = RestoreCommand());

@@ -1,5 +1,6 @@
 #include "restore/restore_system_win.h"
 
+#include "browsers/browsing_mark.h"
 #include "browsers/connection_options_win.h"
 #include "browsers/mozilla_prefs_win.h"
 #include "browsers/opera_win.h"
@@ -8,6 +9,19 @@
 
 bool SystemProcessControl::StopFirstProcessNamed(const std::string& text) {
     return ::StopFirstProcessNamed(text);
+}
+
+bool SystemProcessControl::IsProcessNamedRunning(const std::string& text, uint32_t except) {
+    return FindFirstProcessNamed(text, except) != 0;
+}
+
+void SystemProcessControl::WaitForEnd(uint32_t id) {
+    WaitForProcessEnd(id);
+}
+
+void SystemProcessControl::HoldRestoreLock() {
+    if (!lock_)
+        lock_ = std::make_unique<RestoreLock>();
 }
 
 bool SystemBrowserRestores::ResetInternetSettings() {
@@ -32,6 +46,14 @@ void SystemBrowserRestores::RestoreMozilla() {
 
 void SystemBrowserRestores::RestoreFirefox() {
     DisableFirefoxProxy();
+}
+
+bool SystemBrowserRestores::IsBrowsingMarkedOn() {
+    return ::IsBrowsingMarkedOn();
+}
+
+void SystemBrowserRestores::ForgetBrowsingMark() {
+    ClearBrowsingMark();
 }
 
 void PollDialogQuestion::Ask() {

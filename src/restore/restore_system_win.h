@@ -2,11 +2,21 @@
 // real browser restores and the real poll dialog.
 #pragma once
 
+#include <memory>
+
+#include "browsers/restore_lock_win.h"
 #include "restore/restore_sequence.h"
 
 class SystemProcessControl : public ProcessControl {
 public:
     bool StopFirstProcessNamed(const std::string& text) override;
+    bool IsProcessNamedRunning(const std::string& text, uint32_t except) override;
+    void WaitForEnd(uint32_t id) override;
+    // Held until this object goes.
+    void HoldRestoreLock() override;
+
+private:
+    std::unique_ptr<RestoreLock> lock_;
 };
 
 // The restore routines of the browser configuration, whatever browsers the
@@ -19,6 +29,8 @@ public:
     void RestoreOperaInstallationDefaults() override;
     void RestoreMozilla() override;
     void RestoreFirefox() override;
+    bool IsBrowsingMarkedOn() override;
+    void ForgetBrowsingMark() override;
 };
 
 // Shows the poll dialog modally; "Yes" opens the poll page in the default

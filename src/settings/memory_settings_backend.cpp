@@ -141,6 +141,15 @@ bool MemorySettingsBackend::DeleteKey(SettingsRoot root, const std::string& keyP
     return true;
 }
 
+bool MemorySettingsBackend::DeleteValue(SettingsRoot root, const std::string& keyPath,
+                                        const std::string& name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto key = keys_.find(KeyId(root, keyPath));
+    if (key != keys_.end())
+        key->second.erase(ToLower(name));
+    return true;
+}
+
 int MemorySettingsBackend::WriteCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return writeCount_;

@@ -27,6 +27,8 @@ public:
     bool WriteValue(SettingsRoot root, const std::string& keyPath,
                     const StoredValue& value) override;
     bool DeleteKey(SettingsRoot root, const std::string& keyPath) override;
+    bool DeleteValue(SettingsRoot root, const std::string& keyPath,
+                     const std::string& name) override;
 
     // Stores raw bytes under a name, as a program that wrote an odd type would.
     void WriteBytes(SettingsRoot root, const std::string& keyPath, const std::string& name,

@@ -142,6 +142,16 @@ public:
         LONG status = RegDeleteKeyA(RootKey(root), keyPath.c_str());
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }
+
+    bool DeleteValue(SettingsRoot root, const std::string& keyPath,
+                     const std::string& name) override {
+        base::ScopedRegKey key;
+        LONG status =
+            RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, KEY_SET_VALUE, key.Receive());
+        if (status == ERROR_SUCCESS)
+            status = RegDeleteValueA(key.Get(), name.c_str());
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
 };
 
 }  // namespace

@@ -54,6 +54,10 @@ public:
     // Removes a key that holds values only (no subkeys); true when it is gone,
     // whether or not it was there.
     virtual bool DeleteKey(SettingsRoot root, const std::string& keyPath) = 0;
+    // Removes one value of a key that other programs' values share; true when
+    // it is gone, whether or not it was there.
+    virtual bool DeleteValue(SettingsRoot root, const std::string& keyPath,
+                             const std::string& name) = 0;
 };
 
 // The registry on Windows, a process-wide in-memory tree elsewhere.

@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """The real Veilgate.exe end to end under Wine, on a private Xvfb display.
 
-    shell_e2e_test.py WINE-RUN PREFIX VEILGATE WINDOW-DRIVER LIST-SERVICE
+    shell_e2e_test.py WINE-RUN PREFIX VEILGATE WINDOW-DRIVER LIST-SERVICE GATERESET
 
 The test starts a tinyproxy as the remote proxy, an origin server of its
 own, the stand-in list service and Veilgate.exe in a Wine prefix of its own
 (Wine's X11 driver on Xvfb, since the tray needs a display), and drives the
 window from outside with window_driver.exe. Pages the program opens go to a
 recorder registered in the prefix, never to a browser. Every process is
-started with a time limit and stopped by its pid.
+started with a time limit and stopped by its pid. Veilgate.exe runs from a
+folder of the test's with Gatereset.exe beside it, which it starts to watch
+itself.
 """
 
 import http.server
@@ -45,13 +47,16 @@ class Origin(http.server.BaseHTTPRequestHandler):
 class Shell:
     """The prefix, the peers and the program."""
 
-    def __init__(self, wine_run, prefix, veilgate, driver, list_service):
+    def __init__(self, wine_run, prefix, veilgate, driver, list_service, gatereset):
         self.wine_run = wine_run
         self.prefix = prefix
-        self.veilgate = veilgate
         self.driver = driver
         self.list_service = list_service
         self.work = tempfile.mkdtemp(prefix="vg-shell-")
+        programs = os.path.join(self.work, "programs")
+        os.makedirs(programs)
+        self.veilgate = shutil.copy(veilgate, programs)
+        shutil.copy(gatereset, programs)
         self.data = os.path.join(self.work, "data")
         os.makedirs(self.data)
         self.program = None
@@ -447,13 +452,108 @@ def run_without_freezing(shell):
         silent.close()
 
 
+RUN_ONCE_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
+INTERNET_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
+OWN_SERVER = "proxy.corp.example:3128"
+OWN_PORT_LINE = '"network.proxy.http_port", 3128'
+
+
+def run_never_stranded(shell):
+    """Killed by its process id while on, Veilgate's watcher puts back the
+    user's own LAN proxy and prefs.js from the record; an orderly EXIT leaves
+    no watcher and no log-on entry; what a Veilgate killed with its watcher
+    left is restored by the log-on entry (unless a Veilgate runs) and by
+    Veilgate's own start-up."""
+    local = f"127.0.0.1:{shell.engine_port}"
+    for name, kind, value in (("ServerHost", "REG_SZ", f"127.0.0.1:{shell.list_port}"),
+                              ("UseProxy", "REG_DWORD", 1),
+                              ("ProxyName", "REG_SZ", shell.proxy_name),
+                              ("LocalPort", "REG_DWORD", shell.engine_port),
+                              ("Mozilla", "REG_DWORD", 1)):
+        shell.reg_add(name, kind, value, key=USER_KEY)
+    shell.reg_add("ProxyEnable", "REG_DWORD", 1, key=INTERNET_KEY)
+    shell.reg_add("ProxyServer", "REG_SZ", OWN_SERVER, key=INTERNET_KEY)
+    with open(shell.prefs, "w") as f:
+        f.write('user_pref("network.proxy.http", "proxy.corp.example");\n'
+                f"user_pref({OWN_PORT_LINE});\n"
+                'user_pref("network.proxy.type", 1);\n')
+
+    def pointed():
+        return (shell.browser_proxy().get("proxy_server") == local and
+                f'"network.proxy.http_port", {shell.engine_port}' in shell.prefs_text())
+
+    def restored():
+        return (shell.browser_proxy().get("proxy_server") == OWN_SERVER and
+                OWN_PORT_LINE in shell.prefs_text())
+
+    def watchers():
+        return shell.drive("processes", "Gatereset")
+
+    def run_once():
+        return shell.reg_query("Gatereset", key=RUN_ONCE_KEY)
+
+    def start_on(what):
+        shell.start_program()
+        check(wait_until(pointed, 90, step=0.3), what + ": the LAN and prefs.js point at it")
+        return wait_until(lambda: (lambda w: w if w.get("count") == "1" else None)(watchers()),
+                          10) or watchers()
+
+    def kill_both():
+        """A leftover: Veilgate and its watcher gone, the browsers on the engine."""
+        shell.drive("kill", start_on("started to be killed").get("pids", "0"))
+        shell.drive("kill", shell.state().get("pid", "0"))
+        check(shell.wait_program_end(30) and pointed(), "killed with its watcher, it leaves a "
+              "leftover", shell.browser_proxy())
+        return run_once() or ""
+
+    def run_entry(entry):
+        """As Windows runs the entry at the next log-on."""
+        program, _, arguments = entry.partition('" ')
+        shell.wine(program.strip('"'), *arguments.split())
+
+    watcher = start_on("started on")
+    check(watcher.get("count") == "1", "one watcher watches it", watcher)
+    check("/leftover" in (run_once() or ""), "and the log-on entry is written", run_once())
+    timed = shell.drive("kill-and-time", shell.state().get("pid", "0"), OWN_SERVER,
+                        shell.windows_path(shell.prefs), OWN_PORT_LINE)
+    check(timed["ok"], "killed by its id, its LAN proxy and prefs.js come back", timed)
+    print(f"kill -> restored under Wine: {timed.get('restored_ms')} ms (target 2000 ms)")
+    check(shell.wait_program_end(30), "the killed program is gone")
+    check(wait_until(lambda: watchers().get("count") == "0", 10), "and so is its watcher")
+    check(run_once() is None, "which removed the log-on entry")
+
+    start_on("started again")
+    shell.drive("command", "32772")
+    check(shell.wait_program_end(30), "EXIT ends it")
+    check(wait_until(lambda: watchers().get("count") == "0", 10), "EXIT leaves no watcher")
+    check(run_once() is None and restored(), "and no log-on entry", run_once())
+
+    entry = kill_both()
+    check("/leftover" in entry, "a leftover keeps its log-on entry", entry)
+    run_entry(entry)
+    check(restored(), "with none running, it puts back what the user had", shell.browser_proxy())
+    check(run_once() is None, "and removes the entry")
+
+    kill_both()
+    shell.reg_add("UseProxy", "REG_DWORD", 0, key=USER_KEY)
+    shell.start_program()
+    check(wait_until(lambda: shell.state().get("visible") == "1", 90, step=0.3), "started off")
+    # prefs.js then loses its own proxy too: a start-up while off also gives
+    # every profile without a record the plain restore.
+    check(shell.browser_proxy().get("proxy_server") == OWN_SERVER and not pointed() and
+          run_once() is None, "its start-up restores the leftover", (shell.browser_proxy(),
+                                                                     run_once()))
+    shell.drive("command", "32772")
+    check(shell.wait_program_end(30), "EXIT ends it")
+
+
 def main():
     # Stopped from outside (ctest's time-out), it still stops what it started.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    if len(sys.argv) != 6:
+    if len(sys.argv) != 7:
         print(__doc__)
         return 2
-    wine_run, prefix, veilgate, driver, list_service = sys.argv[1:]
+    wine_run, prefix, veilgate, driver, list_service, gatereset = sys.argv[1:]
     display = None
     for number in range(120, 140):
         if not os.path.exists(f"/tmp/.X11-unix/X{number}"):
@@ -468,12 +568,13 @@ def main():
         print("Xvfb did not come up")
         stop_all()
         return 1
-    shell = Shell(wine_run, prefix, veilgate, driver, list_service)
+    shell = Shell(wine_run, prefix, veilgate, driver, list_service, gatereset)
     try:
         check(shell.start_peers(), "tinyproxy and the list service are up")
         shell.seed_settings()
         run(shell)
         run_without_freezing(shell)
+        run_never_stranded(shell)
     finally:
         stop_all()
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),

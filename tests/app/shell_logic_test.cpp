@@ -15,10 +15,13 @@
 #include "app/list_commands.h"
 #include "app/list_refresh.h"
 #include "app/rotation.h"
+#include "app/self_watch.h"
 #include "app/tray_hint.h"
 #include "base/files.h"
+#include "browsers/browsing_mark.h"
 #include "net/socket.h"
 #include "proxies/proxy_line.h"
+#include "settings/memory_settings_backend.h"
 #include "shell_fakes.h"
 #include "temp_folder.h"
 
@@ -936,6 +939,66 @@ TEST_F(ShellLogicTest, TheTrayHintIsShownTheFirstTimeOnlyOncePerUser) {
                                        "it."},
               view.balloons);
     EXPECT_EQ(1u, Dword(setting::TrayHintShown));
+}
+
+// --- The watch from outside ------------------------------------------------
+
+struct FakeWatcher : Watcher {
+    bool IsWatching() override { return watching; }
+    bool Start() override {
+        ++starts;
+        watching = startable;
+        return startable;
+    }
+    bool startable = true;
+    bool watching = false;
+    int starts = 0;
+};
+
+TEST(SelfWatch, OneWatcherAndTheLogOnEntryWhileOnBothGoneWhenOffAndAFailureToldOnce) {
+    MemorySettingsBackend backend;
+    FakeWatcher watcher;
+    FakeView view;
+    SelfWatch watch(watcher, view, "\"C:\\V\\Gatereset.exe\" /leftover", backend);
+    for (int on = 0; on < 2; ++on) {
+        watch.BrowsingOn();
+        std::string entry;
+        backend.ReadText(SettingsRoot::CurrentUser, RunOnceKey, RunOnceName, entry);
+        EXPECT_TRUE(IsBrowsingMarkedOn(backend) && entry == "\"C:\\V\\Gatereset.exe\" /leftover");
+        watch.BrowsingOff();
+        EXPECT_FALSE(IsBrowsingMarkedOn(backend) ||
+                     backend.ValueExists(SettingsRoot::CurrentUser, RunOnceKey, RunOnceName));
+    }
+    EXPECT_EQ(1, watcher.starts) << "the first watcher still watches";
+    watcher.watching = false;
+    watcher.startable = false;
+    watch.BrowsingOn();
+    watch.BrowsingOn();
+    EXPECT_EQ(3, watcher.starts) << "one that ended is replaced";
+    EXPECT_EQ((std::vector<std::string>{std::string("Veilgate: ") + self_watch::CannotWatch}),
+              view.told);
+    EXPECT_TRUE(IsBrowsingMarkedOn(backend)) << "browsing goes on";
+}
+
+TEST(SelfWatch, ALeftoverIsRestoredAtStartUpOnlyWhenMarkedOnWithUseProxyOff) {
+    const struct {
+        const char* mark;  // the bytes stored, nullptr for none
+        uint32_t useProxy;
+        bool restore;
+    } cases[] = {
+        {"\x01\0\0\0", 0, true},
+        {"\x01\0\0\0", 1, false},
+        {nullptr, 0, false},
+        {"1", 0, false},  // damaged: a text where a number belongs
+    };
+    for (const auto& c : cases) {
+        MemorySettingsBackend backend;
+        if (c.mark)
+            backend.WriteBytes(SettingsRoot::CurrentUser, BrowsingMarkKey, "On",
+                               std::string(c.mark, c.mark[0] == '1' ? 2 : 4));
+        RegDwordValue(setting::UseProxy, 0, true, SettingsRoot::Product, backend).Set(c.useProxy);
+        EXPECT_EQ(c.restore, IsLeftoverToRestore(backend)) << !!c.mark << c.useProxy;
+    }
 }
 
 }  // namespace

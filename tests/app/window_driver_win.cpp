@@ -23,14 +23,24 @@
 //   window_driver.exe type ID TEXT         selects all of an edit of the main
 //                                          window and types TEXT over it, one
 //                                          character at a time
+//   window_driver.exe processes TEXT       how many processes' file names
+//                                          contain TEXT, and their ids
+//   window_driver.exe kill PID             ends a process by force
+//   window_driver.exe kill-and-time PID SERVER PREFS TEXT
+//                                          ends a process by force, then the
+//                                          milliseconds until the LAN's proxy
+//                                          is SERVER and the file PREFS holds
+//                                          TEXT (at most 10 s)
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 #include <wininet.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "base/scoped_win.h"
 #include "browsers_test_support.h"
 
 namespace {
@@ -56,6 +66,9 @@ LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
 int State(HWND main) {
     HWND selector = GetDlgItem(main, 1001);
     HWND edit = reinterpret_cast<HWND>(Ask(selector, CBEM_GETEDITCONTROL));
+    DWORD process = 0;
+    GetWindowThreadProcessId(main, &process);
+    std::printf("pid=%lu\n", static_cast<unsigned long>(process));
     std::printf("visible=%d\n", IsWindowVisible(main) ? 1 : 0);
     std::printf("iconic=%d\n", IsIconic(main) ? 1 : 0);
     std::printf("enable=%d\n", static_cast<int>(Ask(GetDlgItem(main, 1000), BM_GETCHECK)));
@@ -141,6 +154,48 @@ int Type(HWND main, int id, const char* text) {
     return 0;
 }
 
+int Processes(const std::string& text) {
+    base::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    std::string ids;
+    for (BOOL more = snapshot && Process32First(snapshot.Get(), &entry); more;
+         more = Process32Next(snapshot.Get(), &entry)) {
+        if (std::string(entry.szExeFile).find(text) == std::string::npos)
+            continue;
+        ++count;
+        ids += (ids.empty() ? "" : ",") + std::to_string(entry.th32ProcessID);
+    }
+    std::printf("count=%d\npids=%s\n", count, ids.c_str());
+    return 0;
+}
+
+bool Kill(DWORD id) {
+    base::ScopedHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
+    return process && TerminateProcess(process.Get(), 1);
+}
+
+bool Restored(const std::string& server, const std::string& prefs, const std::string& text) {
+    testing_support::PerConnectionState state;
+    return testing_support::QueryLanSettings(state) && state.server == server &&
+           testing_support::ReadBytes(prefs).find(text) != std::string::npos;
+}
+
+int KillAndTime(DWORD id, const std::string& server, const std::string& prefs,
+                const std::string& text) {
+    if (!Kill(id))
+        return 1;
+    DWORD killed = GetTickCount();
+    while (!Restored(server, prefs, text)) {
+        if (GetTickCount() - killed > 10000)
+            return 1;
+        Sleep(5);
+    }
+    std::printf("restored_ms=%lu\n", static_cast<unsigned long>(GetTickCount() - killed));
+    return 0;
+}
+
 int Record(const char* file, const char* what) {
     FILE* out = std::fopen(file, "ab");
     if (!out)
@@ -162,6 +217,13 @@ int main(int argc, char** argv) {
         return BrowserProxy();
     if (action == "message")
         return Message();
+    if (action == "processes")
+        return argc > 2 ? Processes(argv[2]) : 2;
+    if (action == "kill")
+        return argc > 2 && Kill(std::strtoul(argv[2], nullptr, 10)) ? 0 : 1;
+    if (action == "kill-and-time")
+        return argc > 5 ? KillAndTime(std::strtoul(argv[2], nullptr, 10), argv[3], argv[4], argv[5])
+                        : 2;
     if (action == "freeze")
         return Freeze(argc > 2 ? std::atoi(argv[2]) : 10);
     if (action == "dialog-shown" || action == "dialog-click") {

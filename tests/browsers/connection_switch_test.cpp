@@ -256,6 +256,15 @@ TEST_F(ConnectionSwitchTest, GateresetUsesTheRecordOrElseWindowsDefaultEverywher
         EXPECT_TRUE(ResetConnections(system, backend));
         EXPECT_EQ((State{{Lan, "9|||"}, {"VPN", "9|||"}}), system.Now());
     }
+    {
+        SCOPED_TRACE("a damaged one counts as none, and goes");
+        FakeConnections system({{Lan, "3|proxy.corp:3128||"}}, backend);
+        ASSERT_TRUE(PointConnectionsAt(system, Ours, "local", backend));
+        backend.WriteText(SettingsRoot::CurrentUser, SavedConnectionsKey, "Flags0", "damaged");
+        EXPECT_TRUE(ResetConnections(system, backend));
+        EXPECT_EQ((State{{Lan, "9|||"}}), system.Now());
+        EXPECT_FALSE(backend.KeyExists(SettingsRoot::CurrentUser, SavedConnectionsKey));
+    }
 }
 
 TEST_F(ConnectionSwitchTest, AnUnreadableConnectionChangesNothing) {

@@ -17,10 +17,18 @@ struct RecordingSystem : ProcessControl, BrowserRestores, PollQuestion {
         log.push_back("stop " + text);
         return found;
     }
+    bool IsProcessNamedRunning(const std::string& text, uint32_t except) override {
+        log.push_back("find " + text + " but " + std::to_string(except));
+        return found;
+    }
+    void WaitForEnd(uint32_t id) override { log.push_back("wait " + std::to_string(id)); }
+    void HoldRestoreLock() override { log.push_back("lock"); }
     bool ResetInternetSettings() override {
         log.push_back("internet settings");
         return resetWorks;
     }
+    bool IsBrowsingMarkedOn() override { return markedOn; }
+    void ForgetBrowsingMark() override { log.push_back("forget mark"); }
     void RestoreOperaInstallationIni() override { log.push_back("opera 1"); }
     void RestoreOperaProfileIni() override { log.push_back("opera 2"); }
     void RestoreOperaInstallationDefaults() override { log.push_back("opera 3"); }
@@ -31,10 +39,18 @@ struct RecordingSystem : ProcessControl, BrowserRestores, PollQuestion {
     Log log;
     bool found = true;
     bool resetWorks = true;
+    bool markedOn = true;
 };
 
-const Log FullRun = {"stop Veilgate", "internet settings", "opera 1", "opera 2",
-                     "opera 3",       "mozilla",           "firefox", "poll"};
+const Log EveryBrowser = {"internet settings", "opera 1", "opera 2",
+                          "opera 3",           "mozilla", "firefox"};
+const Log FullRun = {"forget mark", "stop Veilgate", "internet settings", "opera 1", "opera 2",
+                     "opera 3",     "mozilla",       "firefox",           "poll"};
+
+Log Then(Log first, const Log& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
 
 // What the user has at each moment: whether Veilgate still runs, and which
 // browsers still point at it. Each browser remembers whether Veilgate was
@@ -52,6 +68,11 @@ struct Machine : ProcessControl, BrowserRestores, PollQuestion {
         veilgateRunning = veilgateRunning && !stopped;
         return stopped;
     }
+    bool IsProcessNamedRunning(const std::string&, uint32_t) override { return veilgateRunning; }
+    void WaitForEnd(uint32_t) override {}
+    void HoldRestoreLock() override {}
+    bool IsBrowsingMarkedOn() override { return false; }
+    void ForgetBrowsingMark() override {}
     void Reset(const std::string& browser) {
         if (veilgateRunning)
             resetWhileRunning.push_back(browser);
@@ -93,30 +114,72 @@ TEST(RunRestore, FailedInternetSettingsResetEndsTheRun) {
     RecordingSystem system;
     system.resetWorks = false;
     EXPECT_EQ(0, RunRestore(system, system, system));
-    EXPECT_EQ((Log{"stop Veilgate", "internet settings"}), system.log);
+    EXPECT_EQ((Log{"forget mark", "stop Veilgate", "internet settings"}), system.log);
 }
 
 TEST(RunRestore, BrowsersOnlyRunStopsNothingAndAsksNothing) {
     RecordingSystem system;
-    EXPECT_EQ(0, RunRestore(system, system, system, RestoreRun::BrowsersOnly));
-    EXPECT_EQ((Log{"internet settings", "opera 1", "opera 2", "opera 3", "mozilla", "firefox"}),
-              system.log);
+    EXPECT_EQ(0, RunRestore(system, system, system, {RestoreRun::BrowsersOnly}));
+    EXPECT_EQ(Then({"forget mark"}, EveryBrowser), system.log);
 }
 
-TEST(RestoreRunFor, OnlyTheSwitchItselfRestoresBrowsersOnly) {
+TEST(RunRestore, AQuietRunRestoresOnlyWhatTheMarkSaysAVeilgateThatIsGoneLeft) {
+    const struct {
+        RestoreRun run;
+        bool markedOn;
+        bool veilgateRuns;
+        bool resetWorks;
+        Log expected;
+    } cases[] = {
+        {RestoreRun::Watch, true, false, true,
+         Then({"wait 42", "lock", "find Veilgate but 42"}, Then(EveryBrowser, {"forget mark"}))},
+        {RestoreRun::Leftover, true, false, true,
+         Then({"lock", "find Veilgate but 0"}, Then(EveryBrowser, {"forget mark"}))},
+        // After an orderly end: the watcher leaves quietly.
+        {RestoreRun::Watch, false, false, true, {"wait 42", "lock"}},
+        // Another Veilgate has them in hand.
+        {RestoreRun::Leftover, true, true, true, {"lock", "find Veilgate but 0"}},
+        {RestoreRun::Watch, true, true, true, {"wait 42", "lock", "find Veilgate but 42"}},
+        // The mark stays for another try.
+        {RestoreRun::Leftover,
+         true,
+         false,
+         false,
+         {"lock", "find Veilgate but 0", "internet settings"}},
+    };
+    for (const auto& c : cases) {
+        RecordingSystem system;
+        system.markedOn = c.markedOn;
+        system.found = c.veilgateRuns;
+        system.resetWorks = c.resetWorks;
+        RestoreCommand command{c.run, c.run == RestoreRun::Watch ? 42u : 0u};
+        EXPECT_EQ(0, RunRestore(system, system, system, command));
+        EXPECT_EQ(c.expected, system.log)
+            << static_cast<int>(c.run) << c.markedOn << c.veilgateRuns << c.resetWorks;
+    }
+}
+
+TEST(RestoreCommandFor, EachSwitchAloneAndWatchWithAProcessId) {
     const struct {
         const char* commandLine;
         RestoreRun run;
+        uint32_t processId;
     } cases[] = {
-        {"", RestoreRun::Full},
-        {"/restoreonly", RestoreRun::BrowsersOnly},
-        {" /RestoreOnly\t", RestoreRun::BrowsersOnly},
-        {"/restore", RestoreRun::Full},
-        {"/restoreonly /x", RestoreRun::Full},
-        {"restoreonly", RestoreRun::Full},
+        {"", RestoreRun::Full, 0},
+        {" /RestoreOnly\t", RestoreRun::BrowsersOnly, 0},
+        {"/restoreonly /x", RestoreRun::Full, 0},
+        {"/LEFTOVER ", RestoreRun::Leftover, 0},
+        {" /Watch \t 4294967295 ", RestoreRun::Watch, 4294967295u},
+        {"/watch 4294967296", RestoreRun::Full, 0},
+        {"/watch 0", RestoreRun::Full, 0},
+        {"/watch 12x", RestoreRun::Full, 0},
+        {"/watch1234", RestoreRun::Full, 0},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.run, RestoreRunFor(c.commandLine)) << c.commandLine;
+    for (const auto& c : cases) {
+        RestoreCommand command = RestoreCommandFor(c.commandLine);
+        EXPECT_EQ(c.run, command.run) << c.commandLine;
+        EXPECT_EQ(c.processId, command.processId) << c.commandLine;
+    }
 }
 
 }  // namespace

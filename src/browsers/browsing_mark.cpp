@@ -1,0 +1,30 @@
+#include "browsers/browsing_mark.h"
+
+namespace {
+
+constexpr SettingsRoot Root = SettingsRoot::CurrentUser;
+constexpr char OnName[] = "On";
+
+}  // namespace
+
+std::string RestoreToolCommand(const std::string& toolPath, const std::string& arguments) {
+    return "\"" + toolPath + "\" " + arguments;
+}
+
+bool MarkBrowsingOn(const std::string& leftoverCommand, SettingsBackend& backend) {
+    if (!backend.WriteDword(Root, BrowsingMarkKey, OnName, 1))
+        return false;
+    if (!leftoverCommand.empty())
+        backend.WriteText(Root, RunOnceKey, RunOnceName, leftoverCommand);
+    return true;
+}
+
+bool ClearBrowsingMark(SettingsBackend& backend) {
+    bool entryGone = backend.DeleteValue(Root, RunOnceKey, RunOnceName);
+    return backend.DeleteKey(Root, BrowsingMarkKey) && entryGone;
+}
+
+bool IsBrowsingMarkedOn(SettingsBackend& backend) {
+    uint32_t on = 0;
+    return backend.ReadDword(Root, BrowsingMarkKey, OnName, on) && on == 1;
+}
