@@ -59,14 +59,8 @@ bool SetConnectionOptions(const std::string& connectionName, const std::string& 
 
 bool DisableConnectionProxy(const std::string& connectionName, InternetSettingsApi& api,
                             bool* firefoxRunning) {
-    WinConnectionSystem system(api);
-    int localPort =
-        static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
-    RestoreConnections(system, LoopbackProxyServer(localPort));
-    if (system.OutOfMemory()) {
-        api.DebugOutput(DisableFailure);
+    if (!RestoreConnectionsToUsersOwn(api))
         return false;
-    }
     WriteInternetSettingsFlag("ProxyHttp1.1");
 
     bool opera = IsFlagOn(setting::Opera);
@@ -74,13 +68,25 @@ bool DisableConnectionProxy(const std::string& connectionName, InternetSettingsA
     bool mozilla = IsFlagOn(setting::Mozilla);
     if (opera) {
         for (OperaFile file : OperaFiles)
-            DisableOperaProxy(file);
+            DisableOperaProxy(file, WithoutRecord::OnlyWhenPointedAtEngine);
     }
     if (netscape)
-        DisableMozillaProxy();
+        DisableMozillaProxy(WithoutRecord::OnlyWhenPointedAtEngine);
     if (mozilla) {
-        DisableMozillaProxy();
-        DisableFirefoxProxy(firefoxRunning);
+        DisableMozillaProxy(WithoutRecord::OnlyWhenPointedAtEngine);
+        DisableFirefoxProxy(firefoxRunning, WithoutRecord::OnlyWhenPointedAtEngine);
+    }
+    return true;
+}
+
+bool RestoreConnectionsToUsersOwn(InternetSettingsApi& api) {
+    WinConnectionSystem system(api);
+    int localPort =
+        static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
+    RestoreConnections(system, LoopbackProxyServer(localPort));
+    if (system.OutOfMemory()) {
+        api.DebugOutput(DisableFailure);
+        return false;
     }
     return true;
 }

@@ -36,6 +36,11 @@ bool DisableConnectionProxy(const std::string& connectionName,
                             InternetSettingsApi& api = SystemInternetSettings(),
                             bool* firefoxRunning = nullptr);
 
+// Each connection's own options put back, and one without a record only when
+// it points at the local proxy (see RestoreConnections); false only when
+// memory ran out.
+bool RestoreConnectionsToUsersOwn(InternetSettingsApi& api = SystemInternetSettings());
+
 // The restore tool's reset of every connection (see ResetConnections); it
 // reads no setting of the main program but the record of the user's own.
 bool ResetConnectionsToUsersOwn(InternetSettingsApi& api = SystemInternetSettings());

@@ -9,6 +9,11 @@
 
 #include "settings/settings_backend.h"
 
+// What a restore does to a file that it holds no saved entries of: Gatereset
+// resets it; Veilgate changes it only when it points at the local proxy, as a
+// file the user set up themselves was never Veilgate's to change.
+enum class WithoutRecord { Reset, OnlyWhenPointedAtEngine };
+
 // One entry as the user had it; `present` false when the file had none.
 struct SavedEntry {
     std::string name;

@@ -229,7 +229,7 @@ bool EnableProxyInProfileTree(const std::string& profileRoot, int port,
     return editedAny && !failedAny;
 }
 
-bool DisableProxyInProfileTree(const std::string& profileRoot, bool* profileInUse) {
+bool DisableProxyInProfileTree(const std::string& profileRoot, bool* profileInUse, int enginePort) {
     if (profileRoot.empty())
         return false;
     std::vector<SavedFile> record = LoadRecord();
@@ -254,9 +254,11 @@ bool DisableProxyInProfileTree(const std::string& profileRoot, bool* profileInUs
         // Only a profile that was pointed at the engine has a change to take.
         Mark(profileInUse, inUse && (saved || userJsChanged));
         std::string text;
-        ok = ok && ReadTextFile(path, text) &&
-             ReplaceTextFile(path, saved ? prefs::RestoreEntries(text, saved->entries)
-                                         : prefs::DisableProxy(text));
+        ok = ok && ReadTextFile(path, text);
+        if (ok && !saved && enginePort != 0 && !prefs::PointsAt(text, enginePort))
+            continue;
+        ok = ok && ReplaceTextFile(path, saved ? prefs::RestoreEntries(text, saved->entries)
+                                               : prefs::DisableProxy(text));
         if (ok && saved)
             DropSavedFile(record, path);
         editedAny = editedAny || ok;
@@ -282,14 +284,22 @@ void SetMozillaProxy(std::vector<std::string>* unchanged) {
     EnableProxyInProfileTree(MozillaProfileRoot(), LocalPort(), unchanged);
 }
 
-void DisableMozillaProxy() {
-    DisableProxyInProfileTree(MozillaProfileRoot());
+namespace {
+
+int EnginePortFor(WithoutRecord withoutRecord) {
+    return withoutRecord == WithoutRecord::Reset ? 0 : LocalPort();
+}
+
+}  // namespace
+
+void DisableMozillaProxy(WithoutRecord withoutRecord) {
+    DisableProxyInProfileTree(MozillaProfileRoot(), nullptr, EnginePortFor(withoutRecord));
 }
 
 void SetFirefoxProxy(std::vector<std::string>* unchanged, bool* running) {
     EnableProxyInProfileTree(FirefoxProfileRoot(), LocalPort(), unchanged, running);
 }
 
-void DisableFirefoxProxy(bool* running) {
-    DisableProxyInProfileTree(FirefoxProfileRoot(), running);
+void DisableFirefoxProxy(bool* running, WithoutRecord withoutRecord) {
+    DisableProxyInProfileTree(FirefoxProfileRoot(), running, EnginePortFor(withoutRecord));
 }

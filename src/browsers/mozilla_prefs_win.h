@@ -6,14 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "browsers/file_record.h"
+
 // The enable routines add the prefs.js files that they could not change to
 // `unchanged`, when given. The Firefox routines set `running`, when given,
 // when Firefox runs on a profile they changed: it takes the change only when
 // it starts again.
 void SetMozillaProxy(std::vector<std::string>* unchanged = nullptr);
-void DisableMozillaProxy();
+void DisableMozillaProxy(WithoutRecord withoutRecord = WithoutRecord::Reset);
 void SetFirefoxProxy(std::vector<std::string>* unchanged = nullptr, bool* running = nullptr);
-void DisableFirefoxProxy(bool* running = nullptr);
+void DisableFirefoxProxy(bool* running = nullptr,
+                         WithoutRecord withoutRecord = WithoutRecord::Reset);
 
 // Every prefs.js under `profileRoot`, in the order found: each folder after
 // its subfolders, the root last.
@@ -22,7 +25,8 @@ std::vector<std::string> FindPrefsFiles(const std::string& profileRoot);
 // The work of the routines above for any profile tree. Enabling first saves
 // each file's own proxy entries (see browsers/file_record.h) and restoring
 // puts them back; a file without saved entries gets the plain restore of
-// prefs::DisableProxy. The user.js beside each prefs.js is given the same
+// prefs::DisableProxy, or, with an `enginePort`, none unless it points at
+// that port of the local proxy. The user.js beside each prefs.js is given the same
 // entries and put back byte for byte, or removed when enabling made it; while
 // the browser runs on the profile a restore leaves it saying the user's own
 // values until the next restore. False when there is no prefs.js, or one of
@@ -32,4 +36,5 @@ std::vector<std::string> FindPrefsFiles(const std::string& profileRoot);
 bool EnableProxyInProfileTree(const std::string& profileRoot, int port,
                               std::vector<std::string>* unchanged = nullptr,
                               bool* profileInUse = nullptr);
-bool DisableProxyInProfileTree(const std::string& profileRoot, bool* profileInUse = nullptr);
+bool DisableProxyInProfileTree(const std::string& profileRoot, bool* profileInUse = nullptr,
+                               int enginePort = 0);

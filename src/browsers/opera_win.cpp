@@ -104,6 +104,11 @@ bool SaveUsersOwn(const std::string& path, const std::string& server) {
     return SaveFiles(SavedOperaIniKey, record);
 }
 
+std::string EngineServer() {
+    uint32_t port = RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get();
+    return "127.0.0.1:" + std::to_string(static_cast<int>(port));
+}
+
 }  // namespace
 
 std::string OperaFilePath(OperaFile file) {
@@ -122,8 +127,7 @@ void SetOperaProxy(OperaFile file) {
     std::string path = OperaFilePath(file);
     if (!base::FileExists(path))
         return;
-    uint32_t port = RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get();
-    std::string server = "127.0.0.1:" + std::to_string(static_cast<int>(port));
+    std::string server = EngineServer();
     if (!SaveUsersOwn(path, server))
         return;
     WritePrivateProfileStringA(ProxySection, "Use HTTP", "1", path.c_str());
@@ -136,7 +140,7 @@ void SetOperaProxy(OperaFile file) {
         WritePrivateProfileStringA("User Prefs", "Home URL", OperaHomeUrl, path.c_str());
 }
 
-void DisableOperaProxy(OperaFile file) {
+void DisableOperaProxy(OperaFile file, WithoutRecord withoutRecord) {
     std::string path = OperaFilePath(file);
     if (!base::FileExists(path))
         return;
@@ -144,6 +148,9 @@ void DisableOperaProxy(OperaFile file) {
     LoadSavedFiles(SavedOperaIniKey, ChangedKeys(), record);
     const SavedFile* saved = FindSavedFile(record, path);
     if (!saved) {
+        if (withoutRecord == WithoutRecord::OnlyWhenPointedAtEngine &&
+            !(Value(path, "Use HTTP") == "1" && Value(path, "HTTP Server") == EngineServer()))
+            return;
         WritePrivateProfileStringA(ProxySection, "Use HTTP", "0", path.c_str());
         WritePrivateProfileStringA(ProxySection, "Use HTTPS", "0", path.c_str());
         return;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "browsers/file_record.h"
+
 enum class OperaFile {
     InstallationIni,       // "Opera6.ini" in the installation folder
     ProfileIni,            // "Opera6.ini" in the user's profile
@@ -29,4 +31,4 @@ std::string OperaFilePath(OperaFile file);
 // restoring puts them back, or removes those the file did not have; a file
 // without saved entries only has both switches set to "0".
 void SetOperaProxy(OperaFile file);
-void DisableOperaProxy(OperaFile file);
+void DisableOperaProxy(OperaFile file, WithoutRecord withoutRecord = WithoutRecord::Reset);

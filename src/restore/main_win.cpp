@@ -12,11 +12,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     try {
         INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
         InitCommonControlsEx(&controls);
+        RestoreCommand command = RestoreCommandFor(commandLine ? commandLine : "");
+        bool quiet = command.run == RestoreRun::Watch || command.run == RestoreRun::Leftover;
         SystemProcessControl processes;
-        SystemBrowserRestores browsers;
+        SystemBrowserRestores browsers(quiet ? WithoutRecord::OnlyWhenPointedAtEngine
+                                             : WithoutRecord::Reset);
         PollDialogQuestion poll;
-        return RunRestore(processes, browsers, poll,
-                          RestoreCommandFor(commandLine ? commandLine : ""));
+        return RunRestore(processes, browsers, poll, command);
     } catch (...) {
         // Nothing may unwind out of the program's entry; the run just ends.
         return 0;

@@ -25,27 +25,28 @@ void SystemProcessControl::HoldRestoreLock() {
 }
 
 bool SystemBrowserRestores::ResetInternetSettings() {
-    return ResetConnectionsToUsersOwn();
+    return withoutRecord_ == WithoutRecord::Reset ? ResetConnectionsToUsersOwn()
+                                                  : RestoreConnectionsToUsersOwn();
 }
 
 void SystemBrowserRestores::RestoreOperaInstallationIni() {
-    DisableOperaProxy(OperaFile::InstallationIni);
+    DisableOperaProxy(OperaFile::InstallationIni, withoutRecord_);
 }
 
 void SystemBrowserRestores::RestoreOperaProfileIni() {
-    DisableOperaProxy(OperaFile::ProfileIni);
+    DisableOperaProxy(OperaFile::ProfileIni, withoutRecord_);
 }
 
 void SystemBrowserRestores::RestoreOperaInstallationDefaults() {
-    DisableOperaProxy(OperaFile::InstallationDefaults);
+    DisableOperaProxy(OperaFile::InstallationDefaults, withoutRecord_);
 }
 
 void SystemBrowserRestores::RestoreMozilla() {
-    DisableMozillaProxy();
+    DisableMozillaProxy(withoutRecord_);
 }
 
 void SystemBrowserRestores::RestoreFirefox() {
-    DisableFirefoxProxy();
+    DisableFirefoxProxy(nullptr, withoutRecord_);
 }
 
 bool SystemBrowserRestores::IsBrowsingMarkedOn() {

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "browsers/file_record.h"
 #include "browsers/restore_lock_win.h"
 #include "restore/restore_sequence.h"
 
@@ -20,9 +21,12 @@ private:
 };
 
 // The restore routines of the browser configuration, whatever browsers the
-// main program was told to configure.
+// main program was told to configure. A run for the user (Reset) resets what
+// no record covers; Veilgate's quiet runs only put back what the record
+// holds and what points at the local proxy.
 class SystemBrowserRestores : public BrowserRestores {
 public:
+    explicit SystemBrowserRestores(WithoutRecord withoutRecord) : withoutRecord_(withoutRecord) {}
     bool ResetInternetSettings() override;
     void RestoreOperaInstallationIni() override;
     void RestoreOperaProfileIni() override;
@@ -31,6 +35,9 @@ public:
     void RestoreFirefox() override;
     bool IsBrowsingMarkedOn() override;
     void ForgetBrowsingMark() override;
+
+private:
+    WithoutRecord withoutRecord_;
 };
 
 // Shows the poll dialog modally; "Yes" opens the poll page in the default

@@ -538,11 +538,8 @@ def run_never_stranded(shell):
     shell.reg_add("UseProxy", "REG_DWORD", 0, key=USER_KEY)
     shell.start_program()
     check(wait_until(lambda: shell.state().get("visible") == "1", 90, step=0.3), "started off")
-    # prefs.js then loses its own proxy too: a start-up while off also gives
-    # every profile without a record the plain restore.
-    check(shell.browser_proxy().get("proxy_server") == OWN_SERVER and not pointed() and
-          run_once() is None, "its start-up restores the leftover", (shell.browser_proxy(),
-                                                                     run_once()))
+    check(restored() and run_once() is None, "its start-up restores the leftover, and leaves "
+          "what the user had", (shell.browser_proxy(), shell.prefs_text(), run_once()))
     shell.drive("command", "32772")
     check(shell.wait_program_end(30), "EXIT ends it")
 

@@ -124,10 +124,10 @@ TEST_F(MozillaPrefsTest, RestoreAfterEnableOfAnUntouchedFileGivesItBackByteForBy
     // The user.js it made goes with its record.
     EXPECT_FALSE(Exists(UserJsOf(path)));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedMozillaUserJsKey));
-    // Without the record (Gatereset after it was used) the plain restore.
+    // Without the record, a file that points at the engine: the plain restore.
     SetFirefoxProxy();
     RegDeleteTreeA(HKEY_CURRENT_USER, SavedMozillaPrefsKey);
-    DisableFirefoxProxy();
+    DisableFirefoxProxy(nullptr, WithoutRecord::OnlyWhenPointedAtEngine);
     EXPECT_EQ(RestoredOnDisk, ReadBytes(path));
 }
 
@@ -137,6 +137,9 @@ TEST_F(MozillaPrefsTest, TheUsersOwnProxyComesBackAlsoAfterACrash) {
                             "user_pref(\"network.proxy.http_port\", 3128);\r\n"
                             "user_pref(\"network.proxy.type\", 1);\r\n";
     std::string path = MakePrefs(FirefoxProfileRoot(), "own.default", own);
+    // Veilgate holds no record of it, and leaves it alone.
+    DisableFirefoxProxy(nullptr, WithoutRecord::OnlyWhenPointedAtEngine);
+    EXPECT_EQ(own, ReadBytes(path));
     SetFirefoxProxy();
     std::string on = ReadBytes(path);
     EXPECT_NE(std::string::npos, on.find("\"network.proxy.http\", \"127.0.0.1\");\r\n"));

@@ -113,10 +113,13 @@ TEST_F(OperaTest, TheUsersOwnProxyComesBackAlsoAfterACrashOrWithoutARecord) {
     EXPECT_EQ("proxy.corp:3128", Entry(profile, "Proxy", "HTTP Server"));
     EXPECT_EQ("<none>", Entry(profile, "Proxy", "Use HTTPS"));
     EXPECT_EQ("", Entry(profile, "Proxy", "HTTPS Server"));
-    // Without a record (Gatereset after it was used) both switches go off.
+    // Veilgate leaves a proxy the user set up alone when it holds no record.
+    DisableOperaProxy(OperaFile::ProfileIni, WithoutRecord::OnlyWhenPointedAtEngine);
+    EXPECT_EQ("1", Entry(profile, "Proxy", "Use HTTP"));
+    // Without a record, a file that points at the engine: both switches go off.
     EnableAll();
     RegDeleteTreeA(HKEY_CURRENT_USER, SavedOperaIniKey);
-    RestoreAll();
+    DisableOperaProxy(OperaFile::ProfileIni, WithoutRecord::OnlyWhenPointedAtEngine);
     ExpectProxyEntries({profile}, "0");
 }
 
