@@ -547,9 +547,13 @@ TEST_F(ConnectionTest, ADeadProxyIsReplacedByTheNextCandidateThatAnswers) {
             } else if (served == -1) {
                 EXPECT_EQ(0u, answer.find("HTTP/1.1 502 Bad Gateway\r\n")) << answer;
                 for (size_t i = 0; i < peers.size(); ++i) {
-                    bool named = answer.find("127.0.0.1:" + std::to_string(peers[i]->Port())) !=
-                                 std::string::npos;
+                    std::string name = "127.0.0.1:" + std::to_string(peers[i]->Port()) + ": ";
+                    bool named = answer.find(name) != std::string::npos;
                     EXPECT_EQ(std::count(c.tried.begin(), c.tried.end(), i) > 0, named) << i;
+                    Peer kind = i == 0 ? c.active : c.candidates[i - 1];
+                    if (named && kind == Silent) {
+                        EXPECT_NE(std::string::npos, answer.find(name + "connection timed out"));
+                    }
                 }
             } else {
                 EXPECT_EQ("", answer);
@@ -560,8 +564,9 @@ TEST_F(ConnectionTest, ADeadProxyIsReplacedByTheNextCandidateThatAnswers) {
             ASSERT_EQ(c.received[i], static_cast<int>(requests.size())) << "peer " << i;
             for (const std::string& request : requests) {
                 EXPECT_EQ(0u, request.find(c.request.substr(0, c.request.find(' ') + 9)));
-                if (c.request == Post)
+                if (c.request == Post) {
                     EXPECT_EQ("\r\n\r\nsecret=", request.substr(request.size() - 11));
+                }
                 EXPECT_EQ(i == 0, request.find("Proxy-Authorization") != std::string::npos);
             }
         }
