@@ -201,6 +201,14 @@ bool MainWindow::OnInitDialog() {
     }
 
     work_ = std::make_unique<WindowBackgroundWork>(Hwnd());
+    // Told before the engine first runs. A connection's thread only posts:
+    // the window's own thread does the rest.
+    HWND window = Hwnd();
+    server_.SetSwitchReport([window](const UpstreamCandidate& from, const UpstreamCandidate& to) {
+        auto posted = std::make_unique<EngineSwitch>(EngineSwitch{from, to});
+        if (PostMessageA(window, FailedOverMessage, 0, reinterpret_cast<LPARAM>(posted.get())))
+            posted.release();
+    });
     work_->StartGeneratorRequest();
     CreateToolbar();
     SetMode(0);
@@ -229,14 +237,6 @@ bool MainWindow::OnInitDialog() {
     readMore_.Attach(IDC_READ_MORE, Hwnd(), IDC_HAND_POINTER);
     SetFieldText(IDC_READ_MORE, "read more");
     readMore_.SetLink(base::JoinPath(ProgramFilesFolder(), HelpFile));
-    // Told before the engine first runs. A connection's thread only posts:
-    // the window's own thread does the rest.
-    HWND window = Hwnd();
-    server_.SetSwitchReport([window](const UpstreamCandidate& from, const UpstreamCandidate& to) {
-        auto posted = std::make_unique<EngineSwitch>(EngineSwitch{from, to});
-        if (PostMessageA(window, FailedOverMessage, 0, reinterpret_cast<LPARAM>(posted.get())))
-            posted.release();
-    });
     // The window shows the stored state at once; the list fills the
     // selector when it arrives.
     activation_->ActivateStoredProxy();
