@@ -21,8 +21,7 @@ struct ConnectionLimits {
     // proxy completes the handshake within a round trip, under a second
     // even across the world; five seconds also covers one lost SYN sent
     // again (after 1 s by RFC 6298, 3 s by the older rule some systems
-    // keep). Three proxies tried then cost a browser 15 s at most, before
-    // it gives up on its own.
+    // keep), and three proxies tried keep a browser waiting 15 s at most.
     int failoverConnectTimeoutMs = 5 * 1000;
     int idleTimeoutMs = 120 * 1000;  // nothing moving in either direction
     int headTimeoutMs = 60 * 1000;   // the whole request head, however slowly it comes
