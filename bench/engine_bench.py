@@ -201,6 +201,47 @@ def held_idle_then_request(engine_port, url, count=300):
             s.close()
 
 
+def silent_listener():
+    """A listener whose queue is full and never accepted from: a connect to it
+    does not complete, as to a proxy that died without a word."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(0)
+    fillers = []
+    while len(fillers) < 16:
+        filler = socket.socket()
+        filler.settimeout(0.3)
+        try:
+            filler.connect(listener.getsockname())
+        except OSError:
+            filler.close()
+            break
+        fillers.append(filler)
+    return listener, fillers
+
+
+def failover_wait(work, candidate_port, url):
+    """Seconds a page took, and its status, with a silent active proxy and
+    the next candidate answering (the engine's own 5 s connect limit)."""
+    listener, fillers = silent_listener()
+    try:
+        engine, port = start_engine(
+            [HOST_ENGINE], work, listener.getsockname()[1],
+            ["--failover", "127.0.0.1:%d" % candidate_port] + engine_arguments(0),
+            name="failover-engine")
+        try:
+            started = time.monotonic()
+            result = subprocess.run(["curl", "-s", "-o", "/dev/null", "-w", "%{http_code}",
+                                     "--max-time", "30", "-x", "http://127.0.0.1:%d" % port,
+                                     url], capture_output=True, text=True, timeout=60)
+            return time.monotonic() - started, result.stdout
+        finally:
+            stop(engine)
+    finally:
+        for s in fillers + [listener]:
+            s.close()
+
+
 def main():
     work = tempfile.mkdtemp(prefix="engine-bench-")
     os.chmod(work, 0o755)
@@ -271,6 +312,10 @@ def main():
                 held, status, seconds))
             stop(engine)
 
+        failover_seconds, failover_status = failover_wait(work, tiny_port, base + "1k.html")
+        print("\nSilent active proxy, tinyproxy next: a page answered %s in %.3f s" % (
+            failover_status, failover_seconds))
+
         print("\nTargets (each engine chained to tinyproxy, against tinyproxy alone):")
         for engine_name, _ in engines:
             for page, connections, close, measure in (("1k", 16, True, "rps"),
@@ -288,6 +333,9 @@ def main():
                     engine_name, page, connections, measure, ratio,
                     "request" if measure == "rps" else "MiB", cpu_ratio,
                     "met" if cpu_ratio <= 0.5 else "MISSED"))
+        print("  silent proxy passed over, page in %.3f s  %s" % (
+            failover_seconds, "met" if failover_seconds < 6 and failover_status == "200"
+            else "MISSED"))
         if quick:
             return 0
         print("  256 connections: %d errors  %s" % (

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/failover.h"
 #include "browsers/connection_switch.h"
 #include "net/socket.h"
 #include "proxies/proxy_line.h"
@@ -45,16 +46,18 @@ std::string LocalAddressText(const std::string& computerName) {
     return dotted;
 }
 
-bool LocalEngine::Listen(int localPort, const std::string& host, int port) {
+bool LocalEngine::Listen(int localPort, const std::string& host, int port,
+                         const std::vector<UpstreamCandidate>& failover) {
     if (server_.IsRunning() && server_.BoundPort() == localPort)
-        return server_.UpdateSettings(localPort, UseUpstream, host, port, "", "") != 0;
+        return server_.UpdateSettings(localPort, UseUpstream, host, port, "", "", failover) != 0;
     if (server_.IsRunning())
         server_.Stop();
-    return server_.Start(localPort, UseUpstream, host, port, "", "");
+    return server_.Start(localPort, UseUpstream, host, port, "", "", failover);
 }
 
-bool LocalEngine::Forward(int localPort, const std::string& host, int port) {
-    return server_.UpdateSettings(localPort, UseUpstream, host, port, "", "") != 0;
+bool LocalEngine::Forward(int localPort, const std::string& host, int port,
+                          const std::vector<UpstreamCandidate>& failover) {
+    return server_.UpdateSettings(localPort, UseUpstream, host, port, "", "", failover) != 0;
 }
 
 ProxyActivation::ProxyActivation(ProxyEngine& engine, BrowserSettings& browsers,
@@ -72,12 +75,18 @@ int ProxyActivation::LocalPort() const {
     return static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
 }
 
+std::vector<UpstreamCandidate> ProxyActivation::Candidates(const std::string& host,
+                                                           int port) const {
+    return FailoverCandidates(list_, host, port);
+}
+
 // The engine is brought up before the browsers are pointed at it, so they
 // never point at a port that some other program may hold.
 void ProxyActivation::ActivateProxy(const std::string& proxyText) {
     ProxyLine proxy(proxyText);
     int localPort = LocalPort();
-    if (!engine_.Listen(localPort, proxy.Host(), proxy.Port())) {
+    if (!engine_.Listen(localPort, proxy.Host(), proxy.Port(),
+                        Candidates(proxy.Host(), proxy.Port()))) {
         view_.Tell(activation::CannotStartProxy, "ERROR");
         SwitchOff();
         return;
@@ -140,7 +149,7 @@ void ProxyActivation::SwitchOff() {
 }
 
 void ProxyActivation::SwitchUpstream(const std::string& host, int port) {
-    if (!engine_.Forward(LocalPort(), host, port))
+    if (!engine_.Forward(LocalPort(), host, port, Candidates(host, port)))
         view_.Tell(activation::CannotStartProxy, "ERROR");
 }
 
@@ -200,7 +209,8 @@ void ProxyActivation::ActivateStoredProxy() {
     startUpItem_ = {proxyName, HasPostMarkerAfterStart(proxyName) ? 1 : 0};
     view_.InsertSelectorItem(0, startUpItem_);
     ProxyLine proxy(proxyName);
-    if (!engine_.Listen(LocalPort(), proxy.Host(), proxy.Port())) {
+    if (!engine_.Listen(LocalPort(), proxy.Host(), proxy.Port(),
+                        Candidates(proxy.Host(), proxy.Port()))) {
         view_.Tell(activation::CannotStartProxy, "ERROR");
         SwitchOff();
         return;
@@ -302,6 +312,11 @@ void ProxyActivation::LoadList() {
 }
 
 bool ProxyActivation::SaveList(bool tell) {
+    if (enabled_ && engine_.IsRunning()) {
+        ProxyLine active(RegStringValue(setting::ProxyName).Get());
+        engine_.Forward(LocalPort(), active.Host(), active.Port(),
+                        Candidates(active.Host(), active.Port()));
+    }
     if (listFileKept_)
         return true;
     std::string error;

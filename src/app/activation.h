@@ -53,8 +53,10 @@ std::string LocalAddressText(const std::string& computerName);
 class LocalEngine : public ProxyEngine {
 public:
     explicit LocalEngine(LocalProxyServer& server) : server_(server) {}
-    bool Listen(int localPort, const std::string& host, int port) override;
-    bool Forward(int localPort, const std::string& host, int port) override;
+    bool Listen(int localPort, const std::string& host, int port,
+                const std::vector<UpstreamCandidate>& failover) override;
+    bool Forward(int localPort, const std::string& host, int port,
+                 const std::vector<UpstreamCandidate>& failover) override;
     bool IsRunning() const override { return server_.IsRunning(); }
     int Port() const override { return server_.IsRunning() ? server_.BoundPort() : 0; }
     void Stop() override { server_.Pause(); }
@@ -99,8 +101,10 @@ public:
     // Loads "MyProxies.txt". A file that is there but cannot be read is
     // kept as it is for the rest of the run, and the user is told once.
     void LoadList();
-    // Writes "MyProxies.txt" (not a file kept as it is); a failure names the
-    // file to the user when `tell` is set. False when it failed.
+    // Every change of the list ends here: the engine's failover candidates
+    // follow the list at once (a removed proxy is never one), then
+    // "MyProxies.txt" is written (not a file kept as it is); a failure names
+    // the file to the user when `tell` is set. False when it failed.
     bool SaveList(bool tell = true);
 
 private:
@@ -113,6 +117,8 @@ private:
     // Everything off after a failure or an empty choice; ProxyName stays.
     void SwitchOff();
     int LocalPort() const;
+    // The failover candidates of the proxy host:port in the list as it is.
+    std::vector<UpstreamCandidate> Candidates(const std::string& host, int port) const;
     // The status line while on: OnStatusText, and a word that Firefox is
     // left out when one of its profiles could not be changed.
     std::string StatusWhileOn(const std::string& proxyText) const;

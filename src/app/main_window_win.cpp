@@ -7,6 +7,7 @@
 #include "app/dialogs/about_dialog_win.h"
 #include "app/dialogs/add_proxy_dialog_win.h"
 #include "app/dialogs/advanced_settings_dialog_win.h"
+#include "app/failover.h"
 #include "app/main_window_res.h"
 #include "app/res/app_resources.h"
 #include "app/tray_hint.h"
@@ -46,6 +47,14 @@ constexpr int ToolbarButtonHeight = 30;
 // Posted from WM_DPICHANGED, so that the columns are sized after the dialog
 // manager has laid the controls out for the new DPI.
 constexpr UINT ResizeColumnsMessage = WM_APP + 40;
+// Posted from a connection's thread when the engine has moved to a failover
+// candidate; lParam: the EngineSwitch, which the window takes.
+constexpr UINT FailedOverMessage = WM_APP + 41;
+
+struct EngineSwitch {
+    UpstreamCandidate from;
+    UpstreamCandidate to;
+};
 constexpr int ToolbarCommands[] = {IDT_ADVANCED_SETTINGS, IDT_ONLINE_PRIVACY, IDT_BROWSERS,
                                    IDT_HELP};
 
@@ -206,6 +215,14 @@ bool MainWindow::OnInitDialog() {
     }
 
     work_ = std::make_unique<WindowBackgroundWork>(Hwnd());
+    // Told before the engine first runs. A connection's thread only posts:
+    // the window's own thread does the rest.
+    HWND window = Hwnd();
+    server_.SetSwitchReport([window](const UpstreamCandidate& from, const UpstreamCandidate& to) {
+        auto posted = std::make_unique<EngineSwitch>(EngineSwitch{from, to});
+        if (PostMessageA(window, FailedOverMessage, 0, reinterpret_cast<LPARAM>(posted.get())))
+            posted.release();
+    });
     work_->StartGeneratorRequest();
     CreateToolbar();
     SetMode(0);
@@ -509,6 +526,7 @@ HBRUSH MainWindow::OnCtlColor(HDC dc, HWND control, UINT message) {
 }
 
 void MainWindow::OnDestroy() {
+    server_.SetSwitchReport(nullptr);
     KillTimer(Hwnd(), rotation::TimerId);
     KillTimer(Hwnd(), list_refresh::DeadlineTimerId);
     if (work_)
@@ -537,6 +555,13 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
         std::unique_ptr<std::string> report = TraceCleanerWork::TakeCleanReport(lParam);
         if (report)
             ui::ShowMessage(Hwnd(), *report, "Veilgate");
+        return TRUE;
+    }
+    case FailedOverMessage: {
+        handled = true;
+        std::unique_ptr<EngineSwitch> change(reinterpret_cast<EngineSwitch*>(lParam));
+        if (activation_)
+            OnFailedOver(*activation_, *this, change->from, change->to);
         return TRUE;
     }
     case WindowBackgroundWork::ProxyCheckedMessage:
@@ -669,6 +694,10 @@ void MainWindow::StopRotationTimer() {
 
 bool MainWindow::ShowTrayBalloon(const std::string& text) {
     return ShowBalloon(activation::ProductName, text);
+}
+
+bool MainWindow::WindowShown() {
+    return IsWindowVisible(Hwnd()) && !IsIconic(Hwnd());
 }
 
 void MainWindow::StartListDeadline(uint32_t periodMs) {

@@ -74,6 +74,7 @@ private:
     void StartRotationTimer(uint32_t periodMs) override;
     void StopRotationTimer() override;
     bool ShowTrayBalloon(const std::string& text) override;
+    bool WindowShown() override;
     void StartListDeadline(uint32_t periodMs) override;
     void StopListDeadline() override;
 

@@ -8,17 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "engine/upstream_settings.h"
 #include "proxies/proxy_list_reply.h"
 
 // The local proxy engine as the window drives it.
 class ProxyEngine {
 public:
     virtual ~ProxyEngine() = default;
-    // Listens on localPort and forwards to host:port; false when the port
-    // cannot be listened on (the engine then does not run).
-    virtual bool Listen(int localPort, const std::string& host, int port) = 0;
-    // Forwards connections accepted from now on to host:port.
-    virtual bool Forward(int localPort, const std::string& host, int port) = 0;
+    // Listens on localPort and forwards to host:port, or to the first of
+    // `failover` that answers when it does not; false when the port cannot
+    // be listened on (the engine then does not run).
+    virtual bool Listen(int localPort, const std::string& host, int port,
+                        const std::vector<UpstreamCandidate>& failover) = 0;
+    // Forwards connections accepted from now on to host:port (or `failover`).
+    virtual bool Forward(int localPort, const std::string& host, int port,
+                         const std::vector<UpstreamCandidate>& failover) = 0;
     virtual bool IsRunning() const = 0;
     // The port it listens on; 0 while it does not run.
     virtual int Port() const = 0;
@@ -135,6 +139,8 @@ public:
 
     // A balloon from the tray icon; false when it could not be shown.
     virtual bool ShowTrayBalloon(const std::string& text) = 0;
+    // Whether the window is on the screen (not in the tray, not minimised).
+    virtual bool WindowShown() = 0;
 
     // The timer that gives up on a list download (timer 101).
     virtual void StartListDeadline(uint32_t periodMs) = 0;

@@ -1,9 +1,11 @@
 // A command-line front end to the engine, for trying it and measuring it
-// without the main program: it listens, forwards to one upstream proxy and
-// sets the two filter switches in the settings store.
+// without the main program: it listens, forwards to one upstream proxy (and
+// the proxies to turn to when it does not answer) and sets the two filter
+// switches in the settings store.
 //
 //   veilgate_engine --port N --upstream HOST:PORT [--direct]
-//                   [--enable-js 0|1] [--enable-activex 0|1] [--max-seconds N]
+//                   [--failover HOST:PORT]... [--enable-js 0|1]
+//                   [--enable-activex 0|1] [--max-seconds N]
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/leading_number.h"
 #include "engine/http_request.h"
@@ -30,6 +33,7 @@ struct Options {
     int port = 8080;
     std::string upstreamHost;
     int upstreamPort = 0;
+    std::vector<UpstreamCandidate> failover;
     int useProxy = 1;
     int enableJS = 0;
     int enableActiveX = 0;
@@ -39,8 +43,8 @@ struct Options {
 void PrintUsage() {
     std::fprintf(stderr,
                  "usage: veilgate_engine --port N --upstream HOST:PORT [--direct]\n"
-                 "                       [--enable-js 0|1] [--enable-activex 0|1]"
-                 " [--max-seconds N]\n");
+                 "                       [--failover HOST:PORT]... [--enable-js 0|1]\n"
+                 "                       [--enable-activex 0|1] [--max-seconds N]\n");
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -57,7 +61,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.port = base::ParseLeadingInt(value);
         else if (name == "--upstream")
             SplitHostAndPort(value, 0, options.upstreamHost, options.upstreamPort);
-        else if (name == "--enable-js")
+        else if (name == "--failover") {
+            UpstreamCandidate candidate;
+            SplitHostAndPort(value, 0, candidate.host, candidate.port);
+            options.failover.push_back(candidate);
+        } else if (name == "--enable-js")
             options.enableJS = base::ParseLeadingInt(value);
         else if (name == "--enable-activex")
             options.enableActiveX = base::ParseLeadingInt(value);
@@ -85,7 +93,7 @@ int main(int argc, char** argv) {
 
     LocalProxyServer server;
     if (!server.Start(options.port, options.useProxy, options.upstreamHost, options.upstreamPort,
-                      "", "")) {
+                      "", "", options.failover)) {
         std::fprintf(stderr, "Cannot Start Proxy! (cannot listen on 127.0.0.1:%d)\n", options.port);
         return 1;
     }

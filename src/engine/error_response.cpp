@@ -42,3 +42,13 @@ std::string MakeBadGatewayResponse(const std::string& what, const std::string& r
     return MakeErrorResponse(502, "Bad Gateway",
                              "Veilgate could not reach " + what + ": " + reason + ".");
 }
+
+std::string MakeBadGatewayResponse(const std::vector<FailedAttempt>& attempts) {
+    if (attempts.size() == 1)
+        return MakeBadGatewayResponse(attempts[0].what, attempts[0].reason);
+    std::string tried;
+    for (const FailedAttempt& attempt : attempts)
+        tried += (tried.empty() ? "" : "; ") + attempt.what + ": " + attempt.reason;
+    return MakeErrorResponse(
+        502, "Bad Gateway", "Veilgate could not reach any of the proxies it tried: " + tried + ".");
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // A complete response that closes the connection: status line, headers and a
 // small HTML page holding `message` (escaped).
@@ -12,3 +13,12 @@ std::string MakeErrorResponse(int status, const std::string& reasonPhrase,
 // "502 Bad Gateway" naming what could not be reached ("the proxy
 // 10.0.0.1:3128") and why ("connection refused").
 std::string MakeBadGatewayResponse(const std::string& what, const std::string& reason);
+
+// One upstream that a request could not reach, and why.
+struct FailedAttempt {
+    std::string what;  // "the proxy 10.0.0.1:3128"
+    std::string reason;
+};
+
+// "502 Bad Gateway" naming each upstream tried, in the order tried.
+std::string MakeBadGatewayResponse(const std::vector<FailedAttempt>& attempts);

@@ -46,6 +46,7 @@ struct WorkerPool {
     bool closed = false;  // idle threads end instead of waiting
     std::atomic<int> active{0};
     ConnectionLimits limits;
+    std::shared_ptr<UpstreamChoice> upstream;
 };
 
 namespace {
@@ -67,7 +68,8 @@ bool TakeJob(WorkerPool& pool, Job& job) {
 
 void Serve(WorkerPool& pool, Job job) {
     try {
-        ProxyConnection(net::Socket(job.socket), std::move(job.settings), pool.limits, job.ownPort)
+        ProxyConnection(net::Socket(job.socket), std::move(job.settings), pool.limits, job.ownPort,
+                        pool.upstream)
             .Run();
     } catch (...) {
         // Out of memory inside one connection ends only that connection.
@@ -87,27 +89,37 @@ void RunWorker(std::shared_ptr<WorkerPool> pool, std::unique_ptr<net::NetworkIni
 }  // namespace
 
 LocalProxyServer::LocalProxyServer(ConnectionLimits limits)
-    : settings_(std::make_shared<UpstreamSettings>()),
-      limits_(limits),
+    : limits_(limits),
+      upstream_(std::make_shared<UpstreamChoice>()),
       pool_(std::make_shared<WorkerPool>()) {
     pool_->limits = limits;
+    pool_->upstream = upstream_;
 }
 
 LocalProxyServer::~LocalProxyServer() {
+    // Connections still being served may find a candidate after this; the
+    // one who asked to be told may be gone by then.
+    upstream_->SetSwitchReport(nullptr);
     Stop();
+}
+
+void LocalProxyServer::SetSwitchReport(UpstreamSwitchReport report) {
+    upstream_->SetSwitchReport(std::move(report));
 }
 
 bool LocalProxyServer::Start(int localPort, int useProxy, const std::string& proxyHost,
                              int proxyPort, const std::string& userName,
-                             const std::string& password) {
+                             const std::string& password, std::vector<UpstreamCandidate> failover) {
     if (listener_.joinable() && !stopRequested_ && boundPort_ == localPort) {
-        UpdateSettings(localPort, useProxy, proxyHost, proxyPort, userName, password);
+        UpdateSettings(localPort, useProxy, proxyHost, proxyPort, userName, password,
+                       std::move(failover));
         serving_ = true;
         running_ = true;
         return true;
     }
     Stop();
-    UpdateSettings(localPort, useProxy, proxyHost, proxyPort, userName, password);
+    UpdateSettings(localPort, useProxy, proxyHost, proxyPort, userName, password,
+                   std::move(failover));
     network_ = std::make_unique<net::NetworkInit>();
     net::Socket listener = network_->Ok() ? BindLocalPort(localPort) : net::Socket();
     if (!listener.IsValid()) {
@@ -135,12 +147,11 @@ bool LocalProxyServer::Start(int localPort, int useProxy, const std::string& pro
 
 int LocalProxyServer::UpdateSettings(int localPort, int useProxy, const std::string& proxyHost,
                                      int proxyPort, const std::string& userName,
-                                     const std::string& password) {
+                                     const std::string& password,
+                                     std::vector<UpstreamCandidate> failover) {
     localPort_ = localPort;
-    auto settings = std::make_shared<const UpstreamSettings>(
-        MakeUpstreamSettings(useProxy, proxyHost, proxyPort, userName, password));
-    std::lock_guard<std::mutex> lock(settingsMutex_);
-    settings_ = std::move(settings);
+    upstream_->Replace(std::make_shared<const UpstreamSettings>(MakeUpstreamSettings(
+        useProxy, proxyHost, proxyPort, userName, password, std::move(failover))));
     return 1;
 }
 
@@ -178,8 +189,7 @@ int LocalProxyServer::ActiveConnections() const {
 }
 
 std::shared_ptr<const UpstreamSettings> LocalProxyServer::CurrentSettings() const {
-    std::lock_guard<std::mutex> lock(settingsMutex_);
-    return settings_;
+    return upstream_->Current();
 }
 
 net::Socket LocalProxyServer::BindLocalPort(int port) {

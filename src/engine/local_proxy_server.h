@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "engine/proxy_connection.h"
-#include "net/socket.h"
+#include "engine/upstream_choice.h"
 #include "engine/upstream_settings.h"
+#include "net/socket.h"
 
 struct WorkerPool;
 
@@ -30,11 +31,19 @@ public:
     // running. A port this engine has just let go of is tried again for
     // about a second, since a closed listener may release it late. On the
     // port of a paused listener it serves again on the same socket.
+    // `failover` are the proxies a request turns to, in order, when the
+    // active one does not answer (UpstreamSettings::failover).
     bool Start(int localPort, int useProxy, const std::string& proxyHost, int proxyPort,
-               const std::string& userName, const std::string& password);
+               const std::string& userName, const std::string& password,
+               std::vector<UpstreamCandidate> failover = {});
     // Replaces the upstream settings for connections accepted from now on.
     int UpdateSettings(int localPort, int useProxy, const std::string& proxyHost, int proxyPort,
-                       const std::string& userName, const std::string& password);
+                       const std::string& userName, const std::string& password,
+                       std::vector<UpstreamCandidate> failover = {});
+    // Told, on a connection's thread, each time a candidate that answered
+    // for a dead active proxy becomes the active one. Not told once this
+    // object is gone.
+    void SetSwitchReport(UpstreamSwitchReport report);
     // True while the listener accepts connections and serves them.
     bool IsRunning() const;
     // Stops serving but keeps the port: connections that come are closed at
@@ -85,10 +94,9 @@ private:
     // The port of the listener that Stop last closed, 0 when none.
     int releasedPort_ = 0;
 
-    mutable std::mutex settingsMutex_;
-    std::shared_ptr<const UpstreamSettings> settings_;
     ConnectionLimits limits_;
     // Shared with the connection threads, which may outlive this object.
+    std::shared_ptr<UpstreamChoice> upstream_;
     std::shared_ptr<WorkerPool> pool_;
     // Touched by the listener thread alone.
     std::vector<Refused> refused_;

@@ -19,16 +19,22 @@ constexpr size_t RelayBlock = 64 * 1024;
 // Reads from the upstream side without waiting before both sides are
 // looked at again.
 constexpr int MaxReadsWithoutWait = 8;
+// Proxies one request may try, the active one included: enough to get past
+// a dead proxy and one more, while a browser waiting for a page still gets
+// an answer in the time it is willing to wait.
+constexpr size_t MaxProxiesPerRequest = 3;
 
 }  // namespace
 
 ProxyConnection::ProxyConnection(net::Socket browser,
                                  std::shared_ptr<const UpstreamSettings> settings,
-                                 ConnectionLimits limits, int ownPort)
+                                 ConnectionLimits limits, int ownPort,
+                                 std::shared_ptr<UpstreamChoice> choice)
     : browser_(std::move(browser)),
       settings_(std::move(settings)),
       limits_(limits),
-      ownPort_(ownPort) {}
+      ownPort_(ownPort),
+      choice_(std::move(choice)) {}
 
 void ProxyConnection::Run() {
     net::SetSendTimeout(browser_, limits_.idleTimeoutMs);
@@ -155,13 +161,15 @@ ProxyConnection::HeadState ProxyConnection::ReadRequestHead(std::string& receive
 
 bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
     bool viaProxy = settings_->useProxy == 1;
+    bool failover = viaProxy && choice_ && !settings_->failover.empty();
     const std::string& host = viaProxy ? settings_->proxyHost : request.targetHost;
     int port = viaProxy ? settings_->proxyPort : request.targetPort;
     upstreamName_ = (viaProxy ? "the proxy " : "the server ") + host + ":" + std::to_string(port);
     std::string reason;
     bool looped = false;
-    upstream_ =
-        net::ConnectTcpElsewhere(host, port, ownPort_, limits_.connectTimeoutMs, looped, &reason);
+    upstream_ = net::ConnectTcpElsewhere(
+        host, port, ownPort_,
+        failover ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs, looped, &reason);
     if (upstream_.IsValid())
         return true;
     if (looped) {
@@ -172,7 +180,40 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
             "Veilgate will not forward to " + upstreamName_ + ": that is Veilgate itself."));
         return false;
     }
-    Refuse(MakeBadGatewayResponse(upstreamName_, reason));
+    std::vector<FailedAttempt> failures{{upstreamName_, reason}};
+    if (failover) {
+        choice_->NoteFailure({host, port});
+        if (ConnectToCandidate(failures))
+            return true;
+    }
+    Refuse(MakeBadGatewayResponse(failures));
+    return false;
+}
+
+bool ProxyConnection::ConnectToCandidate(std::vector<FailedAttempt>& failures) {
+    const std::vector<UpstreamCandidate>& candidates = settings_->failover;
+    for (size_t i = 0; i < candidates.size() && failures.size() < MaxProxiesPerRequest; ++i) {
+        const UpstreamCandidate& candidate = candidates[i];
+        if (choice_->FailedLately(candidate))
+            continue;
+        std::string name = "the proxy " + candidate.host + ":" + std::to_string(candidate.port);
+        std::string reason;
+        bool looped = false;
+        upstream_ = net::ConnectTcpElsewhere(candidate.host, candidate.port, ownPort_,
+                                             limits_.failoverConnectTimeoutMs, looped, &reason);
+        if (upstream_.IsValid()) {
+            // The request is rewritten for the candidate, without the
+            // active proxy's credentials.
+            auto answered =
+                std::make_shared<const UpstreamSettings>(FailoverSettings(*settings_, i));
+            choice_->SwitchTo(settings_, answered);
+            settings_ = std::move(answered);
+            upstreamName_ = name;
+            return true;
+        }
+        choice_->NoteFailure(candidate);
+        failures.push_back({name, reason});
+    }
     return false;
 }
 

@@ -4,9 +4,11 @@
 #include <memory>
 #include <string>
 
+#include "engine/error_response.h"
 #include "engine/http_request.h"
-#include "net/socket.h"
+#include "engine/upstream_choice.h"
 #include "engine/upstream_settings.h"
+#include "net/socket.h"
 
 // Browser connections served at once. Past it the listener answers "503"
 // instead of taking threads and descriptors until none are left.
@@ -15,8 +17,14 @@ constexpr int MaxConnections = 512;
 // The engine's own limits, so that stalled peers cannot pile up threads.
 struct ConnectionLimits {
     int connectTimeoutMs = 30 * 1000;  // name resolution, and each connect attempt
-    int idleTimeoutMs = 120 * 1000;    // nothing moving in either direction
-    int headTimeoutMs = 60 * 1000;     // the whole request head, however slowly it comes
+    // The same for each proxy when there are others to turn to. A live
+    // proxy completes the handshake within a round trip, under a second
+    // even across the world; five seconds also covers one lost SYN sent
+    // again (after 1 s by RFC 6298, 3 s by the older rule some systems
+    // keep), and three proxies tried keep a browser waiting 15 s at most.
+    int failoverConnectTimeoutMs = 5 * 1000;
+    int idleTimeoutMs = 120 * 1000;  // nothing moving in either direction
+    int headTimeoutMs = 60 * 1000;   // the whole request head, however slowly it comes
     int maxConnections = MaxConnections;
 };
 
@@ -24,8 +32,12 @@ class ProxyConnection {
 public:
     // ownPort is the port the engine listens on: nothing is ever forwarded
     // to a loopback address at that port, which would be the engine itself.
+    // With a `choice`, a proxy that does not answer is replaced by the
+    // settings' failover candidates, and the one that answers is made the
+    // choice's active proxy.
     ProxyConnection(net::Socket browser, std::shared_ptr<const UpstreamSettings> settings,
-                    ConnectionLimits limits = ConnectionLimits(), int ownPort = 0);
+                    ConnectionLimits limits = ConnectionLimits(), int ownPort = 0,
+                    std::shared_ptr<UpstreamChoice> choice = nullptr);
 
     // Serves the connection; both sockets are closed when it returns.
     void Run();
@@ -42,6 +54,11 @@ private:
     // on failure the browser gets a page saying why ("502", or "508" for a
     // request that would come back to this engine).
     bool ConnectUpstream(const ParsedRequest& request);
+    // The active proxy did not answer: the candidates not failed lately are
+    // tried in turn, so that at most MaxProxiesPerRequest are tried in all.
+    // Nothing has been sent yet, so a request goes out once whichever
+    // answers. The one that answers is this connection's proxy from now on.
+    bool ConnectToCandidate(std::vector<FailedAttempt>& failures);
     // Copies both directions at once until either side closes or nothing
     // moves for the idle time. A request's answer goes through the tag
     // filter and is marked so the browser does not reuse the connection,
@@ -56,5 +73,6 @@ private:
     std::shared_ptr<const UpstreamSettings> settings_;
     ConnectionLimits limits_;
     int ownPort_;
+    std::shared_ptr<UpstreamChoice> choice_;
     std::string upstreamName_;  // "the proxy 10.0.0.1:3128", for the error pages
 };

@@ -397,24 +397,38 @@ USER_KEY = "HKCU\\Software\\Veilgate"
 
 
 def run_without_freezing(shell):
-    """The window answers while "Refresh List" waits on a silent list
-    service, and says why no list came; the minutes field takes what is
-    typed into it; the first trip to the tray is remembered."""
+    """A dead active proxy is replaced by the next tested one; the window
+    answers while "Refresh List" waits on a silent list service, and says
+    why no list came; the minutes field takes what is typed into it; the
+    first trip to the tray is remembered."""
     silent = socket.socket()
     silent.bind(("127.0.0.1", 0))
     silent.listen(16)
     try:
         for name, kind, value in (("ServerHost", "REG_SZ", f"127.0.0.1:{shell.list_port}"),
                                   ("UseProxy", "REG_DWORD", 1),
-                                  ("ProxyName", "REG_SZ", shell.proxy_name),
+                                  ("ProxyName", "REG_SZ", f"127.0.0.1:{shell.dead_port}"),
                                   ("LocalPort", "REG_DWORD", shell.engine_port),
                                   ("AutoEnabled", "REG_DWORD", 0),
                                   ("AutoTimer", "REG_DWORD", 10),
                                   ("TrayHintShown", "REG_DWORD", 0)):
             shell.reg_add(name, kind, value, key=USER_KEY)
+        with open(os.path.join(shell.data_files, "MyProxies.txt"), "w", newline="") as f:
+            f.write(f"127.0.0.1:{shell.dead_port}->Nothing\r\n"
+                    f"127.0.0.1:{shell.upstream_port}->Local\r\n")
         shell.start_program()
         check(wait_until(lambda: shell.state().get("items") == "3", 90, step=0.3),
               "the start-up list fills the selector", shell.state())
+
+        check(shell.curl() == ORIGIN_BODY, "a page comes through the next tested proxy")
+        now = f"127.0.0.1:{shell.upstream_port}"
+        told = f"127.0.0.1:{shell.dead_port} did not answer; Veilgate now uses {now}."
+        check(wait_until(lambda: shell.state().get("status") == told, 10),
+              "with the window shown the status line alone says so", shell.state())
+        check(shell.reg_query("ProxyName", key=USER_KEY) == now and
+              shell.state().get("edit") == now, "the next proxy is the active one",
+              (shell.reg_query("ProxyName", key=USER_KEY), shell.state()))
+        check(shell.curl() == ORIGIN_BODY, "and serves the next page")
         shell.reg_add("ServerHost", "REG_SZ", f"127.0.0.1:{silent.getsockname()[1]}",
                       key=USER_KEY)
         answers = {}

@@ -13,19 +13,22 @@
 #include "settings/settings_names.h"
 
 struct FakeEngine : ProxyEngine {
-    bool Listen(int localPort, const std::string& h, int p) override {
+    bool Listen(int localPort, const std::string& h, int p,
+                const std::vector<UpstreamCandidate>& candidates) override {
         ++listens;
         if (!bindable)
             return false;
         running = true;
         port = localPort;
-        host = h;
-        upstreamPort = p;
-        return true;
+        return Forward(localPort, h, p, candidates);
     }
-    bool Forward(int localPort, const std::string& h, int p) override {
+    bool Forward(int, const std::string& h, int p,
+                 const std::vector<UpstreamCandidate>& candidates) override {
         host = h;
         upstreamPort = p;
+        failover.clear();
+        for (const UpstreamCandidate& c : candidates)
+            failover.push_back(c.host + ":" + std::to_string(c.port));
         return true;
     }
     bool IsRunning() const override { return running; }
@@ -38,6 +41,7 @@ struct FakeEngine : ProxyEngine {
     int port = 0;
     std::string host;
     int upstreamPort = 0;
+    std::vector<std::string> failover;  // "host:port" of each candidate
 };
 
 struct FakeBrowsers : BrowserSettings {
@@ -144,6 +148,7 @@ struct FakeView : MainWindowView {
         balloons.push_back(text);
         return true;
     }
+    bool WindowShown() override { return shown; }
     void StartListDeadline(uint32_t periodMs) override { deadline = periodMs; }
     void StopListDeadline() override { deadline = 0; }
 
@@ -160,6 +165,7 @@ struct FakeView : MainWindowView {
     uint32_t timerPeriod = 0;
     bool trayRefuses = false;
     std::vector<std::string> balloons;
+    bool shown = false;
     uint32_t deadline = 0;
     std::function<void()> onTell;
 };

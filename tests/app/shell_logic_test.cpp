@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/activation.h"
+#include "app/failover.h"
 #include "app/list_commands.h"
 #include "app/list_refresh.h"
 #include "app/rotation.h"
@@ -316,20 +317,20 @@ TEST_F(ShellLogicTest, TheRealEngineKeepsItsListenerAndRefusesAHeldPort) {
         net::Socket probe = net::ListenTcp("127.0.0.1", 0, 1);
         port = net::LocalPortOf(probe);
     }
-    ASSERT_TRUE(real.Listen(port, "1.1.1.1", 80));
-    ASSERT_TRUE(real.Listen(port, "2.2.2.2", 81));
+    ASSERT_TRUE(real.Listen(port, "1.1.1.1", 80, {}));
+    ASSERT_TRUE(real.Listen(port, "2.2.2.2", 81, {}));
     EXPECT_EQ(port, server.BoundPort());
     EXPECT_EQ("2.2.2.2", server.CurrentSettings()->proxyHost);
     // Switched off, it keeps the port, and switched on it serves there again.
     real.Stop();
     EXPECT_FALSE(real.IsRunning());
     EXPECT_EQ(port, server.BoundPort());
-    ASSERT_TRUE(real.Listen(port, "3.3.3.3", 82));
+    ASSERT_TRUE(real.Listen(port, "3.3.3.3", 82, {}));
     EXPECT_TRUE(real.IsRunning());
     real.Stop();
 
     net::Socket holder = net::ListenTcp("127.0.0.1", 0, 1);
-    EXPECT_FALSE(real.Listen(net::LocalPortOf(holder), "1.1.1.1", 80));
+    EXPECT_FALSE(real.Listen(net::LocalPortOf(holder), "1.1.1.1", 80, {}));
     EXPECT_FALSE(real.IsRunning());
 }
 
@@ -455,6 +456,72 @@ TEST_F(RotationTest, TicksWhileOffOrWithoutTheActiveRowDoNothing) {
     Tick();
     EXPECT_TRUE(probe.checked.empty());
     EXPECT_EQ("9.9.9.9", engine.host);
+}
+
+TEST_F(RotationTest, TheEngineFailsOverToTheRowsAfterTheActiveOneAsTheListIsNow) {
+    struct Case {
+        std::vector<std::string> rows;
+        const char* active;
+        std::vector<std::string> want;
+    };
+    const Case cases[] = {
+        {{"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"}, "2.2.2.2:80", {"3.3.3.3:80", "1.1.1.1:80"}},
+        {{"1.1.1.1:80"}, "1.1.1.1:80", {}},
+        {{"1.1.1.1:80", "2.2.2.2:80", "1.1.1.1:80", "2.2.2.2:80"}, "1.1.1.1:80", {"2.2.2.2:80"}},
+        {{"1.1.1.1:80", "2.2.2.2:80"}, "9.9.9.9:9", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.active);
+        list.RemoveAllRows();
+        AddRows(c.rows);
+        SwitchOn(c.active);
+        EXPECT_EQ(c.want, engine.failover);
+    }
+    // A removed proxy is no longer one to turn to.
+    SwitchOn("1.1.1.1:80");
+    view.selectedRow = 1;
+    ASSERT_TRUE(commands.Run(list_commands::RemoveProxy));
+    EXPECT_EQ(std::vector<std::string>{}, engine.failover);
+}
+
+TEST_F(RotationTest, AProxyTheEngineFailedOverToBecomesTheActiveOneAndTheUserIsTold) {
+    struct Case {
+        bool shown;
+        UpstreamCandidate from, to;
+        const char* active;  // ProxyName afterwards
+        const char* balloon;
+        const char* status;
+    };
+    const char* told = "1.1.1.1:80 did not answer; Veilgate now uses 3.3.3.3:80.";
+    const Case cases[] = {
+        {false, {"1.1.1.1", 80}, {"3.3.3.3", 80}, "3.3.3.3:80", told, "3.3.3.3:80"},
+        {true, {"1.1.1.1", 80}, {"3.3.3.3", 80}, "3.3.3.3:80", "", told},
+        // The user chose another proxy before the window heard of it.
+        {false, {"2.2.2.2", 80}, {"3.3.3.3", 80}, "1.1.1.1:80", "", "1.1.1.1:80"},
+        // The proxy it answered through was removed meanwhile.
+        {false, {"1.1.1.1", 80}, {"4.4.4.4", 80}, "1.1.1.1:80", "", "1.1.1.1:80"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.active);
+        list.RemoveAllRows();
+        AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+        SwitchOn("1.1.1.1:80");
+        view.balloons.clear();
+        view.shown = c.shown;
+        OnFailedOver(activation, view, c.from, c.to);
+        EXPECT_EQ(c.active, Text(setting::ProxyName));
+        EXPECT_EQ(c.active, view.editText);
+        EXPECT_EQ(ProxyLine(c.active).Host(), engine.host);
+        EXPECT_EQ(c.balloon, view.balloons.empty() ? "" : view.balloons.back());
+        EXPECT_EQ(c.status == std::string(told) ? c.status : Status + std::string(c.status),
+                  view.status);
+    }
+    // The failover walks on from the new proxy, and the rotation goes on from it.
+    OnFailedOver(activation, view, {"1.1.1.1", 80}, {"3.3.3.3", 80});
+    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:80", "2.2.2.2:80"}), engine.failover);
+    probe.reachable = {"1.1.1.1:80"};
+    Tick();
+    EXPECT_EQ("1.1.1.1:80", Text(setting::ProxyName));
 }
 
 TEST_F(RotationTest, ATickDuringAStepDoesNothing) {

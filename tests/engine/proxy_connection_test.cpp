@@ -2,9 +2,11 @@
 // upstream proxy standing in for the real one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -404,6 +406,174 @@ TEST_F(ConnectionTest, ConnectionsPastTheCapAreAnsweredBusyUntilOneGoes) {
     held.pop_back();
     ASSERT_TRUE(WaitFor([&] { return server.ActiveConnections() == 1; }));
     EXPECT_EQ(0u, Ask(port, "GET http://h/ HTTP/1.0\r\nHost: h\r\n\r\n").find("HTTP/1.0 200 OK"));
+}
+
+// An upstream proxy as the failover meets it.
+enum class Peer {
+    Answers,            // serves every request, naming its port in the page
+    Refuses,            // nothing listens on its port
+    Silent,             // listens, but its queue is full: a connect never completes
+    DropsAfterRequest,  // takes the request whole, then closes without a word
+};
+
+class FakeProxy {
+public:
+    explicit FakeProxy(Peer kind)
+        : listener_(net::ListenTcp("127.0.0.1", 0, kind == Peer::Silent ? 0 : 16)) {
+        port_ = net::LocalPortOf(listener_);
+        if (kind == Peer::Refuses) {
+            listener_.Close();
+        } else if (kind == Peer::Silent) {
+            // Connections that complete fill the queue that is never
+            // accepted from; past it the system drops the handshake.
+            for (int i = 0; i < 16; ++i) {
+                net::Socket filler = net::ConnectTcp("127.0.0.1", port_, 300);
+                if (!filler.IsValid())
+                    break;
+                fillers_.push_back(std::move(filler));
+            }
+        } else {
+            thread_ = std::thread([this, kind] {
+                while (!stop_) {
+                    if (net::WaitReadable(listener_, 50) <= 0)
+                        continue;
+                    net::Socket peer = net::AcceptConnection(listener_);
+                    std::string request = ReadRequest(peer);
+                    {
+                        std::lock_guard<std::mutex> lock(mutex_);
+                        requests_.push_back(request);
+                    }
+                    if (kind == Peer::Answers)
+                        net::SendAll(peer, "HTTP/1.0 200 OK\r\n\r\nfrom " + std::to_string(port_));
+                }
+            });
+        }
+    }
+    ~FakeProxy() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    int Port() const { return port_; }
+    std::vector<std::string> Requests() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
+
+private:
+    net::Socket listener_;
+    int port_ = 0;
+    std::vector<net::Socket> fillers_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::string> requests_;
+    std::thread thread_;
+};
+
+struct FailoverCase {
+    const char* name;
+    Peer active;
+    std::vector<Peer> candidates;
+    std::string request;
+    // For each request sent in turn: the peer whose page comes back, -1 for
+    // "502" naming each peer in `tried`, -2 for nothing at all.
+    std::vector<int> servedBy;
+    std::vector<int> tried;
+    // Requests each peer (the active one first) was sent in all.
+    std::vector<int> received;
+    // The active proxy afterwards; a change is reported once.
+    int activeAfter;
+};
+
+const std::string Get = "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n";
+const std::string Post =
+    "POST http://h/form HTTP/1.1\r\nHost: h\r\nContent-Length: 7\r\n\r\nsecret=";
+constexpr Peer Answers = Peer::Answers, Refuses = Peer::Refuses, Silent = Peer::Silent;
+
+const FailoverCase FailoverCases[] = {
+    {"answering active", Answers, {Answers}, Get, {0}, {}, {1, 0}, 0},
+    {"refusing active", Refuses, {Answers}, Get, {1}, {}, {0, 1}, 1},
+    {"silent active", Silent, {Answers}, Get, {1}, {}, {0, 1}, 1},
+    {"refusing candidate", Refuses, {Refuses, Answers}, Get, {2}, {}, {0, 0, 1}, 2},
+    {"three at most, then the lately failed skipped",
+     Refuses,
+     {Refuses, Refuses, Answers},
+     Get,
+     {-1, 3},
+     {0, 1, 2},
+     {0, 0, 0, 1},
+     3},
+    {"post whose connect failed", Refuses, {Answers}, Post, {1}, {}, {0, 1}, 1},
+    {"post whose send had started", Peer::DropsAfterRequest, {Answers}, Post, {-2}, {}, {1, 0}, 0},
+    {"list of one", Refuses, {}, Get, {-1}, {0}, {0}, 0},
+    {"all dead", Silent, {Refuses, Silent}, Get, {-1}, {0, 1, 2}, {0, 0, 0}, 0},
+};
+
+TEST_F(ConnectionTest, ADeadProxyIsReplacedByTheNextCandidateThatAnswers) {
+    for (const FailoverCase& c : FailoverCases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::unique_ptr<FakeProxy>> peers;
+        peers.push_back(std::make_unique<FakeProxy>(c.active));
+        std::vector<UpstreamCandidate> candidates;
+        for (Peer kind : c.candidates) {
+            peers.push_back(std::make_unique<FakeProxy>(kind));
+            candidates.push_back({"127.0.0.1", peers.back()->Port()});
+        }
+        ConnectionLimits limits;
+        limits.failoverConnectTimeoutMs = 500;
+        LocalProxyServer server(limits);
+        std::mutex reportMutex;
+        std::vector<std::pair<int, int>> switches;
+        server.SetSwitchReport([&](const UpstreamCandidate& from, const UpstreamCandidate& to) {
+            std::lock_guard<std::mutex> lock(reportMutex);
+            switches.emplace_back(from.port, to.port);
+        });
+        int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
+        // The active proxy's credentials are never sent to a candidate.
+        ASSERT_TRUE(
+            server.Start(port, 1, "127.0.0.1", peers[0]->Port(), "user", "pass", candidates));
+        for (int served : c.servedBy) {
+            std::string answer = Ask(port, c.request);
+            if (served >= 0) {
+                EXPECT_EQ(0u, answer.find("HTTP/1.0 200 OK\r\n")) << answer;
+                EXPECT_EQ("from " + std::to_string(peers[served]->Port()),
+                          answer.substr(answer.find("\r\n\r\n") + 4));
+            } else if (served == -1) {
+                EXPECT_EQ(0u, answer.find("HTTP/1.1 502 Bad Gateway\r\n")) << answer;
+                for (size_t i = 0; i < peers.size(); ++i) {
+                    std::string name = "127.0.0.1:" + std::to_string(peers[i]->Port()) + ": ";
+                    bool named = answer.find(name) != std::string::npos;
+                    EXPECT_EQ(std::count(c.tried.begin(), c.tried.end(), i) > 0, named) << i;
+                    Peer kind = i == 0 ? c.active : c.candidates[i - 1];
+                    if (named && kind == Silent) {
+                        EXPECT_NE(std::string::npos, answer.find(name + "connection timed out"));
+                    }
+                }
+            } else {
+                EXPECT_EQ("", answer);
+            }
+        }
+        for (size_t i = 0; i < peers.size(); ++i) {
+            std::vector<std::string> requests = peers[i]->Requests();
+            ASSERT_EQ(c.received[i], static_cast<int>(requests.size())) << "peer " << i;
+            for (const std::string& request : requests) {
+                if (c.request == Post) {
+                    EXPECT_EQ("\r\n\r\nsecret=", request.substr(request.size() - 11));
+                }
+                EXPECT_EQ(i == 0, request.find("Proxy-Authorization") != std::string::npos);
+            }
+        }
+        auto now = server.CurrentSettings();
+        EXPECT_EQ(peers[c.activeAfter]->Port(), now->proxyPort);
+        std::lock_guard<std::mutex> lock(reportMutex);
+        if (c.activeAfter == 0) {
+            EXPECT_TRUE(switches.empty());
+        } else {
+            ASSERT_EQ(1u, switches.size());
+            EXPECT_EQ(std::make_pair(peers[0]->Port(), now->proxyPort), switches[0]);
+            EXPECT_EQ("", now->authorizationLine);
+        }
+    }
 }
 
 }  // namespace

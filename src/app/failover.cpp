@@ -1,0 +1,62 @@
+#include "app/failover.h"
+
+#include <algorithm>
+
+#include "proxies/proxy_line.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+namespace {
+
+UpstreamCandidate CandidateOf(const std::string& proxyText) {
+    ProxyLine proxy(proxyText);
+    return {proxy.Host(), proxy.Port()};
+}
+
+int RowOf(const ProxyList& list, const UpstreamCandidate& proxy) {
+    for (int i = 0; i < list.Count(); ++i) {
+        if (CandidateOf(list.Row(i).address) == proxy)
+            return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::vector<UpstreamCandidate> FailoverCandidates(const ProxyList& list,
+                                                  const std::string& activeHost, int activePort) {
+    UpstreamCandidate active{activeHost, activePort};
+    std::vector<UpstreamCandidate> candidates;
+    int start = RowOf(list, active);
+    if (start < 0)
+        return candidates;
+    for (int step = 1; step < list.Count(); ++step) {
+        UpstreamCandidate candidate = CandidateOf(list.Row((start + step) % list.Count()).address);
+        if (candidate == active ||
+            std::find(candidates.begin(), candidates.end(), candidate) != candidates.end())
+            continue;
+        candidates.push_back(candidate);
+    }
+    return candidates;
+}
+
+void OnFailedOver(ProxyActivation& activation, MainWindowView& view, const UpstreamCandidate& from,
+                  const UpstreamCandidate& to) {
+    if (!activation.Enabled() || !(CandidateOf(RegStringValue(setting::ProxyName).Get()) == from))
+        return;
+    int row = RowOf(activation.List(), to);
+    if (row < 0)
+        return;
+    std::string address = activation.List().Row(row).address;
+    // Forwarded again so that the engine's candidates follow the list from
+    // the new proxy, as after any other choice.
+    activation.SwitchUpstream(to.host, to.port);
+    view.SetSelectorText(address);
+    activation.ShowActive(address);
+    std::string told = FormatProxyAddress(from.host, from.port) + failover::DidNotAnswer +
+                       FormatProxyAddress(to.host, to.port) + ".";
+    if (view.WindowShown())
+        view.SetStatusLine(told);
+    else
+        view.ShowTrayBalloon(told);
+}
