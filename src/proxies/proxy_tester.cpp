@@ -64,34 +64,42 @@ std::string DownloadSpeedText(double kilobytesPerSecond) {
     return text;
 }
 
-void RunProxyTest(const std::string& host, int port, TestRunView& view) {
-    uint32_t milliseconds = MeasureResponseTime(host, port, &view);
+void ShowProxyCheck(const ProxyCheck& check, TestRunView& view) {
     int row = view.RowCount();
-    if (milliseconds == 0) {
+    if (check.outcome != CheckOutcome::Passed) {
         view.InsertRow(row, "Proxy server is NOT AVAILABLE");
-        view.SetResponse(row, "Connection Failure");
+        view.SetResponse(row, check.outcome == CheckOutcome::NoAnswer
+                                  ? "No answer through the proxy"
+                                  : "Connection Failure");
         RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set("");
+        RegStringValue(setting::TMPAnonymity, "", AlwaysWrite).Set("");
         RegDwordValue(setting::FAIL, 0, AlwaysWrite).Set(1);
+        view.SetProgress(100);
         return;
     }
-
-    view.InsertRow(row, "Get proxy response time");
-    std::string responseText = ResponseTimeText(milliseconds);
+    std::string responseText = ResponseTimeText(check.responseMs);
+    std::string speedText = DownloadSpeedText(check.kilobytesPerSecond);
+    const std::string rows[][2] = {
+        {"Get proxy response time", responseText},
+        {"Get proxy download speed", speedText},
+        {"Test Completed", "Proxy ready"},
+        {"Check anonymity", AnonymityText(check.level)},
+        {"Address sites see", check.exitAddress},
+        {"Check secure pages", check.secure ? "Supported" : "Not supported"},
+    };
+    for (const auto& cells : rows) {
+        view.InsertRow(row, cells[0]);
+        view.SetResponse(row++, cells[1]);
+    }
     RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set(responseText);
-    view.SetResponse(row, responseText);
-
-    view.InsertRow(row + 1, "Get proxy download speed");
-    view.SetProgress(100);
-    std::string speedText = DownloadSpeedText(EstimateDownloadSpeed(milliseconds));
     RegStringValue(setting::TMPDownloadSpeed, "", AlwaysWrite).Set(speedText);
-    view.SetResponse(row + 1, speedText);
-
-    view.InsertRow(row + 2, "Test Completed");
-    view.SetResponse(row + 2, "Proxy ready");
+    RegStringValue(setting::TMPAnonymity, "", AlwaysWrite).Set(AnonymityWord(check.level));
     RegDwordValue(setting::FAIL, 0, AlwaysWrite).Set(0);
+    view.SetProgress(100);
 }
 
 void MarkProxyUntested() {
     RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set("Not Tested");
     RegStringValue(setting::TMPDownloadSpeed, "", AlwaysWrite).Set("N/A");
+    RegStringValue(setting::TMPAnonymity, "", AlwaysWrite).Set("");
 }

@@ -1,11 +1,14 @@
 // Testing one remote proxy: how long a TCP connection to it takes to open,
-// and the download speed figure derived from that. A test run reports its
-// rows and progress to a view (the evaluation dialog, or a test) and hands
-// its outcome to the caller through TMPResponseTime, TMPDownloadSpeed and FAIL.
+// and what a real test through it (proxy_check.h) showed. A test run reports
+// its rows and progress to a view (the evaluation dialog, or a test) and
+// hands its outcome to the caller through TMPResponseTime, TMPDownloadSpeed,
+// TMPAnonymity and FAIL.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "proxies/proxy_check.h"
 
 // How long any connection to a remote proxy may take to open. A silent host
 // would otherwise hold the window for as long as the system cares to wait;
@@ -35,10 +38,11 @@ double EstimateDownloadSpeed(uint32_t milliseconds);
 std::string ResponseTimeText(uint32_t milliseconds);
 std::string DownloadSpeedText(double kilobytesPerSecond);
 
-// One press of "Start Testing": appends the run's rows below those already
-// there and writes the outcome to the settings.
-void RunProxyTest(const std::string& host, int port, TestRunView& view);
+// The end of one press of "Start Testing": appends the check's rows below
+// those already there and writes the outcome to the settings. A transparent
+// proxy passes (FAIL 0): its level tells the callers not to use it.
+void ShowProxyCheck(const ProxyCheck& check, TestRunView& view);
 
-// What the evaluation dialog writes when it opens: "Not Tested" and "N/A";
-// FAIL keeps the outcome of the last test.
+// What the evaluation dialog writes when it opens: "Not Tested", "N/A" and
+// no level; FAIL keeps the outcome of the last test.
 void MarkProxyUntested();
