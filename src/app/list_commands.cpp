@@ -78,13 +78,20 @@ void ListCommands::TestProxy(int row) {
     if (responseTime.empty())
         return;
     std::string address = proxy.Address();
+    std::string level = RegStringValue(setting::TMPAnonymity).Get();
     list.PutProxyRow(address, entry.country, responseTime,
-                     RegStringValue(setting::TMPDownloadSpeed).Get());
+                     RegStringValue(setting::TMPDownloadSpeed).Get(), level);
+    if (activation_.RefuseTransparent(level)) {
+        activation_.RestorePreviousProxy();
+        return;
+    }
     if (!activation_.Enabled())
         return;
     activation_.SwitchUpstream(proxy.Host(), proxy.Port());
     RegStringValue(setting::ProxyName).Set(address);
     activation_.SaveList();
+    // The status line names the same proxy; its level is new.
+    activation_.RefreshStatus();
 }
 
 void ListCommands::SetStatus(const std::string& text) {

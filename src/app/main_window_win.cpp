@@ -54,8 +54,12 @@ struct Column {
 };
 // Shares of the list's width, so that the columns fit whatever the font;
 // a title wider than its share widens its column at the first one's cost.
-constexpr Column ListColumns[] = {
-    {"Proxy IP and Port", 28}, {"Country", 22}, {"Response Time", 26}, {"Download Speed", 24}};
+constexpr Column ListColumns[] = {{"Proxy IP and Port", 25},
+                                  {"Country", 16},
+                                  {"Response Time", 20},
+                                  {"Download Speed", 21},
+                                  {"Anonymity", 18}};
+constexpr int ListColumnCount = sizeof ListColumns / sizeof ListColumns[0];
 
 // The resource of a picture drawn at percent (see app_resources.h).
 int PictureId(int bitmapId, int percent) {
@@ -279,7 +283,7 @@ void MainWindow::LoadPictures(int dpi) {
 void MainWindow::CreateListColumns() {
     HWND listView = Item(IDC_TESTED_PROXIES);
     ListView_SetExtendedListViewStyle(listView, LVS_EX_FULLROWSELECT);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < ListColumnCount; ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_TEXT | LVCF_SUBITEM;
         column.pszText = const_cast<char*>(ListColumns[i].title);
@@ -298,7 +302,7 @@ void MainWindow::SizeListColumns() {
     int margin = static_cast<int>(
         SendMessageA(listView, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("MM")));
     int rest = width;
-    for (int i = 3; i >= 1; --i) {
+    for (int i = ListColumnCount - 1; i >= 1; --i) {
         int title = static_cast<int>(SendMessageA(listView, LVM_GETSTRINGWIDTHA, 0,
                                                   reinterpret_cast<LPARAM>(ListColumns[i].title)));
         int cx = std::max(width * ListColumns[i].percentOfWidth / 100, title + margin);
@@ -670,14 +674,14 @@ void MainWindow::StopListDeadline() {
 void MainWindow::RowInserted(int index, const ProxyEntry& entry) {
     HWND listView = Item(IDC_TESTED_PROXIES);
     const std::string* cells[] = {&entry.address, &entry.country, &entry.responseTime,
-                                  &entry.downloadSpeed};
+                                  &entry.downloadSpeed, &entry.anonymity};
     LVITEMA item{};
     item.mask = LVIF_TEXT;
     item.iItem = index;
     item.pszText = const_cast<char*>(cells[0]->c_str());
     int row = static_cast<int>(
         SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    for (int column = 1; column < 4; ++column) {
+    for (int column = 1; column < ListColumnCount; ++column) {
         LVITEMA cell{};
         cell.iSubItem = column;
         cell.pszText = const_cast<char*>(cells[column]->c_str());

@@ -25,6 +25,8 @@ constexpr char UnreachableProxy[] = "Unable to connect to proxy server";
 // The index of the first row whose address begins with `prefix`, regardless
 // of case, or -1.
 int FindRowByPrefix(const ProxyList& list, const std::string& prefix);
+// Whether a test in this run found the row's proxy transparent.
+bool IsTransparentRow(const ProxyList& list, int index);
 // The row after `index`, wrapping from the last row to the first.
 int NextRow(int index, int count);
 

@@ -61,6 +61,7 @@ struct Evaluation {
     bool ok = true;
     std::string responseTime = "12 milliseconds";
     int fail = 0;
+    std::string anonymity = "";
 };
 
 struct FakeDialogs : ProxyDialogs {
@@ -73,6 +74,7 @@ struct FakeDialogs : ProxyDialogs {
         RegStringValue(setting::TMPResponseTime, "", true).Set(next.responseTime);
         RegStringValue(setting::TMPDownloadSpeed, "", true).Set("138.00 KB/sec");
         RegDwordValue(setting::FAIL, 0, true).Set(next.fail);
+        RegStringValue(setting::TMPAnonymity, "", true).Set(next.anonymity);
         return next.ok;
     }
     bool addOk = true;

@@ -298,6 +298,66 @@ TEST_F(ShellLogicTest, DoubleClickCopiesTheAddressAndSwitchesOnlyWhenOn) {
     EXPECT_EQ(std::string(Status) + "4.4.4.4:80", view.status);
 }
 
+// Whichever way the user picks a proxy that a test found transparent, the
+// previous one stays active, the user is warned, and the row stays, marked.
+TEST_F(ShellLogicTest, ATransparentProxyIsNeverMadeActive) {
+    const std::string warning =
+        "Warning: This proxy passes your own IP address on to the sites you visit. Veilgate "
+        "will not use it.";
+    const Evaluation transparent{true, "12 milliseconds", 0, "Transparent"};
+    struct Case {
+        const char* name;
+        std::function<void()> pick;
+    };
+    const Case cases[] = {
+        {"selector", [this] { activation.OnSelectorChoice("9.9.9.9:80->US"); }},
+        {"add new",
+         [this] {
+             dialogs.typed = "9.9.9.9:80";
+             activation.OnAddNewProxy();
+         }},
+        {"test proxy",
+         [this] {
+             view.selectedRow = list.FindProxyRow("9.9.9.9:80");
+             commands.Run(list_commands::TestProxy);
+         }},
+        {"double click",
+         [this] {
+             view.selectedRow = list.FindProxyRow("9.9.9.9:80");
+             activation.OnRowDoubleClicked();
+         }},
+        {"enable box",
+         [this] {
+             view.editText = "9.9.9.9:80";
+             activation.OnEnableBoxClicked();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        list.RemoveAllRows();
+        list.AppendRow({"1.1.1.1:80", "DE", "5 milliseconds", "9.00 KB/sec", "Elite"});
+        list.AppendRow({"9.9.9.9:80", "US", "7 milliseconds", "9.00 KB/sec", "Transparent"});
+        view.editText = "1.1.1.1:80";
+        view.enableBox = true;
+        activation.OnEnableBoxClicked();
+        EXPECT_EQ(std::string(Status) + "1.1.1.1:80 [Elite]", view.status);
+        view.told.clear();
+        dialogs.next = transparent;
+        c.pick();
+        EXPECT_EQ(std::vector<std::string>{warning}, view.told);
+        if (std::string(c.name) != "enable box") {
+            EXPECT_EQ("1.1.1.1", engine.host);
+            EXPECT_EQ("1.1.1.1:80", Text(setting::ProxyName));
+            EXPECT_TRUE(view.enableBox);
+        } else {
+            EXPECT_FALSE(engine.IsRunning());
+        }
+        int row = list.FindProxyRow("9.9.9.9:80");
+        ASSERT_GE(row, 0);
+        EXPECT_EQ("Transparent", list.Row(row).anonymity);
+    }
+}
+
 TEST_F(ShellLogicTest, LocalAddressOfAnUnknownNameIsTheOriginalSpelling) {
     EXPECT_EQ("Unkwon IP", LocalAddressText("no-such-host.invalid"));
     EXPECT_EQ("Unkwon IP", LocalAddressText(""));
@@ -400,6 +460,23 @@ TEST_F(RotationTest, TicksWalkTheListAndWrap) {
     EXPECT_EQ("2.2.2.2:80", view.editText);
     EXPECT_EQ(std::string(Status) + "2.2.2.2:80", view.status);
     EXPECT_EQ(1, engine.listens) << "the rotation only switches the upstream";
+}
+
+TEST_F(RotationTest, TicksPassOverTransparentRows) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+    SwitchOn("1.1.1.1:80");
+    list.SetRowTimes(1, "1 milliseconds", "1.00 KB/sec", "Transparent");
+    rotation.RotateProxy();
+    ASSERT_FALSE(work.checks.empty());
+    EXPECT_EQ("3.3.3.3:80", work.checks.back());
+    rotation.OnChecked(Reachability::Reachable);
+    EXPECT_EQ(std::string(Status) + "3.3.3.3:80", view.status);
+    list.SetRowTimes(0, "1 milliseconds", "1.00 KB/sec", "Transparent");
+    work.checks.clear();
+    rotation.RotateProxy();
+    // Only transparent rows besides the active one: it is checked itself, as
+    // a row alone in the list is.
+    EXPECT_EQ(std::vector<std::string>{"3.3.3.3:80"}, work.checks);
 }
 
 TEST_F(RotationTest, ThePrefixSearchFindsTheFirstRowThatBeginsWithTheAddress) {
