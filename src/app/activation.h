@@ -108,6 +108,8 @@ public:
     // True, with the user warned, when `level` is the transparent one: the
     // caller then keeps the previous proxy.
     bool RefuseTransparent(const std::string& level);
+    // Everything off after a failure or an empty choice; ProxyName stays.
+    void SwitchOff();
     // Loads "MyProxies.txt". A file that is there but cannot be read is
     // kept as it is for the rest of the run, and the user is told once.
     void LoadList();
@@ -122,8 +124,6 @@ private:
     bool PointBrowsersAtEngine();
     // Applies the enable flag to the edit text (box handler steps 2 to 4).
     void ApplyEnableFlag();
-    // Everything off after a failure or an empty choice; ProxyName stays.
-    void SwitchOff();
     int LocalPort() const;
     // The status line while on: OnStatusText, and a word that Firefox is
     // left out when one of its profiles could not be changed.

@@ -208,10 +208,10 @@ bool MainWindow::OnInitDialog() {
     activation_ = std::make_unique<ProxyActivation>(engine_, *browsers_, *this, *dialogs_, list_,
                                                     base::JoinPath(dataFolder, MyProxiesFile),
                                                     LocalAddressText(ComputerName()));
-    probe_ = std::make_unique<SocketProbe>();
     rotation_ = std::make_unique<ProxyRotation>(*activation_, *this, *work_);
-    listCommands_ = std::make_unique<ListCommands>(*activation_, *this, *dialogs_, *probe_);
+    listCommands_ = std::make_unique<ListCommands>(*activation_, *this, *dialogs_, *work_);
     listRefresh_ = std::make_unique<ListRefresh>(*activation_, *this, *work_);
+    startUpCheck_ = std::make_unique<StartUpCheck>(*activation_, *this, *work_);
     CreateListColumns();
     activation_->LoadList();
 
@@ -227,6 +227,7 @@ bool MainWindow::OnInitDialog() {
     // The window shows the stored state at once; the list fills the
     // selector when it arrives.
     activation_->ActivateStoredProxy();
+    startUpCheck_->Start();
     rotation_->Start();
     listRefresh_->StartUp();
     return true;
@@ -529,6 +530,19 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
             ui::ShowMessage(Hwnd(), *report, "Veilgate");
         return TRUE;
     }
+    case WindowBackgroundWork::ProxyTestedMessage: {
+        handled = true;
+        std::unique_ptr<ProxyTestResult> result = WindowBackgroundWork::TakeProxyTestResult(lParam);
+        if (result && listCommands_ && !listCommands_->OnProxyTested(*result))
+            startUpCheck_->OnProxyTested(*result);
+        return TRUE;
+    }
+    case WindowBackgroundWork::ProxyTestsEndedMessage:
+        handled = true;
+        if (listCommands_ &&
+            !listCommands_->OnProxyTestsEnded(static_cast<int>(wParam), lParam != 0))
+            startUpCheck_->OnProxyTestsEnded(static_cast<int>(wParam), lParam != 0);
+        return TRUE;
     case WindowBackgroundWork::ProxyCheckedMessage:
         handled = true;
         if (rotation_)

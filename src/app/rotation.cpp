@@ -53,10 +53,6 @@ const char* ReachabilityMessage(Reachability reachability) {
     }
 }
 
-uint32_t SocketProbe::MeasureResponseTime(const std::string& host, int port) {
-    return ::MeasureResponseTime(host, port, nullptr);
-}
-
 ProxyRotation::ProxyRotation(ProxyActivation& activation, MainWindowView& view,
                              BackgroundWork& work)
     : activation_(activation), view_(view), work_(work) {}

@@ -30,12 +30,10 @@ bool IsTransparentRow(const ProxyList& list, int index);
 // The row after `index`, wrapping from the last row to the first.
 int NextRow(int index, int count);
 
-// CheckProxyReachable and MeasureResponseTime over real sockets, bounded by
-// the tester's time-out.
+// CheckProxyReachable over real sockets, bounded by the tester's time-out.
 class SocketProbe : public ProxyProbe {
 public:
     Reachability CheckProxyReachable(const std::string& host, int port) override;
-    uint32_t MeasureResponseTime(const std::string& host, int port) override;
 };
 
 // What the user is told about a proxy that a check did not reach; empty

@@ -1,9 +1,7 @@
 #include "proxies/proxy_tester.h"
 
-#include <chrono>
 #include <cstdio>
 
-#include "net/socket.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -14,45 +12,7 @@ namespace {
 // finds the value in place.
 constexpr bool AlwaysWrite = true;
 
-void MoveProgress(TestRunView* view, int position) {
-    if (view)
-        view->SetProgress(position);
-}
-
 }  // namespace
-
-uint32_t MeasureResponseTime(const std::string& host, int port, TestRunView* view) {
-    MoveProgress(view, 20);
-    net::NetworkInit network;
-    std::string address;
-    // Resolving apart from the connect keeps name look-up out of the measured
-    // time and tells an unknown name apart from a proxy that does not answer.
-    if (!network.Ok() || !net::ResolveFirstAddress(host, ProxyConnectTimeoutMs, address))
-        return 0;
-    if (port < 1 || port > 65535) {
-        MoveProgress(view, 100);
-        return 0;
-    }
-
-    auto started = std::chrono::steady_clock::now();
-    net::Socket connection = net::ConnectTcp(address, port, ProxyConnectTimeoutMs);
-    auto finished = std::chrono::steady_clock::now();
-    if (!connection.IsValid()) {
-        MoveProgress(view, 100);
-        return 0;
-    }
-    connection.Close();
-
-    auto elapsed =
-        std::chrono::duration_cast<std::chrono::milliseconds>(finished - started).count();
-    MoveProgress(view, 100);
-    // 0 stands for failure, so an instant connection counts as 1 ms.
-    return elapsed < 1 ? 1 : static_cast<uint32_t>(elapsed);
-}
-
-double EstimateDownloadSpeed(uint32_t milliseconds) {
-    return 1.6171875 / static_cast<double>(milliseconds) * 1024;
-}
 
 std::string ResponseTimeText(uint32_t milliseconds) {
     return std::to_string(static_cast<int>(milliseconds)) + " milliseconds";

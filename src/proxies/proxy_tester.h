@@ -1,7 +1,6 @@
-// Testing one remote proxy: how long a TCP connection to it takes to open,
-// and what a real test through it (proxy_check.h) showed. A test run reports
-// its rows and progress to a view (the evaluation dialog, or a test) and
-// hands its outcome to the caller through TMPResponseTime, TMPDownloadSpeed,
+// Showing what a real test of one remote proxy (proxy_check.h) found: its
+// rows and progress go to a view (the evaluation dialog, or a test), and its
+// outcome to the caller through TMPResponseTime, TMPDownloadSpeed,
 // TMPAnonymity and FAIL.
 #pragma once
 
@@ -24,14 +23,6 @@ public:
     virtual void InsertRow(int row, const std::string& task) = 0;
     virtual void SetResponse(int row, const std::string& response) = 0;
 };
-
-// Milliseconds the connection took to open (at least 1), or 0 when it could
-// not be made. Moves the view's progress to 20, then to 100 unless the host
-// does not resolve. The view may be null.
-uint32_t MeasureResponseTime(const std::string& host, int port, TestRunView* view);
-
-// Kilobytes per second for a response time: 1656 / milliseconds.
-double EstimateDownloadSpeed(uint32_t milliseconds);
 
 // The texts a successful test shows and stores: "%d milliseconds" and
 // "%.02f KB/sec".

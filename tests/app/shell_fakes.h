@@ -93,9 +93,6 @@ struct FakeProbe : ProxyProbe {
         return reachable.count(host + ":" + std::to_string(port)) ? Reachability::Reachable
                                                                   : Reachability::Unreachable;
     }
-    uint32_t MeasureResponseTime(const std::string& host, int port) override {
-        return reachable.count(host + ":" + std::to_string(port)) ? 40 : 0;
-    }
     std::set<std::string> reachable;
     std::set<std::string> unresolved;
     std::vector<std::string> checked;
@@ -179,10 +176,17 @@ struct FakeWork : BackgroundWork {
         return threads;
     }
     void StartGeneratorRequest() override { ++generatorRequests; }
+    bool StartProxyTests(int run, const std::vector<std::string>& proxies) override {
+        testRuns.push_back({run, proxies});
+        return threads;
+    }
+    void StopProxyTests() override { ++testStops; }
 
     bool threads = true;
     std::vector<int> downloads;
     int cancels = 0;
     std::vector<std::string> checks;
     int generatorRequests = 0;
+    std::vector<std::pair<int, std::vector<std::string>>> testRuns;
+    int testStops = 0;
 };

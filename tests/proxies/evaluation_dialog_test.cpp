@@ -165,8 +165,10 @@ TEST_F(EvaluationDialogTest, TwoPressesThroughATransparentProxyGiveTwelveRows) {
 }
 
 TEST_F(EvaluationDialogTest, RefusedSilentAndUnknownProxiesAddOneFailureRowEach) {
-    int refused = FreePort();                // nothing listens: connections are refused at once
     HeldPort silent(ReachableProxyBacklog);  // accepts and never answers
+    // Nothing listens: connections are refused at once. Taken after the
+    // silent one, which the search would otherwise find again.
+    int refused = FreePort();
     struct Row {
         std::string host;
         int port;
