@@ -128,6 +128,13 @@ int MillisecondsSince(Clock::time_point start) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
+int Remaining(Clock::time_point until) {
+    return std::max(
+        0,
+        static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count()));
+}
+
 // One request over one connection, and what came back.
 struct Answer {
     bool came = false;
@@ -154,18 +161,15 @@ int StatusOf(const std::string& head) {
 Answer Exchange(const net::Socket& connection, const std::string& request, Clock::time_point until,
                 const std::atomic<bool>& stop, bool headOnly) {
     Answer answer;
-    auto sent = Clock::now();
-    int left = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(until - sent).count());
+    int left = Remaining(until);
     if (left <= 0 || !net::SendAll(connection, request.data(), request.size(), left))
         return answer;
-    sent = Clock::now();
+    auto sent = Clock::now();
     size_t headEnd = std::string::npos;
     long long stated = -1;
     char buffer[16384];
     while (!stop) {
-        left = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count());
+        left = Remaining(until);
         if (left <= 0)
             break;
         int ready = net::WaitReadable(connection, std::min(left, StopCheckMs));
@@ -232,13 +236,6 @@ bool IsJudgeAnswer(const Answer& answer) {
 
 double KilobytesPerSecond(size_t bytes, uint32_t milliseconds) {
     return static_cast<double>(bytes) / 1024.0 / (std::max<uint32_t>(1, milliseconds) / 1000.0);
-}
-
-int Remaining(Clock::time_point until) {
-    return std::max(
-        0,
-        static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count()));
 }
 
 }  // namespace
