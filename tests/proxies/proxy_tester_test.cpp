@@ -118,22 +118,14 @@ TEST(GradeEchoTest, LevelFollowsWhatTheJudgeSaw) {
 TEST(ParseJudgeUrlTest, TakesPlainHttpAddressesOnly) {
     ProxyJudge judge;
     ASSERT_TRUE(ParseJudgeUrl("http://127.0.0.1:8765/services/whatismyip/whatismyip.asp", judge));
-    EXPECT_EQ("127.0.0.1", judge.host);
-    EXPECT_EQ(8765, judge.port);
-    EXPECT_EQ("/services/whatismyip/whatismyip.asp", judge.path);
-    EXPECT_EQ("127.0.0.1", judge.secureHost);
-    EXPECT_EQ(443, judge.securePort);
-    ASSERT_TRUE(ParseJudgeUrl("HTTP://judge.example", judge));
-    EXPECT_EQ(80, judge.port);
-    EXPECT_EQ("/", judge.path);
+    EXPECT_EQ("127.0.0.1:8765 /services/whatismyip/whatismyip.asp 127.0.0.1:443",
+              judge.host + ":" + std::to_string(judge.port) + " " + judge.path + " " +
+                  judge.secureHost + ":" + std::to_string(judge.securePort));
     for (const char* bad : {"https://judge.example/", "judge.example", "http://:80/",
                             "http://judge.example:0/", "http://judge.example:80x/"})
         EXPECT_FALSE(ParseJudgeUrl(bad, judge)) << bad;
-
     RegStringValue(setting::JudgeUrl, "", true).Set("ftp://nowhere/");
     EXPECT_EQ("/services/whatismyip/whatismyip.asp", ConfiguredJudge().path);
-    RegStringValue(setting::JudgeUrl, "", true).Set("http://127.0.0.9:81/echo");
-    EXPECT_EQ(81, ConfiguredJudge().port);
     RegStringValue(setting::JudgeUrl, "", true).Set("");
 }
 
@@ -368,19 +360,6 @@ TEST_F(ProxyPeersTest, AStopEndsATestAtOnce) {
     stopper.join();
     EXPECT_EQ(CheckOutcome::Stopped, check.outcome);
     EXPECT_LT(tookMs, 3000);
-    // A connect to an address that never answers is given up as well.
-    stop_ = false;
-    std::thread again([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        stop_ = true;
-    });
-    std::string own;
-    ProxyJudge unroutable = judge_;
-    unroutable.host = "192.0.2.1";
-    started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(AskJudgeDirectly(unroutable, stop_, own));
-    again.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
 }
 #endif
 
