@@ -10,7 +10,6 @@
 
 namespace list_commands {
 enum Command { RemoveProxy = 1, RemoveAllProxies = 2, TestProxy = 3, TestAllProxies = 4 };
-constexpr char TestingFormat[] = "Testing proxy: %s Please Wait";
 constexpr char TestPassed[] = "Test completed successfully";
 constexpr char TestFailed[] = "Test failed - proxy removed";
 constexpr char ListUpdated[] = "Proxy list updated!";
