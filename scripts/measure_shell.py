@@ -3,10 +3,12 @@
 fails to answer, with the stand-in list service answering, silent and
 trickling.
 
-    scripts/measure_shell.py [VEILGATE.EXE]   (after cmake --build --preset windows)
+    scripts/measure_shell.py [--test-all-only] [VEILGATE.EXE]
+                                              (after cmake --build --preset windows)
 
 Without an argument it measures the build's own Veilgate.exe; with one, that
-program (an earlier build, to compare).
+program (an earlier build, to compare). --test-all-only measures "Test All
+Proxies" alone.
 
 Figures: the time from starting Veilgate.exe to its main window on screen
 and to the engine listening; the longest time the window took to answer a
@@ -14,6 +16,12 @@ message (SendMessageTimeout with WM_NULL every 50 ms) during start-up,
 during "Refresh List" and during a rotation tick towards a proxy that takes
 the connection attempt and never completes it. Windows calls a window "Not
 Responding" after 5000 ms without an answer.
+
+Then "Test All Proxies" over 20 proxies, 10 real tinyproxy peers (as they
+come, without Via, with XTinyproxy; each making its outgoing connections from
+an address of its own) and 10 ports that take connections and never answer:
+the longest answer time during the run, and what the list showed for each
+peer.
 """
 
 import os
@@ -27,6 +35,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "app"))
 import shell_e2e_test as e2e  # noqa: E402
+import e2e_support  # noqa: E402  (on the path that shell_e2e_test adds)
 
 BUILD = os.path.join(ROOT, "build", "windows")
 TITLE = "Veilgate v5.0 - Anonymity & Online Privacy"
@@ -167,6 +176,49 @@ def measure(shell, service_host, hanging_port):
             ticked.get("longest_ms", "?"))
 
 
+PEER_KINDS = (("as it comes", []), ("DisableViaHeader Yes", ["DisableViaHeader Yes"]),
+              ("XTinyproxy Yes", ["XTinyproxy Yes"]))
+
+
+def measure_test_all(shell):
+    peers = []
+    for i in range(10):
+        kind, lines = PEER_KINDS[i % len(PEER_KINDS)]
+        port = shell.start_tinyproxy(f"peer{i}", [f"Bind 127.0.0.{10 + i}"] + lines)
+        peers.append((kind, f"127.0.0.1:{port}"))
+    silent = [silent_server() for _ in range(10)]
+    proxies = []
+    for (kind, address), listener in zip(peers, silent):
+        proxies += [f"{address}->{kind}", f"127.0.0.1:{listener.getsockname()[1]}->silent"]
+    for name, kind, value in (("ServerHost", "REG_SZ", f"127.0.0.1:{shell.list_port}"),
+                              ("UseProxy", "REG_DWORD", 0),
+                              ("LocalPort", "REG_DWORD", shell.engine_port),
+                              ("AutoEnabled", "REG_DWORD", 0)):
+        shell.reg_add(name, kind, value, key=USER_KEY)
+    shell.write_tested_proxies(proxies)
+    shell.start_program()
+    e2e.wait_until(lambda: shell.state().get("rows") == "20", 90)
+    answers, answered = longest_answer_in_background(shell, 30)
+    time.sleep(1)
+    began = time.monotonic()
+    shell.drive("list-menu", "0", "4")
+    # Done when the silent ports are gone (each is given up after its share
+    # of the test's budget).
+    e2e.wait_until(lambda: len(shell.rows()) == 10, 40, step=0.2)
+    took = time.monotonic() - began
+    answers.join()
+    longest = answered.get("longest_ms", "?")
+    shown = {row[0]: row for row in shell.rows()}
+    shell.drive("command", "32772")
+    shell.wait_program_end(60)
+    e2e.stop(shell.program)
+    for listener in silent:
+        listener.close()
+    table = [(kind, shown.get(address, [address, kind, "removed", "", ""]))
+             for kind, address in peers]
+    return longest, took, table
+
+
 def rounded(value):
     return value if value is None else round(value, 2)
 
@@ -178,9 +230,12 @@ def main():
     e2e.start(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"])
     os.environ["DISPLAY"] = display
     e2e.wait_until(lambda: subprocess.run(["xdpyinfo"], capture_output=True).returncode == 0, 10)
+    arguments = sys.argv[1:]
+    test_all_only = "--test-all-only" in arguments
+    arguments = [a for a in arguments if a != "--test-all-only"]
     prefix = os.path.join(BUILD, "shell-prefix")
     shell = e2e.Shell(os.path.join(ROOT, "cmake", "wine-run.sh"), prefix,
-                      sys.argv[1] if len(sys.argv) > 1 else
+                      arguments[0] if arguments else
                       os.path.join(BUILD, "src", "app", "Veilgate.exe"),
                       os.path.join(BUILD, "tests", "app", "window_driver.exe"),
                       os.path.join(BUILD, "tools", "list_service", "list_service.exe"))
@@ -196,6 +251,9 @@ def main():
                    "/d", "N", "/f")
         hanging, _fillers = unanswered_connects()
         hanging_port = hanging.getsockname()[1]
+        if test_all_only:
+            test_all = measure_test_all(shell)
+            return print_test_all(test_all)
         rows.append(("answering",) + measure(shell, f"127.0.0.1:{shell.list_port}",
                                              hanging_port))
         silent = silent_server()
@@ -204,10 +262,11 @@ def main():
         trickling, stopping = trickling_server()
         rows.append(("trickling",) + measure(shell, f"127.0.0.1:{trickling.getsockname()[1]}",
                                              hanging_port))
+        test_all = measure_test_all(shell)
     finally:
         if stopping:
             stopping.set()
-        e2e.stop_all()
+        e2e_support.stop_all()
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),
                        capture_output=True, timeout=60)
     print("Longest time the main window took to answer a message (ms)")
@@ -216,6 +275,18 @@ def main():
     for name, window, listening, start_up, refresh, tick in rows:
         print(f"{name:<14}{rounded(window)!s:>12}{rounded(listening)!s:>16}"
               f"{start_up!s:>13}{refresh!s:>12}{tick!s:>18}")
+    return print_test_all(test_all)
+
+
+def print_test_all(test_all):
+    longest, took, table = test_all
+    print()
+    print(f"Test All Proxies over 20 proxies, 10 of them silent: longest answer {longest} ms, "
+          f"run about {took:.1f} s")
+    print(f"{'peer':<22}{'address':<18}{'level':<13}{'response time':<18}{'download speed':<18}")
+    for kind, row in table:
+        print(f"{kind:<22}{row[0]:<18}{row[4]:<13}{row[2]:<18}{row[3]:<18}")
+    print(f"{'silent port (x10)':<22}{'':<18}{'removed':<13}")
     return 0
 
 

@@ -5,6 +5,7 @@
 #include "app/failover.h"
 #include "browsers/connection_switch.h"
 #include "net/socket.h"
+#include "proxies/proxy_check.h"
 #include "proxies/proxy_line.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -128,7 +129,28 @@ bool ProxyActivation::PointBrowsersAtEngine() {
 }
 
 std::string ProxyActivation::StatusWhileOn(const std::string& proxyText) const {
-    return OnStatusText(proxyText) + (firefoxLeftOut_ ? activation::NotFirefoxSuffix : "");
+    std::string level = LevelOf(proxyText);
+    return OnStatusText(proxyText) + (level.empty() ? "" : " [" + level + "]") +
+           (firefoxLeftOut_ ? activation::NotFirefoxSuffix : "");
+}
+
+std::string ProxyActivation::LevelOf(const std::string& proxyText) const {
+    int row = list_.FindProxyRow(ProxyLine(proxyText).Address());
+    return row < 0 ? "" : list_.Row(row).anonymity;
+}
+
+void ProxyActivation::RefreshStatus() {
+    if (!enabled_ || !engine_.IsRunning())
+        return;
+    view_.SetStatusLine(StatusWhileOn(RegStringValue(setting::ProxyName).Get()));
+    view_.Repaint();
+}
+
+bool ProxyActivation::RefuseTransparent(const std::string& level) {
+    if (AnonymityFromWord(level) != Anonymity::Transparent)
+        return false;
+    view_.Tell(activation::TransparentRefused, "Warning");
+    return true;
 }
 
 void ProxyActivation::DeactivateProxy() {
@@ -184,6 +206,10 @@ void ProxyActivation::ApplyEnableFlag() {
     }
     if (text.empty()) {
         view_.Tell(activation::NoProxySelected, activation::ProductName);
+        SwitchOff();
+        return;
+    }
+    if (RefuseTransparent(LevelOf(text))) {
         SwitchOff();
         return;
     }
@@ -258,10 +284,13 @@ void ProxyActivation::OnSelectorChoice(const std::string& itemText) {
         RestorePreviousProxy();
     } else {
         std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
+        std::string level = RegStringValue(setting::TMPAnonymity).Get();
         if (!responseTime.empty()) {
             list_.PutProxyRow(proxy.Address(), proxy.Country(), responseTime,
-                              RegStringValue(setting::TMPDownloadSpeed).Get());
-            if (enabled_) {
+                              RegStringValue(setting::TMPDownloadSpeed).Get(), level);
+            if (RefuseTransparent(level)) {
+                RestorePreviousProxy();
+            } else if (enabled_) {
                 SwitchUpstream(proxy.Host(), proxy.Port());
                 ShowActive(itemText);
             }
@@ -275,6 +304,8 @@ void ProxyActivation::OnRowDoubleClicked() {
     if (row < 0 || row >= list_.Count())
         return;
     std::string address = list_.Row(row).address;
+    if (RefuseTransparent(list_.Row(row).anonymity))
+        return;
     view_.SetSelectorText(address);
     enabled_ = view_.EnableBox();
     if (!enabled_)
@@ -292,11 +323,14 @@ void ProxyActivation::OnAddNewProxy() {
         if (dialogs_.EvaluateProxy(proxy.Host(), proxy.Port(), ""))
             responseTime = RegStringValue(setting::TMPResponseTime).Get();
         if (!responseTime.empty()) {
-            view_.SetSelectorText(typed);
+            std::string level = RegStringValue(setting::TMPAnonymity).Get();
             list_.PutProxyRow(proxy.Address(), "", responseTime,
-                              RegStringValue(setting::TMPDownloadSpeed).Get());
-            if (enabled_)
-                ActivateProxy(proxy.Address());
+                              RegStringValue(setting::TMPDownloadSpeed).Get(), level);
+            if (!RefuseTransparent(level)) {
+                view_.SetSelectorText(typed);
+                if (enabled_)
+                    ActivateProxy(proxy.Address());
+            }
         }
     }
     SaveList();
@@ -311,12 +345,16 @@ void ProxyActivation::LoadList() {
     view_.Tell(text, "Warning");
 }
 
+void ProxyActivation::ForwardWithCandidates() {
+    if (!enabled_ || !engine_.IsRunning())
+        return;
+    ProxyLine active(RegStringValue(setting::ProxyName).Get());
+    engine_.Forward(LocalPort(), active.Host(), active.Port(),
+                    Candidates(active.Host(), active.Port()));
+}
+
 bool ProxyActivation::SaveList(bool tell) {
-    if (enabled_ && engine_.IsRunning()) {
-        ProxyLine active(RegStringValue(setting::ProxyName).Get());
-        engine_.Forward(LocalPort(), active.Host(), active.Port(),
-                        Candidates(active.Host(), active.Port()));
-    }
+    ForwardWithCandidates();
     if (listFileKept_)
         return true;
     std::string error;

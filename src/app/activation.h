@@ -32,6 +32,9 @@ constexpr char FirefoxProfileUnchangedEnd[] =
 constexpr char FirefoxRunningOn[] = "Firefox is running: restart it so that it uses Veilgate.";
 constexpr char FirefoxRunningOff[] =
     "Firefox is running: restart it so that it no longer uses Veilgate.";
+// Told when a choice would make a transparent proxy the active one.
+constexpr char TransparentRefused[] =
+    "This proxy passes your own IP address on to the sites you visit. Veilgate will not use it.";
 // Ends the status line while on when a Firefox profile was left out.
 constexpr char NotFirefoxSuffix[] = " (not in Firefox)";
 }  // namespace activation
@@ -98,6 +101,16 @@ public:
 
     // Shows the proxy `address` as the active one ("Test Proxy", rotation).
     void ShowActive(const std::string& address);
+    // The status line again while on, after a test found the active
+    // proxy's level.
+    void RefreshStatus();
+    // The level a test in this run found for the proxy the text names.
+    std::string LevelOf(const std::string& proxyText) const;
+    // True, with the user warned, when `level` is the transparent one: the
+    // caller then keeps the previous proxy.
+    bool RefuseTransparent(const std::string& level);
+    // Everything off after a failure or an empty choice; ProxyName stays.
+    void SwitchOff();
     // Loads "MyProxies.txt". A file that is there but cannot be read is
     // kept as it is for the rest of the run, and the user is told once.
     void LoadList();
@@ -106,6 +119,9 @@ public:
     // "MyProxies.txt" is written (not a file kept as it is); a failure names
     // the file to the user when `tell` is set. False when it failed.
     bool SaveList(bool tell = true);
+    // The engine's failover candidates made anew from the list, as after a
+    // new grade of a row: a proxy found transparent is never one.
+    void ForwardWithCandidates();
 
 private:
     // The browsers at the port the engine listens on, never at another one.
@@ -114,8 +130,6 @@ private:
     bool PointBrowsersAtEngine();
     // Applies the enable flag to the edit text (box handler steps 2 to 4).
     void ApplyEnableFlag();
-    // Everything off after a failure or an empty choice; ProxyName stays.
-    void SwitchOff();
     int LocalPort() const;
     // The failover candidates of the proxy host:port in the list as it is.
     std::vector<UpstreamCandidate> Candidates(const std::string& host, int port) const;

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "app/rotation.h"
+#include "proxies/proxy_line.h"
 
 namespace {
 
@@ -100,9 +101,57 @@ void WindowBackgroundWork::StartGeneratorRequest() {
     Run(Kind::Generator, [](Job& job) { ProxyGeneratorRequest(&job.canceller); });
 }
 
+bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<std::string>& proxies) {
+    HWND window = window_;
+    ProxyJudge judge = ConfiguredJudge();
+    return Run(Kind::ProxyTests, [window, run, proxies, judge](Job& job) {
+        std::string ownAddress;
+        bool judgeReached = AskJudgeDirectly(judge, job.stop, ownAddress);
+        std::atomic<size_t> next{0};
+        auto tester = [&] {
+            for (size_t i = next++; i < proxies.size() && !job.stop; i = next++) {
+                ProxyLine proxy(proxies[i]);
+                auto result = std::make_unique<ProxyTestResult>();
+                result->run = run;
+                result->proxy = proxies[i];
+                result->judgeReached = judgeReached;
+                result->check = CheckProxy(judge, ownAddress, proxy.Host(), proxy.Port(), job.stop);
+                if (!job.stop && PostMessageA(window, ProxyTestedMessage, 0,
+                                              reinterpret_cast<LPARAM>(result.get())))
+                    result.release();
+            }
+        };
+        std::vector<std::thread> testers;
+        for (size_t i = 0; i < proxies.size() && i < static_cast<size_t>(TestsAtOnce); ++i) {
+            try {
+                testers.emplace_back(tester);
+            } catch (...) {
+                break;
+            }
+        }
+        // Without a thread of its own the run still gets done, one at a time.
+        if (testers.empty())
+            tester();
+        for (std::thread& thread : testers)
+            thread.join();
+        if (!job.stop)
+            PostMessageA(window, ProxyTestsEndedMessage, static_cast<WPARAM>(run),
+                         judgeReached ? 1 : 0);
+    });
+}
+
+void WindowBackgroundWork::StopProxyTests() {
+    for (const auto& job : jobs_) {
+        if (job->kind == Kind::ProxyTests)
+            job->stop = true;
+    }
+}
+
 void WindowBackgroundWork::Stop() {
-    for (const auto& job : jobs_)
+    for (const auto& job : jobs_) {
         job->canceller.Cancel();
+        job->stop = true;
+    }
     auto until = std::chrono::steady_clock::now() + StopWait;
     for (const auto& job : jobs_) {
         bool done = false;
@@ -120,4 +169,8 @@ void WindowBackgroundWork::Stop() {
 
 std::unique_ptr<ListDownload> WindowBackgroundWork::TakeListDownload(LPARAM lParam) {
     return std::unique_ptr<ListDownload>(reinterpret_cast<ListDownload*>(lParam));
+}
+
+std::unique_ptr<ProxyTestResult> WindowBackgroundWork::TakeProxyTestResult(LPARAM lParam) {
+    return std::unique_ptr<ProxyTestResult>(reinterpret_cast<ProxyTestResult*>(lParam));
 }

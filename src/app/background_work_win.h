@@ -1,7 +1,7 @@
-// The main window's worker threads: the list download, the generator request
-// and the rotation's reachability check. Each worker posts its outcome to the
-// window, which hands it to the logic on its own thread; a worker never
-// touches the window otherwise.
+// The main window's worker threads: the list download, the generator request,
+// the rotation's reachability check and the runs of proxy tests. Each worker posts its outcome to
+// the window, which hands it to the logic on its own thread; a worker never touches the window
+// otherwise.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +23,12 @@ public:
     static constexpr UINT ListDownloadedMessage = WM_APP + 1;
     // wParam: the Reachability.
     static constexpr UINT ProxyCheckedMessage = WM_APP + 2;
+    // lParam: a ProxyTestResult the receiver takes (TakeProxyTestResult).
+    static constexpr UINT ProxyTestedMessage = WM_APP + 3;
+    // wParam: the run that ended; lParam: 1 when its judge answered.
+    static constexpr UINT ProxyTestsEndedMessage = WM_APP + 4;
+    // How many proxies a run tests at once.
+    static constexpr int TestsAtOnce = 8;
 
     explicit WindowBackgroundWork(HWND window) : window_(window) {}
     ~WindowBackgroundWork() override { Stop(); }
@@ -33,18 +39,23 @@ public:
     void CancelListDownloads() override;
     bool StartReachabilityCheck(const std::string& host, int port) override;
     void StartGeneratorRequest() override;
+    bool StartProxyTests(int run, const std::vector<std::string>& proxies) override;
+    void StopProxyTests() override;
 
     // Asks every worker to give up and waits a little for them; one that
     // cannot be cut short (a connect in progress) is left to end on its own.
     void Stop();
 
     static std::unique_ptr<ListDownload> TakeListDownload(LPARAM lParam);
+    static std::unique_ptr<ProxyTestResult> TakeProxyTestResult(LPARAM lParam);
 
 private:
-    enum class Kind { ListDownload, Generator, Check };
+    enum class Kind { ListDownload, Generator, Check, ProxyTests };
     struct Job {
         Kind kind;
         RequestCanceller canceller;
+        // For the socket work, which looks at it between and within steps.
+        std::atomic<bool> stop{false};
         std::thread thread;
         std::mutex mutex;
         std::condition_variable ended;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "proxies/proxy_check.h"
 #include "proxies/proxy_line.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -31,8 +32,10 @@ std::vector<UpstreamCandidate> FailoverCandidates(const ProxyList& list,
     if (start < 0)
         return candidates;
     for (int step = 1; step < list.Count(); ++step) {
-        UpstreamCandidate candidate = CandidateOf(list.Row((start + step) % list.Count()).address);
-        if (candidate == active ||
+        const ProxyEntry& row = list.Row((start + step) % list.Count());
+        UpstreamCandidate candidate = CandidateOf(row.address);
+        // A proxy that hands the user's address on is never used.
+        if (AnonymityFromWord(row.anonymity) == Anonymity::Transparent || candidate == active ||
             std::find(candidates.begin(), candidates.end(), candidate) != candidates.end())
             continue;
         candidates.push_back(candidate);

@@ -17,8 +17,8 @@ constexpr char DidNotAnswer[] = " did not answer; Veilgate now uses ";
 
 // The rows of `list` after the active proxy's (the first row with its host
 // and port), in list order and wrapping to the first row, each proxy once and
-// never the active one itself. None when the active proxy is not in the list,
-// as the rotation does not move from a proxy that is not there either.
+// never the active one itself nor one graded Transparent. None when the active proxy is not in the
+// list, as the rotation does not move from a proxy that is not there either.
 std::vector<UpstreamCandidate> FailoverCandidates(const ProxyList& list,
                                                   const std::string& activeHost, int activePort);
 

@@ -18,9 +18,16 @@ std::string ListResponseTimeText(uint32_t milliseconds) {
     return std::to_string(milliseconds) + " miliseconds";
 }
 
+std::vector<std::string> RowTexts(const ProxyList& list) {
+    std::vector<std::string> texts;
+    for (const ProxyEntry& row : list.Rows())
+        texts.push_back(row.address + "->" + row.country);
+    return texts;
+}
+
 ListCommands::ListCommands(ProxyActivation& activation, MainWindowView& view, ProxyDialogs& dialogs,
-                           ProxyProbe& probe)
-    : activation_(activation), view_(view), dialogs_(dialogs), probe_(probe) {}
+                           BackgroundWork& work)
+    : activation_(activation), view_(view), dialogs_(dialogs), work_(work) {}
 
 bool ListCommands::Run(int command) {
     int row = view_.FirstSelectedRow();
@@ -78,13 +85,20 @@ void ListCommands::TestProxy(int row) {
     if (responseTime.empty())
         return;
     std::string address = proxy.Address();
+    std::string level = RegStringValue(setting::TMPAnonymity).Get();
     list.PutProxyRow(address, entry.country, responseTime,
-                     RegStringValue(setting::TMPDownloadSpeed).Get());
+                     RegStringValue(setting::TMPDownloadSpeed).Get(), level);
+    if (activation_.RefuseTransparent(level)) {
+        activation_.RestorePreviousProxy();
+        return;
+    }
     if (!activation_.Enabled())
         return;
     activation_.SwitchUpstream(proxy.Host(), proxy.Port());
     RegStringValue(setting::ProxyName).Set(address);
     activation_.SaveList();
+    // The status line names the same proxy; its level is new.
+    activation_.RefreshStatus();
 }
 
 void ListCommands::SetStatus(const std::string& text) {
@@ -93,29 +107,60 @@ void ListCommands::SetStatus(const std::string& text) {
 }
 
 void ListCommands::TestAllProxies() {
+    if (run_ != 0)
+        return;
+    std::vector<std::string> proxies = RowTexts(activation_.List());
+    int run = lastRun_ + 1;
+    if (!work_.StartProxyTests(run, proxies))
+        return;
+    run_ = lastRun_ = run;
+    tested_ = 0;
+    total_ = static_cast<int>(proxies.size());
+    lastStatus_.clear();
+    saveFailed_ = false;
+    ShowCount();
+}
+
+void ListCommands::ShowCount() {
+    char status[64];
+    std::snprintf(status, sizeof status, list_commands::TestingAllFormat, tested_, total_);
+    SetStatus(status);
+}
+
+// The row is found again by its address: the user may have removed or
+// moved rows while the run went on.
+bool ListCommands::OnProxyTested(const ProxyTestResult& result) {
+    if (run_ == 0 || result.run != run_)
+        return false;
+    ++tested_;
     ProxyList& list = activation_.List();
-    int row = 0;
-    // A file that cannot be written fails every save of the run alike: the
-    // user is told once.
-    bool saveFailed = false;
-    while (row < list.Count()) {
-        const ProxyEntry& entry = list.Row(row);
-        std::string label = entry.address + "->" + entry.country;
-        char status[1200];
-        std::snprintf(status, sizeof status, list_commands::TestingFormat, label.c_str());
-        SetStatus(status);
-        ProxyLine proxy(label);
-        uint32_t milliseconds = probe_.MeasureResponseTime(proxy.Host(), proxy.Port());
-        if (milliseconds == 0) {
-            list.RemoveRow(row);
-            if (!activation_.SaveList(!saveFailed))
-                saveFailed = true;
-            SetStatus(list_commands::TestFailed);
-            continue;
-        }
-        list.SetRowTimes(row, ListResponseTimeText(milliseconds),
-                         DownloadSpeedText(EstimateDownloadSpeed(milliseconds)));
-        SetStatus(list_commands::TestPassed);
-        ++row;
+    ProxyLine proxy(result.proxy);
+    int row = list.FindProxyRow(proxy.Address());
+    const ProxyCheck& check = result.check;
+    if (check.outcome == CheckOutcome::Passed) {
+        if (row >= 0)
+            list.SetRowTimes(row, ListResponseTimeText(check.responseMs),
+                             DownloadSpeedText(check.kilobytesPerSecond),
+                             AnonymityWord(check.level));
+        lastStatus_ = list_commands::TestPassed;
+    } else if (result.judgeReached && row >= 0) {
+        list.RemoveRow(row);
+        if (!activation_.SaveList(!saveFailed_))
+            saveFailed_ = true;
+        lastStatus_ = list_commands::TestFailed;
     }
+    ShowCount();
+    return true;
+}
+
+bool ListCommands::OnProxyTestsEnded(int run, bool judgeReached) {
+    if (run_ == 0 || run != run_)
+        return false;
+    run_ = 0;
+    activation_.ForwardWithCandidates();
+    if (!lastStatus_.empty())
+        SetStatus(lastStatus_);
+    if (!judgeReached)
+        view_.Tell(list_commands::JudgeUnreachable, activation::ProductName);
+    return true;
 }

@@ -3,16 +3,19 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/activation.h"
 #include "app/shell_interfaces.h"
 
 namespace list_commands {
 enum Command { RemoveProxy = 1, RemoveAllProxies = 2, TestProxy = 3, TestAllProxies = 4 };
-constexpr char TestingFormat[] = "Testing proxy: %s Please Wait";
 constexpr char TestPassed[] = "Test completed successfully";
 constexpr char TestFailed[] = "Test failed - proxy removed";
 constexpr char ListUpdated[] = "Proxy list updated!";
+// While "Test All Proxies" runs in the background.
+constexpr char TestingAllFormat[] = "Testing proxies: %d of %d";
+constexpr char JudgeUnreachable[] = "Veilgate cannot reach its test page; no proxy was removed.";
 }  // namespace list_commands
 
 // Empties the selector and inserts the reply's items in reply order.
@@ -20,11 +23,13 @@ void FillProxySelector(MainWindowView& view, const std::string& reply);
 
 // "%d miliseconds" (the list's own spelling, unlike the evaluation dialog's).
 std::string ListResponseTimeText(uint32_t milliseconds);
+// The texts of the rows for a run's figures.
+std::vector<std::string> RowTexts(const ProxyList& list);
 
 class ListCommands {
 public:
     ListCommands(ProxyActivation& activation, MainWindowView& view, ProxyDialogs& dialogs,
-                 ProxyProbe& probe);
+                 BackgroundWork& work);
 
     // Runs a chosen context-menu command on the first selected row; false
     // when no row is selected (no menu is shown then).
@@ -32,13 +37,30 @@ public:
     void RemoveProxy(int row);
     void RemoveAllProxies();
     void TestProxy(int row);
+    // Starts the tests of every row in the background; the rows fill in as
+    // the results come. A second press while they run does nothing.
     void TestAllProxies();
+    // A result of a run, on the window's thread; false when it is no run of
+    // "Test All Proxies" (another part's, or an abandoned one).
+    bool OnProxyTested(const ProxyTestResult& result);
+    bool OnProxyTestsEnded(int run, bool judgeReached);
+    bool TestingAll() const { return run_ != 0; }
 
 private:
     void SetStatus(const std::string& text);
+    void ShowCount();
 
     ProxyActivation& activation_;
     MainWindowView& view_;
     ProxyDialogs& dialogs_;
-    ProxyProbe& probe_;
+    BackgroundWork& work_;
+    // The run in progress, 0 when none; runs count up from 1.
+    int run_ = 0;
+    int lastRun_ = 0;
+    int tested_ = 0;
+    int total_ = 0;
+    std::string lastStatus_;
+    // A file that cannot be written fails every save of a run alike: the
+    // user is told once.
+    bool saveFailed_ = false;
 };

@@ -64,8 +64,12 @@ struct Column {
 };
 // Shares of the list's width, so that the columns fit whatever the font;
 // a title wider than its share widens its column at the first one's cost.
-constexpr Column ListColumns[] = {
-    {"Proxy IP and Port", 28}, {"Country", 22}, {"Response Time", 26}, {"Download Speed", 24}};
+constexpr Column ListColumns[] = {{"Proxy IP and Port", 25},
+                                  {"Country", 16},
+                                  {"Response Time", 20},
+                                  {"Download Speed", 21},
+                                  {"Anonymity", 18}};
+constexpr int ListColumnCount = sizeof ListColumns / sizeof ListColumns[0];
 
 // The resource of a picture drawn at percent (see app_resources.h).
 int PictureId(int bitmapId, int percent) {
@@ -235,10 +239,10 @@ bool MainWindow::OnInitDialog() {
     activation_ = std::make_unique<ProxyActivation>(engine_, *browsers_, *this, *dialogs_, list_,
                                                     base::JoinPath(dataFolder, MyProxiesFile),
                                                     LocalAddressText(ComputerName()));
-    probe_ = std::make_unique<SocketProbe>();
     rotation_ = std::make_unique<ProxyRotation>(*activation_, *this, *work_);
-    listCommands_ = std::make_unique<ListCommands>(*activation_, *this, *dialogs_, *probe_);
+    listCommands_ = std::make_unique<ListCommands>(*activation_, *this, *dialogs_, *work_);
     listRefresh_ = std::make_unique<ListRefresh>(*activation_, *this, *work_);
+    startUpCheck_ = std::make_unique<StartUpCheck>(*activation_, *this, *work_);
     CreateListColumns();
     activation_->LoadList();
 
@@ -254,6 +258,7 @@ bool MainWindow::OnInitDialog() {
     // The window shows the stored state at once; the list fills the
     // selector when it arrives.
     activation_->ActivateStoredProxy();
+    startUpCheck_->Start();
     rotation_->Start();
     listRefresh_->StartUp();
     return true;
@@ -310,7 +315,7 @@ void MainWindow::LoadPictures(int dpi) {
 void MainWindow::CreateListColumns() {
     HWND listView = Item(IDC_TESTED_PROXIES);
     ListView_SetExtendedListViewStyle(listView, LVS_EX_FULLROWSELECT);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < ListColumnCount; ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_TEXT | LVCF_SUBITEM;
         column.pszText = const_cast<char*>(ListColumns[i].title);
@@ -329,7 +334,7 @@ void MainWindow::SizeListColumns() {
     int margin = static_cast<int>(
         SendMessageA(listView, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("MM")));
     int rest = width;
-    for (int i = 3; i >= 1; --i) {
+    for (int i = ListColumnCount - 1; i >= 1; --i) {
         int title = static_cast<int>(SendMessageA(listView, LVM_GETSTRINGWIDTHA, 0,
                                                   reinterpret_cast<LPARAM>(ListColumns[i].title)));
         int cx = std::max(width * ListColumns[i].percentOfWidth / 100, title + margin);
@@ -564,6 +569,23 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
             OnFailedOver(*activation_, *this, change->from, change->to);
         return TRUE;
     }
+    case WindowBackgroundWork::ProxyTestedMessage: {
+        handled = true;
+        std::unique_ptr<ProxyTestResult> result = WindowBackgroundWork::TakeProxyTestResult(lParam);
+        if (result && listCommands_ && !listCommands_->OnProxyTested(*result))
+            startUpCheck_->OnProxyTested(*result);
+        return TRUE;
+    }
+    case WindowBackgroundWork::ProxyTestsEndedMessage: {
+        handled = true;
+        bool testedAll = listCommands_ &&
+                         listCommands_->OnProxyTestsEnded(static_cast<int>(wParam), lParam != 0);
+        if (startUpCheck_ && testedAll)
+            startUpCheck_->RecheckIfActiveIsTransparent();
+        else if (startUpCheck_)
+            startUpCheck_->OnProxyTestsEnded(static_cast<int>(wParam), lParam != 0);
+        return TRUE;
+    }
     case WindowBackgroundWork::ProxyCheckedMessage:
         handled = true;
         if (rotation_)
@@ -713,14 +735,14 @@ void MainWindow::StopListDeadline() {
 void MainWindow::RowInserted(int index, const ProxyEntry& entry) {
     HWND listView = Item(IDC_TESTED_PROXIES);
     const std::string* cells[] = {&entry.address, &entry.country, &entry.responseTime,
-                                  &entry.downloadSpeed};
+                                  &entry.downloadSpeed, &entry.anonymity};
     LVITEMA item{};
     item.mask = LVIF_TEXT;
     item.iItem = index;
     item.pszText = const_cast<char*>(cells[0]->c_str());
     int row = static_cast<int>(
         SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    for (int column = 1; column < 4; ++column) {
+    for (int column = 1; column < ListColumnCount; ++column) {
         LVITEMA cell{};
         cell.iSubItem = column;
         cell.pszText = const_cast<char*>(cells[column]->c_str());

@@ -18,6 +18,7 @@
 #include "app/rotation.h"
 #include "app/self_watch.h"
 #include "app/watcher_process_win.h"
+#include "app/startup_check.h"
 #include "base/scoped_win.h"
 #include "engine/local_proxy_server.h"
 #include "proxies/proxy_list.h"
@@ -107,10 +108,10 @@ private:
     ProxyList list_;
     std::unique_ptr<WindowBackgroundWork> work_;
     std::unique_ptr<ProxyActivation> activation_;
-    std::unique_ptr<SocketProbe> probe_;
     std::unique_ptr<ProxyRotation> rotation_;
     std::unique_ptr<ListCommands> listCommands_;
     std::unique_ptr<ListRefresh> listRefresh_;
+    std::unique_ptr<StartUpCheck> startUpCheck_;
 
     HWND selector_ = nullptr;
     HWND toolbar_ = nullptr;

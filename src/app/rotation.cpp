@@ -25,6 +25,10 @@ int FindRowByPrefix(const ProxyList& list, const std::string& prefix) {
     return -1;
 }
 
+bool IsTransparentRow(const ProxyList& list, int index) {
+    return AnonymityFromWord(list.Row(index).anonymity) == Anonymity::Transparent;
+}
+
 int NextRow(int index, int count) {
     return index < count - 1 ? index + 1 : 0;
 }
@@ -47,10 +51,6 @@ const char* ReachabilityMessage(Reachability reachability) {
     default:
         return "";
     }
-}
-
-uint32_t SocketProbe::MeasureResponseTime(const std::string& host, int port) {
-    return ::MeasureResponseTime(host, port, nullptr);
 }
 
 ProxyRotation::ProxyRotation(ProxyActivation& activation, MainWindowView& view,
@@ -122,7 +122,14 @@ void ProxyRotation::RotateProxy() {
     int active = FindRowByPrefix(list, AddressPart(RegStringValue(setting::ProxyName).Get()));
     if (active < 0)
         return;
-    std::string address = list.Row(NextRow(active, list.Count())).address;
+    // A transparent proxy is passed over: it would hand the user's address
+    // to every site.
+    int next = NextRow(active, list.Count());
+    for (int tried = 1; tried < list.Count() && IsTransparentRow(list, next); ++tried)
+        next = NextRow(next, list.Count());
+    if (IsTransparentRow(list, next))
+        return;
+    std::string address = list.Row(next).address;
     if (!activation_.Enabled())
         return;
     ProxyLine proxy(address);

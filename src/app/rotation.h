@@ -25,15 +25,15 @@ constexpr char UnreachableProxy[] = "Unable to connect to proxy server";
 // The index of the first row whose address begins with `prefix`, regardless
 // of case, or -1.
 int FindRowByPrefix(const ProxyList& list, const std::string& prefix);
+// Whether a test in this run found the row's proxy transparent.
+bool IsTransparentRow(const ProxyList& list, int index);
 // The row after `index`, wrapping from the last row to the first.
 int NextRow(int index, int count);
 
-// CheckProxyReachable and MeasureResponseTime over real sockets, bounded by
-// the tester's time-out.
+// CheckProxyReachable over real sockets, bounded by the tester's time-out.
 class SocketProbe : public ProxyProbe {
 public:
     Reachability CheckProxyReachable(const std::string& host, int port) override;
-    uint32_t MeasureResponseTime(const std::string& host, int port) override;
 };
 
 // What the user is told about a proxy that a check did not reach; empty

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/upstream_settings.h"
+#include "proxies/proxy_check.h"
 #include "proxies/proxy_list_reply.h"
 
 // The local proxy engine as the window drives it.
@@ -66,8 +67,19 @@ public:
     virtual ~ProxyProbe() = default;
     // Whether a TCP connection opens; tells nothing, and may take seconds.
     virtual Reachability CheckProxyReachable(const std::string& host, int port) = 0;
-    // Milliseconds the connection took, 0 when it failed; tells nothing.
-    virtual uint32_t MeasureResponseTime(const std::string& host, int port) = 0;
+};
+
+// One proxy's test in a run of tests, made on a worker thread.
+struct ProxyTestResult {
+    // Which run it belongs to (a late answer to an abandoned run is dropped).
+    int run = 0;
+    // The proxy as the run was given it.
+    std::string proxy;
+    // Whether the judge answered the run's direct request: when it did not,
+    // the network or the judge is down and a failure says nothing of the
+    // proxy.
+    bool judgeReached = false;
+    ProxyCheck check;
 };
 
 // What a list download brought, made on a worker thread.
@@ -98,6 +110,13 @@ public:
     virtual bool StartReachabilityCheck(const std::string& host, int port) = 0;
     // The generator page, fetched and dropped; nothing answers.
     virtual void StartGeneratorRequest() = 0;
+    // A run of real tests (proxy_check.h) of `proxies` (proxy texts, host and
+    // port taken by the split rule), several at once: first the direct
+    // request to the judge, then one ProxyTestResult for each proxy as it
+    // comes, then the end of the run.
+    virtual bool StartProxyTests(int run, const std::vector<std::string>& proxies) = 0;
+    // Gives every run up; their remaining answers are not sent.
+    virtual void StopProxyTests() = 0;
 };
 
 // The main window's controls, as the logic reads and sets them.

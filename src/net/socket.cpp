@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -104,23 +105,32 @@ std::string ConnectFailureReason(int error) {
 #endif
 }
 
-// Waits for a non-blocking connect to finish; true when it succeeded.
-bool FinishConnect(const Socket& socket, int timeoutMs, std::string& reason) {
-#ifdef _WIN32
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(socket.Get(), &writable);
-    FD_SET(socket.Get(), &failed);
-    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    int ready = select(0, nullptr, &writable, &failed, &limit);
-#else
-    pollfd entry{socket.Get(), POLLOUT, 0};
-    int ready;
-    do {
-        ready = poll(&entry, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-#endif
+// How often a connect that may be given up looks at its stop flag.
+constexpr int StopCheckMs = 50;
+
+int WaitWritable(const Socket& socket, int timeoutMs);
+
+// Waits for a non-blocking connect to finish; true when it succeeded. With
+// `stop`, the wait goes in short slices and ends as soon as it is set.
+bool FinishConnect(const Socket& socket, int timeoutMs, std::string& reason,
+                   const std::atomic<bool>* stop = nullptr) {
+    int ready = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        deadline - std::chrono::steady_clock::now())
+                                        .count());
+        if (left < 0)
+            left = 0;
+        if (stop && *stop) {
+            reason = "connection given up";
+            return false;
+        }
+        int slice = stop && left > StopCheckMs ? StopCheckMs : left;
+        ready = WaitWritable(socket, slice);
+        if (ready != 0 || slice == left)
+            break;
+    }
     if (ready == 0) {
         reason = "connection timed out";
         return false;
@@ -137,6 +147,27 @@ bool FinishConnect(const Socket& socket, int timeoutMs, std::string& reason) {
         return false;
     }
     return true;
+}
+
+// 1 when the connect in progress has finished, well or badly; 0 on time-out,
+// -1 when the wait itself failed.
+int WaitWritable(const Socket& socket, int timeoutMs) {
+#ifdef _WIN32
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(socket.Get(), &writable);
+    FD_SET(socket.Get(), &failed);
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    int ready = select(0, nullptr, &writable, &failed, &limit);
+#else
+    pollfd entry{socket.Get(), POLLOUT, 0};
+    int ready;
+    do {
+        ready = poll(&entry, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+#endif
+    return ready;
 }
 
 // The IPv4 addresses of a host, or nothing. A dotted address needs no
@@ -319,7 +350,7 @@ bool ReachesLoopback(const sockaddr_in& address) {
 }
 
 Socket ConnectToFirstAnswering(const std::vector<sockaddr_in>& addresses, int timeoutMs,
-                               std::string& reason) {
+                               std::string& reason, const std::atomic<bool>* stop = nullptr) {
     Socket connected;
     for (const sockaddr_in& address : addresses) {
         if (connected.IsValid())
@@ -336,7 +367,7 @@ Socket ConnectToFirstAnswering(const std::vector<sockaddr_in>& addresses, int ti
             reason = ConnectFailureReason(error);
             continue;
         }
-        if (result != 0 && !FinishConnect(attempt, timeoutMs, reason))
+        if (result != 0 && !FinishConnect(attempt, timeoutMs, reason, stop))
             continue;
         if (SetNonBlocking(attempt.Get(), false))
             connected = std::move(attempt);
@@ -372,6 +403,14 @@ Socket ConnectTcpElsewhere(const std::string& host, int port, int ownPort, int t
 Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error) {
     bool looped = false;
     return ConnectTcpElsewhere(host, port, 0, timeoutMs, looped, error);
+}
+
+Socket ConnectTcpUnless(const std::string& host, int port, int timeoutMs,
+                        const std::atomic<bool>& stop) {
+    std::string reason;
+    if (port <= 0 || port > 65535 || host.empty() || stop)
+        return Socket();
+    return ConnectToFirstAnswering(ResolveIPv4(host, port, timeoutMs), timeoutMs, reason, &stop);
 }
 
 void SetSendTimeout(const Socket& socket, int timeoutMs) {

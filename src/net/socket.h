@@ -4,6 +4,7 @@
 // uses is one.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -84,6 +85,11 @@ Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string*
 // loopback too) and port is ownPort, nothing is connected and `looped` is set.
 Socket ConnectTcpElsewhere(const std::string& host, int port, int ownPort, int timeoutMs,
                            bool& looped, std::string* error = nullptr);
+
+// The same, given up at once when `stop` is set from another thread, so
+// that a worker asked to end is not held by a silent host.
+Socket ConnectTcpUnless(const std::string& host, int port, int timeoutMs,
+                        const std::atomic<bool>& stop);
 
 // Makes a send that cannot proceed for timeoutMs fail, so that a peer that
 // stops reading cannot hold a thread for ever.

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <chrono>
 #include <cstdio>
 
 #include "ui/data_exchange_win.h"
@@ -11,6 +12,9 @@ namespace {
 
 constexpr int TaskColumnWidth = 150;
 constexpr int ResponseColumnWidth = 100;
+// How long closing the dialog waits for its worker: every wait of the test
+// looks at the stop flag far more often than this.
+constexpr auto StopWait = std::chrono::milliseconds(1000);
 
 std::string FormatDetails(const std::string& host, int port) {
     char text[64];
@@ -22,6 +26,10 @@ std::string FormatDetails(const std::string& host, int port) {
 
 ProxyEvaluationDialog::ProxyEvaluationDialog() : Dialog(IDD_PROXY_EVALUATION) {
     UseDialogColors();
+}
+
+ProxyEvaluationDialog::~ProxyEvaluationDialog() {
+    StopTesting();
 }
 
 void ProxyEvaluationDialog::SetProxy(const std::string& host, int port) {
@@ -56,11 +64,45 @@ bool ProxyEvaluationDialog::OnCommand(int id, int notifyCode, HWND control) {
         return true;
     }
     if (id == IDC_EVALUATION_DONE) {
+        StopTesting();
         detailsText_ = ui::GetFieldText(Hwnd(), IDC_PROXY_DETAILS);
         End(IDOK);
         return true;
     }
     return false;
+}
+
+void ProxyEvaluationDialog::OnCancel() {
+    StopTesting();
+    End(IDCANCEL);
+}
+
+void ProxyEvaluationDialog::OnDestroy() {
+    StopTesting();
+}
+
+INT_PTR ProxyEvaluationDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                         bool& handled) {
+    if (message == ProgressMessage) {
+        handled = true;
+        if (worker_)
+            TaskListView(Hwnd()).SetProgress(static_cast<int>(wParam));
+        return TRUE;
+    }
+    if (message == CheckedMessage) {
+        handled = true;
+        std::unique_ptr<ProxyCheck> check(reinterpret_cast<ProxyCheck*>(lParam));
+        // An answer from a worker given up is no outcome of this dialog.
+        if (!check || !worker_)
+            return TRUE;
+        worker_->thread.join();
+        worker_.reset();
+        TaskListView view(Hwnd());
+        ShowProxyCheck(*check, view);
+        tested_ = true;
+        return TRUE;
+    }
+    return Dialog::OnMessage(message, wParam, lParam, handled);
 }
 
 void ProxyEvaluationDialog::AddColumns() {
@@ -82,10 +124,57 @@ void ProxyEvaluationDialog::AddColumns() {
     }
 }
 
+// A press while a test runs does nothing: its rows are still to come.
 void ProxyEvaluationDialog::StartTesting() {
-    TaskListView view(Hwnd());
-    RunProxyTest(host_, port_, view);
-    tested_ = true;
+    if (worker_)
+        return;
+    auto worker = std::make_shared<Worker>();
+    HWND window = Hwnd();
+    ProxyJudge judge = ConfiguredJudge();
+    std::string host = host_;
+    int port = port_;
+    try {
+        worker->thread = std::thread([worker, window, judge, host, port] {
+            try {
+                std::string ownAddress;
+                // A judge that cannot be reached directly leaves only the
+                // headers to grade by.
+                AskJudgeDirectly(judge, worker->stop, ownAddress);
+                auto check = std::make_unique<ProxyCheck>(
+                    CheckProxy(judge, ownAddress, host, port, worker->stop, [&](int position) {
+                        if (!worker->stop)
+                            PostMessageA(window, ProgressMessage, position, 0);
+                    }));
+                if (!worker->stop &&
+                    PostMessageA(window, CheckedMessage, 0, reinterpret_cast<LPARAM>(check.get())))
+                    check.release();
+            } catch (...) {
+            }
+            std::lock_guard<std::mutex> lock(worker->mutex);
+            worker->done = true;
+            worker->ended.notify_all();
+        });
+    } catch (...) {
+        return;
+    }
+    worker_ = worker;
+    TaskListView(Hwnd()).SetProgress(0);
+}
+
+void ProxyEvaluationDialog::StopTesting() {
+    if (!worker_)
+        return;
+    worker_->stop = true;
+    bool done = false;
+    {
+        std::unique_lock<std::mutex> lock(worker_->mutex);
+        done = worker_->ended.wait_for(lock, StopWait, [this] { return worker_->done; });
+    }
+    if (done)
+        worker_->thread.join();
+    else
+        worker_->thread.detach();
+    worker_.reset();
 }
 
 void ProxyEvaluationDialog::TaskListView::SetProgress(int position) {

@@ -31,8 +31,9 @@ int ProxyList::FindProxyRow(const std::string& address) const {
 }
 
 void ProxyList::PutProxyRow(const std::string& address, const std::string& country,
-                            const std::string& responseTime, const std::string& downloadSpeed) {
-    ProxyEntry entry{address, country, responseTime, downloadSpeed};
+                            const std::string& responseTime, const std::string& downloadSpeed,
+                            const std::string& anonymity) {
+    ProxyEntry entry{address, country, responseTime, downloadSpeed, anonymity};
     int index = FindProxyRow(address);
     if (index < 0) {
         AppendRow(entry);
@@ -43,12 +44,13 @@ void ProxyList::PutProxyRow(const std::string& address, const std::string& count
 }
 
 void ProxyList::SetRowTimes(int index, const std::string& responseTime,
-                            const std::string& downloadSpeed) {
+                            const std::string& downloadSpeed, const std::string& anonymity) {
     if (index < 0 || index >= Count())
         return;
     ProxyEntry entry = Row(index);
     entry.responseTime = responseTime;
     entry.downloadSpeed = downloadSpeed;
+    entry.anonymity = anonymity;
     RemoveRow(index);
     InsertRow(index, entry);
 }

@@ -1,4 +1,4 @@
-// The already tested proxies: ordered rows of four texts, shown as the main
+// The already tested proxies: ordered rows of four texts and a level, shown as the main
 // window's report list and kept in "MyProxies.txt" (address "->" country per
 // line, CR LF line ends, nothing else). The list is never sorted; addresses
 // may repeat.
@@ -12,6 +12,9 @@ struct ProxyEntry {
     std::string country;        // "Country", may carry "<supports POST>"
     std::string responseTime;   // "Response Time"
     std::string downloadSpeed;  // "Download Speed"
+    // "Anonymity": the level's word from a test in this run (see
+    // AnonymityWord); empty until then, and never saved.
+    std::string anonymity = "";
 };
 
 constexpr char NotTestedToday[] = "Not Tested Today";
@@ -37,10 +40,12 @@ public:
     // Replaces the first row with the same address in its place, or appends
     // the row after the last one.
     void PutProxyRow(const std::string& address, const std::string& country,
-                     const std::string& responseTime, const std::string& downloadSpeed);
+                     const std::string& responseTime, const std::string& downloadSpeed,
+                     const std::string& anonymity = "");
     void AppendRow(const ProxyEntry& entry);
     // New test figures for the row at `index`, in its place.
-    void SetRowTimes(int index, const std::string& responseTime, const std::string& downloadSpeed);
+    void SetRowTimes(int index, const std::string& responseTime, const std::string& downloadSpeed,
+                     const std::string& anonymity = "");
     void RemoveRow(int index);
     void RemoveAllRows();
 

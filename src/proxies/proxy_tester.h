@@ -1,11 +1,13 @@
-// Testing one remote proxy: how long a TCP connection to it takes to open,
-// and the download speed figure derived from that. A test run reports its
-// rows and progress to a view (the evaluation dialog, or a test) and hands
-// its outcome to the caller through TMPResponseTime, TMPDownloadSpeed and FAIL.
+// Showing what a real test of one remote proxy (proxy_check.h) found: its
+// rows and progress go to a view (the evaluation dialog, or a test), and its
+// outcome to the caller through TMPResponseTime, TMPDownloadSpeed,
+// TMPAnonymity and FAIL.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "proxies/proxy_check.h"
 
 // How long any connection to a remote proxy may take to open. A silent host
 // would otherwise hold the window for as long as the system cares to wait;
@@ -22,23 +24,16 @@ public:
     virtual void SetResponse(int row, const std::string& response) = 0;
 };
 
-// Milliseconds the connection took to open (at least 1), or 0 when it could
-// not be made. Moves the view's progress to 20, then to 100 unless the host
-// does not resolve. The view may be null.
-uint32_t MeasureResponseTime(const std::string& host, int port, TestRunView* view);
-
-// Kilobytes per second for a response time: 1656 / milliseconds.
-double EstimateDownloadSpeed(uint32_t milliseconds);
-
 // The texts a successful test shows and stores: "%d milliseconds" and
 // "%.02f KB/sec".
 std::string ResponseTimeText(uint32_t milliseconds);
 std::string DownloadSpeedText(double kilobytesPerSecond);
 
-// One press of "Start Testing": appends the run's rows below those already
-// there and writes the outcome to the settings.
-void RunProxyTest(const std::string& host, int port, TestRunView& view);
+// The end of one press of "Start Testing": appends the check's rows below
+// those already there and writes the outcome to the settings. A transparent
+// proxy passes (FAIL 0): its level tells the callers not to use it.
+void ShowProxyCheck(const ProxyCheck& check, TestRunView& view);
 
-// What the evaluation dialog writes when it opens: "Not Tested" and "N/A";
-// FAIL keeps the outcome of the last test.
+// What the evaluation dialog writes when it opens: "Not Tested", "N/A" and
+// no level; FAIL keeps the outcome of the last test.
 void MarkProxyUntested();

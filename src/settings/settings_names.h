@@ -22,6 +22,10 @@ constexpr char TMPProxy[] = "Software\\Veilgate\\TMPProxy";
 constexpr char TMPResponseTime[] = "Software\\Veilgate\\TMPResponseTime";
 constexpr char TMPDownloadSpeed[] = "Software\\Veilgate\\TMPDownloadSpeed";
 constexpr char FAIL[] = "Software\\Veilgate\\FAIL";
+constexpr char TMPAnonymity[] = "Software\\Veilgate\\TMPAnonymity";
+// The page that proxy tests ask through each proxy; empty or missing means
+// the maker's "What Is My IP?" page.
+constexpr char JudgeUrl[] = "Software\\Veilgate\\JudgeUrl";
 constexpr char ErrLogging[] = "Software\\Veilgate\\ErrLogging";
 constexpr char Opera[] = "Software\\Veilgate\\Opera";
 constexpr char Netscape[] = "Software\\Veilgate\\Netscape";

@@ -3,8 +3,9 @@
 
     shell_e2e_test.py WINE-RUN PREFIX VEILGATE WINDOW-DRIVER LIST-SERVICE GATERESET
 
-The test starts a tinyproxy as the remote proxy, an origin server of its
-own, the stand-in list service and Veilgate.exe in a Wine prefix of its own
+The test starts a tinyproxy as the remote proxy (two more, and ports that
+are no proxy, for the proxy tests), an origin server of its own, the
+stand-in list service and Veilgate.exe in a Wine prefix of its own
 (Wine's X11 driver on Xvfb, since the tray needs a display), and drives the
 window from outside with window_driver.exe. Pages the program opens go to a
 recorder registered in the prefix, never to a browser. Every process is
@@ -108,12 +109,10 @@ class Shell:
         self.origin_port = free_port()
         serve(http.server.ThreadingHTTPServer(("127.0.0.1", self.origin_port), Origin))
 
-        self.upstream_port = free_port()
-        conf = os.path.join(self.work, "tinyproxy.conf")
-        with open(conf, "w") as f:
-            f.write(f"Port {self.upstream_port}\nListen 127.0.0.1\nAllow 127.0.0.1\n"
-                    "Timeout 60\nLogLevel Warning\n")
-        start(["tinyproxy", "-d", "-c", conf], group=True)
+        # Its outgoing connections come from 127.0.0.2, so the judge (the list
+        # service) sees another address through it than directly: its Via
+        # header makes it anonymous, not transparent.
+        self.upstream_port = self.start_tinyproxy("tinyproxy", ["Bind 127.0.0.2"])
         self.dead_port = free_port()
         proxies = os.path.join(self.work, "proxies.txt")
         with open(proxies, "w") as f:
@@ -128,6 +127,30 @@ class Shell:
                            60)
         self.list_port = int(open(port_file).read()) if ready else 0
         return wait_for_port(self.upstream_port, 10)
+
+    def start_tinyproxy(self, name, lines):
+        port = free_port()
+        conf = os.path.join(self.work, name + ".conf")
+        with open(conf, "w") as f:
+            f.write("\n".join([f"Port {port}", "Listen 127.0.0.1", "Allow 127.0.0.1",
+                               "Timeout 60", "LogLevel Warning"] + lines) + "\n")
+        start(["tinyproxy", "-d", "-c", conf], group=True)
+        wait_for_port(port, 10)
+        return port
+
+    def write_tested_proxies(self, lines):
+        """MyProxies.txt in the user's own data folder."""
+        folder = os.path.join(self.unix_folder("LOCALAPPDATA"), "Veilgate")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "MyProxies.txt"), "w", newline="") as f:
+            f.write("".join(line + "\r\n" for line in lines))
+
+    def rows(self, action="rows"):
+        """The cells of the list of tested proxies (or of the evaluation
+        dialog's task list), a list of lists."""
+        found = self.drive(action)
+        count = int(found.get("rows", "0")) if found["ok"] else 0
+        return [found.get(f"row{i}", "").split("|") for i in range(count)]
 
     def unix_folder(self, variable):
         folder = self.wine("cmd", "/c", "echo", f"%{variable}%").stdout.strip()
@@ -233,7 +256,8 @@ def run(shell):
     check(state.get("enable") == "1", "Enable Veilgate is ticked", state)
     check(state.get("items") == "3", "the selector holds ProxyName and the two offered", state)
     check(state.get("edit") == shell.proxy_name, "the edit field holds ProxyName", state)
-    check(state.get("status") == on_status, "the status line names the proxy", state)
+    check(wait_until(lambda: shell.state().get("status") == on_status + " [Anonymous]", 30),
+          "the status line names the proxy and, once tested, its level", shell.state())
     check(state.get("rows") == "2", "the list holds MyProxies.txt", state)
     check(shell.reg_query("ServerHost") == f"127.0.0.1:{shell.list_port}",
           "the machine's settings are the user's now")
@@ -558,6 +582,101 @@ def run_never_stranded(shell):
     check(shell.wait_program_end(30), "EXIT ends it")
 
 
+def answers_while(shell, seconds, action):
+    """The longest time the window took to answer while `action` ran."""
+    answers = {}
+    waiting = threading.Thread(
+        target=lambda: answers.update(shell.drive("freeze", str(seconds), limit=seconds + 30)))
+    waiting.start()
+    time.sleep(1)
+    action()
+    waiting.join()
+    return int(answers.get("longest_ms", "99999"))
+
+
+def evaluate_by_hand(shell, address):
+    """"Add New Proxy" with the address, and "Start Testing" in the
+    evaluation dialog; the dialog's rows, then "Done"."""
+    shell.drive("click", "1004")
+    wait_until(lambda: shell.drive("dialog-shown", "Add New Proxy")["ok"], 20)
+    shell.drive("dialog-type", "Add New Proxy", "1012", address)
+    shell.drive("dialog-click", "Add New Proxy", "1")
+    check(wait_until(lambda: shell.drive("evaluation-rows")["ok"], 20),
+          f"the evaluation dialog opens for {address}")
+    rows = []
+
+    def test():
+        shell.drive("evaluation-click", "1016")
+        rows.extend(wait_until(lambda: (lambda r: r if len(r) >= 6 else None)(
+            shell.rows("evaluation-rows")), 20) or [])
+
+    longest = answers_while(shell, 4, test)
+    check(longest < 2000, f"the window answers while {address} is tested", longest)
+    shell.drive("evaluation-click", "1015")
+    return rows
+
+
+def run_proxy_tests(shell):
+    """The evaluation dialog against two real proxies, and "Test All
+    Proxies" over a list that mixes them with ports that are no proxy."""
+    elite = shell.start_tinyproxy("elite", ["Bind 127.0.0.3", "DisableViaHeader Yes"])
+    transparent = shell.start_tinyproxy("transparent", ["Bind 127.0.0.4", "XTinyproxy Yes"])
+    silent = socket.socket()
+    silent.bind(("127.0.0.1", 0))
+    silent.listen(16)
+    silent_port = silent.getsockname()[1]
+    upstream = f"127.0.0.1:{shell.upstream_port}"
+    try:
+        for name, kind, value in (("ServerHost", "REG_SZ", f"127.0.0.1:{shell.list_port}"),
+                                  ("UseProxy", "REG_DWORD", 1), ("ProxyName", "REG_SZ", upstream),
+                                  ("LocalPort", "REG_DWORD", shell.engine_port),
+                                  ("AutoEnabled", "REG_DWORD", 0)):
+            shell.reg_add(name, kind, value, key=USER_KEY)
+        shell.write_tested_proxies([f"{upstream}->Local", f"127.0.0.1:{silent_port}->Silent",
+                                    f"127.0.0.1:{shell.dead_port}->Nothing"])
+        shell.start_program()
+        check(wait_until(lambda: shell.state().get("status", "").endswith(" [Anonymous]"), 90),
+              "at start-up the stored proxy is tested: anonymous", shell.state())
+
+        rows = evaluate_by_hand(shell, f"127.0.0.1:{elite}")
+        responses = [row[1] if len(row) > 1 else "" for row in rows]
+        # Nothing serves HTTPS on the judge's host here, so no tunnel opens.
+        check(responses[2:6] == ["Proxy ready", "Elite", "127.0.0.3", "Not supported"],
+              "the dialog: tinyproxy without Via is elite, seen as 127.0.0.3", rows)
+        print(f"      dialog elite: {responses[:2]}")
+        check(wait_until(lambda: shell.state().get("status", "").endswith(
+            f"127.0.0.1:{elite} [Elite]"), 10), "and becomes the active proxy", shell.state())
+        check(shell.curl() == ORIGIN_BODY, "curl goes through the elite proxy")
+
+        rows = evaluate_by_hand(shell, f"127.0.0.1:{transparent}")
+        responses = [row[1] if len(row) > 1 else "" for row in rows]
+        check(responses[3:5] == ["Transparent - sites see your IP", "127.0.0.4"],
+              "the dialog: tinyproxy with XTinyproxy is transparent", rows)
+        print(f"      dialog transparent: {responses[:2]}")
+        shown = shell.message()
+        check(shown.get("caption") == "Warning" and shown.get("text") ==
+              "This proxy passes your own IP address on to the sites you visit. "
+              "Veilgate will not use it.", "a transparent proxy is refused", shown)
+        check(shell.reg_query("ProxyName", key=USER_KEY) == f"127.0.0.1:{elite}",
+              "and the elite one stays active")
+
+        longest = answers_while(shell, 12, lambda: shell.drive("list-menu", "0", "4"))
+        check(longest < 2000, "the window answers during Test All Proxies", longest)
+        check(wait_until(lambda: len(shell.rows()) == 3, 30),
+              "Test All Proxies removes the silent port and the dead one", shell.rows())
+        levels = {row[0]: row[4] for row in shell.rows() if len(row) == 5}
+        check(levels == {upstream: "Anonymous", f"127.0.0.1:{elite}": "Elite",
+                         f"127.0.0.1:{transparent}": "Transparent"},
+              "and shows each level", shell.rows())
+        check(shell.state().get("status") == "Test failed - proxy removed",
+              "the status line ends on the last removal", shell.state())
+        shell.drive("command", "32772")
+        check(shell.wait_program_end(30), "EXIT ends it")
+    finally:
+        stop(shell.program)
+        silent.close()
+
+
 def main():
     # Stopped from outside (ctest's time-out), it still stops what it started.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
@@ -586,6 +705,7 @@ def main():
         run(shell)
         run_without_freezing(shell)
         run_never_stranded(shell)
+        run_proxy_tests(shell)
     finally:
         stop_all()
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),

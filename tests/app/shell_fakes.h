@@ -65,6 +65,7 @@ struct Evaluation {
     bool ok = true;
     std::string responseTime = "12 milliseconds";
     int fail = 0;
+    std::string anonymity = "";
 };
 
 struct FakeDialogs : ProxyDialogs {
@@ -77,6 +78,7 @@ struct FakeDialogs : ProxyDialogs {
         RegStringValue(setting::TMPResponseTime, "", true).Set(next.responseTime);
         RegStringValue(setting::TMPDownloadSpeed, "", true).Set("138.00 KB/sec");
         RegDwordValue(setting::FAIL, 0, true).Set(next.fail);
+        RegStringValue(setting::TMPAnonymity, "", true).Set(next.anonymity);
         return next.ok;
     }
     bool addOk = true;
@@ -94,9 +96,6 @@ struct FakeProbe : ProxyProbe {
             return Reachability::Unresolved;
         return reachable.count(host + ":" + std::to_string(port)) ? Reachability::Reachable
                                                                   : Reachability::Unreachable;
-    }
-    uint32_t MeasureResponseTime(const std::string& host, int port) override {
-        return reachable.count(host + ":" + std::to_string(port)) ? 40 : 0;
     }
     std::set<std::string> reachable;
     std::set<std::string> unresolved;
@@ -183,10 +182,17 @@ struct FakeWork : BackgroundWork {
         return threads;
     }
     void StartGeneratorRequest() override { ++generatorRequests; }
+    bool StartProxyTests(int run, const std::vector<std::string>& proxies) override {
+        testRuns.push_back({run, proxies});
+        return threads;
+    }
+    void StopProxyTests() override { ++testStops; }
 
     bool threads = true;
     std::vector<int> downloads;
     int cancels = 0;
     std::vector<std::string> checks;
     int generatorRequests = 0;
+    std::vector<std::pair<int, std::vector<std::string>>> testRuns;
+    int testStops = 0;
 };

@@ -17,6 +17,7 @@
 #include "app/list_refresh.h"
 #include "app/rotation.h"
 #include "app/self_watch.h"
+#include "app/startup_check.h"
 #include "app/tray_hint.h"
 #include "base/files.h"
 #include "browsers/browsing_mark.h"
@@ -68,7 +69,7 @@ protected:
     ProxyActivation activation{
         engine, browsers, view, dialogs, list, folder.File("MyProxies.txt"), "10.0.0.5"};
     ProxyRotation rotation{activation, view, work};
-    ListCommands commands{activation, view, dialogs, probe};
+    ListCommands commands{activation, view, dialogs, work};
     ListRefresh refresh{activation, view, work};
 };
 
@@ -302,6 +303,66 @@ TEST_F(ShellLogicTest, DoubleClickCopiesTheAddressAndSwitchesOnlyWhenOn) {
     EXPECT_EQ(std::string(Status) + "4.4.4.4:80", view.status);
 }
 
+// Whichever way the user picks a proxy that a test found transparent, the
+// previous one stays active, the user is warned, and the row stays, marked.
+TEST_F(ShellLogicTest, ATransparentProxyIsNeverMadeActive) {
+    const std::string warning =
+        "Warning: This proxy passes your own IP address on to the sites you visit. Veilgate "
+        "will not use it.";
+    const Evaluation transparent{true, "12 milliseconds", 0, "Transparent"};
+    struct Case {
+        const char* name;
+        std::function<void()> pick;
+    };
+    const Case cases[] = {
+        {"selector", [this] { activation.OnSelectorChoice("9.9.9.9:80->US"); }},
+        {"add new",
+         [this] {
+             dialogs.typed = "9.9.9.9:80";
+             activation.OnAddNewProxy();
+         }},
+        {"test proxy",
+         [this] {
+             view.selectedRow = list.FindProxyRow("9.9.9.9:80");
+             commands.Run(list_commands::TestProxy);
+         }},
+        {"double click",
+         [this] {
+             view.selectedRow = list.FindProxyRow("9.9.9.9:80");
+             activation.OnRowDoubleClicked();
+         }},
+        {"enable box",
+         [this] {
+             view.editText = "9.9.9.9:80";
+             activation.OnEnableBoxClicked();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        list.RemoveAllRows();
+        list.AppendRow({"1.1.1.1:80", "DE", "5 milliseconds", "9.00 KB/sec", "Elite"});
+        list.AppendRow({"9.9.9.9:80", "US", "7 milliseconds", "9.00 KB/sec", "Transparent"});
+        view.editText = "1.1.1.1:80";
+        view.enableBox = true;
+        activation.OnEnableBoxClicked();
+        EXPECT_EQ(std::string(Status) + "1.1.1.1:80 [Elite]", view.status);
+        view.told.clear();
+        dialogs.next = transparent;
+        c.pick();
+        EXPECT_EQ(std::vector<std::string>{warning}, view.told);
+        if (std::string(c.name) != "enable box") {
+            EXPECT_EQ("1.1.1.1", engine.host);
+            EXPECT_EQ("1.1.1.1:80", Text(setting::ProxyName));
+            EXPECT_TRUE(view.enableBox);
+        } else {
+            EXPECT_FALSE(engine.IsRunning());
+        }
+        int row = list.FindProxyRow("9.9.9.9:80");
+        ASSERT_GE(row, 0);
+        EXPECT_EQ("Transparent", list.Row(row).anonymity);
+    }
+}
+
 TEST_F(ShellLogicTest, LocalAddressOfAnUnknownNameIsTheOriginalSpelling) {
     EXPECT_EQ("Unkwon IP", LocalAddressText("no-such-host.invalid"));
     EXPECT_EQ("Unkwon IP", LocalAddressText(""));
@@ -406,6 +467,23 @@ TEST_F(RotationTest, TicksWalkTheListAndWrap) {
     EXPECT_EQ(1, engine.listens) << "the rotation only switches the upstream";
 }
 
+TEST_F(RotationTest, TicksPassOverTransparentRows) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+    SwitchOn("1.1.1.1:80");
+    list.SetRowTimes(1, "1 milliseconds", "1.00 KB/sec", "Transparent");
+    rotation.RotateProxy();
+    ASSERT_FALSE(work.checks.empty());
+    EXPECT_EQ("3.3.3.3:80", work.checks.back());
+    rotation.OnChecked(Reachability::Reachable);
+    EXPECT_EQ(std::string(Status) + "3.3.3.3:80", view.status);
+    list.SetRowTimes(0, "1 milliseconds", "1.00 KB/sec", "Transparent");
+    work.checks.clear();
+    rotation.RotateProxy();
+    // Only transparent rows besides the active one: it is checked itself, as
+    // a row alone in the list is.
+    EXPECT_EQ(std::vector<std::string>{"3.3.3.3:80"}, work.checks);
+}
+
 TEST_F(RotationTest, ThePrefixSearchFindsTheFirstRowThatBeginsWithTheAddress) {
     struct Case {
         const char* proxyName;
@@ -469,11 +547,15 @@ TEST_F(RotationTest, TheEngineFailsOverToTheRowsAfterTheActiveOneAsTheListIsNow)
         {{"1.1.1.1:80"}, "1.1.1.1:80", {}},
         {{"1.1.1.1:80", "2.2.2.2:80", "1.1.1.1:80", "2.2.2.2:80"}, "1.1.1.1:80", {"2.2.2.2:80"}},
         {{"1.1.1.1:80", "2.2.2.2:80"}, "9.9.9.9:9", {}},
+        // A row graded Transparent (the last here) is never turned to.
+        {{"1.1.1.1:80", "2.2.2.2:80", "4.4.4.4:80"}, "1.1.1.1:80", {"2.2.2.2:80"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.active);
         list.RemoveAllRows();
         AddRows(c.rows);
+        if (c.rows.back() == "4.4.4.4:80")
+            list.SetRowTimes(list.Count() - 1, "1 milliseconds", "1.00 KB/sec", "Transparent");
         SwitchOn(c.active);
         EXPECT_EQ(c.want, engine.failover);
     }
@@ -684,8 +766,6 @@ TEST(SocketProbe, ChecksARealConnectionAndSaysWhyNot) {
                  ReachabilityMessage(Reachability::Unreachable));
     EXPECT_STREQ("Unable to solve proxy server name",
                  ReachabilityMessage(Reachability::Unresolved));
-    EXPECT_GT(probe.MeasureResponseTime("127.0.0.1", open), 0u);
-    EXPECT_EQ(0u, probe.MeasureResponseTime("127.0.0.1", closed));
 }
 
 // --- The list's context menu ---------------------------------------------------
@@ -708,33 +788,159 @@ TEST_F(ShellLogicTest, RemoveTakesTheFirstSelectedRowOrAll) {
     EXPECT_EQ("", SavedFile());
 }
 
-TEST_F(ShellLogicTest, TestAllProxiesTimesTheGoodAndRemovesTheDead) {
+// A result of the run in progress, as the worker would post it.
+ProxyTestResult Tested(int run, const std::string& proxy, bool judgeReached, CheckOutcome outcome,
+                       Anonymity level = Anonymity::Elite) {
+    ProxyTestResult result;
+    result.run = run;
+    result.proxy = proxy;
+    result.judgeReached = judgeReached;
+    result.check.outcome = outcome;
+    result.check.responseMs = 40;
+    result.check.kilobytesPerSecond = 812.5;
+    result.check.level = level;
+    return result;
+}
+
+TEST_F(ShellLogicTest, TestAllProxiesFillsRowsAsResultsComeAndRemovesTheDead) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+    commands.TestAllProxies();
+    ASSERT_EQ(1u, work.testRuns.size());
+    int run = work.testRuns[0].first;
+    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:80->Country", "2.2.2.2:80->Country",
+                                        "3.3.3.3:80->Country"}),
+              work.testRuns[0].second);
+    EXPECT_EQ("Testing proxies: 0 of 3", view.status);
+    commands.TestAllProxies();
+    EXPECT_EQ(1u, work.testRuns.size()) << "a press while the run goes on does nothing";
+
+    // The user removes a row meanwhile: its result finds no row.
+    list.RemoveRow(0);
+    EXPECT_TRUE(
+        commands.OnProxyTested(Tested(run, "1.1.1.1:80->Country", true, CheckOutcome::Passed)));
+    EXPECT_TRUE(commands.OnProxyTested(
+        Tested(run, "3.3.3.3:80->Country", true, CheckOutcome::Passed, Anonymity::Transparent)));
+    EXPECT_EQ("Testing proxies: 2 of 3", view.status);
+    EXPECT_TRUE(
+        commands.OnProxyTested(Tested(run, "2.2.2.2:80->Country", true, CheckOutcome::NoAnswer)));
+    EXPECT_EQ(std::vector<std::string>{"3.3.3.3:80"}, Rows());
+    EXPECT_EQ("40 miliseconds", list.Row(0).responseTime);
+    EXPECT_EQ("812.50 KB/sec", list.Row(0).downloadSpeed);
+    EXPECT_EQ("Transparent", list.Row(0).anonymity);
+    EXPECT_EQ("3.3.3.3:80->Country\r\n", SavedFile());
+    EXPECT_FALSE(
+        commands.OnProxyTested(Tested(run + 1, "3.3.3.3:80", true, CheckOutcome::NoAnswer)))
+        << "another run's result";
+    EXPECT_TRUE(commands.OnProxyTestsEnded(run, true));
+    EXPECT_EQ("Test failed - proxy removed", view.status);
+    EXPECT_TRUE(view.told.empty());
+    EXPECT_FALSE(commands.OnProxyTestsEnded(run, true)) << "the run is over";
+}
+
+TEST_F(ShellLogicTest, TestAllProxiesRemovesNothingWhenTheJudgeIsDownToo) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80"});
+    commands.TestAllProxies();
+    int run = work.testRuns.back().first;
+    commands.OnProxyTested(Tested(run, "1.1.1.1:80", false, CheckOutcome::NoConnection));
+    commands.OnProxyTested(Tested(run, "2.2.2.2:80", false, CheckOutcome::NoAnswer));
+    commands.OnProxyTestsEnded(run, false);
+    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:80", "2.2.2.2:80"}), Rows());
+    EXPECT_EQ(
+        std::vector<std::string>{
+            "Veilgate: Veilgate cannot reach its test page; no proxy was removed."},
+        view.told);
+    // The next press starts a new run, whose answers alone count.
+    commands.TestAllProxies();
+    EXPECT_NE(run, work.testRuns.back().first);
+}
+
+TEST_F(ShellLogicTest, AtStartUpABadStoredProxyIsLeftForTheNextGoodOne) {
     struct Case {
-        std::vector<std::string> rows;
-        std::vector<std::string> wantRows;
-        const char* wantStatus;
+        const char* name;
+        CheckOutcome stored;
+        Anonymity storedLevel;
+        bool judgeReached;
+        // The others' outcomes, for rows 3.3.3.3 (after the stored) and 1.1.1.1.
+        CheckOutcome third;
+        Anonymity thirdLevel;
+        const char* wantActive;  // empty: switched off
+        const char* wantTold;
     };
     const Case cases[] = {
-        {{"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"},
-         {"1.1.1.1:80", "3.3.3.3:80"},
-         "Test completed successfully"},
-        {{"2.2.2.2:80", "4.4.4.4:80"}, {}, "Test failed - proxy removed"},
+        {"good", CheckOutcome::Passed, Anonymity::Elite, true, CheckOutcome::Passed,
+         Anonymity::Elite, "2.2.2.2:80", ""},
+        {"judge down", CheckOutcome::NoAnswer, Anonymity::Unknown, false, CheckOutcome::Passed,
+         Anonymity::Elite, "2.2.2.2:80", ""},
+        {"dead", CheckOutcome::NoConnection, Anonymity::Unknown, true, CheckOutcome::Passed,
+         Anonymity::Anonymous, "3.3.3.3:80",
+         "Veilgate: The proxy 2.2.2.2:80 does not answer. Veilgate now uses 3.3.3.3:80."},
+        {"transparent", CheckOutcome::Passed, Anonymity::Transparent, true, CheckOutcome::Passed,
+         Anonymity::Transparent, "1.1.1.1:80",
+         "Veilgate: The proxy 2.2.2.2:80 passes your own IP address on to the sites you visit. "
+         "Veilgate now uses 1.1.1.1:80."},
     };
-    probe.reachable = {"1.1.1.1:80", "3.3.3.3:80"};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         list.RemoveAllRows();
-        AddRows(c.rows);
-        view.statusHistory.clear();
-        commands.TestAllProxies();
-        EXPECT_EQ(c.wantRows, Rows());
-        EXPECT_EQ(c.wantStatus, view.status);
-        for (const ProxyEntry& row : list.Rows()) {
-            EXPECT_EQ("40 miliseconds", row.responseTime);
-            EXPECT_EQ("41.40 KB/sec", row.downloadSpeed);
+        AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+        view.told.clear();
+        RegDwordValue(setting::UseProxy, 0, true).Set(1);
+        RegStringValue(setting::ProxyName, "", true).Set("2.2.2.2:80");
+        activation.ActivateStoredProxy();
+        StartUpCheck check(activation, view, work);
+        check.Start();
+        ASSERT_EQ(std::vector<std::string>{"2.2.2.2:80"}, work.testRuns.back().second);
+        int run = work.testRuns.back().first;
+        EXPECT_LT(run, 0) << "never a run of Test All Proxies";
+        check.OnProxyTested(Tested(run, "2.2.2.2:80", c.judgeReached, c.stored, c.storedLevel));
+        if (work.testRuns.back().first != run) {
+            run = work.testRuns.back().first;
+            EXPECT_EQ((std::vector<std::string>{"3.3.3.3:80", "1.1.1.1:80"}),
+                      work.testRuns.back().second);
+            check.OnProxyTested(Tested(run, "3.3.3.3:80", true, c.third, c.thirdLevel));
+            check.OnProxyTested(Tested(run, "1.1.1.1:80", true, CheckOutcome::Passed));
         }
-        EXPECT_EQ("Testing proxy: " + c.rows[0] + "->Country Please Wait", view.statusHistory[0]);
+        check.OnProxyTestsEnded(run, c.judgeReached);
+        EXPECT_FALSE(check.Running());
+        EXPECT_EQ(c.wantActive, Text(setting::ProxyName));
+        EXPECT_EQ(c.wantActive, engine.host + ":80");
+        EXPECT_EQ(std::string(c.wantTold).empty() ? std::vector<std::string>{}
+                                                  : std::vector<std::string>{c.wantTold},
+                  view.told);
     }
-    EXPECT_EQ("", SavedFile());
+    EXPECT_EQ(std::string(Status) + "1.1.1.1:80 [Elite]", view.status);
+
+    // No other usable proxy: off, and said so.
+    list.RemoveAllRows();
+    AddRows({"2.2.2.2:80"});
+    view.told.clear();
+    RegStringValue(setting::ProxyName, "", true).Set("2.2.2.2:80");
+    activation.ActivateStoredProxy();
+    StartUpCheck alone(activation, view, work);
+    alone.Start();
+    alone.OnProxyTested(
+        Tested(work.testRuns.back().first, "2.2.2.2:80", true, CheckOutcome::NoAnswer));
+    EXPECT_FALSE(view.enableBox);
+    EXPECT_FALSE(engine.IsRunning());
+    EXPECT_EQ(std::vector<std::string>{"Veilgate: The proxy 2.2.2.2:80 does not answer. No other "
+                                       "tested proxy can be used: Veilgate is off."},
+              view.told);
+
+    // "Test All Proxies" grades the active proxy transparent: it is checked
+    // again, and it and the others so graded are no failover candidates.
+    AddRows({"1.1.1.1:80", "3.3.3.3:80"});
+    view.editText = "2.2.2.2:80";
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    size_t runs = work.testRuns.size();
+    list.SetRowTimes(0, "1 milliseconds", "1.00 KB/sec", "Transparent");
+    list.SetRowTimes(2, "1 milliseconds", "1.00 KB/sec", "Transparent");
+    activation.ForwardWithCandidates();
+    EXPECT_EQ(std::vector<std::string>{"1.1.1.1:80"}, engine.failover);
+    StartUpCheck afterAll(activation, view, work);
+    afterAll.RecheckIfActiveIsTransparent();
+    ASSERT_EQ(runs + 1, work.testRuns.size());
+    EXPECT_EQ(std::vector<std::string>{"2.2.2.2:80"}, work.testRuns.back().second);
 }
 
 TEST_F(ShellLogicTest, TestProxyMovesThePassedRowToTheEndAndSwitchesWhenOn) {
@@ -980,8 +1186,11 @@ TEST_F(ShellLogicTest, AFailedSaveDuringTestAllProxiesIsToldOnce) {
     AddRows({"2.2.2.2:80", "3.3.3.3:80", "4.4.4.4:80"});
     ProxyActivation unwritable(engine, browsers, view, dialogs, list,
                                folder.File("no-such-folder/MyProxies.txt"), "10.0.0.5");
-    ListCommands failing(unwritable, view, dialogs, probe);
+    ListCommands failing(unwritable, view, dialogs, work);
     failing.TestAllProxies();
+    for (const std::string& proxy : work.testRuns.back().second)
+        failing.OnProxyTested(
+            Tested(work.testRuns.back().first, proxy, true, CheckOutcome::NoConnection));
     EXPECT_EQ(0, list.Count());
     EXPECT_EQ(1u, view.told.size());
 }

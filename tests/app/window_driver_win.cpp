@@ -31,6 +31,14 @@
 //                                          milliseconds until the LAN's proxy
 //                                          is SERVER and the file PREFS holds
 //                                          TEXT (at most 10 s)
+//   window_driver.exe rows                 the cells of the list of tested
+//                                          proxies, "rowN=a|b|c|d|e"
+//   window_driver.exe list-menu ROW ITEM   a right click on that row of the
+//                                          list, then item ITEM (from 1) of
+//                                          the menu it opens, by the keyboard
+//   window_driver.exe dialog-type CAPTION ID TEXT  sets an edit of a dialog
+//   window_driver.exe evaluation-click ID  a button of the evaluation dialog
+//   window_driver.exe evaluation-rows      its task list, as rows prints them
 #include <windows.h>
 #include <commctrl.h>
 #include <tlhelp32.h>
@@ -39,6 +47,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base/scoped_win.h"
 #include "browsers_test_support.h"
@@ -80,6 +89,119 @@ int State(HWND main) {
     std::printf("rows=%d\n", static_cast<int>(Ask(GetDlgItem(main, 1002), LVM_GETITEMCOUNT)));
     std::printf("readmore=%s\n", TextOf(GetDlgItem(main, 1079)).c_str());
     return 0;
+}
+
+// Memory in the window's own process: a list view reads and writes its
+// items through pointers, which must point there.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND window, size_t size) : size_(size) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(window, &id);
+        process_ =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
+        if (process_)
+            at_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() {
+        if (at_)
+            VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+        if (process_)
+            CloseHandle(process_);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+    char* At() const { return static_cast<char*>(at_); }
+    bool Write(const void* data, size_t size, size_t offset = 0) {
+        return at_ && WriteProcessMemory(process_, At() + offset, data, size, nullptr);
+    }
+    bool Read(void* data, size_t size, size_t offset = 0) {
+        return at_ && ReadProcessMemory(process_, At() + offset, data, size, nullptr);
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    void* at_ = nullptr;
+    size_t size_;
+};
+
+std::string Cell(HWND list, int row, int column) {
+    constexpr size_t TextAt = 256;
+    constexpr size_t TextSize = 1024;
+    RemoteBuffer remote(list, TextAt + TextSize);
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = remote.At() + TextAt;
+    item.cchTextMax = TextSize;
+    char text[TextSize] = {};
+    if (!remote.Write(&item, sizeof item))
+        return "";
+    Ask(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.At()));
+    remote.Read(text, sizeof text - 1, TextAt);
+    return text;
+}
+
+int Rows(HWND list) {
+    if (!list)
+        return 1;
+    HWND header = reinterpret_cast<HWND>(Ask(list, LVM_GETHEADER));
+    int columns = static_cast<int>(Ask(header, HDM_GETITEMCOUNT));
+    int rows = static_cast<int>(Ask(list, LVM_GETITEMCOUNT));
+    for (int row = 0; row < rows; ++row) {
+        std::string line;
+        for (int column = 0; column < columns; ++column)
+            line += (column ? "|" : "") + Cell(list, row, column);
+        std::printf("row%d=%s\n", row, line.c_str());
+    }
+    std::printf("rows=%d\n", rows);
+    return 0;
+}
+
+HWND ShownMenu() {
+    for (HWND window = FindWindowExA(nullptr, nullptr, "#32768", nullptr); window;
+         window = FindWindowExA(nullptr, window, "#32768", nullptr)) {
+        if (IsWindowVisible(window))
+            return window;
+    }
+    return nullptr;
+}
+
+// The list view picks the row under a right click itself and tells the
+// window, which opens its menu there; the menu's own loop takes the keys.
+int ListMenu(HWND main, int row, int item) {
+    HWND list = GetDlgItem(main, 1002);
+    RemoteBuffer remote(list, sizeof(RECT));
+    RECT bounds{};
+    bounds.left = LVIR_BOUNDS;
+    if (!remote.Write(&bounds, sizeof bounds) ||
+        !Ask(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.At())) ||
+        !remote.Read(&bounds, sizeof bounds))
+        return 1;
+    LPARAM where = MAKELPARAM(bounds.left + 10, (bounds.top + bounds.bottom) / 2);
+    PostMessageA(list, WM_RBUTTONDOWN, MK_RBUTTON, where);
+    PostMessageA(list, WM_RBUTTONUP, 0, where);
+    HWND menu = nullptr;
+    for (int i = 0; i < 200 && !menu; ++i) {
+        Sleep(25);
+        menu = ShownMenu();
+    }
+    if (!menu)
+        return 1;
+    for (int i = 0; i < item; ++i)
+        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return 0;
+}
+
+// The evaluation dialog, found by its controls (its caption ends in a
+// character that a command line may not carry as the program spells it).
+HWND EvaluationDialog() {
+    for (HWND window = FindWindowExA(nullptr, nullptr, "#32770", nullptr); window;
+         window = FindWindowExA(nullptr, window, "#32770", nullptr)) {
+        if (IsWindowVisible(window) && GetDlgItem(window, 1016) && GetDlgItem(window, 1017))
+            return window;
+    }
+    return nullptr;
 }
 
 // The first message box of the program, found by its class.
@@ -226,6 +348,20 @@ int main(int argc, char** argv) {
                         : 2;
     if (action == "freeze")
         return Freeze(argc > 2 ? std::atoi(argv[2]) : 10);
+    if (action == "evaluation-click") {
+        HWND dialog = EvaluationDialog();
+        HWND control = dialog && argc > 2 ? GetDlgItem(dialog, std::atoi(argv[2])) : nullptr;
+        return control && PostMessageA(control, BM_CLICK, 0, 0) ? 0 : 1;
+    }
+    if (action == "evaluation-rows") {
+        HWND dialog = EvaluationDialog();
+        return dialog ? Rows(GetDlgItem(dialog, 1014)) : 1;
+    }
+    if (action == "dialog-type") {
+        HWND dialog = argc > 4 ? FindWindowA("#32770", argv[2]) : nullptr;
+        HWND control = dialog ? GetDlgItem(dialog, std::atoi(argv[3])) : nullptr;
+        return control && Ask(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4])) ? 0 : 1;
+    }
     if (action == "dialog-shown" || action == "dialog-click") {
         // One of the program's dialogs, found by its caption, and a control of it.
         HWND dialog = argc > 2 ? FindWindowA("#32770", argv[2]) : nullptr;
@@ -254,6 +390,10 @@ int main(int argc, char** argv) {
     }
     if (action == "type")
         return argc > 3 ? Type(main, id, argv[3]) : 2;
+    if (action == "rows")
+        return Rows(GetDlgItem(main, 1002));
+    if (action == "list-menu")
+        return argc > 3 ? ListMenu(main, id, std::atoi(argv[3])) : 2;
     if (action == "timer")
         return PostMessageA(main, WM_TIMER, 100, 0) ? 0 : 1;
     if (action == "syscommand") {

@@ -1,16 +1,25 @@
 // The proxy evaluation dialog, driven with window messages; the proxies are
 // real listeners on 127.0.0.1 and the outcome is read from the real registry.
+// The judge is the stand-in list service, which also answers requests in a
+// proxy's absolute form: asked as a proxy, it passes the user's own address
+// on, as a transparent proxy does.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+
 #include "dialog_harness.h"
 #include "held_port.h"
+#include "list_service_win.h"
 #include "net/socket.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
 #include "proxies/proxy_evaluation_dialog_win.h"
 #include "registry_test_support.h"
+#include "temp_folder.h"
+#include "wait_for.h"
 
 using namespace harness;
 using namespace testing_support;
@@ -57,13 +66,34 @@ protected:
         WriteText(ProductRoot, ProductKey, "TMPResponseTime", "old time");
         WriteText(ProductRoot, ProductKey, "TMPDownloadSpeed", "old speed");
         WriteDword(ProductRoot, ProductKey, "FAIL", 7);
+        std::ofstream(folder_.File("proxies.txt")) << "1.1.1.1:80->X\n";
+        ASSERT_TRUE(judge_.Start(folder_.File("proxies.txt"), folder_.File("judge.port"),
+                                 folder_.File("judge.log"), false));
+        WriteText(ProductRoot, ProductKey, "JudgeUrl",
+                  "http://127.0.0.1:" + std::to_string(judge_.Port()) +
+                      "/services/whatismyip/whatismyip.asp");
     }
+    void TearDown() override { WriteText(ProductRoot, ProductKey, "JudgeUrl", ""); }
     HWND Open(const std::string& host, int port) {
         dialog_.SetProxy(host, port);
         return dialog_.Create();
     }
+    // Presses "Start Testing" and lets the dialog take the worker's
+    // messages until the test is over.
+    void RunTest(HWND hwnd) {
+        Click(hwnd, IDC_START_TESTING);
+        EXPECT_TRUE(dialog_.Testing());
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                PumpMessages();
+                return !dialog_.Testing();
+            },
+            std::chrono::seconds(20)));
+    }
 
     CapturedMessages messages_;
+    TempFolder folder_;
+    ListService judge_;
     ProxyEvaluationDialog dialog_;
 };
 
@@ -106,26 +136,27 @@ TEST_F(EvaluationDialogTest, DoneBeforeAnyTestLeavesNotTested) {
     EXPECT_FALSE(dialog_.Tested());
 }
 
-TEST_F(EvaluationDialogTest, TwoPressesOnAReachableProxyGiveSixRows) {
-    HeldPort proxy(ReachableProxyBacklog);
-    ASSERT_NE(proxy.Port(), 0);
-    HWND hwnd = Open("127.0.0.1", proxy.Port());
-    Click(hwnd, IDC_START_TESTING);
+TEST_F(EvaluationDialogTest, TwoPressesThroughATransparentProxyGiveTwelveRows) {
+    HWND hwnd = Open("127.0.0.1", judge_.Port());
+    RunTest(hwnd);
     EXPECT_TRUE(dialog_.Tested());
-    Click(hwnd, IDC_START_TESTING);
-    ASSERT_EQ(Rows(hwnd), 6);
-    for (int first : {0, 3}) {
+    RunTest(hwnd);
+    ASSERT_EQ(Rows(hwnd), 12);
+    for (int first : {0, 6}) {
         SCOPED_TRACE(first);
         EXPECT_EQ(Cell(hwnd, first, 0), "Get proxy response time");
         EXPECT_NE(Cell(hwnd, first, 1).find(" milliseconds"), std::string::npos);
         EXPECT_EQ(Cell(hwnd, first + 1, 0), "Get proxy download speed");
         EXPECT_NE(Cell(hwnd, first + 1, 1).find(" KB/sec"), std::string::npos);
-        EXPECT_EQ(Cell(hwnd, first + 2, 0), "Test Completed");
         EXPECT_EQ(Cell(hwnd, first + 2, 1), "Proxy ready");
+        EXPECT_EQ(Cell(hwnd, first + 3, 1), "Transparent - sites see your IP");
+        EXPECT_EQ(Cell(hwnd, first + 4, 1), "127.0.0.1");
+        EXPECT_EQ(Cell(hwnd, first + 5, 1), "Not supported");
     }
     EXPECT_EQ(Progress(hwnd), 100);
-    EXPECT_EQ(Text("TMPResponseTime"), Cell(hwnd, 3, 1));
-    EXPECT_EQ(Text("TMPDownloadSpeed"), Cell(hwnd, 4, 1));
+    EXPECT_EQ(Text("TMPResponseTime"), Cell(hwnd, 6, 1));
+    EXPECT_EQ(Text("TMPDownloadSpeed"), Cell(hwnd, 7, 1));
+    EXPECT_EQ(Text("TMPAnonymity"), "Transparent");
     EXPECT_EQ(Fail(), 0u);
     EXPECT_TRUE(messages_.shown.empty());
 
@@ -133,35 +164,58 @@ TEST_F(EvaluationDialogTest, TwoPressesOnAReachableProxyGiveSixRows) {
     EXPECT_EQ(dialog_.Result(), IDOK);
 }
 
-TEST_F(EvaluationDialogTest, RefusedConnectionAddsOneFailureRowAndKeepsTheSpeed) {
-    int port = FreePort();  // nothing listens: connections are refused at once
-    ASSERT_NE(port, 0);
-    HWND hwnd = Open("127.0.0.1", port);
-    Click(hwnd, IDC_START_TESTING);
-    ASSERT_EQ(Rows(hwnd), 1);
-    EXPECT_EQ(Cell(hwnd, 0, 0), "Proxy server is NOT AVAILABLE");
-    EXPECT_EQ(Cell(hwnd, 0, 1), "Connection Failure");
-    EXPECT_EQ(Progress(hwnd), 100);
-    EXPECT_EQ(Text("TMPResponseTime"), "");
-    EXPECT_EQ(Text("TMPDownloadSpeed"), "N/A");
-    EXPECT_EQ(Fail(), 1u);
+TEST_F(EvaluationDialogTest, RefusedSilentAndUnknownProxiesAddOneFailureRowEach) {
+    HeldPort silent(ReachableProxyBacklog);  // accepts and never answers
+    // Nothing listens: connections are refused at once. Taken after the
+    // silent one, which the search would otherwise find again.
+    int refused = FreePort();
+    struct Row {
+        std::string host;
+        int port;
+        const char* response;
+    } rows[] = {{"127.0.0.1", refused, "Connection Failure"},
+                {"127.0.0.1", silent.Port(), "No answer through the proxy"},
+                {"no-such-host.invalid", 8080, "Connection Failure"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.response);
+        ProxyEvaluationDialog dialog;
+        dialog.SetProxy(row.host, row.port);
+        HWND hwnd = dialog.Create();
+        Click(hwnd, IDC_START_TESTING);
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                PumpMessages();
+                return !dialog.Testing();
+            },
+            std::chrono::seconds(20)));
+        ASSERT_EQ(Rows(hwnd), 1);
+        EXPECT_EQ(Cell(hwnd, 0, 0), "Proxy server is NOT AVAILABLE");
+        EXPECT_EQ(Cell(hwnd, 0, 1), row.response);
+        EXPECT_EQ(Progress(hwnd), 100);
+        EXPECT_EQ(Text("TMPResponseTime"), "");
+        EXPECT_EQ(Text("TMPDownloadSpeed"), "N/A");
+        EXPECT_EQ(Fail(), 1u);
+    }
     EXPECT_TRUE(messages_.shown.empty());
 }
 
-TEST_F(EvaluationDialogTest, UnknownHostLeavesTheBarAtTwentyAndAddsOneRow) {
-    HWND hwnd = Open("no-such-host.invalid", 8080);
+TEST_F(EvaluationDialogTest, CancelDuringATestEndsItAtOnce) {
+    HeldPort silent(ReachableProxyBacklog);
+    HWND hwnd = Open("127.0.0.1", silent.Port());
     Click(hwnd, IDC_START_TESTING);
-    ASSERT_EQ(Rows(hwnd), 1);
-    EXPECT_EQ(Cell(hwnd, 0, 0), "Proxy server is NOT AVAILABLE");
-    EXPECT_EQ(Cell(hwnd, 0, 1), "Connection Failure");
-    EXPECT_EQ(Progress(hwnd), 20);
-    EXPECT_EQ(Fail(), 1u);
+    ASSERT_TRUE(dialog_.Testing());
+    auto pressed = std::chrono::steady_clock::now();
+    Click(hwnd, IDCANCEL);
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::milliseconds(1500));
+    EXPECT_EQ(dialog_.Result(), IDCANCEL);
+    EXPECT_FALSE(dialog_.Testing());
+    EXPECT_FALSE(dialog_.Tested());
+    EXPECT_EQ(Fail(), 7u);
 }
 
 TEST_F(EvaluationDialogTest, CancelAfterASuccessfulTestLeavesItsValues) {
-    HeldPort proxy(ReachableProxyBacklog);
-    HWND hwnd = Open("127.0.0.1", proxy.Port());
-    Click(hwnd, IDC_START_TESTING);
+    HWND hwnd = Open("127.0.0.1", judge_.Port());
+    RunTest(hwnd);
     std::string time = Cell(hwnd, 0, 1);
     Click(hwnd, IDCANCEL);
     EXPECT_EQ(dialog_.Result(), IDCANCEL);

@@ -15,6 +15,7 @@
 #include "proxies/data_files.h"
 #include "proxies/proxy_list_download_win.h"
 #include "proxies/proxy_list_reply.h"
+#include "list_service_win.h"
 #include "registry_test_support.h"
 #include "settings/maker_endpoints.h"
 #include "settings/reg_value.h"
@@ -24,61 +25,13 @@
 
 namespace {
 
+using testing_support::ListService;
 using testing_support::TempFolder;
 
 using namespace std::chrono_literals;
 
 constexpr char ProxyEnable[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyEnable";
-
-// The service's program as Wine sees it: the build's Unix path on drive Z:.
-std::string ListServiceProgram() {
-    std::string path = "Z:" + std::string(LIST_SERVICE_EXE);
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-// One run of the list service, stopped by its process handle.
-class ListService {
-public:
-    ~ListService() { Stop(); }
-
-    bool Start(const std::string& proxiesFile, const std::string& portFile,
-               const std::string& logFile, bool rawList) {
-        std::string command = "\"" + ListServiceProgram() + "\" --proxies \"" + proxiesFile +
-                              "\" --port 0 --port-file \"" + portFile + "\" --log \"" + logFile +
-                              "\"" + (rawList ? " --raw-list" : "");
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &started))
-            return false;
-        process_.Reset(started.hProcess);
-        CloseHandle(started.hThread);
-        std::string text;
-        bool ready =
-            WaitFor([&] { return base::ReadWholeFile(portFile, text) && !text.empty(); }, 30s);
-        port_ = ready ? base::ParseLeadingInt(text) : 0;
-        return port_ > 0;
-    }
-
-    void Stop() {
-        if (!process_)
-            return;
-        TerminateProcess(process_.Get(), 0);
-        WaitForSingleObject(process_.Get(), 10000);
-        process_.Reset();
-    }
-
-    int Port() const { return port_; }
-
-private:
-    base::ScopedHandle process_;
-    int port_ = 0;
-};
 
 // Keeps a setting as it was found and puts it back afterwards.
 class SavedText {

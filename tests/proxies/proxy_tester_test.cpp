@@ -6,6 +6,22 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+#endif
+
+#include <atomic>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "temp_folder.h"
+#include "wait_for.h"
 #include "net/socket.h"
 #include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
@@ -34,10 +50,6 @@ public:
     std::vector<std::string> responses;
 };
 
-std::string SpeedText(double speed) {
-    return DownloadSpeedText(speed);
-}
-
 std::string StoredText(const char* path) {
     return RegStringValue(path, "<missing>", true).Get();
 }
@@ -45,135 +57,7 @@ uint32_t StoredFail() {
     return RegDwordValue(setting::FAIL, 99, true).Get();
 }
 
-class ProxyTesterTest : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(network_.Ok());
-        listener_ = net::ListenTcp("127.0.0.1", 0, 16);
-        ASSERT_TRUE(listener_.IsValid());
-        openPort_ = net::LocalPortOf(listener_);
-        net::Socket probe = net::ListenTcp("127.0.0.1", 0, 1);
-        closedPort_ = net::LocalPortOf(probe);
-    }
-
-    net::NetworkInit network_;
-    net::Socket listener_;
-    int openPort_ = 0;
-    int closedPort_ = 0;  // was free a moment ago; nothing listens there
-};
-
-TEST(EstimateDownloadSpeedTest, IsSixteenFiftySixOverTheMillisecondsInFixedTexts) {
-    EXPECT_EQ("1656.00 KB/sec", SpeedText(EstimateDownloadSpeed(1)));
-    EXPECT_EQ("16.56 KB/sec", SpeedText(EstimateDownloadSpeed(100)));
-    EXPECT_EQ("8.28 KB/sec", SpeedText(EstimateDownloadSpeed(200)));
-    EXPECT_EQ("7.05 KB/sec", SpeedText(EstimateDownloadSpeed(235)));
-    EXPECT_EQ("1.00 KB/sec", SpeedText(EstimateDownloadSpeed(1656)));
-    EXPECT_EQ("0.01 KB/sec", SpeedText(EstimateDownloadSpeed(165600)));
-    EXPECT_EQ("1 milliseconds", ResponseTimeText(1));
-    EXPECT_EQ("200 milliseconds", ResponseTimeText(200));
-    // The count is unsigned: a huge time is a tiny speed, never a negative one.
-    EXPECT_GT(EstimateDownloadSpeed(4000000000u), 0.0);
-}
-
-TEST_F(ProxyTesterTest, ListeningProxyGivesATimeOfAtLeastOneMillisecond) {
-    RecordingView view;
-    uint32_t milliseconds = MeasureResponseTime("127.0.0.1", openPort_, &view);
-    EXPECT_GE(milliseconds, 1u);
-    EXPECT_LT(milliseconds, 10000u);
-    EXPECT_EQ((std::vector<int>{20, 100}), view.progress);
-    // Works without a view too, and by name.
-    EXPECT_GE(MeasureResponseTime("localhost", openPort_, nullptr), 1u);
-}
-
-TEST_F(ProxyTesterTest, RefusedConnectionGivesZeroAndFullProgress) {
-    RecordingView view;
-    EXPECT_EQ(0u, MeasureResponseTime("127.0.0.1", closedPort_, &view));
-    EXPECT_EQ((std::vector<int>{20, 100}), view.progress);
-}
-
-TEST_F(ProxyTesterTest, UnknownHostGivesZeroAndLeavesProgressAtTwenty) {
-    RecordingView view;
-    EXPECT_EQ(0u, MeasureResponseTime("no-such-host.invalid", openPort_, &view));
-    EXPECT_EQ(std::vector<int>{20}, view.progress);
-
-    RecordingView emptyHost;
-    EXPECT_EQ(0u, MeasureResponseTime("", openPort_, &emptyHost));
-    EXPECT_EQ(std::vector<int>{20}, emptyHost.progress);
-}
-
-TEST_F(ProxyTesterTest, PortOutsideTheTcpRangeIsAFailedConnection) {
-    for (int port : {0, -1, 65536, openPort_ + 65536}) {
-        RecordingView view;
-        EXPECT_EQ(0u, MeasureResponseTime("127.0.0.1", port, &view)) << port;
-        EXPECT_EQ((std::vector<int>{20, 100}), view.progress) << port;
-    }
-}
-
-TEST_F(ProxyTesterTest, SuccessfulRunAddsThreeRowsAndStoresTheOutcome) {
-    RegDwordValue(setting::FAIL, 0, true).Set(1);
-    RecordingView view;
-    RunProxyTest("127.0.0.1", openPort_, view);
-
-    ASSERT_EQ(3u, view.tasks.size());
-    EXPECT_EQ("Get proxy response time", view.tasks[0]);
-    EXPECT_EQ("Get proxy download speed", view.tasks[1]);
-    EXPECT_EQ("Test Completed", view.tasks[2]);
-    EXPECT_EQ("Proxy ready", view.responses[2]);
-
-    // The texts shown are the texts stored, and the speed is derived from
-    // the time shown.
-    int milliseconds = 0;
-    char unit[32] = {};
-    ASSERT_EQ(2, std::sscanf(view.responses[0].c_str(), "%d %31s", &milliseconds, unit));
-    EXPECT_EQ(std::to_string(milliseconds) + " milliseconds", view.responses[0]);
-    EXPECT_GE(milliseconds, 1);
-    char speed[32];
-    std::snprintf(speed, sizeof speed, "%.2f KB/sec", 1656.0 / milliseconds);
-    EXPECT_EQ(speed, view.responses[1]);
-    EXPECT_EQ(view.responses[0], StoredText(setting::TMPResponseTime));
-    EXPECT_EQ(view.responses[1], StoredText(setting::TMPDownloadSpeed));
-    EXPECT_EQ(0u, StoredFail());
-    EXPECT_EQ(100, view.progress.back());
-}
-
-TEST_F(ProxyTesterTest, SecondPressAppendsBelowTheFirst) {
-    RecordingView view;
-    RunProxyTest("127.0.0.1", openPort_, view);
-    RunProxyTest("127.0.0.1", openPort_, view);
-    ASSERT_EQ(6u, view.tasks.size());
-    EXPECT_EQ("Get proxy response time", view.tasks[3]);
-    EXPECT_EQ("Test Completed", view.tasks[5]);
-}
-
-TEST_F(ProxyTesterTest, FailedRunAddsOneRowAndKeepsTheEarlierSpeed) {
-    RecordingView view;
-    RunProxyTest("127.0.0.1", openPort_, view);
-    std::string earlierSpeed = StoredText(setting::TMPDownloadSpeed);
-    ASSERT_NE("<missing>", earlierSpeed);
-
-    RunProxyTest("127.0.0.1", closedPort_, view);
-    ASSERT_EQ(4u, view.tasks.size());
-    EXPECT_EQ("Proxy server is NOT AVAILABLE", view.tasks[3]);
-    EXPECT_EQ("Connection Failure", view.responses[3]);
-    EXPECT_EQ("", StoredText(setting::TMPResponseTime));
-    EXPECT_EQ(earlierSpeed, StoredText(setting::TMPDownloadSpeed));
-    EXPECT_EQ(1u, StoredFail());
-}
-
-TEST_F(ProxyTesterTest, UnknownHostIsTheSameFailureRow) {
-    MarkProxyUntested();
-    RecordingView view;
-    RunProxyTest("no-such-host.invalid", 80, view);
-    ASSERT_EQ(1u, view.tasks.size());
-    EXPECT_EQ("Proxy server is NOT AVAILABLE", view.tasks[0]);
-    EXPECT_EQ("Connection Failure", view.responses[0]);
-    EXPECT_EQ(std::vector<int>{20}, view.progress);
-    EXPECT_EQ("", StoredText(setting::TMPResponseTime));
-    EXPECT_EQ("N/A", StoredText(setting::TMPDownloadSpeed));
-    EXPECT_EQ(1u, StoredFail());
-}
-
-TEST_F(ProxyTesterTest, MarkProxyUntestedLeavesFailAlone) {
+TEST(MarkProxyUntestedTest, LeavesFailAlone) {
     RegDwordValue(setting::FAIL, 0, true).Set(1);
     RegStringValue(setting::TMPResponseTime, "", true).Set("235 milliseconds");
     MarkProxyUntested();
@@ -181,5 +65,302 @@ TEST_F(ProxyTesterTest, MarkProxyUntestedLeavesFailAlone) {
     EXPECT_EQ("N/A", StoredText(setting::TMPDownloadSpeed));
     EXPECT_EQ(1u, StoredFail());
 }
+
+// What the judge saw, as echoed pages show it; the user's own address is
+// 10.0.0.7 unless a row says otherwise.
+TEST(GradeEchoTest, LevelFollowsWhatTheJudgeSaw) {
+    struct Row {
+        const char* own;
+        const char* echo;
+        Anonymity level;
+        const char* exit;
+    };
+    const Row rows[] = {
+        {"10.0.0.7", "<b id=\"address\">203.0.113.5</b><pre>Host: judge\nAccept: */*\n</pre>",
+         Anonymity::Elite, "203.0.113.5"},
+        {"10.0.0.7", "<b id=\"address\">203.0.113.5</b>\nVia: 1.1 tinyproxy\n",
+         Anonymity::Anonymous, "203.0.113.5"},
+        {"10.0.0.7", "REMOTE_ADDR = 203.0.113.5\nX-Forwarded-For: 198.51.100.2\n",
+         Anonymity::Anonymous, "203.0.113.5"},
+        {"10.0.0.7", "REMOTE_ADDR = 203.0.113.5\nforwarded: for=198.51.100.2\n",
+         Anonymity::Anonymous, "203.0.113.5"},
+        {"10.0.0.7", "<b id=\"address\">203.0.113.5</b>\nX-Forwarded-For: 10.0.0.7\n",
+         Anonymity::Transparent, "203.0.113.5"},
+        {"10.0.0.7", "<b id=\"address\">203.0.113.5</b>\nX-Tinyproxy: 10.0.0.7\n",
+         Anonymity::Transparent, "203.0.113.5"},
+        // The address anywhere, even under a header no list names.
+        {"10.0.0.7", "<td>203.0.113.5</td><td>X-Custom: a,10.0.0.7;b</td>", Anonymity::Transparent,
+         "203.0.113.5"},
+        // A proxy that does not hide the user at all.
+        {"10.0.0.7", "<b id=\"address\">10.0.0.7</b>", Anonymity::Transparent, "10.0.0.7"},
+        // A longer address that starts or ends like the user's is another one.
+        {"10.0.0.7", "203.0.113.5\nX-Forwarded-For: 10.0.0.71, 110.0.0.7, 10.0.0.7.9\n",
+         Anonymity::Anonymous, "203.0.113.5"},
+        // The judge's host may be the user's address (a judge on this
+        // machine); its Host lines are not what the proxy passed on, and a
+        // name that merely ends in "via:" is another header.
+        {"127.0.0.1", "<b id=\"address\">127.0.0.2</b><pre>Host: 127.0.0.1:8765\n</pre>",
+         Anonymity::Elite, "127.0.0.2"},
+        {"127.0.0.1", "<pre>Host: 127.0.0.1:8765\nX-Forwarded-Host: 127.0.0.1\nX-Via: a\n</pre>",
+         Anonymity::Elite, ""},
+        // Without the user's own address only headers can tell.
+        {"", "203.0.113.5\nClient-IP: 10.0.0.7\n", Anonymity::Anonymous, "203.0.113.5"},
+        {"", "203.0.113.5\n", Anonymity::Elite, "203.0.113.5"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.level, GradeEcho(row.own, row.echo)) << row.echo;
+        EXPECT_EQ(row.exit, ReadExitAddress(row.echo)) << row.echo;
+    }
+    EXPECT_EQ(Anonymity::Transparent, AnonymityFromWord(AnonymityWord(Anonymity::Transparent)));
+    EXPECT_STREQ("Transparent - sites see your IP", AnonymityText(Anonymity::Transparent));
+}
+
+TEST(ParseJudgeUrlTest, TakesPlainHttpAddressesOnly) {
+    ProxyJudge judge;
+    ASSERT_TRUE(ParseJudgeUrl("http://127.0.0.1:8765/services/whatismyip/whatismyip.asp", judge));
+    EXPECT_EQ("127.0.0.1:8765 /services/whatismyip/whatismyip.asp 127.0.0.1:443",
+              judge.host + ":" + std::to_string(judge.port) + " " + judge.path + " " +
+                  judge.secureHost + ":" + std::to_string(judge.securePort));
+    for (const char* bad : {"https://judge.example/", "judge.example", "http://:80/",
+                            "http://judge.example:0/", "http://judge.example:80x/"})
+        EXPECT_FALSE(ParseJudgeUrl(bad, judge)) << bad;
+    RegStringValue(setting::JudgeUrl, "", true).Set("ftp://nowhere/");
+    EXPECT_EQ("/services/whatismyip/whatismyip.asp", ConfiguredJudge().path);
+    RegStringValue(setting::JudgeUrl, "", true).Set("");
+}
+
+TEST(ShowProxyCheckTest, RowsAndHandOverValuesFollowTheOutcome) {
+    ProxyCheck passed;
+    passed.outcome = CheckOutcome::Passed;
+    passed.responseMs = 235;
+    passed.kilobytesPerSecond = 812.5;
+    passed.level = Anonymity::Transparent;
+    passed.exitAddress = "127.0.0.4";
+    passed.secure = true;
+    RecordingView view;
+    ShowProxyCheck(passed, view);
+    EXPECT_EQ((std::vector<std::string>{"Get proxy response time", "Get proxy download speed",
+                                        "Test Completed", "Check anonymity", "Address sites see",
+                                        "Check secure pages"}),
+              view.tasks);
+    EXPECT_EQ(
+        (std::vector<std::string>{"235 milliseconds", "812.50 KB/sec", "Proxy ready",
+                                  "Transparent - sites see your IP", "127.0.0.4", "Supported"}),
+        view.responses);
+    EXPECT_EQ("235 milliseconds", StoredText(setting::TMPResponseTime));
+    EXPECT_EQ("812.50 KB/sec", StoredText(setting::TMPDownloadSpeed));
+    EXPECT_EQ("Transparent", StoredText(setting::TMPAnonymity));
+    EXPECT_EQ(0u, StoredFail());
+
+    for (CheckOutcome outcome : {CheckOutcome::NoAnswer, CheckOutcome::NoConnection}) {
+        ProxyCheck failed;
+        failed.outcome = outcome;
+        ShowProxyCheck(failed, view);
+        EXPECT_EQ("Proxy server is NOT AVAILABLE", view.tasks.back());
+        EXPECT_EQ(outcome == CheckOutcome::NoAnswer ? "No answer through the proxy"
+                                                    : "Connection Failure",
+                  view.responses.back());
+        EXPECT_EQ("", StoredText(setting::TMPResponseTime));
+        EXPECT_EQ("812.50 KB/sec", StoredText(setting::TMPDownloadSpeed));
+        EXPECT_EQ("", StoredText(setting::TMPAnonymity));
+        EXPECT_EQ(1u, StoredFail());
+    }
+    EXPECT_EQ(8u, view.tasks.size());
+}
+
+#ifndef _WIN32
+// A peer process, stopped by its id when the object goes.
+class Peer {
+public:
+    explicit Peer(std::vector<std::string> command) {
+        std::vector<char*> argv;
+        for (std::string& part : command)
+            argv.push_back(&part[0]);
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = 0;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Peer() {
+        if (pid_ <= 0)
+            return;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+    Peer(const Peer&) = delete;
+    Peer& operator=(const Peer&) = delete;
+
+private:
+    pid_t pid_ = 0;
+};
+
+bool Listening(int port) {
+    return net::ConnectTcp("127.0.0.1", port, 1000).IsValid();
+}
+
+// The stand-in list service as the judge, real tinyproxy processes in front
+// of it (each making its outgoing connections from an address of its own, so
+// that the judge sees another address through them than directly), and two
+// ports that are no proxy.
+class ProxyPeersTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(network_.Ok());
+        std::ofstream(folder_.File("proxies.txt")) << "127.0.0.1:1->Nowhere\n";
+        judgePeer_ = std::make_unique<Peer>(
+            std::vector<std::string>{LIST_SERVICE_EXE, "--proxies", folder_.File("proxies.txt"),
+                                     "--port-file", folder_.File("judge.port")});
+        ASSERT_TRUE(WaitFor([&] {
+            std::ifstream file(folder_.File("judge.port"));
+            return static_cast<bool>(file >> judge_.port);
+        }));
+        judge_.host = "127.0.0.1";
+        judge_.path = "/services/whatismyip/whatismyip.asp";
+        // The tunnel's target is the judge itself: something that listens.
+        judge_.secureHost = judge_.host;
+        judge_.securePort = judge_.port;
+    }
+
+    // A tinyproxy with these configuration lines; its port.
+    int StartTinyproxy(const std::string& name, const std::vector<std::string>& lines) {
+        int port = AnyFreePort();
+        std::string config = folder_.File(name + ".conf");
+        std::ofstream file(config);
+        file << "Port " << port << "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\n"
+             << "Allow 127.0.0.1\nUser nobody\nGroup nogroup\n";
+        for (const std::string& line : lines)
+            file << line << "\n";
+        file.close();
+        peers_.push_back(
+            std::make_unique<Peer>(std::vector<std::string>{"tinyproxy", "-d", "-c", config}));
+        EXPECT_TRUE(WaitFor([port] { return Listening(port); }, std::chrono::seconds(20))) << name;
+        return port;
+    }
+
+    static int AnyFreePort() {
+        net::Socket probe = net::ListenTcp("127.0.0.1", 0, 1);
+        return net::LocalPortOf(probe);
+    }
+
+    net::NetworkInit network_;
+    testing_support::TempFolder folder_;
+    std::unique_ptr<Peer> judgePeer_;
+    std::vector<std::unique_ptr<Peer>> peers_;
+    ProxyJudge judge_;
+    std::atomic<bool> stop_{false};
+};
+
+TEST_F(ProxyPeersTest, EachPeerGetsItsLevelItsTimesAndItsTunnel) {
+    std::string own;
+    ASSERT_TRUE(AskJudgeDirectly(judge_, stop_, own));
+    EXPECT_EQ("127.0.0.1", own);
+
+    // Accepts (the system completes the connection) and never says a word.
+    net::Socket silent = net::ListenTcp("127.0.0.1", 0, 4);
+    // Answers every request with a page that is not the judge's.
+    net::Socket other = net::ListenTcp("127.0.0.1", 0, 4);
+    std::atomic<bool> done{false};
+    std::thread otherServer([&] {
+        while (!done) {
+            if (net::WaitReadable(other, 50) != 1)
+                continue;
+            net::Socket client = net::AcceptConnection(other);
+            char buffer[4096];
+            net::WaitReadable(client, 2000);
+            net::Receive(client, buffer, sizeof buffer);
+            net::SendAll(client, std::string("HTTP/1.0 200 OK\r\n\r\n<html>It works!</html>"));
+        }
+    });
+    int refused = AnyFreePort();
+
+    struct Row {
+        const char* name;
+        std::vector<std::string> lines;  // empty name: not a tinyproxy
+        CheckOutcome outcome;
+        Anonymity level;
+        const char* exit;
+        bool secure;
+    };
+    const Row rows[] = {
+        {"as-it-comes",
+         {"Bind 127.0.0.2"},
+         CheckOutcome::Passed,
+         Anonymity::Anonymous,
+         "127.0.0.2",
+         true},
+        {"no-via",
+         {"Bind 127.0.0.3", "DisableViaHeader Yes"},
+         CheckOutcome::Passed,
+         Anonymity::Elite,
+         "127.0.0.3",
+         true},
+        {"xtinyproxy",
+         {"Bind 127.0.0.4", "XTinyproxy Yes"},
+         CheckOutcome::Passed,
+         Anonymity::Transparent,
+         "127.0.0.4",
+         true},
+        {"https-port-only",
+         {"Bind 127.0.0.5", "DisableViaHeader Yes", "ConnectPort 443"},
+         CheckOutcome::Passed,
+         Anonymity::Elite,
+         "127.0.0.5",
+         false},
+    };
+    for (const Row& row : rows) {
+        int port = StartTinyproxy(row.name, row.lines);
+        std::vector<int> progress;
+        ProxyCheck check = CheckProxy(judge_, own, "127.0.0.1", port, stop_,
+                                      [&](int position) { progress.push_back(position); });
+        EXPECT_EQ(row.outcome, check.outcome) << row.name;
+        EXPECT_EQ(row.level, check.level) << row.name;
+        EXPECT_EQ(row.exit, check.exitAddress) << row.name;
+        EXPECT_EQ(row.secure, check.secure) << row.name;
+        EXPECT_GE(check.responseMs, 1u) << row.name;
+        // 256 KiB in under the budget, measured rather than derived.
+        EXPECT_GT(check.kilobytesPerSecond, 256.0 / 10) << row.name;
+        EXPECT_EQ(100, progress.back()) << row.name;
+        std::printf("peer %-16s %-11s %5u ms %10.2f KB/sec %s\n", row.name,
+                    AnonymityWord(check.level), check.responseMs, check.kilobytesPerSecond,
+                    check.secure ? "secure" : "no secure");
+    }
+
+    auto started = std::chrono::steady_clock::now();
+    ProxyCheck silentCheck = CheckProxy(judge_, own, "127.0.0.1", net::LocalPortOf(silent), stop_);
+    auto silentMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - started)
+                        .count();
+    EXPECT_EQ(CheckOutcome::NoAnswer, silentCheck.outcome);
+    EXPECT_LE(silentMs, ProxyTestBudgetMs + 1000);
+    EXPECT_EQ(CheckOutcome::NoAnswer,
+              CheckProxy(judge_, own, "127.0.0.1", net::LocalPortOf(other), stop_).outcome);
+    EXPECT_EQ(CheckOutcome::NoConnection,
+              CheckProxy(judge_, own, "127.0.0.1", refused, stop_).outcome);
+    done = true;
+    otherServer.join();
+}
+
+TEST_F(ProxyPeersTest, AStopEndsATestAtOnce) {
+    net::Socket silent = net::ListenTcp("127.0.0.1", 0, 4);
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop_ = true;
+    });
+    auto started = std::chrono::steady_clock::now();
+    ProxyCheck check =
+        CheckProxy(judge_, "127.0.0.1", "127.0.0.1", net::LocalPortOf(silent), stop_);
+    auto tookMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - started)
+                      .count();
+    stopper.join();
+    EXPECT_EQ(CheckOutcome::Stopped, check.outcome);
+    EXPECT_LT(tookMs, 3000);
+}
+#endif
 
 }  // namespace

@@ -3,7 +3,9 @@
 //   /services/vg/proxy/sortedproxylist.txt  the proxy list from a file
 //   /services/vg/proxy/proxygenerator.asp   a small page, read and dropped
 //   /services/whatismyip/whatismyip.asp     the caller's address and the
-//                                           forwarding headers it arrived with
+//                                           forwarding headers it arrived with,
+//                                           then every header as received
+//   /services/vg/proxy/speedtest.bin        256 KiB that proxy tests time
 //   /products/veilgate/poll.htm             the poll page
 //   /                                       a home page linking them
 //
@@ -14,6 +16,7 @@
 // one line per request: method, path and user agent. --raw-list serves the
 // file byte for byte as the list reply, for trying out odd replies.
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -231,6 +234,19 @@ std::string WhatIsMyIpPage(const Request& request, const std::string& peer) {
     return Page("What Is My IP?", body);
 }
 
+// Bytes that no proxy on the way can make smaller by compressing them well.
+std::string SpeedTestObject() {
+    std::string object(256 * 1024, '\0');
+    uint32_t state = 2463534242u;
+    for (char& byte : object) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = static_cast<char>(state & 0xff);
+    }
+    return object;
+}
+
 void SendResponse(net::Socket& client, int status, const char* type, const std::string& body) {
     const char* reason = status == 200 ? "OK" : status == 404 ? "Not Found" : "Bad Request";
     std::string head = "HTTP/1.0 " + std::to_string(status) + " " + reason + "\r\n" +
@@ -259,6 +275,8 @@ void Serve(net::Socket& client, const Options& options) {
         SendResponse(client, 200, "text/html", Page("Proxy generator", "<p>Request noted.</p>"));
     else if (request.path == "/services/whatismyip/whatismyip.asp")
         SendResponse(client, 200, "text/html", WhatIsMyIpPage(request, PeerAddress(client)));
+    else if (request.path == "/services/vg/proxy/speedtest.bin")
+        SendResponse(client, 200, "application/octet-stream", SpeedTestObject());
     else if (request.path == "/products/veilgate/poll.htm")
         SendResponse(client, 200, "text/html",
                      Page("Veilgate poll",

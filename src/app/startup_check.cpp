@@ -1,0 +1,133 @@
+#include "app/startup_check.h"
+
+#include <cstdio>
+
+#include "app/list_commands.h"
+#include "app/rotation.h"
+#include "proxies/proxy_line.h"
+#include "proxies/proxy_tester.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+namespace {
+
+std::string Format(const char* format, const std::string& text) {
+    char buffer[1400];
+    std::snprintf(buffer, sizeof buffer, format, text.c_str());
+    return buffer;
+}
+
+bool Usable(const ProxyCheck& check) {
+    return check.outcome == CheckOutcome::Passed && check.level != Anonymity::Transparent;
+}
+
+}  // namespace
+
+StartUpCheck::StartUpCheck(ProxyActivation& activation, MainWindowView& view, BackgroundWork& work)
+    : activation_(activation), view_(view), work_(work) {}
+
+void StartUpCheck::Start() {
+    stored_ = RegStringValue(setting::ProxyName).Get();
+    if (!activation_.Enabled() || stored_.empty())
+        return;
+    int run = lastRun_ - 1;
+    if (!work_.StartProxyTests(run, {stored_}))
+        return;
+    run_ = lastRun_ = run;
+    testingOthers_ = false;
+}
+
+void StartUpCheck::RecheckIfActiveIsTransparent() {
+    const ProxyList& list = activation_.List();
+    int row = list.FindProxyRow(ProxyLine(RegStringValue(setting::ProxyName).Get()).Address());
+    if (!Running() && row >= 0 && IsTransparentRow(list, row))
+        Start();
+}
+
+bool StartUpCheck::StillActive() const {
+    return activation_.Enabled() && RegStringValue(setting::ProxyName).Get() == stored_;
+}
+
+void StartUpCheck::KeepFigures(const ProxyTestResult& result) {
+    if (result.check.outcome != CheckOutcome::Passed)
+        return;
+    ProxyList& list = activation_.List();
+    int row = list.FindProxyRow(ProxyLine(result.proxy).Address());
+    if (row >= 0)
+        list.SetRowTimes(row, ListResponseTimeText(result.check.responseMs),
+                         DownloadSpeedText(result.check.kilobytesPerSecond),
+                         AnonymityWord(result.check.level));
+}
+
+std::vector<std::string> StartUpCheck::Candidates() const {
+    const ProxyList& list = activation_.List();
+    std::string address = ProxyLine(stored_).Address();
+    int start = list.FindProxyRow(address);
+    std::vector<std::string> candidates;
+    for (int step = 1; step <= list.Count(); ++step) {
+        int row = (start + step) % list.Count();
+        if (list.Row(row).address != address && !IsTransparentRow(list, row))
+            candidates.push_back(list.Row(row).address);
+    }
+    return candidates;
+}
+
+bool StartUpCheck::OnProxyTested(const ProxyTestResult& result) {
+    if (run_ == 0 || result.run != run_)
+        return false;
+    KeepFigures(result);
+    if (testingOthers_) {
+        results_[result.proxy] = result.check;
+        return true;
+    }
+    // Without the judge nothing is known of the proxy: it stays.
+    if (!result.judgeReached || Usable(result.check)) {
+        activation_.RefreshStatus();
+        return true;
+    }
+    why_ = Format(result.check.outcome == CheckOutcome::Passed ? startup_check::TransparentFormat
+                                                               : startup_check::DeadFormat,
+                  stored_);
+    candidates_ = Candidates();
+    if (!StillActive())
+        return true;
+    if (candidates_.empty()) {
+        MoveOn(candidates_);
+        return true;
+    }
+    int run = lastRun_ - 1;
+    if (work_.StartProxyTests(run, candidates_)) {
+        run_ = lastRun_ = run;
+        testingOthers_ = true;
+        results_.clear();
+    } else {
+        MoveOn({});
+    }
+    return true;
+}
+
+bool StartUpCheck::OnProxyTestsEnded(int run, bool judgeReached) {
+    if (run_ == 0 || run != run_)
+        return false;
+    run_ = 0;
+    if (testingOthers_ && judgeReached && StillActive())
+        MoveOn(candidates_);
+    return true;
+}
+
+// The first candidate in list order that passed and is not transparent.
+void StartUpCheck::MoveOn(const std::vector<std::string>& candidates) {
+    for (const std::string& candidate : candidates) {
+        auto found = results_.find(candidate);
+        if (found == results_.end() || !Usable(found->second))
+            continue;
+        ProxyLine proxy(candidate);
+        activation_.SwitchUpstream(proxy.Host(), proxy.Port());
+        view_.SetSelectorText(candidate);
+        activation_.ShowActive(candidate);
+        view_.Tell(why_ + Format(startup_check::MovedFormat, candidate), activation::ProductName);
+        return;
+    }
+    activation_.SwitchOff();
+    view_.Tell(why_ + startup_check::NoneLeft, activation::ProductName);
+}

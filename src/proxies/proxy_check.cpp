@@ -1,0 +1,413 @@
+#include "proxies/proxy_check.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "base/leading_number.h"
+#include "net/socket.h"
+#include "settings/maker_endpoints.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a wait looks at the stop flag.
+constexpr int StopCheckMs = 50;
+// What of an answer is kept for reading; the speed object is only counted.
+constexpr size_t KeptAnswerBytes = 64 * 1024;
+// The share of the budget each step may run until, counted from the start,
+// so that a slow answer still leaves time for the steps after it.
+constexpr int AnswerUntilMs = 6000;
+constexpr int SpeedUntilMs = 9000;
+
+// Headers that only a proxy adds; their names as the judge echoes them.
+const char* const ProxyHeaders[] = {
+    "via:",           "forwarded:",   "x-forwarded-for:", "client-ip:",
+    "x-real-ip:",     "x-proxy-id:",  "x-tinyproxy:",     "proxy-connection:",
+    "forwarded-for:", "x-forwarded:", "x-client-ip:",     "proxy-agent:"};
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string LowerText(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), Lower);
+    return text;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsNameChar(char c) {
+    c = Lower(c);
+    return (c >= 'a' && c <= 'z') || IsDigit(c) || c == '-' || c == '_';
+}
+
+// The echo without its Host lines (X-Forwarded-Host too): they name the
+// judge, whose address may well be the user's own (a judge on this machine),
+// and say nothing of the user.
+std::string WithoutHostLines(const std::string& echo) {
+    std::string lower = LowerText(echo);
+    std::string kept;
+    size_t from = 0;
+    for (;;) {
+        size_t at = lower.find("host:", from);
+        if (at == std::string::npos) {
+            kept += echo.substr(from);
+            return kept;
+        }
+        kept += echo.substr(from, at - from);
+        size_t end = lower.find_first_of("\r\n<", at);
+        if (end == std::string::npos)
+            return kept;
+        from = end;
+    }
+}
+
+// Whether `address` stands in `text` as a whole address, not as the start
+// of a longer one (127.0.0.1 is not in 127.0.0.12).
+bool ContainsAddress(const std::string& text, const std::string& address) {
+    if (address.empty())
+        return false;
+    for (size_t at = text.find(address); at != std::string::npos; at = text.find(address, at + 1)) {
+        bool openBefore = at == 0 || (!IsDigit(text[at - 1]) && text[at - 1] != '.');
+        size_t after = at + address.size();
+        bool openAfter = after >= text.size() || !IsDigit(text[after]);
+        if (openAfter && after + 1 < text.size() && text[after] == '.' && IsDigit(text[after + 1]))
+            openAfter = false;
+        if (openBefore && openAfter)
+            return true;
+    }
+    return false;
+}
+
+// A dotted IPv4 address starting at `at`, or empty.
+std::string DottedAt(const std::string& text, size_t at) {
+    size_t i = at;
+    int parts = 0;
+    while (parts < 4) {
+        size_t digits = 0;
+        int value = 0;
+        while (i < text.size() && IsDigit(text[i]) && digits < 3) {
+            value = value * 10 + (text[i] - '0');
+            ++i;
+            ++digits;
+        }
+        if (digits == 0 || value > 255)
+            return "";
+        ++parts;
+        if (parts < 4) {
+            if (i >= text.size() || text[i] != '.')
+                return "";
+            ++i;
+        }
+    }
+    if (i < text.size() &&
+        (IsDigit(text[i]) || (text[i] == '.' && i + 1 < text.size() && IsDigit(text[i + 1]))))
+        return "";
+    return text.substr(at, i - at);
+}
+
+std::string FirstDotted(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!IsDigit(text[i]) || (i > 0 && (IsDigit(text[i - 1]) || text[i - 1] == '.')))
+            continue;
+        std::string dotted = DottedAt(text, i);
+        if (!dotted.empty())
+            return dotted;
+    }
+    return "";
+}
+
+int MillisecondsSince(Clock::time_point start) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+int Remaining(Clock::time_point until) {
+    return std::max(
+        0,
+        static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count()));
+}
+
+// One request over one connection, and what came back.
+struct Answer {
+    bool came = false;
+    int status = 0;
+    uint32_t firstByteMs = 0;
+    uint32_t totalMs = 0;
+    size_t bodyBytes = 0;
+    // The head and the start of the body.
+    std::string kept;
+};
+
+int StatusOf(const std::string& head) {
+    // "HTTP/1.x NNN ..."
+    if (head.compare(0, 5, "HTTP/") != 0)
+        return 0;
+    size_t space = head.find(' ');
+    if (space == std::string::npos)
+        return 0;
+    return base::ParseLeadingInt(head.substr(space + 1, 3));
+}
+
+// Sends `request` and reads the answer until the peer closes, the stated
+// length is in, `headOnly` and the head is in, or `until` passes.
+Answer Exchange(const net::Socket& connection, const std::string& request, Clock::time_point until,
+                const std::atomic<bool>& stop, bool headOnly) {
+    Answer answer;
+    int left = Remaining(until);
+    if (left <= 0 || !net::SendAll(connection, request.data(), request.size(), left))
+        return answer;
+    auto sent = Clock::now();
+    size_t headEnd = std::string::npos;
+    long long stated = -1;
+    char buffer[16384];
+    while (!stop) {
+        left = Remaining(until);
+        if (left <= 0)
+            break;
+        int ready = net::WaitReadable(connection, std::min(left, StopCheckMs));
+        if (ready < 0)
+            break;
+        if (ready == 0)
+            continue;
+        long got = net::Receive(connection, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        if (!answer.came) {
+            answer.came = true;
+            answer.firstByteMs = static_cast<uint32_t>(std::max(1, MillisecondsSince(sent)));
+        }
+        size_t room = KeptAnswerBytes - std::min(KeptAnswerBytes, answer.kept.size());
+        answer.kept.append(buffer, std::min(room, static_cast<size_t>(got)));
+        if (headEnd == std::string::npos) {
+            headEnd = answer.kept.find("\r\n\r\n");
+            if (headEnd != std::string::npos) {
+                headEnd += 4;
+                answer.bodyBytes = answer.kept.size() - headEnd;
+                answer.status = StatusOf(answer.kept);
+                std::string head = LowerText(answer.kept.substr(0, headEnd));
+                size_t length = head.find("\r\ncontent-length:");
+                if (length != std::string::npos)
+                    stated = base::ParseLeadingInt(head.substr(length + 17));
+                if (headOnly)
+                    break;
+            }
+        } else {
+            answer.bodyBytes += static_cast<size_t>(got);
+        }
+        if (stated >= 0 && answer.bodyBytes >= static_cast<size_t>(stated))
+            break;
+    }
+    if (headEnd == std::string::npos && answer.came)
+        answer.status = StatusOf(answer.kept);
+    answer.totalMs = static_cast<uint32_t>(std::max(1, MillisecondsSince(sent)));
+    return answer;
+}
+
+std::string Body(const Answer& answer) {
+    size_t headEnd = answer.kept.find("\r\n\r\n");
+    return headEnd == std::string::npos ? "" : answer.kept.substr(headEnd + 4);
+}
+
+std::string HostAndPort(const std::string& host, int port) {
+    return port == 80 ? host : host + ":" + std::to_string(port);
+}
+
+// A GET of the judge's host and `path`: absolute-form for a proxy,
+// origin-form straight to the judge.
+std::string GetRequest(const ProxyJudge& judge, const std::string& path, bool viaProxy) {
+    std::string hostPort = HostAndPort(judge.host, judge.port);
+    std::string target = viaProxy ? "http://" + hostPort + path : path;
+    return "GET " + target + " HTTP/1.0\r\nHost: " + hostPort +
+           "\r\nUser-Agent: Veilgate\r\nAccept: */*\r\nConnection: close\r\n\r\n";
+}
+
+bool IsJudgeAnswer(const Answer& answer) {
+    return answer.came && answer.status >= 200 && answer.status < 300 &&
+           !ReadExitAddress(Body(answer)).empty();
+}
+
+double KilobytesPerSecond(size_t bytes, uint32_t milliseconds) {
+    return static_cast<double>(bytes) / 1024.0 / (std::max<uint32_t>(1, milliseconds) / 1000.0);
+}
+
+}  // namespace
+
+const char* AnonymityWord(Anonymity level) {
+    switch (level) {
+    case Anonymity::Transparent:
+        return "Transparent";
+    case Anonymity::Anonymous:
+        return "Anonymous";
+    case Anonymity::Elite:
+        return "Elite";
+    default:
+        return "";
+    }
+}
+
+const char* AnonymityText(Anonymity level) {
+    return level == Anonymity::Transparent ? "Transparent - sites see your IP"
+                                           : AnonymityWord(level);
+}
+
+Anonymity AnonymityFromWord(const std::string& word) {
+    for (Anonymity level : {Anonymity::Transparent, Anonymity::Anonymous, Anonymity::Elite}) {
+        if (word == AnonymityWord(level))
+            return level;
+    }
+    return Anonymity::Unknown;
+}
+
+std::string ReadExitAddress(const std::string& echo) {
+    const char marker[] = "id=\"address\">";
+    size_t at = echo.find(marker);
+    if (at != std::string::npos) {
+        std::string dotted = DottedAt(echo, at + std::strlen(marker));
+        if (!dotted.empty())
+            return dotted;
+    }
+    return FirstDotted(WithoutHostLines(echo));
+}
+
+Anonymity GradeEcho(const std::string& ownAddress, const std::string& echo) {
+    std::string seen = WithoutHostLines(echo);
+    if (ContainsAddress(seen, ownAddress))
+        return Anonymity::Transparent;
+    std::string lower = LowerText(seen);
+    for (const char* header : ProxyHeaders) {
+        for (size_t at = lower.find(header); at != std::string::npos;
+             at = lower.find(header, at + 1)) {
+            if (at == 0 || !IsNameChar(lower[at - 1]))
+                return Anonymity::Anonymous;
+        }
+    }
+    return Anonymity::Elite;
+}
+
+bool ParseJudgeUrl(const std::string& url, ProxyJudge& judge) {
+    const std::string scheme = "http://";
+    if (LowerText(url.substr(0, scheme.size())) != scheme)
+        return false;
+    std::string rest = url.substr(scheme.size());
+    size_t slash = rest.find('/');
+    std::string hostPort = rest.substr(0, slash);
+    ProxyJudge parsed;
+    parsed.path = slash == std::string::npos ? "/" : rest.substr(slash);
+    size_t colon = hostPort.find(':');
+    parsed.host = hostPort.substr(0, colon);
+    if (colon != std::string::npos) {
+        std::string port = hostPort.substr(colon + 1);
+        parsed.port = base::ParseLeadingInt(port);
+        if (port.empty() || port.find_first_not_of("0123456789") != std::string::npos ||
+            parsed.port < 1 || parsed.port > 65535)
+            return false;
+    }
+    if (parsed.host.empty() || parsed.path.find_first_of(" \r\n") != std::string::npos)
+        return false;
+    parsed.secureHost = parsed.host;
+    judge = parsed;
+    return true;
+}
+
+ProxyJudge ConfiguredJudge() {
+    ProxyJudge judge;
+    if (ParseJudgeUrl(RegStringValue(setting::JudgeUrl, "").Get(), judge))
+        return judge;
+    ParseJudgeUrl(maker::AddressOf(maker::WhatIsMyIpPath), judge);
+    return judge;
+}
+
+bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop,
+                      std::string& ownAddress) {
+    net::NetworkInit network;
+    auto until = Clock::now() + std::chrono::milliseconds(ProxyTestBudgetMs);
+    net::Socket connection = net::ConnectTcpUnless(judge.host, judge.port, ProxyTestBudgetMs, stop);
+    if (!network.Ok() || !connection.IsValid())
+        return false;
+    Answer answer = Exchange(connection, GetRequest(judge, judge.path, false), until, stop, false);
+    if (!IsJudgeAnswer(answer))
+        return false;
+    ownAddress = ReadExitAddress(Body(answer));
+    return true;
+}
+
+ProxyCheck CheckProxy(const ProxyJudge& judge, const std::string& ownAddress,
+                      const std::string& host, int port, const std::atomic<bool>& stop,
+                      const std::function<void(int)>& progress) {
+    auto tell = [&progress](int position) {
+        if (progress)
+            progress(position);
+    };
+    ProxyCheck check;
+    auto start = Clock::now();
+    auto budgetEnd = start + std::chrono::milliseconds(ProxyTestBudgetMs);
+    tell(20);
+    net::NetworkInit network;
+    net::Socket connection = net::ConnectTcpUnless(host, port, AnswerUntilMs, stop);
+    if (stop) {
+        check.outcome = CheckOutcome::Stopped;
+        return check;
+    }
+    if (!network.Ok() || !connection.IsValid()) {
+        tell(100);
+        return check;
+    }
+    tell(40);
+    Answer page = Exchange(connection, GetRequest(judge, judge.path, true),
+                           start + std::chrono::milliseconds(AnswerUntilMs), stop, false);
+    connection.Close();
+    if (stop) {
+        check.outcome = CheckOutcome::Stopped;
+        return check;
+    }
+    if (!IsJudgeAnswer(page)) {
+        check.outcome = CheckOutcome::NoAnswer;
+        tell(100);
+        return check;
+    }
+    std::string echo = Body(page);
+    check.responseMs = page.firstByteMs;
+    check.exitAddress = ReadExitAddress(echo);
+    check.level = GradeEcho(ownAddress, echo);
+    check.kilobytesPerSecond = KilobytesPerSecond(page.bodyBytes, page.totalMs);
+    tell(60);
+
+    auto speedUntil = start + std::chrono::milliseconds(SpeedUntilMs);
+    net::Socket speedConnection =
+        net::ConnectTcpUnless(host, port, std::max(1, Remaining(speedUntil)), stop);
+    if (speedConnection.IsValid()) {
+        Answer object = Exchange(speedConnection, GetRequest(judge, SpeedTestPath, true),
+                                 speedUntil, stop, false);
+        // What came of the object before the time ran out still measures.
+        if (object.status == 200 && object.bodyBytes > 0)
+            check.kilobytesPerSecond = KilobytesPerSecond(object.bodyBytes, object.totalMs);
+    }
+    tell(80);
+
+    net::Socket tunnel = net::ConnectTcpUnless(host, port, std::max(1, Remaining(budgetEnd)), stop);
+    if (tunnel.IsValid()) {
+        std::string target = HostAndPort(judge.secureHost, judge.securePort);
+        if (judge.securePort == 80)
+            target += ":80";
+        Answer connect = Exchange(tunnel,
+                                  "CONNECT " + target + " HTTP/1.0\r\nHost: " + target +
+                                      "\r\nUser-Agent: Veilgate\r\n\r\n",
+                                  budgetEnd, stop, true);
+        check.secure = connect.status >= 200 && connect.status < 300;
+    }
+    if (stop) {
+        check.outcome = CheckOutcome::Stopped;
+        return check;
+    }
+    check.outcome = CheckOutcome::Passed;
+    tell(100);
+    return check;
+}

@@ -1,0 +1,85 @@
+// Testing one remote proxy for real: a request to an echoing page (the
+// judge) sent through the proxy, timed to the first byte of the answer, the
+// download speed measured on a fixed test object, the anonymity level read
+// from what the judge saw, and whether the proxy tunnels secure pages.
+// Portable and blocking: callers run it on a worker thread and may ask it to
+// give up at any time through `stop`.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+enum class Anonymity { Unknown, Transparent, Anonymous, Elite };
+
+// The level's word, as TMPAnonymity and the list's column hold it ("Elite",
+// "Anonymous", "Transparent"); empty while unknown.
+const char* AnonymityWord(Anonymity level);
+// The evaluation dialog's response text ("Transparent - sites see your IP").
+const char* AnonymityText(Anonymity level);
+Anonymity AnonymityFromWord(const std::string& word);
+
+// The address the judge says the request came from: its marked address
+// element, else the first dotted IPv4 address of the page that is not in a
+// Host line. Empty when the page names none, so it is no judge's page.
+std::string ReadExitAddress(const std::string& echo);
+
+// The level that what the judge saw through a proxy shows, given the address
+// it saw on a direct request (the user's own; may be empty when unknown).
+// The judge's own host name, echoed in its Host line, is never counted.
+Anonymity GradeEcho(const std::string& ownAddress, const std::string& echo);
+
+// Where a test asks: the judge page, and the target of the secure-pages
+// check (the judge's host on the HTTPS port unless set otherwise).
+struct ProxyJudge {
+    std::string host;
+    int port = 80;
+    std::string path = "/";
+    std::string secureHost;
+    int securePort = 443;
+};
+
+// Our own object on the maker's server, about 256 KiB, that the speed is
+// measured on; a judge without it is measured on its own page.
+constexpr char SpeedTestPath[] = "/services/vg/proxy/speedtest.bin";
+// All the steps of one proxy's test together take at most this long.
+constexpr int ProxyTestBudgetMs = 10000;
+
+// A plain "http://host[:port][/path]" address; false for anything else.
+bool ParseJudgeUrl(const std::string& url, ProxyJudge& judge);
+// The JudgeUrl setting, or the maker's "What Is My IP?" page when it is
+// missing, empty or not a plain HTTP address.
+ProxyJudge ConfiguredJudge();
+
+// The address the judge sees without a proxy; false when it cannot be
+// reached (or its answer names no address) within the budget.
+bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop,
+                      std::string& ownAddress);
+
+enum class CheckOutcome {
+    Passed,
+    // Refused, silent or unknown host: no connection was made.
+    NoConnection,
+    // The connection opened but no answer came, or not the judge's.
+    NoAnswer,
+    // Given up because `stop` was set.
+    Stopped,
+};
+
+struct ProxyCheck {
+    CheckOutcome outcome = CheckOutcome::NoConnection;
+    // Milliseconds from sending the request to the first byte of the answer
+    // (at least 1).
+    uint32_t responseMs = 0;
+    double kilobytesPerSecond = 0;
+    Anonymity level = Anonymity::Unknown;
+    std::string exitAddress;
+    bool secure = false;
+};
+
+// The whole test of host:port. `progress` (when given) is told positions
+// from 20 to 100 as the steps end, on the calling thread.
+ProxyCheck CheckProxy(const ProxyJudge& judge, const std::string& ownAddress,
+                      const std::string& host, int port, const std::atomic<bool>& stop,
+                      const std::function<void(int)>& progress = {});
