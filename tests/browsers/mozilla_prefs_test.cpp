@@ -58,14 +58,6 @@ TEST_F(MozillaPrefsTest, ProfileRootsLieBelowApplicationData) {
     EXPECT_EQ(appData + "\\Opera\\Opera\\profile", OperaProfileFolder());
 }
 
-TEST_F(MozillaPrefsTest, FileWithoutEntriesGainsEveryFragmentAndEnableIsIdempotent) {
-    std::string path = MakePrefs(FirefoxProfileRoot(), "abcd.default", Original);
-    SetFirefoxProxy();
-    EXPECT_EQ(EnabledOnDisk, ReadBytes(path));
-    SetFirefoxProxy();
-    EXPECT_EQ(EnabledOnDisk, ReadBytes(path));
-}
-
 TEST_F(MozillaPrefsTest, EntriesForAnotherProxyAreRewrittenInPlace) {
     std::string path = MakePrefs(MozillaProfileRoot(), "x1y2.slt",
                                  "user_pref(\"network.proxy.http\", \"proxy.example.org\");\r\n"
@@ -121,9 +113,6 @@ TEST_F(MozillaPrefsTest, RestoreAfterEnableOfAnUntouchedFileGivesItBackByteForBy
     DisableFirefoxProxy();
     EXPECT_EQ(Original, ReadBytes(path));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedMozillaPrefsKey));
-    // The user.js it made goes with its record.
-    EXPECT_FALSE(Exists(UserJsOf(path)));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedMozillaUserJsKey));
     // Without the record, a file that points at the engine: the plain restore.
     SetFirefoxProxy();
     RegDeleteTreeA(HKEY_CURRENT_USER, SavedMozillaPrefsKey);
@@ -203,14 +192,16 @@ TEST_F(MozillaPrefsTest, ALeftoverWithoutARecordCountsAsNoProxyEntries) {
     EXPECT_EQ(Original, ReadBytes(path));
 }
 
-TEST_F(MozillaPrefsTest, EveryProfileIsEnabledAndRestored) {
+TEST_F(MozillaPrefsTest, EveryProfileIsEnabledOnceAndRestored) {
     // An old profile beside the one in use, whichever the listing gives first.
     std::string root = FirefoxProfileRoot();
     std::string old = MakePrefs(root, "abcd.default", Original);
     std::string inUse = MakePrefs(root, "efgh.default-release", Original);
-    SetFirefoxProxy();
-    EXPECT_EQ(EnabledOnDisk, ReadBytes(old));
-    EXPECT_EQ(EnabledOnDisk, ReadBytes(inUse));
+    for (int again = 0; again < 2; ++again) {
+        SetFirefoxProxy();
+        EXPECT_EQ(EnabledOnDisk, ReadBytes(old)) << again;
+        EXPECT_EQ(EnabledOnDisk, ReadBytes(inUse)) << again;
+    }
     DisableFirefoxProxy();
     EXPECT_EQ(Original, ReadBytes(old));
     EXPECT_EQ(Original, ReadBytes(inUse));
@@ -251,6 +242,7 @@ TEST_F(MozillaPrefsTest, AnUnwritableProfileDoesNotStopTheOthers) {
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(std::vector<std::string>{readOnly}, unchanged);
     EXPECT_EQ(Original, ReadBytes(readOnly));
+    EXPECT_EQ(std::vector<std::string>{"prefs.js"}, ListNames(root + "ro")) << "no temporary file";
     EXPECT_EQ(EnabledOnDisk, ReadBytes(writable));
 }
 
@@ -262,16 +254,6 @@ TEST_F(MozillaPrefsTest, NoProfileOrNoPrefsLeavesEverythingAsItWas) {
     EXPECT_FALSE(EnableProxyInProfileTree(MozillaProfileRoot(), 8765));
     EXPECT_FALSE(DisableProxyInProfileTree(MozillaProfileRoot()));
     EXPECT_EQ(std::vector<std::string>{}, ListNames(MozillaProfileRoot() + "empty"));
-}
-
-TEST_F(MozillaPrefsTest, ReadOnlyFileIsLeftExactlyAsItWas) {
-    std::string path = MakePrefs(FirefoxProfileRoot(), "ro", Original);
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(EnableProxyInProfileTree(FirefoxProfileRoot(), 8765));
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(Original, ReadBytes(path));
-    // No temporary file is left beside it.
-    EXPECT_EQ(std::vector<std::string>{"prefs.js"}, ListNames(FirefoxProfileRoot() + "ro"));
 }
 
 TEST_F(MozillaPrefsTest, LockedFileIsLeftExactlyAsItWas) {
