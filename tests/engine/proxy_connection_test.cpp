@@ -35,6 +35,17 @@ std::string ReadAll(const net::Socket& socket, int quietMs = 5000) {
     return data;
 }
 
+// Reads on into `got` until it holds `size` bytes (or nothing comes for a while).
+void ReadUntilSize(const net::Socket& socket, std::string& got, size_t size) {
+    char buffer[4096];
+    while (got.size() < size && net::WaitReadable(socket, 5000) > 0) {
+        long n = net::Receive(socket, buffer, sizeof(buffer));
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<size_t>(n));
+    }
+}
+
 // Reads a request head and as many body bytes as its Content-Length says.
 std::string ReadRequest(const net::Socket& socket) {
     std::string data;
@@ -221,21 +232,12 @@ TEST_F(ConnectionTest, TunnelCarriesBothDirectionsUnfiltered) {
                              "Host: secure.example:443\r\n\r\n"));
     std::string expected = "HTTP/1.1 200 Connection established\r\n\r\n";
     std::string got;
-    char buffer[4096];
-    auto readUntil = [&](size_t size) {
-        while (got.size() < size && net::WaitReadable(browser, 5000) > 0) {
-            long n = net::Receive(browser, buffer, sizeof(buffer));
-            if (n <= 0)
-                break;
-            got.append(buffer, static_cast<size_t>(n));
-        }
-    };
-    readUntil(expected.size());
+    ReadUntilSize(browser, got, expected.size());
     for (int round = 0; round < 3; ++round) {
         std::string message = "<script>round " + std::to_string(round) + "</script>";
         ASSERT_TRUE(net::SendAll(browser, message));
         expected += message;
-        readUntil(expected.size());
+        ReadUntilSize(browser, got, expected.size());
     }
     EXPECT_EQ(expected, got);
     browser.ShutdownSend();
@@ -254,13 +256,7 @@ TEST_F(ConnectionTest, DirectTunnelIsOpenedByTheEngine) {
                                           " HTTP/1.1\r\n\r\nhello\r\n\r\n"));
     const std::string expected = "HTTP/1.1 200 Connection established\r\n\r\nhello\r\n\r\n";
     std::string answer;
-    char buffer[4096];
-    while (answer.size() < expected.size() && net::WaitReadable(browser, 5000) > 0) {
-        long n = net::Receive(browser, buffer, sizeof(buffer));
-        if (n <= 0)
-            break;
-        answer.append(buffer, static_cast<size_t>(n));
-    }
+    ReadUntilSize(browser, answer, expected.size());
     EXPECT_EQ(expected, answer);
     browser.ShutdownSend();
     EXPECT_EQ("", ReadAll(browser));
@@ -495,14 +491,8 @@ const FailoverCase FailoverCases[] = {
     {"refusing active", Refuses, {Answers}, Get, {1}, {}, {0, 1}, 1},
     {"silent active", Silent, {Answers}, Get, {1}, {}, {0, 1}, 1},
     {"refusing candidate", Refuses, {Refuses, Answers}, Get, {2}, {}, {0, 0, 1}, 2},
-    {"three at most, then the lately failed skipped",
-     Refuses,
-     {Refuses, Refuses, Answers},
-     Get,
-     {-1, 3},
-     {0, 1, 2},
-     {0, 0, 0, 1},
-     3},
+    // Three tries at the most; the next request skips those that failed lately.
+    {"three tries", Refuses, {Refuses, Refuses, Answers}, Get, {-1, 3}, {0, 1, 2}, {0, 0, 0, 1}, 3},
     {"post whose connect failed", Refuses, {Answers}, Post, {1}, {}, {0, 1}, 1},
     {"post whose send had started", Peer::DropsAfterRequest, {Answers}, Post, {-2}, {}, {1, 0}, 0},
     {"list of one", Refuses, {}, Get, {-1}, {0}, {0}, 0},
