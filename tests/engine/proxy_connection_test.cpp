@@ -14,6 +14,7 @@
 #include "engine/local_proxy_server.h"
 #include "engine/proxy_connection.h"
 #include "net/socket.h"
+#include "socket_reads.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 #include "wait_for.h"
@@ -33,17 +34,6 @@ std::string ReadAll(const net::Socket& socket, int quietMs = 5000) {
         data.append(buffer, static_cast<size_t>(got));
     }
     return data;
-}
-
-// Reads on into `got` until it holds `size` bytes (or nothing comes for a while).
-void ReadUntilSize(const net::Socket& socket, std::string& got, size_t size) {
-    char buffer[4096];
-    while (got.size() < size && net::WaitReadable(socket, 5000) > 0) {
-        long n = net::Receive(socket, buffer, sizeof(buffer));
-        if (n <= 0)
-            break;
-        got.append(buffer, static_cast<size_t>(n));
-    }
 }
 
 // Reads a request head and as many body bytes as its Content-Length says.
@@ -231,13 +221,12 @@ TEST_F(ConnectionTest, TunnelCarriesBothDirectionsUnfiltered) {
                              "CONNECT secure.example:443 HTTP/1.1\r\n"
                              "Host: secure.example:443\r\n\r\n"));
     std::string expected = "HTTP/1.1 200 Connection established\r\n\r\n";
-    std::string got;
-    ReadUntilSize(browser, got, expected.size());
+    std::string got = ReceiveSome(browser, expected.size());
     for (int round = 0; round < 3; ++round) {
         std::string message = "<script>round " + std::to_string(round) + "</script>";
         ASSERT_TRUE(net::SendAll(browser, message));
         expected += message;
-        ReadUntilSize(browser, got, expected.size());
+        got += ReceiveSome(browser, expected.size() - got.size());
     }
     EXPECT_EQ(expected, got);
     browser.ShutdownSend();
@@ -255,9 +244,7 @@ TEST_F(ConnectionTest, DirectTunnelIsOpenedByTheEngine) {
     ASSERT_TRUE(net::SendAll(browser, "CONNECT 127.0.0.1:" + std::to_string(origin.Port()) +
                                           " HTTP/1.1\r\n\r\nhello\r\n\r\n"));
     const std::string expected = "HTTP/1.1 200 Connection established\r\n\r\nhello\r\n\r\n";
-    std::string answer;
-    ReadUntilSize(browser, answer, expected.size());
-    EXPECT_EQ(expected, answer);
+    EXPECT_EQ(expected, ReceiveSome(browser, expected.size()));
     browser.ShutdownSend();
     EXPECT_EQ("", ReadAll(browser));
 }
