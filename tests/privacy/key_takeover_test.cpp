@@ -49,15 +49,19 @@ protected:
         ForceDeleteTree(HKEY_CURRENT_USER, TestRoot);
         sidKey_ = ProtectedStorage + UserSidText();
         ForceDeleteTree(HKEY_CURRENT_USER, sidKey_);
+        ASSERT_TRUE(GetCurrentUserSid(sid_));
+        ASSERT_TRUE(BuildOwnerDacl(sid_.get(), owner_, dacl_));
     }
     void TearDown() override {
         ForceDeleteTree(HKEY_CURRENT_USER, TestRoot);
         ForceDeleteTree(HKEY_CURRENT_USER, sidKey_);
     }
     std::string sidKey_;
+    HeapBlock sid_, dacl_;
+    SECURITY_DESCRIPTOR owner_;  // the owner list
 };
 
-TEST(SidText, AuthorityAndEverySubAuthorityInDecimal) {
+TEST(SidText, TheAuthorityAndEverySubAuthorityInDecimal) {
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     alignas(8) BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
     ASSERT_TRUE(InitializeSid(buffer, &nt, 3));
@@ -71,15 +75,11 @@ TEST(SidText, AuthorityAndEverySubAuthorityInDecimal) {
     *GetSidSubAuthority(buffer, 2) = 4294967295u;
     SidToText(buffer, text);
     EXPECT_EQ(text, "S-1-5-21-7-4294967295") << "sub-authorities are unsigned";
-}
 
-TEST(SidText, ASidWithoutSubAuthoritiesIsTheAuthorityAlone) {
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;  // 1
-    alignas(8) BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
     ASSERT_TRUE(InitializeSid(buffer, &world, 0));
-    std::string text = "old";
     SidToText(buffer, text);
-    EXPECT_EQ(text, "S-1-1");
+    EXPECT_EQ(text, "S-1-1") << "no sub-authority: the authority alone";
 }
 
 TEST(CurrentUserSid, IsACopyOfTheProcessUser) {
@@ -162,11 +162,7 @@ TEST_F(KeyTakeover, ARecursiveApplyReachesEveryKeyOfAThreeLevelTree) {
         ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, keys[i], "D:"));
     ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, top)) << "the lock must hold for the order to show";
 
-    HeapBlock sid, dacl;
-    SECURITY_DESCRIPTOR owner;
-    ASSERT_TRUE(GetCurrentUserSid(sid));
-    ASSERT_TRUE(BuildOwnerDacl(sid.get(), owner, dacl));
-    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, top, &owner, true));
+    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, top, &owner_, true));
 
     KeyDacl expected = OwnerDaclAsApplied();
     ASSERT_TRUE(expected.present);
@@ -184,16 +180,12 @@ TEST_F(KeyTakeover, APlainApplyLeavesSubkeysAndAMissingOrEmptyPathAnswersFalse) 
     ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, child, DistinctiveDacl));
     KeyDacl childBefore = ReadKeyDacl(HKEY_CURRENT_USER, child);
 
-    HeapBlock sid, dacl;
-    SECURITY_DESCRIPTOR owner;
-    ASSERT_TRUE(GetCurrentUserSid(sid));
-    ASSERT_TRUE(BuildOwnerDacl(sid.get(), owner, dacl));
-    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, TestRoot, &owner, false));
+    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, TestRoot, &owner_, false));
     EXPECT_EQ(ReadKeyDacl(HKEY_CURRENT_USER, child).aces, childBefore.aces);
 
-    EXPECT_FALSE(ApplyKeyDacl(HKEY_CURRENT_USER, "", &owner, false));
+    EXPECT_FALSE(ApplyKeyDacl(HKEY_CURRENT_USER, "", &owner_, false));
     EXPECT_FALSE(
-        ApplyKeyDacl(HKEY_CURRENT_USER, std::string(TestRoot) + "\\Missing", &owner, true));
+        ApplyKeyDacl(HKEY_CURRENT_USER, std::string(TestRoot) + "\\Missing", &owner_, true));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::string(TestRoot) + "\\Missing"));
 }
 
