@@ -42,33 +42,24 @@ FIREFOX_SECONDS = 240
 # The user's own preferences before anything is enabled: loopback origins are
 # proxied like any other, and the browser's own background traffic is off so
 # that only the test's pages travel.
-USER_PREFS = {
+USER_PREFS = dict.fromkeys((
+    "app.update.enabled app.update.auto browser.shell.checkDefaultBrowser "
+    "browser.aboutwelcome.enabled browser.safebrowsing.malware.enabled "
+    "browser.safebrowsing.phishing.enabled browser.safebrowsing.downloads.enabled "
+    "browser.newtabpage.enabled browser.discovery.enabled "
+    "datareporting.policy.dataSubmissionEnabled datareporting.healthreport.uploadEnabled "
+    "toolkit.telemetry.enabled extensions.update.enabled extensions.getAddons.cache.enabled "
+    "network.captive-portal-service.enabled network.connectivity-service.enabled "
+    "network.prefetch-next dom.security.https_first").split(), "false")
+USER_PREFS.update({
     "network.proxy.allow_hijacking_localhost": "true",
-    "app.update.enabled": "false",
-    "app.update.auto": "false",
-    "browser.shell.checkDefaultBrowser": "false",
     "browser.startup.homepage_override.mstone": "\"ignore\"",
-    "browser.aboutwelcome.enabled": "false",
-    "browser.safebrowsing.malware.enabled": "false",
-    "browser.safebrowsing.phishing.enabled": "false",
-    "browser.safebrowsing.downloads.enabled": "false",
-    "browser.newtabpage.enabled": "false",
-    "browser.discovery.enabled": "false",
-    "datareporting.policy.dataSubmissionEnabled": "false",
-    "datareporting.healthreport.uploadEnabled": "false",
-    "toolkit.telemetry.enabled": "false",
-    "extensions.update.enabled": "false",
-    "extensions.getAddons.cache.enabled": "false",
-    "network.captive-portal-service.enabled": "false",
-    "network.connectivity-service.enabled": "false",
     "network.dns.disablePrefetch": "true",
-    "network.prefetch-next": "false",
     "network.http.speculative-parallel-limit": "0",
     "network.trr.mode": "5",
-    "dom.security.https_first": "false",
     "services.settings.server": "\"http://127.0.0.1:1/\"",
     "security.OCSP.enabled": "0",
-}
+})
 
 
 def edit(routine, *arguments):
