@@ -102,12 +102,6 @@ const char* const ChoicePaths[7] = {setting::IClear1, setting::IClear2, setting:
                                     setting::IClear4, setting::IClear5, setting::IClear6,
                                     setting::IClear7};
 
-void StoreChoices(std::initializer_list<uint32_t> values) {
-    size_t i = 0;
-    for (uint32_t value : values)
-        RegDwordValue(ChoicePaths[i++], 0, true).Set(value);
-}
-
 void CleanOnly(CleanTask task) {
     RegDeleteTreeA(ProductRoot, ProductKey);
     RegDwordValue(ChoicePaths[static_cast<int>(task)]).Set(1);
@@ -217,7 +211,8 @@ TEST_F(TraceCleaner, WithEveryChoiceOffNothingIsTouched) {
     WriteText(HKEY_CURRENT_USER, IntelliForms, "form", "kept");
     ASSERT_TRUE(CommitEntry("http://off.test/page", NORMAL_CACHE_ENTRY));
 
-    StoreChoices({2, 0, 0, 0, 0, 0, 0});  // 2 is not "on"
+    for (int i = 0; i < 7; ++i)
+        RegDwordValue(ChoicePaths[i], 0, true).Set(i == 0 ? 2 : 0);  // 2 is not "on"
     RegStringValue(setting::LastDomain).Set("kept.test");
     PrivacyCleaner().CleanTraces();
     EXPECT_EQ("kept.test", RegStringValue(setting::LastDomain).Get());
