@@ -58,25 +58,6 @@ TEST_F(MozillaPrefsTest, ProfileRootsLieBelowApplicationData) {
     EXPECT_EQ(appData + "\\Opera\\Opera\\profile", OperaProfileFolder());
 }
 
-TEST_F(MozillaPrefsTest, EntriesForAnotherProxyAreRewrittenInPlace) {
-    std::string path = MakePrefs(MozillaProfileRoot(), "x1y2.slt",
-                                 "user_pref(\"network.proxy.http\", \"proxy.example.org\");\r\n"
-                                 "user_pref(\"network.proxy.http_port\", 3128);\r\n"
-                                 "user_pref(\"network.proxy.ssl\", \"proxy.example.org\");\r\n"
-                                 "user_pref(\"network.proxy.ssl_port\", 3129);\r\n"
-                                 "user_pref(\"network.proxy.type\", 0);\r\n"
-                                 "user_pref(\"media.peerconnection.ice.proxy_only\", false);\r\n");
-    SetMozillaProxy();
-    EXPECT_EQ(
-        "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
-        "user_pref(\"network.proxy.http_port\", 8765);\r\n"
-        "user_pref(\"network.proxy.ssl\", \"127.0.0.1\");\r\n"
-        "user_pref(\"network.proxy.ssl_port\", 8765);\r\n"
-        "user_pref(\"network.proxy.type\", 1);\r\n"
-        "user_pref(\"media.peerconnection.ice.proxy_only\", true);\r\n",
-        ReadBytes(path));
-}
-
 TEST_F(MozillaPrefsTest, PortComesFromTheDefaultWithoutTheSetting) {
     ClearBrowserSettings();
     std::string path = MakePrefs(FirefoxProfileRoot(), "p", "");
