@@ -2,6 +2,8 @@
 // folders of the test prefix.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "browsers/file_record.h"
 #include "browsers/folder_path.h"
 #include "browsers/mozilla_prefs_win.h"
@@ -213,17 +215,26 @@ TEST_F(MozillaPrefsTest, FilesAreFoundSubfoldersFirstAndTheRootLast) {
     EXPECT_EQ(EnabledOnDisk, ReadBytes(top));
 }
 
-TEST_F(MozillaPrefsTest, AnUnwritableProfileDoesNotStopTheOthers) {
+TEST_F(MozillaPrefsTest, ReadOnlyAndLockedFilesAreLeftExactlyAsTheyWereAndTheOthersDone) {
     std::string root = MozillaProfileRoot();
     std::string readOnly = MakePrefs(root, "ro", Original);
+    std::string locked = MakePrefs(root, "locked", Original);
     std::string writable = MakePrefs(root, "rw", Original);
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE lock = CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
     std::vector<std::string> unchanged;
     EXPECT_FALSE(EnableProxyInProfileTree(root, 8765, &unchanged));
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(std::vector<std::string>{readOnly}, unchanged);
-    EXPECT_EQ(Original, ReadBytes(readOnly));
-    EXPECT_EQ(std::vector<std::string>{"prefs.js"}, ListNames(root + "ro")) << "no temporary file";
+    CloseHandle(lock);
+    std::sort(unchanged.begin(), unchanged.end());
+    EXPECT_EQ((std::vector<std::string>{locked, readOnly}), unchanged);
+    for (const char* folder : {"ro", "locked"}) {
+        EXPECT_EQ(Original, ReadBytes(root + folder + "\\prefs.js")) << folder;
+        EXPECT_EQ(std::vector<std::string>{"prefs.js"}, ListNames(root + folder))
+            << "no temporary file beside it";
+    }
     EXPECT_EQ(EnabledOnDisk, ReadBytes(writable));
 }
 
@@ -235,17 +246,6 @@ TEST_F(MozillaPrefsTest, NoProfileOrNoPrefsLeavesEverythingAsItWas) {
     EXPECT_FALSE(EnableProxyInProfileTree(MozillaProfileRoot(), 8765));
     EXPECT_FALSE(DisableProxyInProfileTree(MozillaProfileRoot()));
     EXPECT_EQ(std::vector<std::string>{}, ListNames(MozillaProfileRoot() + "empty"));
-}
-
-TEST_F(MozillaPrefsTest, LockedFileIsLeftExactlyAsItWas) {
-    std::string path = MakePrefs(MozillaProfileRoot(), "locked", Original);
-    HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
-    EXPECT_FALSE(EnableProxyInProfileTree(MozillaProfileRoot(), 8765));
-    CloseHandle(lock);
-    EXPECT_EQ(Original, ReadBytes(path));
-    EXPECT_EQ(std::vector<std::string>{"prefs.js"}, ListNames(MozillaProfileRoot() + "locked"));
 }
 
 }  // namespace
