@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include "browsers/connection_options_win.h"
 #include "browsers/mozilla_prefs_win.h"
 #include "browsers/opera_win.h"
 #include "browsers/profile_folders_win.h"
 #include "registry_test_support.h"
+#include "restore/process_list_win.h"
 #include "restore_test_support.h"
 #include "wait_for.h"
 
@@ -36,18 +36,6 @@ const std::string RestoredPrefs =
     "\r\n"
     "\r\n";
 const std::string PlainPrefs = "user_pref(\"browser.startup.page\", 0);\r\n";
-
-bool AnyProcessNamed(const char* text) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    bool found = false;
-    for (BOOL more = Process32First(snapshot, &entry); more && !found;
-         more = Process32Next(snapshot, &entry))
-        found = std::string(entry.szExeFile).find(text) != std::string::npos;
-    CloseHandle(snapshot);
-    return found;
-}
 
 HWND PollWindowOf(DWORD processId) {
     HWND window = nullptr;
@@ -86,7 +74,7 @@ protected:
         PostMessageA(poll, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(poll, IDCANCEL)));
         EXPECT_EQ(0, processes_.WaitForExit(id, 20000));
-        EXPECT_FALSE(AnyProcessNamed("winebrowser"));
+        EXPECT_EQ(0u, FindFirstProcessNamed("winebrowser")) << "the poll page was opened";
     }
 
     StartedProcesses processes_;
