@@ -33,20 +33,21 @@ std::string SpecialFolder(int csidl) {
     return buffer;
 }
 
+std::string MakeFolder(const std::string& path) {
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
 std::string TempFolderWith(const char* name) {
     char buffer[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, buffer);
-    std::string path = std::string(buffer) + name;
-    CreateDirectoryA(path.c_str(), nullptr);
-    return path;
+    return MakeFolder(std::string(buffer) + name);
 }
 
 std::string WindowsHistory() {
     char buffer[MAX_PATH] = {};
     GetWindowsDirectoryA(buffer, MAX_PATH);
-    std::string path = std::string(buffer) + "\\History";
-    CreateDirectoryA(path.c_str(), nullptr);
-    return path;
+    return MakeFolder(std::string(buffer) + "\\History");
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes, DWORD attributes = 0) {
@@ -78,10 +79,6 @@ std::string ReadBytes(const std::string& path) {
 
 bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void MakeFolder(const std::string& path) {
-    CreateDirectoryA(path.c_str(), nullptr);
 }
 
 // Paths beyond MAX_PATH are made and seen through the wide calls with the
