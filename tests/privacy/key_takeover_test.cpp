@@ -20,43 +20,33 @@ constexpr char Autocomplete[] = "\\Data\\e161255a-37c3-11d2-bcaa-00c04fd929db";
 // Everyone may read, the system may do anything: a list no code of ours makes.
 constexpr char DistinctiveDacl[] = "D:(A;;KR;;;WD)(A;;KA;;;SY)";
 
-std::string UserSidText() {
-    HeapBlock sid;
-    if (!GetCurrentUserSid(sid))
-        return std::string();
-    std::string text;
-    SidToText(sid.get(), text);
-    return text;
-}
-
-// The owner list as applied to a key, for comparison with what keys hold.
-KeyDacl OwnerDaclAsApplied() {
-    const std::string probe = std::string(TestRoot) + "\\Probe";
-    CreateKey(HKEY_CURRENT_USER, probe);
-    HeapBlock sid, dacl;
-    SECURITY_DESCRIPTOR descriptor;
-    if (!GetCurrentUserSid(sid) || !BuildOwnerDacl(sid.get(), descriptor, dacl) ||
-        !ApplyKeyDacl(HKEY_CURRENT_USER, probe, &descriptor, false))
-        return KeyDacl();
-    KeyDacl applied = ReadKeyDacl(HKEY_CURRENT_USER, probe);
-    ForceDeleteTree(HKEY_CURRENT_USER, probe);
-    return applied;
-}
-
 class KeyTakeover : public ::testing::Test {
 protected:
     void SetUp() override {
-        ForceDeleteTree(HKEY_CURRENT_USER, TestRoot);
-        sidKey_ = ProtectedStorage + UserSidText();
-        ForceDeleteTree(HKEY_CURRENT_USER, sidKey_);
         ASSERT_TRUE(GetCurrentUserSid(sid_));
         ASSERT_TRUE(BuildOwnerDacl(sid_.get(), owner_, dacl_));
+        std::string sidText;
+        SidToText(sid_.get(), sidText);
+        sidKey_ += sidText;
+        ForceDeleteTree(HKEY_CURRENT_USER, TestRoot);
+        ForceDeleteTree(HKEY_CURRENT_USER, sidKey_);
     }
     void TearDown() override {
         ForceDeleteTree(HKEY_CURRENT_USER, TestRoot);
         ForceDeleteTree(HKEY_CURRENT_USER, sidKey_);
     }
-    std::string sidKey_;
+    // The owner list as applied to a key, for comparison with what keys hold.
+    KeyDacl OwnerDaclAsApplied() {
+        const std::string probe = std::string(TestRoot) + "\\Probe";
+        CreateKey(HKEY_CURRENT_USER, probe);
+        if (!ApplyKeyDacl(HKEY_CURRENT_USER, probe, &owner_, false))
+            return KeyDacl();
+        KeyDacl applied = ReadKeyDacl(HKEY_CURRENT_USER, probe);
+        ForceDeleteTree(HKEY_CURRENT_USER, probe);
+        return applied;
+    }
+
+    std::string sidKey_ = ProtectedStorage;  // never empty, whatever SetUp got to
     HeapBlock sid_, dacl_;
     SECURITY_DESCRIPTOR owner_;  // the owner list
 };
