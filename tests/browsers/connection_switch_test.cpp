@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,16 +25,13 @@ std::string Describe(const ConnectionOptions& o) {
 
 ConnectionOptions Parse(const std::string& text) {
     ConnectionOptions o;
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t bar; (bar = text.find('|', start)) != std::string::npos; start = bar + 1)
-        parts.push_back(text.substr(start, bar - start));
-    parts.push_back(text.substr(start));
-    parts.resize(4);
-    o.flags = static_cast<uint32_t>(std::stoul(parts[0]));
-    o.proxyServer = parts[1];
-    o.proxyBypass = parts[2];
-    o.autoConfigUrl = parts[3];
+    std::istringstream in(text);
+    std::string flags;
+    std::getline(in, flags, '|');
+    std::getline(in, o.proxyServer, '|');
+    std::getline(in, o.proxyBypass, '|');
+    std::getline(in, o.autoConfigUrl);
+    o.flags = static_cast<uint32_t>(std::stoul(flags));
     return o;
 }
 
@@ -120,10 +118,8 @@ const std::string OnLan = "3|127.0.0.1:8080|local|";
 // "LAN=1|||,VPN=on": connection=options, "on" standing for OnLan and "pac" for a script's.
 State Connections(const std::string& text) {
     State state;
-    size_t start = 0;
-    for (size_t end = 0; end != std::string::npos && start < text.size(); start = end + 1) {
-        end = text.find(',', start);
-        std::string entry = text.substr(start, end == std::string::npos ? end : end - start);
+    std::istringstream in(text);
+    for (std::string entry; std::getline(in, entry, ',');) {
         size_t equals = entry.find('=');
         std::string options = entry.substr(equals + 1);
         state[entry.substr(0, equals)] = options == "on"    ? OnLan
