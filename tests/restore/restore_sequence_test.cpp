@@ -57,8 +57,7 @@ Log Then(Log first, const Log& second) {
 // still running when it was reset, since a running copy could point it back.
 struct Machine : ProcessControl, BrowserRestores, PollQuestion {
     bool veilgateRunning = true;
-    std::vector<std::string> proxied = {"internet settings", "opera 1", "opera 2",
-                                        "opera 3",           "mozilla", "firefox"};
+    Log proxied = EveryBrowser;
     std::vector<std::string> resetWhileRunning;
     bool askedWithBrowsersProxied = false;
     bool asked = false;
