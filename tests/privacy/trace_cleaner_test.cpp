@@ -228,8 +228,7 @@ TEST_F(TraceCleaner, WithEveryChoiceOffNothingIsTouched) {
 
 TEST_F(TraceCleaner, HistoryIndexFilesAreZeroedAfterTheirHeaderThenDeleted) {
     const std::string history = SpecialFolder(CSIDL_HISTORY);
-    const std::string sub = history + "\\History.Test";
-    MakeFolder(sub);
+    const std::string sub = MakeFolder(history + "\\History.Test");
     const std::string header(64, 'H');
     const std::string bigIndex = history + "\\index.dat";
     const std::string shortIndex = sub + "\\INDEX.DAT";
@@ -303,10 +302,8 @@ TEST_F(TraceCleaner, CookiesGoEvenWhenReadOnly) {
 
 TEST_F(TraceCleaner, TemporaryInternetFilesLoseTheBrowserCacheButNotOtherProgramsFolders) {
     const std::string cache = SpecialFolder(CSIDL_INTERNET_CACHE);
-    const std::string own = cache + "\\Content.IE5";
-    const std::string sub = own + "\\ABCD1234";
-    MakeFolder(own);
-    MakeFolder(sub);
+    const std::string own = MakeFolder(cache + "\\Content.IE5");
+    const std::string sub = MakeFolder(own + "\\ABCD1234");
     MakeFolder(cache + "\\Low");
     MakeFolder(cache + "\\Low\\IE");
     // Not the cache's own index beside it, which the system's cache holds.
@@ -317,10 +314,9 @@ TEST_F(TraceCleaner, TemporaryInternetFilesLoseTheBrowserCacheButNotOtherProgram
     WriteBytes(sub + "\\image.gif", "GIF89a");
     WriteBytes(sub + "\\desktop.ini", "[.ShellClassInfo]");
     WriteBytes(cache + "\\Low\\IE\\low.htm", "<html>");
-    const std::string emptySub = own + "\\Empty.Test";
-    MakeFolder(emptySub);
-    const std::string oldCache = TempFolderWith("Temporary Internet Files") + "\\Content.IE5";
-    MakeFolder(oldCache);
+    const std::string emptySub = MakeFolder(own + "\\Empty.Test");
+    const std::string oldCache =
+        MakeFolder(TempFolderWith("Temporary Internet Files") + "\\Content.IE5");
     WriteBytes(oldCache + "\\script.js", "alert(1)");
     // Folders other programs keep below the cache, and a loose file of no one's.
     const std::string kept[] = {cache + "\\Content.MSO\\draft.docx",
@@ -394,8 +390,7 @@ TEST_F(TraceCleaner, ProtectedStorageAutocompleteGoesForTheUserAndUnderTheUserNa
 
 TEST_F(TraceCleaner, FavouritesGoButTheFolderLookStays) {
     const std::string favorites = SpecialFolder(CSIDL_FAVORITES);
-    const std::string links = favorites + "\\Links.Test";
-    MakeFolder(links);
+    const std::string links = MakeFolder(favorites + "\\Links.Test");
     WriteBytes(favorites + "\\desktop.ini", "[.ShellClassInfo]");
     WriteBytes(favorites + "\\site.url", "[InternetShortcut]");
     WriteBytes(links + "\\other.url", "[InternetShortcut]");
