@@ -160,9 +160,7 @@ TEST_F(GateresetTest, TheUsersOwnProxyComesBackFromTheRecordOrElseAutomaticDetec
             // Wine keeps only the proxy switch of automatic detection's flags.
             EXPECT_FALSE(state.flags & PROXY_TYPE_PROXY);
         }
-        HKEY key;
-        EXPECT_NE(ERROR_SUCCESS,
-                  RegOpenKeyExA(HKEY_CURRENT_USER, SavedConnectionsKey, 0, KEY_READ, &key))
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedConnectionsKey))
             << "the record is forgotten";
         ASSERT_TRUE(SetLanDirectly(PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "127.0.0.1:8080"));
     }
