@@ -239,11 +239,7 @@ TEST_F(ConnectionOptionsTest, EveryPhoneBookEntryTheDefaultOneAndTheLan) {
     }
     {
         SCOPED_TRACE("the user's own default entry before the machine's");
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, RasKey, 0, nullptr, 0,
-                                                 KEY_WRITE, nullptr, &key, nullptr));
-        RegSetValueExA(key, "DefaultInternet", 0, REG_SZ, reinterpret_cast<const BYTE*>("Mine"), 5);
-        RegCloseKey(key);
+        ASSERT_TRUE(WriteText(HKEY_CURRENT_USER, RasKey, "DefaultInternet", "Mine"));
         RecordingApi enable;
         SetConnectionOptions(DefaultConnectionName, "127.0.0.1:8765", enable);
         EXPECT_EQ((Names{"Mine", "<LAN>"}), Targets(enable));
