@@ -239,10 +239,8 @@ def run(workdir):
     check("GET %s" % page_url in log, "tinyproxy's log shows the GET of the HTTP page", log[-800:])
     check("CONNECT 127.0.0.1:%d" % secure_port in log,
           "tinyproxy's log shows the CONNECT for the HTTPS page", log[-800:])
-    check(visited(plain, THROUGH_PROXY, "/page.html"), "the HTTP page came through tinyproxy",
-          plain.visits)
-    check(visited(secure, THROUGH_PROXY, "/secure.html"),
-          "the HTTPS page came through the tunnel", (secure.connections, secure.visits))
+    check(both_pages_from(THROUGH_PROXY), "the HTTP page came through tinyproxy, the HTTPS one "
+          "through the tunnel", (plain.visits, secure.connections, secure.visits))
     check(DIRECT not in plain.connections and DIRECT not in secure.connections,
           "nothing reached an origin directly", (plain.connections, secure.connections))
     # What Firefox wrote back at its exit: it kept the entries it was given.
