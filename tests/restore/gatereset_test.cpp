@@ -83,8 +83,7 @@ protected:
 TEST_F(GateresetTest, StopsTheMainProgramAndResetsEveryBrowser) {
     DWORD mainProgram = processes_.StartStandIn("VeilgateStandIn.exe");
     DWORD lowerCase = processes_.StartStandIn("veilgate-helper.exe");
-    ASSERT_NE(0u, mainProgram);
-    ASSERT_NE(0u, lowerCase);
+    ASSERT_TRUE(mainProgram && lowerCase) << mainProgram << " " << lowerCase;
     // The main program's browser choices are all off: Gatereset resets
     // every browser regardless.
     WriteDword(ProductRoot, ProductKey, "Mozilla", 0);

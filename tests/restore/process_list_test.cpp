@@ -23,8 +23,7 @@ TEST(ProcessList, OnlyTheFirstOfTwoInTheSnapshotStops) {
     StartedProcesses processes;
     DWORD first = processes.StartStandIn("VeilgateStandIn.exe");
     DWORD second = processes.StartStandIn("CopyOfVeilgate.exe");
-    ASSERT_NE(0u, first);
-    ASSERT_NE(0u, second);
+    ASSERT_TRUE(first && second) << first << " " << second;
     DWORD chosen = FindFirstProcessNamed(MainProgramNameText);
     ASSERT_TRUE(chosen == first || chosen == second);
     DWORD other = chosen == first ? second : first;
