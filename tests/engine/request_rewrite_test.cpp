@@ -112,14 +112,13 @@ TEST(RequestRewrite, AmbiguousHeadsAreRefused) {
 }
 
 TEST(RequestRewrite, ConnectionForcedToCloseInPlace) {
-    std::string out = Rewrite(
-        "GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: keep-alive\r\n"
-        "Accept: */*\r\n\r\n",
-        ViaProxy());
-    EXPECT_EQ("GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\nAccept: */*\r\n\r\n", out);
+    EXPECT_EQ("GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\nAccept: */*\r\n\r\n",
+              Rewrite("GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: keep-alive\r\n"
+                      "Accept: */*\r\n\r\n",
+                      ViaProxy()));
     // Any case of the name is the same header.
-    out = Rewrite("GET / HTTP/1.1\r\nconnection: Upgrade\r\n\r\n", ViaProxy());
-    EXPECT_EQ("GET / HTTP/1.1\r\nconnection: close\r\n\r\n", out);
+    EXPECT_EQ("GET / HTTP/1.1\r\nconnection: close\r\n\r\n",
+              Rewrite("GET / HTTP/1.1\r\nconnection: Upgrade\r\n\r\n", ViaProxy()));
 }
 
 TEST(RequestRewrite, HopByHopAndConditionalHeadersDropped) {
