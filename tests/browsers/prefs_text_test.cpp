@@ -179,10 +179,9 @@ TEST(DisableProxy, UndoesAnEnableOfAFileThatHadPortAndTypeButNoHost) {
         "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n";
     std::string enabled = ThroughDisk(EnableProxy(original, 8080));
     std::string restored = DisableProxy(enabled);
-    EXPECT_EQ(std::string::npos, restored.find("network.proxy.type")) << restored;
-    EXPECT_EQ(std::string::npos, restored.find("network.proxy.http_port")) << restored;
-    EXPECT_EQ(std::string::npos, restored.find("network.proxy.ssl_port")) << restored;
-    EXPECT_EQ(std::string::npos, restored.find("proxy_only")) << restored;
+    for (const char* gone :
+         {"network.proxy.type", "network.proxy.http_port", "network.proxy.ssl_port", "proxy_only"})
+        EXPECT_EQ(std::string::npos, restored.find(gone)) << gone << " in " << restored;
     EXPECT_NE(std::string::npos, restored.find(Host));
 }
 
