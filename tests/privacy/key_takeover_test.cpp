@@ -72,44 +72,39 @@ TEST(SidText, TheAuthorityAndEverySubAuthorityInDecimal) {
     EXPECT_EQ(text, "S-1-1") << "no sub-authority: the authority alone";
 }
 
-TEST(CurrentUserSid, IsACopyOfTheProcessUser) {
-    HeapBlock sid;
-    ASSERT_TRUE(GetCurrentUserSid(sid));
-    ASSERT_TRUE(IsValidSid(sid.get()));
+// The fixture's SetUp has the user's SID and the owner list built.
+TEST_F(KeyTakeover, TheCurrentUserSidIsACopyOfTheProcessUser) {
+    ASSERT_TRUE(IsValidSid(sid_.get()));
     char user[256];
     DWORD userSize = sizeof(user);
     char domain[256];
     DWORD domainSize = sizeof(domain);
     SID_NAME_USE use;
-    ASSERT_TRUE(LookupAccountSidA(nullptr, sid.get(), user, &userSize, domain, &domainSize, &use));
+    ASSERT_TRUE(LookupAccountSidA(nullptr, sid_.get(), user, &userSize, domain, &domainSize, &use));
     char expected[256];
     DWORD expectedSize = sizeof(expected);
     ASSERT_TRUE(GetUserNameA(expected, &expectedSize));
     EXPECT_STREQ(user, expected);
 }
 
-TEST(OwnerDacl, GrantsFullInheritedControlToTheUserAndThenTheSystem) {
-    HeapBlock userSid, dacl;
-    ASSERT_TRUE(GetCurrentUserSid(userSid));
-    SECURITY_DESCRIPTOR descriptor;
-    ASSERT_TRUE(BuildOwnerDacl(userSid.get(), descriptor, dacl));
-    ASSERT_TRUE(dacl);
-    EXPECT_TRUE(IsValidSecurityDescriptor(&descriptor));
+TEST_F(KeyTakeover, TheOwnerListGrantsFullInheritedControlToTheUserAndThenTheSystem) {
+    ASSERT_TRUE(dacl_);
+    EXPECT_TRUE(IsValidSecurityDescriptor(&owner_));
 
     BOOL present = FALSE, defaulted = TRUE;
     PACL list = nullptr;
-    ASSERT_TRUE(GetSecurityDescriptorDacl(&descriptor, &present, &list, &defaulted));
+    ASSERT_TRUE(GetSecurityDescriptorDacl(&owner_, &present, &list, &defaulted));
     EXPECT_TRUE(present);
     EXPECT_FALSE(defaulted);
-    EXPECT_EQ(list, dacl.get());
+    EXPECT_EQ(list, dacl_.get());
 
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     alignas(8) BYTE system[SECURITY_MAX_SID_SIZE] = {};
     InitializeSid(system, &nt, 1);
     *GetSidSubAuthority(system, 0) = SECURITY_LOCAL_SYSTEM_RID;
-    EXPECT_EQ(list->AclSize, GetLengthSid(userSid.get()) + GetLengthSid(system) + 24);
+    EXPECT_EQ(list->AclSize, GetLengthSid(sid_.get()) + GetLengthSid(system) + 24);
     ASSERT_EQ(list->AceCount, 2);
-    PSID expected[2] = {userSid.get(), system};
+    PSID expected[2] = {sid_.get(), system};
     for (DWORD i = 0; i < 2; ++i) {
         void* raw = nullptr;
         ASSERT_TRUE(GetAce(list, i, &raw));
