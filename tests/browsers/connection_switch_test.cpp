@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@
 namespace {
 
 constexpr char Ours[] = "127.0.0.1:8080";
-constexpr char Lan[] = "<LAN>";
+constexpr char Lan[] = "LAN";
 
 // "flags|server|bypass|script", the four options in one line.
 std::string Describe(const ConnectionOptions& o) {
@@ -24,16 +25,13 @@ std::string Describe(const ConnectionOptions& o) {
 
 ConnectionOptions Parse(const std::string& text) {
     ConnectionOptions o;
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t bar; (bar = text.find('|', start)) != std::string::npos; start = bar + 1)
-        parts.push_back(text.substr(start, bar - start));
-    parts.push_back(text.substr(start));
-    parts.resize(4);
-    o.flags = static_cast<uint32_t>(std::stoul(parts[0]));
-    o.proxyServer = parts[1];
-    o.proxyBypass = parts[2];
-    o.autoConfigUrl = parts[3];
+    std::istringstream in(text);
+    std::string flags;
+    std::getline(in, flags, '|');
+    std::getline(in, o.proxyServer, '|');
+    std::getline(in, o.proxyBypass, '|');
+    std::getline(in, o.autoConfigUrl);
+    o.flags = static_cast<uint32_t>(std::stoul(flags));
     return o;
 }
 
@@ -117,111 +115,68 @@ protected:
 
 const std::string OnLan = "3|127.0.0.1:8080|local|";
 
+// "LAN=1|||,VPN=on": connection=options, "on" standing for OnLan and "pac" for a script's.
+State Connections(const std::string& text) {
+    State state;
+    std::istringstream in(text);
+    for (std::string entry; std::getline(in, entry, ',');) {
+        size_t equals = entry.find('=');
+        std::string options = entry.substr(equals + 1);
+        state[entry.substr(0, equals)] = options == "on"    ? OnLan
+                                         : options == "pac" ? "5|||http://wpad/proxy.pac"
+                                                            : options;
+    }
+    return state;
+}
+
 TEST_F(ConnectionSwitchTest, EachCaseBeforeWhileOnAndAfter) {
+    enum Fault { None, MachineWide, VpnRefuses };
+    // on and after are empty where they stay as before; record is left by a run that did not end
+    // in order.
     struct Case {
-        const char* name;
-        State before;
-        State record;  // left by a run that did not end in order
-        bool machineWide;
-        const char* refuses;
-        bool takes;
-        State on;
-        State after;
+        const char *name, *before, *on, *after = "", *record = "";
+        Fault fault = None;
+        int pointings = 1;  // more than one: the program died while on and started again
     };
     const Case cases[] = {
-        {"direct", {{Lan, "1|||"}}, {}, false, "", true, {{Lan, OnLan}}, {{Lan, "1|||"}}},
-        {"auto-detect", {{Lan, "9|||"}}, {}, false, "", true, {{Lan, OnLan}}, {{Lan, "9|||"}}},
-        {"configuration script",
-         {{Lan, "5|||http://wpad/proxy.pac"}},
-         {},
-         false,
-         "",
-         true,
-         {{Lan, "3|127.0.0.1:8080|local|http://wpad/proxy.pac"}},
-         {{Lan, "5|||http://wpad/proxy.pac"}}},
-        {"own proxy",
-         {{Lan, "3|proxy.corp:3128|<local>;*.corp|"}},
-         {},
-         false,
-         "",
-         true,
-         {{Lan, OnLan}},
-         {{Lan, "3|proxy.corp:3128|<local>;*.corp|"}}},
-        {"leftover pointing at us, no record",
-         {{Lan, "3|127.0.0.1:8080|local|"}},
-         {},
-         false,
-         "",
-         true,
-         {{Lan, OnLan}},
-         {{Lan, "9|||"}}},
-        {"leftover pointing at us, the crashed run's record",
-         {{Lan, "3|127.0.0.1:8080|local|"}},
-         {{Lan, "5|||http://wpad/proxy.pac"}},
-         false,
-         "",
-         true,
-         {{Lan, OnLan}},
-         {{Lan, "5|||http://wpad/proxy.pac"}}},
-        {"LAN plus VPN and dial-up entries",
-         {{Lan, "1|||"}, {"Office VPN", "3|vpnproxy:8080||"}, {"Dial", "9|||"}},
-         {},
-         false,
-         "",
-         true,
-         {{Lan, OnLan}, {"Office VPN", OnLan}, {"Dial", OnLan}},
-         {{Lan, "1|||"}, {"Office VPN", "3|vpnproxy:8080||"}, {"Dial", "9|||"}}},
-        {"machine-wide policy: the call succeeds, nothing takes",
-         {{Lan, "5|||http://wpad/proxy.pac"}, {"Office VPN", "9|||"}},
-         {},
-         true,
-         "",
-         false,
-         {{Lan, "5|||http://wpad/proxy.pac"}, {"Office VPN", "9|||"}},
-         {{Lan, "5|||http://wpad/proxy.pac"}, {"Office VPN", "9|||"}}},
-        {"the VPN refuses: the LAN is put back too",
-         {{Lan, "3|proxy.corp:3128||"}, {"Office VPN", "9|||"}},
-         {},
-         false,
-         "Office VPN",
-         false,
-         {{Lan, "3|proxy.corp:3128||"}, {"Office VPN", "9|||"}},
-         {{Lan, "3|proxy.corp:3128||"}, {"Office VPN", "9|||"}}},
+        {"direct", "LAN=1|||", "LAN=on"},
+        {"auto-detect", "LAN=9|||", "LAN=on"},
+        {"configuration script", "LAN=pac", "LAN=3|127.0.0.1:8080|local|http://wpad/proxy.pac"},
+        {"own proxy", "LAN=3|proxy.corp:3128|<local>;*.corp|", "LAN=on"},
+        {"leftover at us, no record", "LAN=on", "LAN=on", "LAN=9|||"},
+        {"leftover at us, the crashed run's record", "LAN=on", "LAN=on", "LAN=pac", "LAN=pac"},
+        {"LAN, VPN and dial-up", "LAN=1|||,VPN=3|vpn:8080||,Dial=9|||", "LAN=on,VPN=on,Dial=on"},
+        {"machine-wide policy, nothing takes", "LAN=pac,VPN=9|||", "", "", "", MachineWide},
+        {"VPN refuses, LAN put back", "LAN=3|proxy.corp:3128||,VPN=9|||", "", "", "", VpnRefuses},
+        {"on again after a crash", "LAN=3|proxy.corp:3128||", "LAN=on", "", "", None, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         backend.Clear();
         std::vector<SavedConnection> record;
-        for (const auto& entry : c.record)
+        for (const auto& entry : Connections(c.record))
             record.push_back(
                 {{entry.first == Lan, entry.first == Lan ? "" : entry.first}, Parse(entry.second)});
         if (!record.empty()) {
             ASSERT_TRUE(SaveConnections(record, backend));
         }
-        FakeConnections system(c.before, backend);
-        system.machineWide = c.machineWide;
-        system.refuses = c.refuses;
+        FakeConnections system(Connections(c.before), backend);
+        system.machineWide = c.fault == MachineWide;
+        system.refuses = c.fault == VpnRefuses ? "VPN" : "";
+        const bool takes = c.fault == None;
 
-        EXPECT_EQ(c.takes, PointConnectionsAt(system, Ours, "local", backend));
-        EXPECT_EQ(c.on, system.Now());
+        for (int i = 0; i < c.pointings; ++i)
+            EXPECT_EQ(takes, PointConnectionsAt(system, Ours, "local", backend));
+        EXPECT_EQ(Connections(*c.on ? c.on : c.before), system.Now());
         EXPECT_TRUE(system.recordBeforeFirstChange);
-        EXPECT_EQ(c.takes, HasRecord());
-        if (c.takes) {
+        EXPECT_EQ(takes, HasRecord());
+        if (takes) {
             EXPECT_TRUE(RestoreConnections(system, Ours, backend));
         }
-        EXPECT_EQ(c.after, system.Now());
+        EXPECT_EQ(Connections(*c.after ? c.after : c.before), system.Now());
         EXPECT_FALSE(HasRecord());
         EXPECT_GT(system.notifications, 0);
     }
-}
-
-TEST_F(ConnectionSwitchTest, ARecordOutlivesACrashAndTheNextSessionPutsItBack) {
-    FakeConnections system({{Lan, "5|||http://wpad/proxy.pac"}}, backend);
-    ASSERT_TRUE(PointConnectionsAt(system, Ours, "local", backend));
-    // The program dies here; it starts again, is switched on and off.
-    ASSERT_TRUE(PointConnectionsAt(system, Ours, "local", backend));
-    ASSERT_TRUE(RestoreConnections(system, Ours, backend));
-    EXPECT_EQ((State{{Lan, "5|||http://wpad/proxy.pac"}}), system.Now());
 }
 
 TEST_F(ConnectionSwitchTest, ARestoreWithoutARecordLeavesTheUsersOwnSettingsAlone) {

@@ -42,37 +42,32 @@ FIREFOX_SECONDS = 240
 # The user's own preferences before anything is enabled: loopback origins are
 # proxied like any other, and the browser's own background traffic is off so
 # that only the test's pages travel.
-USER_PREFS = {
+USER_PREFS = dict.fromkeys((
+    "app.update.enabled app.update.auto browser.shell.checkDefaultBrowser "
+    "browser.aboutwelcome.enabled browser.safebrowsing.malware.enabled "
+    "browser.safebrowsing.phishing.enabled browser.safebrowsing.downloads.enabled "
+    "browser.newtabpage.enabled browser.discovery.enabled "
+    "datareporting.policy.dataSubmissionEnabled datareporting.healthreport.uploadEnabled "
+    "toolkit.telemetry.enabled extensions.update.enabled extensions.getAddons.cache.enabled "
+    "network.captive-portal-service.enabled network.connectivity-service.enabled "
+    "network.prefetch-next dom.security.https_first").split(), "false")
+USER_PREFS.update({
     "network.proxy.allow_hijacking_localhost": "true",
-    "app.update.enabled": "false",
-    "app.update.auto": "false",
-    "browser.shell.checkDefaultBrowser": "false",
     "browser.startup.homepage_override.mstone": "\"ignore\"",
-    "browser.aboutwelcome.enabled": "false",
-    "browser.safebrowsing.malware.enabled": "false",
-    "browser.safebrowsing.phishing.enabled": "false",
-    "browser.safebrowsing.downloads.enabled": "false",
-    "browser.newtabpage.enabled": "false",
-    "browser.discovery.enabled": "false",
-    "datareporting.policy.dataSubmissionEnabled": "false",
-    "datareporting.healthreport.uploadEnabled": "false",
-    "toolkit.telemetry.enabled": "false",
-    "extensions.update.enabled": "false",
-    "extensions.getAddons.cache.enabled": "false",
-    "network.captive-portal-service.enabled": "false",
-    "network.connectivity-service.enabled": "false",
     "network.dns.disablePrefetch": "true",
-    "network.prefetch-next": "false",
     "network.http.speculative-parallel-limit": "0",
     "network.trr.mode": "5",
-    "dom.security.https_first": "false",
     "services.settings.server": "\"http://127.0.0.1:1/\"",
     "security.OCSP.enabled": "0",
-}
+})
 
 
-def run_tool(command):
-    return subprocess.run(command, capture_output=True, timeout=60)
+def edit(routine, *arguments):
+    """Runs one prefs edit ("enable PORT FILE", "disable FILE", "hold FILE")."""
+    result = subprocess.run([PREFS_EDIT, routine, *arguments], capture_output=True, timeout=60)
+    name = "restore" if routine == "disable" else routine
+    check(result.returncode == 0,
+          "the %s routine edits %s" % (name, os.path.basename(arguments[-1])), result.stderr)
 
 
 class Page(http.server.BaseHTTPRequestHandler):
@@ -207,6 +202,16 @@ def visited(origin, address, path):
     return (address, path) in origin.visits
 
 
+def load_page(workdir, profile, url, origins, what):
+    """Loads `url` in Firefox with the origins' records of earlier loads forgotten."""
+    for origin in origins:
+        origin.forget()
+    started = time.monotonic()
+    loaded = load_in_firefox(workdir, profile, url)
+    print("      Firefox took %.1f s with %s" % (time.monotonic() - started, what), flush=True)
+    check(loaded, "Firefox loads the page with " + what)
+
+
 def run(workdir):
     certificates = make_certificates(workdir)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -222,21 +227,20 @@ def run(workdir):
     engine, engine_port = start_engine(ENGINE, workdir, tinyproxy_port, ["--max-seconds", "900"])
     profile, prefs = make_profile(workdir, certificates["ca"])
 
-    result = run_tool([PREFS_EDIT, "enable", str(engine_port), prefs])
-    check(result.returncode == 0, "the enable routine edits prefs.js", result.stderr)
+    origins = (plain, secure)
 
-    started = time.monotonic()
-    loaded = load_in_firefox(workdir, profile, page_url)
-    print("      Firefox took %.1f s with the proxy" % (time.monotonic() - started), flush=True)
-    check(loaded, "Firefox loads the page with the enabled prefs.js")
+    def both_pages_from(address):
+        return (visited(plain, address, "/page.html") and
+                visited(secure, address, "/secure.html"))
+
+    edit("enable", str(engine_port), prefs)
+    load_page(workdir, profile, page_url, origins, "the enabled prefs.js")
     log = read(tinyproxy_log)
     check("GET %s" % page_url in log, "tinyproxy's log shows the GET of the HTTP page", log[-800:])
     check("CONNECT 127.0.0.1:%d" % secure_port in log,
           "tinyproxy's log shows the CONNECT for the HTTPS page", log[-800:])
-    check(visited(plain, THROUGH_PROXY, "/page.html"), "the HTTP page came through tinyproxy",
-          plain.visits)
-    check(visited(secure, THROUGH_PROXY, "/secure.html"),
-          "the HTTPS page came through the tunnel", (secure.connections, secure.visits))
+    check(both_pages_from(THROUGH_PROXY), "the HTTP page came through tinyproxy, the HTTPS one "
+          "through the tunnel", (plain.visits, secure.connections, secure.visits))
     check(DIRECT not in plain.connections and DIRECT not in secure.connections,
           "nothing reached an origin directly", (plain.connections, secure.connections))
     # What Firefox wrote back at its exit: it kept the entries it was given.
@@ -245,22 +249,15 @@ def run(workdir):
                   "\"media.peerconnection.ice.proxy_only\", true);"):
         check(entry in written, "Firefox kept " + entry, written[-800:])
 
-    result = run_tool([PREFS_EDIT, "disable", prefs])
-    check(result.returncode == 0, "the restore routine edits prefs.js", result.stderr)
+    edit("disable", prefs)
     restored = read(prefs)
     check("network.proxy.type" not in restored and "proxy_only" not in restored,
           "the restore removed the type and WebRTC entries", restored[-800:])
 
-    plain.forget()
-    secure.forget()
     log_before = len(log)
-    started = time.monotonic()
-    loaded = load_in_firefox(workdir, profile, page_url)
-    print("      Firefox took %.1f s without the proxy" % (time.monotonic() - started),
-          flush=True)
-    check(loaded, "Firefox loads the page with the restored prefs.js")
-    check(visited(plain, DIRECT, "/page.html") and visited(secure, DIRECT, "/secure.html"),
-          "after the restore both pages come directly", (plain.visits, secure.visits))
+    load_page(workdir, profile, page_url, origins, "the restored prefs.js")
+    check(both_pages_from(DIRECT), "after the restore both pages come directly",
+          (plain.visits, secure.visits))
     later = read(tinyproxy_log)[log_before:]
     check("127.0.0.1:%d" % plain.server_address[1] not in later
           and "127.0.0.1:%d" % secure_port not in later,
@@ -269,26 +266,19 @@ def run(workdir):
     # The user.js edit, over a prefs.js that Firefox wrote while direct.
     user_js = os.path.join(profile, "user.js")
     open(user_js, "w").close()
-    result = run_tool([PREFS_EDIT, "enable", str(engine_port), user_js])
-    check(result.returncode == 0, "the enable routine edits user.js", result.stderr)
+    edit("enable", str(engine_port), user_js)
     print("      user.js while on:\n" + read(user_js), flush=True)
-    plain.forget()
-    secure.forget()
-    check(load_in_firefox(workdir, profile, page_url), "Firefox loads the page with user.js on")
-    check(visited(plain, THROUGH_PROXY, "/page.html") and
-          visited(secure, THROUGH_PROXY, "/secure.html") and DIRECT not in plain.connections,
+    load_page(workdir, profile, page_url, origins, "user.js on")
+    check(both_pages_from(THROUGH_PROXY) and DIRECT not in plain.connections,
           "user.js alone sends both pages through the proxies", (plain.visits, secure.visits))
     written = read(prefs)
     check("\"network.proxy.type\", 1);" in written,
           "Firefox wrote the user.js entries into prefs.js at its exit", written[-800:])
 
-    result = run_tool([PREFS_EDIT, "hold", user_js])
-    check(result.returncode == 0, "the hold routine edits user.js", result.stderr)
+    edit("hold", user_js)
     print("      user.js held after the restore:\n" + read(user_js), flush=True)
-    plain.forget()
-    secure.forget()
-    check(load_in_firefox(workdir, profile, page_url), "Firefox loads the page with user.js held")
-    check(visited(plain, DIRECT, "/page.html") and visited(secure, DIRECT, "/secure.html"),
+    load_page(workdir, profile, page_url, origins, "user.js held")
+    check(both_pages_from(DIRECT),
           "the held user.js wins over the prefs.js that points at the engine",
           (plain.visits, secure.visits))
 

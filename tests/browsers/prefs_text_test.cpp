@@ -27,6 +27,10 @@ const std::string Homepage = "user_pref(\"browser.startup.homepage\", \"about:bl
 // A file that an earlier build enabled, as it reads back from disk: HTTP only.
 const std::string OlderEnable = Homepage + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1;
 
+std::string ThroughDisk(const std::string& text) {
+    return base::FromTextMode(base::ToTextMode(text));
+}
+
 TEST(PrefsKeys, LengthsAndOffsetsMatchTheBrowsersLayout) {
     EXPECT_EQ(30u, std::string(prefs::HostKey).size());
     EXPECT_EQ(35u, std::string(prefs::PortKey).size());
@@ -122,7 +126,7 @@ TEST(EnableProxy, TwiceEqualsOnce) {
         std::string once = EnableProxy(text, 8080);
         EXPECT_EQ(once, EnableProxy(once, 8080)) << text;
         // Through the disk and back, as the next enable finds it.
-        std::string reread = base::FromTextMode(base::ToTextMode(once));
+        std::string reread = ThroughDisk(once);
         EXPECT_EQ(reread, EnableProxy(reread, 8080)) << text;
     }
 }
@@ -140,7 +144,7 @@ TEST(DisableProxy, EditTable) {
              SslPort8080 + "\n" + ProxyOnly + "\nuser_pref(\"z\", 2);\n",
          "user_pref(\"a\", 1);\n" + Host + "\n\n\n" + SslHost + "\n\n\nuser_pref(\"z\", 2);\n"},
         {"restore after an enable, the file read back from disk",
-         base::FromTextMode(base::ToTextMode(EnableProxy(Homepage, 8080))),
+         ThroughDisk(EnableProxy(Homepage, 8080)),
          Homepage + "\r\n" + Host + "\r\n\n\r\n" + SslHost + "\r\n\n"},
         {"Gatereset's restore of a file enabled on another port, as the browser wrote it back",
          "user_pref(\"media.peerconnection.ice.proxy_only\", true);\n"
@@ -173,17 +177,12 @@ TEST(DisableProxy, UndoesAnEnableOfAFileThatHadPortAndTypeButNoHost) {
     // browser obeys the later ones, so every one of them must go.
     std::string original =
         "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n";
-    std::string enabled = base::FromTextMode(base::ToTextMode(EnableProxy(original, 8080)));
+    std::string enabled = ThroughDisk(EnableProxy(original, 8080));
     std::string restored = DisableProxy(enabled);
-    EXPECT_EQ(std::string::npos, restored.find("network.proxy.type")) << restored;
-    EXPECT_EQ(std::string::npos, restored.find("network.proxy.http_port")) << restored;
-    EXPECT_EQ(std::string::npos, restored.find("network.proxy.ssl_port")) << restored;
-    EXPECT_EQ(std::string::npos, restored.find("proxy_only")) << restored;
+    for (const char* gone :
+         {"network.proxy.type", "network.proxy.http_port", "network.proxy.ssl_port", "proxy_only"})
+        EXPECT_EQ(std::string::npos, restored.find(gone)) << gone << " in " << restored;
     EXPECT_NE(std::string::npos, restored.find(Host));
-}
-
-std::string ThroughDisk(const std::string& text) {
-    return base::FromTextMode(base::ToTextMode(text));
 }
 
 struct RoundTripCase {

@@ -95,18 +95,14 @@ TEST(ContentFilter, SwitchChangeTakesEffectOnTheNextBlock) {
     EXPECT_EQ("<script>1</script><noscri>2</noscri><noscri>3</script><script>", out);
 }
 
-TEST(ContentFilter, SwitchesReadFromTheSettingsStore) {
-    RegDwordValue(setting::EnableJS).Set(1);
-    RegDwordValue(setting::EnableActiveX).Set(0);
-    FilterSwitches switches = ReadFilterSwitches();
-    EXPECT_TRUE(switches.scripts);
-    EXPECT_FALSE(switches.objects);
-    // Only exactly 1 counts as on.
-    RegDwordValue(setting::EnableJS).Set(2);
-    RegDwordValue(setting::EnableActiveX).Set(1);
-    switches = ReadFilterSwitches();
-    EXPECT_FALSE(switches.scripts);
-    EXPECT_TRUE(switches.objects);
+TEST(ContentFilter, SwitchesReadFromTheSettingsStoreOnlyExactlyOneCountingAsOn) {
+    for (uint32_t js : {1u, 2u}) {
+        RegDwordValue(setting::EnableJS).Set(js);
+        RegDwordValue(setting::EnableActiveX).Set(js == 1 ? 0 : 1);
+        FilterSwitches switches = ReadFilterSwitches();
+        EXPECT_EQ(js == 1, switches.scripts) << js;
+        EXPECT_EQ(js != 1, switches.objects) << js;
+    }
     RegDwordValue(setting::EnableJS).Set(0);
     RegDwordValue(setting::EnableActiveX).Set(0);
 }

@@ -7,6 +7,7 @@
 
 #include "engine/local_proxy_server.h"
 #include "net/socket.h"
+#include "socket_reads.h"
 #include "wait_for.h"
 
 namespace {
@@ -31,48 +32,46 @@ protected:
     net::Socket Connect(int port) { return net::ConnectTcp("127.0.0.1", port, 5000); }
 
     net::NetworkInit network_;
+    LocalProxyServer server_;
+    const int port_ = FreePort();
 };
 
 TEST_F(ListenerTest, StartAcceptsConnectionsOnEachItsOwnThread) {
-    LocalProxyServer server;
-    int port = FreePort();
-    ASSERT_TRUE(StartAndWait(server, port));
-    EXPECT_EQ(port, server.LocalPort());
+    ASSERT_TRUE(StartAndWait(server_, port_));
+    EXPECT_EQ(port_, server_.LocalPort());
 
     // Each connection waits for its request on a thread of its own; none
     // waits for another.
     std::vector<net::Socket> clients;
     for (int i = 0; i < 40; ++i) {
-        clients.push_back(Connect(port));
+        clients.push_back(Connect(port_));
         ASSERT_TRUE(clients.back().IsValid());
     }
-    EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 40; }));
+    EXPECT_TRUE(WaitFor([&] { return server_.ActiveConnections() == 40; }));
 
     clients.clear();
-    EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 0; }));
-    server.Stop();
-    EXPECT_FALSE(server.IsRunning());
+    EXPECT_TRUE(WaitFor([&] { return server_.ActiveConnections() == 0; }));
+    server_.Stop();
+    EXPECT_FALSE(server_.IsRunning());
 }
 
 TEST_F(ListenerTest, StopThenStartOnTheSamePortWorksAtOnce) {
-    LocalProxyServer server;
-    int port = FreePort();
-    ASSERT_TRUE(StartAndWait(server, port));
+    ASSERT_TRUE(StartAndWait(server_, port_));
     {
-        net::Socket client = Connect(port);  // leaves a closed connection behind
+        net::Socket client = Connect(port_);  // leaves a closed connection behind
         ASSERT_TRUE(client.IsValid());
-        EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 1; }));
+        EXPECT_TRUE(WaitFor([&] { return server_.ActiveConnections() == 1; }));
     }
-    EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 0; }));
+    EXPECT_TRUE(WaitFor([&] { return server_.ActiveConnections() == 0; }));
 
-    server.Stop();
-    EXPECT_FALSE(server.IsRunning());
-    EXPECT_FALSE(Connect(port).IsValid());
+    server_.Stop();
+    EXPECT_FALSE(server_.IsRunning());
+    EXPECT_FALSE(Connect(port_).IsValid());
 
-    ASSERT_TRUE(StartAndWait(server, port));
-    net::Socket again = Connect(port);
+    ASSERT_TRUE(StartAndWait(server_, port_));
+    net::Socket again = Connect(port_);
     EXPECT_TRUE(again.IsValid());
-    EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return server_.ActiveConnections() == 1; }));
 }
 
 TEST_F(ListenerTest, PortInUseMakesStartAnswerFalseAndTheEngineNotRunning) {
@@ -80,10 +79,9 @@ TEST_F(ListenerTest, PortInUseMakesStartAnswerFalseAndTheEngineNotRunning) {
     ASSERT_TRUE(holder.IsValid());
     int port = net::LocalPortOf(holder);
 
-    LocalProxyServer server;
-    EXPECT_FALSE(server.Start(port, 1, "127.0.0.1", 3128, "", ""));
-    EXPECT_FALSE(server.IsRunning());
-    EXPECT_EQ(0, server.BoundPort());
+    EXPECT_FALSE(server_.Start(port, 1, "127.0.0.1", 3128, "", ""));
+    EXPECT_FALSE(server_.IsRunning());
+    EXPECT_EQ(0, server_.BoundPort());
 
     // Once the port is free, the callers' restart sequence brings it up.
     // Under Wine a closed socket lets go of its port a moment later, so the
@@ -91,38 +89,22 @@ TEST_F(ListenerTest, PortInUseMakesStartAnswerFalseAndTheEngineNotRunning) {
     holder.Close();
     bool restarted = false;
     for (int attempt = 0; attempt < 10 && !restarted; ++attempt) {
-        restarted = server.Start(port, 1, "127.0.0.1", 3128, "", "");
+        restarted = server_.Start(port, 1, "127.0.0.1", 3128, "", "");
         if (!restarted)
             std::this_thread::sleep_for(200ms);
     }
     EXPECT_TRUE(restarted);
-    EXPECT_TRUE(server.IsRunning());
+    EXPECT_TRUE(server_.IsRunning());
 }
 
 TEST_F(ListenerTest, StopLeavesConnectionsBeingServed) {
-    LocalProxyServer server;
-    int port = FreePort();
-    ASSERT_TRUE(StartAndWait(server, port));
-    net::Socket client = Connect(port);
-    ASSERT_TRUE(WaitFor([&] { return server.ActiveConnections() == 1; }));
-    server.Stop();
-    EXPECT_EQ(1, server.ActiveConnections());
+    ASSERT_TRUE(StartAndWait(server_, port_));
+    net::Socket client = Connect(port_);
+    ASSERT_TRUE(WaitFor([&] { return server_.ActiveConnections() == 1; }));
+    server_.Stop();
+    EXPECT_EQ(1, server_.ActiveConnections());
     client.Close();
-    EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 0; }));
-}
-
-// Reads until `count` bytes came, the peer closed or five seconds passed
-// without a byte.
-std::string ReceiveSome(net::Socket& socket, size_t count) {
-    std::string got;
-    char buffer[512];
-    while (got.size() < count && net::WaitReadable(socket, 5000) > 0) {
-        long n = net::Receive(socket, buffer, sizeof(buffer));
-        if (n <= 0)
-            break;
-        got.append(buffer, static_cast<size_t>(n));
-    }
-    return got;
+    EXPECT_TRUE(WaitFor([&] { return server_.ActiveConnections() == 0; }));
 }
 
 TEST_F(ListenerTest, ATunnelHeldOpenSurvivesSwitchingOffAndOnAgain) {
@@ -143,22 +125,20 @@ TEST_F(ListenerTest, ATunnelHeldOpenSurvivesSwitchingOffAndOnAgain) {
         std::string ping = ReceiveSome(peer, 4);
         net::SendAll(peer, ping);
     });
-    LocalProxyServer server;
-    int port = FreePort();
-    ASSERT_TRUE(server.Start(port, 1, "127.0.0.1", net::LocalPortOf(upstream), "", ""));
-    net::Socket tunnel = Connect(port);
+    ASSERT_TRUE(server_.Start(port_, 1, "127.0.0.1", net::LocalPortOf(upstream), "", ""));
+    net::Socket tunnel = Connect(port_);
     ASSERT_TRUE(net::SendAll(tunnel,
                              "CONNECT example.com:443 HTTP/1.1\r\n"
                              "Host: example.com:443\r\n\r\n"));
     EXPECT_EQ(Established, ReceiveSome(tunnel, Established.size()));
 
     // Unticked and ticked again while the browser holds the tunnel.
-    server.Pause();
-    EXPECT_FALSE(server.IsRunning());
-    EXPECT_EQ(port, server.BoundPort());
-    ASSERT_TRUE(server.Start(port, 1, "127.0.0.1", 3128, "", ""));
-    EXPECT_TRUE(server.IsRunning());
-    EXPECT_TRUE(Connect(port).IsValid());
+    server_.Pause();
+    EXPECT_FALSE(server_.IsRunning());
+    EXPECT_EQ(port_, server_.BoundPort());
+    ASSERT_TRUE(server_.Start(port_, 1, "127.0.0.1", 3128, "", ""));
+    EXPECT_TRUE(server_.IsRunning());
+    EXPECT_TRUE(Connect(port_).IsValid());
     ASSERT_TRUE(net::SendAll(tunnel, "ping"));
     EXPECT_EQ("ping", ReceiveSome(tunnel, 4));
     tunnel.Close();
@@ -166,44 +146,38 @@ TEST_F(ListenerTest, ATunnelHeldOpenSurvivesSwitchingOffAndOnAgain) {
 }
 
 TEST_F(ListenerTest, APausedListenerClosesWhatItAccepts) {
-    LocalProxyServer server;
-    int port = FreePort();
-    ASSERT_TRUE(StartAndWait(server, port));
-    server.Pause();
-    net::Socket client = Connect(port);
+    ASSERT_TRUE(StartAndWait(server_, port_));
+    server_.Pause();
+    net::Socket client = Connect(port_);
     ASSERT_TRUE(client.IsValid());
     EXPECT_EQ("", ReceiveSome(client, 1));
-    EXPECT_EQ(0, server.ActiveConnections());
+    EXPECT_EQ(0, server_.ActiveConnections());
 }
 
 TEST_F(ListenerTest, ListensOnLoopbackOnly) {
-    LocalProxyServer server;
-    int port = FreePort();
-    ASSERT_TRUE(StartAndWait(server, port));
-    // No other listener may share the port, not even on every interface
+    ASSERT_TRUE(StartAndWait(server_, port_));
+    // No other listener may share the port_, not even on every interface
     // (which Windows would allow without the exclusive bind).
-    EXPECT_FALSE(net::ListenTcp("0.0.0.0", port, 1).IsValid());
-    EXPECT_FALSE(net::ListenTcp("127.0.0.1", port, 1).IsValid());
+    EXPECT_FALSE(net::ListenTcp("0.0.0.0", port_, 1).IsValid());
+    EXPECT_FALSE(net::ListenTcp("127.0.0.1", port_, 1).IsValid());
     // Another loopback address reaches a listener on every interface, and
     // is refused by one on 127.0.0.1 alone.
-    EXPECT_FALSE(net::ConnectTcp("127.0.0.2", port, 2000).IsValid());
-    EXPECT_TRUE(net::ConnectTcp("127.0.0.1", port, 2000).IsValid());
+    EXPECT_FALSE(net::ConnectTcp("127.0.0.2", port_, 2000).IsValid());
+    EXPECT_TRUE(net::ConnectTcp("127.0.0.1", port_, 2000).IsValid());
 }
 
 TEST_F(ListenerTest, UpdateSettingsReplacesTheSnapshotWhole) {
-    LocalProxyServer server;
-    int port = FreePort();
-    ASSERT_TRUE(StartAndWait(server, port));
+    ASSERT_TRUE(StartAndWait(server_, port_));
 
     // Writers and readers at once: every snapshot a reader sees must be one
-    // that a single UpdateSettings made (host and port belong together).
+    // that a single UpdateSettings made (host and port_ belong together).
     std::atomic<bool> done{false};
     std::atomic<int> torn{0};
     std::vector<std::thread> readers;
     for (int r = 0; r < 4; ++r) {
         readers.emplace_back([&] {
             while (!done) {
-                auto s = server.CurrentSettings();
+                auto s = server_.CurrentSettings();
                 bool initial = s->proxyHost == "127.0.0.1" && s->proxyPort == 3128;
                 if (!initial && s->proxyHost != "10.0.0." + std::to_string(s->proxyPort % 250))
                     ++torn;
@@ -212,16 +186,17 @@ TEST_F(ListenerTest, UpdateSettingsReplacesTheSnapshotWhole) {
     }
     std::vector<net::Socket> clients;
     for (int i = 0; i < 2000; ++i) {
-        server.UpdateSettings(port, 1, "10.0.0." + std::to_string(i % 250), 1000 + i % 250, "", "");
+        server_.UpdateSettings(port_, 1, "10.0.0." + std::to_string(i % 250), 1000 + i % 250, "",
+                               "");
         if (i % 100 == 0)
-            clients.push_back(Connect(port));  // connections take snapshots too
+            clients.push_back(Connect(port_));  // connections take snapshots too
     }
     done = true;
     for (auto& reader : readers)
         reader.join();
     EXPECT_EQ(0, torn);
-    EXPECT_EQ(port, server.LocalPort());
-    auto last = server.CurrentSettings();
+    EXPECT_EQ(port_, server_.LocalPort());
+    auto last = server_.CurrentSettings();
     EXPECT_EQ("10.0.0.249", last->proxyHost);
     EXPECT_EQ(1249, last->proxyPort);
 }

@@ -16,9 +16,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(AutoCleanThread, RunsAPassAtOnceThenWaitsTheStoredInterval) {
-    RecordingWork work;
-    AutoCleanThread thread(work);
+class AutoCleanThreadTest : public testing::Test {
+protected:
+    RecordingWork work;  // 99 minutes between passes
+    AutoCleanThread thread{work};
+};
+
+TEST_F(AutoCleanThreadTest, RunsAPassAtOnceThenWaitsTheStoredInterval) {
     EXPECT_FALSE(thread.IsStarted());
     ASSERT_TRUE(thread.StartThread());
     EXPECT_TRUE(thread.IsStarted());
@@ -32,10 +36,8 @@ TEST(AutoCleanThread, RunsAPassAtOnceThenWaitsTheStoredInterval) {
         << "a stop must end the wait, not only the pass";
 }
 
-TEST(AutoCleanThread, AnIntervalOfZeroStillWaitsBetweenPasses) {
-    RecordingWork work;
+TEST_F(AutoCleanThreadTest, AnIntervalOfZeroStillWaitsBetweenPasses) {
     work.zeroIntervalReads = 3;
-    AutoCleanThread thread(work);
     ASSERT_TRUE(thread.StartThread());
     ASSERT_TRUE(WaitFor([&] { return work.intervalReads.load() == 1; }));
     std::this_thread::sleep_for(100ms);
@@ -43,11 +45,9 @@ TEST(AutoCleanThread, AnIntervalOfZeroStillWaitsBetweenPasses) {
     EXPECT_EQ(work.intervalReads.load(), 1);
 }
 
-TEST(AutoCleanThread, ARestartWaitsForTheOldPassAndNeverRunsTwoAtOnce) {
-    RecordingWork work;
+TEST_F(AutoCleanThreadTest, ARestartWaitsForTheOldPassAndNeverRunsTwoAtOnce) {
     work.passRunsUntilStopped = true;
     work.currentFileMayEnd = false;
-    AutoCleanThread thread(work);
     ASSERT_TRUE(thread.StartThread());
     ASSERT_TRUE(WaitFor([&] { return work.passesStarted.load() == 1; }));
 
@@ -63,9 +63,7 @@ TEST(AutoCleanThread, ARestartWaitsForTheOldPassAndNeverRunsTwoAtOnce) {
     EXPECT_EQ(work.maxInPass.load(), 1);
 }
 
-TEST(AutoCleanThread, ARestartDuringTheWaitBeginsANewPassAtOnce) {
-    RecordingWork work;  // 99 minutes between passes
-    AutoCleanThread thread(work);
+TEST_F(AutoCleanThreadTest, ARestartDuringTheWaitBeginsANewPassAtOnce) {
     ASSERT_TRUE(thread.StartThread());
     ASSERT_TRUE(WaitFor([&] { return work.intervalReads.load() == 1; }));
     thread.StopThread();
@@ -75,10 +73,8 @@ TEST(AutoCleanThread, ARestartDuringTheWaitBeginsANewPassAtOnce) {
     EXPECT_EQ(work.threadsBegun.load(), 2);
 }
 
-TEST(AutoCleanThread, StartingTwiceWithoutAStopStillKeepsOnePassAtATime) {
-    RecordingWork work;
+TEST_F(AutoCleanThreadTest, StartingTwiceWithoutAStopStillKeepsOnePassAtATime) {
     work.passRunsUntilStopped = true;
-    AutoCleanThread thread(work);
     ASSERT_TRUE(thread.StartThread());
     ASSERT_TRUE(thread.StartThread());
     ASSERT_TRUE(thread.StartThread());
@@ -88,21 +84,18 @@ TEST(AutoCleanThread, StartingTwiceWithoutAStopStillKeepsOnePassAtATime) {
     EXPECT_EQ(work.maxInPass.load(), 1);
 }
 
-TEST(AutoCleanThread, StopWithoutAThreadDoesNothing) {
-    RecordingWork work;
-    AutoCleanThread thread(work);
+TEST_F(AutoCleanThreadTest, StopWithoutAThreadDoesNothing) {
     thread.StopThread();
     thread.StopThread();
     EXPECT_FALSE(thread.IsStarted());
     EXPECT_EQ(work.threadsBegun.load(), 0);
 }
 
-TEST(AutoCleanThread, DestructionStopsTheThreadAndWaitsForIt) {
-    RecordingWork work;
+TEST_F(AutoCleanThreadTest, DestructionStopsTheThreadAndWaitsForIt) {
     work.passRunsUntilStopped = true;
     {
-        AutoCleanThread thread(work);
-        ASSERT_TRUE(thread.StartThread());
+        AutoCleanThread own(work);
+        ASSERT_TRUE(own.StartThread());
         ASSERT_TRUE(WaitFor([&] { return work.passesStarted.load() == 1; }));
     }
     EXPECT_EQ(work.threadsEnded.load(), 1);

@@ -45,35 +45,29 @@ private:
     StopToken* stopAfterFirst_;
 };
 
-TEST(CleanPass, NoChoiceStoredRunsNothing) {
-    MemorySettingsBackend store;
-    RecordingTasks tasks;
-    RunCleanTasks(ReadCleanChoices(store), tasks, StopToken::Never());
-    EXPECT_TRUE(tasks.ran.empty());
-    EXPECT_EQ(store.WriteCount(), 0) << "reading the choices must not create them";
-}
-
-TEST(CleanPass, EveryChoiceRunsInTheFixedOrder) {
-    MemorySettingsBackend store;
-    for (int i = 6; i >= 0; --i)
-        StoreChoice(store, i, 1);
-    RecordingTasks tasks;
-    RunCleanTasks(ReadCleanChoices(store), tasks, StopToken::Never());
-    EXPECT_EQ(tasks.ran, (std::vector<CleanTask>{CleanTask::History, CleanTask::TypedUrls,
-                                                 CleanTask::TemporaryFiles, CleanTask::Cookies,
-                                                 CleanTask::ProtectedStorage,
-                                                 CleanTask::IntelliForms, CleanTask::Favorites}));
-}
-
-TEST(CleanPass, OnlyAValueOfExactlyOneCounts) {
-    MemorySettingsBackend store;
-    StoreChoice(store, 0, 2);           // history: 2 is off
-    StoreChoice(store, 1, 1);           // typed URLs
-    StoreChoice(store, 3, 0xFFFFFFFF);  // cookies: off
-    StoreChoice(store, 6, 1);           // favourites
-    RecordingTasks tasks;
-    RunCleanTasks(ReadCleanChoices(store), tasks, StopToken::Never());
-    EXPECT_EQ(tasks.ran, (std::vector<CleanTask>{CleanTask::TypedUrls, CleanTask::Favorites}));
+TEST(CleanPass, OnlyAChoiceOfExactlyOneRunsAndInTheFixedOrder) {
+    using T = CleanTask;
+    const std::vector<T> every = {T::History,  T::TypedUrls,        T::TemporaryFiles,
+                                  T::Cookies,  T::ProtectedStorage, T::IntelliForms,
+                                  T::Favorites};
+    const struct {
+        std::vector<std::pair<int, uint32_t>> stored;  // choice index, value
+        std::vector<T> ran;
+    } cases[] = {
+        {{}, {}},
+        {{{6, 1}, {5, 1}, {4, 1}, {3, 1}, {2, 1}, {1, 1}, {0, 1}}, every},
+        {{{0, 2}, {1, 1}, {3, 0xFFFFFFFF}, {6, 1}}, {T::TypedUrls, T::Favorites}},
+    };
+    for (const auto& c : cases) {
+        MemorySettingsBackend store;
+        for (const auto& choice : c.stored)
+            StoreChoice(store, choice.first, choice.second);
+        RecordingTasks tasks;
+        RunCleanTasks(ReadCleanChoices(store), tasks, StopToken::Never());
+        EXPECT_EQ(tasks.ran, c.ran) << c.stored.size();
+        EXPECT_EQ(store.WriteCount(), static_cast<int>(c.stored.size()))
+            << "reading the choices must not create them";
+    }
 }
 
 TEST(CleanPass, StopsBetweenTasks) {

@@ -20,44 +20,38 @@ constexpr char Autocomplete[] = "\\Data\\e161255a-37c3-11d2-bcaa-00c04fd929db";
 // Everyone may read, the system may do anything: a list no code of ours makes.
 constexpr char DistinctiveDacl[] = "D:(A;;KR;;;WD)(A;;KA;;;SY)";
 
-std::string UserSidText() {
-    HeapBlock sid;
-    if (!GetCurrentUserSid(sid))
-        return std::string();
-    std::string text;
-    SidToText(sid.get(), text);
-    return text;
-}
-
-// The owner list as applied to a key, for comparison with what keys hold.
-KeyDacl OwnerDaclAsApplied() {
-    const std::string probe = std::string(TestRoot) + "\\Probe";
-    CreateKey(HKEY_CURRENT_USER, probe);
-    HeapBlock sid, dacl;
-    SECURITY_DESCRIPTOR descriptor;
-    if (!GetCurrentUserSid(sid) || !BuildOwnerDacl(sid.get(), descriptor, dacl) ||
-        !ApplyKeyDacl(HKEY_CURRENT_USER, probe, &descriptor, false))
-        return KeyDacl();
-    KeyDacl applied = ReadKeyDacl(HKEY_CURRENT_USER, probe);
-    ForceDeleteTree(HKEY_CURRENT_USER, probe);
-    return applied;
-}
-
 class KeyTakeover : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_TRUE(GetCurrentUserSid(sid_));
+        ASSERT_TRUE(BuildOwnerDacl(sid_.get(), owner_, dacl_));
+        std::string sidText;
+        SidToText(sid_.get(), sidText);
+        sidKey_ += sidText;
         ForceDeleteTree(HKEY_CURRENT_USER, TestRoot);
-        sidKey_ = ProtectedStorage + UserSidText();
         ForceDeleteTree(HKEY_CURRENT_USER, sidKey_);
     }
     void TearDown() override {
         ForceDeleteTree(HKEY_CURRENT_USER, TestRoot);
         ForceDeleteTree(HKEY_CURRENT_USER, sidKey_);
     }
-    std::string sidKey_;
+    // The owner list as applied to a key, for comparison with what keys hold.
+    KeyDacl OwnerDaclAsApplied() {
+        const std::string probe = std::string(TestRoot) + "\\Probe";
+        CreateKey(HKEY_CURRENT_USER, probe);
+        if (!ApplyKeyDacl(HKEY_CURRENT_USER, probe, &owner_, false))
+            return KeyDacl();
+        KeyDacl applied = ReadKeyDacl(HKEY_CURRENT_USER, probe);
+        ForceDeleteTree(HKEY_CURRENT_USER, probe);
+        return applied;
+    }
+
+    std::string sidKey_ = ProtectedStorage;  // never empty, whatever SetUp got to
+    HeapBlock sid_, dacl_;
+    SECURITY_DESCRIPTOR owner_;  // the owner list
 };
 
-TEST(SidText, AuthorityAndEverySubAuthorityInDecimal) {
+TEST(SidText, TheAuthorityAndEverySubAuthorityInDecimal) {
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     alignas(8) BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
     ASSERT_TRUE(InitializeSid(buffer, &nt, 3));
@@ -71,55 +65,46 @@ TEST(SidText, AuthorityAndEverySubAuthorityInDecimal) {
     *GetSidSubAuthority(buffer, 2) = 4294967295u;
     SidToText(buffer, text);
     EXPECT_EQ(text, "S-1-5-21-7-4294967295") << "sub-authorities are unsigned";
-}
 
-TEST(SidText, ASidWithoutSubAuthoritiesIsTheAuthorityAlone) {
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;  // 1
-    alignas(8) BYTE buffer[SECURITY_MAX_SID_SIZE] = {};
     ASSERT_TRUE(InitializeSid(buffer, &world, 0));
-    std::string text = "old";
     SidToText(buffer, text);
-    EXPECT_EQ(text, "S-1-1");
+    EXPECT_EQ(text, "S-1-1") << "no sub-authority: the authority alone";
 }
 
-TEST(CurrentUserSid, IsACopyOfTheProcessUser) {
-    HeapBlock sid;
-    ASSERT_TRUE(GetCurrentUserSid(sid));
-    ASSERT_TRUE(IsValidSid(sid.get()));
+// The fixture's SetUp has the user's SID and the owner list built.
+TEST_F(KeyTakeover, TheCurrentUserSidIsACopyOfTheProcessUser) {
+    ASSERT_TRUE(IsValidSid(sid_.get()));
     char user[256];
     DWORD userSize = sizeof(user);
     char domain[256];
     DWORD domainSize = sizeof(domain);
     SID_NAME_USE use;
-    ASSERT_TRUE(LookupAccountSidA(nullptr, sid.get(), user, &userSize, domain, &domainSize, &use));
+    ASSERT_TRUE(LookupAccountSidA(nullptr, sid_.get(), user, &userSize, domain, &domainSize, &use));
     char expected[256];
     DWORD expectedSize = sizeof(expected);
     ASSERT_TRUE(GetUserNameA(expected, &expectedSize));
     EXPECT_STREQ(user, expected);
 }
 
-TEST(OwnerDacl, GrantsFullInheritedControlToTheUserAndThenTheSystem) {
-    HeapBlock userSid, dacl;
-    ASSERT_TRUE(GetCurrentUserSid(userSid));
-    SECURITY_DESCRIPTOR descriptor;
-    ASSERT_TRUE(BuildOwnerDacl(userSid.get(), descriptor, dacl));
-    ASSERT_TRUE(dacl);
-    EXPECT_TRUE(IsValidSecurityDescriptor(&descriptor));
+TEST_F(KeyTakeover, TheOwnerListGrantsFullInheritedControlToTheUserAndThenTheSystem) {
+    ASSERT_TRUE(dacl_);
+    EXPECT_TRUE(IsValidSecurityDescriptor(&owner_));
 
     BOOL present = FALSE, defaulted = TRUE;
     PACL list = nullptr;
-    ASSERT_TRUE(GetSecurityDescriptorDacl(&descriptor, &present, &list, &defaulted));
+    ASSERT_TRUE(GetSecurityDescriptorDacl(&owner_, &present, &list, &defaulted));
     EXPECT_TRUE(present);
     EXPECT_FALSE(defaulted);
-    EXPECT_EQ(list, dacl.get());
+    EXPECT_EQ(list, dacl_.get());
 
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     alignas(8) BYTE system[SECURITY_MAX_SID_SIZE] = {};
     InitializeSid(system, &nt, 1);
     *GetSidSubAuthority(system, 0) = SECURITY_LOCAL_SYSTEM_RID;
-    EXPECT_EQ(list->AclSize, GetLengthSid(userSid.get()) + GetLengthSid(system) + 24);
+    EXPECT_EQ(list->AclSize, GetLengthSid(sid_.get()) + GetLengthSid(system) + 24);
     ASSERT_EQ(list->AceCount, 2);
-    PSID expected[2] = {userSid.get(), system};
+    PSID expected[2] = {sid_.get(), system};
     for (DWORD i = 0; i < 2; ++i) {
         void* raw = nullptr;
         ASSERT_TRUE(GetAce(list, i, &raw));
@@ -162,11 +147,7 @@ TEST_F(KeyTakeover, ARecursiveApplyReachesEveryKeyOfAThreeLevelTree) {
         ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, keys[i], "D:"));
     ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, top)) << "the lock must hold for the order to show";
 
-    HeapBlock sid, dacl;
-    SECURITY_DESCRIPTOR owner;
-    ASSERT_TRUE(GetCurrentUserSid(sid));
-    ASSERT_TRUE(BuildOwnerDacl(sid.get(), owner, dacl));
-    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, top, &owner, true));
+    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, top, &owner_, true));
 
     KeyDacl expected = OwnerDaclAsApplied();
     ASSERT_TRUE(expected.present);
@@ -184,16 +165,12 @@ TEST_F(KeyTakeover, APlainApplyLeavesSubkeysAndAMissingOrEmptyPathAnswersFalse) 
     ASSERT_TRUE(SetKeyDaclFromText(HKEY_CURRENT_USER, child, DistinctiveDacl));
     KeyDacl childBefore = ReadKeyDacl(HKEY_CURRENT_USER, child);
 
-    HeapBlock sid, dacl;
-    SECURITY_DESCRIPTOR owner;
-    ASSERT_TRUE(GetCurrentUserSid(sid));
-    ASSERT_TRUE(BuildOwnerDacl(sid.get(), owner, dacl));
-    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, TestRoot, &owner, false));
+    EXPECT_TRUE(ApplyKeyDacl(HKEY_CURRENT_USER, TestRoot, &owner_, false));
     EXPECT_EQ(ReadKeyDacl(HKEY_CURRENT_USER, child).aces, childBefore.aces);
 
-    EXPECT_FALSE(ApplyKeyDacl(HKEY_CURRENT_USER, "", &owner, false));
+    EXPECT_FALSE(ApplyKeyDacl(HKEY_CURRENT_USER, "", &owner_, false));
     EXPECT_FALSE(
-        ApplyKeyDacl(HKEY_CURRENT_USER, std::string(TestRoot) + "\\Missing", &owner, true));
+        ApplyKeyDacl(HKEY_CURRENT_USER, std::string(TestRoot) + "\\Missing", &owner_, true));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::string(TestRoot) + "\\Missing"));
 }
 

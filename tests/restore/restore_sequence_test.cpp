@@ -57,8 +57,7 @@ Log Then(Log first, const Log& second) {
 // still running when it was reset, since a running copy could point it back.
 struct Machine : ProcessControl, BrowserRestores, PollQuestion {
     bool veilgateRunning = true;
-    std::vector<std::string> proxied = {"internet settings", "opera 1", "opera 2",
-                                        "opera 3",           "mozilla", "firefox"};
+    Log proxied = EveryBrowser;
     std::vector<std::string> resetWhileRunning;
     bool askedWithBrowsersProxied = false;
     bool asked = false;
@@ -103,49 +102,31 @@ TEST(RunRestore, VeilgateIsStoppedFirstThenEveryBrowserGoesDirectThenThePollIsOf
     EXPECT_FALSE(machine.askedWithBrowsersProxied);
 }
 
-TEST(RunRestore, WithoutTheMainProgramRunningEverythingElseStillRuns) {
-    RecordingSystem system;
-    system.found = false;
-    EXPECT_EQ(0, RunRestore(system, system, system));
-    EXPECT_EQ(FullRun, system.log);
-}
-
-TEST(RunRestore, FailedInternetSettingsResetEndsTheRun) {
-    RecordingSystem system;
-    system.resetWorks = false;
-    EXPECT_EQ(0, RunRestore(system, system, system));
-    EXPECT_EQ((Log{"forget mark", "stop Veilgate", "internet settings"}), system.log);
-}
-
-TEST(RunRestore, BrowsersOnlyRunStopsNothingAndAsksNothing) {
-    RecordingSystem system;
-    EXPECT_EQ(0, RunRestore(system, system, system, {RestoreRun::BrowsersOnly}));
-    EXPECT_EQ(Then({"forget mark"}, EveryBrowser), system.log);
-}
-
-TEST(RunRestore, AQuietRunRestoresOnlyWhatTheMarkSaysAVeilgateThatIsGoneLeft) {
+TEST(RunRestore, EachRunMakesItsCallsInOrder) {
+    const RestoreRun full = RestoreRun::Full, watch = RestoreRun::Watch;
+    const RestoreRun leftover = RestoreRun::Leftover;
+    const Log quiet = Then(EveryBrowser, {"forget mark"});
     const struct {
         RestoreRun run;
-        bool markedOn;
-        bool veilgateRuns;
-        bool resetWorks;
+        bool markedOn, veilgateRuns, resetWorks;
         Log expected;
     } cases[] = {
-        {RestoreRun::Watch, true, false, true,
-         Then({"wait 42", "lock", "find Veilgate but 42"}, Then(EveryBrowser, {"forget mark"}))},
-        {RestoreRun::Leftover, true, false, true,
-         Then({"lock", "find Veilgate but 0"}, Then(EveryBrowser, {"forget mark"}))},
+        // Without the main program running, everything else still runs.
+        {full, true, false, true, FullRun},
+        // A failed reset of the Internet settings ends the run.
+        {full, true, true, false, {"forget mark", "stop Veilgate", "internet settings"}},
+        // Browsers only: nothing is stopped, nothing asked.
+        {RestoreRun::BrowsersOnly, true, true, true, Then({"forget mark"}, EveryBrowser)},
+        // The quiet runs restore only what the mark says a Veilgate that is gone left.
+        {watch, true, false, true, Then({"wait 42", "lock", "find Veilgate but 42"}, quiet)},
+        {leftover, true, false, true, Then({"lock", "find Veilgate but 0"}, quiet)},
         // After an orderly end: the watcher leaves quietly.
-        {RestoreRun::Watch, false, false, true, {"wait 42", "lock"}},
+        {watch, false, false, true, {"wait 42", "lock"}},
         // Another Veilgate has them in hand.
-        {RestoreRun::Leftover, true, true, true, {"lock", "find Veilgate but 0"}},
-        {RestoreRun::Watch, true, true, true, {"wait 42", "lock", "find Veilgate but 42"}},
+        {leftover, true, true, true, {"lock", "find Veilgate but 0"}},
+        {watch, true, true, true, {"wait 42", "lock", "find Veilgate but 42"}},
         // The mark stays for another try.
-        {RestoreRun::Leftover,
-         true,
-         false,
-         false,
-         {"lock", "find Veilgate but 0", "internet settings"}},
+        {leftover, true, false, false, {"lock", "find Veilgate but 0", "internet settings"}},
     };
     for (const auto& c : cases) {
         RecordingSystem system;

@@ -1,13 +1,12 @@
 #include "restore_test_support.h"
 
+#include <algorithm>
+
 namespace testing_support {
 
 std::string FromBuildPath(const std::string& unixPath) {
     std::string path = "Z:" + unixPath;
-    for (char& c : path) {
-        if (c == '/')
-            c = '\\';
-    }
+    std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
 
