@@ -435,7 +435,10 @@ def run_without_freezing(shell):
                                   ("LocalPort", "REG_DWORD", shell.engine_port),
                                   ("AutoEnabled", "REG_DWORD", 0),
                                   ("AutoTimer", "REG_DWORD", 10),
-                                  ("TrayHintShown", "REG_DWORD", 0)):
+                                  ("TrayHintShown", "REG_DWORD", 0),
+                                  # No test page: the start-up test of the
+                                  # dead proxy leaves it to the failover.
+                                  ("JudgeUrl", "REG_SZ", f"http://127.0.0.1:{shell.dead_port}/")):
             shell.reg_add(name, kind, value, key=USER_KEY)
         with open(os.path.join(shell.data_files, "MyProxies.txt"), "w", newline="") as f:
             f.write(f"127.0.0.1:{shell.dead_port}->Nothing\r\n"
@@ -488,6 +491,7 @@ def run_without_freezing(shell):
     finally:
         stop(shell.program)
         silent.close()
+        shell.reg_add("JudgeUrl", "REG_SZ", "", key=USER_KEY)
 
 
 RUN_ONCE_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
