@@ -238,7 +238,8 @@ def main():
                       arguments[0] if arguments else
                       os.path.join(BUILD, "src", "app", "Veilgate.exe"),
                       os.path.join(BUILD, "tests", "app", "window_driver.exe"),
-                      os.path.join(BUILD, "tools", "list_service", "list_service.exe"))
+                      os.path.join(BUILD, "tools", "list_service", "list_service.exe"),
+                      os.path.join(BUILD, "src", "restore", "Gatereset.exe"))
     rows = []
     stopping = None
     try:
