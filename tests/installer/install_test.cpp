@@ -143,6 +143,11 @@ protected:
                 return found != nullptr;
             },
             20s);
+        // The window is there while its start-up still runs; a message it
+        // answers means the start-up (and its browser changes) is over.
+        DWORD_PTR ignored = 0;
+        if (found)
+            SendMessageTimeoutA(found, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored);
         return found;
     }
 
