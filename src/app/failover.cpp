@@ -24,6 +24,17 @@ int RowOf(const ProxyList& list, const UpstreamCandidate& proxy) {
 
 }  // namespace
 
+std::vector<int> UsableRowsAfter(const ProxyList& list, int row) {
+    std::vector<int> rows;
+    for (int step = 1; step <= list.Count(); ++step) {
+        int next = (row + step) % list.Count();
+        // A proxy that hands the user's address on is never used.
+        if (next != row && AnonymityFromWord(list.Row(next).anonymity) != Anonymity::Transparent)
+            rows.push_back(next);
+    }
+    return rows;
+}
+
 std::vector<UpstreamCandidate> FailoverCandidates(const ProxyList& list,
                                                   const std::string& activeHost, int activePort) {
     UpstreamCandidate active{activeHost, activePort};
@@ -31,11 +42,9 @@ std::vector<UpstreamCandidate> FailoverCandidates(const ProxyList& list,
     int start = RowOf(list, active);
     if (start < 0)
         return candidates;
-    for (int step = 1; step < list.Count(); ++step) {
-        const ProxyEntry& row = list.Row((start + step) % list.Count());
-        UpstreamCandidate candidate = CandidateOf(row.address);
-        // A proxy that hands the user's address on is never used.
-        if (AnonymityFromWord(row.anonymity) == Anonymity::Transparent || candidate == active ||
+    for (int row : UsableRowsAfter(list, start)) {
+        UpstreamCandidate candidate = CandidateOf(list.Row(row).address);
+        if (candidate == active ||
             std::find(candidates.begin(), candidates.end(), candidate) != candidates.end())
             continue;
         candidates.push_back(candidate);

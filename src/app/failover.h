@@ -15,6 +15,11 @@ namespace failover {
 constexpr char DidNotAnswer[] = " did not answer; Veilgate now uses ";
 }  // namespace failover
 
+// The rows after `row` in list order, wrapping to the first, each once and
+// never `row` itself nor one graded Transparent; every row from the first
+// for a `row` of -1.
+std::vector<int> UsableRowsAfter(const ProxyList& list, int row);
+
 // The rows of `list` after the active proxy's (the first row with its host
 // and port), in list order and wrapping to the first row, each proxy once and
 // never the active one itself nor one graded Transparent. None when the active proxy is not in the

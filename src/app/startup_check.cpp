@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/failover.h"
 #include "app/list_commands.h"
 #include "app/rotation.h"
 #include "proxies/proxy_line.h"
@@ -62,11 +63,9 @@ void StartUpCheck::KeepFigures(const ProxyTestResult& result) {
 std::vector<std::string> StartUpCheck::Candidates() const {
     const ProxyList& list = activation_.List();
     std::string address = ProxyLine(stored_).Address();
-    int start = list.FindProxyRow(address);
     std::vector<std::string> candidates;
-    for (int step = 1; step <= list.Count(); ++step) {
-        int row = (start + step) % list.Count();
-        if (list.Row(row).address != address && !IsTransparentRow(list, row))
+    for (int row : UsableRowsAfter(list, list.FindProxyRow(address))) {
+        if (list.Row(row).address != address)
             candidates.push_back(list.Row(row).address);
     }
     return candidates;
