@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace net {
 
@@ -18,6 +19,15 @@ namespace net {
 enum class ProxyType { Http, Socks4, Socks5 };
 
 struct ProxyAddress {
+    ProxyAddress() = default;
+    ProxyAddress(std::string host, int port, ProxyType type = ProxyType::Http,
+                 std::string userName = "", std::string password = "")
+        : host(std::move(host)),
+          port(port),
+          type(type),
+          userName(std::move(userName)),
+          password(std::move(password)) {}
+
     std::string host;
     int port = 0;
     ProxyType type = ProxyType::Http;
