@@ -191,10 +191,16 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
                              : "the server " + target.host + ":" + std::to_string(target.port);
     std::string reason;
     bool looped = false;
+<<<<<<< HEAD
     bool proxyAtFault = true;
     upstream_ = OpenThrough(target, request,
                             failover ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs,
                             looped, reason, proxyAtFault);
+=======
+    upstream_ = net::ConnectTcpElsewhere(
+        host, port, ownPort_,
+        viaProxy ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs, looped, &reason);
+>>>>>>> main
     if (upstream_.IsValid())
         return true;
     if (looped) {
@@ -211,7 +217,9 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
         if (ConnectToCandidate(request, failures))
             return true;
     }
-    Refuse(MakeBadGatewayResponse(failures));
+    // With no tested proxy to turn to, the user is told how to get one.
+    bool noCandidates = viaProxy && settings_->failover.empty();
+    Refuse(MakeBadGatewayResponse(failures, noCandidates ? NoCandidatesAdvice : ""));
     return false;
 }
 
