@@ -18,17 +18,22 @@ run_preset() {
 # A short, bounded libFuzzer run of each fuzz target, from its committed
 # seeds; new inputs go to a scratch corpus in the build folder.
 run_fuzz() {
-  local fuzzers=(engine_request_fuzzer engine_filter_fuzzer engine_socks_fuzzer)
+  # Each entry is the tests folder and the target's name within it.
+  local fuzzers=(engine/request engine/filter engine/socks proxies/list_text)
+  local targets=() entry
+  for entry in "${fuzzers[@]}"; do targets+=("${entry%%/*}_${entry#*/}_fuzzer"); done
   echo "=== fuzz ==="
   if ! cmake --preset fuzz >/dev/null; then failed+=("fuzz (configure)"); return; fi
-  if ! cmake --build --preset fuzz --target "${fuzzers[@]}"; then failed+=("fuzz (build)"); return; fi
-  local fuzzer seeds scratch
-  for fuzzer in "${fuzzers[@]}"; do
-    seeds="tests/engine/fuzz/${fuzzer#engine_}"
-    seeds="${seeds%_fuzzer}_corpus"
+  if ! cmake --build --preset fuzz --target "${targets[@]}"; then failed+=("fuzz (build)"); return; fi
+  local folder name fuzzer seeds scratch
+  for entry in "${fuzzers[@]}"; do
+    folder="${entry%%/*}"
+    name="${entry#*/}"
+    fuzzer="${folder}_${name}_fuzzer"
+    seeds="tests/$folder/fuzz/${name}_corpus"
     scratch="build/fuzz/corpus/$fuzzer"
     mkdir -p "$scratch"
-    if ! timeout 120 "build/fuzz/tests/engine/$fuzzer" -max_total_time=25 -timeout=10 \
+    if ! timeout 120 "build/fuzz/tests/$folder/$fuzzer" -max_total_time=25 -timeout=10 \
         -rss_limit_mb=1024 -print_final_stats=1 "$scratch" "$seeds"; then
       failed+=("fuzz ($fuzzer)")
     fi

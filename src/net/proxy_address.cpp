@@ -65,6 +65,28 @@ void TakeCredentials(std::string& rest, ProxyAddress& proxy) {
         proxy.password = credentials.substr(colon + 1);
 }
 
+// Where "[v6-address]" ends when the text starts with one followed by ":",
+// else npos.
+size_t BracketedHostEnd(const std::string& text) {
+    if (text.empty() || text[0] != '[')
+        return std::string::npos;
+    size_t close = text.find(']');
+    if (close == std::string::npos || close + 1 >= text.size() || text[close + 1] != ':')
+        return std::string::npos;
+    return close + 1;
+}
+
+bool IsBracketedIPv6(const std::string& host) {
+    if (host.size() < 4 || host.front() != '[' || host.back() != ']')
+        return false;
+    for (size_t i = 1; i + 1 < host.size(); ++i) {
+        char c = Lower(host[i]);
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == ':' || c == '.'))
+            return false;
+    }
+    return true;
+}
+
 bool AllDigits(const std::string& text) {
     if (text.empty())
         return false;
@@ -116,8 +138,12 @@ ProxyAddress ParseProxyAddress(const std::string& text, bool* hasScheme) {
         TakeCredentials(rest, proxy);
     }
     // The split rule of every earlier version, which an unknown scheme
-    // also falls to (giving port 0, which nothing connects to).
-    size_t colon = rest.find(':');
+    // also falls to (giving port 0, which nothing connects to). An IPv6
+    // host in brackets, which that rule would cut at its first ":", is
+    // carried whole with its brackets.
+    size_t colon = BracketedHostEnd(rest);
+    if (colon == std::string::npos)
+        colon = rest.find(':');
     if (colon != std::string::npos)
         proxy.host = rest.substr(0, colon);
     proxy.port = base::ParseLeadingInt(colon == std::string::npos ? rest : rest.substr(colon + 1));
@@ -146,7 +172,7 @@ bool CheckProxyText(const std::string& text, std::string& problem) {
             "12.12.12.12:8080.";
         return false;
     }
-    for (char c : host) {
+    for (char c : IsBracketedIPv6(host) ? std::string() : host) {
         unsigned char byte = static_cast<unsigned char>(c);
         if (byte <= 0x20 || byte == 0x7f || c == ':' || c == '/' || c == '@') {
             problem =

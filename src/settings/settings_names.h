@@ -26,6 +26,9 @@ constexpr char TMPAnonymity[] = "Software\\Veilgate\\TMPAnonymity";
 // The page that proxy tests ask through each proxy; empty or missing means
 // the maker's "What Is My IP?" page.
 constexpr char JudgeUrl[] = "Software\\Veilgate\\JudgeUrl";
+// The proxy lists "Refresh List" downloads, one a line (see
+// proxies/list_sources/proxy_sources.h); missing means the maker's list only.
+constexpr char ProxySources[] = "Software\\Veilgate\\ProxySources";
 constexpr char ErrLogging[] = "Software\\Veilgate\\ErrLogging";
 constexpr char Opera[] = "Software\\Veilgate\\Opera";
 constexpr char Netscape[] = "Software\\Veilgate\\Netscape";

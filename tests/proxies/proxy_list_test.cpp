@@ -92,6 +92,11 @@ TEST(ProxyAddressTest, SchemesAndCredentials) {
         {"ann:1@h:2", ProxyType::Http, "ann", 1, "", "", "ann:1"},
         // An unknown scheme reads as the old rule reads it: port 0, used by nothing.
         {"ftp://h:21", ProxyType::Http, "ftp", 0, "", "", "ftp:0"},
+        // An IPv6 host keeps its brackets, with or without a scheme.
+        {"[2001:db8::1]:8080->DE", ProxyType::Http, "[2001:db8::1]", 8080, "", "",
+         "[2001:db8::1]:8080"},
+        {"socks5://u:p@[::1]:1080", ProxyType::Socks5, "[::1]", 1080, "u", "p",
+         "socks5://u@[::1]:1080"},
     };
     for (const AddressCase& c : cases) {
         ProxyLine line(c.text);
@@ -114,7 +119,8 @@ TEST(ProxyAddressTest, SchemesAndCredentials) {
 TEST(ProxyAddressTest, TypedTextsThatCannotBeUsedAreToldWhy) {
     const char* good[] = {"12.12.12.12:80",    "12.12.12.12:80->Germany <supports POST>",
                           "socks5://h:1080",   "socks4a://h:65535",
-                          "http://a:b@h:8080", "HTTPS://proxy.example:443"};
+                          "http://a:b@h:8080", "HTTPS://proxy.example:443",
+                          "[::1]:80"};
     for (const char* text : good) {
         std::string problem;
         EXPECT_TRUE(net::CheckProxyText(text, problem)) << text << ": " << problem;
@@ -138,6 +144,8 @@ TEST(ProxyAddressTest, TypedTextsThatCannotBeUsedAreToldWhy) {
         {"a b:80", "blank"},
         {"h\r\n:80", "blank"},
         {"a:b:80", "character"},
+        {"[::g]:80", "character"},
+        {"[1:2]x:80", "character"},
         {"", "missing"},
     };
     for (const Bad& c : bad) {

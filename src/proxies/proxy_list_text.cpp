@@ -1,0 +1,397 @@
+#include "proxies/proxy_list_text.h"
+
+#include <nlohmann/json.hpp>
+
+#include "base/leading_number.h"
+#include "proxies/proxy_list_reply.h"
+
+namespace {
+
+using net::ProxyType;
+using Json = nlohmann::json;
+
+// A country text longer than this is not one.
+constexpr size_t MaxCountryLength = 48;
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string Lowered(const std::string& text) {
+    std::string lower;
+    for (char c : text)
+        lower += Lower(c);
+    return lower;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+std::string Trimmed(const std::string& text) {
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && IsBlank(text[first]))
+        ++first;
+    while (last > first && IsBlank(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
+bool AllDigits(const std::string& text) {
+    if (text.empty())
+        return false;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+// The type a list names with a word: "http", "https" (an HTTP proxy that
+// takes CONNECT), "socks4", "socks4a", "socks5", "socks5h".
+bool TypeWord(const std::string& word, ProxyType& type) {
+    bool hasScheme = false;
+    net::ProxyAddress probe = net::ParseProxyAddress(Lowered(word) + "://", &hasScheme);
+    type = probe.type;
+    return hasScheme;
+}
+
+bool AnonymityWord(const std::string& word) {
+    static const char* const words[] = {"elite",
+                                        "anonymous",
+                                        "transparent",
+                                        "high",
+                                        "elite proxy",
+                                        "anonymous proxy",
+                                        "high anonymous",
+                                        "high anonymity",
+                                        "noa",
+                                        "anm",
+                                        "hia",
+                                        "anon",
+                                        "yes",
+                                        "no"};
+    std::string lower = Lowered(word);
+    for (const char* known : words) {
+        if (lower == known)
+            return true;
+    }
+    return false;
+}
+
+// A country, or its code: letters with blanks, dots, dashes, apostrophes or
+// brackets between them ("DE", "Germany", "Korea (South)").
+bool LooksLikeCountry(const std::string& field) {
+    if (field.size() > MaxCountryLength)
+        return false;
+    int letters = 0;
+    for (char c : field) {
+        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (letter)
+            ++letters;
+        else if (c != ' ' && c != '.' && c != '-' && c != '\'' && c != '(' && c != ')')
+            return false;
+    }
+    return letters >= 2 && !AnonymityWord(field);
+}
+
+std::vector<std::string> Fields(const std::string& text, const std::string& separators) {
+    std::vector<std::string> fields;
+    std::string field;
+    for (char c : text) {
+        if (separators.find(c) != std::string::npos) {
+            field = Trimmed(field);
+            if (!field.empty())
+                fields.push_back(field);
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    field = Trimmed(field);
+    if (!field.empty())
+        fields.push_back(field);
+    return fields;
+}
+
+// The address with its type (when named), as the one proxy-address rule reads
+// it; false when it is no proxy a connection could be made to.
+bool ReadAddress(const std::string& text, net::ProxyAddress& proxy, bool& named) {
+    std::string problem;
+    if (!net::CheckProxyText(text, problem))
+        return false;
+    proxy = net::ParseProxyAddress(text, &named);
+    return true;
+}
+
+std::string WithScheme(ProxyType type, const std::string& rest) {
+    return std::string(net::ProxySchemeName(type)) + "://" + rest;
+}
+
+ListedProxy Listed(const net::ProxyAddress& proxy, const std::string& country) {
+    ListedProxy listed;
+    listed.proxy = proxy;
+    listed.text = net::FormatProxyAddress(proxy, net::Secrets::UserName);
+    if (!country.empty())
+        listed.text += "->" + country;
+    return listed;
+}
+
+// Colons outside an IPv6 host's brackets.
+int CountColons(const std::string& text) {
+    int colons = 0;
+    bool inBrackets = false;
+    for (char c : text) {
+        if (c == '[')
+            inBrackets = true;
+        else if (c == ']')
+            inBrackets = false;
+        else if (c == ':' && !inBrackets)
+            ++colons;
+    }
+    return colons;
+}
+
+// Where the host ends in "host:port:user:password": the colon after it.
+size_t HostEnd(const std::string& text) {
+    size_t close = text[0] == '[' ? text.find(']') : 0;
+    return text.find(':', close == std::string::npos ? 0 : close);
+}
+
+// One line: the address first, then any fields after a separator. A field
+// that names a type gives an address without a scheme its type; fields that
+// look like a country (consecutive ones joined by a blank) are its country.
+bool ReadLine(const std::string& line, ProxyType defaultType, ListedProxy& listed) {
+    std::string separators = line.find_first_of(",;\t") != std::string::npos ? ",;\t" : " ";
+    std::vector<std::string> fields = Fields(line, separators);
+    if (fields.empty())
+        return false;
+    std::string token = fields[0];
+    size_t next = 1;
+    // "address port" in columns of their own, as CSV files give them.
+    if (token.find(':') == std::string::npos && next < fields.size() && AllDigits(fields[next]))
+        token += ":" + fields[next++];
+
+    ProxyType type = defaultType;
+    bool typeNamed = false;
+    std::string country;
+    bool countryOpen = true;
+    for (size_t i = next; i < fields.size(); ++i) {
+        ProxyType fieldType;
+        if (!typeNamed && TypeWord(fields[i], fieldType)) {
+            type = fieldType;
+            typeNamed = true;
+            countryOpen = !country.empty() ? false : countryOpen;
+        } else if (countryOpen && LooksLikeCountry(fields[i]) &&
+                   country.size() + fields[i].size() < MaxCountryLength) {
+            country += (country.empty() ? "" : " ") + fields[i];
+        } else if (!country.empty()) {
+            countryOpen = false;
+        }
+    }
+
+    std::string text = token;
+    if (token.find("://") == std::string::npos) {
+        int colons = CountColons(token);
+        if (colons == 3) {
+            // host:port:user:password
+            size_t hostEnd = HostEnd(token);
+            size_t portEnd = token.find(':', hostEnd + 1);
+            size_t userEnd = token.find(':', portEnd + 1);
+            text = WithScheme(type, token.substr(portEnd + 1, userEnd - portEnd - 1) + ":" +
+                                        token.substr(userEnd + 1) + "@" + token.substr(0, portEnd));
+        } else if (colons == 1) {
+            text = WithScheme(type, token);
+        } else {
+            return false;
+        }
+    }
+    bool named = false;
+    net::ProxyAddress proxy;
+    if (!ReadAddress(text, proxy, named) || !named)
+        return false;
+    listed = Listed(proxy, country);
+    return true;
+}
+
+std::string JsonText(const Json& object, const char* name) {
+    auto found = object.find(name);
+    return found != object.end() && found->is_string() ? found->get<std::string>() : "";
+}
+
+// "port": 8080 or "port": "8080".
+int JsonPort(const Json& object) {
+    auto found = object.find("port");
+    if (found == object.end())
+        return 0;
+    if (found->is_number_unsigned()) {
+        auto port = found->get<unsigned long long>();
+        return port <= 65535 ? static_cast<int>(port) : 0;
+    }
+    if (found->is_string()) {
+        std::string text = found->get<std::string>();
+        return AllDigits(text) && text.size() <= 5 ? base::ParseLeadingInt(text) : 0;
+    }
+    return 0;
+}
+
+// The type words of "protocol", "type" or "protocols" (one word or a list).
+std::vector<std::string> JsonTypeWords(const Json& object) {
+    std::vector<std::string> words;
+    for (const char* name : {"protocol", "type", "protocols"}) {
+        auto found = object.find(name);
+        if (found == object.end())
+            continue;
+        if (found->is_string())
+            words.push_back(found->get<std::string>());
+        if (found->is_array()) {
+            for (const Json& item : *found) {
+                if (item.is_string())
+                    words.push_back(item.get<std::string>());
+            }
+        }
+        if (!words.empty())
+            break;
+    }
+    return words;
+}
+
+// One object: a proxy for each type it names (the default type without
+// one); false when it names no usable proxy.
+bool ReadObject(const Json& object, ProxyType defaultType, ProxyUnion& found,
+                ParsedProxyList& list) {
+    if (!object.is_object())
+        return false;
+    std::string host = JsonText(object, "ip");
+    if (host.empty())
+        host = JsonText(object, "host");
+    if (host.find(':') != std::string::npos && host[0] != '[')
+        host = "[" + host + "]";
+    int port = JsonPort(object);
+    std::string country = JsonText(object, "country");
+    if (country.empty())
+        country = JsonText(object, "country_code");
+    if (!LooksLikeCountry(country))
+        country.clear();
+
+    std::vector<std::string> words = JsonTypeWords(object);
+    std::vector<ProxyType> types;
+    for (const std::string& word : words) {
+        ProxyType type;
+        if (TypeWord(word, type))
+            types.push_back(type);
+    }
+    if (words.empty())
+        types.push_back(defaultType);
+
+    bool any = false;
+    for (ProxyType type : types) {
+        net::ProxyAddress proxy;
+        bool named = false;
+        if (!ReadAddress(WithScheme(type, host + ":" + std::to_string(port)), proxy, named))
+            continue;
+        any = true;
+        if (!found.Add(Listed(proxy, country)) && !found.Cut())
+            ++list.duplicates;
+    }
+    return any;
+}
+
+// A JSON array of objects, or an object holding one under "data" or
+// "proxies"; false when the text is no such JSON, so it is read as lines.
+bool ReadJson(const std::string& bytes, ProxyType defaultType, ProxyUnion& found,
+              ParsedProxyList& list) {
+    size_t first = bytes.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos || (bytes[first] != '[' && bytes[first] != '{'))
+        return false;
+    // The library's own checks, without exceptions: a text that is not JSON
+    // comes back discarded.
+    Json document = Json::parse(bytes, nullptr, false);
+    if (document.is_discarded())
+        return false;
+    const Json* items = &document;
+    if (document.is_object()) {
+        auto data = document.find("data");
+        if (data == document.end())
+            data = document.find("proxies");
+        if (data == document.end())
+            return false;
+        items = &*data;
+    }
+    if (!items->is_array())
+        return false;
+    for (const Json& item : *items) {
+        if (found.Cut())
+            break;
+        if (!ReadObject(item, defaultType, found, list))
+            ++list.skipped;
+    }
+    return true;
+}
+
+void ReadLines(const std::string& bytes, ProxyType defaultType, ProxyUnion& found,
+               ParsedProxyList& list) {
+    size_t start = 0;
+    // A byte-order mark is no part of the first line.
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        start = 3;
+    while (start < bytes.size() && !found.Cut()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        std::string line = Trimmed(bytes.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line[0] == '#')
+            continue;
+        ListedProxy listed;
+        if (!ReadLine(line, defaultType, listed))
+            ++list.skipped;
+        else if (!found.Add(listed) && !found.Cut())
+            ++list.duplicates;
+    }
+}
+
+// The maker's reply exactly as it has always been read: each piece before a
+// "<br />" is an item as it stands, apart from those naming "null".
+void ReadMakersReply(const std::string& bytes, ProxyUnion& found, ParsedProxyList& list) {
+    for (const SelectorItem& item : ParseProxyListReply(bytes)) {
+        ListedProxy listed;
+        listed.proxy = net::ParseProxyAddress(Trimmed(item.text));
+        listed.text = item.text;
+        listed.image = item.image;
+        if (!found.Add(listed)) {
+            if (found.Cut())
+                break;
+            ++list.duplicates;
+        }
+    }
+}
+
+}  // namespace
+
+bool ProxyUnion::Add(const ListedProxy& listed) {
+    std::string key = std::to_string(static_cast<int>(listed.proxy.type)) + " " +
+                      Lowered(listed.proxy.host) + " " + std::to_string(listed.proxy.port);
+    if (keys_.count(key) > 0)
+        return false;
+    if (proxies_.size() >= limit_) {
+        cut_ = true;
+        return false;
+    }
+    keys_.insert(key);
+    proxies_.push_back(listed);
+    return true;
+}
+
+ParsedProxyList ParseProxyListText(const std::string& bytes, ProxyType defaultType) {
+    ParsedProxyList list;
+    ProxyUnion found;
+    if (HoldsAList(bytes))
+        ReadMakersReply(bytes, found, list);
+    else if (!ReadJson(bytes, defaultType, found, list))
+        ReadLines(bytes, defaultType, found, list);
+    list.cut = found.Cut();
+    list.proxies = found.Take();
+    return list;
+}
