@@ -191,16 +191,12 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
                              : "the server " + target.host + ":" + std::to_string(target.port);
     std::string reason;
     bool looped = false;
-<<<<<<< HEAD
     bool proxyAtFault = true;
+    // Any proxy gets the short connect limit, so that a dead one is told at
+    // once (and, with candidates, passed over for the next).
     upstream_ = OpenThrough(target, request,
-                            failover ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs,
+                            viaProxy ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs,
                             looped, reason, proxyAtFault);
-=======
-    upstream_ = net::ConnectTcpElsewhere(
-        host, port, ownPort_,
-        viaProxy ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs, looped, &reason);
->>>>>>> main
     if (upstream_.IsValid())
         return true;
     if (looped) {
