@@ -59,17 +59,23 @@ bool WindowBackgroundWork::Running(Kind kind) {
     return false;
 }
 
-bool WindowBackgroundWork::StartListDownload(int id) {
+bool WindowBackgroundWork::StartListDownload(int id, size_t index, const ProxySource& source) {
     HWND window = window_;
-    return Run(Kind::ListDownload, [window, id](Job& job) {
+    return Run(Kind::ListDownload, [window, id, index, source](Job& job) {
         auto outcome = std::make_unique<ListDownload>();
         outcome->id = id;
+        outcome->source = index;
         std::string reply;
         DownloadFailure failure = DownloadFailure::None;
-        outcome->kept =
-            DownloadAndKeepProxyList(reply, &outcome->keepError, &failure, &job.canceller);
-        if (failure == DownloadFailure::None && !HoldsAList(reply))
-            failure = DownloadFailure::NotAList;
+        if (source.IsMakers()) {
+            outcome->kept =
+                DownloadAndKeepProxyList(reply, &outcome->keepError, &failure, &job.canceller);
+            if (failure == DownloadFailure::None && !HoldsAList(reply))
+                failure = DownloadFailure::NotAList;
+        } else {
+            DownloadListSource(source.location, source.IsWebAddress(), reply, &failure,
+                               &job.canceller);
+        }
         outcome->listCame = failure == DownloadFailure::None;
         outcome->failure = DownloadFailureText(failure);
         outcome->reply = std::move(reply);

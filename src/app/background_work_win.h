@@ -35,7 +35,7 @@ public:
     WindowBackgroundWork(const WindowBackgroundWork&) = delete;
     WindowBackgroundWork& operator=(const WindowBackgroundWork&) = delete;
 
-    bool StartListDownload(int id) override;
+    bool StartListDownload(int id, size_t index, const ProxySource& source) override;
     void CancelListDownloads() override;
     bool StartRotationTest(const std::string& proxy) override;
     void StartGeneratorRequest() override;

@@ -7,11 +7,11 @@
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
-void FillProxySelector(MainWindowView& view, const std::string& reply) {
+void FillProxySelector(MainWindowView& view, const std::vector<ListedProxy>& proxies) {
     view.ClearSelector();
     int index = 0;
-    for (const SelectorItem& item : ParseProxyListReply(reply))
-        view.InsertSelectorItem(index++, item);
+    for (const ListedProxy& listed : proxies)
+        view.InsertSelectorItem(index++, {listed.text, listed.image});
 }
 
 std::string ListResponseTimeText(uint32_t milliseconds) {

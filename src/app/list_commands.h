@@ -7,6 +7,7 @@
 
 #include "app/activation.h"
 #include "app/shell_interfaces.h"
+#include "proxies/proxy_list_text.h"
 
 namespace list_commands {
 enum Command { RemoveProxy = 1, RemoveAllProxies = 2, TestProxy = 3, TestAllProxies = 4 };
@@ -18,8 +19,8 @@ constexpr char TestingAllFormat[] = "Testing proxies: %d of %d";
 constexpr char JudgeUnreachable[] = "Veilgate cannot reach its test page; no proxy was removed.";
 }  // namespace list_commands
 
-// Empties the selector and inserts the reply's items in reply order.
-void FillProxySelector(MainWindowView& view, const std::string& reply);
+// Empties the selector and inserts the proxies in their order.
+void FillProxySelector(MainWindowView& view, const std::vector<ListedProxy>& proxies);
 
 // "%d miliseconds" (the list's own spelling, unlike the evaluation dialog's).
 std::string ListResponseTimeText(uint32_t milliseconds);

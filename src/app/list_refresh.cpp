@@ -22,11 +22,15 @@ void ListRefresh::OnRefreshClicked() {
 void ListRefresh::Start(Kind kind) {
     running_ = kind;
     ++id_;
-    if (!work_.StartListDownload(id_)) {
-        ListDownload outcome;
-        outcome.id = id_;
-        outcome.failure = list_refresh::NoThread;
-        Finish(outcome);
+    keepError_.clear();
+    sources_.Begin(LoadProxySources());
+    const std::vector<ProxySource>& sources = sources_.Sources();
+    for (size_t i = 0; i < sources.size(); ++i) {
+        if (!work_.StartListDownload(id_, i, sources[i]))
+            sources_.Fail(i, list_refresh::NoThread);
+    }
+    if (sources_.AllAnswered()) {
+        Finish();
         return;
     }
     view_.StartListDeadline(list_refresh::DeadlineMs);
@@ -35,58 +39,66 @@ void ListRefresh::Start(Kind kind) {
 void ListRefresh::OnDownloaded(const ListDownload& outcome) {
     if (!Running() || outcome.id != id_)
         return;
-    Finish(outcome);
+    if (!outcome.kept)
+        keepError_ = outcome.keepError;
+    if (outcome.listCame)
+        sources_.Take(outcome.source, outcome.reply);
+    else
+        sources_.Fail(outcome.source, outcome.failure);
+    if (sources_.AllAnswered())
+        Finish();
 }
 
 void ListRefresh::OnDeadline() {
     view_.StopListDeadline();
     if (!Running())
         return;
-    // The worker is asked to give up too; whatever it answers later belongs
-    // to a download that is over and is dropped.
+    // The workers are asked to give up too; whatever they answer later
+    // belongs to a download that is over and is dropped.
     work_.CancelListDownloads();
-    ListDownload outcome;
-    outcome.id = id_;
-    outcome.failure = list_refresh::NoAnswerInTime;
-    Finish(outcome);
+    sources_.GiveUp(list_refresh::NoAnswerInTime);
+    Finish();
 }
 
 // The stored proxy that the activation step put first stays first, and the
 // edit field keeps what it shows.
-void ListRefresh::FillAroundStoredProxy(const std::string& reply) {
+void ListRefresh::FillAroundStoredProxy(const std::vector<ListedProxy>& proxies) {
     std::string editText = view_.SelectorText();
-    FillProxySelector(view_, reply);
+    FillProxySelector(view_, proxies);
     if (activation_.HasStartUpItem())
         view_.InsertSelectorItem(0, activation_.StartUpItem());
     view_.SetSelectorText(editText);
 }
 
-void ListRefresh::Finish(const ListDownload& outcome) {
+void ListRefresh::Finish() {
     Kind kind = running_;
     running_ = Kind::None;
     view_.StopListDeadline();
-    if (!outcome.kept) {
-        view_.Tell(outcome.keepError, "");
+    if (!keepError_.empty()) {
+        view_.Tell(keepError_, "");
         if (kind == Kind::StartUp) {
             startUpStopped_ = true;
             activation_.StopStartUp();
         }
         return;
     }
+    bool listCame = sources_.AnyCame();
+    ProxyUnion all = sources_.Union();
     if (kind == Kind::StartUp) {
-        if (outcome.listCame) {
-            FillAroundStoredProxy(outcome.reply);
+        if (listCame) {
+            FillAroundStoredProxy(all.Proxies());
             work_.StartGeneratorRequest();
         }
         return;
     }
-    if (!outcome.listCame) {
-        view_.Tell(CannotUpdateText(outcome.failure), "Error");
+    if (!listCame) {
+        view_.Tell(CannotUpdateText(sources_.FirstFailure()), "Error");
         return;
     }
     std::string editText = view_.SelectorText();
-    FillProxySelector(view_, outcome.reply);
+    FillProxySelector(view_, all.Proxies());
     work_.StartGeneratorRequest();
+    view_.SetStatusLine(sources_.Summary(all.Proxies().size(), all.Cut()));
     view_.Tell(list_commands::ListUpdated, activation::ProductName);
     // The browsers never left the engine and the engine still forwards to
     // the active proxy, so nothing is applied again: doing so would re-point

@@ -9,6 +9,7 @@
 
 #include "app/activation.h"
 #include "app/shell_interfaces.h"
+#include "proxies/list_sources/sources_refresh.h"
 
 namespace list_refresh {
 constexpr int DeadlineTimerId = 101;
@@ -29,7 +30,8 @@ public:
     // proxy: its outcome fills the selector around that proxy and says
     // nothing when no list came.
     void StartUp();
-    // "Refresh List"; does nothing while a download runs.
+    // "Refresh List": every ticked source at once; does nothing while a
+    // download runs.
     void OnRefreshClicked();
     void OnDownloaded(const ListDownload& outcome);
     // Timer 101: the download took too long.
@@ -43,8 +45,9 @@ private:
     enum class Kind { None, StartUp, Refresh };
 
     void Start(Kind kind);
-    void Finish(const ListDownload& outcome);
-    void FillAroundStoredProxy(const std::string& reply);
+    // Every source has answered, or the deadline came.
+    void Finish();
+    void FillAroundStoredProxy(const std::vector<ListedProxy>& proxies);
 
     ProxyActivation& activation_;
     MainWindowView& view_;
@@ -52,4 +55,7 @@ private:
     Kind running_ = Kind::None;
     int id_ = 0;
     bool startUpStopped_ = false;
+    SourcesRefresh sources_;
+    // The maker's list could not be kept in "proxylist.txt": why.
+    std::string keepError_;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/upstream_settings.h"
+#include "proxies/list_sources/proxy_sources.h"
 #include "proxies/proxy_check.h"
 #include "proxies/proxy_list_reply.h"
 
@@ -75,8 +76,9 @@ struct ProxyTestResult {
 // What a list download brought, made on a worker thread.
 struct ListDownload {
     // Which download it answers (a late answer to an abandoned one is
-    // dropped).
+    // dropped), and which of its sources.
     int id = 0;
+    size_t source = 0;
     // A reply that holds a list came; `reply` is its text.
     bool listCame = false;
     std::string reply;
@@ -94,7 +96,9 @@ struct ListDownload {
 class BackgroundWork {
 public:
     virtual ~BackgroundWork() = default;
-    virtual bool StartListDownload(int id) = 0;
+    // The list of one source: the maker's list (kept in "proxylist.txt" as
+    // it always was), a web address or a file.
+    virtual bool StartListDownload(int id, size_t index, const ProxySource& source) = 0;
     // Cuts short every download still running; each still answers.
     virtual void CancelListDownloads() = 0;
     // The whole test of one proxy (its direct request to the judge first),

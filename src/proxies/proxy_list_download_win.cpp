@@ -26,6 +26,9 @@ constexpr DWORD ReadPiece = 4095;
 // A list of a few hundred proxies is a few kilobytes; a server that sends
 // without end must not be able to fill the memory of the program.
 constexpr size_t MaxBodyBytes = 4 * 1024 * 1024;
+// The user's sources may hold the most proxies a list may give (about 20
+// bytes a line, a few times that in JSON).
+constexpr size_t MaxSourceBytes = 32 * 1024 * 1024;
 
 void SetTimeouts(HINTERNET internet) {
     DWORD timeout = RequestTimeoutMs;
@@ -52,8 +55,10 @@ DownloadFailure FailureOf(DWORD error) {
     }
 }
 
-// GET of a plain HTTP address; `body` gets every byte of the reply body.
-DownloadFailure HttpGet(const std::string& url, std::string& body, RequestCanceller& canceller) {
+// GET of an http:// (or, for the user's sources, https://) address; `body`
+// gets every byte of the reply body, up to `maxBytes`.
+DownloadFailure HttpGet(const std::string& url, std::string& body, RequestCanceller& canceller,
+                        size_t maxBytes = MaxBodyBytes, bool secureAllowed = false) {
     char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
     char path[INTERNET_MAX_PATH_LENGTH + 1] = {};
     URL_COMPONENTSA parts{};
@@ -62,8 +67,18 @@ DownloadFailure HttpGet(const std::string& url, std::string& body, RequestCancel
     parts.dwHostNameLength = sizeof host;
     parts.lpszUrlPath = path;
     parts.dwUrlPathLength = sizeof path;
-    if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTP)
+    // No buffer and a length not zero: the query comes back as a pointer
+    // into the address itself.
+    parts.dwExtraInfoLength = 1;
+    if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts))
         return DownloadFailure::Other;
+    bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && !(secure && secureAllowed))
+        return DownloadFailure::Other;
+    // The path with its query: the cracked path alone stops before "?".
+    std::string object = path;
+    if (parts.dwExtraInfoLength > 0 && parts.lpszExtraInfo)
+        object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
 
     ScopedInternetHandle internet(
         InternetOpenA(Agent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
@@ -75,8 +90,9 @@ DownloadFailure HttpGet(const std::string& url, std::string& body, RequestCancel
                                                      INTERNET_FLAG_KEEP_CONNECTION, 0));
     if (!connection)
         return FailureOf(GetLastError());
-    HINTERNET request = HttpOpenRequestA(connection.Get(), "GET", path, nullptr, nullptr, nullptr,
-                                         INTERNET_FLAG_KEEP_CONNECTION, 0);
+    HINTERNET request =
+        HttpOpenRequestA(connection.Get(), "GET", object.c_str(), nullptr, nullptr, nullptr,
+                         INTERNET_FLAG_KEEP_CONNECTION | (secure ? INTERNET_FLAG_SECURE : 0), 0);
     if (!request)
         return FailureOf(GetLastError());
     // From here on the canceller owns the request handle and closes it,
@@ -110,7 +126,7 @@ DownloadFailure HttpGet(const std::string& url, std::string& body, RequestCancel
             return failed();
         if (read == 0)
             return canceller.Cancelled() ? DownloadFailure::Cancelled : DownloadFailure::None;
-        if (body.size() + read > MaxBodyBytes)
+        if (body.size() + read > maxBytes)
             return DownloadFailure::TooLarge;
         body.append(piece, read);
     }
@@ -204,4 +220,23 @@ bool DownloadAndKeepProxyList(std::string& reply, std::string* error, DownloadFa
     bool downloaded = DownloadProxyList(reply, failure, canceller);
     std::string folder = DataFolder();
     return KeepProxyListReply(downloaded, reply, folder, folder, LocalTimeNow(), error);
+}
+
+bool DownloadListSource(const std::string& location, bool webAddress, std::string& body,
+                        DownloadFailure* failure, RequestCanceller* canceller) {
+    body.clear();
+    DownloadFailure why = DownloadFailure::None;
+    if (webAddress) {
+        RequestCanceller own;
+        why = HttpGet(location, body, canceller ? *canceller : own, MaxSourceBytes, true);
+    } else if (!base::ReadWholeFile(location, body)) {
+        why = DownloadFailure::FileUnreadable;
+    } else if (body.size() > MaxSourceBytes) {
+        why = DownloadFailure::TooLarge;
+    }
+    if (why != DownloadFailure::None)
+        body.clear();
+    if (failure)
+        *failure = why;
+    return why == DownloadFailure::None;
 }

@@ -60,3 +60,9 @@ base::ScopedHandle StartProxyGeneratorRequest();
 bool DownloadAndKeepProxyList(std::string& reply, std::string* error = nullptr,
                               DownloadFailure* failure = nullptr,
                               RequestCanceller* canceller = nullptr);
+
+// The list of a source of the user's: an http:// or https:// address
+// (`webAddress`) or a file, its bytes as they came, at most 32 MiB. False,
+// with `body` empty and `failure` saying why, when it cannot be had.
+bool DownloadListSource(const std::string& location, bool webAddress, std::string& body,
+                        DownloadFailure* failure = nullptr, RequestCanceller* canceller = nullptr);

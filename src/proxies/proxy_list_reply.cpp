@@ -34,6 +34,8 @@ std::string DownloadFailureText(DownloadFailure failure) {
         return "the list service's reply is too large";
     case DownloadFailure::NotAList:
         return "the list service's reply holds no proxy list";
+    case DownloadFailure::FileUnreadable:
+        return "the file cannot be read";
     default:
         return "the list could not be downloaded";
     }

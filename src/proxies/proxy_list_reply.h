@@ -27,6 +27,7 @@ enum class DownloadFailure {
     ConnectionBroken,
     TooLarge,
     NotAList,
+    FileUnreadable,
     Other
 };
 

@@ -185,8 +185,9 @@ struct FakeView : MainWindowView {
 // The worker threads, held back: each start is recorded, and the test hands
 // over the outcome when it chooses, as the window's message would.
 struct FakeWork : BackgroundWork {
-    bool StartListDownload(int id) override {
+    bool StartListDownload(int id, size_t index, const ProxySource& source) override {
         downloads.push_back(id);
+        sources.push_back(source.location);
         return threads;
     }
     void CancelListDownloads() override { ++cancels; }
@@ -203,6 +204,7 @@ struct FakeWork : BackgroundWork {
 
     bool threads = true;
     std::vector<int> downloads;
+    std::vector<std::string> sources;
     int cancels = 0;
     std::vector<std::string> checks;
     int generatorRequests = 0;

@@ -15,6 +15,7 @@
 #include "app/failover.h"
 #include "app/list_commands.h"
 #include "app/list_refresh.h"
+#include "proxies/list_sources/proxy_sources.h"
 #include "app/rotation.h"
 #include "app/self_watch.h"
 #include "app/startup_check.h"
@@ -42,6 +43,7 @@ protected:
         RegDwordValue(setting::FAIL, 0, true).Set(0);
         RegDwordValue(setting::AutoEnabled, 0, true).Set(0);
         RegDwordValue(setting::AutoTimer, 0, true).Set(0);
+        RegStringValue(setting::ProxySources, "", true).Set("");
     }
 
     // Rows as a test in this run left them: `level` "" for untested ones.
@@ -420,12 +422,16 @@ TEST_F(ShellLogicTest, FillTakesEveryPieceBeforeASeparatorInOrder) {
         {"<supports POST>x<br />", {"<supports POST>x"}, {0}},
         {"", {}, {}},
         {"no separator", {}, {}},
+        // Lists of other forms fill it too, without repeats.
+        {"1.1.1.1:80 DE\nsocks5://2.2.2.2:1080\n1.1.1.1:80\n",
+         {"1.1.1.1:80->DE", "socks5://2.2.2.2:1080"},
+         {0, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reply);
         view.items = {{"old", 0}};
         view.editText = "typed";
-        FillProxySelector(view, c.reply);
+        FillProxySelector(view, ParseProxyListText(c.reply).proxies);
         std::vector<std::string> texts;
         std::vector<int> images;
         for (const SelectorItem& item : view.items) {
@@ -1102,6 +1108,53 @@ TEST_F(ShellLogicTest, ADownloadPastItsDeadlineIsGivenUpAndItsLateAnswerDropped)
     EXPECT_EQ(std::vector<std::string>{"Error: Cannot update the proxy list: no worker thread "
                                        "could be started."},
               view.told);
+}
+
+TEST_F(ShellLogicTest, RefreshAsksEveryTickedSourceAtOnceAndTellsWhatCame) {
+    SaveProxySources({{"", true, net::ProxyType::Http},
+                      {"http://plain.example/list.txt", true, net::ProxyType::Http},
+                      {"http://off.example/list.txt", false, net::ProxyType::Http},
+                      {"C:\\lists\\socks.txt", true, net::ProxyType::Socks5}});
+    refresh.OnRefreshClicked();
+    EXPECT_EQ((std::vector<int>{1, 1, 1}), work.downloads);
+    EXPECT_EQ(
+        (std::vector<std::string>{"", "http://plain.example/list.txt", "C:\\lists\\socks.txt"}),
+        work.sources);
+    int id = 1;
+    auto answer = [&id](size_t source, bool came, const std::string& reply,
+                        const std::string& failure = "") {
+        ListDownload outcome = Outcome(id, came, reply, failure);
+        outcome.source = source;
+        return outcome;
+    };
+    refresh.OnDownloaded(answer(2, true, "1.1.1.1:1080\n"));
+    refresh.OnDownloaded(answer(0, true, "1.1.1.1:1080->X<br />"));
+    EXPECT_TRUE(refresh.Running()) << "one source has not answered yet";
+    refresh.OnDownloaded(answer(1, false, "", "the list service cannot be reached"));
+    EXPECT_FALSE(refresh.Running());
+    std::vector<std::string> items;
+    for (const SelectorItem& item : view.items)
+        items.push_back(item.text);
+    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:1080->X", "socks5://1.1.1.1:1080"}), items);
+    EXPECT_EQ(
+        "Proxy list updated: 2 proxies from 3 sources; 1 source failed (plain.example: the list "
+        "service cannot be reached).",
+        view.status);
+
+    // The next refresh: the sources that do not answer in time fail, and
+    // keep what they gave before.
+    refresh.OnRefreshClicked();
+    id = 2;
+    refresh.OnDownloaded(answer(0, true, "2.2.2.2:80<br />"));
+    refresh.OnDeadline();
+    items.clear();
+    for (const SelectorItem& item : view.items)
+        items.push_back(item.text);
+    EXPECT_EQ((std::vector<std::string>{"2.2.2.2:80", "socks5://1.1.1.1:1080"}), items);
+    EXPECT_NE(std::string::npos, view.status.find("2 sources failed (plain.example: the list "
+                                                  "service did not send the list within 30 "
+                                                  "seconds; socks.txt: "))
+        << view.status;
 }
 
 TEST_F(ShellLogicTest, StartUpShowsTheStoredProxyAtOnceAndFillsAroundItLater) {
