@@ -93,12 +93,13 @@ void WindowBackgroundWork::CancelListDownloads() {
 
 bool WindowBackgroundWork::StartRotationTest(const std::string& proxy) {
     HWND window = window_;
-    ProxyJudge judge = ConfiguredJudge();
-    return Run(Kind::Check, [window, proxy, judge](Job& job) {
+    std::vector<ProxyJudge> judges = ConfiguredJudges();
+    return Run(Kind::Check, [window, proxy, judges](Job& job) {
         auto result = std::make_unique<ProxyTestResult>();
         result->proxy = proxy;
         OwnAddresses own;
-        result->judgeReached = AskJudgeDirectly(judge, job.stop, own);
+        ProxyJudge judge;
+        result->judgeReached = AskFirstJudgeDirectly(judges, job.stop, own, judge);
         ProxyLine line(proxy);
         result->check = CheckProxy(judge, own, line.Host(), line.Port(), job.stop);
         if (!job.stop &&
@@ -116,10 +117,11 @@ void WindowBackgroundWork::StartGeneratorRequest() {
 
 bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<std::string>& proxies) {
     HWND window = window_;
-    ProxyJudge judge = ConfiguredJudge();
-    return Run(Kind::ProxyTests, [window, run, proxies, judge](Job& job) {
+    std::vector<ProxyJudge> judges = ConfiguredJudges();
+    return Run(Kind::ProxyTests, [window, run, proxies, judges](Job& job) {
         OwnAddresses own;
-        bool judgeReached = AskJudgeDirectly(judge, job.stop, own);
+        ProxyJudge judge;
+        bool judgeReached = AskFirstJudgeDirectly(judges, job.stop, own, judge);
         std::atomic<size_t> next{0};
         auto tester = [&] {
             for (size_t i = next++; i < proxies.size() && !job.stop; i = next++) {

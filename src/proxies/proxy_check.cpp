@@ -9,6 +9,7 @@
 #include "net/interface_addresses.h"
 #include "net/socket.h"
 #include "settings/maker_endpoints.h"
+#include "proxies/list_sources/proxy_sources.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -399,12 +400,38 @@ bool ParseJudgeUrl(const std::string& url, ProxyJudge& judge) {
     return true;
 }
 
+std::vector<ProxyJudge> ConfiguredJudges() {
+    std::vector<ProxyJudge> judges;
+    for (const std::string& url : SplitJudgeUrls(RegStringValue(setting::JudgeUrl, "").Get())) {
+        ProxyJudge judge;
+        if (ParseJudgeUrl(url, judge))
+            judges.push_back(judge);
+    }
+    if (judges.empty()) {
+        ProxyJudge judge;
+        ParseJudgeUrl(maker::AddressOf(maker::WhatIsMyIpPath), judge);
+        judges.push_back(judge);
+    }
+    return judges;
+}
+
 ProxyJudge ConfiguredJudge() {
-    ProxyJudge judge;
-    if (ParseJudgeUrl(RegStringValue(setting::JudgeUrl, "").Get(), judge))
-        return judge;
-    ParseJudgeUrl(maker::AddressOf(maker::WhatIsMyIpPath), judge);
-    return judge;
+    return ConfiguredJudges().front();
+}
+
+bool AskFirstJudgeDirectly(const std::vector<ProxyJudge>& judges, const std::atomic<bool>& stop,
+                           OwnAddresses& own, ProxyJudge& answered) {
+    for (const ProxyJudge& judge : judges) {
+        if (stop)
+            break;
+        if (AskJudgeDirectly(judge, stop, own)) {
+            answered = judge;
+            return true;
+        }
+    }
+    if (!judges.empty())
+        answered = judges.front();
+    return false;
 }
 
 bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop, OwnAddresses& own) {

@@ -72,14 +72,21 @@ constexpr int ProxyTestBudgetMs = 10000;
 
 // A plain "http://host[:port][/path]" address; false for anything else.
 bool ParseJudgeUrl(const std::string& url, ProxyJudge& judge);
-// The JudgeUrl setting, or the maker's "What Is My IP?" page when it is
-// missing, empty or not a plain HTTP address.
+// The pages of the JudgeUrl setting (several may stand there, tried in
+// their order), or the maker's "What Is My IP?" page when none is a plain
+// HTTP address. Never empty.
+std::vector<ProxyJudge> ConfiguredJudges();
+// The first of them.
 ProxyJudge ConfiguredJudge();
 
 // The user's own addresses: the machine's interfaces always, and the one the
 // judge sees without a proxy; false when the judge cannot be reached (or does
 // not answer as the judge) within the budget, `own.seenDirectly` then empty.
 bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop, OwnAddresses& own);
+// Asks the judges in order until one answers: that one is `answered` (the
+// first when none does, with false).
+bool AskFirstJudgeDirectly(const std::vector<ProxyJudge>& judges, const std::atomic<bool>& stop,
+                           OwnAddresses& own, ProxyJudge& answered);
 
 enum class CheckOutcome {
     Passed,

@@ -20,6 +20,7 @@ extern char** environ;
 #include <memory>
 #include <thread>
 
+#include "held_port.h"
 #include "temp_folder.h"
 #include "wait_for.h"
 #include "net/socket.h"
@@ -172,6 +173,15 @@ TEST(ParseJudgeUrlTest, TakesPlainHttpAddressesOnly) {
         EXPECT_FALSE(ParseJudgeUrl(bad, judge)) << bad;
     RegStringValue(setting::JudgeUrl, "", true).Set("ftp://nowhere/");
     EXPECT_EQ("/services/whatismyip/whatismyip.asp", ConfiguredJudge().path);
+    // Several pages, in order; those that are no plain HTTP address are
+    // passed over.
+    RegStringValue(setting::JudgeUrl, "", true)
+        .Set("http://a.example/x https://b.example/\r\nhttp://c.example:81/");
+    std::vector<ProxyJudge> judges = ConfiguredJudges();
+    ASSERT_EQ(2u, judges.size());
+    EXPECT_EQ("a.example/x c.example:81", judges[0].host + judges[0].path + " " + judges[1].host +
+                                              ":" + std::to_string(judges[1].port));
+    EXPECT_EQ("a.example", ConfiguredJudge().host);
     RegStringValue(setting::JudgeUrl, "", true).Set("");
 }
 
@@ -391,6 +401,19 @@ TEST_F(ProxyPeersTest, EachPeerGetsItsLevelItsTimesAndItsTunnel) {
               CheckProxy(judge_, own, "127.0.0.1", refused, stop_).outcome);
     done = true;
     otherServer.join();
+}
+
+TEST_F(ProxyPeersTest, AJudgeThatDoesNotAnswerGivesWayToTheNext) {
+    ProxyJudge refused = judge_;
+    refused.port = testing_support::FreePort();
+    OwnAddresses own;
+    ProxyJudge answered;
+    ASSERT_TRUE(AskFirstJudgeDirectly({refused, judge_}, stop_, own, answered));
+    EXPECT_EQ(judge_.port, answered.port);
+    EXPECT_EQ("127.0.0.1", own.seenDirectly);
+    EXPECT_FALSE(AskFirstJudgeDirectly({refused}, stop_, own, answered));
+    EXPECT_EQ(refused.port, answered.port);
+    EXPECT_EQ("", own.seenDirectly);
 }
 
 TEST_F(ProxyPeersTest, AStopEndsATestAtOnce) {
