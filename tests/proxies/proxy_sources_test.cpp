@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "proxies/list_sources/proxy_sources.h"
+#include "proxies/list_sources/sources_editor.h"
 #include "proxies/list_sources/sources_refresh.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
 
 namespace {
 
@@ -84,6 +87,63 @@ TEST(ProxySourcesTest, SeveralJudgesInOrder) {
               SplitJudgeUrls("  http://a/ \r\nhttp://b/x\n"));
     EXPECT_TRUE(SplitJudgeUrls(" ").empty());
     EXPECT_EQ("http://a/ http://b/x", JoinJudgeUrls({"http://a/", "http://b/x"}));
+}
+
+std::vector<std::string> Locations(const SourcesEditor& editor) {
+    std::vector<std::string> locations;
+    for (const ProxySource& source : editor.Sources())
+        locations.push_back(source.location);
+    return locations;
+}
+
+TEST(SourcesEditorTest, TheMakersListStaysFirstAndEveryOtherMoves) {
+    SourcesEditor editor({}, "");
+    std::string problem;
+    EXPECT_TRUE(editor.Add("http://a.example/l", ProxyType::Http, problem));
+    EXPECT_TRUE(editor.Add("C:\\b.txt", ProxyType::Socks5, problem));
+    EXPECT_FALSE(editor.Add("http://a.example/l", ProxyType::Socks4, problem));
+    EXPECT_EQ("That list is among the sources already.", problem);
+    EXPECT_FALSE(editor.Add("ftp://c.example/", ProxyType::Http, problem));
+    EXPECT_FALSE(editor.Remove(0));
+    EXPECT_FALSE(editor.MoveUp(1)) << "nothing goes above the maker's list";
+    EXPECT_FALSE(editor.MoveDown(0));
+    EXPECT_FALSE(editor.MoveDown(2));
+    EXPECT_TRUE(editor.MoveUp(2));
+    EXPECT_EQ((std::vector<std::string>{"", "C:\\b.txt", "http://a.example/l"}), Locations(editor));
+    EXPECT_TRUE(editor.MoveDown(1));
+    editor.SetTicked(0, false);
+    editor.SetDefaultType(2, ProxyType::Socks4);
+    EXPECT_TRUE(editor.Remove(1));
+    EXPECT_EQ((std::vector<std::string>{"", "C:\\b.txt"}), Locations(editor));
+    EXPECT_FALSE(editor.Sources()[0].ticked);
+    EXPECT_EQ(ProxyType::Socks4, editor.Sources()[1].defaultType);
+}
+
+TEST(SourcesEditorTest, TestPagesAreCheckedAndStoredInOrder) {
+    SourcesEditor editor(ReadProxySources(""), "http://a.example/ http://b.example:81/x");
+    EXPECT_EQ("http://a.example/\r\nhttp://b.example:81/x", editor.JudgeText());
+    std::string problem;
+    EXPECT_FALSE(editor.SetJudgeText("http://c.example/\r\nhttps://d.example/", problem));
+    EXPECT_NE(std::string::npos, problem.find("\"https://d.example/\""));
+    EXPECT_EQ("http://a.example/\r\nhttp://b.example:81/x", editor.JudgeText()) << "unchanged";
+    EXPECT_TRUE(editor.SetJudgeText(" http://c.example/ \r\n\r\nhttp://a.example/\r\n", problem));
+    std::string added;
+    editor.Add("https://lists.example/all.json", ProxyType::Http, added);
+    editor.Save();
+    EXPECT_EQ("http://c.example/ http://a.example/",
+              RegStringValue(setting::JudgeUrl, "", true).Get());
+    EXPECT_EQ("https://lists.example/all.json", LoadProxySources().back().location);
+    EXPECT_TRUE(editor.SetJudgeText("", problem));
+    editor.Save();
+    EXPECT_EQ("", RegStringValue(setting::JudgeUrl, "", true).Get());
+    SaveProxySources({});
+}
+
+TEST(SourcesEditorTest, WhatTheTestSays) {
+    EXPECT_EQ("http://a/: answers as a test page and sees you as 1.2.3.4",
+              JudgeTestLine("http://a/", true, "1.2.3.4"));
+    EXPECT_EQ(0u,
+              JudgeTestLine("http://a/", false, "").find("http://a/: no answer as a test page"));
 }
 
 TEST(SourcesRefreshTest, UnionInSourceOrderAndWhatCameInOneLine) {
