@@ -17,6 +17,7 @@
 #include "browsers/connection_options_win.h"
 #include "privacy/privacy_runtime_win.h"
 #include "proxies/data_files.h"
+#include "proxies/list_sources/proxy_sources_dialog_win.h"
 #include "proxies/proxy_evaluation_dialog_win.h"
 #include "proxies/proxy_list_download_win.h"
 #include "settings/maker_endpoints.h"
@@ -232,6 +233,7 @@ bool MainWindow::OnInitDialog() {
     SetMode(0);
     addButton_.Attach(IDC_ADD_PROXY, Hwnd());
     refreshButton_.Attach(IDC_REFRESH_LIST, Hwnd());
+    sourcesButton_.Attach(IDC_PROXY_SOURCES, Hwnd());
     whatIsMyIpButton_.Attach(IDC_WHAT_IS_MY_IP, Hwnd());
     trayButton_.Attach(IDOK, Hwnd());
 
@@ -463,6 +465,10 @@ bool MainWindow::OnCommand(int id, int notifyCode, HWND control) {
         return true;
     case ID_TRAY_CONFIGURATION:
         ShowFromTray();
+        return true;
+    case IDC_PROXY_SOURCES:
+    case ID_TRAY_PROXY_SOURCES:
+        ProxySourcesDialog().DoModal(Hwnd());
         return true;
     case ID_TRAY_EXIT:
         Exit();

@@ -129,6 +129,7 @@ private:
     base::ScopedGdiObject dialogBrush_;
     ui::ColorButton addButton_;
     ui::ColorButton refreshButton_;
+    ui::ColorButton sourcesButton_;
     ui::ColorButton whatIsMyIpButton_;
     ui::ColorButton trayButton_;
     ui::HyperlinkLabel readMore_;

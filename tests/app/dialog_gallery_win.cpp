@@ -19,10 +19,14 @@
 #include "browsers/browser_config_dialog_win.h"
 #include "dialog_harness.h"
 #include "net/socket.h"
+#include "proxies/list_sources/proxy_sources_dialog_res.h"
+#include "proxies/list_sources/proxy_sources_dialog_win.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
 #include "proxies/proxy_evaluation_dialog_win.h"
 #include "privacy/privacy_dialog_win.h"
 #include "privacy/privacy_runtime_win.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
 
 namespace {
 
@@ -86,6 +90,15 @@ int main(int argc, char** argv) {
         dialog.reset(new PrivacyDialog(privacySettings, autoClean));
     } else if (!std::strcmp(name, "browser_config")) {
         dialog.reset(new BrowserConfigDialog);
+    } else if (!std::strcmp(name, "proxy_sources")) {
+        SaveProxySources(
+            {ProxySource(),
+             {"https://lists.example.org/http.txt", true, net::ProxyType::Http},
+             {"https://lists.example.org/socks5.json", true, net::ProxyType::Socks5},
+             {"C:\\Users\\me\\Documents\\my-proxies.txt", false, net::ProxyType::Socks4}});
+        RegStringValue(setting::JudgeUrl, "")
+            .Set("http://judge.example.org/azenv.php http://127.0.0.1:1/");
+        dialog.reset(new ProxySourcesDialog);
     } else {
         std::fprintf(stderr, "unknown dialog %s\n", name);
         return 2;
@@ -101,6 +114,9 @@ int main(int argc, char** argv) {
     if (!std::strcmp(name, "add_proxy")) {
         SetDlgItemTextA(hwnd, IDC_PROXY_ADDRESS, "12.12.12.12:80");
         SetFocus(GetDlgItem(hwnd, IDC_PROXY_ADDRESS));
+    } else if (!std::strcmp(name, "proxy_sources")) {
+        Pump(300);
+        SendDlgItemMessageA(hwnd, IDC_TEST_JUDGES, BM_CLICK, 0, 0);
     } else if (!std::strcmp(name, "evaluation")) {
         Pump(300);
         SendDlgItemMessageA(hwnd, IDC_START_TESTING, BM_CLICK, 0, 0);

@@ -7,14 +7,20 @@
 //                                           then every header as received
 //   /services/vg/proxy/speedtest.bin        256 KiB that proxy tests time
 //   /products/veilgate/poll.htm             the poll page
+//   /lists/plain.txt                        the same proxies as public lists
+//   /lists/schemes.txt                      give them: "host:port country"
+//   /lists/proxies.json                     lines, "scheme://host:port"
+//                                           lines, a JSON array of objects
+//   /lists/NAME                             a file named with --list
 //   /                                       a home page linking them
 //
 // Usage: list_service --proxies FILE [--port N] [--address A] [--port-file F]
-//                     [--log F] [--raw-list]
+//                     [--log F] [--raw-list] [--list NAME=FILE]...
 // --port 0 (the default) takes a free port; the port is printed and, with
 // --port-file, written to that file once the service listens. --log appends
 // one line per request: method, path and user agent. --raw-list serves the
-// file byte for byte as the list reply, for trying out odd replies.
+// file byte for byte as the list reply, for trying out odd replies. A file
+// named with --list is served byte for byte as /lists/NAME.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -48,6 +54,7 @@ struct Options {
     std::string portFile;
     std::string logFile;
     bool rawList = false;
+    std::vector<std::pair<std::string, std::string>> lists;  // name, file
 };
 
 struct Request {
@@ -76,6 +83,9 @@ bool ReadOptions(int argc, char** argv, Options& options) {
             options.portFile = value;
         else if (name == "--log")
             options.logFile = value;
+        else if (name == "--list" && value.find('=') != std::string::npos)
+            options.lists.emplace_back(value.substr(0, value.find('=')),
+                                       value.substr(value.find('=') + 1));
         else
             return false;
     }
@@ -136,6 +146,68 @@ std::string ProxyListReply(const std::string& proxiesFile) {
         reply += line + "<br />";
     }
     return reply;
+}
+
+struct FileProxy {
+    std::string address;  // as the file has it, a scheme and all
+    std::string country;
+};
+
+std::vector<FileProxy> FileProxies(const std::string& proxiesFile) {
+    bool ok = false;
+    std::istringstream lines(ReadFile(proxiesFile, ok));
+    std::vector<FileProxy> proxies;
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos)
+            continue;
+        size_t arrow = line.find("->");
+        proxies.push_back(
+            {line.substr(0, arrow), arrow == std::string::npos ? "" : line.substr(arrow + 2)});
+    }
+    return proxies;
+}
+
+// The file's proxies as public lists publish them.
+std::string PublicList(const std::string& proxiesFile, const std::string& name) {
+    std::string list = name == "proxies.json" ? "[" : "# Proxies, one a line\n";
+    for (const FileProxy& proxy : FileProxies(proxiesFile)) {
+        size_t scheme = proxy.address.find("://");
+        std::string type = scheme == std::string::npos ? "http" : proxy.address.substr(0, scheme);
+        std::string bare =
+            scheme == std::string::npos ? proxy.address : proxy.address.substr(scheme + 3);
+        size_t colon = bare.rfind(':');
+        std::string country = proxy.country.substr(0, proxy.country.find(" <"));
+        if (name == "plain.txt")
+            list += bare + " " + country + "\n";
+        else if (name == "schemes.txt")
+            list += type + "://" + bare + "\n";
+        else
+            list += std::string(list.size() > 1 ? "," : "") + "{\"ip\":\"" + bare.substr(0, colon) +
+                    "\",\"port\":" + bare.substr(colon + 1) + ",\"protocol\":\"" + type +
+                    "\",\"country\":\"" + country + "\"}";
+    }
+    return name == "proxies.json" ? list + "]" : list;
+}
+
+bool ListFile(const Options& options, const std::string& path, std::string& body) {
+    const std::string prefix = "/lists/";
+    if (path.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    std::string name = path.substr(prefix.size());
+    for (const auto& list : options.lists) {
+        bool ok = false;
+        if (list.first == name) {
+            body = ReadFile(list.second, ok);
+            return ok;
+        }
+    }
+    if (name != "plain.txt" && name != "schemes.txt" && name != "proxies.json")
+        return false;
+    body = PublicList(options.proxiesFile, name);
+    return true;
 }
 
 std::string ListReply(const Options& options) {
@@ -269,8 +341,11 @@ void Serve(net::Socket& client, const Options& options) {
         log << request.method << " " << request.path << " " << Header(request, "User-Agent")
             << "\n";
     }
+    std::string list;
     if (request.path == "/services/vg/proxy/sortedproxylist.txt")
         SendResponse(client, 200, "text/plain", ListReply(options));
+    else if (ListFile(options, request.path, list))
+        SendResponse(client, 200, "text/plain", list);
     else if (request.path == "/services/vg/proxy/proxygenerator.asp")
         SendResponse(client, 200, "text/html", Page("Proxy generator", "<p>Request noted.</p>"));
     else if (request.path == "/services/whatismyip/whatismyip.asp")
@@ -289,7 +364,9 @@ void Serve(net::Socket& client, const Options& options) {
                           "<ul><li><a href=\"/services/vg/proxy/sortedproxylist.txt\">Proxy "
                           "list</a></li><li><a href=\"/services/whatismyip/whatismyip.asp\">What "
                           "Is My IP?</a></li><li><a href=\"/products/veilgate/poll.htm\">Poll</a>"
-                          "</li></ul>"));
+                          "</li><li><a href=\"/lists/plain.txt\">host:port list</a></li><li><a "
+                          "href=\"/lists/schemes.txt\">scheme:// list</a></li><li><a "
+                          "href=\"/lists/proxies.json\">JSON list</a></li></ul>"));
     else
         SendResponse(client, 404, "text/plain", "Not found\n");
 }
@@ -301,7 +378,7 @@ int main(int argc, char** argv) {
     if (!ReadOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: list_service --proxies FILE [--port N] [--address A] "
-                     "[--port-file F] [--log F] [--raw-list]\n");
+                     "[--port-file F] [--log F] [--raw-list] [--list NAME=FILE]...\n");
         return 2;
     }
     bool readable = false;

@@ -1,0 +1,15 @@
+// The "Proxy Sources" dialog (dialog 137): controls 1100 to 1119.
+#pragma once
+
+#define IDD_PROXY_SOURCES 137
+#define IDC_SOURCE_LIST 1100
+#define IDC_SOURCE_LOCATION 1101
+#define IDC_SOURCE_TYPE 1102
+#define IDC_ADD_SOURCE 1103
+#define IDC_BROWSE_SOURCE 1104
+#define IDC_REMOVE_SOURCE 1105
+#define IDC_SOURCE_UP 1106
+#define IDC_SOURCE_DOWN 1107
+#define IDC_JUDGE_URLS 1108
+#define IDC_TEST_JUDGES 1109
+#define IDC_JUDGE_RESULT 1110
