@@ -7,6 +7,7 @@
 
 #include "base/leading_number.h"
 #include "net/interface_addresses.h"
+#include "engine/socks_client.h"
 #include "net/socket.h"
 #include "settings/maker_endpoints.h"
 #include "proxies/list_sources/proxy_sources.h"
@@ -451,6 +452,74 @@ bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop, Ow
     return true;
 }
 
+namespace {
+
+// The judge request through the proxy, and what its answer shows: the time
+// to its first byte, the exit address, the level and the speed of the page.
+// The connection opens within `connectMs`, everything ends by `until`. False
+// when the check ends here (`check.outcome` says why); `marker` is the one
+// the judge echoed.
+bool AskJudgeThrough(const ProxyJudge& judge, const OwnAddresses& own,
+                     const net::ProxyAddress& proxy, int connectMs, Clock::time_point until,
+                     const std::atomic<bool>& stop, const std::function<void(int)>& tell,
+                     ProxyCheck& check, std::string& marker) {
+    net::NetworkInit network;
+    net::Socket connection = net::ConnectTcpUnless(
+        proxy.host, proxy.port, std::max(1, std::min(connectMs, Remaining(until))), stop);
+    if (stop) {
+        check.outcome = CheckOutcome::Stopped;
+        return false;
+    }
+    if (!network.Ok() || !connection.IsValid()) {
+        check.outcome = CheckOutcome::NoConnection;
+        return false;
+    }
+    tell(40);
+    bool socks = proxy.type != net::ProxyType::Http;
+    if (socks) {
+        // The judge's name goes to the proxy, as the engine hands it every
+        // site's name.
+        SocksFailure failure = SocksFailure::None;
+        std::string problem;
+        if (!OpenSocksTunnel(connection, proxy, judge.host, judge.port,
+                             std::max(1, Remaining(until)), &stop, failure, problem)) {
+            check.outcome = stop ? CheckOutcome::Stopped : CheckOutcome::NoAnswer;
+            return false;
+        }
+    }
+    marker = NewJudgeMarker();
+    Answer page =
+        Exchange(connection, GetRequest(judge, judge.path, !socks, marker), until, stop, false);
+    connection.Close();
+    if (stop) {
+        check.outcome = CheckOutcome::Stopped;
+        return false;
+    }
+    if (!IsJudgeAnswer(page, marker)) {
+        check.outcome = CheckOutcome::NoAnswer;
+        return false;
+    }
+    std::string echo = Body(page);
+    check.responseMs = page.firstByteMs;
+    check.exitAddress = ReadExitAddress(echo);
+    check.level = GradeEcho(own, echo);
+    check.kilobytesPerSecond = KilobytesPerSecond(page.bodyBytes, page.totalMs);
+    return true;
+}
+
+}  // namespace
+
+ProxyCheck QuickCheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
+                           const net::ProxyAddress& proxy, const std::atomic<bool>& stop) {
+    ProxyCheck check;
+    std::string marker;
+    auto until = Clock::now() + std::chrono::milliseconds(QuickCheckBudgetMs);
+    if (AskJudgeThrough(
+            judge, own, proxy, QuickCheckConnectMs, until, stop, [](int) {}, check, marker))
+        check.outcome = CheckOutcome::Passed;
+    return check;
+}
+
 ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const std::string& host,
                       int port, const std::atomic<bool>& stop,
                       const std::function<void(int)>& progress) {
@@ -462,35 +531,14 @@ ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const st
     auto start = Clock::now();
     auto budgetEnd = start + std::chrono::milliseconds(ProxyTestBudgetMs);
     tell(20);
-    net::NetworkInit network;
-    net::Socket connection = net::ConnectTcpUnless(host, port, AnswerUntilMs, stop);
-    if (stop) {
-        check.outcome = CheckOutcome::Stopped;
+    std::string marker;
+    if (!AskJudgeThrough(judge, own, net::ProxyAddress(host, port), AnswerUntilMs,
+                         start + std::chrono::milliseconds(AnswerUntilMs), stop, tell, check,
+                         marker)) {
+        if (check.outcome != CheckOutcome::Stopped)
+            tell(100);
         return check;
     }
-    if (!network.Ok() || !connection.IsValid()) {
-        tell(100);
-        return check;
-    }
-    tell(40);
-    std::string marker = NewJudgeMarker();
-    Answer page = Exchange(connection, GetRequest(judge, judge.path, true, marker),
-                           start + std::chrono::milliseconds(AnswerUntilMs), stop, false);
-    connection.Close();
-    if (stop) {
-        check.outcome = CheckOutcome::Stopped;
-        return check;
-    }
-    if (!IsJudgeAnswer(page, marker)) {
-        check.outcome = CheckOutcome::NoAnswer;
-        tell(100);
-        return check;
-    }
-    std::string echo = Body(page);
-    check.responseMs = page.firstByteMs;
-    check.exitAddress = ReadExitAddress(echo);
-    check.level = GradeEcho(own, echo);
-    check.kilobytesPerSecond = KilobytesPerSecond(page.bodyBytes, page.totalMs);
     tell(60);
 
     auto speedUntil = start + std::chrono::milliseconds(SpeedUntilMs);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "net/proxy_address.h"
+
 // None: not tested in this run. Unknown: tested, but the user's own address
 // could not be learnt, so nothing shows whether the proxy hands it on.
 enum class Anonymity { None, Unknown, Transparent, Anonymous, Elite };
@@ -108,6 +110,15 @@ struct ProxyCheck {
     std::string exitAddress;
     bool secure = false;
 };
+
+// The bulk run's test: the same judge request, marker and grading as the
+// whole test, through a proxy of any type, shortened for checking thousands:
+// the connection must open within 5 s, everything ends within 10 s, and the
+// speed is the judge's page's (no speed object, no tunnel check).
+constexpr int QuickCheckConnectMs = 5000;
+constexpr int QuickCheckBudgetMs = 10000;
+ProxyCheck QuickCheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
+                           const net::ProxyAddress& proxy, const std::atomic<bool>& stop);
 
 // The whole test of host:port. `progress` (when given) is told positions
 // from 20 to 100 as the steps end, on the calling thread.

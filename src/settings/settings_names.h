@@ -29,6 +29,9 @@ constexpr char JudgeUrl[] = "Software\\Veilgate\\JudgeUrl";
 // The proxy lists "Refresh List" downloads, one a line (see
 // proxies/list_sources/proxy_sources.h); missing means the maker's list only.
 constexpr char ProxySources[] = "Software\\Veilgate\\ProxySources";
+// How many proxies "Find Working Proxies" and "Test All Proxies" check at
+// once (1 to 256; 256 when missing).
+constexpr char ChecksAtOnce[] = "Software\\Veilgate\\ChecksAtOnce";
 constexpr char ErrLogging[] = "Software\\Veilgate\\ErrLogging";
 constexpr char Opera[] = "Software\\Veilgate\\Opera";
 constexpr char Netscape[] = "Software\\Veilgate\\Netscape";

@@ -18,12 +18,14 @@ extern char** environ;
 #include <atomic>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "held_port.h"
 #include "temp_folder.h"
 #include "wait_for.h"
 #include "net/socket.h"
+#include "proxies/bulk_check.h"
 #include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -401,6 +403,148 @@ TEST_F(ProxyPeersTest, EachPeerGetsItsLevelItsTimesAndItsTunnel) {
               CheckProxy(judge_, own, "127.0.0.1", refused, stop_).outcome);
     done = true;
     otherServer.join();
+}
+
+// A fake proxy on a loopback port: it accepts, counts the connections it
+// holds, and answers each with `answer` (nothing: silent), a byte every
+// `pauseMs` (a trickle) or all at once.
+class FakeProxy {
+public:
+    FakeProxy(std::string answer, int pauseMs)
+        : answer_(std::move(answer)),
+          pauseMs_(pauseMs),
+          listener_(net::ListenTcp("127.0.0.1", 0, 64)) {
+        server_ = std::thread([this] { Serve(); });
+    }
+    ~FakeProxy() {
+        done_ = true;
+        server_.join();
+        for (std::thread& client : clients_)
+            client.join();
+    }
+    int Port() const { return net::LocalPortOf(listener_); }
+    int Accepted() const { return accepted_; }
+
+private:
+    void Serve() {
+        while (!done_) {
+            if (net::WaitReadable(listener_, 50) != 1)
+                continue;
+            auto client = std::make_shared<net::Socket>(net::AcceptConnection(listener_));
+            ++accepted_;
+            clients_.emplace_back([this, client] {
+                size_t sent = 0;
+                while (!done_) {
+                    if (sent < answer_.size()) {
+                        size_t piece = pauseMs_ > 0 ? 1 : answer_.size();
+                        if (!net::SendAll(*client, answer_.substr(sent, piece)))
+                            return;
+                        sent += piece;
+                    }
+                    std::this_thread::sleep_for(
+                        std::chrono::milliseconds(pauseMs_ > 0 ? pauseMs_ : 50));
+                }
+            });
+        }
+    }
+
+    std::string answer_;
+    int pauseMs_;
+    net::Socket listener_;
+    std::atomic<bool> done_{false};
+    std::atomic<int> accepted_{0};
+    std::thread server_;
+    std::vector<std::thread> clients_;
+};
+
+TEST_F(ProxyPeersTest, FindWorkingProxiesKeepsOnlyLiveOnesThatHideTheUser) {
+    int anonymous = StartTinyproxy("bulk-anonymous", {"Bind 127.0.0.2"});
+    int elite = StartTinyproxy("bulk-elite", {"Bind 127.0.0.3", "DisableViaHeader Yes"});
+    int transparent = StartTinyproxy("bulk-transparent", {"Bind 127.0.0.4", "XTinyproxy Yes"});
+    int socks = AnyFreePort();
+    peers_.push_back(std::make_unique<Peer>(std::vector<std::string>{
+        "microsocks", "-i", "127.0.0.1", "-p", std::to_string(socks), "-b", "127.0.0.6"}));
+    ASSERT_TRUE(WaitFor([socks] { return Listening(socks); }));
+    FakeProxy silent("", 0);
+    FakeProxy garbage(
+        std::string("\x16\x03\x01\x00\xff garbage, not HTTP\r\n\r\n") + std::string(300, '\xfe'),
+        0);
+    FakeProxy trickle("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html>", 300);
+    using net::ProxyType;
+    std::vector<net::ProxyAddress> proxies = {
+        {"127.0.0.1", AnyFreePort()},
+        {"127.0.0.1", silent.Port()},
+        {"127.0.0.1", garbage.Port()},
+        {"127.0.0.1", trickle.Port()},
+        {"127.0.0.1", transparent},
+        {"127.0.0.1", elite},
+        {"127.0.0.1", socks, ProxyType::Socks5},
+        {"127.0.0.1", anonymous},
+        // An HTTP proxy asked as SOCKS is no working SOCKS proxy.
+        {"127.0.0.1", anonymous, ProxyType::Socks5},
+    };
+    ProxyJudge refusedJudge = judge_;
+    refusedJudge.port = AnyFreePort();
+    std::mutex mutex;
+    std::vector<BulkCheckResult> results;
+    bool judgeTold = false;
+    BulkCheckReceiver receiver;
+    receiver.judgeAsked = [&](bool answered, const OwnAddresses& own) {
+        std::lock_guard<std::mutex> lock(mutex);
+        judgeTold = answered && own.seenDirectly == "127.0.0.1";
+    };
+    receiver.checked = [&](const BulkCheckResult& result) {
+        std::lock_guard<std::mutex> lock(mutex);
+        results.push_back(result);
+    };
+    auto started = std::chrono::steady_clock::now();
+    // The first judge does not answer: the run asks the next, once.
+    EXPECT_TRUE(RunBulkCheck(proxies, {refusedJudge, judge_}, 4, stop_, receiver));
+    auto tookMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - started)
+                      .count();
+    EXPECT_TRUE(judgeTold);
+    ASSERT_EQ(proxies.size(), results.size());
+    std::vector<Anonymity> levels(proxies.size(), Anonymity::None);
+    std::vector<bool> found(proxies.size(), false);
+    for (const BulkCheckResult& result : results) {
+        levels[result.index] = result.check.level;
+        found[result.index] = IsFound(result.check);
+        if (result.check.outcome == CheckOutcome::Passed)
+            EXPECT_GE(result.check.responseMs, 1u);
+    }
+    EXPECT_EQ((std::vector<bool>{false, false, false, false, false, true, true, true, false}),
+              found);
+    EXPECT_EQ(Anonymity::Transparent, levels[4]);
+    EXPECT_EQ(Anonymity::Elite, levels[5]);
+    EXPECT_EQ(Anonymity::Elite, levels[6]);
+    EXPECT_EQ(Anonymity::Anonymous, levels[7]);
+    // The silent one and the trickle end at the whole check's limit.
+    EXPECT_LT(tookMs, QuickCheckBudgetMs + 3000);
+    EXPECT_EQ(1, silent.Accepted());
+}
+
+TEST_F(ProxyPeersTest, FindWorkingProxiesHoldsItsLimitAndStopsWithinASecond) {
+    FakeProxy silent("", 0);
+    std::vector<net::ProxyAddress> proxies(40, net::ProxyAddress("127.0.0.1", silent.Port()));
+    std::atomic<bool> stop{false};
+    std::atomic<int> reported{0};
+    BulkCheckReceiver receiver;
+    receiver.checked = [&](const BulkCheckResult&) { ++reported; };
+    std::chrono::steady_clock::time_point ended;
+    std::thread run([&] {
+        RunBulkCheck(proxies, {judge_}, 6, stop, receiver);
+        ended = std::chrono::steady_clock::now();
+    });
+    EXPECT_TRUE(WaitFor([&] { return silent.Accepted() == 6; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(6, silent.Accepted()) << "no more at once than the limit";
+    auto stopped = std::chrono::steady_clock::now();
+    stop = true;
+    run.join();
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(ended - stopped).count(), 1000);
+    EXPECT_EQ(0, reported) << "a stopped check is not reported";
+    EXPECT_EQ(6, silent.Accepted());
 }
 
 TEST_F(ProxyPeersTest, AJudgeThatDoesNotAnswerGivesWayToTheNext) {

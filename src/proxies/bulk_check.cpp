@@ -1,0 +1,47 @@
+#include "proxies/bulk_check.h"
+
+#include <algorithm>
+
+#include "base/small_thread.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
+
+int ConfiguredChecksAtOnce() {
+    uint32_t atOnce = RegDwordValue(setting::ChecksAtOnce, DefaultChecksAtOnce, true).Get();
+    return static_cast<int>(std::min<uint32_t>(std::max<uint32_t>(atOnce, 1), MaxChecksAtOnce));
+}
+
+bool IsFound(const ProxyCheck& check) {
+    return check.outcome == CheckOutcome::Passed && HidesUserAddress(check.level);
+}
+
+bool RunBulkCheck(const std::vector<net::ProxyAddress>& proxies,
+                  const std::vector<ProxyJudge>& judges, int atOnce, const std::atomic<bool>& stop,
+                  const BulkCheckReceiver& receiver) {
+    OwnAddresses own;
+    ProxyJudge judge;
+    bool answered = AskFirstJudgeDirectly(judges, stop, own, judge);
+    if (receiver.judgeAsked)
+        receiver.judgeAsked(answered, own);
+    std::atomic<size_t> next{0};
+    auto checker = [&] {
+        for (size_t i = next++; i < proxies.size() && !stop; i = next++) {
+            BulkCheckResult result;
+            result.index = i;
+            result.check = QuickCheckProxy(judge, own, proxies[i], stop);
+            if (!stop && receiver.checked)
+                receiver.checked(result);
+        }
+    };
+    size_t wanted = std::min(proxies.size(), static_cast<size_t>(std::max(1, atOnce)));
+    std::vector<base::SmallThread> threads(wanted);
+    size_t started = 0;
+    for (base::SmallThread& thread : threads)
+        started += thread.Start(checker, CheckStackBytes) ? 1 : 0;
+    // Without a thread of its own the run still gets done, one at a time.
+    if (started == 0)
+        checker();
+    for (base::SmallThread& thread : threads)
+        thread.Join();
+    return answered;
+}
