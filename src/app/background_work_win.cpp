@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "proxies/bulk_check.h"
 #include "proxies/proxy_line.h"
 
 namespace {
@@ -118,39 +119,51 @@ void WindowBackgroundWork::StartGeneratorRequest() {
 bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<std::string>& proxies) {
     HWND window = window_;
     std::vector<ProxyJudge> judges = ConfiguredJudges();
-    return Run(Kind::ProxyTests, [window, run, proxies, judges](Job& job) {
-        OwnAddresses own;
-        ProxyJudge judge;
-        bool judgeReached = AskFirstJudgeDirectly(judges, job.stop, own, judge);
-        std::atomic<size_t> next{0};
-        auto tester = [&] {
-            for (size_t i = next++; i < proxies.size() && !job.stop; i = next++) {
-                ProxyLine proxy(proxies[i]);
-                auto result = std::make_unique<ProxyTestResult>();
-                result->run = run;
-                result->proxy = proxies[i];
-                result->judgeReached = judgeReached;
-                result->check = CheckProxy(judge, own, proxy.Host(), proxy.Port(), job.stop);
-                if (!job.stop && PostMessageA(window, ProxyTestedMessage, 0,
-                                              reinterpret_cast<LPARAM>(result.get())))
-                    result.release();
-            }
+    int atOnce = ConfiguredChecksAtOnce();
+    return Run(Kind::ProxyTests, [window, run, proxies, judges, atOnce](Job& job) {
+        std::vector<net::ProxyAddress> addresses;
+        for (const std::string& proxy : proxies)
+            addresses.push_back(ProxyLine(proxy).Proxy());
+        bool judgeReached = false;
+        BulkCheckReceiver receiver;
+        receiver.judgeAsked = [&judgeReached](bool answered, const OwnAddresses&) {
+            judgeReached = answered;
         };
-        std::vector<std::thread> testers;
-        for (size_t i = 0; i < proxies.size() && i < static_cast<size_t>(TestsAtOnce); ++i) {
-            try {
-                testers.emplace_back(tester);
-            } catch (...) {
-                break;
-            }
-        }
-        // Without a thread of its own the run still gets done, one at a time.
-        if (testers.empty())
-            tester();
-        for (std::thread& thread : testers)
-            thread.join();
+        receiver.checked = [&](const BulkCheckResult& checked) {
+            auto result = std::make_unique<ProxyTestResult>();
+            result->run = run;
+            result->proxy = proxies[checked.index];
+            result->judgeReached = judgeReached;
+            result->check = checked.check;
+            if (!job.stop &&
+                PostMessageA(window, ProxyTestedMessage, 0, reinterpret_cast<LPARAM>(result.get())))
+                result.release();
+        };
+        RunBulkCheck(addresses, judges, atOnce, job.stop, receiver, BulkTest::Whole);
         if (!job.stop)
             PostMessageA(window, ProxyTestsEndedMessage, static_cast<WPARAM>(run),
+                         judgeReached ? 1 : 0);
+    });
+}
+
+bool WindowBackgroundWork::StartBulkCheck(int run, const std::vector<net::ProxyAddress>& proxies) {
+    HWND window = window_;
+    std::vector<ProxyJudge> judges = ConfiguredJudges();
+    int atOnce = ConfiguredChecksAtOnce();
+    return Run(Kind::BulkCheck, [window, run, proxies, judges, atOnce](Job& job) {
+        BulkCheckReceiver receiver;
+        receiver.checked = [&](const BulkCheckResult& checked) {
+            auto found = std::make_unique<BulkChecked>();
+            found->run = run;
+            found->index = checked.index;
+            found->check = checked.check;
+            if (!job.stop &&
+                PostMessageA(window, BulkCheckedMessage, 0, reinterpret_cast<LPARAM>(found.get())))
+                found.release();
+        };
+        bool judgeReached = RunBulkCheck(proxies, judges, atOnce, job.stop, receiver);
+        if (!job.stop)
+            PostMessageA(window, BulkCheckEndedMessage, static_cast<WPARAM>(run),
                          judgeReached ? 1 : 0);
     });
 }
@@ -158,6 +171,13 @@ bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<std::strin
 void WindowBackgroundWork::StopProxyTests() {
     for (const auto& job : jobs_) {
         if (job->kind == Kind::ProxyTests)
+            job->stop = true;
+    }
+}
+
+void WindowBackgroundWork::StopBulkCheck() {
+    for (const auto& job : jobs_) {
+        if (job->kind == Kind::BulkCheck)
             job->stop = true;
     }
 }
@@ -188,4 +208,8 @@ std::unique_ptr<ListDownload> WindowBackgroundWork::TakeListDownload(LPARAM lPar
 
 std::unique_ptr<ProxyTestResult> WindowBackgroundWork::TakeProxyTestResult(LPARAM lParam) {
     return std::unique_ptr<ProxyTestResult>(reinterpret_cast<ProxyTestResult*>(lParam));
+}
+
+std::unique_ptr<BulkChecked> WindowBackgroundWork::TakeBulkChecked(LPARAM lParam) {
+    return std::unique_ptr<BulkChecked>(reinterpret_cast<BulkChecked*>(lParam));
 }

@@ -27,8 +27,10 @@ public:
     static constexpr UINT ProxyTestedMessage = WM_APP + 3;
     // wParam: the run that ended; lParam: 1 when its judge answered.
     static constexpr UINT ProxyTestsEndedMessage = WM_APP + 4;
-    // How many proxies a run tests at once.
-    static constexpr int TestsAtOnce = 8;
+    // lParam: a BulkChecked the receiver takes (TakeBulkChecked).
+    static constexpr UINT BulkCheckedMessage = WM_APP + 5;
+    // wParam: the run that ended; lParam: 1 when a judge answered.
+    static constexpr UINT BulkCheckEndedMessage = WM_APP + 6;
 
     explicit WindowBackgroundWork(HWND window) : window_(window) {}
     ~WindowBackgroundWork() override { Stop(); }
@@ -40,7 +42,9 @@ public:
     bool StartRotationTest(const std::string& proxy) override;
     void StartGeneratorRequest() override;
     bool StartProxyTests(int run, const std::vector<std::string>& proxies) override;
+    bool StartBulkCheck(int run, const std::vector<net::ProxyAddress>& proxies) override;
     void StopProxyTests() override;
+    void StopBulkCheck() override;
 
     // Asks every worker to give up and waits a little for them; one that
     // cannot be cut short (a connect in progress) is left to end on its own.
@@ -48,9 +52,10 @@ public:
 
     static std::unique_ptr<ListDownload> TakeListDownload(LPARAM lParam);
     static std::unique_ptr<ProxyTestResult> TakeProxyTestResult(LPARAM lParam);
+    static std::unique_ptr<BulkChecked> TakeBulkChecked(LPARAM lParam);
 
 private:
-    enum class Kind { ListDownload, Generator, Check, ProxyTests };
+    enum class Kind { ListDownload, Generator, Check, ProxyTests, BulkCheck };
     struct Job {
         Kind kind;
         RequestCanceller canceller;

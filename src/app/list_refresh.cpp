@@ -64,6 +64,7 @@ void ListRefresh::OnDeadline() {
 // edit field keeps what it shows.
 void ListRefresh::FillAroundStoredProxy(const std::vector<ListedProxy>& proxies) {
     std::string editText = view_.SelectorText();
+    offered_ = proxies;
     FillProxySelector(view_, proxies);
     if (activation_.HasStartUpItem())
         view_.InsertSelectorItem(0, activation_.StartUpItem());
@@ -96,7 +97,8 @@ void ListRefresh::Finish() {
         return;
     }
     std::string editText = view_.SelectorText();
-    FillProxySelector(view_, all.Proxies());
+    offered_ = all.Proxies();
+    FillProxySelector(view_, offered_);
     work_.StartGeneratorRequest();
     view_.SetStatusLine(sources_.Summary(all.Proxies().size(), all.Cut()));
     view_.Tell(list_commands::ListUpdated, activation::ProductName);

@@ -38,6 +38,8 @@ public:
     void OnDeadline();
 
     bool Running() const { return running_ != Kind::None; }
+    // The proxies the selector offers from the sources, in its order.
+    const std::vector<ListedProxy>& Offered() const { return offered_; }
     // Set when start-up could not write "proxylist.txt" and stopped there.
     bool StartUpStopped() const { return startUpStopped_; }
 
@@ -56,6 +58,7 @@ private:
     int id_ = 0;
     bool startUpStopped_ = false;
     SourcesRefresh sources_;
+    std::vector<ListedProxy> offered_;
     // The maker's list could not be kept in "proxylist.txt": why.
     std::string keepError_;
 };

@@ -8,6 +8,7 @@
 #include "app/dialogs/add_proxy_dialog_win.h"
 #include "app/dialogs/advanced_settings_dialog_win.h"
 #include "app/failover.h"
+#include "app/find_working.h"
 #include "app/main_window_res.h"
 #include "app/res/app_resources.h"
 #include "app/tray_hint.h"
@@ -234,6 +235,7 @@ bool MainWindow::OnInitDialog() {
     addButton_.Attach(IDC_ADD_PROXY, Hwnd());
     refreshButton_.Attach(IDC_REFRESH_LIST, Hwnd());
     sourcesButton_.Attach(IDC_PROXY_SOURCES, Hwnd());
+    findButton_.Attach(IDC_FIND_WORKING, Hwnd());
     whatIsMyIpButton_.Attach(IDC_WHAT_IS_MY_IP, Hwnd());
     trayButton_.Attach(IDOK, Hwnd());
 
@@ -244,6 +246,7 @@ bool MainWindow::OnInitDialog() {
     rotation_ = std::make_unique<ProxyRotation>(*activation_, *this, *work_);
     listCommands_ = std::make_unique<ListCommands>(*activation_, *this, *dialogs_, *work_);
     listRefresh_ = std::make_unique<ListRefresh>(*activation_, *this, *work_);
+    findWorking_ = std::make_unique<FindWorkingProxies>(*activation_, *this, *work_);
     startUpCheck_ = std::make_unique<StartUpCheck>(*activation_, *this, *work_);
     CreateListColumns();
     activation_->LoadList();
@@ -466,6 +469,10 @@ bool MainWindow::OnCommand(int id, int notifyCode, HWND control) {
     case ID_TRAY_CONFIGURATION:
         ShowFromTray();
         return true;
+    case IDC_FIND_WORKING:
+    case ID_TRAY_FIND_WORKING:
+        findWorking_->OnFindClicked(listRefresh_->Offered());
+        return true;
     case IDC_PROXY_SOURCES:
     case ID_TRAY_PROXY_SOURCES:
         ProxySourcesDialog().DoModal(Hwnd());
@@ -585,6 +592,18 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
             startUpCheck_->OnProxyTested(*result);
         return TRUE;
     }
+    case WindowBackgroundWork::BulkCheckedMessage: {
+        handled = true;
+        std::unique_ptr<BulkChecked> result = WindowBackgroundWork::TakeBulkChecked(lParam);
+        if (result && findWorking_)
+            findWorking_->OnChecked(*result);
+        return TRUE;
+    }
+    case WindowBackgroundWork::BulkCheckEndedMessage:
+        handled = true;
+        if (findWorking_)
+            findWorking_->OnEnded(static_cast<int>(wParam), lParam != 0);
+        return TRUE;
     case WindowBackgroundWork::ProxyTestsEndedMessage: {
         handled = true;
         bool testedAll = listCommands_ &&
@@ -680,6 +699,15 @@ void MainWindow::SetEnableBox(bool ticked) {
 
 void MainWindow::SetStatusLine(const std::string& text) {
     ui::SetFieldText(Hwnd(), IDC_STATUS_LINE, text);
+}
+
+void MainWindow::ShowFindProgress(size_t checked, size_t total, bool running) {
+    HWND bar = Item(IDC_FIND_PROGRESS);
+    // The bar counts in thousandths, so any number of proxies fits its range.
+    SendMessageA(bar, PBM_SETRANGE32, 0, 1000);
+    SendMessageA(bar, PBM_SETPOS, total == 0 ? 0 : static_cast<WPARAM>(checked * 1000 / total), 0);
+    ShowWindow(bar, running ? SW_SHOWNA : SW_HIDE);
+    ui::SetFieldText(Hwnd(), IDC_FIND_WORKING, running ? "Stop" : "Find Working Proxies");
 }
 
 void MainWindow::Repaint() {

@@ -14,6 +14,7 @@
 #include "app/activation.h"
 #include "app/background_work_win.h"
 #include "app/list_commands.h"
+#include "app/find_working.h"
 #include "app/list_refresh.h"
 #include "app/rotation.h"
 #include "app/self_watch.h"
@@ -76,6 +77,7 @@ private:
     void StopRotationTimer() override;
     bool ShowTrayBalloon(const std::string& text) override;
     bool WindowShown() override;
+    void ShowFindProgress(size_t checked, size_t total, bool running) override;
     void StartListDeadline(uint32_t periodMs) override;
     void StopListDeadline() override;
     void StartRecheckTimer(uint32_t periodMs) override;
@@ -113,6 +115,7 @@ private:
     std::unique_ptr<ProxyRotation> rotation_;
     std::unique_ptr<ListCommands> listCommands_;
     std::unique_ptr<ListRefresh> listRefresh_;
+    std::unique_ptr<FindWorkingProxies> findWorking_;
     std::unique_ptr<StartUpCheck> startUpCheck_;
 
     HWND selector_ = nullptr;
@@ -130,6 +133,7 @@ private:
     ui::ColorButton addButton_;
     ui::ColorButton refreshButton_;
     ui::ColorButton sourcesButton_;
+    ui::ColorButton findButton_;
     ui::ColorButton whatIsMyIpButton_;
     ui::ColorButton trayButton_;
     ui::HyperlinkLabel readMore_;

@@ -89,6 +89,13 @@ struct ListDownload {
     std::string keepError;
 };
 
+// One proxy of a "Find Working Proxies" run, checked.
+struct BulkChecked {
+    int run = 0;
+    size_t index = 0;  // in the run's list
+    ProxyCheck check;
+};
+
 // The work that must not hold the window's thread, each on a worker thread
 // of its own. Each Start answers false when no thread could be started; the
 // outcome reaches the window's thread later, through ListRefresh::OnDownloaded,
@@ -111,8 +118,13 @@ public:
     // request to the judge, then one ProxyTestResult for each proxy as it
     // comes, then the end of the run.
     virtual bool StartProxyTests(int run, const std::vector<std::string>& proxies) = 0;
+    // "Find Working Proxies": the bulk run's test (bulk_check.h) of each
+    // proxy, many at once; one BulkChecked for each as it comes, then the
+    // end of the run. StopBulkCheck gives it up.
+    virtual bool StartBulkCheck(int run, const std::vector<net::ProxyAddress>& proxies) = 0;
     // Gives every run up; their remaining answers are not sent.
     virtual void StopProxyTests() = 0;
+    virtual void StopBulkCheck() = 0;
 };
 
 // The main window's controls, as the logic reads and sets them.
@@ -135,6 +147,9 @@ public:
     virtual void SetEnableBox(bool ticked) = 0;
 
     virtual void SetStatusLine(const std::string& text) = 0;
+    // "Find Working Proxies": the progress bar, shown while `running`, and
+    // the button, which says "Stop" meanwhile.
+    virtual void ShowFindProgress(size_t checked, size_t total, bool running) = 0;
     virtual void Repaint() = 0;
     // An OK box with the information icon.
     virtual void Tell(const std::string& text, const std::string& caption) = 0;

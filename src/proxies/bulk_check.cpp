@@ -17,7 +17,7 @@ bool IsFound(const ProxyCheck& check) {
 
 bool RunBulkCheck(const std::vector<net::ProxyAddress>& proxies,
                   const std::vector<ProxyJudge>& judges, int atOnce, const std::atomic<bool>& stop,
-                  const BulkCheckReceiver& receiver) {
+                  const BulkCheckReceiver& receiver, BulkTest test) {
     OwnAddresses own;
     ProxyJudge judge;
     bool answered = AskFirstJudgeDirectly(judges, stop, own, judge);
@@ -28,7 +28,9 @@ bool RunBulkCheck(const std::vector<net::ProxyAddress>& proxies,
         for (size_t i = next++; i < proxies.size() && !stop; i = next++) {
             BulkCheckResult result;
             result.index = i;
-            result.check = QuickCheckProxy(judge, own, proxies[i], stop);
+            result.check = test == BulkTest::Quick
+                               ? QuickCheckProxy(judge, own, proxies[i], stop)
+                               : CheckProxy(judge, own, proxies[i].host, proxies[i].port, stop);
             if (!stop && receiver.checked)
                 receiver.checked(result);
         }

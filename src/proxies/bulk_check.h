@@ -41,6 +41,11 @@ struct BulkCheckReceiver {
     std::function<void(const BulkCheckResult& result)> checked;
 };
 
+// Which test each proxy gets: the bulk run's (QuickCheckProxy), or the
+// whole test (CheckProxy: speed object and tunnel too), as "Test All
+// Proxies" runs it.
+enum class BulkTest { Quick, Whole };
+
 // Runs the whole bulk check on the calling thread: one direct request to
 // the judges (the first that answers is used), then every proxy, at most
 // `atOnce` at a time. Returns when all are checked or `stop` is set and the
@@ -48,7 +53,7 @@ struct BulkCheckReceiver {
 // checked all the same: without the user's own address each is Unknown).
 bool RunBulkCheck(const std::vector<net::ProxyAddress>& proxies,
                   const std::vector<ProxyJudge>& judges, int atOnce, const std::atomic<bool>& stop,
-                  const BulkCheckReceiver& receiver);
+                  const BulkCheckReceiver& receiver, BulkTest test = BulkTest::Quick);
 
 // Whether a bulk result goes into "Already Tested Proxies": only a proxy
 // that passed and hides the user's address.

@@ -1,5 +1,7 @@
 #include "proxies/proxy_list.h"
 
+#include <algorithm>
+
 #include "base/files.h"
 #include "base/text_mode.h"
 #include "proxies/data_files.h"
@@ -57,6 +59,10 @@ void ProxyList::SetRowTimes(int index, const std::string& responseTime,
 
 void ProxyList::AppendRow(const ProxyEntry& entry) {
     InsertRow(Count(), entry);
+}
+
+void ProxyList::InsertRowAt(int index, const ProxyEntry& entry) {
+    InsertRow(std::max(0, std::min(index, Count())), entry);
 }
 
 void ProxyList::InsertRow(int index, const ProxyEntry& entry) {

@@ -43,6 +43,8 @@ public:
                      const std::string& responseTime, const std::string& downloadSpeed,
                      const std::string& anonymity = "");
     void AppendRow(const ProxyEntry& entry);
+    // Puts the row at `index` (0 to Count()), the rows from there moving down.
+    void InsertRowAt(int index, const ProxyEntry& entry);
     // New test figures for the row at `index`, in its place.
     void SetRowTimes(int index, const std::string& responseTime, const std::string& downloadSpeed,
                      const std::string& anonymity = "");

@@ -131,6 +131,10 @@ struct FakeView : MainWindowView {
         statusHistory.push_back(text);
     }
     void Repaint() override {}
+    void ShowFindProgress(size_t checked, size_t total, bool running) override {
+        findProgress = {checked, total};
+        findRunning = running;
+    }
     void Tell(const std::string& text, const std::string& caption) override {
         told.push_back(caption + ": " + text);
         if (onTell)
@@ -169,6 +173,8 @@ struct FakeView : MainWindowView {
     bool enableBox = false;
     std::string status;
     std::vector<std::string> statusHistory;
+    std::pair<size_t, size_t> findProgress;
+    bool findRunning = false;
     std::vector<std::string> told;
     int selectedRow = -1;
     bool rotationBox = false;
@@ -200,7 +206,12 @@ struct FakeWork : BackgroundWork {
         testRuns.push_back({run, proxies});
         return threads;
     }
+    bool StartBulkCheck(int run, const std::vector<net::ProxyAddress>& proxies) override {
+        bulkRuns.push_back({run, proxies});
+        return threads;
+    }
     void StopProxyTests() override { ++testStops; }
+    void StopBulkCheck() override { ++bulkStops; }
 
     bool threads = true;
     std::vector<int> downloads;
@@ -210,4 +221,6 @@ struct FakeWork : BackgroundWork {
     int generatorRequests = 0;
     std::vector<std::pair<int, std::vector<std::string>>> testRuns;
     int testStops = 0;
+    std::vector<std::pair<int, std::vector<net::ProxyAddress>>> bulkRuns;
+    int bulkStops = 0;
 };

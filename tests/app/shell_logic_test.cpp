@@ -14,6 +14,7 @@
 #include "app/activation.h"
 #include "app/failover.h"
 #include "app/list_commands.h"
+#include "app/find_working.h"
 #include "app/list_refresh.h"
 #include "proxies/list_sources/proxy_sources.h"
 #include "app/rotation.h"
@@ -1155,6 +1156,71 @@ TEST_F(ShellLogicTest, RefreshAsksEveryTickedSourceAtOnceAndTellsWhatCame) {
                                                   "service did not send the list within 30 "
                                                   "seconds; socks.txt: "))
         << view.status;
+}
+
+TEST_F(ShellLogicTest, FindWorkingProxiesPutsOnlyHidingOnesInTheListBestFirst) {
+    FindWorkingProxies finding(activation, view, work);
+    finding.OnFindClicked({});
+    EXPECT_EQ(std::vector<std::string>{std::string("Veilgate: ") + find_working::NothingToCheck},
+              view.told);
+    AddRows({"9.9.9.9:80", "2.2.2.2:80"});
+    std::vector<ListedProxy> offered =
+        ParseProxyListText(
+            "1.1.1.1:80 DE\n2.2.2.2:80\n3.3.3.3:80\n4.4.4.4:80\n5.5.5.5:80 FR\n"
+            "socks5://6.6.6.6:1080\n")
+            .proxies;
+    finding.OnFindClicked(offered);
+    ASSERT_EQ(1u, work.bulkRuns.size());
+    EXPECT_EQ(6u, work.bulkRuns[0].second.size());
+    EXPECT_EQ(net::ProxyType::Socks5, work.bulkRuns[0].second[5].type);
+    EXPECT_TRUE(view.findRunning);
+    EXPECT_EQ("Checked 0 of 6: 0 working", view.status);
+    auto checked = [](size_t index, CheckOutcome outcome, Anonymity level, uint32_t ms) {
+        BulkChecked result;
+        result.run = 1;
+        result.index = index;
+        result.check.outcome = outcome;
+        result.check.level = level;
+        result.check.responseMs = ms;
+        return result;
+    };
+    finding.OnChecked(checked(0, CheckOutcome::Passed, Anonymity::Anonymous, 50));
+    finding.OnChecked(checked(2, CheckOutcome::Passed, Anonymity::Elite, 90));
+    finding.OnChecked(checked(1, CheckOutcome::Passed, Anonymity::Elite, 30));
+    finding.OnChecked(checked(3, CheckOutcome::Passed, Anonymity::Transparent, 5));
+    finding.OnChecked(checked(4, CheckOutcome::Passed, Anonymity::Elite, 10));
+    finding.OnChecked(checked(5, CheckOutcome::NoConnection, Anonymity::None, 0));
+    BulkChecked stale = checked(0, CheckOutcome::Passed, Anonymity::Elite, 1);
+    stale.run = 7;
+    finding.OnChecked(stale);
+    // The rows there keep their places; the new ones follow, best first.
+    EXPECT_EQ((std::vector<std::string>{"9.9.9.9:80", "2.2.2.2:80", "5.5.5.5:80", "3.3.3.3:80",
+                                        "1.1.1.1:80"}),
+              Rows());
+    EXPECT_EQ("Elite", list.Row(1).anonymity);
+    EXPECT_EQ("30 miliseconds", list.Row(1).responseTime);
+    EXPECT_EQ("FR", list.Row(2).country);
+    EXPECT_EQ("Checked 6 of 6: 4 working", view.status);
+    EXPECT_EQ((std::pair<size_t, size_t>{6, 6}), view.findProgress);
+    finding.OnEnded(1, true);
+    EXPECT_FALSE(finding.Running());
+    EXPECT_FALSE(view.findRunning);
+    EXPECT_EQ("Checked 6 of 6: 4 working.", view.status);
+    EXPECT_EQ(
+        "9.9.9.9:80->Country\r\n2.2.2.2:80->Country\r\n5.5.5.5:80->FR\r\n3.3.3.3:80->\r\n"
+        "1.1.1.1:80->DE\r\n",
+        SavedFile());
+
+    // The same button stops a run; what comes after is dropped.
+    finding.OnFindClicked(offered);
+    EXPECT_TRUE(finding.Running());
+    finding.OnFindClicked(offered);
+    EXPECT_EQ(1, work.bulkStops);
+    EXPECT_FALSE(finding.Running());
+    BulkChecked late = checked(3, CheckOutcome::Passed, Anonymity::Elite, 1);
+    late.run = 2;
+    finding.OnChecked(late);
+    EXPECT_EQ(5, list.Count());
 }
 
 TEST_F(ShellLogicTest, StartUpShowsTheStoredProxyAtOnceAndFillsAroundItLater) {
