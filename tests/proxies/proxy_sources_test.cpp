@@ -140,10 +140,9 @@ TEST(SourcesEditorTest, TestPagesAreCheckedAndStoredInOrder) {
 }
 
 TEST(SourcesEditorTest, WhatTheTestSays) {
-    EXPECT_EQ("http://a/: answers as a test page and sees you as 1.2.3.4",
+    EXPECT_EQ("http://a/: answers, and sees you as 1.2.3.4",
               JudgeTestLine("http://a/", true, "1.2.3.4"));
-    EXPECT_EQ(0u,
-              JudgeTestLine("http://a/", false, "").find("http://a/: no answer as a test page"));
+    EXPECT_EQ("http://a/: no answer as a test page", JudgeTestLine("http://a/", false, ""));
 }
 
 TEST(SourcesRefreshTest, UnionInSourceOrderAndWhatCameInOneLine) {

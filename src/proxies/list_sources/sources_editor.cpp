@@ -88,9 +88,7 @@ std::string SourceDisplayText(const ProxySource& source) {
 
 std::string JudgeTestLine(const std::string& url, bool answered, const std::string& seenAddress) {
     if (!answered)
-        return url +
-               ": no answer as a test page (nothing came, or a page that does not echo "
-               "the check)";
-    return url + ": answers as a test page and sees you as " +
+        return url + ": no answer as a test page";
+    return url + ": answers, and sees you as " +
            (seenAddress.empty() ? std::string("no address it names") : seenAddress);
 }
