@@ -121,9 +121,16 @@ class Shell:
                     f"127.0.0.1:{self.dead_port}->Nothing\n")
         port_file = os.path.join(self.work, "list.port")
         env = dict(os.environ, WINE_RUN_STREAM="1")
+        # Two more lists for the sources step, written by it.
+        self.source_lists = {name: os.path.join(self.work, name)
+                             for name in ("find-plain.txt", "find-schemes.txt")}
+        lists = []
+        for name, path in self.source_lists.items():
+            open(path, "w").close()
+            lists += ["--list", f"{name}={self.windows_path(path)}"]
         start([self.wine_run, self.prefix, self.list_service, "--proxies",
                self.windows_path(proxies), "--port", "0", "--port-file",
-               self.windows_path(port_file)], group=True, env=env)
+               self.windows_path(port_file)] + lists, group=True, env=env)
         ready = wait_until(lambda: os.path.exists(port_file) and open(port_file).read().strip(),
                            60)
         self.list_port = int(open(port_file).read()) if ready else 0
@@ -686,6 +693,89 @@ def run_proxy_tests(shell):
         silent.close()
 
 
+def set_text_value(shell, name, text):
+    """A REG_SZ of the user's key holding line ends and tabs, which reg add
+    cannot write: imported as a .reg file's hex(1) value."""
+    data = ",".join(f"{b:02x}" for b in (text + "\0").encode("utf-16-le"))
+    reg_file = os.path.join(shell.work, name + ".reg")
+    with open(reg_file, "w", newline="\r\n") as f:
+        f.write("Windows Registry Editor Version 5.00\n\n"
+                f"[HKEY_CURRENT_USER\\Software\\Veilgate]\n\"{name}\"=hex(1):{data}\n")
+    shell.wine("regedit", "/S", shell.windows_path(reg_file))
+
+
+def run_find_working(shell):
+    """Two sources on the stand-in list service (a host:port list and a
+    scheme:// list) and a local file: "Refresh List" takes all of them,
+    without repeats, and says what came; "Find Working Proxies" puts the live
+    ones that hide the user into the list, elite first, the row already there
+    updated in place, and leaves out the transparent, silent and dead ones;
+    the window answers throughout."""
+    elite = shell.start_tinyproxy("find-elite", ["Bind 127.0.0.5", "DisableViaHeader Yes"])
+    anonymous = shell.start_tinyproxy("find-anonymous", ["Bind 127.0.0.7"])
+    transparent = shell.start_tinyproxy("find-transparent", ["Bind 127.0.0.6", "XTinyproxy Yes"])
+    silent = socket.socket()
+    silent.bind(("127.0.0.1", 0))
+    silent.listen(16)
+    upstream = f"127.0.0.1:{shell.upstream_port}"
+    dead = f"127.0.0.1:{shell.dead_port}"
+    try:
+        with open(shell.source_lists["find-plain.txt"], "w") as f:
+            f.write(f"# host:port\n127.0.0.1:{anonymous} FR\n{dead}\n")
+        with open(shell.source_lists["find-schemes.txt"], "w") as f:
+            f.write(f"http://127.0.0.1:{transparent}\nhttp://127.0.0.1:{silent.getsockname()[1]}\n"
+                    f"http://127.0.0.1:{anonymous}\n")
+        local = os.path.join(shell.work, "my-list.txt")
+        with open(local, "w") as f:
+            f.write(f"127.0.0.1:{elite},Germany,elite\n{upstream}\n")
+        base = f"http://127.0.0.1:{shell.list_port}/lists/"
+        set_text_value(shell, "ProxySources",
+                       "1\thttp\tmaker\n"
+                       f"1\thttp\t{base}find-plain.txt\n"
+                       f"1\thttp\t{base}find-schemes.txt\n"
+                       f"1\thttp\t{shell.windows_path(local)}\n")
+        for name, kind, value in (("ServerHost", "REG_SZ", f"127.0.0.1:{shell.list_port}"),
+                                  ("UseProxy", "REG_DWORD", 1), ("ProxyName", "REG_SZ", upstream),
+                                  ("LocalPort", "REG_DWORD", shell.engine_port),
+                                  ("AutoEnabled", "REG_DWORD", 0)):
+            shell.reg_add(name, kind, value, key=USER_KEY)
+        shell.write_tested_proxies([f"{upstream}->Local"])
+        shell.start_program()
+        check(wait_until(lambda: shell.state().get("status", "").endswith(" [Anonymous]"), 90),
+              "at start-up the stored proxy is tested", shell.state())
+        shell.drive("click", "1005")
+        shown = shell.message(45)
+        check(shown.get("text") == "Proxy list updated!", "Refresh List says the list came", shown)
+        # The maker's two, the host:port list's new one, the scheme list's
+        # three (its anonymous one came already), the file's elite one.
+        check(shell.state().get("status") == "Proxy list updated: 6 proxies from 4 sources.",
+              "the status line says what came from all four sources", shell.state())
+        check(shell.state().get("items") == "6", "the selector offers them once each",
+              shell.state())
+
+        longest = answers_while(shell, 16, lambda: shell.drive("click", "1008"))
+        check(longest < 2000, "the window answers while Find Working Proxies runs", longest)
+        check(wait_until(lambda: shell.state().get("status", "").endswith(" working."), 30),
+              "Find Working Proxies ends", shell.state())
+        check(shell.state().get("status") == "Checked 6 of 6: 3 working.",
+              "and says how many work", shell.state())
+        rows = [(row[0], row[1], row[4]) for row in shell.rows() if len(row) == 5]
+        check(rows == [(upstream, "Local", "Anonymous"),
+                       (f"127.0.0.1:{elite}", "Germany", "Elite"),
+                       (f"127.0.0.1:{anonymous}", "FR", "Anonymous")],
+              "the row there is updated in place, the new ones follow, elite first", rows)
+        shell.drive("command", "32772")
+        check(shell.wait_program_end(30), "EXIT ends it")
+        saved = open(os.path.join(shell.unix_folder("LOCALAPPDATA"), "Veilgate",
+                                  "MyProxies.txt"), newline="").read()
+        check(saved == f"{upstream}->Local\r\n127.0.0.1:{elite}->Germany\r\n"
+                       f"127.0.0.1:{anonymous}->FR\r\n", "and the list file keeps them", saved)
+    finally:
+        stop(shell.program)
+        silent.close()
+        set_text_value(shell, "ProxySources", "")
+
+
 def main():
     # Stopped from outside (ctest's time-out), it still stops what it started.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
@@ -715,6 +805,7 @@ def main():
         run_without_freezing(shell)
         run_never_stranded(shell)
         run_proxy_tests(shell)
+        run_find_working(shell)
     finally:
         stop_all()
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),
