@@ -26,8 +26,13 @@ bool HasPostMarkerAfterStart(const std::string& text) {
 
 }  // namespace
 
-std::string OnStatusText(const std::string& proxyText) {
-    return StatusPrefix + ProxyLine(proxyText).DisplayForm();
+std::string OnStatusText(const std::string& proxyText, const std::string& exitAddress) {
+    ProxyLine proxy(proxyText);
+    // The address the web sees, as the test measured it: for many public
+    // proxies it is not the proxy's own, and then the proxy follows it.
+    if (exitAddress.empty() || exitAddress == proxy.Host())
+        return StatusPrefix + proxy.DisplayForm();
+    return StatusPrefix + exitAddress + " via " + proxy.DisplayForm();
 }
 
 std::string OffStatusText(const std::string& localAddress) {
@@ -131,7 +136,9 @@ bool ProxyActivation::PointBrowsersAtEngine() {
 
 std::string ProxyActivation::StatusWhileOn(const std::string& proxyText) const {
     std::string level = LevelOf(proxyText);
-    return OnStatusText(proxyText) + (level.empty() ? "" : " [" + level + "]") +
+    int row = list_.FindProxyRow(ProxyLine(proxyText).Address());
+    std::string exitAddress = row < 0 ? "" : list_.Row(row).exitAddress;
+    return OnStatusText(proxyText, exitAddress) + (level.empty() ? "" : " [" + level + "]") +
            (notChecked_ ? activation::NotCheckedSuffix : "") +
            (firefoxLeftOut_ ? activation::NotFirefoxSuffix : "");
 }

@@ -47,7 +47,7 @@ constexpr char NotCheckedSuffix[] = " (not checked)";
 }  // namespace activation
 
 // The status line while on, with the display form of the proxy text.
-std::string OnStatusText(const std::string& proxyText);
+std::string OnStatusText(const std::string& proxyText, const std::string& exitAddress = "");
 // The status line while off, with the computer's own address.
 std::string OffStatusText(const std::string& localAddress);
 // "127.0.0.1:%d" of the local port, as the browsers are given it.

@@ -86,9 +86,9 @@ void FindWorkingProxies::PutFound(const ListedProxy& listed, const ProxyCheck& c
     auto at = std::upper_bound(newRowKeys_.begin(), newRowKeys_.end(), key);
     int index = firstNewRow_ + static_cast<int>(at - newRowKeys_.begin());
     newRowKeys_.insert(at, key);
-    list.InsertRowAt(index,
-                     {address, line.Country(), ListResponseTimeText(check.responseMs),
-                      DownloadSpeedText(check.kilobytesPerSecond), AnonymityWord(check.level)});
+    list.InsertRowAt(index, {address, line.Country(), ListResponseTimeText(check.responseMs),
+                             DownloadSpeedText(check.kilobytesPerSecond),
+                             AnonymityWord(check.level), check.exitAddress});
 }
 
 void FindWorkingProxies::OnChecked(const BulkChecked& result) {

@@ -20,7 +20,8 @@ std::string ListResponseTimeText(uint32_t milliseconds) {
 
 void PutTestFigures(ProxyList& list, int row, const ProxyCheck& check) {
     list.SetRowTimes(row, ListResponseTimeText(check.responseMs),
-                     DownloadSpeedText(check.kilobytesPerSecond), AnonymityWord(check.level));
+                     DownloadSpeedText(check.kilobytesPerSecond), AnonymityWord(check.level),
+                     check.exitAddress);
 }
 
 std::vector<std::string> RowTexts(const ProxyList& list) {

@@ -66,11 +66,9 @@ struct Column {
 };
 // Shares of the list's width, so that the columns fit whatever the font;
 // a title wider than its share widens its column at the first one's cost.
-constexpr Column ListColumns[] = {{"Proxy IP and Port", 25},
-                                  {"Country", 16},
-                                  {"Response Time", 20},
-                                  {"Download Speed", 21},
-                                  {"Anonymity", 18}};
+constexpr Column ListColumns[] = {{"Proxy IP and Port", 22}, {"Country", 13},
+                                  {"Response Time", 17},     {"Download Speed", 18},
+                                  {"Anonymity", 15},         {"Exit IP", 15}};
 constexpr int ListColumnCount = sizeof ListColumns / sizeof ListColumns[0];
 
 // The resource of a picture drawn at percent (see app_resources.h).
@@ -781,8 +779,8 @@ void MainWindow::StopRecheckTimer() {
 
 void MainWindow::RowInserted(int index, const ProxyEntry& entry) {
     HWND listView = Item(IDC_TESTED_PROXIES);
-    const std::string* cells[] = {&entry.address, &entry.country, &entry.responseTime,
-                                  &entry.downloadSpeed, &entry.anonymity};
+    const std::string* cells[] = {&entry.address,       &entry.country,   &entry.responseTime,
+                                  &entry.downloadSpeed, &entry.anonymity, &entry.exitAddress};
     LVITEMA item{};
     item.mask = LVIF_TEXT;
     item.iItem = index;

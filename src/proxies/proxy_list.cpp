@@ -46,13 +46,15 @@ void ProxyList::PutProxyRow(const std::string& address, const std::string& count
 }
 
 void ProxyList::SetRowTimes(int index, const std::string& responseTime,
-                            const std::string& downloadSpeed, const std::string& anonymity) {
+                            const std::string& downloadSpeed, const std::string& anonymity,
+                            const std::string& exitAddress) {
     if (index < 0 || index >= Count())
         return;
     ProxyEntry entry = Row(index);
     entry.responseTime = responseTime;
     entry.downloadSpeed = downloadSpeed;
     entry.anonymity = anonymity;
+    entry.exitAddress = exitAddress;
     RemoveRow(index);
     InsertRow(index, entry);
 }

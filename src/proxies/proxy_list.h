@@ -15,6 +15,9 @@ struct ProxyEntry {
     // "Anonymity": the level's word from a test in this run (see
     // AnonymityWord); empty until then, and never saved.
     std::string anonymity = "";
+    // "Exit IP": the address the test page saw through the proxy in a test
+    // of this run; not saved either.
+    std::string exitAddress = "";
 };
 
 constexpr char NotTestedToday[] = "Not Tested Today";
@@ -47,7 +50,7 @@ public:
     void InsertRowAt(int index, const ProxyEntry& entry);
     // New test figures for the row at `index`, in its place.
     void SetRowTimes(int index, const std::string& responseTime, const std::string& downloadSpeed,
-                     const std::string& anonymity = "");
+                     const std::string& anonymity = "", const std::string& exitAddress = "");
     void RemoveRow(int index);
     void RemoveAllRows();
 

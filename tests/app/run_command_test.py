@@ -102,7 +102,7 @@ def main():
         # The start-up test of the stand-in proxy runs in the background.
         seen = wait_until(lambda: (lambda s: s if s.endswith("[Anonymous]") else None)(status()),
                           60, step=1) or status()
-        check(seen == "Your visible IP Address is now : "
+        check(seen == "Your visible IP Address is now : 127.0.0.2 via "
               f"127.0.0.1:{upstream_port} [Anonymous]",
               "anonymous browsing is on through the stand-in proxy, tested", seen)
         page = subprocess.run(["curl", "-s", "-i", "-m", "20", "-x",

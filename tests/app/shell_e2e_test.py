@@ -253,7 +253,10 @@ class Shell:
 
 def run(shell):
     local = f"127.0.0.1:{shell.engine_port}"
-    on_status = f"Your visible IP Address is now : 127.0.0.1:{shell.upstream_port} Local <supports POST>"
+    # The stand-in proxy connects out from 127.0.0.2: that is the address the
+    # web sees, and the proxy follows it.
+    on_status = ("Your visible IP Address is now : 127.0.0.2 via "
+                 f"127.0.0.1:{shell.upstream_port} Local <supports POST>")
 
     # Start-up with UseProxy 1.
     shell.start_program()
@@ -669,7 +672,7 @@ def run_proxy_tests(shell):
         check(longest < 2000, "the window answers during Test All Proxies", longest)
         check(wait_until(lambda: len(shell.rows()) == 3, 30),
               "Test All Proxies removes the silent port and the dead one", shell.rows())
-        levels = {row[0]: row[4] for row in shell.rows() if len(row) == 5}
+        levels = {row[0]: row[4] for row in shell.rows() if len(row) >= 5}
         check(levels == {upstream: "Anonymous", f"127.0.0.1:{elite}": "Elite",
                          f"127.0.0.1:{transparent}": "Transparent"},
               "and shows each level", shell.rows())
@@ -759,11 +762,12 @@ def run_find_working(shell):
               "Find Working Proxies ends", shell.state())
         check(shell.state().get("status") == "Checked 6 of 6: 3 working.",
               "and says how many work", shell.state())
-        rows = [(row[0], row[1], row[4]) for row in shell.rows() if len(row) == 5]
-        check(rows == [(upstream, "Local", "Anonymous"),
-                       (f"127.0.0.1:{elite}", "Germany", "Elite"),
-                       (f"127.0.0.1:{anonymous}", "FR", "Anonymous")],
-              "the row there is updated in place, the new ones follow, elite first", rows)
+        rows = [tuple(row[i] for i in (0, 1, 4, 5)) for row in shell.rows() if len(row) == 6]
+        check(rows == [(upstream, "Local", "Anonymous", "127.0.0.2"),
+                       (f"127.0.0.1:{elite}", "Germany", "Elite", "127.0.0.5"),
+                       (f"127.0.0.1:{anonymous}", "FR", "Anonymous", "127.0.0.7")],
+              "the row there is updated in place, the new ones follow, elite first, each with "
+              "the address the web sees through it", rows)
         shell.drive("command", "32772")
         check(shell.wait_program_end(30), "EXIT ends it")
         saved = open(os.path.join(shell.unix_folder("LOCALAPPDATA"), "Veilgate",

@@ -1158,6 +1158,23 @@ TEST_F(ShellLogicTest, RefreshAsksEveryTickedSourceAtOnceAndTellsWhatCame) {
         << view.status;
 }
 
+TEST_F(ShellLogicTest, TheStatusLineShowsTheAddressTheTestPageSawAndTheProxyAfterIt) {
+    list.AppendRow({"1.1.1.1:80", "DE", "5 miliseconds", "9.00 KB/sec", "Elite", "9.8.7.6"});
+    list.AppendRow({"2.2.2.2:80", "", "5 miliseconds", "9.00 KB/sec", "Anonymous", "2.2.2.2"});
+    view.editText = "1.1.1.1:80";
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    EXPECT_EQ(std::string(Status) + "9.8.7.6 via 1.1.1.1:80 [Elite]", view.status);
+    view.enableBox = false;
+    activation.OnEnableBoxClicked();
+    view.editText = "2.2.2.2:80";
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    EXPECT_EQ(std::string(Status) + "2.2.2.2:80 [Anonymous]", view.status);
+    EXPECT_TRUE(activation.SaveList());
+    EXPECT_EQ("1.1.1.1:80->DE\r\n2.2.2.2:80->\r\n", SavedFile()) << "the exit is not saved";
+}
+
 TEST_F(ShellLogicTest, FindWorkingProxiesPutsOnlyHidingOnesInTheListBestFirst) {
     FindWorkingProxies finding(activation, view, work);
     finding.OnFindClicked({});
@@ -1188,7 +1205,9 @@ TEST_F(ShellLogicTest, FindWorkingProxiesPutsOnlyHidingOnesInTheListBestFirst) {
     finding.OnChecked(checked(2, CheckOutcome::Passed, Anonymity::Elite, 90));
     finding.OnChecked(checked(1, CheckOutcome::Passed, Anonymity::Elite, 30));
     finding.OnChecked(checked(3, CheckOutcome::Passed, Anonymity::Transparent, 5));
-    finding.OnChecked(checked(4, CheckOutcome::Passed, Anonymity::Elite, 10));
+    BulkChecked fastest = checked(4, CheckOutcome::Passed, Anonymity::Elite, 10);
+    fastest.check.exitAddress = "5.5.5.6";
+    finding.OnChecked(fastest);
     finding.OnChecked(checked(5, CheckOutcome::NoConnection, Anonymity::None, 0));
     BulkChecked stale = checked(0, CheckOutcome::Passed, Anonymity::Elite, 1);
     stale.run = 7;
@@ -1200,6 +1219,7 @@ TEST_F(ShellLogicTest, FindWorkingProxiesPutsOnlyHidingOnesInTheListBestFirst) {
     EXPECT_EQ("Elite", list.Row(1).anonymity);
     EXPECT_EQ("30 miliseconds", list.Row(1).responseTime);
     EXPECT_EQ("FR", list.Row(2).country);
+    EXPECT_EQ("5.5.5.6", list.Row(2).exitAddress);
     EXPECT_EQ("Checked 6 of 6: 4 working", view.status);
     EXPECT_EQ((std::pair<size_t, size_t>{6, 6}), view.findProgress);
     finding.OnEnded(1, true);
