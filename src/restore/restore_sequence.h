@@ -53,7 +53,9 @@ public:
 // Gatereset's one switch, for the uninstaller: "Gatereset /restoreonly" puts
 // the browsers back and does nothing else. It stops no process, since the
 // caller has ended Veilgate through its window already and a search by name
-// could hit the caller itself; and it asks no poll question.
+// could hit the caller itself; and it asks no poll question. Its restore is
+// the quiet one: what the records hold, and what points at Veilgate, is put
+// back; a setting of the user's own, with no record, is left as it is.
 constexpr char RestoreOnlySwitch[] = "/restoreonly";
 
 // Watch and Leftover are Veilgate's own quiet runs (see
