@@ -1,6 +1,9 @@
 // The platform half of the file routines on Windows.
 #include <windows.h>
+#include <aclapi.h>
 #include <shlobj.h>
+
+#include <vector>
 
 #include "base/files.h"
 #include "base/scoped_win.h"
@@ -28,6 +31,39 @@ bool FileExists(const std::string& path) {
         return false;
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace {
+
+// The account this process runs under; false when it cannot be read.
+bool CurrentUser(std::vector<BYTE>& user) {
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))
+        return false;
+    ScopedHandle token(opened);
+    DWORD size = 0;
+    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+    if (size == 0)
+        return false;
+    user.assign(size, 0);
+    return GetTokenInformation(token.Get(), TokenUser, user.data(), size, &size) != 0;
+}
+
+}  // namespace
+
+bool IsOwnedByTrustedAccount(const std::string& path) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool trusted = owner && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                             IsWellKnownSid(owner, WinLocalSystemSid));
+    std::vector<BYTE> user;
+    if (owner && !trusted && CurrentUser(user))
+        trusted = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid) != 0;
+    LocalFree(descriptor);
+    return trusted;
 }
 
 std::string ProgramPath() {

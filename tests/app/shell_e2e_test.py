@@ -181,7 +181,8 @@ class Shell:
                 ("LocalPort", "REG_DWORD", self.engine_port),
                 ("AppPath", "REG_SZ", self.windows_path(self.data) + "\\"),
                 ("PopUpsBlockedToday", "REG_DWORD", 5), ("AutoEnabled", "REG_DWORD", 0),
-                ("AutoTimer", "REG_DWORD", 10), ("Mozilla", "REG_DWORD", 1)):
+                ("AutoTimer", "REG_DWORD", 10), ("Mozilla", "REG_DWORD", 1),
+                ("LastDomain", "REG_SZ", "planted.example")):
             self.reg_add(name, kind, value, key=MACHINE_KEY)
         common = os.path.join(self.unix_folder("ProgramData"), "Veilgate")
         os.makedirs(common, exist_ok=True)
@@ -246,6 +247,21 @@ class Shell:
 def run(shell):
     local = f"127.0.0.1:{shell.engine_port}"
     on_status = f"Your visible IP Address is now : 127.0.0.1:{shell.upstream_port} Local <supports POST>"
+
+    # The first start of this version copies the earlier version's machine
+    # settings, but not what was one run's state: it starts off.
+    shell.start_program()
+    check(wait_until(lambda: shell.state().get("visible") == "1", 90, step=0.3),
+          "the first start's window comes up")
+    check(shell.reg_query("ServerHost") == f"127.0.0.1:{shell.list_port}",
+          "the machine's settings are the user's now")
+    check(all(shell.reg_query(name) is None for name in ("UseProxy", "ProxyName", "LastDomain")),
+          "but not the machine's UseProxy, ProxyName and LastDomain")
+    check(shell.state().get("enable") == "0", "so the first start is off", shell.state())
+    shell.drive("command", "32772")
+    check(shell.wait_program_end(30), "EXIT ends it")
+    shell.reg_add("UseProxy", "REG_DWORD", 1)
+    shell.reg_add("ProxyName", "REG_SZ", shell.proxy_name)
 
     # Start-up with UseProxy 1.
     shell.start_program()

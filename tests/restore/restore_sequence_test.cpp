@@ -36,8 +36,10 @@ struct RecordingSystem : ProcessControl, BrowserRestores, PollQuestion {
     void RestoreMozilla() override { log.push_back("mozilla"); }
     void RestoreFirefox() override { log.push_back("firefox"); }
     void Ask() override { log.push_back("poll"); }
+    bool FirefoxRestoreUnfinished() override { return firefoxRunning; }
 
     Log log;
+    bool firefoxRunning = false;
     bool found = true;
     bool resetWorks = true;
     bool markedOn = true;
@@ -138,6 +140,19 @@ TEST(RunRestore, EachRunMakesItsCallsInOrder) {
         EXPECT_EQ(0, RunRestore(system, system, system, command));
         EXPECT_EQ(c.expected, system.log)
             << static_cast<int>(c.run) << c.markedOn << c.veilgateRuns << c.resetWorks;
+    }
+}
+
+// The uninstaller learns from the exit code that Firefox kept a profile's
+// restore from being finished, and asks for Firefox to be closed.
+TEST(RunRestore, OnlyTheUninstallersRunSaysFirefoxStillRuns) {
+    for (RestoreRun run : {RestoreRun::BrowsersOnly, RestoreRun::Full, RestoreRun::Leftover}) {
+        RecordingSystem system;
+        system.found = false;
+        system.firefoxRunning = true;
+        EXPECT_EQ(run == RestoreRun::BrowsersOnly ? FirefoxStillRunningExitCode : 0,
+                  RunRestore(system, system, system, RestoreCommand{run, 0}))
+            << static_cast<int>(run);
     }
 }
 
