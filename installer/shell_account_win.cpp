@@ -12,30 +12,8 @@
 
 #include <vector>
 
+#include "base/process_account_win.h"
 #include "base/scoped_win.h"
-
-namespace {
-
-// The account a process runs under, as its token's user SID; false when it
-// cannot be read.
-bool AccountOf(HANDLE process, std::vector<BYTE>& user) {
-    HANDLE opened = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &opened))
-        return false;
-    base::ScopedHandle token(opened);
-    DWORD size = 0;
-    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
-    if (size == 0)
-        return false;
-    user.assign(size, 0);
-    return GetTokenInformation(token.Get(), TokenUser, user.data(), size, &size) != 0;
-}
-
-PSID SidIn(std::vector<BYTE>& user) {
-    return reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     HWND shell = GetShellWindow();
@@ -46,8 +24,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shellProcessId));
     std::vector<BYTE> shellUser;
     std::vector<BYTE> ownUser;
-    if (!shellProcess || !AccountOf(shellProcess.Get(), shellUser) ||
-        !AccountOf(GetCurrentProcess(), ownUser))
+    if (!shellProcess || !base::ProcessAccount(shellProcess.Get(), shellUser) ||
+        !base::ProcessAccount(GetCurrentProcess(), ownUser))
         return 1;
-    return EqualSid(SidIn(shellUser), SidIn(ownUser)) ? 0 : 1;
+    return EqualSid(base::AccountSid(shellUser), base::AccountSid(ownUser)) ? 0 : 1;
 }

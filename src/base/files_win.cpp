@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "base/process_account_win.h"
 #include "base/scoped_win.h"
 
 namespace base {
@@ -33,24 +34,6 @@ bool FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-namespace {
-
-// The account this process runs under; false when it cannot be read.
-bool CurrentUser(std::vector<BYTE>& user) {
-    HANDLE opened = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))
-        return false;
-    ScopedHandle token(opened);
-    DWORD size = 0;
-    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
-    if (size == 0)
-        return false;
-    user.assign(size, 0);
-    return GetTokenInformation(token.Get(), TokenUser, user.data(), size, &size) != 0;
-}
-
-}  // namespace
-
 bool IsOwnedByTrustedAccount(const std::string& path) {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -60,8 +43,8 @@ bool IsOwnedByTrustedAccount(const std::string& path) {
     bool trusted = owner && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
                              IsWellKnownSid(owner, WinLocalSystemSid));
     std::vector<BYTE> user;
-    if (owner && !trusted && CurrentUser(user))
-        trusted = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid) != 0;
+    if (owner && !trusted && ProcessAccount(GetCurrentProcess(), user))
+        trusted = EqualSid(owner, AccountSid(user)) != 0;
     LocalFree(descriptor);
     return trusted;
 }

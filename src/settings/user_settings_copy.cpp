@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/text_compare.h"
+#include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
 namespace {
@@ -13,18 +14,6 @@ bool IsInstallationValue(const std::string& name) {
            base::EqualsIgnoringCase(name, setting::AppFullPathName);
 }
 
-// Values that were never settings but one run's state: the last site
-// visited, whether browsing was on and through which proxy, and the
-// dialogs' hand-over values. Earlier versions let any user write the
-// machine's key, so another user may have put them there.
-bool IsRunState(const std::string& name) {
-    for (const char* state : {"LastDomain", "UseProxy", "ProxyName", "FAIL"}) {
-        if (base::EqualsIgnoringCase(name, state))
-            return true;
-    }
-    return base::StartsWithIgnoringCase(name, "TMP");
-}
-
 bool CopyKeyValues(SettingsBackend& backend, const std::string& keyPath) {
     std::vector<StoredValue> values;
     if (!backend.ListValues(SettingsRoot::LocalMachine, keyPath, values))
@@ -32,7 +21,7 @@ bool CopyKeyValues(SettingsBackend& backend, const std::string& keyPath) {
     bool copied = true;
     for (const StoredValue& value : values) {
         if (keyPath == setting::ProductKey &&
-            (IsInstallationValue(value.name) || IsRunState(value.name)))
+            (IsInstallationValue(value.name) || IsRunStateSetting(keyPath, value.name)))
             continue;
         copied = backend.WriteValue(SettingsRoot::CurrentUser, keyPath, value) && copied;
     }

@@ -171,6 +171,9 @@ TEST_P(RegValueTest, AUsersFirstRunCopiesTheMachinesSettingsOnce) {
         EXPECT_FALSE(store_->ValueExists(ProductKey, state)) << state;
         EXPECT_TRUE(store_->ValueExists(ProductKey, state, Machine)) << state;
     }
+    // Nor are they read from there: a user's Veilgate starts off.
+    EXPECT_FALSE(Dword(setting::UseProxy).IsOn());
+    EXPECT_EQ("", Text(setting::ProxyName).Get());
     EXPECT_TRUE(Dword(setting::IClear1, 0, false, user).IsOn());
     EXPECT_TRUE(store_->ValueExists(ProductKey, "Odd"));
     EXPECT_EQ(7u, Dword("Software\\Veilgate\\Odd", 7, false, user).Get()) << "still unreadable";
