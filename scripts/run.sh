@@ -105,7 +105,7 @@ fi
 if [ -n "${VEILGATE_LOCAL_PORT:-}" ]; then
   wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d "$VEILGATE_LOCAL_PORT" /f >/dev/null
 fi
-stored=$(wine_run reg query 'HKCU\Software\Veilgate' /v LocalPort 2>/dev/null | awk '/LocalPort/ {print $3}' || true)
+stored=$(wine_run reg query 'HKCU\Software\Veilgate' /v LocalPort 2>/dev/null | tr -d '\r' | awk '/LocalPort/ {print $3}' || true)
 port=$((${stored:-8080}))
 echo "Veilgate listens on 127.0.0.1:$port (upstream proxy: tinyproxy on 127.0.0.1:$upstream_port)"
 echo "Maker's server: list service on http://127.0.0.1:$list_port/ (requests in $state/list_service.log)"

@@ -85,7 +85,8 @@ def main():
                               stdin=subprocess.DEVNULL, start_new_session=True)
     group = script.pid
     try:
-        check(wait_until(lambda: listening(engine_port), 180, step=0.5),
+        check(wait_until(lambda: listening(engine_port) or script.poll() is not None, 180,
+                         step=0.5) and script.poll() is None,
               "the run command comes up and the engine listens")
         display = re.search(r"running on Xvfb (:\d+)", open(log_path).read())
 
@@ -112,12 +113,15 @@ def main():
         check(page.stdout.endswith(BODY) and b"tinyproxy" in page.stdout.lower(),
               "a page comes through the engine and the stand-in proxy", page.stdout[:300])
     finally:
-        os.killpg(group, signal.SIGINT)
+        try:
+            os.killpg(group, signal.SIGINT)
+        except OSError:
+            pass  # the script and all of its group have ended already
         try:
             code = script.wait(30)
         except subprocess.TimeoutExpired:
             code = "still running"
-        check(code == 130, "Ctrl-C ends the script", code)
+        check(code == 130, "Ctrl-C ends the script", (code, open(log_path).read()[-2000:]))
         left = wait_until(lambda: not processes_of(prefix, group), 20) or processes_of(prefix,
                                                                                         group)
         check(left is True, "and everything it started", left)

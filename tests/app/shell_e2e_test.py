@@ -189,7 +189,8 @@ class Shell:
                 ("LocalPort", "REG_DWORD", self.engine_port),
                 ("AppPath", "REG_SZ", self.windows_path(self.data) + "\\"),
                 ("PopUpsBlockedToday", "REG_DWORD", 5), ("AutoEnabled", "REG_DWORD", 0),
-                ("AutoTimer", "REG_DWORD", 10), ("Mozilla", "REG_DWORD", 1)):
+                ("AutoTimer", "REG_DWORD", 10), ("Mozilla", "REG_DWORD", 1),
+                ("LastDomain", "REG_SZ", "planted.example")):
             self.reg_add(name, kind, value, key=MACHINE_KEY)
         common = os.path.join(self.unix_folder("ProgramData"), "Veilgate")
         os.makedirs(common, exist_ok=True)
@@ -257,6 +258,21 @@ def run(shell):
     # web sees, and the proxy follows it.
     on_status = ("Your visible IP Address is now : 127.0.0.2 via "
                  f"127.0.0.1:{shell.upstream_port} Local <supports POST>")
+
+    # The first start of this version copies the earlier version's machine
+    # settings, but not what was one run's state: it starts off.
+    shell.start_program()
+    check(wait_until(lambda: shell.state().get("visible") == "1", 90, step=0.3),
+          "the first start's window comes up")
+    check(shell.reg_query("ServerHost") == f"127.0.0.1:{shell.list_port}",
+          "the machine's settings are the user's now")
+    check(all(shell.reg_query(name) is None for name in ("UseProxy", "ProxyName", "LastDomain")),
+          "but not the machine's UseProxy, ProxyName and LastDomain")
+    check(shell.state().get("enable") == "0", "so the first start is off", shell.state())
+    shell.drive("command", "32772")
+    check(shell.wait_program_end(30), "EXIT ends it")
+    shell.reg_add("UseProxy", "REG_DWORD", 1)
+    shell.reg_add("ProxyName", "REG_SZ", shell.proxy_name)
 
     # Start-up with UseProxy 1.
     shell.start_program()
@@ -590,6 +606,39 @@ def run_never_stranded(shell):
     check(shell.wait_program_end(30), "EXIT ends it")
 
 
+def run_port_change_while_on(shell):
+    """The user's own LAN proxy and prefs.js, Veilgate on, a new LocalPort in
+    Advanced Settings (which points everything at the new port), then the box
+    unticked: the user's own proxy comes back, not the first port's engine."""
+    new_port = free_port()
+    shell.reg_add("UseProxy", "REG_DWORD", 1, key=USER_KEY)
+    shell.reg_add("LocalPort", "REG_DWORD", shell.engine_port, key=USER_KEY)
+    check(shell.browser_proxy().get("proxy_server") == OWN_SERVER and
+          OWN_PORT_LINE in shell.prefs_text(), "the user's own LAN proxy and prefs.js",
+          shell.browser_proxy())
+    shell.start_program()
+    check(wait_until(lambda: shell.browser_proxy().get("proxy_server") ==
+                     f"127.0.0.1:{shell.engine_port}", 90, step=0.3), "on: the LAN points at it")
+    shell.drive("toolbar", "102")
+    check(wait_until(lambda: shell.drive("dialog-type", "Advanced Settings Dialog", "1034",
+                                         str(new_port))["ok"], 20), "a new port is typed")
+    shell.drive("dialog-click", "Advanced Settings Dialog", "1036")
+    check(wait_until(lambda: shell.browser_proxy().get("proxy_server") == f"127.0.0.1:{new_port}"
+                     and f'"network.proxy.http_port", {new_port}' in shell.prefs_text(), 30,
+                     step=0.3), "the port changed while on: the LAN and prefs.js follow",
+          (shell.browser_proxy(), shell.prefs_text()))
+    check(wait_until(lambda: listening(new_port), 10), "the engine listens on the new port")
+    shell.drive("click", "1000")
+    check(wait_until(lambda: shell.browser_proxy().get("proxy_server") == OWN_SERVER and
+                     OWN_PORT_LINE in shell.prefs_text(), 30, step=0.3),
+          "unticked: the user's own proxy comes back", (shell.browser_proxy(), shell.prefs_text()))
+    check(shell.browser_proxy().get("proxy_flag") == "1", "switched on, as the user had it",
+          shell.browser_proxy())
+    shell.drive("command", "32772")
+    check(shell.wait_program_end(30), "EXIT ends it")
+    shell.reg_add("LocalPort", "REG_DWORD", shell.engine_port, key=USER_KEY)
+
+
 def answers_while(shell, seconds, action):
     """The longest time the window took to answer while `action` ran."""
     answers = {}
@@ -808,6 +857,7 @@ def main():
         run(shell)
         run_without_freezing(shell)
         run_never_stranded(shell)
+        run_port_change_while_on(shell)
         run_proxy_tests(shell)
         run_find_working(shell)
     finally:

@@ -929,6 +929,18 @@ TEST_F(ShellLogicTest, AtStartUpABadStoredProxyIsLeftForTheNextGoodOne) {
     }
     EXPECT_EQ(std::string(Status) + "1.1.1.1:80 [Elite]", view.status);
 
+    // A stored proxy not in the list joins it once proven, level and all.
+    list.RemoveAllRows();
+    RegStringValue(setting::ProxyName, "", true).Set("5.5.5.5:80->Here");
+    activation.ActivateStoredProxy();
+    StartUpCheck fresh(activation, view, work);
+    fresh.Start();
+    fresh.OnProxyTested(
+        Tested(work.testRuns.back().first, "5.5.5.5:80->Here", true, CheckOutcome::Passed));
+    EXPECT_EQ(std::vector<std::string>{"5.5.5.5:80"}, Rows());
+    EXPECT_EQ(std::string(Status) + "5.5.5.5:80 Here [Elite]", view.status);
+    EXPECT_EQ("5.5.5.5:80->Here\r\n", SavedFile());
+
     // No other usable proxy: off, and said so.
     list.RemoveAllRows();
     AddRows({"2.2.2.2:80"});
