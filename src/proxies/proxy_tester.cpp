@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/socks_client.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -11,6 +12,19 @@ namespace {
 // holds it (a missing value reads as its default), so the caller always
 // finds the value in place.
 constexpr bool AlwaysWrite = true;
+
+const char* FailureText(CheckOutcome outcome) {
+    switch (outcome) {
+    case CheckOutcome::NoAnswer:
+        return "No answer through the proxy";
+    case CheckOutcome::NeedsCredentials:
+        return SocksFailureText(SocksFailure::NeedsCredentials);
+    case CheckOutcome::RefusesNames:
+        return SocksFailureText(SocksFailure::NamesRefused);
+    default:
+        return "Connection Failure";
+    }
+}
 
 }  // namespace
 
@@ -28,9 +42,7 @@ void ShowProxyCheck(const ProxyCheck& check, TestRunView& view) {
     int row = view.RowCount();
     if (check.outcome != CheckOutcome::Passed) {
         view.InsertRow(row, "Proxy server is NOT AVAILABLE");
-        view.SetResponse(row, check.outcome == CheckOutcome::NoAnswer
-                                  ? "No answer through the proxy"
-                                  : "Connection Failure");
+        view.SetResponse(row, FailureText(check.outcome));
         RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set("");
         RegStringValue(setting::TMPAnonymity, "", AlwaysWrite).Set("");
         RegDwordValue(setting::FAIL, 0, AlwaysWrite).Set(1);
