@@ -5,6 +5,7 @@
 #include "base/text_compare.h"
 #include "net/socket.h"
 #include "proxies/proxy_line.h"
+#include "proxies/proxy_secrets.h"
 #include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -162,8 +163,7 @@ void ProxyRotation::OnChecked(Reachability reachability) {
         return;
     }
     checking_ = false;
-    ProxyLine proxy(address);
-    activation_.SwitchUpstream(proxy.Host(), proxy.Port());
+    activation_.SwitchUpstream(ProxyWithPassword(address));
     view_.SetSelectorText(address);
     activation_.ShowActive(address);
 }

@@ -8,6 +8,7 @@
 #include "engine/authorization.h"
 #include "engine/socks_client.h"
 #include "net/socket.h"
+#include "proxies/proxy_secrets.h"
 #include "settings/maker_endpoints.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -405,7 +406,8 @@ ProxyCheck CheckProxyLine(const ProxyJudge& judge, const std::string& ownAddress
                           const std::string& proxyText, const std::atomic<bool>& stop,
                           const std::function<void(int)>& progress) {
     bool named = false;
-    net::ProxyAddress proxy = net::ParseProxyAddress(proxyText, &named);
+    net::ParseProxyAddress(proxyText, &named);
+    net::ProxyAddress proxy = ProxyWithPassword(proxyText);
     if (named)
         return CheckProxy(judge, ownAddress, proxy, stop, progress);
     ProxyCheck first;
