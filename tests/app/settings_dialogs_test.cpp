@@ -85,7 +85,8 @@ TEST_F(AddProxyDialogTest, WhatNoProxyCanBeIsToldWhereItWasTyped) {
         Paste(hwnd_, IDC_PROXY_ADDRESS, c.text);
         Click(hwnd_, IDOK);
         ASSERT_EQ(messages_.shown.size(), 1u);
-        EXPECT_EQ(0u, messages_.shown[0].text.find(c.says)) << messages_.shown[0].text;
+        EXPECT_NE(std::string::npos, messages_.shown[0].text.find(c.says))
+            << messages_.shown[0].text;
         EXPECT_TRUE(IsWindow(hwnd_));
         EXPECT_EQ(StoredProxy(), "untouched");
     }
