@@ -8,6 +8,7 @@
 #include "proxies/proxy_check.h"
 #include "proxies/proxy_line.h"
 #include "proxies/proxy_secrets.h"
+#include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -296,13 +297,15 @@ void ProxyActivation::OnSelectorChoice(const std::string& chosenText) {
         std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
         std::string level = RegStringValue(setting::TMPAnonymity).Get();
         if (!responseTime.empty()) {
-            list_.PutProxyRow(proxy.Address(), proxy.Country(), responseTime,
+            // A text without a scheme becomes the type its test found.
+            std::string tested = WithTestedType(itemText);
+            list_.PutProxyRow(ProxyLine(tested).Address(), proxy.Country(), responseTime,
                               RegStringValue(setting::TMPDownloadSpeed).Get(), level);
             if (RefuseTransparent(level)) {
                 RestorePreviousProxy();
             } else if (enabled_) {
-                SwitchUpstream(ProxyWithPassword(proxy.Text()));
-                ShowActive(itemText);
+                SwitchUpstream(ProxyWithPassword(tested));
+                ShowActive(tested);
             }
         }
     }
@@ -329,11 +332,12 @@ void ProxyActivation::OnAddNewProxy() {
     if (dialogs_.AddNewProxy()) {
         // The dialog has kept any password apart already.
         std::string typed = RegStringValue(setting::TMPProxy).Get();
-        ProxyLine proxy(typed);
         std::string responseTime;
         if (dialogs_.EvaluateProxy(typed, ""))
             responseTime = RegStringValue(setting::TMPResponseTime).Get();
         if (!responseTime.empty()) {
+            typed = WithTestedType(typed);
+            ProxyLine proxy(typed);
             std::string level = RegStringValue(setting::TMPAnonymity).Get();
             list_.PutProxyRow(proxy.Address(), "", responseTime,
                               RegStringValue(setting::TMPDownloadSpeed).Get(), level);

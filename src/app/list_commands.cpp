@@ -84,7 +84,7 @@ void ListCommands::TestProxy(int row) {
     std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
     if (responseTime.empty())
         return;
-    std::string address = ProxyLine(entry.address).Address();
+    std::string address = ProxyLine(WithTestedType(entry.address)).Address();
     std::string level = RegStringValue(setting::TMPAnonymity).Get();
     list.PutProxyRow(address, entry.country, responseTime,
                      RegStringValue(setting::TMPDownloadSpeed).Get(), level);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/socks_client.h"
+#include "proxies/proxy_line.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -45,6 +46,7 @@ void ShowProxyCheck(const ProxyCheck& check, TestRunView& view) {
         view.SetResponse(row, FailureText(check.outcome));
         RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set("");
         RegStringValue(setting::TMPAnonymity, "", AlwaysWrite).Set("");
+        RegStringValue(setting::TMPProxyType, "", AlwaysWrite).Set("");
         RegDwordValue(setting::FAIL, 0, AlwaysWrite).Set(1);
         view.SetProgress(100);
         return;
@@ -66,12 +68,20 @@ void ShowProxyCheck(const ProxyCheck& check, TestRunView& view) {
     RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set(responseText);
     RegStringValue(setting::TMPDownloadSpeed, "", AlwaysWrite).Set(speedText);
     RegStringValue(setting::TMPAnonymity, "", AlwaysWrite).Set(AnonymityWord(check.level));
+    RegStringValue(setting::TMPProxyType, "", AlwaysWrite).Set(net::ProxySchemeName(check.type));
     RegDwordValue(setting::FAIL, 0, AlwaysWrite).Set(0);
     view.SetProgress(100);
+}
+
+std::string WithTestedType(const std::string& proxyText) {
+    net::ProxyType type = net::ProxyType::Http;
+    net::ProxyTypeFromScheme(RegStringValue(setting::TMPProxyType).Get(), type);
+    return WithFoundType(proxyText, type);
 }
 
 void MarkProxyUntested() {
     RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set("Not Tested");
     RegStringValue(setting::TMPDownloadSpeed, "", AlwaysWrite).Set("N/A");
     RegStringValue(setting::TMPAnonymity, "", AlwaysWrite).Set("");
+    RegStringValue(setting::TMPProxyType, "", AlwaysWrite).Set("");
 }

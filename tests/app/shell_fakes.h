@@ -69,6 +69,7 @@ struct Evaluation {
     std::string responseTime = "12 milliseconds";
     int fail = 0;
     std::string anonymity = "";
+    std::string type = "http";
 };
 
 struct FakeDialogs : ProxyDialogs {
@@ -82,6 +83,7 @@ struct FakeDialogs : ProxyDialogs {
         RegStringValue(setting::TMPDownloadSpeed, "", true).Set("138.00 KB/sec");
         RegDwordValue(setting::FAIL, 0, true).Set(next.fail);
         RegStringValue(setting::TMPAnonymity, "", true).Set(next.anonymity);
+        RegStringValue(setting::TMPProxyType, "", true).Set(next.type);
         return next.ok;
     }
     bool addOk = true;

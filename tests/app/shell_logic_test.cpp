@@ -115,6 +115,22 @@ TEST_F(ShellLogicTest, ASocksProxyIsForwardedToByItsTypeAndItsPasswordIsNeverSto
     UseProxySecrets(nullptr);
 }
 
+TEST_F(ShellLogicTest, AProxyTypedWithoutASchemeIsKeptAsTheTypeItsTestFound) {
+    view.editText = "9.9.9.9:80";
+    view.enableBox = true;
+    activation.OnEnableBoxClicked();
+    dialogs.typed = "1.2.3.4:1080";
+    dialogs.next.type = "socks5";
+    activation.OnAddNewProxy();
+    EXPECT_EQ(std::vector<std::string>{"socks5://1.2.3.4:1080"}, Rows());
+    EXPECT_EQ(net::ProxyType::Socks5, engine.upstream.type);
+    EXPECT_EQ("socks5://1.2.3.4:1080", Text(setting::ProxyName));
+    dialogs.next.type = "socks4";
+    activation.OnSelectorChoice("5.6.7.8:1080->US");
+    EXPECT_EQ("socks4://5.6.7.8:1080->US", Text(setting::ProxyName));
+    EXPECT_EQ(net::ProxyType::Socks4, engine.upstream.type);
+}
+
 TEST_F(ShellLogicTest, AFirefoxProfileThatCannotBeChangedIsToldAndNotClaimed) {
     browsers.unwritableProfiles = {"C:\\AppData\\Mozilla\\Firefox\\Profiles\\ab.default\\prefs.js"};
     view.editText = "1.1.1.1:80";

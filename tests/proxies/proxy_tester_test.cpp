@@ -411,11 +411,17 @@ TEST_F(ProxyPeersTest, SocksPeersAreTestedByTheirTypeAndFoundWithoutOne) {
         }
     }
     RecordingView view;
+    // The type found is handed over with the outcome.
+    ShowProxyCheck(CheckProxyLine(judge_, own, at("", plain), stop_), view);
+    EXPECT_EQ("socks5", StoredText(setting::TMPProxyType));
+    EXPECT_EQ("socks5://1.2.3.4:1->X", WithTestedType("1.2.3.4:1->X"));
+    EXPECT_EQ("socks4://1.2.3.4:1", WithTestedType("socks4://1.2.3.4:1"));
     ProxyCheck wanting;
     wanting.outcome = CheckOutcome::NeedsCredentials;
     ShowProxyCheck(wanting, view);
     EXPECT_EQ("Needs a user name and password", view.responses.back());
     EXPECT_EQ(1u, StoredFail());
+    EXPECT_EQ("", StoredText(setting::TMPProxyType));
 }
 
 TEST_F(ProxyPeersTest, AStopEndsATestAtOnce) {
