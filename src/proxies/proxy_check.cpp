@@ -467,8 +467,9 @@ ProxyCheck CheckProxy(const ProxyJudge& judge, const std::string& ownAddress,
         return check;
     }
     if (!IsJudgeAnswer(page)) {
-        check.outcome =
-            page.status == 407 ? CheckOutcome::NeedsCredentials : CheckOutcome::NoAnswer;
+        // Some proxies (tinyproxy) refuse wrong credentials with 401.
+        bool refused = page.status == 407 || (page.status == 401 && !route.authorization.empty());
+        check.outcome = refused ? CheckOutcome::NeedsCredentials : CheckOutcome::NoAnswer;
         tell(100);
         return check;
     }

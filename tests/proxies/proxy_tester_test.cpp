@@ -410,6 +410,17 @@ TEST_F(ProxyPeersTest, SocksPeersAreTestedByTheirTypeAndFoundWithoutOne) {
             EXPECT_TRUE(check.secure) << row.text;
         }
     }
+    // An HTTP proxy that asks for a password gets the Basic line, and one
+    // asked without it is told as wanting it, whether or not a scheme says HTTP.
+    int basic = StartTinyproxy("basic", {"Bind 127.0.0.8", "BasicAuth ann pw"});
+    ProxyCheck signedIn = CheckProxyLine(judge_, own, at("http://ann:pw@", basic), stop_);
+    EXPECT_EQ(CheckOutcome::Passed, signedIn.outcome);
+    EXPECT_EQ("127.0.0.8", signedIn.exitAddress);
+    EXPECT_EQ(CheckOutcome::NeedsCredentials,
+              CheckProxyLine(judge_, own, at("", basic), stop_).outcome);
+    EXPECT_EQ(CheckOutcome::NeedsCredentials,
+              CheckProxyLine(judge_, own, at("http://ann:no@", basic), stop_).outcome);
+
     RecordingView view;
     // The type found is handed over with the outcome.
     ShowProxyCheck(CheckProxyLine(judge_, own, at("", plain), stop_), view);
