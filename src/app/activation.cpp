@@ -85,6 +85,7 @@ std::vector<UpstreamCandidate> ProxyActivation::Candidates(const net::ProxyAddre
 // The engine is brought up before the browsers are pointed at it, so they
 // never point at a port that some other program may hold.
 void ProxyActivation::ActivateProxy(const std::string& typedText) {
+    notChecked_ = false;
     // A password typed with the proxy is kept apart, never in ProxyName.
     std::string proxyText;
     if (!KeepProxyPassword(typedText, proxyText)) {
@@ -138,6 +139,7 @@ bool ProxyActivation::PointBrowsersAtEngine() {
 std::string ProxyActivation::StatusWhileOn(const std::string& proxyText) const {
     std::string level = LevelOf(proxyText);
     return OnStatusText(proxyText) + (level.empty() ? "" : " [" + level + "]") +
+           (notChecked_ ? activation::NotCheckedSuffix : "") +
            (firefoxLeftOut_ ? activation::NotFirefoxSuffix : "");
 }
 
@@ -153,14 +155,23 @@ void ProxyActivation::RefreshStatus() {
     view_.Repaint();
 }
 
-bool ProxyActivation::RefuseTransparent(const std::string& level) {
-    if (AnonymityFromWord(level) != Anonymity::Transparent)
+bool ProxyActivation::RefuseLevel(const std::string& level) {
+    Anonymity grade = AnonymityFromWord(level);
+    if (grade != Anonymity::Transparent && grade != Anonymity::Unknown)
         return false;
-    view_.Tell(activation::TransparentRefused, "Warning");
+    view_.Tell(grade == Anonymity::Transparent ? activation::TransparentRefused
+                                               : activation::UnknownRefused,
+               "Warning");
     return true;
 }
 
+void ProxyActivation::SetNotChecked(bool notChecked) {
+    notChecked_ = notChecked;
+    RefreshStatus();
+}
+
 void ProxyActivation::DeactivateProxy() {
+    notChecked_ = false;
     browsers_.RestoreDirect();
     if (browsers_.FirefoxWasRunning())
         view_.Tell(activation::FirefoxRunningOff, activation::ProductName);
@@ -178,6 +189,7 @@ void ProxyActivation::SwitchOff() {
 }
 
 void ProxyActivation::SwitchUpstream(const net::ProxyAddress& proxy) {
+    notChecked_ = false;
     if (!engine_.Forward(LocalPort(), proxy, Candidates(proxy)))
         view_.Tell(activation::CannotStartProxy, "ERROR");
 }
@@ -216,7 +228,7 @@ void ProxyActivation::ApplyEnableFlag() {
         SwitchOff();
         return;
     }
-    if (RefuseTransparent(LevelOf(text))) {
+    if (RefuseLevel(LevelOf(text))) {
         SwitchOff();
         return;
     }
@@ -301,7 +313,7 @@ void ProxyActivation::OnSelectorChoice(const std::string& chosenText) {
             std::string tested = WithTestedType(itemText);
             list_.PutProxyRow(ProxyLine(tested).Address(), proxy.Country(), responseTime,
                               RegStringValue(setting::TMPDownloadSpeed).Get(), level);
-            if (RefuseTransparent(level)) {
+            if (RefuseLevel(level)) {
                 RestorePreviousProxy();
             } else if (enabled_) {
                 SwitchUpstream(ProxyWithPassword(tested));
@@ -317,7 +329,7 @@ void ProxyActivation::OnRowDoubleClicked() {
     if (row < 0 || row >= list_.Count())
         return;
     std::string address = list_.Row(row).address;
-    if (RefuseTransparent(list_.Row(row).anonymity))
+    if (RefuseLevel(list_.Row(row).anonymity))
         return;
     view_.SetSelectorText(address);
     enabled_ = view_.EnableBox();
@@ -341,7 +353,7 @@ void ProxyActivation::OnAddNewProxy() {
             std::string level = RegStringValue(setting::TMPAnonymity).Get();
             list_.PutProxyRow(proxy.Address(), "", responseTime,
                               RegStringValue(setting::TMPDownloadSpeed).Get(), level);
-            if (!RefuseTransparent(level)) {
+            if (!RefuseLevel(level)) {
                 view_.SetSelectorText(typed);
                 if (enabled_)
                     ActivateProxy(proxy.Address());

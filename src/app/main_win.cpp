@@ -57,6 +57,10 @@ void RestoreLeftover() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // A name without a "Global\\" prefix lives in this session's namespace,
+    // and the window search sees this session's desktop only: a Veilgate of
+    // another user logged on at the same time neither counts as running here
+    // nor keeps this user's leftover from being put back.
     base::ScopedHandle mutex(CreateMutexA(nullptr, TRUE, SingleInstanceMutex));
     bool alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
     if (mutex)

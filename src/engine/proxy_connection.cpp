@@ -193,7 +193,7 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
     bool looped = false;
     bool proxyAtFault = true;
     upstream_ = OpenThrough(target, request,
-                            failover ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs,
+                            viaProxy ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs,
                             looped, reason, proxyAtFault);
     if (upstream_.IsValid())
         return true;
@@ -211,7 +211,9 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
         if (ConnectToCandidate(request, failures))
             return true;
     }
-    Refuse(MakeBadGatewayResponse(failures));
+    // With no tested proxy to turn to, the user is told how to get one.
+    bool noCandidates = viaProxy && settings_->failover.empty();
+    Refuse(MakeBadGatewayResponse(failures, noCandidates ? NoCandidatesAdvice : ""));
     return false;
 }
 

@@ -10,27 +10,51 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "net/proxy_address.h"
 
-enum class Anonymity { Unknown, Transparent, Anonymous, Elite };
+// None: not tested in this run. Unknown: tested, but the user's own address
+// could not be learnt, so nothing shows whether the proxy hands it on.
+enum class Anonymity { None, Unknown, Transparent, Anonymous, Elite };
 
 // The level's word, as TMPAnonymity and the list's column hold it ("Elite",
-// "Anonymous", "Transparent"); empty while unknown.
+// "Anonymous", "Transparent", "Unknown"); empty while not tested.
 const char* AnonymityWord(Anonymity level);
 // The evaluation dialog's response text ("Transparent - sites see your IP").
 const char* AnonymityText(Anonymity level);
 Anonymity AnonymityFromWord(const std::string& word);
+// Whether a test showed that the proxy hides the user's address: the only
+// levels that Veilgate turns to without the user choosing the proxy.
+bool HidesUserAddress(Anonymity level);
+
+// The addresses that are the user's own: the one the judge saw on a direct
+// request (empty when it could not be asked) and those the machine's own
+// interfaces hold.
+struct OwnAddresses {
+    std::string seenDirectly;
+    std::vector<std::string> local;
+};
 
 // The address the judge says the request came from: its marked address
-// element, else the first dotted IPv4 address of the page that is not in a
-// Host line. Empty when the page names none, so it is no judge's page.
+// element (IPv4 or IPv6), else the first dotted IPv4 address of the page
+// that is not in a Host line. Empty when the page names none.
 std::string ReadExitAddress(const std::string& echo);
 
-// The level that what the judge saw through a proxy shows, given the address
-// it saw on a direct request (the user's own; may be empty when unknown).
-// The judge's own host name, echoed in its Host line, is never counted.
-Anonymity GradeEcho(const std::string& ownAddress, const std::string& echo);
+// The level that what the judge saw through a proxy shows. Any of the user's
+// own addresses anywhere in it is Transparent; without the directly seen one
+// nothing proves the proxy hides the user, so the level is Unknown. The
+// judge's own host name, echoed in its Host line, is never counted.
+Anonymity GradeEcho(const OwnAddresses& own, const std::string& echo);
+
+// The header every test request carries with a fresh random marker; a page
+// counts as the judge's answer only when it echoes the marker, so that a
+// port serving some other page (a router's status page) is never taken for
+// a working proxy.
+constexpr char JudgeMarkerHeader[] = "X-Veilgate-Check";
+std::string NewJudgeMarker();
+// Whether `page` is the judge's answer to the request that carried `marker`.
+bool IsJudgeEcho(const std::string& page, const std::string& marker);
 
 // Where a test asks: the judge page, and the target of the secure-pages
 // check (the judge's host on the HTTPS port unless set otherwise).
@@ -54,10 +78,10 @@ bool ParseJudgeUrl(const std::string& url, ProxyJudge& judge);
 // missing, empty or not a plain HTTP address.
 ProxyJudge ConfiguredJudge();
 
-// The address the judge sees without a proxy; false when it cannot be
-// reached (or its answer names no address) within the budget.
-bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop,
-                      std::string& ownAddress);
+// The user's own addresses: the machine's interfaces always, and the one the
+// judge sees without a proxy; false when the judge cannot be reached (or does
+// not answer as the judge) within the budget, `own.seenDirectly` then empty.
+bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop, OwnAddresses& own);
 
 enum class CheckOutcome {
     Passed,
@@ -81,7 +105,7 @@ struct ProxyCheck {
     // (at least 1).
     uint32_t responseMs = 0;
     double kilobytesPerSecond = 0;
-    Anonymity level = Anonymity::Unknown;
+    Anonymity level = Anonymity::None;
     std::string exitAddress;
     bool secure = false;
     // The protocol the proxy was reached by: the one its address names, or
@@ -92,12 +116,12 @@ struct ProxyCheck {
 // The whole test of `proxy`, with its own credentials. `progress` (when
 // given) is told positions from 20 to 100 as the steps end, on the calling
 // thread.
-ProxyCheck CheckProxy(const ProxyJudge& judge, const std::string& ownAddress,
+ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
                       const net::ProxyAddress& proxy, const std::atomic<bool>& stop,
                       const std::function<void(int)>& progress = {});
 // The same for an HTTP proxy at host:port.
-ProxyCheck CheckProxy(const ProxyJudge& judge, const std::string& ownAddress,
-                      const std::string& host, int port, const std::atomic<bool>& stop,
+ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const std::string& host,
+                      int port, const std::atomic<bool>& stop,
                       const std::function<void(int)>& progress = {});
 // The test of a proxy text ("socks5://1.2.3.4:1080", "1.2.3.4:3128->US"). A
 // text without a scheme may be any type: it is tried as HTTP, then SOCKS5,
@@ -106,6 +130,6 @@ ProxyCheck CheckProxy(const ProxyJudge& judge, const std::string& ownAddress,
 // an answer that was not its protocol (or a quick close): a silent or dead
 // proxy costs one test, not three, and a proxy never sees two protocols at
 // once, which some take for an attack.
-ProxyCheck CheckProxyLine(const ProxyJudge& judge, const std::string& ownAddress,
+ProxyCheck CheckProxyLine(const ProxyJudge& judge, const OwnAddresses& own,
                           const std::string& proxyText, const std::atomic<bool>& stop,
                           const std::function<void(int)>& progress = {});

@@ -146,12 +146,12 @@ void ProxyEvaluationDialog::StartTesting() {
     try {
         worker->thread = std::thread([worker, window, judge, proxyText] {
             try {
-                std::string ownAddress;
-                // A judge that cannot be reached directly leaves only the
-                // headers to grade by.
-                AskJudgeDirectly(judge, worker->stop, ownAddress);
+                OwnAddresses own;
+                // A judge that cannot be reached directly leaves the level
+                // Unknown, unless the proxy shows an address of this machine.
+                AskJudgeDirectly(judge, worker->stop, own);
                 auto check = std::make_unique<ProxyCheck>(
-                    CheckProxyLine(judge, ownAddress, proxyText, worker->stop, [&](int position) {
+                    CheckProxyLine(judge, own, proxyText, worker->stop, [&](int position) {
                         if (!worker->stop)
                             PostMessageA(window, ProgressMessage, position, 0);
                     }));

@@ -46,7 +46,8 @@ void SystemBrowserRestores::RestoreMozilla() {
 }
 
 void SystemBrowserRestores::RestoreFirefox() {
-    DisableFirefoxProxy(nullptr, withoutRecord_);
+    firefoxRunning_ = false;
+    DisableFirefoxProxy(&firefoxRunning_, withoutRecord_);
 }
 
 bool SystemBrowserRestores::IsBrowsingMarkedOn() {

@@ -117,7 +117,7 @@ TEST_F(GateresetTest, WithNothingToStopTheBrowsersAreStillReset) {
     });
 }
 
-TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
+TEST_F(GateresetTest, RestoreOnlySwitchPutsBackWhatPointsAtVeilgateAndNothingElse) {
     DWORD mainProgram = processes_.StartStandIn("VeilgateStandIn.exe");
     ASSERT_NE(0u, mainProgram);
     InternetSettingsApi system;
@@ -127,6 +127,13 @@ TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
     ASSERT_TRUE(EnableProxyInProfileTree(FirefoxProfileRoot(), 8080));
     ASSERT_TRUE(Exists(FirefoxProfileRoot() + "p.default\\user.js"));
     std::string firefox = MakePrefs(FirefoxProfileRoot(), "g.default", ProxiedPrefs);
+    // The user's own proxy, of which Veilgate holds no record: the
+    // uninstaller's restore is not Gatereset's reset, and leaves it alone.
+    const std::string ownPrefs =
+        "user_pref(\"network.proxy.http\", \"proxy.corp\");\r\n"
+        "user_pref(\"network.proxy.http_port\", 3128);\r\n"
+        "user_pref(\"network.proxy.type\", 1);\r\n";
+    std::string own = MakePrefs(FirefoxProfileRoot(), "own.default", ownPrefs);
 
     DWORD id = processes_.Start(FromBuildPath(GATERESET_EXE), "/restoreonly");
     ASSERT_NE(0u, id);
@@ -138,6 +145,20 @@ TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
     EXPECT_EQ(RestoredPrefs, ReadBytes(firefox));
     EXPECT_EQ(PlainPrefs, ReadBytes(pointed));
     EXPECT_FALSE(Exists(FirefoxProfileRoot() + "p.default\\user.js"));
+    EXPECT_EQ(ownPrefs, ReadBytes(own));
+}
+
+TEST_F(GateresetTest, TheUninstallersRestoreLeavesTheUsersOwnProxyWithoutARecordAlone) {
+    const char own[] = "proxy.corp.example:3128";
+    ASSERT_TRUE(SetLanDirectly(PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, own));
+    DWORD id = processes_.Start(FromBuildPath(GATERESET_EXE), "/restoreonly");
+    ASSERT_NE(0u, id);
+    EXPECT_EQ(0, processes_.WaitForExit(id, 30000));
+    PerConnectionState state;
+    ASSERT_TRUE(QueryLanSettings(state));
+    EXPECT_TRUE(state.flags & PROXY_TYPE_PROXY);
+    EXPECT_EQ(own, state.server);
+    SetLanDirectly(PROXY_TYPE_DIRECT, "");
 }
 
 TEST_F(GateresetTest, TheUsersOwnProxyComesBackFromTheRecordOrElseAutomaticDetection) {
