@@ -121,9 +121,6 @@ bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<std::strin
     std::vector<ProxyJudge> judges = ConfiguredJudges();
     int atOnce = ConfiguredChecksAtOnce();
     return Run(Kind::ProxyTests, [window, run, proxies, judges, atOnce](Job& job) {
-        std::vector<net::ProxyAddress> addresses;
-        for (const std::string& proxy : proxies)
-            addresses.push_back(ProxyLine(proxy).Proxy());
         bool judgeReached = false;
         BulkCheckReceiver receiver;
         receiver.judgeAsked = [&judgeReached](bool answered, const OwnAddresses&) {
@@ -139,7 +136,13 @@ bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<std::strin
                 PostMessageA(window, ProxyTestedMessage, 0, reinterpret_cast<LPARAM>(result.get())))
                 result.release();
         };
-        RunBulkCheck(addresses, judges, atOnce, job.stop, receiver, BulkTest::Whole);
+        // The whole test of each row, of each type in turn for a row that
+        // names none.
+        auto test = [&proxies](size_t index, const ProxyJudge& judge, const OwnAddresses& own,
+                               const std::atomic<bool>& stop) {
+            return CheckProxyLine(judge, own, proxies[index], stop);
+        };
+        RunBulkTests(proxies.size(), test, judges, atOnce, job.stop, receiver);
         if (!job.stop)
             PostMessageA(window, ProxyTestsEndedMessage, static_cast<WPARAM>(run),
                          judgeReached ? 1 : 0);

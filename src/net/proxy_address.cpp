@@ -33,7 +33,9 @@ size_t SchemeLength(const std::string& text) {
     return i > 0 && text.compare(i, 3, "://") == 0 ? i : 0;
 }
 
-bool KnownScheme(const std::string& word, ProxyType& type) {
+}  // namespace
+
+bool ProxyTypeFromScheme(const std::string& word, ProxyType& type) {
     std::string lower;
     for (char c : word)
         lower += Lower(c);
@@ -45,6 +47,8 @@ bool KnownScheme(const std::string& word, ProxyType& type) {
     }
     return false;
 }
+
+namespace {
 
 // The address part of a text: up to a list line's "->".
 std::string AddressPart(const std::string& text) {
@@ -130,7 +134,7 @@ ProxyAddress ParseProxyAddress(const std::string& text, bool* hasScheme) {
     ProxyAddress proxy;
     std::string rest = text;
     size_t schemeLength = SchemeLength(text);
-    bool named = schemeLength > 0 && KnownScheme(text.substr(0, schemeLength), proxy.type);
+    bool named = schemeLength > 0 && ProxyTypeFromScheme(text.substr(0, schemeLength), proxy.type);
     if (hasScheme)
         *hasScheme = named;
     if (named) {
@@ -154,7 +158,7 @@ bool CheckProxyText(const std::string& text, std::string& problem) {
     std::string address = AddressPart(text);
     size_t schemeLength = SchemeLength(address);
     ProxyType type = ProxyType::Http;
-    if (schemeLength > 0 && !KnownScheme(address.substr(0, schemeLength), type)) {
+    if (schemeLength > 0 && !ProxyTypeFromScheme(address.substr(0, schemeLength), type)) {
         problem = "\"" + address.substr(0, schemeLength) +
                   "\" is not a proxy type Veilgate knows: use http://, socks4:// or socks5://.";
         return false;

@@ -42,6 +42,9 @@ inline bool operator!=(const ProxyAddress& a, const ProxyAddress& b) {
 
 // "http", "socks4", "socks5".
 const char* ProxySchemeName(ProxyType type);
+// The type a scheme names (any case; "https", "socks5h" and "socks4a" too);
+// false for any other word.
+bool ProxyTypeFromScheme(const std::string& scheme, ProxyType& type);
 // The protocol's name as users know it, for messages: "HTTP", "SOCKS4", "SOCKS5".
 const char* ProxyTypeName(ProxyType type);
 

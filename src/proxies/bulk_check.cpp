@@ -15,9 +15,8 @@ bool IsFound(const ProxyCheck& check) {
     return check.outcome == CheckOutcome::Passed && HidesUserAddress(check.level);
 }
 
-bool RunBulkCheck(const std::vector<net::ProxyAddress>& proxies,
-                  const std::vector<ProxyJudge>& judges, int atOnce, const std::atomic<bool>& stop,
-                  const BulkCheckReceiver& receiver, BulkTest test) {
+bool RunBulkTests(size_t count, const BulkTest& test, const std::vector<ProxyJudge>& judges,
+                  int atOnce, const std::atomic<bool>& stop, const BulkCheckReceiver& receiver) {
     OwnAddresses own;
     ProxyJudge judge;
     bool answered = AskFirstJudgeDirectly(judges, stop, own, judge);
@@ -25,17 +24,15 @@ bool RunBulkCheck(const std::vector<net::ProxyAddress>& proxies,
         receiver.judgeAsked(answered, own);
     std::atomic<size_t> next{0};
     auto checker = [&] {
-        for (size_t i = next++; i < proxies.size() && !stop; i = next++) {
+        for (size_t i = next++; i < count && !stop; i = next++) {
             BulkCheckResult result;
             result.index = i;
-            result.check = test == BulkTest::Quick
-                               ? QuickCheckProxy(judge, own, proxies[i], stop)
-                               : CheckProxy(judge, own, proxies[i].host, proxies[i].port, stop);
+            result.check = test(i, judge, own, stop);
             if (!stop && receiver.checked)
                 receiver.checked(result);
         }
     };
-    size_t wanted = std::min(proxies.size(), static_cast<size_t>(std::max(1, atOnce)));
+    size_t wanted = std::min(count, static_cast<size_t>(std::max(1, atOnce)));
     std::vector<base::SmallThread> threads(wanted);
     size_t started = 0;
     for (base::SmallThread& thread : threads)
@@ -46,4 +43,14 @@ bool RunBulkCheck(const std::vector<net::ProxyAddress>& proxies,
     for (base::SmallThread& thread : threads)
         thread.Join();
     return answered;
+}
+
+bool RunBulkCheck(const std::vector<net::ProxyAddress>& proxies,
+                  const std::vector<ProxyJudge>& judges, int atOnce, const std::atomic<bool>& stop,
+                  const BulkCheckReceiver& receiver) {
+    auto test = [&proxies](size_t index, const ProxyJudge& judge, const OwnAddresses& own,
+                           const std::atomic<bool>& stop) {
+        return QuickCheckProxy(judge, own, proxies[index], stop);
+    };
+    return RunBulkTests(proxies.size(), test, judges, atOnce, stop, receiver);
 }

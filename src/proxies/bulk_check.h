@@ -41,19 +41,25 @@ struct BulkCheckReceiver {
     std::function<void(const BulkCheckResult& result)> checked;
 };
 
-// Which test each proxy gets: the bulk run's (QuickCheckProxy), or the
-// whole test (CheckProxy: speed object and tunnel too), as "Test All
-// Proxies" runs it.
-enum class BulkTest { Quick, Whole };
+// The test one proxy gets: the index of the proxy in the run, the judge
+// that answered, the user's own addresses and the stop flag.
+using BulkTest = std::function<ProxyCheck(size_t index, const ProxyJudge& judge,
+                                          const OwnAddresses& own, const std::atomic<bool>& stop)>;
 
-// Runs the whole bulk check on the calling thread: one direct request to
-// the judges (the first that answers is used), then every proxy, at most
-// `atOnce` at a time. Returns when all are checked or `stop` is set and the
-// checks have ended; false when the judges did not answer (the proxies are
-// checked all the same: without the user's own address each is Unknown).
+// Runs a whole bulk run on the calling thread: one direct request to the
+// judges (the first that answers is used), then `test` of each of `count`
+// proxies, at most `atOnce` at a time. Returns when all are checked or
+// `stop` is set and the checks have ended; false when the judges did not
+// answer (the proxies are checked all the same: without the user's own
+// address each is Unknown).
+bool RunBulkTests(size_t count, const BulkTest& test, const std::vector<ProxyJudge>& judges,
+                  int atOnce, const std::atomic<bool>& stop, const BulkCheckReceiver& receiver);
+
+// "Find Working Proxies": RunBulkTests with the bulk run's test
+// (QuickCheckProxy) of each proxy.
 bool RunBulkCheck(const std::vector<net::ProxyAddress>& proxies,
                   const std::vector<ProxyJudge>& judges, int atOnce, const std::atomic<bool>& stop,
-                  const BulkCheckReceiver& receiver, BulkTest test = BulkTest::Quick);
+                  const BulkCheckReceiver& receiver);
 
 // Whether a bulk result goes into "Already Tested Proxies": only a proxy
 // that passed and hides the user's address.

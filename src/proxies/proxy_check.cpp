@@ -6,9 +6,11 @@
 #include <random>
 
 #include "base/leading_number.h"
-#include "net/interface_addresses.h"
+#include "engine/authorization.h"
 #include "engine/socks_client.h"
+#include "net/interface_addresses.h"
 #include "net/socket.h"
+#include "proxies/proxy_secrets.h"
 #include "settings/maker_endpoints.h"
 #include "proxies/list_sources/proxy_sources.h"
 #include "settings/reg_value.h"
@@ -268,6 +270,60 @@ bool IsJudgeAnswer(const Answer& answer, const std::string& marker) {
            IsJudgeEcho(Body(answer), marker);
 }
 
+// A connection through a proxy on which a request for a site can be sent:
+// the HTTP proxy itself, which takes requests in absolute form (with the
+// proxy's credentials when it has some), or a SOCKS tunnel that already
+// reaches the site, which takes them in origin form.
+struct Route {
+    net::Socket connection;
+    bool absoluteForm = false;
+    std::string authorization;  // "Proxy-Authorization: ...\r\n" or empty
+    SocksFailure failure = SocksFailure::None;
+};
+
+Route OpenRoute(const net::ProxyAddress& proxy, const std::string& host, int port, int timeoutMs,
+                const std::atomic<bool>& stop) {
+    Route route;
+    route.connection = net::ConnectTcpUnless(proxy.host, proxy.port, timeoutMs, stop);
+    if (!route.connection.IsValid())
+        return route;
+    if (proxy.type == net::ProxyType::Http) {
+        route.absoluteForm = true;
+        if (!proxy.userName.empty())
+            route.authorization = MakeAuthorizationLine(proxy.userName, proxy.password);
+        return route;
+    }
+    std::string problem;
+    if (!OpenSocksTunnel(route.connection, proxy, host, port, timeoutMs, &stop, route.failure,
+                         problem))
+        route.connection.Close();
+    return route;
+}
+
+// The request with the route's authorization line before its blank line.
+std::string ForRoute(const Route& route, std::string request) {
+    if (!route.authorization.empty())
+        request.insert(request.size() - 2, route.authorization);
+    return request;
+}
+
+// The outcome of a proxy that opened no route; Passed when it did.
+CheckOutcome RouteOutcome(const Route& route) {
+    if (route.connection.IsValid())
+        return CheckOutcome::Passed;
+    switch (route.failure) {
+    case SocksFailure::NeedsCredentials:
+    case SocksFailure::CredentialsRefused:
+        return CheckOutcome::NeedsCredentials;
+    case SocksFailure::NamesRefused:
+        return CheckOutcome::RefusesNames;
+    case SocksFailure::None:
+        return CheckOutcome::NoConnection;
+    default:
+        return CheckOutcome::NoAnswer;
+    }
+}
+
 double KilobytesPerSecond(size_t bytes, uint32_t milliseconds) {
     return static_cast<double>(bytes) / 1024.0 / (std::max<uint32_t>(1, milliseconds) / 1000.0);
 }
@@ -454,49 +510,42 @@ bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop, Ow
 
 namespace {
 
-// The judge request through the proxy, and what its answer shows: the time
-// to its first byte, the exit address, the level and the speed of the page.
-// The connection opens within `connectMs`, everything ends by `until`. False
-// when the check ends here (`check.outcome` says why); `marker` is the one
-// the judge echoed.
+// The judge request through the proxy (with its credentials, through a
+// SOCKS tunnel for a SOCKS proxy), and what its answer shows: the time to
+// its first byte, the exit address, the level and the speed of the page.
+// The route opens within `routeMs`, the answer comes by `until`. False when
+// the check ends here (`check.outcome` says why); `marker` is the one the
+// judge echoed.
 bool AskJudgeThrough(const ProxyJudge& judge, const OwnAddresses& own,
-                     const net::ProxyAddress& proxy, int connectMs, Clock::time_point until,
+                     const net::ProxyAddress& proxy, int routeMs, Clock::time_point until,
                      const std::atomic<bool>& stop, const std::function<void(int)>& tell,
                      ProxyCheck& check, std::string& marker) {
     net::NetworkInit network;
-    net::Socket connection = net::ConnectTcpUnless(
-        proxy.host, proxy.port, std::max(1, std::min(connectMs, Remaining(until))), stop);
+    Route route = OpenRoute(proxy, judge.host, judge.port,
+                            std::max(1, std::min(routeMs, Remaining(until))), stop);
     if (stop) {
         check.outcome = CheckOutcome::Stopped;
         return false;
     }
-    if (!network.Ok() || !connection.IsValid()) {
-        check.outcome = CheckOutcome::NoConnection;
+    if (!network.Ok() || !route.connection.IsValid()) {
+        check.outcome = RouteOutcome(route);
         return false;
     }
     tell(40);
-    bool socks = proxy.type != net::ProxyType::Http;
-    if (socks) {
-        // The judge's name goes to the proxy, as the engine hands it every
-        // site's name.
-        SocksFailure failure = SocksFailure::None;
-        std::string problem;
-        if (!OpenSocksTunnel(connection, proxy, judge.host, judge.port,
-                             std::max(1, Remaining(until)), &stop, failure, problem)) {
-            check.outcome = stop ? CheckOutcome::Stopped : CheckOutcome::NoAnswer;
-            return false;
-        }
-    }
     marker = NewJudgeMarker();
     Answer page =
-        Exchange(connection, GetRequest(judge, judge.path, !socks, marker), until, stop, false);
-    connection.Close();
+        Exchange(route.connection,
+                 ForRoute(route, GetRequest(judge, judge.path, route.absoluteForm, marker)), until,
+                 stop, false);
+    route.connection.Close();
     if (stop) {
         check.outcome = CheckOutcome::Stopped;
         return false;
     }
     if (!IsJudgeAnswer(page, marker)) {
-        check.outcome = CheckOutcome::NoAnswer;
+        // Some proxies (tinyproxy) refuse wrong credentials with 401.
+        bool refused = page.status == 407 || (page.status == 401 && !route.authorization.empty());
+        check.outcome = refused ? CheckOutcome::NeedsCredentials : CheckOutcome::NoAnswer;
         return false;
     }
     std::string echo = Body(page);
@@ -512,6 +561,7 @@ bool AskJudgeThrough(const ProxyJudge& judge, const OwnAddresses& own,
 ProxyCheck QuickCheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
                            const net::ProxyAddress& proxy, const std::atomic<bool>& stop) {
     ProxyCheck check;
+    check.type = proxy.type;
     std::string marker;
     auto until = Clock::now() + std::chrono::milliseconds(QuickCheckBudgetMs);
     if (AskJudgeThrough(
@@ -523,16 +573,55 @@ ProxyCheck QuickCheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
 ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const std::string& host,
                       int port, const std::atomic<bool>& stop,
                       const std::function<void(int)>& progress) {
+    return CheckProxy(judge, own, net::ProxyAddress(host, port), stop, progress);
+}
+
+ProxyCheck CheckProxyLine(const ProxyJudge& judge, const OwnAddresses& own,
+                          const std::string& proxyText, const std::atomic<bool>& stop,
+                          const std::function<void(int)>& progress) {
+    bool named = false;
+    net::ParseProxyAddress(proxyText, &named);
+    net::ProxyAddress proxy = ProxyWithPassword(proxyText);
+    if (named)
+        return CheckProxy(judge, own, proxy, stop, progress);
+    ProxyCheck first;
+    for (net::ProxyType type :
+         {net::ProxyType::Http, net::ProxyType::Socks5, net::ProxyType::Socks4}) {
+        proxy.type = type;
+        auto start = Clock::now();
+        ProxyCheck check = CheckProxy(judge, own, proxy, stop, progress);
+        if (type == net::ProxyType::Http)
+            first = check;
+        if (check.outcome == CheckOutcome::Passed || check.outcome == CheckOutcome::Stopped ||
+            check.outcome == CheckOutcome::NoConnection)
+            return check;
+        // A SOCKS proxy's own word (a password wanted, names refused) says
+        // more than the HTTP test's silence.
+        if (check.outcome == CheckOutcome::NeedsCredentials ||
+            check.outcome == CheckOutcome::RefusesNames)
+            return check;
+        // A proxy that let the answer's time run out is slow or silent, not
+        // of another type.
+        if (MillisecondsSince(start) >= AnswerUntilMs - StopCheckMs)
+            break;
+    }
+    return first;
+}
+
+ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
+                      const net::ProxyAddress& proxy, const std::atomic<bool>& stop,
+                      const std::function<void(int)>& progress) {
     auto tell = [&progress](int position) {
         if (progress)
             progress(position);
     };
     ProxyCheck check;
+    check.type = proxy.type;
     auto start = Clock::now();
     auto budgetEnd = start + std::chrono::milliseconds(ProxyTestBudgetMs);
     tell(20);
     std::string marker;
-    if (!AskJudgeThrough(judge, own, net::ProxyAddress(host, port), AnswerUntilMs,
+    if (!AskJudgeThrough(judge, own, proxy, AnswerUntilMs,
                          start + std::chrono::milliseconds(AnswerUntilMs), stop, tell, check,
                          marker)) {
         if (check.outcome != CheckOutcome::Stopped)
@@ -542,26 +631,34 @@ ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const st
     tell(60);
 
     auto speedUntil = start + std::chrono::milliseconds(SpeedUntilMs);
-    net::Socket speedConnection =
-        net::ConnectTcpUnless(host, port, std::max(1, Remaining(speedUntil)), stop);
-    if (speedConnection.IsValid()) {
-        Answer object = Exchange(speedConnection, GetRequest(judge, SpeedTestPath, true, marker),
-                                 speedUntil, stop, false);
+    Route speedRoute =
+        OpenRoute(proxy, judge.host, judge.port, std::max(1, Remaining(speedUntil)), stop);
+    if (speedRoute.connection.IsValid()) {
+        Answer object = Exchange(
+            speedRoute.connection,
+            ForRoute(speedRoute, GetRequest(judge, SpeedTestPath, speedRoute.absoluteForm, marker)),
+            speedUntil, stop, false);
         // What came of the object before the time ran out still measures.
         if (object.status == 200 && object.bodyBytes > 0)
             check.kilobytesPerSecond = KilobytesPerSecond(object.bodyBytes, object.totalMs);
     }
     tell(80);
 
-    net::Socket tunnel = net::ConnectTcpUnless(host, port, std::max(1, Remaining(budgetEnd)), stop);
-    if (tunnel.IsValid()) {
+    // A SOCKS proxy carries any TCP: a tunnel that opens to the secure
+    // port is all a secure page needs of it.
+    Route tunnel = OpenRoute(proxy, judge.secureHost, judge.securePort,
+                             std::max(1, Remaining(budgetEnd)), stop);
+    if (tunnel.connection.IsValid() && !tunnel.absoluteForm) {
+        check.secure = true;
+    } else if (tunnel.connection.IsValid()) {
         std::string target = HostAndPort(judge.secureHost, judge.securePort);
         if (judge.securePort == 80)
             target += ":80";
-        Answer connect = Exchange(tunnel,
-                                  "CONNECT " + target + " HTTP/1.0\r\nHost: " + target +
-                                      "\r\nUser-Agent: Veilgate\r\n\r\n",
-                                  budgetEnd, stop, true);
+        Answer connect =
+            Exchange(tunnel.connection,
+                     ForRoute(tunnel, "CONNECT " + target + " HTTP/1.0\r\nHost: " + target +
+                                          "\r\nUser-Agent: Veilgate\r\n\r\n"),
+                     budgetEnd, stop, true);
         check.secure = connect.status >= 200 && connect.status < 300;
     }
     if (stop) {

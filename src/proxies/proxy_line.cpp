@@ -8,6 +8,14 @@ net::ProxyAddress ProxyLine::Proxy() const {
     return net::ParseProxyAddress(text_);
 }
 
+std::string WithFoundType(const std::string& proxyText, net::ProxyType type) {
+    bool named = false;
+    net::ParseProxyAddress(proxyText, &named);
+    if (named || type == net::ProxyType::Http)
+        return proxyText;
+    return std::string(net::ProxySchemeName(type)) + "://" + proxyText;
+}
+
 std::string ProxyLine::Host() const {
     return Proxy().host;
 }

@@ -51,6 +51,8 @@ public:
     // New test figures for the row at `index`, in its place.
     void SetRowTimes(int index, const std::string& responseTime, const std::string& downloadSpeed,
                      const std::string& anonymity = "", const std::string& exitAddress = "");
+    // The row at `index` replaced by `entry`, in its place.
+    void ReplaceRow(int index, const ProxyEntry& entry);
     void RemoveRow(int index);
     void RemoveAllRows();
 

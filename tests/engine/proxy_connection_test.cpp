@@ -604,6 +604,31 @@ TEST_F(ConnectionTest, SocksProxiesGetTheSitesNameAndTheirRepliesAreCheckedByteB
     }
 }
 
+TEST_F(ConnectionTest, ASocksCandidateTakesOverWithItsOwnCredentialsOnly) {
+    const int dead = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));  // closed again
+    ScriptedSocks candidate(
+        {"\x05\x02", std::string("\x01\x00", 2), std::string("\x05\x00\x00\x01\0\0\0\0\0\0", 10)},
+        AfterReplies::Site);
+    ConnectionLimits limits;
+    limits.failoverConnectTimeoutMs = 1000;
+    LocalProxyServer server(limits);
+    int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
+    ASSERT_TRUE(server.Start(
+        port, 1, net::ProxyAddress("127.0.0.1", dead, net::ProxyType::Http, "user", "pass"),
+        {net::ProxyAddress("127.0.0.1", candidate.Port(), net::ProxyType::Socks5, "ann", "pw")}));
+    std::string answer =
+        Ask(port, "GET http://site.invalid/ HTTP/1.1\r\nHost: site.invalid\r\n\r\n");
+    EXPECT_EQ(0u, answer.find("HTTP/1.0 200 OK\r\n")) << answer;
+    candidate.Join();
+    ASSERT_EQ(4u, candidate.Received().size());
+    EXPECT_EQ(
+        "\x01\x03"
+        "ann\x02pw",
+        candidate.Received()[1]);
+    EXPECT_EQ(std::string::npos, candidate.Received()[3].find("Proxy-Authorization"));
+    EXPECT_EQ(net::ProxyType::Socks5, server.CurrentSettings()->proxyType);
+}
+
 TEST_F(ConnectionTest, ATunnelThroughSocksIsAnsweredByTheEngineAndCarriesBothWays) {
     ScriptedSocks proxy(
         {std::string("\x05\x00", 2), std::string("\x05\x00\x00\x01\0\0\0\0\0\0", 10)},

@@ -183,15 +183,19 @@ def start_danted(workdir, seconds=600):
     return process, port
 
 
-def start_microsocks(workdir, user=None, password=None, hosts_line=None, seconds=600):
+def start_microsocks(workdir, user=None, password=None, hosts_line=None, seconds=600,
+                     outgoing=None):
     """A microsocks SOCKS5 server on a free loopback port, asking for user
     and password when given. With hosts_line (and root rights) it runs with a
     hosts file of its own that holds the line, which no other process sees:
-    a name only the proxy can resolve. Returns the process and its port."""
+    a name only the proxy can resolve. With outgoing, its connections to
+    sites come from that address. Returns the process and its port."""
     port = free_port()
     command = ["timeout", str(seconds), "microsocks", "-i", "127.0.0.1", "-p", str(port)]
     if user is not None:
         command += ["-u", user, "-P", password]
+    if outgoing is not None:
+        command += ["-b", outgoing]
     if hosts_line is not None:
         hosts = os.path.join(workdir, "proxy-hosts-%d" % port)
         with open("/etc/hosts") as system, open(hosts, "w") as own:
