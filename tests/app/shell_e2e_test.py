@@ -762,10 +762,11 @@ def run_proxy_tests(shell):
 def set_text_value(shell, name, text):
     """A REG_SZ of the user's key holding line ends and tabs, which reg add
     cannot write: imported as a .reg file's hex(1) value."""
-    data = ",".join(f"{b:02x}" for b in (text + "\0").encode("utf-16-le"))
+    # A REGEDIT4 file is read in the ANSI code page, which is UTF-8 here.
+    data = ",".join(f"{b:02x}" for b in (text + "\0").encode("utf-8"))
     reg_file = os.path.join(shell.work, name + ".reg")
     with open(reg_file, "w", newline="\r\n") as f:
-        f.write("Windows Registry Editor Version 5.00\n\n"
+        f.write("REGEDIT4\n\n"
                 f"[HKEY_CURRENT_USER\\Software\\Veilgate]\n\"{name}\"=hex(1):{data}\n")
     shell.wine("regedit", "/S", shell.windows_path(reg_file))
 
