@@ -32,4 +32,14 @@ int ParseLeadingInt(const std::string& text) {
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
+bool IsAllDigits(const std::string& text) {
+    if (text.empty())
+        return false;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
 }  // namespace base

@@ -10,5 +10,7 @@ namespace base {
 // Unlike atoi it is defined for every input: values beyond int stop at its
 // limits.
 int ParseLeadingInt(const std::string& text);
+// Whether the text is one or more decimal digits and nothing else.
+bool IsAllDigits(const std::string& text);
 
 }  // namespace base

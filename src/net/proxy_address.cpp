@@ -91,16 +91,6 @@ bool IsBracketedIPv6(const std::string& host) {
     return true;
 }
 
-bool AllDigits(const std::string& text) {
-    if (text.empty())
-        return false;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool operator==(const ProxyAddress& a, const ProxyAddress& b) {
@@ -185,7 +175,7 @@ bool CheckProxyText(const std::string& text, std::string& problem) {
         }
     }
     std::string port = colon == std::string::npos ? "" : rest.substr(colon + 1);
-    if (!AllDigits(port) || port.size() > 5 || base::ParseLeadingInt(port) < 1 ||
+    if (!base::IsAllDigits(port) || port.size() > 5 || base::ParseLeadingInt(port) < 1 ||
         base::ParseLeadingInt(port) > 65535) {
         problem =
             "The proxy's port must be a number from 1 to 65535, after a colon: for "

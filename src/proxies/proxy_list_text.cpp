@@ -38,16 +38,6 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, last - first);
 }
 
-bool AllDigits(const std::string& text) {
-    if (text.empty())
-        return false;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
 // The type a list names with a word: "http", "https" (an HTTP proxy that
 // takes CONNECT), "socks4", "socks4a", "socks5", "socks5h".
 bool TypeWord(const std::string& word, ProxyType& type) {
@@ -170,7 +160,8 @@ bool ReadLine(const std::string& line, ProxyType defaultType, ListedProxy& liste
     std::string token = fields[0];
     size_t next = 1;
     // "address port" in columns of their own, as CSV files give them.
-    if (token.find(':') == std::string::npos && next < fields.size() && AllDigits(fields[next]))
+    if (token.find(':') == std::string::npos && next < fields.size() &&
+        base::IsAllDigits(fields[next]))
         token += ":" + fields[next++];
 
     ProxyType type = defaultType;
@@ -231,7 +222,7 @@ int JsonPort(const Json& object) {
     }
     if (found->is_string()) {
         std::string text = found->get<std::string>();
-        return AllDigits(text) && text.size() <= 5 ? base::ParseLeadingInt(text) : 0;
+        return base::IsAllDigits(text) && text.size() <= 5 ? base::ParseLeadingInt(text) : 0;
     }
     return 0;
 }

@@ -130,25 +130,10 @@ std::string HtmlEscape(const std::string& text) {
     return escaped;
 }
 
-// The list reply: each proxy line of the file followed by "<br />". The
-// file holds one proxy per line (host:port->country); blank lines are skipped.
-std::string ProxyListReply(const std::string& proxiesFile) {
-    bool ok = false;
-    std::string content = ReadFile(proxiesFile, ok);
-    std::string reply;
-    std::istringstream lines(content);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.find_first_not_of(" \t") == std::string::npos)
-            continue;
-        reply += line + "<br />";
-    }
-    return reply;
-}
-
+// One proxy line of the --proxies file (host:port->country; blank lines
+// are skipped).
 struct FileProxy {
+    std::string line;
     std::string address;  // as the file has it, a scheme and all
     std::string country;
 };
@@ -164,10 +149,18 @@ std::vector<FileProxy> FileProxies(const std::string& proxiesFile) {
         if (line.find_first_not_of(" \t") == std::string::npos)
             continue;
         size_t arrow = line.find("->");
-        proxies.push_back(
-            {line.substr(0, arrow), arrow == std::string::npos ? "" : line.substr(arrow + 2)});
+        proxies.push_back({line, line.substr(0, arrow),
+                           arrow == std::string::npos ? "" : line.substr(arrow + 2)});
     }
     return proxies;
+}
+
+// The list reply: each proxy line of the file followed by "<br />".
+std::string ProxyListReply(const std::string& proxiesFile) {
+    std::string reply;
+    for (const FileProxy& proxy : FileProxies(proxiesFile))
+        reply += proxy.line + "<br />";
+    return reply;
 }
 
 // The file's proxies as public lists publish them.
