@@ -13,6 +13,7 @@
 
 #include "app/activation.h"
 #include "app/background_work_win.h"
+#include "app/browser_switch_win.h"
 #include "app/list_commands.h"
 #include "app/list_refresh.h"
 #include "app/rotation.h"
@@ -97,12 +98,19 @@ private:
     void OpenHelp();
     void ShowFromTray();
     std::string SelectedItemText();
+    // Whether a command of the window waits while the browsers are being
+    // switched: one that switches again is ignored, EXIT runs once the
+    // switch is done. False for the commands that may run meanwhile.
+    bool HeldBySwitch(int id, int notifyCode);
+    // Once a switch is done: what waited for it.
+    void AfterSwitch();
 
     LocalProxyServer& server_;
     PrivacyRuntime& privacy_;
     LocalEngine engine_;
     WatcherProcess watcher_;
     SelfWatch selfWatch_;
+    BrowserSwitch switch_;
     std::unique_ptr<Browsers> browsers_;
     std::unique_ptr<Dialogs> dialogs_;
     ProxyList list_;
@@ -133,4 +141,9 @@ private:
     // Set while the program writes the MinutesField, whose change
     // notifications would otherwise run its handler from inside itself.
     bool writingMinutes_ = false;
+    // EXIT chosen while the browsers were being switched.
+    bool exitAfterSwitch_ = false;
+    // Set once the program ends (EXIT, the end of the session): nothing
+    // more is told in a box.
+    bool ending_ = false;
 };

@@ -7,6 +7,10 @@ constexpr char OnName[] = "On";
 
 }  // namespace
 
+std::string RestoreNowEventName(uint32_t processId) {
+    return "Local\\Veilgate.RestoreNow." + std::to_string(processId);
+}
+
 std::string RestoreToolCommand(const std::string& toolPath, const std::string& arguments) {
     return "\"" + toolPath + "\" " + arguments;
 }

@@ -5,6 +5,7 @@
 // clears it when it has put them all back.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "settings/settings_backend.h"
@@ -23,6 +24,11 @@ constexpr char RestoreToolFile[] = "Gatereset.exe";
 constexpr char WatchSwitch[] = "/watch";
 // "Gatereset /leftover": restores what a Veilgate that no longer runs left.
 constexpr char LeftoverSwitch[] = "/leftover";
+
+// The event by which the crash filter of Veilgate's process `processId`
+// tells its watcher to restore at once, rather than wait for a crashed
+// process to end: one per process, in the session's own namespace.
+std::string RestoreNowEventName(uint32_t processId);
 
 // The command line that runs `toolPath` with `arguments`, the path quoted.
 std::string RestoreToolCommand(const std::string& toolPath, const std::string& arguments);

@@ -10,8 +10,9 @@
 // excepted; 0 when there is none.
 DWORD FindFirstProcessNamed(const std::string& text, DWORD except = 0);
 
-// Returns once process `id` has ended; at once when it cannot be opened.
-void WaitForProcessEnd(DWORD id);
+// Returns once process `id` has ended or `orThis` (when not null) is
+// signalled; at once when the process cannot be opened.
+void WaitForProcessEnd(DWORD id, HANDLE orThis = nullptr);
 
 // Terminates that process with exit code 0, without waiting for it to end.
 // False when there is none or it cannot be terminated.

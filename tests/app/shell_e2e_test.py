@@ -397,6 +397,16 @@ def run(shell):
     stop(shell.program)
     check(wait_until(lambda: not listening(shell.engine_port), 20), "the engine's port is free")
 
+    # The Restart Manager's request to end (ENDSESSION_CLOSEAPP) is an EXIT.
+    shell.start_program()
+    check(wait_until(lambda: shell.browser_proxy().get("proxy_flag") == "1", 90),
+          "started again, it points the browsers at the engine", shell.state())
+    check(shell.drive("close-app")["ok"], "it agrees to end for the Restart Manager")
+    check(shell.wait_program_end(30), "and ends", shell.state())
+    check(shell.browser_proxy().get("proxy_flag") == "0", "with the browsers restored")
+    check(shell.reg_query("UseProxy") == "1", "and UseProxy kept")
+    check(wait_until(lambda: not listening(shell.engine_port), 20), "the engine's port is free")
+
     # A port already in use: "Cannot Start Proxy!" and everything off.
     with socket.socket() as holder:
         # The engine's closed connections may still hold the port in TIME_WAIT.

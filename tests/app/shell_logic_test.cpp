@@ -1248,12 +1248,30 @@ TEST(SelfWatch, OneWatcherAndTheLogOnEntryWhileOnBothGoneWhenOffAndAFailureToldO
     EXPECT_EQ(1, watcher.starts) << "the first watcher still watches";
     watcher.watching = false;
     watcher.startable = false;
+    view.trayRefuses = true;
     watch.BrowsingOn();
+    EXPECT_TRUE(view.told.empty()) << "nothing holds the switch";
+    watch.TellIfUnwatched();
     watch.BrowsingOn();
+    watch.TellIfUnwatched();
     EXPECT_EQ(3, watcher.starts) << "one that ended is replaced";
     EXPECT_EQ((std::vector<std::string>{std::string("Veilgate: ") + self_watch::CannotWatch}),
               view.told);
     EXPECT_TRUE(IsBrowsingMarkedOn(backend)) << "browsing goes on";
+}
+
+TEST(SelfWatch, AFailureToWatchIsABalloonWhileTheWindowIsInTheTray) {
+    MemorySettingsBackend backend;
+    FakeWatcher watcher;
+    watcher.startable = false;
+    FakeView view;
+    SelfWatch watch(watcher, view, "", backend);
+    watch.TellIfUnwatched();
+    EXPECT_TRUE(view.balloons.empty()) << "nothing to tell before a failure";
+    watch.BrowsingOn();
+    watch.TellIfUnwatched();
+    EXPECT_EQ(std::vector<std::string>{self_watch::CannotWatch}, view.balloons);
+    EXPECT_TRUE(view.told.empty());
 }
 
 TEST(SelfWatch, ALeftoverIsRestoredAtStartUpOnlyWhenMarkedOnWithUseProxyOff) {
