@@ -33,8 +33,18 @@ std::string RestoreNowEventName(uint32_t processId);
 // The command line that runs `toolPath` with `arguments`, the path quoted.
 std::string RestoreToolCommand(const std::string& toolPath, const std::string& arguments);
 
+// Windows runs a RunOnce command line of fewer than 260 characters only.
+constexpr size_t RunOnceCommandLimit = 259;
+// The log-on entry's command line: the tool's path as it is when the line
+// fits, else its short (8.3) form `shortToolPath` when that fits, else none
+// (empty): the watcher and Veilgate's next start still restore.
+std::string RunOnceCommand(const std::string& toolPath, const std::string& shortToolPath,
+                           const std::string& arguments);
+
 // Sets the mark, then the log-on entry that runs `leftoverCommand` (none
-// when it is empty). False when the mark could not be written.
+// when it is empty), written only when it is not there already as it is:
+// a switch while on rewrites nothing. False when the mark could not be
+// written.
 bool MarkBrowsingOn(const std::string& leftoverCommand,
                     SettingsBackend& backend = DefaultSettingsBackend());
 // Removes the log-on entry, then the mark.

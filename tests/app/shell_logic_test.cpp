@@ -1260,6 +1260,41 @@ TEST(SelfWatch, OneWatcherAndTheLogOnEntryWhileOnBothGoneWhenOffAndAFailureToldO
     EXPECT_TRUE(IsBrowsingMarkedOn(backend)) << "browsing goes on";
 }
 
+// A switch while on (another proxy, a new port) rewrites neither the mark
+// nor the log-on entry; a moved program's entry is replaced.
+TEST(SelfWatch, TheLogOnEntryIsWrittenOnceWhileOn) {
+    MemorySettingsBackend backend;
+    FakeWatcher watcher;
+    FakeView view;
+    SelfWatch watch(watcher, view, "\"C:\\V\\Gatereset.exe\" /leftover", backend);
+    watch.BrowsingOn();
+    int written = backend.WriteCount();
+    watch.BrowsingOn();
+    EXPECT_EQ(written, backend.WriteCount());
+    SelfWatch moved(watcher, view, "\"D:\\W\\Gatereset.exe\" /leftover", backend);
+    moved.BrowsingOn();
+    std::string entry;
+    backend.ReadText(SettingsRoot::CurrentUser, RunOnceKey, RunOnceName, entry);
+    EXPECT_EQ("\"D:\\W\\Gatereset.exe\" /leftover", entry);
+}
+
+TEST(SelfWatch, TheLogOnCommandFitsWindowsLimitOrIsNone) {
+    const std::string deep = "C:\\" + std::string(240, 'f') + "\\Gatereset.exe";
+    const struct {
+        std::string tool, shortTool, command;
+    } cases[] = {
+        {"C:\\V\\Gatereset.exe", "C:\\V\\GATERE~1.EXE", "\"C:\\V\\Gatereset.exe\" /leftover"},
+        {deep, "C:\\FFFFFF~1\\GATERE~1.EXE", "\"C:\\FFFFFF~1\\GATERE~1.EXE\" /leftover"},
+        {deep, "", ""},
+        {deep, deep, ""},
+    };
+    for (const auto& c : cases) {
+        std::string command = RunOnceCommand(c.tool, c.shortTool, LeftoverSwitch);
+        EXPECT_EQ(c.command, command) << c.tool.size();
+        EXPECT_LT(command.size(), 260u);
+    }
+}
+
 TEST(SelfWatch, AFailureToWatchIsABalloonWhileTheWindowIsInTheTray) {
     MemorySettingsBackend backend;
     FakeWatcher watcher;
