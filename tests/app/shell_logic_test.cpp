@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "app/activation.h"
+#ifdef _WIN32
+#include "app/browser_switch_win.h"
+#endif
 #include "app/failover.h"
 #include "app/list_commands.h"
 #include "app/list_refresh.h"
@@ -1308,6 +1311,49 @@ TEST(SelfWatch, AFailureToWatchIsABalloonWhileTheWindowIsInTheTray) {
     EXPECT_EQ(std::vector<std::string>{self_watch::CannotWatch}, view.balloons);
     EXPECT_TRUE(view.told.empty());
 }
+
+#ifdef _WIN32
+// The switch runs on a worker while the window's thread answers its
+// messages; the program's own posts wait until the switch is done, and a
+// switch asked for during one runs at once on the caller's thread.
+TEST(BrowserSwitch, TheWindowAnswersWhileTheWorkRunsAndPostsWaitForItsEnd) {
+    static int posts = 0;
+    HWND window =
+        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    auto countPosts = [](HWND hwnd, UINT message, WPARAM w, LPARAM l) -> LRESULT {
+        if (message == WM_APP + 7)
+            ++posts;
+        return DefWindowProcA(hwnd, message, w, l);
+    };
+    SetWindowLongPtrA(window, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(static_cast<WNDPROC>(countPosts)));
+    PostMessageA(window, WM_APP + 7, 0, 0);
+    BrowserSwitch browserSwitch;
+    DWORD caller = GetCurrentThreadId();
+    bool answered = false, onWorker = false, nestedHere = false;
+    bool took = browserSwitch.Run(window, [&] {
+        onWorker = GetCurrentThreadId() != caller;
+        DWORD_PTR ignored = 0;
+        answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored) != 0;
+        return true;
+    });
+    EXPECT_TRUE(took && onWorker && answered);
+    EXPECT_EQ(0, posts) << "the post waited in the queue";
+    MSG message;
+    while (PeekMessageA(&message, window, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+    EXPECT_EQ(1, posts);
+    EXPECT_FALSE(browserSwitch.Busy());
+    EXPECT_TRUE(browserSwitch.EndAfterWorker(0));
+    EXPECT_FALSE(browserSwitch.Run(window, [&] {
+        nestedHere = GetCurrentThreadId() == caller;
+        return false;
+    }));
+    EXPECT_TRUE(nestedHere) << "once the program ends, a switch runs on the caller's thread";
+    DestroyWindow(window);
+}
+#endif
 
 TEST(SelfWatch, ALeftoverIsRestoredAtStartUpOnlyWhenMarkedOnWithUseProxyOff) {
     const struct {
