@@ -452,7 +452,7 @@ void MainWindow::OnSelectorChoice() {
     SetFocus(Item(IDC_TESTED_PROXIES));
 }
 
-bool MainWindow::HeldBySwitch(int id, int notifyCode) {
+bool MainWindow::HeldBySwitch(int id, int notifyCode, HWND control) {
     if (!switch_.Busy())
         return false;
     switch (id) {
@@ -462,30 +462,33 @@ bool MainWindow::HeldBySwitch(int id, int notifyCode) {
     case IDC_MINUTES:
     case IDC_ROTATION:
         return false;
-    case ID_TRAY_EXIT:
-        exitAfterSwitch_ = true;
-        return true;
     case IDC_ENABLE:
         // The box ticks itself at a click: it shows the switch in hand.
         if (notifyCode == BN_CLICKED)
             SetEnableBox(activation_->Enabled());
         return true;
     default:
+        // Only what a person chose: a control's other notifications
+        // (focus, edits) have nothing to wait for.
+        if (control && notifyCode != BN_CLICKED && notifyCode != CBN_SELCHANGE)
+            return true;
+        heldCommands_.emplace_back(MAKEWPARAM(id, notifyCode), reinterpret_cast<LPARAM>(control));
         return true;
     }
 }
 
 void MainWindow::AfterSwitch() {
-    if (exitAfterSwitch_ && !switch_.Busy()) {
-        exitAfterSwitch_ = false;
-        PostMessageA(Hwnd(), WM_COMMAND, ID_TRAY_EXIT, 0);
-    }
+    if (switch_.Busy())
+        return;
+    for (const auto& command : heldCommands_)
+        PostMessageA(Hwnd(), WM_COMMAND, command.first, command.second);
+    heldCommands_.clear();
 }
 
 bool MainWindow::OnCommand(int id, int notifyCode, HWND control) {
     if (!activation_)
         return false;
-    if (HeldBySwitch(id, notifyCode))
+    if (HeldBySwitch(id, notifyCode, control))
         return true;
     switch (id) {
     case IDC_ENABLE:

@@ -10,6 +10,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/activation.h"
 #include "app/background_work_win.h"
@@ -99,10 +101,11 @@ private:
     void ShowFromTray();
     std::string SelectedItemText();
     // Whether a command of the window waits while the browsers are being
-    // switched: one that switches again is ignored, EXIT runs once the
-    // switch is done. False for the commands that may run meanwhile.
-    bool HeldBySwitch(int id, int notifyCode);
-    // Once a switch is done: what waited for it.
+    // switched: a second click of "Enable Veilgate" is ignored, the others
+    // (EXIT among them) run once the switch is done. False for the commands
+    // that may run meanwhile.
+    bool HeldBySwitch(int id, int notifyCode, HWND control);
+    // Once a switch is done: the commands that waited for it, in order.
     void AfterSwitch();
 
     LocalProxyServer& server_;
@@ -141,8 +144,9 @@ private:
     // Set while the program writes the MinutesField, whose change
     // notifications would otherwise run its handler from inside itself.
     bool writingMinutes_ = false;
-    // EXIT chosen while the browsers were being switched.
-    bool exitAfterSwitch_ = false;
+    // Commands given while the browsers were being switched (WM_COMMAND's
+    // wParam and lParam).
+    std::vector<std::pair<WPARAM, LPARAM>> heldCommands_;
     // Set once the program ends (EXIT, the end of the session): nothing
     // more is told in a box.
     bool ending_ = false;

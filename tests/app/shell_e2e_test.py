@@ -417,8 +417,10 @@ def run(shell):
         shown = shell.message(90)
         check(shown.get("text") == "Cannot Start Proxy!" and shown.get("caption") == "ERROR",
               "a port in use cannot be started", shown)
-        state = wait_until(lambda: (lambda s: s if s.get("visible") == "1" else None)(
-            shell.state()), 30) or {}
+        # The window is on the screen while its start-up still switches the
+        # browsers, so its state is waited for.
+        state = wait_until(lambda: (lambda s: s if s.get("visible") == "1" and s.get(
+            "status", "").endswith("[Local]") else None)(shell.state()), 30) or shell.state()
         check(state.get("enable") == "0" and state.get("status", "").endswith("[Local]"),
               "and the window shows everything off", state)
         check(shell.reg_query("UseProxy") == "0", "UseProxy 0")
