@@ -252,7 +252,10 @@ def run(shell):
     up = wait_until(lambda: shell.state().get("visible") == "1", 90, step=0.3)
     check(up, "the main window comes up")
     check(wait_until(lambda: listening(shell.engine_port), 10), "the engine listens")
-    state = shell.state()
+    # On the screen while its start-up still switches the browsers and
+    # fetches the list, so the full state is waited for.
+    state = wait_until(lambda: (lambda s: s if s.get("items") == "3" else None)(shell.state()),
+                       30) or shell.state()
     check(state.get("enable") == "1", "Enable Veilgate is ticked", state)
     check(state.get("items") == "3", "the selector holds ProxyName and the two offered", state)
     check(state.get("edit") == shell.proxy_name, "the edit field holds ProxyName", state)
