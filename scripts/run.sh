@@ -3,26 +3,41 @@
 # on a private Xvfb display. A local tinyproxy stands in for the remote proxy,
 # so browsing through the engine works here without any outside server, and
 # the project's list service stands in for the maker's web server.
-# Ctrl-C stops everything this script started.
+# Ctrl-C (or any other end of this script) stops everything it started.
+#
+# For the test command's check of this script: VEILGATE_RUN_NO_BUILD=1 uses
+# what is built, VEILGATE_RUN_PREFIX and VEILGATE_RUN_STATE name the Wine
+# prefix and the folder for the stand-ins' files, VEILGATE_LOCAL_PORT sets
+# the port Veilgate listens on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target Veilgate Gatereset
-cmake --preset host >/dev/null
-cmake --build --preset host --target list_service
+if [ -z "${VEILGATE_RUN_NO_BUILD:-}" ]; then
+  scripts/deps.sh
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows --target Veilgate Gatereset
+  cmake --preset host >/dev/null
+  cmake --build --preset host --target list_service
+fi
 
 build=$PWD/build/windows
-prefix=$build/run-prefix
-state=$build/run
+prefix=${VEILGATE_RUN_PREFIX:-$build/run-prefix}
+state=${VEILGATE_RUN_STATE:-$build/run}
 mkdir -p "$state"
 pids=()
 cleanup() {
+  trap - EXIT INT TERM HUP
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  # Veilgate.exe, its watcher and Wine's own processes in this prefix.
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  wait 2>/dev/null || true
 }
+# A script waiting for a program in the foreground runs no trap until the
+# program ends, and a Wine window ignores SIGINT: so Veilgate runs in the
+# background below, and every signal that ends the script ends it too.
 trap cleanup EXIT
+trap 'cleanup; exit 130' INT
+trap 'cleanup; exit 143' TERM HUP
 
 if [ -z "${DISPLAY:-}" ]; then
   display=:$((90 + RANDOM % 9))
@@ -41,11 +56,15 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 upstream_port=${VEILGATE_UPSTREAM_PORT:-8888}
+# A remote proxy connects out from an address of its own, so the test page
+# sees another address through it than directly, as it would on the
+# Internet: here 127.0.0.2, which the loopback interface also answers for.
 cat > "$state/tinyproxy.conf" <<CONF
 User nobody
 Group nogroup
 Port $upstream_port
 Listen 127.0.0.1
+Bind 127.0.0.2
 Allow 127.0.0.1
 Timeout 120
 MaxClients 256
@@ -83,10 +102,21 @@ if ! wine_run reg query 'HKCU\Software\Veilgate' /v ProxyName >/dev/null 2>&1; t
   wine_run reg add 'HKCU\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null
   wine_run reg add 'HKCU\Software\Veilgate' /v ProxyName /t REG_SZ /d "127.0.0.1:$upstream_port" /f >/dev/null
 fi
+if [ -n "${VEILGATE_LOCAL_PORT:-}" ]; then
+  wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d "$VEILGATE_LOCAL_PORT" /f >/dev/null
+fi
 stored=$(wine_run reg query 'HKCU\Software\Veilgate' /v LocalPort 2>/dev/null | awk '/LocalPort/ {print $3}' || true)
 port=$((${stored:-8080}))
 echo "Veilgate listens on 127.0.0.1:$port (upstream proxy: tinyproxy on 127.0.0.1:$upstream_port)"
 echo "Maker's server: list service on http://127.0.0.1:$list_port/ (requests in $state/list_service.log)"
 echo "Try: curl -x http://127.0.0.1:$port http://example.com/    Stop with Ctrl-C."
 echo "The main window opens; \"EXIT\" in its tray menu ends the program."
-wine_run "$build/src/app/Veilgate.exe"
+# Installed, Gatereset.exe and the help page sit beside Veilgate.exe, which
+# starts Gatereset to watch over it; so they do here.
+program=$state/program
+mkdir -p "$program"
+cp "$build/src/app/Veilgate.exe" "$build/src/restore/Gatereset.exe" src/app/help/help.htm "$program/"
+wine_run "$program/Veilgate.exe" &
+veilgate=$!
+pids+=("$veilgate")
+wait "$veilgate"

@@ -84,6 +84,7 @@ std::vector<UpstreamCandidate> ProxyActivation::Candidates(const std::string& ho
 // The engine is brought up before the browsers are pointed at it, so they
 // never point at a port that some other program may hold.
 void ProxyActivation::ActivateProxy(const std::string& proxyText) {
+    notChecked_ = false;
     ProxyLine proxy(proxyText);
     int localPort = LocalPort();
     if (!engine_.Listen(localPort, proxy.Host(), proxy.Port(),
@@ -131,6 +132,7 @@ bool ProxyActivation::PointBrowsersAtEngine() {
 std::string ProxyActivation::StatusWhileOn(const std::string& proxyText) const {
     std::string level = LevelOf(proxyText);
     return OnStatusText(proxyText) + (level.empty() ? "" : " [" + level + "]") +
+           (notChecked_ ? activation::NotCheckedSuffix : "") +
            (firefoxLeftOut_ ? activation::NotFirefoxSuffix : "");
 }
 
@@ -146,14 +148,23 @@ void ProxyActivation::RefreshStatus() {
     view_.Repaint();
 }
 
-bool ProxyActivation::RefuseTransparent(const std::string& level) {
-    if (AnonymityFromWord(level) != Anonymity::Transparent)
+bool ProxyActivation::RefuseLevel(const std::string& level) {
+    Anonymity grade = AnonymityFromWord(level);
+    if (grade != Anonymity::Transparent && grade != Anonymity::Unknown)
         return false;
-    view_.Tell(activation::TransparentRefused, "Warning");
+    view_.Tell(grade == Anonymity::Transparent ? activation::TransparentRefused
+                                               : activation::UnknownRefused,
+               "Warning");
     return true;
 }
 
+void ProxyActivation::SetNotChecked(bool notChecked) {
+    notChecked_ = notChecked;
+    RefreshStatus();
+}
+
 void ProxyActivation::DeactivateProxy() {
+    notChecked_ = false;
     browsers_.RestoreDirect();
     if (browsers_.FirefoxWasRunning())
         view_.Tell(activation::FirefoxRunningOff, activation::ProductName);
@@ -171,6 +182,7 @@ void ProxyActivation::SwitchOff() {
 }
 
 void ProxyActivation::SwitchUpstream(const std::string& host, int port) {
+    notChecked_ = false;
     if (!engine_.Forward(LocalPort(), host, port, Candidates(host, port)))
         view_.Tell(activation::CannotStartProxy, "ERROR");
 }
@@ -209,7 +221,7 @@ void ProxyActivation::ApplyEnableFlag() {
         SwitchOff();
         return;
     }
-    if (RefuseTransparent(LevelOf(text))) {
+    if (RefuseLevel(LevelOf(text))) {
         SwitchOff();
         return;
     }
@@ -288,7 +300,7 @@ void ProxyActivation::OnSelectorChoice(const std::string& itemText) {
         if (!responseTime.empty()) {
             list_.PutProxyRow(proxy.Address(), proxy.Country(), responseTime,
                               RegStringValue(setting::TMPDownloadSpeed).Get(), level);
-            if (RefuseTransparent(level)) {
+            if (RefuseLevel(level)) {
                 RestorePreviousProxy();
             } else if (enabled_) {
                 SwitchUpstream(proxy.Host(), proxy.Port());
@@ -304,7 +316,7 @@ void ProxyActivation::OnRowDoubleClicked() {
     if (row < 0 || row >= list_.Count())
         return;
     std::string address = list_.Row(row).address;
-    if (RefuseTransparent(list_.Row(row).anonymity))
+    if (RefuseLevel(list_.Row(row).anonymity))
         return;
     view_.SetSelectorText(address);
     enabled_ = view_.EnableBox();
@@ -326,7 +338,7 @@ void ProxyActivation::OnAddNewProxy() {
             std::string level = RegStringValue(setting::TMPAnonymity).Get();
             list_.PutProxyRow(proxy.Address(), "", responseTime,
                               RegStringValue(setting::TMPDownloadSpeed).Get(), level);
-            if (!RefuseTransparent(level)) {
+            if (!RefuseLevel(level)) {
                 view_.SetSelectorText(typed);
                 if (enabled_)
                     ActivateProxy(proxy.Address());

@@ -35,8 +35,15 @@ constexpr char FirefoxRunningOff[] =
 // Told when a choice would make a transparent proxy the active one.
 constexpr char TransparentRefused[] =
     "This proxy passes your own IP address on to the sites you visit. Veilgate will not use it.";
+// Told when a choice would make a proxy active whose test could not learn the
+// user's own address, so that nothing shows whether it hands it on.
+constexpr char UnknownRefused[] =
+    "Veilgate could not check whether this proxy hides your IP address: its test page cannot be "
+    "reached without a proxy. Veilgate will not use it.";
 // Ends the status line while on when a Firefox profile was left out.
 constexpr char NotFirefoxSuffix[] = " (not in Firefox)";
+// Ends it while the active proxy could not be tested (no test page yet).
+constexpr char NotCheckedSuffix[] = " (not checked)";
 }  // namespace activation
 
 // The status line while on, with the display form of the proxy text.
@@ -106,9 +113,14 @@ public:
     void RefreshStatus();
     // The level a test in this run found for the proxy the text names.
     std::string LevelOf(const std::string& proxyText) const;
-    // True, with the user warned, when `level` is the transparent one: the
-    // caller then keeps the previous proxy.
-    bool RefuseTransparent(const std::string& level);
+    // True, with the user warned, when `level` is Transparent or Unknown:
+    // the caller then keeps the previous proxy.
+    bool RefuseLevel(const std::string& level);
+    // Whether the active proxy is in use without a test that could reach
+    // the test page (the status line then says so); any change of the
+    // active proxy clears it.
+    void SetNotChecked(bool notChecked);
+    bool NotChecked() const { return notChecked_; }
     // Everything off after a failure or an empty choice; ProxyName stays.
     void SwitchOff();
     // Loads "MyProxies.txt". A file that is there but cannot be read is
@@ -149,4 +161,5 @@ private:
     bool hasStartUpItem_ = false;
     SelectorItem startUpItem_;
     bool firefoxLeftOut_ = false;
+    bool notChecked_ = false;
 };

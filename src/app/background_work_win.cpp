@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "app/rotation.h"
 #include "proxies/proxy_line.h"
 
 namespace {
@@ -105,11 +104,19 @@ void WindowBackgroundWork::CancelListDownloads() {
     }
 }
 
-bool WindowBackgroundWork::StartReachabilityCheck(const std::string& host, int port) {
+bool WindowBackgroundWork::StartRotationTest(const std::string& proxy) {
     HWND window = window_;
-    return Run(Kind::Check, [window, host, port](Job&) {
-        Reachability reachability = SocketProbe().CheckProxyReachable(host, port);
-        PostMessageA(window, ProxyCheckedMessage, static_cast<WPARAM>(reachability), 0);
+    ProxyJudge judge = ConfiguredJudge();
+    return Run(Kind::Check, [window, proxy, judge](Job& job) {
+        auto result = std::make_unique<ProxyTestResult>();
+        result->proxy = proxy;
+        OwnAddresses own;
+        result->judgeReached = AskJudgeDirectly(judge, job.stop, own);
+        ProxyLine line(proxy);
+        result->check = CheckProxy(judge, own, line.Host(), line.Port(), job.stop);
+        if (!job.stop &&
+            PostMessageA(window, RotationTestedMessage, 0, reinterpret_cast<LPARAM>(result.get())))
+            result.release();
     });
 }
 
@@ -124,8 +131,8 @@ bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<std::strin
     HWND window = window_;
     ProxyJudge judge = ConfiguredJudge();
     return Run(Kind::ProxyTests, [window, run, proxies, judge](Job& job) {
-        std::string ownAddress;
-        bool judgeReached = AskJudgeDirectly(judge, job.stop, ownAddress);
+        OwnAddresses own;
+        bool judgeReached = AskJudgeDirectly(judge, job.stop, own);
         std::atomic<size_t> next{0};
         auto tester = [&] {
             for (size_t i = next++; i < proxies.size() && !job.stop; i = next++) {
@@ -134,7 +141,7 @@ bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<std::strin
                 result->run = run;
                 result->proxy = proxies[i];
                 result->judgeReached = judgeReached;
-                result->check = CheckProxy(judge, ownAddress, proxy.Host(), proxy.Port(), job.stop);
+                result->check = CheckProxy(judge, own, proxy.Host(), proxy.Port(), job.stop);
                 if (!job.stop && PostMessageA(window, ProxyTestedMessage, 0,
                                               reinterpret_cast<LPARAM>(result.get())))
                     result.release();

@@ -1,5 +1,5 @@
 // The main window's worker threads: the list download, the generator request,
-// the rotation's reachability check and the runs of proxy tests. Each worker posts its outcome to
+// the rotation's test and the runs of proxy tests. Each worker posts its outcome to
 // the window, which hands it to the logic on its own thread; a worker never touches the window
 // otherwise.
 #pragma once
@@ -21,8 +21,8 @@ class WindowBackgroundWork : public BackgroundWork {
 public:
     // lParam: a ListDownload the receiver takes (TakeListDownload).
     static constexpr UINT ListDownloadedMessage = WM_APP + 1;
-    // wParam: the Reachability.
-    static constexpr UINT ProxyCheckedMessage = WM_APP + 2;
+    // lParam: the rotation's ProxyTestResult (TakeProxyTestResult).
+    static constexpr UINT RotationTestedMessage = WM_APP + 2;
     // lParam: a ProxyTestResult the receiver takes (TakeProxyTestResult).
     static constexpr UINT ProxyTestedMessage = WM_APP + 3;
     // wParam: the run that ended; lParam: 1 when its judge answered.
@@ -37,7 +37,7 @@ public:
 
     bool StartListDownload(int id) override;
     void CancelListDownloads() override;
-    bool StartReachabilityCheck(const std::string& host, int port) override;
+    bool StartRotationTest(const std::string& proxy) override;
     void StartGeneratorRequest() override;
     bool StartProxyTests(int run, const std::vector<std::string>& proxies) override;
     void StopProxyTests() override;

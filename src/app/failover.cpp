@@ -24,15 +24,22 @@ int RowOf(const ProxyList& list, const UpstreamCandidate& proxy) {
 
 }  // namespace
 
-std::vector<int> UsableRowsAfter(const ProxyList& list, int row) {
+bool IsProvenRow(const ProxyList& list, int row) {
+    return HidesUserAddress(AnonymityFromWord(list.Row(row).anonymity));
+}
+
+std::vector<int> RowsAfter(const ProxyList& list, int row, bool (*keep)(Anonymity level)) {
     std::vector<int> rows;
     for (int step = 1; step <= list.Count(); ++step) {
         int next = (row + step) % list.Count();
-        // A proxy that hands the user's address on is never used.
-        if (next != row && AnonymityFromWord(list.Row(next).anonymity) != Anonymity::Transparent)
+        if (next != row && keep(AnonymityFromWord(list.Row(next).anonymity)))
             rows.push_back(next);
     }
     return rows;
+}
+
+std::vector<int> UsableRowsAfter(const ProxyList& list, int row) {
+    return RowsAfter(list, row, HidesUserAddress);
 }
 
 std::vector<UpstreamCandidate> FailoverCandidates(const ProxyList& list,

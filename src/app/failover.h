@@ -15,15 +15,23 @@ namespace failover {
 constexpr char DidNotAnswer[] = " did not answer; Veilgate now uses ";
 }  // namespace failover
 
+// Whether a test in this run showed that the row's proxy hides the user's
+// address (Anonymous or Elite). Only such a row is ever made active without
+// the user choosing it: a row loaded from the file has not been tested yet.
+bool IsProvenRow(const ProxyList& list, int row);
+
 // The rows after `row` in list order, wrapping to the first, each once and
-// never `row` itself nor one graded Transparent; every row from the first
-// for a `row` of -1.
+// never `row` itself, whose grade `keep` accepts; every such row from the
+// first for a `row` of -1.
+std::vector<int> RowsAfter(const ProxyList& list, int row, bool (*keep)(Anonymity level));
+// The same for proven rows only.
 std::vector<int> UsableRowsAfter(const ProxyList& list, int row);
 
 // The rows of `list` after the active proxy's (the first row with its host
 // and port), in list order and wrapping to the first row, each proxy once and
-// never the active one itself nor one graded Transparent. None when the active proxy is not in the
-// list, as the rotation does not move from a proxy that is not there either.
+// never the active one itself; only proven rows. None when the active proxy
+// is not in the list, as the rotation does not move from a proxy that is not
+// there either.
 std::vector<UpstreamCandidate> FailoverCandidates(const ProxyList& list,
                                                   const std::string& activeHost, int activePort);
 

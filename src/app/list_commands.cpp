@@ -18,6 +18,11 @@ std::string ListResponseTimeText(uint32_t milliseconds) {
     return std::to_string(milliseconds) + " miliseconds";
 }
 
+void PutTestFigures(ProxyList& list, int row, const ProxyCheck& check) {
+    list.SetRowTimes(row, ListResponseTimeText(check.responseMs),
+                     DownloadSpeedText(check.kilobytesPerSecond), AnonymityWord(check.level));
+}
+
 std::vector<std::string> RowTexts(const ProxyList& list) {
     std::vector<std::string> texts;
     for (const ProxyEntry& row : list.Rows())
@@ -88,7 +93,7 @@ void ListCommands::TestProxy(int row) {
     std::string level = RegStringValue(setting::TMPAnonymity).Get();
     list.PutProxyRow(address, entry.country, responseTime,
                      RegStringValue(setting::TMPDownloadSpeed).Get(), level);
-    if (activation_.RefuseTransparent(level)) {
+    if (activation_.RefuseLevel(level)) {
         activation_.RestorePreviousProxy();
         return;
     }
@@ -139,9 +144,7 @@ bool ListCommands::OnProxyTested(const ProxyTestResult& result) {
     const ProxyCheck& check = result.check;
     if (check.outcome == CheckOutcome::Passed) {
         if (row >= 0)
-            list.SetRowTimes(row, ListResponseTimeText(check.responseMs),
-                             DownloadSpeedText(check.kilobytesPerSecond),
-                             AnonymityWord(check.level));
+            PutTestFigures(list, row, check);
         lastStatus_ = list_commands::TestPassed;
     } else if (result.judgeReached && row >= 0) {
         list.RemoveRow(row);

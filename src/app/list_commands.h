@@ -23,6 +23,8 @@ void FillProxySelector(MainWindowView& view, const std::string& reply);
 
 // "%d miliseconds" (the list's own spelling, unlike the evaluation dialog's).
 std::string ListResponseTimeText(uint32_t milliseconds);
+// A passed test's figures and level into the row.
+void PutTestFigures(ProxyList& list, int row, const ProxyCheck& check);
 // The texts of the rows for a run's figures.
 std::vector<std::string> RowTexts(const ProxyList& list);
 

@@ -595,6 +595,7 @@ void MainWindow::OnDestroy() {
     server_.SetSwitchReport(nullptr);
     KillTimer(Hwnd(), rotation::TimerId);
     KillTimer(Hwnd(), list_refresh::DeadlineTimerId);
+    KillTimer(Hwnd(), startup_check::RecheckTimerId);
     if (work_)
         work_->Stop();
     TrayIcon::OnDestroy();
@@ -608,6 +609,8 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
             rotation_->RotateProxy();
         else if (wParam == list_refresh::DeadlineTimerId && listRefresh_)
             listRefresh_->OnDeadline();
+        else if (wParam == startup_check::RecheckTimerId && startUpCheck_)
+            startUpCheck_->OnRecheckTimer();
         return TRUE;
     case WindowBackgroundWork::ListDownloadedMessage: {
         handled = true;
@@ -646,16 +649,18 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
         bool testedAll = listCommands_ &&
                          listCommands_->OnProxyTestsEnded(static_cast<int>(wParam), lParam != 0);
         if (startUpCheck_ && testedAll)
-            startUpCheck_->RecheckIfActiveIsTransparent();
+            startUpCheck_->RecheckIfActiveIsRefused();
         else if (startUpCheck_)
             startUpCheck_->OnProxyTestsEnded(static_cast<int>(wParam), lParam != 0);
         return TRUE;
     }
-    case WindowBackgroundWork::ProxyCheckedMessage:
+    case WindowBackgroundWork::RotationTestedMessage: {
         handled = true;
-        if (rotation_)
-            rotation_->OnChecked(static_cast<Reachability>(wParam));
+        std::unique_ptr<ProxyTestResult> result = WindowBackgroundWork::TakeProxyTestResult(lParam);
+        if (result && rotation_)
+            rotation_->OnTested(*result);
         return TRUE;
+    }
     case WM_DPICHANGED:
         // Per-monitor aware: the dialog manager moves, sizes and re-fonts
         // the window and its controls (left to it: not handled); the
@@ -810,6 +815,14 @@ void MainWindow::StartListDeadline(uint32_t periodMs) {
 
 void MainWindow::StopListDeadline() {
     KillTimer(Hwnd(), list_refresh::DeadlineTimerId);
+}
+
+void MainWindow::StartRecheckTimer(uint32_t periodMs) {
+    SetTimer(Hwnd(), startup_check::RecheckTimerId, periodMs, nullptr);
+}
+
+void MainWindow::StopRecheckTimer() {
+    KillTimer(Hwnd(), startup_check::RecheckTimerId);
 }
 
 // --- ProxyListObserver ---------------------------------------------------------

@@ -81,6 +81,10 @@ private:
     bool WindowShown() override;
     void StartListDeadline(uint32_t periodMs) override;
     void StopListDeadline() override;
+    void StartRecheckTimer(uint32_t periodMs) override;
+    void StopRecheckTimer() override;
+    void StartRecheckTimer(uint32_t periodMs) override;
+    void StopRecheckTimer() override;
 
     // ProxyListObserver: the list view mirrors the list.
     void RowInserted(int index, const ProxyEntry& entry) override;

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "app/failover.h"
+#include "app/list_commands.h"
 #include "base/text_compare.h"
-#include "net/socket.h"
 #include "proxies/proxy_line.h"
-#include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -23,34 +23,6 @@ int FindRowByPrefix(const ProxyList& list, const std::string& prefix) {
             return i;
     }
     return -1;
-}
-
-bool IsTransparentRow(const ProxyList& list, int index) {
-    return AnonymityFromWord(list.Row(index).anonymity) == Anonymity::Transparent;
-}
-
-int NextRow(int index, int count) {
-    return index < count - 1 ? index + 1 : 0;
-}
-
-Reachability SocketProbe::CheckProxyReachable(const std::string& host, int port) {
-    net::NetworkInit network;
-    std::string address;
-    if (!network.Ok() || !net::ResolveFirstAddress(host, ProxyConnectTimeoutMs, address))
-        return Reachability::Unresolved;
-    net::Socket connection = net::ConnectTcp(address, port, ProxyConnectTimeoutMs);
-    return connection.IsValid() ? Reachability::Reachable : Reachability::Unreachable;
-}
-
-const char* ReachabilityMessage(Reachability reachability) {
-    switch (reachability) {
-    case Reachability::Unresolved:
-        return rotation::UnresolvedProxy;
-    case Reachability::Unreachable:
-        return rotation::UnreachableProxy;
-    default:
-        return "";
-    }
 }
 
 ProxyRotation::ProxyRotation(ProxyActivation& activation, MainWindowView& view,
@@ -116,54 +88,71 @@ void ProxyRotation::OnMinutesChanged() {
 }
 
 void ProxyRotation::RotateProxy() {
-    if (checking_)
+    if (checking_ || !activation_.Enabled())
         return;
-    ProxyList& list = activation_.List();
+    const ProxyList& list = activation_.List();
     int active = FindRowByPrefix(list, AddressPart(RegStringValue(setting::ProxyName).Get()));
     if (active < 0)
         return;
-    // A transparent proxy is passed over: it would hand the user's address
-    // to every site.
-    int next = NextRow(active, list.Count());
-    for (int tried = 1; tried < list.Count() && IsTransparentRow(list, next); ++tried)
-        next = NextRow(next, list.Count());
-    if (IsTransparentRow(list, next))
-        return;
-    std::string address = list.Row(next).address;
-    if (!activation_.Enabled())
-        return;
-    ProxyLine proxy(address);
-    checking_ = work_.StartReachabilityCheck(proxy.Host(), proxy.Port());
-    if (checking_)
-        checkedAddress_ = address;
+    candidates_.clear();
+    for (int row : UsableRowsAfter(list, active)) {
+        if (list.Row(row).address != list.Row(active).address)
+            candidates_.push_back(list.Row(row).address);
+    }
+    TestNextCandidate();
 }
 
-void ProxyRotation::OnChecked(Reachability reachability) {
-    if (!checking_)
+void ProxyRotation::TestNextCandidate() {
+    checking_ = false;
+    while (!checking_ && !candidates_.empty()) {
+        std::string address = candidates_.front();
+        candidates_.erase(candidates_.begin());
+        // The user may have removed the row since the step began.
+        if (activation_.List().FindProxyRow(address) < 0)
+            continue;
+        checking_ = work_.StartRotationTest(address);
+        checkedAddress_ = address;
+        if (!checking_)
+            candidates_.clear();
+    }
+}
+
+void ProxyRotation::OnTested(const ProxyTestResult& result) {
+    if (!checking_ || result.proxy != checkedAddress_)
         return;
-    std::string address = checkedAddress_;
-    // Browsing switched off while the check ran: the tick has nothing to do.
-    if (!activation_.Enabled()) {
+    // Browsing switched off while the test ran, or the test page cannot be
+    // reached even without a proxy, so that nothing can be graded now: the
+    // active proxy stays.
+    if (!activation_.Enabled() || !result.judgeReached) {
         checking_ = false;
         return;
     }
-    if (reachability != Reachability::Reachable) {
+    ProxyList& list = activation_.List();
+    // The user may have changed the list meanwhile: the row is found again
+    // by its address.
+    int row = list.FindProxyRow(checkedAddress_);
+    const ProxyCheck& check = result.check;
+    if (check.outcome != CheckOutcome::Passed) {
         // A tick during the message still finds the step running.
-        view_.Tell(ReachabilityMessage(reachability), "Error");
-        ProxyList& list = activation_.List();
-        // The user may have changed the list meanwhile: the row is found
-        // again by its address.
-        int row = list.FindProxyRow(address);
+        view_.Tell(rotation::UnreachableProxy, "Error");
+        row = list.FindProxyRow(checkedAddress_);
         if (row >= 0) {
             list.RemoveRow(row);
             activation_.SaveList();
         }
-        checking_ = false;
+        TestNextCandidate();
+        return;
+    }
+    if (row >= 0)
+        PutTestFigures(list, row, check);
+    if (!HidesUserAddress(check.level) || row < 0) {
+        TestNextCandidate();
         return;
     }
     checking_ = false;
-    ProxyLine proxy(address);
+    candidates_.clear();
+    ProxyLine proxy(checkedAddress_);
     activation_.SwitchUpstream(proxy.Host(), proxy.Port());
-    view_.SetSelectorText(address);
-    activation_.ShowActive(address);
+    view_.SetSelectorText(checkedAddress_);
+    activation_.ShowActive(checkedAddress_);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/activation.h"
 #include "app/shell_interfaces.h"
@@ -18,27 +19,12 @@ constexpr char NoInterval[] =
     "Please fill the automaticlly change the allready tested proxies value";
 constexpr char IntervalTooLong[] =
     "Please fill the automaticlly change the allready tested proxies value [1..90] minutes";
-constexpr char UnresolvedProxy[] = "Unable to solve proxy server name";
 constexpr char UnreachableProxy[] = "Unable to connect to proxy server";
 }  // namespace rotation
 
 // The index of the first row whose address begins with `prefix`, regardless
 // of case, or -1.
 int FindRowByPrefix(const ProxyList& list, const std::string& prefix);
-// Whether a test in this run found the row's proxy transparent.
-bool IsTransparentRow(const ProxyList& list, int index);
-// The row after `index`, wrapping from the last row to the first.
-int NextRow(int index, int count);
-
-// CheckProxyReachable over real sockets, bounded by the tester's time-out.
-class SocketProbe : public ProxyProbe {
-public:
-    Reachability CheckProxyReachable(const std::string& host, int port) override;
-};
-
-// What the user is told about a proxy that a check did not reach; empty
-// for a reachable one.
-const char* ReachabilityMessage(Reachability reachability);
 
 class ProxyRotation {
 public:
@@ -49,12 +35,14 @@ public:
     void Start();
     void OnBoxClicked();
     void OnMinutesChanged();
-    // Timer 100: starts the check of the next row on a worker thread. A
-    // tick that falls due while the previous step still runs (its check or
-    // its message) does nothing.
+    // Timer 100: the rows after the active one that a test in this run
+    // showed to hide the user are tested again on a worker thread, one at a
+    // time in list order, and the first that passes as well becomes the
+    // active proxy. A tick that falls due while the previous step still runs
+    // (its test or its message) does nothing.
     void RotateProxy();
-    // The check's outcome, on the window's thread.
-    void OnChecked(Reachability reachability);
+    // The test's outcome, on the window's thread.
+    void OnTested(const ProxyTestResult& result);
 
     uint32_t Minutes() const { return minutes_; }
     bool Checking() const { return checking_; }
@@ -62,12 +50,16 @@ public:
 private:
     // The rotation off after an unusable interval, the field back at 10.
     void RefuseInterval(const char* warning);
+    // Starts the test of the first of candidates_ still in the list; the
+    // step ends when none is left.
+    void TestNextCandidate();
 
     ProxyActivation& activation_;
     MainWindowView& view_;
     BackgroundWork& work_;
     uint32_t minutes_ = 0;
     bool checking_ = false;
-    // The row being checked.
+    // The row being tested, and those still to try in this step.
     std::string checkedAddress_;
+    std::vector<std::string> candidates_;
 };

@@ -59,16 +59,6 @@ public:
     virtual bool EvaluateProxy(const std::string& host, int port, const std::string& label) = 0;
 };
 
-enum class Reachability { Reachable, Unresolved, Unreachable };
-
-// Connections to remote proxies.
-class ProxyProbe {
-public:
-    virtual ~ProxyProbe() = default;
-    // Whether a TCP connection opens; tells nothing, and may take seconds.
-    virtual Reachability CheckProxyReachable(const std::string& host, int port) = 0;
-};
-
 // One proxy's test in a run of tests, made on a worker thread.
 struct ProxyTestResult {
     // Which run it belongs to (a late answer to an abandoned run is dropped).
@@ -99,15 +89,17 @@ struct ListDownload {
 
 // The work that must not hold the window's thread, each on a worker thread
 // of its own. Each Start answers false when no thread could be started; the
-// outcome reaches the window's thread later, through ListRefresh::OnDownloaded
-// and ProxyRotation::OnChecked.
+// outcome reaches the window's thread later, through ListRefresh::OnDownloaded,
+// ProxyRotation::OnTested and the receivers of proxy test runs.
 class BackgroundWork {
 public:
     virtual ~BackgroundWork() = default;
     virtual bool StartListDownload(int id) = 0;
     // Cuts short every download still running; each still answers.
     virtual void CancelListDownloads() = 0;
-    virtual bool StartReachabilityCheck(const std::string& host, int port) = 0;
+    // The whole test of one proxy (its direct request to the judge first),
+    // for the rotation: one ProxyTestResult, with run 0.
+    virtual bool StartRotationTest(const std::string& proxy) = 0;
     // The generator page, fetched and dropped; nothing answers.
     virtual void StartGeneratorRequest() = 0;
     // A run of real tests (proxy_check.h) of `proxies` (proxy texts, host and
@@ -164,4 +156,7 @@ public:
     // The timer that gives up on a list download (timer 101).
     virtual void StartListDeadline(uint32_t periodMs) = 0;
     virtual void StopListDeadline() = 0;
+    // The timer that tests an unchecked active proxy again (timer 102).
+    virtual void StartRecheckTimer(uint32_t periodMs) = 0;
+    virtual void StopRecheckTimer() = 0;
 };

@@ -4,7 +4,6 @@
 
 #include "app/failover.h"
 #include "app/list_commands.h"
-#include "app/rotation.h"
 #include "proxies/proxy_line.h"
 #include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
@@ -19,7 +18,19 @@ std::string Format(const char* format, const std::string& text) {
 }
 
 bool Usable(const ProxyCheck& check) {
-    return check.outcome == CheckOutcome::Passed && check.level != Anonymity::Transparent;
+    return check.outcome == CheckOutcome::Passed && HidesUserAddress(check.level);
+}
+
+const char* WhyLeft(const ProxyCheck& check) {
+    if (check.outcome != CheckOutcome::Passed)
+        return startup_check::DeadFormat;
+    return check.level == Anonymity::Transparent ? startup_check::TransparentFormat
+                                                 : startup_check::UnknownFormat;
+}
+
+// Not tested in this run (it will be now), or shown to hide the user.
+bool MayHideUser(Anonymity level) {
+    return level == Anonymity::None || HidesUserAddress(level);
 }
 
 }  // namespace
@@ -38,10 +49,19 @@ void StartUpCheck::Start() {
     testingOthers_ = false;
 }
 
-void StartUpCheck::RecheckIfActiveIsTransparent() {
+void StartUpCheck::RecheckIfActiveIsRefused() {
     const ProxyList& list = activation_.List();
     int row = list.FindProxyRow(ProxyLine(RegStringValue(setting::ProxyName).Get()).Address());
-    if (!Running() && row >= 0 && IsTransparentRow(list, row))
+    if (!Running() && row >= 0 && !MayHideUser(AnonymityFromWord(list.Row(row).anonymity)))
+        Start();
+}
+
+void StartUpCheck::OnRecheckTimer() {
+    if (!activation_.Enabled() || !activation_.NotChecked()) {
+        view_.StopRecheckTimer();
+        return;
+    }
+    if (!Running())
         Start();
 }
 
@@ -50,21 +70,20 @@ bool StartUpCheck::StillActive() const {
 }
 
 void StartUpCheck::KeepFigures(const ProxyTestResult& result) {
-    if (result.check.outcome != CheckOutcome::Passed)
+    // Without the judge's direct answer the level says nothing of the proxy.
+    if (result.check.outcome != CheckOutcome::Passed || !result.judgeReached)
         return;
     ProxyList& list = activation_.List();
     int row = list.FindProxyRow(ProxyLine(result.proxy).Address());
     if (row >= 0)
-        list.SetRowTimes(row, ListResponseTimeText(result.check.responseMs),
-                         DownloadSpeedText(result.check.kilobytesPerSecond),
-                         AnonymityWord(result.check.level));
+        PutTestFigures(list, row, result.check);
 }
 
 std::vector<std::string> StartUpCheck::Candidates() const {
     const ProxyList& list = activation_.List();
     std::string address = ProxyLine(stored_).Address();
     std::vector<std::string> candidates;
-    for (int row : UsableRowsAfter(list, list.FindProxyRow(address))) {
+    for (int row : RowsAfter(list, list.FindProxyRow(address), MayHideUser)) {
         if (list.Row(row).address != address)
             candidates.push_back(list.Row(row).address);
     }
@@ -79,14 +98,24 @@ bool StartUpCheck::OnProxyTested(const ProxyTestResult& result) {
         results_[result.proxy] = result.check;
         return true;
     }
-    // Without the judge nothing is known of the proxy: it stays.
-    if (!result.judgeReached || Usable(result.check)) {
+    // Without the judge nothing is known of the proxy: the user's own choice
+    // stays, said to be unchecked, until the judge answers.
+    if (!result.judgeReached) {
+        if (StillActive()) {
+            activation_.SetNotChecked(true);
+            view_.StartRecheckTimer(startup_check::RecheckMs);
+        }
+        return true;
+    }
+    if (Usable(result.check)) {
+        if (StillActive()) {
+            activation_.SetNotChecked(false);
+            view_.StopRecheckTimer();
+        }
         activation_.RefreshStatus();
         return true;
     }
-    why_ = Format(result.check.outcome == CheckOutcome::Passed ? startup_check::TransparentFormat
-                                                               : startup_check::DeadFormat,
-                  stored_);
+    why_ = Format(WhyLeft(result.check), stored_);
     candidates_ = Candidates();
     if (!StillActive())
         return true;

@@ -38,17 +38,28 @@ std::string MakeErrorResponse(int status, const std::string& reasonPhrase,
            "\r\nConnection: close\r\n\r\n" + body;
 }
 
-std::string MakeBadGatewayResponse(const std::string& what, const std::string& reason) {
-    return MakeErrorResponse(502, "Bad Gateway",
-                             "Veilgate could not reach " + what + ": " + reason + ".");
+namespace {
+
+std::string CouldNotReach(const std::string& what, const std::string& reason) {
+    return "Veilgate could not reach " + what + ": " + reason + ".";
 }
 
-std::string MakeBadGatewayResponse(const std::vector<FailedAttempt>& attempts) {
-    if (attempts.size() == 1)
-        return MakeBadGatewayResponse(attempts[0].what, attempts[0].reason);
-    std::string tried;
-    for (const FailedAttempt& attempt : attempts)
-        tried += (tried.empty() ? "" : "; ") + attempt.what + ": " + attempt.reason;
-    return MakeErrorResponse(
-        502, "Bad Gateway", "Veilgate could not reach any of the proxies it tried: " + tried + ".");
+}  // namespace
+
+std::string MakeBadGatewayResponse(const std::string& what, const std::string& reason) {
+    return MakeErrorResponse(502, "Bad Gateway", CouldNotReach(what, reason));
+}
+
+std::string MakeBadGatewayResponse(const std::vector<FailedAttempt>& attempts,
+                                   const std::string& advice) {
+    std::string message;
+    if (attempts.size() == 1) {
+        message = CouldNotReach(attempts[0].what, attempts[0].reason);
+    } else {
+        std::string tried;
+        for (const FailedAttempt& attempt : attempts)
+            tried += (tried.empty() ? "" : "; ") + attempt.what + ": " + attempt.reason;
+        message = "Veilgate could not reach any of the proxies it tried: " + tried + ".";
+    }
+    return MakeErrorResponse(502, "Bad Gateway", advice.empty() ? message : message + " " + advice);
 }

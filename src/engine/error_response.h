@@ -20,5 +20,11 @@ struct FailedAttempt {
     std::string reason;
 };
 
-// "502 Bad Gateway" naming each upstream tried, in the order tried.
-std::string MakeBadGatewayResponse(const std::vector<FailedAttempt>& attempts);
+// Said after the proxy that failed when there was no other to turn to.
+constexpr char NoCandidatesAdvice[] =
+    "Test your proxies so that Veilgate can replace one that stops answering.";
+
+// "502 Bad Gateway" naming each upstream tried, in the order tried, and then
+// `advice` when given.
+std::string MakeBadGatewayResponse(const std::vector<FailedAttempt>& attempts,
+                                   const std::string& advice = "");

@@ -169,7 +169,7 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
     bool looped = false;
     upstream_ = net::ConnectTcpElsewhere(
         host, port, ownPort_,
-        failover ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs, looped, &reason);
+        viaProxy ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs, looped, &reason);
     if (upstream_.IsValid())
         return true;
     if (looped) {
@@ -186,7 +186,9 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
         if (ConnectToCandidate(failures))
             return true;
     }
-    Refuse(MakeBadGatewayResponse(failures));
+    // With no tested proxy to turn to, the user is told how to get one.
+    bool noCandidates = viaProxy && settings_->failover.empty();
+    Refuse(MakeBadGatewayResponse(failures, noCandidates ? NoCandidatesAdvice : ""));
     return false;
 }
 

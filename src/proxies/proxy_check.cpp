@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <random>
 
 #include "base/leading_number.h"
+#include "net/interface_addresses.h"
 #include "net/socket.h"
 #include "settings/maker_endpoints.h"
 #include "settings/reg_value.h"
@@ -42,6 +44,11 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+bool IsHexDigit(char c) {
+    c = Lower(c);
+    return IsDigit(c) || (c >= 'a' && c <= 'f');
+}
+
 bool IsNameChar(char c) {
     c = Lower(c);
     return (c >= 'a' && c <= 'z') || IsDigit(c) || c == '-' || c == '_';
@@ -69,15 +76,22 @@ std::string WithoutHostLines(const std::string& echo) {
 }
 
 // Whether `address` stands in `text` as a whole address, not as the start
-// of a longer one (127.0.0.1 is not in 127.0.0.12).
+// of a longer one (127.0.0.1 is not in 127.0.0.12, nor 2001:db8::1 in
+// 2001:db8::12). IPv6 text is compared regardless of case.
 bool ContainsAddress(const std::string& text, const std::string& address) {
     if (address.empty())
         return false;
-    for (size_t at = text.find(address); at != std::string::npos; at = text.find(address, at + 1)) {
-        bool openBefore = at == 0 || (!IsDigit(text[at - 1]) && text[at - 1] != '.');
-        size_t after = at + address.size();
-        bool openAfter = after >= text.size() || !IsDigit(text[after]);
-        if (openAfter && after + 1 < text.size() && text[after] == '.' && IsDigit(text[after + 1]))
+    bool v6 = address.find(':') != std::string::npos;
+    std::string haystack = v6 ? LowerText(text) : text;
+    std::string needle = v6 ? LowerText(address) : address;
+    auto partOfAddress = [v6](char c) { return v6 ? IsHexDigit(c) || c == ':' : IsDigit(c); };
+    for (size_t at = haystack.find(needle); at != std::string::npos;
+         at = haystack.find(needle, at + 1)) {
+        bool openBefore = at == 0 || (!partOfAddress(haystack[at - 1]) && haystack[at - 1] != '.');
+        size_t after = at + needle.size();
+        bool openAfter = after >= haystack.size() || !partOfAddress(haystack[after]);
+        if (openAfter && after + 1 < haystack.size() && haystack[after] == '.' &&
+            IsDigit(haystack[after + 1]))
             openAfter = false;
         if (openBefore && openAfter)
             return true;
@@ -108,6 +122,22 @@ std::string DottedAt(const std::string& text, size_t at) {
     }
     if (i < text.size() &&
         (IsDigit(text[i]) || (text[i] == '.' && i + 1 < text.size() && IsDigit(text[i + 1]))))
+        return "";
+    return text.substr(at, i - at);
+}
+
+// An IPv6 address starting at `at` (hex digits and colons, at least two of
+// them, possibly ending in a dotted IPv4 part), or empty.
+std::string Ipv6At(const std::string& text, size_t at) {
+    const size_t longest = 45;
+    size_t i = at;
+    int colons = 0;
+    while (i < text.size() && i - at < longest &&
+           (IsHexDigit(text[i]) || text[i] == ':' || text[i] == '.')) {
+        colons += text[i] == ':';
+        ++i;
+    }
+    if (colons < 2 || i - at >= longest || (i < text.size() && IsNameChar(text[i])))
         return "";
     return text.substr(at, i - at);
 }
@@ -221,17 +251,19 @@ std::string HostAndPort(const std::string& host, int port) {
 }
 
 // A GET of the judge's host and `path`: absolute-form for a proxy,
-// origin-form straight to the judge.
-std::string GetRequest(const ProxyJudge& judge, const std::string& path, bool viaProxy) {
+// origin-form straight to the judge; with the marker the judge must echo.
+std::string GetRequest(const ProxyJudge& judge, const std::string& path, bool viaProxy,
+                       const std::string& marker) {
     std::string hostPort = HostAndPort(judge.host, judge.port);
     std::string target = viaProxy ? "http://" + hostPort + path : path;
     return "GET " + target + " HTTP/1.0\r\nHost: " + hostPort +
-           "\r\nUser-Agent: Veilgate\r\nAccept: */*\r\nConnection: close\r\n\r\n";
+           "\r\nUser-Agent: Veilgate\r\nAccept: */*\r\n" + JudgeMarkerHeader + ": " + marker +
+           "\r\nConnection: close\r\n\r\n";
 }
 
-bool IsJudgeAnswer(const Answer& answer) {
+bool IsJudgeAnswer(const Answer& answer, const std::string& marker) {
     return answer.came && answer.status >= 200 && answer.status < 300 &&
-           !ReadExitAddress(Body(answer)).empty();
+           IsJudgeEcho(Body(answer), marker);
 }
 
 double KilobytesPerSecond(size_t bytes, uint32_t milliseconds) {
@@ -248,39 +280,89 @@ const char* AnonymityWord(Anonymity level) {
         return "Anonymous";
     case Anonymity::Elite:
         return "Elite";
+    case Anonymity::Unknown:
+        return "Unknown";
     default:
         return "";
     }
 }
 
 const char* AnonymityText(Anonymity level) {
-    return level == Anonymity::Transparent ? "Transparent - sites see your IP"
-                                           : AnonymityWord(level);
+    switch (level) {
+    case Anonymity::Transparent:
+        return "Transparent - sites see your IP";
+    case Anonymity::Unknown:
+        return "Unknown - your own IP could not be checked";
+    default:
+        return AnonymityWord(level);
+    }
 }
 
 Anonymity AnonymityFromWord(const std::string& word) {
-    for (Anonymity level : {Anonymity::Transparent, Anonymity::Anonymous, Anonymity::Elite}) {
+    for (Anonymity level :
+         {Anonymity::Unknown, Anonymity::Transparent, Anonymity::Anonymous, Anonymity::Elite}) {
         if (word == AnonymityWord(level))
             return level;
     }
-    return Anonymity::Unknown;
+    return Anonymity::None;
+}
+
+bool HidesUserAddress(Anonymity level) {
+    return level == Anonymity::Anonymous || level == Anonymity::Elite;
+}
+
+std::string NewJudgeMarker() {
+    // 64 random bits as hex: no page holds them by chance. Should the
+    // system's random source fail, the time and a counter still make a
+    // marker no page can know in advance.
+    uint64_t bits = 0;
+    try {
+        std::random_device source;
+        bits = (static_cast<uint64_t>(source()) << 32) ^ source();
+    } catch (...) {
+        static std::atomic<uint64_t> counter{0};
+        bits =
+            static_cast<uint64_t>(Clock::now().time_since_epoch().count()) * 6364136223846793005u +
+            ++counter;
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string marker = "vg";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        marker += digits[(bits >> shift) & 0xf];
+    return marker;
+}
+
+bool IsJudgeEcho(const std::string& page, const std::string& marker) {
+    return !marker.empty() && page.find(marker) != std::string::npos &&
+           !ReadExitAddress(page).empty();
 }
 
 std::string ReadExitAddress(const std::string& echo) {
     const char marker[] = "id=\"address\">";
     size_t at = echo.find(marker);
     if (at != std::string::npos) {
-        std::string dotted = DottedAt(echo, at + std::strlen(marker));
-        if (!dotted.empty())
-            return dotted;
+        at += std::strlen(marker);
+        std::string address = DottedAt(echo, at);
+        if (address.empty())
+            address = Ipv6At(echo, at);
+        if (!address.empty())
+            return address;
     }
     return FirstDotted(WithoutHostLines(echo));
 }
 
-Anonymity GradeEcho(const std::string& ownAddress, const std::string& echo) {
+Anonymity GradeEcho(const OwnAddresses& own, const std::string& echo) {
     std::string seen = WithoutHostLines(echo);
-    if (ContainsAddress(seen, ownAddress))
+    if (ContainsAddress(seen, own.seenDirectly))
         return Anonymity::Transparent;
+    for (const std::string& address : own.local) {
+        if (ContainsAddress(seen, address))
+            return Anonymity::Transparent;
+    }
+    // Headers alone cannot show that the user's address was not passed on
+    // under some name no list knows.
+    if (own.seenDirectly.empty())
+        return Anonymity::Unknown;
     std::string lower = LowerText(seen);
     for (const char* header : ProxyHeaders) {
         for (size_t at = lower.find(header); at != std::string::npos;
@@ -325,22 +407,25 @@ ProxyJudge ConfiguredJudge() {
     return judge;
 }
 
-bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop,
-                      std::string& ownAddress) {
+bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop, OwnAddresses& own) {
+    own.seenDirectly.clear();
+    own.local = net::InterfaceAddresses();
     net::NetworkInit network;
     auto until = Clock::now() + std::chrono::milliseconds(ProxyTestBudgetMs);
     net::Socket connection = net::ConnectTcpUnless(judge.host, judge.port, ProxyTestBudgetMs, stop);
     if (!network.Ok() || !connection.IsValid())
         return false;
-    Answer answer = Exchange(connection, GetRequest(judge, judge.path, false), until, stop, false);
-    if (!IsJudgeAnswer(answer))
+    std::string marker = NewJudgeMarker();
+    Answer answer =
+        Exchange(connection, GetRequest(judge, judge.path, false, marker), until, stop, false);
+    if (!IsJudgeAnswer(answer, marker))
         return false;
-    ownAddress = ReadExitAddress(Body(answer));
+    own.seenDirectly = ReadExitAddress(Body(answer));
     return true;
 }
 
-ProxyCheck CheckProxy(const ProxyJudge& judge, const std::string& ownAddress,
-                      const std::string& host, int port, const std::atomic<bool>& stop,
+ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const std::string& host,
+                      int port, const std::atomic<bool>& stop,
                       const std::function<void(int)>& progress) {
     auto tell = [&progress](int position) {
         if (progress)
@@ -361,14 +446,15 @@ ProxyCheck CheckProxy(const ProxyJudge& judge, const std::string& ownAddress,
         return check;
     }
     tell(40);
-    Answer page = Exchange(connection, GetRequest(judge, judge.path, true),
+    std::string marker = NewJudgeMarker();
+    Answer page = Exchange(connection, GetRequest(judge, judge.path, true, marker),
                            start + std::chrono::milliseconds(AnswerUntilMs), stop, false);
     connection.Close();
     if (stop) {
         check.outcome = CheckOutcome::Stopped;
         return check;
     }
-    if (!IsJudgeAnswer(page)) {
+    if (!IsJudgeAnswer(page, marker)) {
         check.outcome = CheckOutcome::NoAnswer;
         tell(100);
         return check;
@@ -376,7 +462,7 @@ ProxyCheck CheckProxy(const ProxyJudge& judge, const std::string& ownAddress,
     std::string echo = Body(page);
     check.responseMs = page.firstByteMs;
     check.exitAddress = ReadExitAddress(echo);
-    check.level = GradeEcho(ownAddress, echo);
+    check.level = GradeEcho(own, echo);
     check.kilobytesPerSecond = KilobytesPerSecond(page.bodyBytes, page.totalMs);
     tell(60);
 
@@ -384,7 +470,7 @@ ProxyCheck CheckProxy(const ProxyJudge& judge, const std::string& ownAddress,
     net::Socket speedConnection =
         net::ConnectTcpUnless(host, port, std::max(1, Remaining(speedUntil)), stop);
     if (speedConnection.IsValid()) {
-        Answer object = Exchange(speedConnection, GetRequest(judge, SpeedTestPath, true),
+        Answer object = Exchange(speedConnection, GetRequest(judge, SpeedTestPath, true, marker),
                                  speedUntil, stop, false);
         // What came of the object before the time ran out still measures.
         if (object.status == 200 && object.bodyBytes > 0)

@@ -10,25 +10,49 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
-enum class Anonymity { Unknown, Transparent, Anonymous, Elite };
+// None: not tested in this run. Unknown: tested, but the user's own address
+// could not be learnt, so nothing shows whether the proxy hands it on.
+enum class Anonymity { None, Unknown, Transparent, Anonymous, Elite };
 
 // The level's word, as TMPAnonymity and the list's column hold it ("Elite",
-// "Anonymous", "Transparent"); empty while unknown.
+// "Anonymous", "Transparent", "Unknown"); empty while not tested.
 const char* AnonymityWord(Anonymity level);
 // The evaluation dialog's response text ("Transparent - sites see your IP").
 const char* AnonymityText(Anonymity level);
 Anonymity AnonymityFromWord(const std::string& word);
+// Whether a test showed that the proxy hides the user's address: the only
+// levels that Veilgate turns to without the user choosing the proxy.
+bool HidesUserAddress(Anonymity level);
+
+// The addresses that are the user's own: the one the judge saw on a direct
+// request (empty when it could not be asked) and those the machine's own
+// interfaces hold.
+struct OwnAddresses {
+    std::string seenDirectly;
+    std::vector<std::string> local;
+};
 
 // The address the judge says the request came from: its marked address
-// element, else the first dotted IPv4 address of the page that is not in a
-// Host line. Empty when the page names none, so it is no judge's page.
+// element (IPv4 or IPv6), else the first dotted IPv4 address of the page
+// that is not in a Host line. Empty when the page names none.
 std::string ReadExitAddress(const std::string& echo);
 
-// The level that what the judge saw through a proxy shows, given the address
-// it saw on a direct request (the user's own; may be empty when unknown).
-// The judge's own host name, echoed in its Host line, is never counted.
-Anonymity GradeEcho(const std::string& ownAddress, const std::string& echo);
+// The level that what the judge saw through a proxy shows. Any of the user's
+// own addresses anywhere in it is Transparent; without the directly seen one
+// nothing proves the proxy hides the user, so the level is Unknown. The
+// judge's own host name, echoed in its Host line, is never counted.
+Anonymity GradeEcho(const OwnAddresses& own, const std::string& echo);
+
+// The header every test request carries with a fresh random marker; a page
+// counts as the judge's answer only when it echoes the marker, so that a
+// port serving some other page (a router's status page) is never taken for
+// a working proxy.
+constexpr char JudgeMarkerHeader[] = "X-Veilgate-Check";
+std::string NewJudgeMarker();
+// Whether `page` is the judge's answer to the request that carried `marker`.
+bool IsJudgeEcho(const std::string& page, const std::string& marker);
 
 // Where a test asks: the judge page, and the target of the secure-pages
 // check (the judge's host on the HTTPS port unless set otherwise).
@@ -52,10 +76,10 @@ bool ParseJudgeUrl(const std::string& url, ProxyJudge& judge);
 // missing, empty or not a plain HTTP address.
 ProxyJudge ConfiguredJudge();
 
-// The address the judge sees without a proxy; false when it cannot be
-// reached (or its answer names no address) within the budget.
-bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop,
-                      std::string& ownAddress);
+// The user's own addresses: the machine's interfaces always, and the one the
+// judge sees without a proxy; false when the judge cannot be reached (or does
+// not answer as the judge) within the budget, `own.seenDirectly` then empty.
+bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop, OwnAddresses& own);
 
 enum class CheckOutcome {
     Passed,
@@ -73,13 +97,13 @@ struct ProxyCheck {
     // (at least 1).
     uint32_t responseMs = 0;
     double kilobytesPerSecond = 0;
-    Anonymity level = Anonymity::Unknown;
+    Anonymity level = Anonymity::None;
     std::string exitAddress;
     bool secure = false;
 };
 
 // The whole test of host:port. `progress` (when given) is told positions
 // from 20 to 100 as the steps end, on the calling thread.
-ProxyCheck CheckProxy(const ProxyJudge& judge, const std::string& ownAddress,
-                      const std::string& host, int port, const std::atomic<bool>& stop,
+ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const std::string& host,
+                      int port, const std::atomic<bool>& stop,
                       const std::function<void(int)>& progress = {});

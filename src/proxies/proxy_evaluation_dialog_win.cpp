@@ -136,12 +136,12 @@ void ProxyEvaluationDialog::StartTesting() {
     try {
         worker->thread = std::thread([worker, window, judge, host, port] {
             try {
-                std::string ownAddress;
-                // A judge that cannot be reached directly leaves only the
-                // headers to grade by.
-                AskJudgeDirectly(judge, worker->stop, ownAddress);
+                OwnAddresses own;
+                // A judge that cannot be reached directly leaves the level
+                // Unknown, unless the proxy shows an address of this machine.
+                AskJudgeDirectly(judge, worker->stop, own);
                 auto check = std::make_unique<ProxyCheck>(
-                    CheckProxy(judge, ownAddress, host, port, worker->stop, [&](int position) {
+                    CheckProxy(judge, own, host, port, worker->stop, [&](int position) {
                         if (!worker->stop)
                             PostMessageA(window, ProgressMessage, position, 0);
                     }));

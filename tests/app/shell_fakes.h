@@ -87,20 +87,30 @@ struct FakeDialogs : ProxyDialogs {
     std::vector<std::string> evaluated;
 };
 
-struct FakeProbe : ProxyProbe {
-    Reachability CheckProxyReachable(const std::string& host, int port) override {
-        checked.push_back(host + ":" + std::to_string(port));
-        if (onCheck)
-            onCheck();
-        if (unresolved.count(host))
-            return Reachability::Unresolved;
-        return reachable.count(host + ":" + std::to_string(port)) ? Reachability::Reachable
-                                                                  : Reachability::Unreachable;
+// What the whole test of a proxy finds, as the rotation's worker reports it:
+// a proxy in `reachable` passes at its level in `levels` (Elite unless named
+// there), any other does not connect; with `judgeDown` the test page cannot
+// be reached directly either, so nothing is graded.
+struct FakeProbe {
+    ProxyTestResult Test(const std::string& proxy) {
+        std::string address = proxy.substr(0, proxy.find("->"));
+        checked.push_back(address);
+        ProxyTestResult result;
+        result.proxy = proxy;
+        result.judgeReached = !judgeDown;
+        result.check.outcome =
+            reachable.count(address) ? CheckOutcome::Passed : CheckOutcome::NoConnection;
+        auto level = levels.find(address);
+        result.check.level = judgeDown               ? Anonymity::Unknown
+                             : level == levels.end() ? Anonymity::Elite
+                                                     : level->second;
+        result.check.responseMs = 7;
+        return result;
     }
     std::set<std::string> reachable;
-    std::set<std::string> unresolved;
+    std::map<std::string, Anonymity> levels;
+    bool judgeDown = false;
     std::vector<std::string> checked;
-    void (*onCheck)() = nullptr;
 };
 
 struct FakeView : MainWindowView {
@@ -150,6 +160,8 @@ struct FakeView : MainWindowView {
     bool WindowShown() override { return shown; }
     void StartListDeadline(uint32_t periodMs) override { deadline = periodMs; }
     void StopListDeadline() override { deadline = 0; }
+    void StartRecheckTimer(uint32_t periodMs) override { recheck = periodMs; }
+    void StopRecheckTimer() override { recheck = 0; }
 
     std::string editText;
     std::vector<SelectorItem> items;
@@ -166,6 +178,7 @@ struct FakeView : MainWindowView {
     std::vector<std::string> balloons;
     bool shown = false;
     uint32_t deadline = 0;
+    uint32_t recheck = 0;
     std::function<void()> onTell;
 };
 
@@ -177,8 +190,8 @@ struct FakeWork : BackgroundWork {
         return threads;
     }
     void CancelListDownloads() override { ++cancels; }
-    bool StartReachabilityCheck(const std::string& host, int port) override {
-        checks.push_back(host + ":" + std::to_string(port));
+    bool StartRotationTest(const std::string& proxy) override {
+        checks.push_back(proxy);
         return threads;
     }
     void StartGeneratorRequest() override { ++generatorRequests; }

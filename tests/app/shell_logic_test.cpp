@@ -47,9 +47,10 @@ protected:
         RegDwordValue(setting::AutoTimer, 0, true).Set(0);
     }
 
-    void AddRows(const std::vector<std::string>& addresses) {
+    // Rows as a test in this run left them: `level` "" for untested ones.
+    void AddRows(const std::vector<std::string>& addresses, const std::string& level = "") {
         for (const std::string& address : addresses)
-            list.AppendRow({address, "Country", "Not Tested Today", "N/A"});
+            list.AppendRow({address, "Country", "Not Tested Today", "N/A", level});
     }
     std::vector<std::string> Rows() const {
         std::vector<std::string> rows;
@@ -60,6 +61,10 @@ protected:
     static uint32_t Dword(const char* path) { return RegDwordValue(path, 0, true).Get(); }
     static std::string Text(const char* path) { return RegStringValue(path, "", true).Get(); }
     std::string SavedFile() const { return folder.Read("MyProxies.txt"); }
+    // Whichever way the user picks a proxy graded `level`, the previous one
+    // stays active, the user is given `warning`, and the row stays, marked.
+    void ATransparentOrUnknownProxyIsNeverMadeActive(const std::string& level,
+                                                     const std::string& warning);
 
     TempFolder folder;
     FakeEngine engine;
@@ -306,13 +311,16 @@ TEST_F(ShellLogicTest, DoubleClickCopiesTheAddressAndSwitchesOnlyWhenOn) {
     EXPECT_EQ(std::string(Status) + "4.4.4.4:80", view.status);
 }
 
-// Whichever way the user picks a proxy that a test found transparent, the
-// previous one stays active, the user is warned, and the row stays, marked.
 TEST_F(ShellLogicTest, ATransparentProxyIsNeverMadeActive) {
-    const std::string warning =
-        "Warning: This proxy passes your own IP address on to the sites you visit. Veilgate "
-        "will not use it.";
-    const Evaluation transparent{true, "12 milliseconds", 0, "Transparent"};
+    ATransparentOrUnknownProxyIsNeverMadeActive(
+        "Transparent", std::string("Warning: ") + activation::TransparentRefused);
+    ATransparentOrUnknownProxyIsNeverMadeActive(
+        "Unknown", std::string("Warning: ") + activation::UnknownRefused);
+}
+
+void ShellLogicTest::ATransparentOrUnknownProxyIsNeverMadeActive(const std::string& level,
+                                                                 const std::string& warning) {
+    const Evaluation transparent{true, "12 milliseconds", 0, level};
     struct Case {
         const char* name;
         std::function<void()> pick;
@@ -344,7 +352,7 @@ TEST_F(ShellLogicTest, ATransparentProxyIsNeverMadeActive) {
         SCOPED_TRACE(c.name);
         list.RemoveAllRows();
         list.AppendRow({"1.1.1.1:80", "DE", "5 milliseconds", "9.00 KB/sec", "Elite"});
-        list.AppendRow({"9.9.9.9:80", "US", "7 milliseconds", "9.00 KB/sec", "Transparent"});
+        list.AppendRow({"9.9.9.9:80", "US", "7 milliseconds", "9.00 KB/sec", level});
         view.editText = "1.1.1.1:80";
         view.enableBox = true;
         activation.OnEnableBoxClicked();
@@ -362,7 +370,7 @@ TEST_F(ShellLogicTest, ATransparentProxyIsNeverMadeActive) {
         }
         int row = list.FindProxyRow("9.9.9.9:80");
         ASSERT_GE(row, 0);
-        EXPECT_EQ("Transparent", list.Row(row).anonymity);
+        EXPECT_EQ(level, list.Row(row).anonymity);
     }
 }
 
@@ -442,19 +450,16 @@ protected:
         view.enableBox = true;
         activation.OnEnableBoxClicked();
     }
-    // A tick, and the worker's check answered by the probe.
+    // A tick, and each test the step starts answered by the probe.
     void Tick() {
-        size_t started = work.checks.size();
         rotation.RotateProxy();
-        if (work.checks.size() > started) {
-            ProxyLine proxy(work.checks.back());
-            rotation.OnChecked(probe.CheckProxyReachable(proxy.Host(), proxy.Port()));
-        }
+        for (int answered = 0; rotation.Checking() && answered < 10; ++answered)
+            rotation.OnTested(probe.Test(work.checks.back()));
     }
 };
 
 TEST_F(RotationTest, TicksWalkTheListAndWrap) {
-    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"}, "Elite");
     probe.reachable = {"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"};
     SwitchOn("1.1.1.1:80->Here");
     std::vector<std::string> walked;
@@ -466,25 +471,39 @@ TEST_F(RotationTest, TicksWalkTheListAndWrap) {
               walked);
     EXPECT_EQ("2.2.2.2", engine.host);
     EXPECT_EQ("2.2.2.2:80", view.editText);
-    EXPECT_EQ(std::string(Status) + "2.2.2.2:80", view.status);
+    EXPECT_EQ(std::string(Status) + "2.2.2.2:80 [Elite]", view.status);
     EXPECT_EQ(1, engine.listens) << "the rotation only switches the upstream";
 }
 
-TEST_F(RotationTest, TicksPassOverTransparentRows) {
-    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+// Only rows a test in this run showed to hide the user are turned to, and
+// each is tested again first: one that now fails is passed over.
+TEST_F(RotationTest, TicksTakeOnlyProvenRowsThatPassTheirTestAgain) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80", "4.4.4.4:80", "5.5.5.5:80", "6.6.6.6:80"},
+            "Elite");
     SwitchOn("1.1.1.1:80");
     list.SetRowTimes(1, "1 milliseconds", "1.00 KB/sec", "Transparent");
-    rotation.RotateProxy();
-    ASSERT_FALSE(work.checks.empty());
-    EXPECT_EQ("3.3.3.3:80", work.checks.back());
-    rotation.OnChecked(Reachability::Reachable);
-    EXPECT_EQ(std::string(Status) + "3.3.3.3:80", view.status);
-    list.SetRowTimes(0, "1 milliseconds", "1.00 KB/sec", "Transparent");
-    work.checks.clear();
-    rotation.RotateProxy();
-    // Only transparent rows besides the active one: it is checked itself, as
-    // a row alone in the list is.
-    EXPECT_EQ(std::vector<std::string>{"3.3.3.3:80"}, work.checks);
+    list.SetRowTimes(2, "1 milliseconds", "1.00 KB/sec", "Unknown");
+    list.SetRowTimes(3, "1 milliseconds", "1.00 KB/sec", "");
+    // 5.5.5.5 turns out transparent now; 6.6.6.6 passes.
+    probe.reachable = {"5.5.5.5:80", "6.6.6.6:80"};
+    probe.levels["5.5.5.5:80"] = Anonymity::Transparent;
+    Tick();
+    EXPECT_EQ((std::vector<std::string>{"5.5.5.5:80", "6.6.6.6:80"}), probe.checked);
+    EXPECT_EQ("6.6.6.6:80", Text(setting::ProxyName));
+    EXPECT_EQ("Transparent", list.Row(list.FindProxyRow("5.5.5.5:80")).anonymity);
+    EXPECT_TRUE(view.told.empty());
+    // Nothing proven besides the active row: the tick tests nothing.
+    list.SetRowTimes(0, "1 milliseconds", "1.00 KB/sec", "");
+    probe.checked.clear();
+    Tick();
+    EXPECT_TRUE(probe.checked.empty());
+    // The test page unreachable even directly: nothing can be graded, the
+    // active proxy stays and the rows keep their grades.
+    list.SetRowTimes(0, "1 milliseconds", "1.00 KB/sec", "Elite");
+    probe.judgeDown = true;
+    Tick();
+    EXPECT_EQ("6.6.6.6:80", Text(setting::ProxyName));
+    EXPECT_EQ("Elite", list.Row(0).anonymity);
 }
 
 TEST_F(RotationTest, ThePrefixSearchFindsTheFirstRowThatBeginsWithTheAddress) {
@@ -496,13 +515,13 @@ TEST_F(RotationTest, ThePrefixSearchFindsTheFirstRowThatBeginsWithTheAddress) {
     const Case cases[] = {
         {"12.12.12.12:80", {"12.12.12.12:8080", "12.12.12.12:80", "5.5.5.5:1"}, "12.12.12.12:80"},
         {"5.5.5.5:1->Somewhere", {"12.12.12.12:8080", "5.5.5.5:1", "7.7.7.7:7"}, "7.7.7.7:7"},
-        {"HOST:1", {"host:1"}, "host:1"},
+        {"HOST:1", {"host:1", "5.5.5.5:1"}, "5.5.5.5:1"},
         {"8.8.8.8:8", {"1.1.1.1:1", "2.2.2.2:2"}, "8.8.8.8:8"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.proxyName);
         list.RemoveAllRows();
-        AddRows(c.rows);
+        AddRows(c.rows, "Elite");
         probe.reachable = std::set<std::string>(c.rows.begin(), c.rows.end());
         SwitchOn(c.proxyName);
         Tick();
@@ -511,25 +530,22 @@ TEST_F(RotationTest, ThePrefixSearchFindsTheFirstRowThatBeginsWithTheAddress) {
 }
 
 TEST_F(RotationTest, AnUnreachableRowIsRemovedAndTheActiveProxyStays) {
-    AddRows({"1.1.1.1:80", "2.2.2.2:80"});
+    AddRows({"1.1.1.1:80", "2.2.2.2:80"}, "Elite");
     probe.reachable = {"1.1.1.1:80"};
     SwitchOn("1.1.1.1:80");
     Tick();
     EXPECT_EQ(std::vector<std::string>{"1.1.1.1:80"}, Rows());
     EXPECT_EQ("1.1.1.1:80->Country\r\n", SavedFile());
     EXPECT_EQ("1.1.1.1:80", Text(setting::ProxyName));
-
-    // The only row: it is checked again, and removed when it fails.
+    EXPECT_EQ(std::vector<std::string>{"Error: Unable to connect to proxy server"}, view.told);
+    // The only row: there is nothing to move to.
+    probe.checked.clear();
     Tick();
-    EXPECT_EQ("1.1.1.1:80", probe.checked.back());
-    EXPECT_EQ(1, list.Count());
-    probe.reachable.clear();
-    Tick();
-    EXPECT_EQ(0, list.Count());
+    EXPECT_TRUE(probe.checked.empty());
 }
 
 TEST_F(RotationTest, TicksWhileOffOrWithoutTheActiveRowDoNothing) {
-    AddRows({"1.1.1.1:80", "2.2.2.2:80"});
+    AddRows({"1.1.1.1:80", "2.2.2.2:80"}, "Elite");
     probe.reachable = {"1.1.1.1:80", "2.2.2.2:80"};
     RegStringValue(setting::ProxyName, "", true).Set("1.1.1.1:80");
     Tick();
@@ -550,26 +566,30 @@ TEST_F(RotationTest, TheEngineFailsOverToTheRowsAfterTheActiveOneAsTheListIsNow)
         {{"1.1.1.1:80"}, "1.1.1.1:80", {}},
         {{"1.1.1.1:80", "2.2.2.2:80", "1.1.1.1:80", "2.2.2.2:80"}, "1.1.1.1:80", {"2.2.2.2:80"}},
         {{"1.1.1.1:80", "2.2.2.2:80"}, "9.9.9.9:9", {}},
-        // A row graded Transparent (the last here) is never turned to.
+        // A row graded Transparent (4.4.4.4 here) or Unknown (5.5.5.5), or
+        // not tested in this run (6.6.6.6), is never turned to.
         {{"1.1.1.1:80", "2.2.2.2:80", "4.4.4.4:80"}, "1.1.1.1:80", {"2.2.2.2:80"}},
+        {{"1.1.1.1:80", "5.5.5.5:80", "6.6.6.6:80", "2.2.2.2:80"}, "1.1.1.1:80", {"2.2.2.2:80"}},
     };
+    const std::map<std::string, std::string> grades = {
+        {"4.4.4.4:80", "Transparent"}, {"5.5.5.5:80", "Unknown"}, {"6.6.6.6:80", ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.active);
         list.RemoveAllRows();
-        AddRows(c.rows);
-        if (c.rows.back() == "4.4.4.4:80")
-            list.SetRowTimes(list.Count() - 1, "1 milliseconds", "1.00 KB/sec", "Transparent");
+        for (const std::string& row : c.rows)
+            AddRows({row}, grades.count(row) ? grades.at(row) : "Elite");
         SwitchOn(c.active);
         EXPECT_EQ(c.want, engine.failover);
     }
     // A removed proxy is no longer one to turn to.
     SwitchOn("1.1.1.1:80");
-    view.selectedRow = 1;
+    view.selectedRow = list.FindProxyRow("2.2.2.2:80");
     ASSERT_TRUE(commands.Run(list_commands::RemoveProxy));
     EXPECT_EQ(std::vector<std::string>{}, engine.failover);
 }
 
 TEST_F(RotationTest, AProxyTheEngineFailedOverToBecomesTheActiveOneAndTheUserIsTold) {
+    // The rows as a Test All left them.
     struct Case {
         bool shown;
         UpstreamCandidate from, to;
@@ -589,7 +609,7 @@ TEST_F(RotationTest, AProxyTheEngineFailedOverToBecomesTheActiveOneAndTheUserIsT
     for (const Case& c : cases) {
         SCOPED_TRACE(c.active);
         list.RemoveAllRows();
-        AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+        AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"}, "Elite");
         SwitchOn("1.1.1.1:80");
         view.balloons.clear();
         view.shown = c.shown;
@@ -598,8 +618,9 @@ TEST_F(RotationTest, AProxyTheEngineFailedOverToBecomesTheActiveOneAndTheUserIsT
         EXPECT_EQ(c.active, view.editText);
         EXPECT_EQ(ProxyLine(c.active).Host(), engine.host);
         EXPECT_EQ(c.balloon, view.balloons.empty() ? "" : view.balloons.back());
-        EXPECT_EQ(c.status == std::string(told) ? c.status : Status + std::string(c.status),
-                  view.status);
+        EXPECT_EQ(
+            c.status == std::string(told) ? c.status : Status + std::string(c.status) + " [Elite]",
+            view.status);
     }
     // The failover walks on from the new proxy, and the rotation goes on from it.
     OnFailedOver(activation, view, {"1.1.1.1", 80}, {"3.3.3.3", 80});
@@ -610,50 +631,44 @@ TEST_F(RotationTest, AProxyTheEngineFailedOverToBecomesTheActiveOneAndTheUserIsT
 }
 
 TEST_F(RotationTest, ATickDuringAStepDoesNothing) {
-    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"}, "Elite");
     SwitchOn("1.1.1.1:80");
-    // The next tick falls due while the first step's check still runs on
-    // its worker, and again while its message is up.
+    // The next tick falls due while the first step's test still runs on
+    // its worker, and again while its message is up; the step then goes on
+    // to the next row by itself.
     rotation.RotateProxy();
     rotation.RotateProxy();
     EXPECT_EQ(std::vector<std::string>{"2.2.2.2:80"}, work.checks);
     view.onTell = [this] { rotation.RotateProxy(); };
-    rotation.OnChecked(Reachability::Unreachable);
-    EXPECT_EQ(1u, work.checks.size());
+    rotation.OnTested(probe.Test("2.2.2.2:80"));
+    EXPECT_EQ((std::vector<std::string>{"2.2.2.2:80", "3.3.3.3:80"}), work.checks);
     EXPECT_EQ((std::vector<std::string>{"1.1.1.1:80", "3.3.3.3:80"}), Rows());
-    EXPECT_FALSE(rotation.Checking());
+    EXPECT_TRUE(rotation.Checking());
 }
 
-TEST_F(RotationTest, TheCheckRunsOffTheWindowAndItsOutcomeIsTakenWhenItComes) {
+TEST_F(RotationTest, TheTestRunsOffTheWindowAndItsOutcomeIsTakenWhenItComes) {
     struct Case {
         const char* name;
-        Reachability outcome;
+        bool answers;
+        bool judgeDown;
         bool offMeanwhile;
         const char* wantTold;
         const char* wantProxyName;
         std::vector<std::string> wantRows;
     };
     const Case cases[] = {
-        {"reachable",
-         Reachability::Reachable,
+        {"passes", true, false, false, "", "2.2.2.2:80", {"1.1.1.1:80", "2.2.2.2:80"}},
+        {"dead",
          false,
-         "",
-         "2.2.2.2:80",
-         {"1.1.1.1:80", "2.2.2.2:80"}},
-        {"unresolved",
-         Reachability::Unresolved,
          false,
-         "Error: Unable to solve proxy server name",
-         "1.1.1.1:80",
-         {"1.1.1.1:80"}},
-        {"unreachable",
-         Reachability::Unreachable,
          false,
          "Error: Unable to connect to proxy server",
          "1.1.1.1:80",
          {"1.1.1.1:80"}},
+        {"test page down", false, true, false, "", "1.1.1.1:80", {"1.1.1.1:80", "2.2.2.2:80"}},
         {"switched off meanwhile",
-         Reachability::Reachable,
+         true,
+         false,
          true,
          "",
          "1.1.1.1:80",
@@ -662,7 +677,7 @@ TEST_F(RotationTest, TheCheckRunsOffTheWindowAndItsOutcomeIsTakenWhenItComes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         list.RemoveAllRows();
-        AddRows({"1.1.1.1:80", "2.2.2.2:80"});
+        AddRows({"1.1.1.1:80", "2.2.2.2:80"}, "Elite");
         SwitchOn("1.1.1.1:80");
         view.told.clear();
         rotation.RotateProxy();
@@ -673,20 +688,23 @@ TEST_F(RotationTest, TheCheckRunsOffTheWindowAndItsOutcomeIsTakenWhenItComes) {
             view.enableBox = false;
             activation.OnEnableBoxClicked();
         }
-        rotation.OnChecked(c.outcome);
+        probe.reachable = c.answers ? std::set<std::string>{"2.2.2.2:80"} : std::set<std::string>{};
+        probe.judgeDown = c.judgeDown;
+        rotation.OnTested(probe.Test(work.checks.back()));
         EXPECT_EQ(c.wantTold, view.told.empty() ? "" : view.told[0]);
         EXPECT_EQ(c.wantProxyName, Text(setting::ProxyName));
         EXPECT_EQ(c.wantRows, Rows());
         EXPECT_FALSE(rotation.Checking());
     }
-    // A row the user removed while the check ran is not looked for twice.
+    // A row the user removed while the test ran is not looked for twice.
+    probe.judgeDown = false;
     SwitchOn("1.1.1.1:80");
     rotation.RotateProxy();
     list.RemoveAllRows();
-    rotation.OnChecked(Reachability::Unreachable);
+    rotation.OnTested(probe.Test(work.checks.back()));
     EXPECT_EQ(0, list.Count());
     // No thread: the tick is over, the next one tries again.
-    AddRows({"1.1.1.1:80"});
+    AddRows({"1.1.1.1:80", "2.2.2.2:80"}, "Elite");
     work.threads = false;
     rotation.RotateProxy();
     EXPECT_FALSE(rotation.Checking());
@@ -751,27 +769,6 @@ TEST_F(RotationTest, TheBoxStartsTheTimerOnlyWithAnInterval) {
     EXPECT_TRUE(view.rotationBox);
     EXPECT_EQ(7u * 60000, view.timerPeriod);
 }
-
-TEST(SocketProbe, ChecksARealConnectionAndSaysWhyNot) {
-    SocketProbe probe;
-    net::NetworkInit network;
-    net::Socket listener = net::ListenTcp("127.0.0.1", 0, 4);
-    int open = net::LocalPortOf(listener);
-    int closed = 0;
-    {
-        net::Socket gone = net::ListenTcp("127.0.0.1", 0, 1);
-        closed = net::LocalPortOf(gone);
-    }
-    EXPECT_EQ(Reachability::Reachable, probe.CheckProxyReachable("127.0.0.1", open));
-    EXPECT_EQ(Reachability::Unreachable, probe.CheckProxyReachable("127.0.0.1", closed));
-    EXPECT_EQ(Reachability::Unresolved, probe.CheckProxyReachable("no-such-host.invalid", open));
-    EXPECT_STREQ("Unable to connect to proxy server",
-                 ReachabilityMessage(Reachability::Unreachable));
-    EXPECT_STREQ("Unable to solve proxy server name",
-                 ReachabilityMessage(Reachability::Unresolved));
-}
-
-// --- The list's context menu ---------------------------------------------------
 
 TEST_F(ShellLogicTest, NothingRunsWithoutASelectedRow) {
     AddRows({"1.1.1.1:80"});
@@ -868,12 +865,17 @@ TEST_F(ShellLogicTest, AtStartUpABadStoredProxyIsLeftForTheNextGoodOne) {
         Anonymity thirdLevel;
         const char* wantActive;  // empty: switched off
         const char* wantTold;
+        const char* wantStatus = "";  // after the proxy's name, when not empty
     };
     const Case cases[] = {
         {"good", CheckOutcome::Passed, Anonymity::Elite, true, CheckOutcome::Passed,
          Anonymity::Elite, "2.2.2.2:80", ""},
-        {"judge down", CheckOutcome::NoAnswer, Anonymity::Unknown, false, CheckOutcome::Passed,
-         Anonymity::Elite, "2.2.2.2:80", ""},
+        {"judge down", CheckOutcome::Passed, Anonymity::Unknown, false, CheckOutcome::Passed,
+         Anonymity::Elite, "2.2.2.2:80", "", " (not checked)"},
+        {"unknown level", CheckOutcome::Passed, Anonymity::Unknown, true, CheckOutcome::Passed,
+         Anonymity::Elite, "3.3.3.3:80",
+         "Veilgate: Veilgate could not check whether the proxy 2.2.2.2:80 hides your IP address. "
+         "Veilgate now uses 3.3.3.3:80."},
         {"dead", CheckOutcome::NoConnection, Anonymity::Unknown, true, CheckOutcome::Passed,
          Anonymity::Anonymous, "3.3.3.3:80",
          "Veilgate: The proxy 2.2.2.2:80 does not answer. Veilgate now uses 3.3.3.3:80."},
@@ -910,6 +912,16 @@ TEST_F(ShellLogicTest, AtStartUpABadStoredProxyIsLeftForTheNextGoodOne) {
         EXPECT_EQ(std::string(c.wantTold).empty() ? std::vector<std::string>{}
                                                   : std::vector<std::string>{c.wantTold},
                   view.told);
+        if (*c.wantStatus) {
+            EXPECT_EQ(Status + std::string(c.wantActive) + c.wantStatus, view.status);
+            // Tested again each minute until the test page answers.
+            EXPECT_EQ(60000u, view.recheck);
+            check.OnRecheckTimer();
+            check.OnProxyTested(Tested(work.testRuns.back().first, "2.2.2.2:80", true,
+                                       CheckOutcome::Passed, Anonymity::Anonymous));
+            EXPECT_EQ(Status + std::string(c.wantActive) + " [Anonymous]", view.status);
+            EXPECT_EQ(0u, view.recheck);
+        }
     }
     EXPECT_EQ(std::string(Status) + "1.1.1.1:80 [Elite]", view.status);
 
@@ -929,19 +941,20 @@ TEST_F(ShellLogicTest, AtStartUpABadStoredProxyIsLeftForTheNextGoodOne) {
                                        "tested proxy can be used: Veilgate is off."},
               view.told);
 
-    // "Test All Proxies" grades the active proxy transparent: it is checked
-    // again, and it and the others so graded are no failover candidates.
-    AddRows({"1.1.1.1:80", "3.3.3.3:80"});
+    // "Test All Proxies" grades the active proxy Unknown: it is checked
+    // again, and it and the others graded Transparent or Unknown are no
+    // failover candidates.
+    AddRows({"1.1.1.1:80"}, "Elite");
+    AddRows({"3.3.3.3:80"}, "Transparent");
     view.editText = "2.2.2.2:80";
     view.enableBox = true;
     activation.OnEnableBoxClicked();
     size_t runs = work.testRuns.size();
-    list.SetRowTimes(0, "1 milliseconds", "1.00 KB/sec", "Transparent");
-    list.SetRowTimes(2, "1 milliseconds", "1.00 KB/sec", "Transparent");
+    list.SetRowTimes(0, "1 milliseconds", "1.00 KB/sec", "Unknown");
     activation.ForwardWithCandidates();
     EXPECT_EQ(std::vector<std::string>{"1.1.1.1:80"}, engine.failover);
     StartUpCheck afterAll(activation, view, work);
-    afterAll.RecheckIfActiveIsTransparent();
+    afterAll.RecheckIfActiveIsRefused();
     ASSERT_EQ(runs + 1, work.testRuns.size());
     EXPECT_EQ(std::vector<std::string>{"2.2.2.2:80"}, work.testRuns.back().second);
 }

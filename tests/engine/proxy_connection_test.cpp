@@ -476,6 +476,8 @@ const FailoverCase FailoverCases[] = {
     {"post whose connect failed", Refuses, {Answers}, Post, {1}, {}, {0, 1}, 1},
     {"post whose send had started", Peer::DropsAfterRequest, {Answers}, Post, {-2}, {}, {1, 0}, 0},
     {"list of one", Refuses, {}, Get, {-1}, {0}, {0}, 0},
+    // The same connect limit with no candidate as with some.
+    {"silent, list of one", Silent, {}, Get, {-1}, {0}, {0}, 0},
     {"all dead", Silent, {Refuses, Silent}, Get, {-1}, {0, 1, 2}, {0, 0, 0}, 0},
 };
 
@@ -510,6 +512,9 @@ TEST_F(ConnectionTest, ADeadProxyIsReplacedByTheNextCandidateThatAnswers) {
                           answer.substr(answer.find("\r\n\r\n") + 4));
             } else if (served == -1) {
                 EXPECT_EQ(0u, answer.find("HTTP/1.1 502 Bad Gateway\r\n")) << answer;
+                // Without a tested proxy to turn to, the user is told to test some.
+                EXPECT_EQ(c.candidates.empty(),
+                          answer.find(NoCandidatesAdvice) != std::string::npos);
                 for (size_t i = 0; i < peers.size(); ++i) {
                     std::string name = "127.0.0.1:" + std::to_string(peers[i]->Port()) + ": ";
                     bool named = answer.find(name) != std::string::npos;

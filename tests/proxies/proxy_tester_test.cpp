@@ -70,42 +70,80 @@ TEST(MarkProxyUntestedTest, LeavesFailAlone) {
 // 10.0.0.7 unless a row says otherwise.
 TEST(GradeEchoTest, LevelFollowsWhatTheJudgeSaw) {
     struct Row {
-        const char* own;
+        OwnAddresses own;
         const char* echo;
         Anonymity level;
         const char* exit;
     };
     const Row rows[] = {
-        {"10.0.0.7", "<b id=\"address\">203.0.113.5</b><pre>Host: judge\nAccept: */*\n</pre>",
-         Anonymity::Elite, "203.0.113.5"},
-        {"10.0.0.7", "<b id=\"address\">203.0.113.5</b>\nVia: 1.1 tinyproxy\n",
-         Anonymity::Anonymous, "203.0.113.5"},
-        {"10.0.0.7", "REMOTE_ADDR = 203.0.113.5\nX-Forwarded-For: 198.51.100.2\n",
-         Anonymity::Anonymous, "203.0.113.5"},
-        {"10.0.0.7", "REMOTE_ADDR = 203.0.113.5\nforwarded: for=198.51.100.2\n",
-         Anonymity::Anonymous, "203.0.113.5"},
-        {"10.0.0.7", "<b id=\"address\">203.0.113.5</b>\nX-Forwarded-For: 10.0.0.7\n",
-         Anonymity::Transparent, "203.0.113.5"},
-        {"10.0.0.7", "<b id=\"address\">203.0.113.5</b>\nX-Tinyproxy: 10.0.0.7\n",
-         Anonymity::Transparent, "203.0.113.5"},
+        {{"10.0.0.7", {}},
+         "<b id=\"address\">203.0.113.5</b><pre>Host: judge\nAccept: */*\n</pre>",
+         Anonymity::Elite,
+         "203.0.113.5"},
+        {{"10.0.0.7", {}},
+         "<b id=\"address\">203.0.113.5</b>\nVia: 1.1 tinyproxy\n",
+         Anonymity::Anonymous,
+         "203.0.113.5"},
+        {{"10.0.0.7", {}},
+         "REMOTE_ADDR = 203.0.113.5\nX-Forwarded-For: 198.51.100.2\n",
+         Anonymity::Anonymous,
+         "203.0.113.5"},
+        {{"10.0.0.7", {}},
+         "REMOTE_ADDR = 203.0.113.5\nforwarded: for=198.51.100.2\n",
+         Anonymity::Anonymous,
+         "203.0.113.5"},
+        {{"10.0.0.7", {}},
+         "<b id=\"address\">203.0.113.5</b>\nX-Forwarded-For: 10.0.0.7\n",
+         Anonymity::Transparent,
+         "203.0.113.5"},
+        {{"10.0.0.7", {}},
+         "<b id=\"address\">203.0.113.5</b>\nX-Tinyproxy: 10.0.0.7\n",
+         Anonymity::Transparent,
+         "203.0.113.5"},
         // The address anywhere, even under a header no list names.
-        {"10.0.0.7", "<td>203.0.113.5</td><td>X-Custom: a,10.0.0.7;b</td>", Anonymity::Transparent,
+        {{"10.0.0.7", {}},
+         "<td>203.0.113.5</td><td>X-Custom: a,10.0.0.7;b</td>",
+         Anonymity::Transparent,
          "203.0.113.5"},
         // A proxy that does not hide the user at all.
-        {"10.0.0.7", "<b id=\"address\">10.0.0.7</b>", Anonymity::Transparent, "10.0.0.7"},
+        {{"10.0.0.7", {}}, "<b id=\"address\">10.0.0.7</b>", Anonymity::Transparent, "10.0.0.7"},
         // A longer address that starts or ends like the user's is another one.
-        {"10.0.0.7", "203.0.113.5\nX-Forwarded-For: 10.0.0.71, 110.0.0.7, 10.0.0.7.9\n",
-         Anonymity::Anonymous, "203.0.113.5"},
+        {{"10.0.0.7", {}},
+         "203.0.113.5\nX-Forwarded-For: 10.0.0.71, 110.0.0.7, 10.0.0.7.9\n",
+         Anonymity::Anonymous,
+         "203.0.113.5"},
         // The judge's host may be the user's address (a judge on this
         // machine); its Host lines are not what the proxy passed on, and a
         // name that merely ends in "via:" is another header.
-        {"127.0.0.1", "<b id=\"address\">127.0.0.2</b><pre>Host: 127.0.0.1:8765\n</pre>",
-         Anonymity::Elite, "127.0.0.2"},
-        {"127.0.0.1", "<pre>Host: 127.0.0.1:8765\nX-Forwarded-Host: 127.0.0.1\nX-Via: a\n</pre>",
-         Anonymity::Elite, ""},
-        // Without the user's own address only headers can tell.
-        {"", "203.0.113.5\nClient-IP: 10.0.0.7\n", Anonymity::Anonymous, "203.0.113.5"},
-        {"", "203.0.113.5\n", Anonymity::Elite, "203.0.113.5"},
+        {{"127.0.0.1", {}},
+         "<b id=\"address\">127.0.0.2</b><pre>Host: 127.0.0.1:8765\n</pre>",
+         Anonymity::Elite,
+         "127.0.0.2"},
+        {{"127.0.0.1", {}},
+         "<pre>Host: 127.0.0.1:8765\nX-Forwarded-Host: 127.0.0.1\nX-Via: a\n</pre>",
+         Anonymity::Elite,
+         ""},
+        // Without the address the judge saw directly nothing proves the
+        // proxy hides the user, unless it shows an address of this machine.
+        {{"", {}}, "203.0.113.5\nClient-IP: 10.0.0.7\n", Anonymity::Unknown, "203.0.113.5"},
+        {{"", {}}, "203.0.113.5\n", Anonymity::Unknown, "203.0.113.5"},
+        {{"", {"192.0.2.9"}},
+         "203.0.113.5\nX-Odd: 192.0.2.9\n",
+         Anonymity::Transparent,
+         "203.0.113.5"},
+        {{"10.0.0.7", {"192.0.2.9", "2001:db8::9"}},
+         "203.0.113.5\nX-Forwarded-For: 2001:DB8::9\n",
+         Anonymity::Transparent,
+         "203.0.113.5"},
+        // IPv6, read at the marked element and compared as whole addresses.
+        {{"2001:db8::7", {}},
+         "<b id=\"address\">2001:db8::5</b>\nVia: x\nFor: 2001:db8::70\n",
+         Anonymity::Anonymous,
+         "2001:db8::5"},
+        {{"2001:db8::7", {}},
+         "<b id=\"address\">2001:db8::5</b>\nX-Real: 2001:DB8::7\n",
+         Anonymity::Transparent,
+         "2001:db8::5"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(row.level, GradeEcho(row.own, row.echo)) << row.echo;
@@ -113,6 +151,14 @@ TEST(GradeEchoTest, LevelFollowsWhatTheJudgeSaw) {
     }
     EXPECT_EQ(Anonymity::Transparent, AnonymityFromWord(AnonymityWord(Anonymity::Transparent)));
     EXPECT_STREQ("Transparent - sites see your IP", AnonymityText(Anonymity::Transparent));
+    EXPECT_EQ(Anonymity::Unknown, AnonymityFromWord(AnonymityWord(Anonymity::Unknown)));
+    EXPECT_EQ(Anonymity::None, AnonymityFromWord(""));
+    // Only the page that echoes this test's marker is the judge's answer.
+    std::string marker = NewJudgeMarker();
+    EXPECT_NE(marker, NewJudgeMarker());
+    EXPECT_TRUE(IsJudgeEcho("<b id=\"address\">203.0.113.5</b> X: " + marker, marker));
+    EXPECT_FALSE(IsJudgeEcho("<b id=\"address\">192.168.1.1</b> Router status", marker));
+    EXPECT_FALSE(IsJudgeEcho(marker + " and no address", marker));
 }
 
 TEST(ParseJudgeUrlTest, TakesPlainHttpAddressesOnly) {
@@ -256,13 +302,14 @@ protected:
 };
 
 TEST_F(ProxyPeersTest, EachPeerGetsItsLevelItsTimesAndItsTunnel) {
-    std::string own;
+    OwnAddresses own;
     ASSERT_TRUE(AskJudgeDirectly(judge_, stop_, own));
-    EXPECT_EQ("127.0.0.1", own);
+    EXPECT_EQ("127.0.0.1", own.seenDirectly);
 
     // Accepts (the system completes the connection) and never says a word.
     net::Socket silent = net::ListenTcp("127.0.0.1", 0, 4);
-    // Answers every request with a page that is not the judge's.
+    // Answers every request with a device's status page naming addresses,
+    // as a router or camera does: no proxy, and not the judge's page.
     net::Socket other = net::ListenTcp("127.0.0.1", 0, 4);
     std::atomic<bool> done{false};
     std::thread otherServer([&] {
@@ -273,7 +320,8 @@ TEST_F(ProxyPeersTest, EachPeerGetsItsLevelItsTimesAndItsTunnel) {
             char buffer[4096];
             net::WaitReadable(client, 2000);
             net::Receive(client, buffer, sizeof buffer);
-            net::SendAll(client, std::string("HTTP/1.0 200 OK\r\n\r\n<html>It works!</html>"));
+            net::SendAll(client, std::string("HTTP/1.0 200 OK\r\n\r\n<html>Gateway <b "
+                                             "id=\"address\">192.168.1.1</b> 10.0.0.2</html>"));
         }
     });
     int refused = AnyFreePort();
@@ -353,7 +401,7 @@ TEST_F(ProxyPeersTest, AStopEndsATestAtOnce) {
     });
     auto started = std::chrono::steady_clock::now();
     ProxyCheck check =
-        CheckProxy(judge_, "127.0.0.1", "127.0.0.1", net::LocalPortOf(silent), stop_);
+        CheckProxy(judge_, {"127.0.0.1", {}}, "127.0.0.1", net::LocalPortOf(silent), stop_);
     auto tookMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - started)
                       .count();
