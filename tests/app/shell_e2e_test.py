@@ -710,6 +710,20 @@ def run_proxy_tests(shell):
         check(wait_until(lambda: shell.state().get("status", "").endswith(" [Anonymous]"), 90),
               "at start-up the stored proxy is tested: anonymous", shell.state())
 
+        # A SOCKS5 proxy added by hand: tested through its tunnel, made
+        # active, and a page loaded through it.
+        _, socks = start_microsocks(shell.work, outgoing="127.0.0.6")
+        socks_address = f"socks5://127.0.0.1:{socks}"
+        rows = evaluate_by_hand(shell, socks_address)
+        responses = [row[1] if len(row) > 1 else "" for row in rows]
+        check(responses[2:6] == ["Proxy ready", "Elite", "127.0.0.6", "Not supported"],
+              "the dialog: microsocks is an elite SOCKS5 proxy, seen as 127.0.0.6", rows)
+        check(wait_until(lambda: shell.state().get("status", "").endswith(
+            f"{socks_address} [Elite]"), 10), "and becomes the active proxy", shell.state())
+        check(shell.reg_query("ProxyName", key=USER_KEY) == socks_address,
+              "ProxyName holds its scheme")
+        check(shell.curl() == ORIGIN_BODY, "curl goes through the SOCKS5 proxy")
+
         rows = evaluate_by_hand(shell, f"127.0.0.1:{elite}")
         responses = [row[1] if len(row) > 1 else "" for row in rows]
         # Nothing serves HTTPS on the judge's host here, so no tunnel opens.
@@ -731,20 +745,6 @@ def run_proxy_tests(shell):
               "Veilgate will not use it.", "a transparent proxy is refused", shown)
         check(shell.reg_query("ProxyName", key=USER_KEY) == f"127.0.0.1:{elite}",
               "and the elite one stays active")
-
-        # A SOCKS5 proxy added by hand: tested through its tunnel, made
-        # active, and a page loaded through it.
-        _, socks = start_microsocks(shell.work, outgoing="127.0.0.6")
-        socks_address = f"socks5://127.0.0.1:{socks}"
-        rows = evaluate_by_hand(shell, socks_address)
-        responses = [row[1] if len(row) > 1 else "" for row in rows]
-        check(responses[2:6] == ["Proxy ready", "Elite", "127.0.0.6", "Not supported"],
-              "the dialog: microsocks is an elite SOCKS5 proxy, seen as 127.0.0.6", rows)
-        check(wait_until(lambda: shell.state().get("status", "").endswith(
-            f"{socks_address} [Elite]"), 10), "and becomes the active proxy", shell.state())
-        check(shell.reg_query("ProxyName", key=USER_KEY) == socks_address,
-              "ProxyName holds its scheme")
-        check(shell.curl() == ORIGIN_BODY, "curl goes through the SOCKS5 proxy")
 
         longest = answers_while(shell, 12, lambda: shell.drive("list-menu", "0", "4"))
         check(longest < 2000, "the window answers during Test All Proxies", longest)
