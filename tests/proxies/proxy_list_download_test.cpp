@@ -148,6 +148,28 @@ TEST_F(ProxyListDownloadTest, ListIsDownloadedKeptAndParsed) {
     EXPECT_TRUE(ErrorLog().empty());
 }
 
+TEST_F(ProxyListDownloadTest, ASourceOfTheUsersComesByteForByteFromTheWebOrAFile) {
+    StartService("1.1.1.1:80->Germany\nsocks5://2.2.2.2:1080->US\n");
+    std::string body;
+    DownloadFailure failure = DownloadFailure::Other;
+    std::string base = "http://127.0.0.1:" + std::to_string(service_.Port());
+    // The query goes with the path.
+    ASSERT_TRUE(DownloadListSource(base + "/lists/schemes.txt?type=all", true, body, &failure));
+    EXPECT_EQ(DownloadFailure::None, failure);
+    EXPECT_EQ("# Proxies, one a line\nhttp://1.1.1.1:80\nsocks5://2.2.2.2:1080\n", body);
+    EXPECT_NE(std::string::npos, Requests().find("GET /lists/schemes.txt Veilgate"));
+
+    service_folder_.Write("mine.txt", "3.3.3.3:3128\r\n");
+    ASSERT_TRUE(DownloadListSource(service_folder_.File("mine.txt"), false, body, &failure));
+    EXPECT_EQ("3.3.3.3:3128\r\n", body) << "line ends as they are";
+    EXPECT_FALSE(DownloadListSource(service_folder_.File("missing.txt"), false, body, &failure));
+    EXPECT_EQ(DownloadFailure::FileUnreadable, failure);
+    EXPECT_EQ("", body);
+    // An error page is a reply too; the list reader finds no proxy in it.
+    EXPECT_TRUE(DownloadListSource(base + "/nothing-here", true, body, &failure));
+    EXPECT_EQ("Not found\n", body);
+}
+
 TEST_F(ProxyListDownloadTest, LineFeedsOfTheBodyBecomeCrLfAndCrCrLfOnDisk) {
     StartService("A\nB", true);
     std::string reply;
