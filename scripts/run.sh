@@ -40,15 +40,22 @@ trap 'cleanup; exit 130' INT
 trap 'cleanup; exit 143' TERM HUP
 
 if [ -z "${DISPLAY:-}" ]; then
-  display=:$((90 + RANDOM % 9))
+  # A display number that no other X server holds, and our own server on
+  # it: the answer of another program's server would not do, since it may
+  # end at any time.
+  for number in $(seq 90 139); do
+    [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] || break
+  done
+  display=:$number
   Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  pids+=($!)
+  xvfb=$!
+  pids+=("$xvfb")
   export DISPLAY=$display
   for _ in $(seq 50); do
-    xdpyinfo >/dev/null 2>&1 && break
+    kill -0 "$xvfb" 2>/dev/null && xdpyinfo >/dev/null 2>&1 && break
     sleep 0.2
   done
-  if ! xdpyinfo >/dev/null 2>&1; then
+  if ! kill -0 "$xvfb" 2>/dev/null || ! xdpyinfo >/dev/null 2>&1; then
     echo "Xvfb did not come up on $DISPLAY" >&2
     exit 1
   fi

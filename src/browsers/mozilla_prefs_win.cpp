@@ -155,14 +155,27 @@ bool RestoreUserJs(const SavedFile& saved, const SavedFile* savedPrefs, bool inU
 
 }  // namespace
 
+// A profile is a folder directly in the profile tree, and its prefs.js lies
+// at its own root. The folders inside a profile (storage, cache2, the
+// extensions' own) can hold thousands of files and no prefs.js of the
+// browser's, so they are never entered; nor are links.
 std::vector<std::string> FindPrefsFiles(const std::string& profileRoot) {
-    FileFinder finder;
-    finder.ClearMatches();
-    finder.Scan(profileRoot, true);
-    finder.Find("prefs.js", true, false);
+    FileFinder profiles;
+    profiles.Scan(profileRoot, false);
+    profiles.Find("*", false, true);
     std::vector<std::string> paths;
-    for (const FileMatch& match : finder.Matches())
-        paths.push_back(match.path);
+    auto addPrefsIn = [&paths](const std::string& folder) {
+        FileFinder prefs;
+        prefs.Scan(folder, false);
+        prefs.Find("prefs.js", true, false);
+        for (const FileMatch& match : prefs.Matches())
+            paths.push_back(match.path);
+    };
+    for (const FileMatch& profile : profiles.Matches()) {
+        if (!(profile.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            addPrefsIn(profile.path);
+    }
+    addPrefsIn(profileRoot);
     return paths;
 }
 

@@ -58,10 +58,12 @@ bool StopFirstProcessNamed(const std::string& text) {
            TerminateProcess(process.Get(), 0);
 }
 
-void WaitForProcessEnd(DWORD id) {
+void WaitForProcessEnd(DWORD id, HANDLE orThis) {
     // SYNCHRONIZE alone: enough to wait on, and granted to the same user
     // without elevation.
     base::ScopedHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
-    if (process)
-        WaitForSingleObject(process.Get(), INFINITE);
+    if (!process)
+        return;
+    HANDLE either[] = {process.Get(), orThis};
+    WaitForMultipleObjects(orThis ? 2 : 1, either, FALSE, INFINITE);
 }

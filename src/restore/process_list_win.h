@@ -13,8 +13,9 @@ DWORD FindFirstProcessNamed(const std::string& text, DWORD except = 0);
 // The session this process runs in.
 DWORD OwnSessionId();
 
-// Returns once process `id` has ended; at once when it cannot be opened.
-void WaitForProcessEnd(DWORD id);
+// Returns once process `id` has ended or `orThis` (when not null) is
+// signalled; at once when the process cannot be opened.
+void WaitForProcessEnd(DWORD id, HANDLE orThis = nullptr);
 
 // Terminates that process (so never another session's) with exit code 0,
 // without waiting for it to end.

@@ -18,7 +18,8 @@ public:
     // Whether a process whose executable name contains `text` runs, the
     // process `except` left out (0: none left out).
     virtual bool IsProcessNamedRunning(const std::string& text, uint32_t except) = 0;
-    // Returns once process `id` has ended, or at once when it cannot be
+    // Returns once process `id` has ended or its crash filter has asked for
+    // the restore now (browsing_mark.h), or at once when it cannot be
     // watched (it has ended already, or there never was one).
     virtual void WaitForEnd(uint32_t id) = 0;
     // Keeps every other quiet restore and Veilgate's start-up waiting until

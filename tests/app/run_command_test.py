@@ -11,7 +11,6 @@ its process group, as a terminal sends it). Whatever it leaves is stopped by
 its id and counted as a failure.
 """
 
-import http.server
 import os
 import re
 import shutil
@@ -22,21 +21,10 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from e2e_support import (FAILURES, check, finish, free_port, listening, serve,  # noqa: E402
-                         wait_until)
+from e2e_support import (FAILURES, check, finish, free_port, listening,  # noqa: E402
+                         serve_page, wait_until)
 
 BODY = b"a page for a new user"
-
-
-class Origin(http.server.BaseHTTPRequestHandler):
-    def do_GET(self):
-        self.send_response(200)
-        self.send_header("Content-Length", str(len(BODY)))
-        self.end_headers()
-        self.wfile.write(BODY)
-
-    def log_message(self, *args):
-        pass
 
 
 def processes_of(prefix, group):
@@ -66,8 +54,7 @@ def main():
     # The prefix outlives the test, so that only the first run makes it.
     prefix = os.path.join(repo, "build", "windows", "run-check-prefix")
     engine_port, upstream_port = free_port(), free_port()
-    origin_port = free_port()
-    serve(http.server.ThreadingHTTPServer(("127.0.0.1", origin_port), Origin))
+    origin_port = serve_page(BODY)
     env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
     env.update(VEILGATE_RUN_NO_BUILD="1", VEILGATE_RUN_PREFIX=prefix,
                VEILGATE_RUN_STATE=os.path.join(work, "run"),

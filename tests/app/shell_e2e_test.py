@@ -269,7 +269,10 @@ def run(shell):
     up = wait_until(lambda: shell.state().get("visible") == "1", 90, step=0.3)
     check(up, "the main window comes up")
     check(wait_until(lambda: listening(shell.engine_port), 10), "the engine listens")
-    state = shell.state()
+    # On the screen while its start-up still switches the browsers and
+    # fetches the list, so the full state is waited for.
+    state = wait_until(lambda: (lambda s: s if s.get("items") == "3" else None)(shell.state()),
+                       30) or shell.state()
     check(state.get("enable") == "1", "Enable Veilgate is ticked", state)
     check(state.get("items") == "3", "the selector holds ProxyName and the two offered", state)
     check(state.get("edit") == shell.proxy_name, "the edit field holds ProxyName", state)
@@ -410,6 +413,16 @@ def run(shell):
     stop(shell.program)
     check(wait_until(lambda: not listening(shell.engine_port), 20), "the engine's port is free")
 
+    # The Restart Manager's request to end (ENDSESSION_CLOSEAPP) is an EXIT.
+    shell.start_program()
+    check(wait_until(lambda: shell.browser_proxy().get("proxy_flag") == "1", 90),
+          "started again, it points the browsers at the engine", shell.state())
+    check(shell.drive("close-app")["ok"], "it agrees to end for the Restart Manager")
+    check(shell.wait_program_end(30), "and ends", shell.state())
+    check(shell.browser_proxy().get("proxy_flag") == "0", "with the browsers restored")
+    check(shell.reg_query("UseProxy") == "1", "and UseProxy kept")
+    check(wait_until(lambda: not listening(shell.engine_port), 20), "the engine's port is free")
+
     # A port already in use: "Cannot Start Proxy!" and everything off.
     with socket.socket() as holder:
         # The engine's closed connections may still hold the port in TIME_WAIT.
@@ -420,8 +433,10 @@ def run(shell):
         shown = shell.message(90)
         check(shown.get("text") == "Cannot Start Proxy!" and shown.get("caption") == "ERROR",
               "a port in use cannot be started", shown)
-        state = wait_until(lambda: (lambda s: s if s.get("visible") == "1" else None)(
-            shell.state()), 30) or {}
+        # The window is on the screen while its start-up still switches the
+        # browsers, so its state is waited for.
+        state = wait_until(lambda: (lambda s: s if s.get("visible") == "1" and s.get(
+            "status", "").endswith("[Local]") else None)(shell.state()), 30) or shell.state()
         check(state.get("enable") == "0" and state.get("status", "").endswith("[Local]"),
               "and the window shows everything off", state)
         check(shell.reg_query("UseProxy") == "0", "UseProxy 0")

@@ -271,17 +271,22 @@ TEST_F(MozillaPrefsTest, AProfileNamedOutsideTheAnsiCodePageIsFoundAndRestored) 
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedMozillaPrefsKey));
 }
 
-TEST_F(MozillaPrefsTest, FilesAreFoundSubfoldersFirstAndTheRootLast) {
+// Only a profile's own prefs.js: one in a folder inside a profile (an
+// extension's, a cache's) is never found, nor changed.
+TEST_F(MozillaPrefsTest, FilesAreFoundAtEachProfilesRootAndTheRootLastNeverDeeper) {
     std::string root = FirefoxProfileRoot();
-    std::string nested = MakePrefs(root, "deep\\deeper", Original);
+    std::string profile = MakePrefs(root, "ab.default", Original);
+    std::string inExtension = MakePrefs(root, "ab.default\\extensions\\x", Original);
+    std::string inStorage = MakePrefs(root, "ab.default\\storage\\default", Original);
     std::string top = MakePrefs(root, "", Original);
     std::string folder = NormaliseFolder(root);
-    EXPECT_EQ(
-        (std::vector<std::string>{folder + "\\deep\\deeper\\prefs.js", folder + "\\prefs.js"}),
-        FindPrefsFiles(root));
+    EXPECT_EQ((std::vector<std::string>{folder + "\\ab.default\\prefs.js", folder + "\\prefs.js"}),
+              FindPrefsFiles(root));
     SetFirefoxProxy();
-    EXPECT_EQ(EnabledOnDisk, ReadBytes(nested));
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(profile));
     EXPECT_EQ(EnabledOnDisk, ReadBytes(top));
+    EXPECT_EQ(Original, ReadBytes(inExtension));
+    EXPECT_EQ(Original, ReadBytes(inStorage));
 }
 
 TEST_F(MozillaPrefsTest, ReadOnlyAndLockedFilesAreLeftExactlyAsTheyWereAndTheOthersDone) {
