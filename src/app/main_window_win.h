@@ -80,8 +80,6 @@ private:
     void StopListDeadline() override;
     void StartRecheckTimer(uint32_t periodMs) override;
     void StopRecheckTimer() override;
-    void StartRecheckTimer(uint32_t periodMs) override;
-    void StopRecheckTimer() override;
 
     // ProxyListObserver: the list view mirrors the list.
     void RowInserted(int index, const ProxyEntry& entry) override;

@@ -171,6 +171,10 @@ std::string ProxyOnlyFragment() {
     return Fragment(ProxyOnlyKey, "true");
 }
 
+std::string DnsPrefetchOffFragment() {
+    return Fragment(DnsPrefetchOffKey, "true");
+}
+
 std::string EnableProxy(const std::string& original, int port) {
     std::string text = original;
     std::string missingHttp;
@@ -193,6 +197,8 @@ std::string EnableProxy(const std::string& original, int port) {
              SslPortFragment(port));
     SetEntry(text, missingOthers, ProxyOnlyKey, ProxyOnlyValueOffset, ");", "true",
              ProxyOnlyFragment());
+    SetEntry(text, missingOthers, DnsPrefetchOffKey, DnsPrefetchOffValueOffset, ");", "true",
+             DnsPrefetchOffFragment());
     // The type entry comes last, so that no damaged value before it can
     // swallow it: whatever the file held, it leaves with a type entry.
     if (host != std::string::npos)
@@ -210,12 +216,14 @@ std::string DisableProxy(const std::string& original) {
     for (size_t type = text.find(TypeKey); type != std::string::npos; type = text.find(TypeKey))
         text.erase(type, TypeEntryLength);
     RemoveEntries(text, ProxyOnlyKey);
+    RemoveEntries(text, DnsPrefetchOffKey);
     return text;
 }
 
 std::vector<std::string> ChangedPrefNames() {
     return {"network.proxy.type", "network.proxy.http",     "network.proxy.http_port",
-            "network.proxy.ssl",  "network.proxy.ssl_port", "media.peerconnection.ice.proxy_only"};
+            "network.proxy.ssl",  "network.proxy.ssl_port", "media.peerconnection.ice.proxy_only",
+            "network.dns.disablePrefetch"};
 }
 
 std::vector<SavedEntry> SaveEntries(const std::string& text) {
@@ -270,7 +278,8 @@ std::vector<SavedEntry> HeldEntries(const std::vector<SavedEntry>& inUserJs,
                                    {"network.proxy.http_port", true, "0"},
                                    {"network.proxy.ssl", true, "\"\""},
                                    {"network.proxy.ssl_port", true, "0"},
-                                   {"media.peerconnection.ice.proxy_only", true, "false"}};
+                                   {"media.peerconnection.ice.proxy_only", true, "false"},
+                                   {"network.dns.disablePrefetch", true, "false"}};
     auto find = [](const std::vector<SavedEntry>& entries, const std::string& name) {
         auto it = std::find_if(entries.begin(), entries.end(), [&name](const SavedEntry& entry) {
             return entry.present && entry.name == name;

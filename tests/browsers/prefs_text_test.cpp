@@ -18,9 +18,13 @@ const std::string Type1 = "user_pref(\"network.proxy.type\", 1);";
 const std::string SslHost = "user_pref(\"network.proxy.ssl\", \"127.0.0.1\");";
 const std::string SslPort8080 = "user_pref(\"network.proxy.ssl_port\", 8080);";
 const std::string ProxyOnly = "user_pref(\"media.peerconnection.ice.proxy_only\", true);";
+const std::string PrefetchOff = "user_pref(\"network.dns.disablePrefetch\", true);";
+// The last entries an enable appends: WebRTC held to the proxy, no DNS
+// prefetching.
+const std::string WebRtcAndPrefetch = ProxyOnly + "\r\n" + PrefetchOff;
 // What an enable on port 8080 appends to a file without proxy entries.
 const std::string SecureAndWebRtc8080 =
-    "\r\n" + SslHost + "\r\n" + SslPort8080 + "\r\n" + ProxyOnly;
+    "\r\n" + SslHost + "\r\n" + SslPort8080 + "\r\n" + WebRtcAndPrefetch;
 const std::string All8080 =
     "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080;
 const std::string Homepage = "user_pref(\"browser.startup.homepage\", \"about:blank\");\n";
@@ -42,6 +46,7 @@ TEST(PrefsKeys, LengthsAndOffsetsMatchTheBrowsersLayout) {
     EXPECT_EQ("127.0.0.1\");", SslHost.substr(prefs::SslHostValueOffset));
     EXPECT_EQ("8080);", SslPort8080.substr(prefs::SslPortValueOffset));
     EXPECT_EQ("true);", ProxyOnly.substr(prefs::ProxyOnlyValueOffset));
+    EXPECT_EQ("true);", PrefetchOff.substr(prefs::DnsPrefetchOffValueOffset));
 }
 
 struct EnableCase {
@@ -56,13 +61,13 @@ TEST(EnableProxy, EditTable) {
         {"no proxy entries: every fragment appended, in order", Homepage, 8080, Homepage + All8080},
         {"an empty file, another port", "", 9123,
          "\r\n" + Host + "\r\nuser_pref(\"network.proxy.http_port\", 9123);\r\n" + Type1 + "\r\n" +
-             SslHost + "\r\nuser_pref(\"network.proxy.ssl_port\", 9123);\r\n" + ProxyOnly},
+             SslHost + "\r\nuser_pref(\"network.proxy.ssl_port\", 9123);\r\n" + WebRtcAndPrefetch},
         {"port and type without host: the HTTP entries are not looked for",
          "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n",
          8080,
          "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n" +
              All8080},
-        {"every entry for another proxy: rewritten in place, nothing appended",
+        {"every entry for another proxy: rewritten in place, only the prefetch entry appended",
          "user_pref(\"browser.cache.disk.capacity\", 50000);\n"
          "user_pref(\"media.peerconnection.ice.proxy_only\", false);\n"
          "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
@@ -75,7 +80,8 @@ TEST(EnableProxy, EditTable) {
          "user_pref(\"browser.cache.disk.capacity\", 50000);\n" + ProxyOnly + "\n" + Host + "\n" +
              "user_pref(\"network.proxy.http_port\", 8765);\n" + SslHost + "\n" +
              "user_pref(\"network.proxy.ssl_port\", 8765);\n" + Type1 + "\n" +
-             "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n"},
+             "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n" + "\r\n" +
+             PrefetchOff},
         {"HTTP pair for another proxy, no secure pair: HTTP rewritten, the rest appended",
          "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
          "user_pref(\"network.proxy.http_port\", 3128);\n"
@@ -86,11 +92,11 @@ TEST(EnableProxy, EditTable) {
         {"secure port without its host: the port rewritten, the host appended",
          "user_pref(\"network.proxy.ssl_port\", 443);\n", 8080,
          SslPort8080 + "\n" + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1 + "\r\n" +
-             SslHost + "\r\n" + ProxyOnly},
+             SslHost + "\r\n" + WebRtcAndPrefetch},
         {"secure host without its port: the host rewritten, the port appended",
          "user_pref(\"network.proxy.ssl\", \"\");\n", 8080,
          SslHost + "\n" + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1 + "\r\n" +
-             SslPort8080 + "\r\n" + ProxyOnly},
+             SslPort8080 + "\r\n" + WebRtcAndPrefetch},
         {"host with an empty value: only the missing entries appended",
          "user_pref(\"network.proxy.http\", \"\");\n", 8080,
          Host + "\n" + "\r\n" + Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080},
@@ -101,7 +107,7 @@ TEST(EnableProxy, EditTable) {
         {"a key at the very end: the value position lies past the text",
          "user_pref(\"network.proxy.ssl_port\"", 8080,
          "user_pref(\"network.proxy.ssl_port\"8080\r\n" + Host + "\r\n" + Port8080 + "\r\n" +
-             Type1 + "\r\n" + SslHost + "\r\n" + ProxyOnly},
+             Type1 + "\r\n" + SslHost + "\r\n" + WebRtcAndPrefetch},
         {"a type key at the very end: its value stays inside the file, not in the fragments",
          "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"network.proxy.type\"", 8080,
          Host + "\nuser_pref(\"network.proxy.type\"1\r\n" + Port8080 + SecureAndWebRtc8080},
@@ -139,13 +145,13 @@ struct DisableCase {
 
 TEST(DisableProxy, EditTable) {
     const DisableCase cases[] = {
-        {"port lines left empty, type and WebRTC entries removed, hosts kept",
+        {"port lines left empty, type, WebRTC and prefetch entries removed, hosts kept",
          "user_pref(\"a\", 1);\n" + Host + "\n" + Port8080 + "\n" + Type1 + "\n" + SslHost + "\n" +
-             SslPort8080 + "\n" + ProxyOnly + "\nuser_pref(\"z\", 2);\n",
-         "user_pref(\"a\", 1);\n" + Host + "\n\n\n" + SslHost + "\n\n\nuser_pref(\"z\", 2);\n"},
+             SslPort8080 + "\n" + ProxyOnly + "\n" + PrefetchOff + "\nuser_pref(\"z\", 2);\n",
+         "user_pref(\"a\", 1);\n" + Host + "\n\n\n" + SslHost + "\n\n\n\nuser_pref(\"z\", 2);\n"},
         {"restore after an enable, the file read back from disk",
          ThroughDisk(EnableProxy(Homepage, 8080)),
-         Homepage + "\r\n" + Host + "\r\n\n\r\n" + SslHost + "\r\n\n"},
+         Homepage + "\r\n" + Host + "\r\n\n\r\n" + SslHost + "\r\n\n\r\n"},
         {"Gatereset's restore of a file enabled on another port, as the browser wrote it back",
          "user_pref(\"media.peerconnection.ice.proxy_only\", true);\n"
          "user_pref(\"network.proxy.http\", \"127.0.0.1\");\n"
@@ -213,6 +219,8 @@ TEST(RestoreEntries, PutsBackWhatTheUserHad) {
         {"port and type without host: a second set appended",
          "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n"},
         {"an older enable's leftover the user kept", OlderEnable + "\n"},
+        {"the user's own prefetch choice",
+         "user_pref(\"network.dns.disablePrefetch\", false);\n" + Homepage},
     };
     for (const RoundTripCase& c : cases) {
         std::vector<SavedEntry> saved = prefs::SaveEntries(c.before);
@@ -239,6 +247,7 @@ TEST(HeldEntries, TheUserJsValueThenThePrefsJsValueThenTheBrowsersDefault) {
     EXPECT_EQ((SavedEntry{"network.proxy.http", true, "\"corp\""}), held[1]);
     EXPECT_EQ((SavedEntry{"network.proxy.http_port", true, "0"}), held[2]);
     EXPECT_EQ((SavedEntry{"media.peerconnection.ice.proxy_only", true, "false"}), held[5]);
+    EXPECT_EQ((SavedEntry{"network.dns.disablePrefetch", true, "false"}), held[6]);
 }
 
 TEST(RestoreEntries, SavedValuesAreTheEntriesAsWritten) {
