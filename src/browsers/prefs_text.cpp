@@ -221,8 +221,9 @@ std::string DisableProxy(const std::string& original) {
 }
 
 std::vector<std::string> ChangedPrefNames() {
-    return {"network.proxy.type", "network.proxy.http",     "network.proxy.http_port",
-            "network.proxy.ssl",  "network.proxy.ssl_port", "media.peerconnection.ice.proxy_only",
+    return {"network.proxy.type",         "network.proxy.http",
+            "network.proxy.http_port",    "network.proxy.ssl",
+            "network.proxy.ssl_port",     "media.peerconnection.ice.proxy_only",
             "network.dns.disablePrefetch"};
 }
 

@@ -80,8 +80,7 @@ TEST(EnableProxy, EditTable) {
          "user_pref(\"browser.cache.disk.capacity\", 50000);\n" + ProxyOnly + "\n" + Host + "\n" +
              "user_pref(\"network.proxy.http_port\", 8765);\n" + SslHost + "\n" +
              "user_pref(\"network.proxy.ssl_port\", 8765);\n" + Type1 + "\n" +
-             "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n" + "\r\n" +
-             PrefetchOff},
+             "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n" + "\r\n" + PrefetchOff},
         {"HTTP pair for another proxy, no secure pair: HTTP rewritten, the rest appended",
          "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
          "user_pref(\"network.proxy.http_port\", 3128);\n"
