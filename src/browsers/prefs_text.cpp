@@ -238,6 +238,17 @@ std::vector<SavedEntry> SaveEntries(const std::string& text) {
     return saved;
 }
 
+std::vector<SavedEntry> ObeyedEntries(const std::string& text) {
+    std::vector<SavedEntry> obeyed;
+    for (const std::string& name : ChangedPrefNames()) {
+        SavedEntry entry;
+        entry.name = name;
+        entry.value = LastValue(text, KeyOf(name).c_str(), entry.present);
+        obeyed.push_back(entry);
+    }
+    return obeyed;
+}
+
 bool PointsAt(const std::string& text, int port) {
     bool host = false;
     bool portEntry = false;

@@ -66,6 +66,10 @@ std::vector<std::string> ChangedPrefNames();
 // the value as written, a string's quotes included).
 std::vector<SavedEntry> SaveEntries(const std::string& text);
 
+// The values of those preferences that the browser obeys: each one's last
+// entry in `text`.
+std::vector<SavedEntry> ObeyedEntries(const std::string& text);
+
 // Whether the text already points at 127.0.0.1 and `port` with type 1 (the
 // last entries, which the browser obeys): what a run that did not end in
 // order leaves, never the user's own.
