@@ -16,6 +16,7 @@
 #define IDC_MINUTES_LABEL 1066
 #define IDC_STATUS_LINE 1067
 #define IDC_READ_MORE 1079
+#define IDC_CHECK_PROTECTION 1080
 
 // Toolbar commands.
 #define IDT_ADVANCED_SETTINGS 102
@@ -26,3 +27,4 @@
 // Tray menu commands.
 #define ID_TRAY_EXIT 32772
 #define ID_TRAY_CONFIGURATION 32773
+#define ID_TRAY_CHECK_PROTECTION 32774

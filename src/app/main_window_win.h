@@ -98,6 +98,8 @@ private:
     void OnToolbarCommand(int id);
     void OpenHelp();
     void ShowFromTray();
+    // "Check My Protection", with the state of this moment.
+    void CheckProtection();
     std::string SelectedItemText();
 
     LocalProxyServer& server_;
@@ -131,6 +133,7 @@ private:
     ui::ColorButton refreshButton_;
     ui::ColorButton whatIsMyIpButton_;
     ui::ColorButton trayButton_;
+    ui::ColorButton checkButton_;
     ui::HyperlinkLabel readMore_;
     // Set while the program writes the MinutesField, whose change
     // notifications would otherwise run its handler from inside itself.
