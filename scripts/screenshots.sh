@@ -7,7 +7,10 @@ cd "$(dirname "$0")/.."
 
 scripts/deps.sh
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target dialog_gallery
+cmake --build --preset windows --target dialog_gallery Gatereset
+# The main window watches itself with the Gatereset.exe beside it, as
+# installed, and says so in a message box when there is none.
+cp build/windows/src/restore/Gatereset.exe build/windows/tests/app/
 cmake --preset host >/dev/null
 cmake --build --preset host --target list_service
 
@@ -85,8 +88,9 @@ set_dpi() {
 set_dpi 96
 
 # Each shot is DIALOG or DIALOG@DPI (saved as DIALOG_DPIdpi.png); the main
-# window is taken at 100 % and at 200 %.
-for shot in main main@192 add_proxy advanced_settings about evaluation browser_config privacy; do
+# window and the protection check are taken at 100 % and at 200 %.
+for shot in main main@192 add_proxy advanced_settings about evaluation browser_config privacy \
+    protection protection@192; do
   dialog=${shot%@*}
   name=$dialog
   if [ "$shot" != "$dialog" ]; then

@@ -17,6 +17,9 @@ Item Make(ItemId id, const char* title, Verdict verdict, const std::string& sent
     item.title = title;
     item.verdict = verdict;
     item.sentence = sentence;
+    // Sentences may begin with a connection's name ("the LAN").
+    if (!item.sentence.empty() && item.sentence[0] >= 'a' && item.sentence[0] <= 'z')
+        item.sentence[0] = static_cast<char>(item.sentence[0] - 'a' + 'A');
     item.fix = fix;
     return item;
 }
@@ -191,9 +194,8 @@ Item Firefox(ProtectionProbe& probe, const EngineState& state) {
             restart.push_back("\"" + profile.folder + "\"");
     }
     if (!problems.empty()) {
-        std::string sentence = JoinNames(problems) + ".";
-        sentence[0] = static_cast<char>(sentence[0] - 'a' + 'A');
-        return Make(ItemId::Firefox, title, Verdict::Problem, sentence, Fix::PointFirefox);
+        return Make(ItemId::Firefox, title, Verdict::Problem, JoinNames(problems) + ".",
+                    Fix::PointFirefox);
     }
     if (!restart.empty())
         return Make(ItemId::Firefox, title, Verdict::Problem,

@@ -165,7 +165,7 @@ TEST(CheckProtection, Table) {
          [](FakeProbe& p, protection::EngineState&) {
              p.connections.options[""].flags = proxy_type::Direct;
          },
-         "OOPOOOOO", ItemId::Connections, Fix::PointConnections, "the LAN does not point"},
+         "OOPOOOOO", ItemId::Connections, Fix::PointConnections, "The LAN does not point"},
         {"a VPN given automatic detection, which wins over the proxy",
          [](FakeProbe& p, protection::EngineState&) {
              p.connections.options["Office VPN"].flags |= proxy_type::AutoDetect;
