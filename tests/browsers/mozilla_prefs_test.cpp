@@ -24,13 +24,15 @@ const std::string EnabledOnDisk = Original +
                                   "\r\r\nuser_pref(\"network.proxy.type\", 1);"
                                   "\r\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
                                   "\r\r\nuser_pref(\"network.proxy.ssl_port\", 8765);"
-                                  "\r\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", true);";
-// EnabledOnDisk after a restore: the port lines empty, type and WebRTC gone.
+                                  "\r\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", true);"
+                                  "\r\r\nuser_pref(\"network.dns.disablePrefetch\", true);";
+// EnabledOnDisk after a restore: the port lines empty, type, WebRTC and
+// prefetch entries gone.
 const std::string RestoredOnDisk = Original +
                                    "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
                                    "\r\r\n\r\n"
                                    "\r\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
-                                   "\r\r\n\r\n";
+                                   "\r\r\n\r\n\r\r\n";
 
 // The user.js that enabling makes beside it, as it reads on disk.
 const std::string UserJsOnDisk = EnabledOnDisk.substr(Original.size());
@@ -158,7 +160,8 @@ TEST_F(MozillaPrefsTest, WhileFirefoxRunsUserJsHoldsTheChangeAndTheRestoreUntilT
         "\r\r\nuser_pref(\"network.proxy.type\", 5);"
         "\r\r\nuser_pref(\"network.proxy.ssl\", \"\");"
         "\r\r\nuser_pref(\"network.proxy.ssl_port\", 0);"
-        "\r\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", false);",
+        "\r\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", false);"
+        "\r\r\nuser_pref(\"network.dns.disablePrefetch\", false);",
         ReadBytes(UserJsOf(path)));
     CloseHandle(lock);
     running = false;
