@@ -227,26 +227,30 @@ std::vector<std::string> ChangedPrefNames() {
             "network.dns.disablePrefetch"};
 }
 
-std::vector<SavedEntry> SaveEntries(const std::string& text) {
-    std::vector<SavedEntry> saved;
+namespace {
+
+// Each changed preference's value in `text`, as `valueOf` finds it.
+std::vector<SavedEntry> ChangedEntries(const std::string& text,
+                                       std::string (*valueOf)(const std::string&, const char*,
+                                                              bool&)) {
+    std::vector<SavedEntry> entries;
     for (const std::string& name : ChangedPrefNames()) {
         SavedEntry entry;
         entry.name = name;
-        entry.value = FirstValue(text, KeyOf(name).c_str(), entry.present);
-        saved.push_back(entry);
+        entry.value = valueOf(text, KeyOf(name).c_str(), entry.present);
+        entries.push_back(entry);
     }
-    return saved;
+    return entries;
+}
+
+}  // namespace
+
+std::vector<SavedEntry> SaveEntries(const std::string& text) {
+    return ChangedEntries(text, FirstValue);
 }
 
 std::vector<SavedEntry> ObeyedEntries(const std::string& text) {
-    std::vector<SavedEntry> obeyed;
-    for (const std::string& name : ChangedPrefNames()) {
-        SavedEntry entry;
-        entry.name = name;
-        entry.value = LastValue(text, KeyOf(name).c_str(), entry.present);
-        obeyed.push_back(entry);
-    }
-    return obeyed;
+    return ChangedEntries(text, LastValue);
 }
 
 bool PointsAt(const std::string& text, int port) {
