@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "browsers/webrtc_policy.h"
 #include "browsers/connection_options_win.h"
 #include "browsers/mozilla_prefs_win.h"
 #include "browsers/opera_win.h"
@@ -127,6 +128,9 @@ TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
     ASSERT_TRUE(EnableProxyInProfileTree(FirefoxProfileRoot(), 8080));
     ASSERT_TRUE(Exists(FirefoxProfileRoot() + "p.default\\user.js"));
     std::string firefox = MakePrefs(FirefoxProfileRoot(), "g.default", ProxiedPrefs);
+    // Chrome's and Edge's WebRTC policies, written for the user by a fix.
+    ASSERT_TRUE(webrtc_policy::WriteUsersOwn());
+    ASSERT_TRUE(webrtc_policy::HoldsToProxy(webrtc_policy::Read(webrtc_policy::Edge)));
 
     DWORD id = processes_.Start(FromBuildPath(GATERESET_EXE), "/restoreonly");
     ASSERT_NE(0u, id);
@@ -138,6 +142,9 @@ TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
     EXPECT_EQ(RestoredPrefs, ReadBytes(firefox));
     EXPECT_EQ(PlainPrefs, ReadBytes(pointed));
     EXPECT_FALSE(Exists(FirefoxProfileRoot() + "p.default\\user.js"));
+    for (const webrtc_policy::BrowserPolicy& policy : webrtc_policy::Browsers)
+        EXPECT_FALSE(webrtc_policy::Read(policy).userSet) << policy.browser;
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, webrtc_policy::SavedWebRtcPoliciesKey));
 }
 
 TEST_F(GateresetTest, TheUsersOwnProxyComesBackFromTheRecordOrElseAutomaticDetection) {
