@@ -2,7 +2,7 @@
 ; registers the installation and its uninstaller. Built by the "installer"
 ; target, which passes the files and the version with /D:
 ;   VERSION (5.0.52), VERSION_SHORT (5.0), VEILGATE_EXE, GATERESET_EXE,
-;   REMOVE_GRANT_EXE, HELP_FILE, ICON_FILE, OUTFILE.
+;   REMOVE_GRANT_EXE, SHELL_ACCOUNT_EXE, HELP_FILE, ICON_FILE, OUTFILE.
 ; Silent: "VeilgateSetup-<version>.exe /S [/D=folder]", "uninstall.exe /S".
 
 Unicode true
@@ -19,6 +19,12 @@ SetCompressor /SOLID lzma
 !define PRODUCT_KEY "Software\Veilgate"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Veilgate"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define RUN_ONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
+; Gatereset's exit code when Firefox ran on a profile it put back: that
+; profile's user.js holds the user's values until a restore made with
+; Firefox closed.
+!define FIREFOX_STILL_RUNNING 3
+!define FIREFOX_RESTORE_FOLDER "$TEMP\VeilgateFirefoxRestore"
 ; A running Veilgate is found by its window title and ended through its tray
 ; menu's "EXIT", which also points the browsers back at a direct connection.
 !define MAIN_WINDOW_TITLE "Veilgate v5.0 - Anonymity & Online Privacy"
@@ -90,6 +96,17 @@ Function ${un}StopVeilgate
     MessageBox MB_OK|MB_ICONINFORMATION "Veilgate is running. It will now be closed, so that its files can be changed; your browsers are set back to a direct connection first."
   ${EndIf}
   System::Call "user32::GetWindowThreadProcessId(p r0, *i .r1)"
+  ; The window search sees this session's desktop only; the session is
+  ; compared all the same, so that another user's Veilgate (fast user
+  ; switching, Remote Desktop) is never ended from here.
+  System::Call "kernel32::GetCurrentProcessId() i.r4"
+  System::Call "kernel32::ProcessIdToSessionId(i r4, *i .r5) i.r6"
+  System::Call "kernel32::ProcessIdToSessionId(i r1, *i .r7) i.r8"
+  ${If} $6 = 0
+  ${OrIf} $8 = 0
+  ${OrIf} $5 <> $7
+    Return
+  ${EndIf}
   System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r1) p.r2"
   System::Call "user32::PostMessage(p r0, i ${WM_COMMAND}, p ${EXIT_COMMAND}, p 0)"
   ${If} $2 P<> 0
@@ -183,6 +200,17 @@ Section "Veilgate (required)" SecProgram
   ${If} $0 <> 0
     DetailPrint "Could not take back the rights earlier versions gave every user (code $0)."
   ${EndIf}
+  ; Under that grant any user could write these machine values, which each
+  ; new user's first run used to copy: the last site visited, the proxy in
+  ; use and the dialogs' hand-over values are no machine's settings.
+  DeleteRegValue HKLM "${PRODUCT_KEY}" "LastDomain"
+  DeleteRegValue HKLM "${PRODUCT_KEY}" "UseProxy"
+  DeleteRegValue HKLM "${PRODUCT_KEY}" "ProxyName"
+  DeleteRegValue HKLM "${PRODUCT_KEY}" "TMPProxy"
+  DeleteRegValue HKLM "${PRODUCT_KEY}" "TMPResponseTime"
+  DeleteRegValue HKLM "${PRODUCT_KEY}" "TMPDownloadSpeed"
+  DeleteRegValue HKLM "${PRODUCT_KEY}" "TMPAnonymity"
+  DeleteRegValue HKLM "${PRODUCT_KEY}" "FAIL"
   ; A copy that ran from this folder before kept its list beside itself;
   ; each user's first run takes a copy of it from the data folder.
   ${If} ${FileExists} "$INSTDIR\MyProxies.txt"
@@ -245,19 +273,67 @@ Function un.onInit
   SetRegView 64
 FunctionEnd
 
+; A silent uninstall cannot wait for Firefox to be closed: a copy of
+; Gatereset in this user's temporary folder finishes the restore at the next
+; log-on, when Veilgate is no longer installed, and the folder goes after it.
+; Gatereset rather than a script: it is the same tested code that did the
+; rest of the restore (the records in the registry, user.js put back byte for
+; byte), where a script would repeat that logic in a language that Windows
+; may not run at log-on (PowerShell's execution policy, the scripting hosts
+; that Windows is retiring).
+Function un.FinishFirefoxRestoreAtLogOn
+  CreateDirectory "${FIREFOX_RESTORE_FOLDER}"
+  CopyFiles /SILENT "$INSTDIR\Gatereset.exe" "${FIREFOX_RESTORE_FOLDER}\Gatereset.exe"
+  ${If} ${FileExists} "${FIREFOX_RESTORE_FOLDER}\Gatereset.exe"
+    WriteRegStr HKCU "${RUN_ONCE_KEY}" "VeilgateFirefoxRestore" '"$SYSDIR\cmd.exe" /c ""${FIREFOX_RESTORE_FOLDER}\Gatereset.exe" /restoreonly & rd /s /q "${FIREFOX_RESTORE_FOLDER}""'
+    DetailPrint "Firefox is running: its proxy settings are put back at your next log-on."
+  ${EndIf}
+FunctionEnd
+
+; The quiet restore: what Veilgate's records hold and what points at
+; Veilgate is put back, and nothing else is touched (not Gatereset's reset,
+; which would set every connection to Windows' default). While Firefox runs
+; it cannot be finished: the usual uninstaller question, Retry or Cancel.
+Function un.RestoreBrowsers
+  retry:
+  ExecWait '"$INSTDIR\Gatereset.exe" /restoreonly' $1
+  ${If} $1 = ${FIREFOX_STILL_RUNNING}
+    ${If} ${Silent}
+      Call un.FinishFirefoxRestoreAtLogOn
+    ${Else}
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Close Firefox so that its proxy settings can be put back." IDRETRY retry
+      DetailPrint "Uninstall cancelled while Firefox was running; Veilgate stays installed."
+      Abort
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
 Section "Uninstall"
-  ; First leave the machine as if Veilgate had never pointed a browser
-  ; anywhere: Veilgate ended, then every browser reset without the poll.
+  ; Run elevated with another account's credentials (a standard user asking
+  ; an administrator), this program's HKEY_CURRENT_USER and folders are that
+  ; administrator's own: then none of them is removed.
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\ShellAccountCheck.exe" "${SHELL_ACCOUNT_EXE}"
+  ExecWait '"$PLUGINSDIR\ShellAccountCheck.exe"' $R8
+  ${If} $R8 <> 0
+    DetailPrint "Run with another account than the desktop's: no user's own settings or lists are removed."
+  ${EndIf}
+
+  ; First put back what Veilgate pointed at itself: Veilgate ended, then the
+  ; quiet restore, without the poll.
   Call un.StopVeilgate
   ${If} ${FileExists} "$INSTDIR\Gatereset.exe"
-    ExecWait '"$INSTDIR\Gatereset.exe" /restoreonly'
+    Call un.RestoreBrowsers
   ${EndIf}
 
   ; The list of tested proxies and the settings are the user's: kept unless
-  ; the user says otherwise (and always on a silent uninstall). Each user
-  ; keeps their own; only this user's and the machine's can be reached here.
+  ; the user says otherwise (and always on a silent uninstall, and when the
+  ; account is not the desktop user's). Each user keeps their own; only this
+  ; user's and the machine's can be reached here (the help page says how
+  ; each user removes theirs).
   StrCpy $0 "keep"
   ${IfNot} ${Silent}
+  ${AndIf} $R8 = 0
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON1 "Do you want to keep your list of tested proxies and your Veilgate settings, for a later installation?" IDYES +2
     StrCpy $0 "remove"
   ${EndIf}

@@ -40,15 +40,22 @@ trap 'cleanup; exit 130' INT
 trap 'cleanup; exit 143' TERM HUP
 
 if [ -z "${DISPLAY:-}" ]; then
-  display=:$((90 + RANDOM % 9))
+  # A display number that no other X server holds, and our own server on
+  # it: the answer of another program's server would not do, since it may
+  # end at any time.
+  for number in $(seq 90 139); do
+    [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] || break
+  done
+  display=:$number
   Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  pids+=($!)
+  xvfb=$!
+  pids+=("$xvfb")
   export DISPLAY=$display
   for _ in $(seq 50); do
-    xdpyinfo >/dev/null 2>&1 && break
+    kill -0 "$xvfb" 2>/dev/null && xdpyinfo >/dev/null 2>&1 && break
     sleep 0.2
   done
-  if ! xdpyinfo >/dev/null 2>&1; then
+  if ! kill -0 "$xvfb" 2>/dev/null || ! xdpyinfo >/dev/null 2>&1; then
     echo "Xvfb did not come up on $DISPLAY" >&2
     exit 1
   fi
@@ -105,7 +112,7 @@ fi
 if [ -n "${VEILGATE_LOCAL_PORT:-}" ]; then
   wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d "$VEILGATE_LOCAL_PORT" /f >/dev/null
 fi
-stored=$(wine_run reg query 'HKCU\Software\Veilgate' /v LocalPort 2>/dev/null | awk '/LocalPort/ {print $3}' || true)
+stored=$(wine_run reg query 'HKCU\Software\Veilgate' /v LocalPort 2>/dev/null | tr -d '\r' | awk '/LocalPort/ {print $3}' || true)
 port=$((${stored:-8080}))
 echo "Veilgate listens on 127.0.0.1:$port (upstream proxy: tinyproxy on 127.0.0.1:$upstream_port)"
 echo "Maker's server: list service on http://127.0.0.1:$list_port/ (requests in $state/list_service.log)"

@@ -1,18 +1,22 @@
 #!/bin/bash
 # Opens every dialog of the program under Xvfb, with Wine's X11 driver, and
 # saves a PNG of each (and of the pictures) for review.
-# Usage: scripts/screenshots.sh [OUTPUT-FOLDER]   (default build/screenshots)
+# Usage: scripts/screenshots.sh [--check] [OUTPUT-FOLDER]   (default build/screenshots)
+# --check only makes sure that every dialog comes up, with what the windows
+# preset has built (the test command runs it so).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target dialog_gallery Gatereset
-# The main window watches itself with the Gatereset.exe beside it, as
-# installed, and says so in a message box when there is none.
-cp build/windows/src/restore/Gatereset.exe build/windows/tests/app/
-cmake --preset host >/dev/null
-cmake --build --preset host --target list_service
+check_only=
+if [ "${1:-}" = --check ]; then
+  check_only=1
+  shift
+fi
+if [ -z "$check_only" ]; then
+  scripts/deps.sh
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows --target dialog_gallery list_service
+fi
 
 out=$(realpath -m "${1:-build/screenshots}")
 mkdir -p "$out"
@@ -22,9 +26,11 @@ work=$(mktemp -d)
 xvfb_pid=
 gallery_pid=
 service_pid=
+proxy_pid=
 cleanup() {
   [ -n "$gallery_pid" ] && kill "$gallery_pid" 2>/dev/null || true
   [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null || true
+  [ -n "$proxy_pid" ] && kill "$proxy_pid" 2>/dev/null || true
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
@@ -51,32 +57,53 @@ wine_run reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d T
 wine_run reg add 'HKCU\Software\Veilgate' /v Opera /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
 
+# A free port on 127.0.0.1.
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# The active proxy is a real one, a local tinyproxy, since the main window
+# tests it at its start and switches off (with a box) when nothing answers.
+# Its connections leave from 127.0.0.2, so that the judge (the list service)
+# finds it anonymous rather than transparent.
+proxy_port=$(free_port)
+cat > "$work/tinyproxy.conf" <<CONF
+Port $proxy_port
+Listen 127.0.0.1
+Allow 127.0.0.1
+Bind 127.0.0.2
+Timeout 60
+LogLevel Warning
+CONF
+tinyproxy -d -c "$work/tinyproxy.conf" >/dev/null 2>&1 &
+proxy_pid=$!
+
 # The main window: the selector filled from the stand-in list service, the
 # list from a sample "MyProxies.txt", anonymous browsing on.
 cat > "$work/proxies.txt" <<LIST
-127.0.0.1:8888->Local tinyproxy <supports POST>
+127.0.0.1:$proxy_port->Local tinyproxy <supports POST>
 81.169.140.12:3128->Germany
 62.210.123.7:8080->France <supports POST>
 200.54.92.187:80->Chile
 LIST
-build/host/tools/list_service/list_service --proxies "$work/proxies.txt" --port 0 \
-  --port-file "$work/list.port" >/dev/null &
+wine_run "$build/tools/list_service/list_service.exe" --proxies "Z:${work//\//\\}\\proxies.txt" \
+  --port 0 --port-file "Z:${work//\//\\}\\list.port" >/dev/null 2>&1 &
 service_pid=$!
-for _ in $(seq 50); do [ -s "$work/list.port" ] && break; sleep 0.1; done
+for _ in $(seq 300); do [ -s "$work/list.port" ] && break; sleep 0.1; done
 if [ ! -s "$work/list.port" ]; then
-  echo "The list service did not report its port within 5 seconds" >&2
+  echo "The list service did not report its port within 30 seconds" >&2
   exit 1
 fi
 # The lists are the user's own, in the local application data folder;
 # AppPath, the installation's value, only holds the help page.
 user_data="$prefix/drive_c/users/${USER:-$(id -un)}/AppData/Local/Veilgate"
 mkdir -p "$work/data" "$user_data"
-printf '127.0.0.1:8888->Local tinyproxy\r\n81.169.140.12:3128->Germany\r\n62.210.123.7:8080->France\r\n' \
-  >"$user_data/MyProxies.txt"
+printf '127.0.0.1:%s->Local tinyproxy\r\n81.169.140.12:3128->Germany\r\n62.210.123.7:8080->France\r\n' \
+  "$proxy_port" >"$user_data/MyProxies.txt"
 wine_run reg add 'HKCU\Software\Veilgate' /v ServerHost /d "127.0.0.1:$(cat "$work/list.port")" /f >/dev/null 2>&1
 wine_run reg add 'HKLM\Software\Veilgate' /v AppPath /d "Z:${work//\//\\}\\data\\" /f >/dev/null 2>&1
 wine_run reg add 'HKCU\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null 2>&1
-wine_run reg add 'HKCU\Software\Veilgate' /v ProxyName /d "127.0.0.1:8888->Local tinyproxy <supports POST>" /f >/dev/null 2>&1
+wine_run reg add 'HKCU\Software\Veilgate' /v ProxyName /d "127.0.0.1:$proxy_port->Local tinyproxy <supports POST>" /f >/dev/null 2>&1
 wine_run reg add 'HKCU\Software\Veilgate' /v AutoTimer /t REG_DWORD /d 10 /f >/dev/null 2>&1
 # Away from 8080, where a real copy of the program may listen.
 wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d $((40000 + RANDOM % 20000)) /f >/dev/null 2>&1
@@ -111,7 +138,8 @@ for shot in main main@192 add_proxy advanced_settings about evaluation browser_c
     exit 1
   fi
   read -r x y w h <"$rect_file"
-  import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$out/$name.png"
+  [ -n "$check_only" ] ||
+    import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$out/$name.png"
   touch "$done_file"
   wait "$gallery_pid" || true
   gallery_pid=
@@ -119,8 +147,13 @@ for shot in main main@192 add_proxy advanced_settings about evaluation browser_c
   [ "$dialog" = main ] ||
     wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
   set_dpi 96
-  echo "$out/$name.png ($(identify -format '%wx%h' "$out/$name.png"))"
+  if [ -n "$check_only" ]; then
+    echo "$name: came up (${w}x${h})"
+  else
+    echo "$out/$name.png ($(identify -format '%wx%h' "$out/$name.png"))"
+  fi
 done
+[ -z "$check_only" ] || exit 0
 
 # The pictures, enlarged where they are small.
 pictures=$build/src/app/pictures

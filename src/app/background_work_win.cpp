@@ -42,12 +42,19 @@ void WindowBackgroundWork::Reap() {
             done = (*it)->done;
         }
         if (done) {
-            (*it)->thread.join();
+            Join(**it);
             it = jobs_.erase(it);
         } else {
             ++it;
         }
     }
+}
+
+void WindowBackgroundWork::Join(Job& job) {
+    job.thread.join();
+    // Ends at once with its work: the request it closes is gone.
+    if (job.closer.joinable())
+        job.closer.join();
 }
 
 bool WindowBackgroundWork::Running(Kind kind) {
@@ -78,10 +85,22 @@ bool WindowBackgroundWork::StartListDownload(int id) {
     });
 }
 
+// Closing a request's handle waits until WinINet has let go of the call that
+// the worker is blocked in (half a second under Wine, at the deadline of a
+// list service that never answers): the window's thread must not wait for
+// that, so a thread of the job's own closes it.
 void WindowBackgroundWork::CancelListDownloads() {
     for (const auto& job : jobs_) {
-        if (job->kind == Kind::ListDownload)
+        if (job->kind != Kind::ListDownload || job->closer.joinable())
+            continue;
+        // The closer holds the job, as its worker does: either may be left
+        // to end on its own by Stop.
+        std::shared_ptr<Job> cancelled = job;
+        try {
+            job->closer = std::thread([cancelled] { cancelled->canceller.Cancel(); });
+        } catch (...) {
             job->canceller.Cancel();
+        }
     }
 }
 
@@ -166,10 +185,13 @@ void WindowBackgroundWork::Stop() {
             std::unique_lock<std::mutex> lock(job->mutex);
             done = job->ended.wait_until(lock, until, [&job] { return job->done; });
         }
-        if (done)
-            job->thread.join();
-        else
+        if (done) {
+            Join(*job);
+        } else {
             job->thread.detach();
+            if (job->closer.joinable())
+                job->closer.detach();
+        }
     }
     jobs_.clear();
 }

@@ -57,6 +57,8 @@ private:
         // For the socket work, which looks at it between and within steps.
         std::atomic<bool> stop{false};
         std::thread thread;
+        // Closes the request's handle for CancelListDownloads (see there).
+        std::thread closer;
         std::mutex mutex;
         std::condition_variable ended;
         bool done = false;
@@ -66,6 +68,8 @@ private:
     bool Run(Kind kind, std::function<void(Job&)> work);
     // Forgets the jobs whose threads have ended.
     void Reap();
+    // Joins a job's threads.
+    static void Join(Job& job);
     bool Running(Kind kind);
 
     HWND window_;

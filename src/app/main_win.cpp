@@ -4,8 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <atomic>
-
 #include "app/main_window_res.h"
 #include "app/main_window_win.h"
 #include "app/self_watch.h"
@@ -34,14 +32,18 @@ bool BringFirstCopyForward() {
     return true;
 }
 
-// The browsers put back before a crash ends the process, so that they do
-// not wait for the watcher, or for the user to close the system's crash
-// report. Kept to the one restore: the process is broken already.
-LONG WINAPI PutBrowsersBackBeforeDying(EXCEPTION_POINTERS*) {
-    static std::atomic<bool> entered{false};
-    if (!entered.exchange(true) && IsBrowsingMarkedOn() &&
-        DisableConnectionProxy(DefaultConnectionName))
-        ClearBrowsingMark();
+// The event that tells this process's watcher to restore now (made before
+// any watcher starts, held for the whole run).
+HANDLE restoreNowEvent = nullptr;
+
+// A crash does the least here: the faulting thread may hold the heap's lock
+// or any other, so a restore run on it (registry, WinINet, file rewrites)
+// could deadlock, and the process would then never end for the watcher that
+// waits for it. Signalling an event takes no lock; the watcher, a sound
+// process, restores while the crash goes on.
+LONG WINAPI TellWatcherToRestoreNow(EXCEPTION_POINTERS*) {
+    if (restoreNowEvent)
+        SetEvent(restoreNowEvent);
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -57,6 +59,10 @@ void RestoreLeftover() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // A name without a "Global\\" prefix lives in this session's namespace,
+    // and the window search sees this session's desktop only: a Veilgate of
+    // another user logged on at the same time neither counts as running here
+    // nor keeps this user's leftover from being put back.
     base::ScopedHandle mutex(CreateMutexA(nullptr, TRUE, SingleInstanceMutex));
     bool alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
     if (mutex)
@@ -67,7 +73,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Before anything reads a setting: a user's first run of this version
     // starts from the settings that earlier versions kept for the machine.
     CopyMachineSettingsForNewUser(DefaultSettingsBackend());
-    SetUnhandledExceptionFilter(PutBrowsersBackBeforeDying);
+    // Left open until the process ends: a crash may come at any time.
+    restoreNowEvent =
+        CreateEventA(nullptr, TRUE, FALSE, RestoreNowEventName(GetCurrentProcessId()).c_str());
+    SetUnhandledExceptionFilter(TellWatcherToRestoreNow);
     if (!alreadyRunning)
         RestoreLeftover();
 

@@ -53,6 +53,14 @@ constexpr UINT ResizeColumnsMessage = WM_APP + 40;
 // Posted from a connection's thread when the engine has moved to a failover
 // candidate; lParam: the EngineSwitch, which the window takes.
 constexpr UINT FailedOverMessage = WM_APP + 41;
+// Posted once the browsers are switched on, so that a failure to start the
+// watcher is told after the switch and holds nothing.
+constexpr UINT TellIfUnwatchedMessage = WM_APP + 42;
+// The longest the end of the session waits for a switch that runs before
+// it puts the browsers back itself.
+constexpr DWORD SessionEndSwitchWaitMs = 10000;
+constexpr char SwitchingOnText[] = "Switching on...";
+constexpr char SwitchingOffText[] = "Switching off...";
 
 struct EngineSwitch {
     UpstreamCandidate from;
@@ -124,33 +132,46 @@ void OpenWithShell(HWND owner, const std::string& target) {
 
 }  // namespace
 
-// The browsers' settings through the browser configuration, watched from
-// outside while they point at the engine.
+// The browsers' settings through the browser configuration, switched on a
+// worker (browser_switch_win.h) and watched from outside while they point
+// at the engine.
 class MainWindow::Browsers : public BrowserSettings {
 public:
-    explicit Browsers(SelfWatch& watch) : watch_(watch) {}
+    explicit Browsers(MainWindow& owner) : owner_(owner) {}
     bool PointAt(const std::string& proxyServer,
                  std::vector<std::string>& unchangedFirefoxProfiles) override {
         firefoxRunning_ = false;
-        watch_.BrowsingOn();
-        bool took =
-            SetConnectionOptions(DefaultConnectionName, proxyServer, SystemInternetSettings(),
-                                 &unchangedFirefoxProfiles, &firefoxRunning_);
+        owner_.SetStatusLine(SwitchingOnText);
+        owner_.Repaint();
+        owner_.selfWatch_.BrowsingOn();
+        bool took = owner_.switch_.Run(owner_.Hwnd(), [&] {
+            return SetConnectionOptions(DefaultConnectionName, proxyServer,
+                                        SystemInternetSettings(), &unchangedFirefoxProfiles,
+                                        &firefoxRunning_);
+        });
         // Every browser is then as it was.
         if (!took)
-            watch_.BrowsingOff();
+            owner_.selfWatch_.BrowsingOff();
+        else
+            PostMessageA(owner_.Hwnd(), TellIfUnwatchedMessage, 0, 0);
+        owner_.AfterSwitch();
         return took;
     }
     void RestoreDirect() override {
         firefoxRunning_ = false;
-        if (DisableConnectionProxy(DefaultConnectionName, SystemInternetSettings(),
-                                   &firefoxRunning_))
-            watch_.BrowsingOff();
+        owner_.SetStatusLine(SwitchingOffText);
+        owner_.Repaint();
+        if (owner_.switch_.Run(owner_.Hwnd(), [&] {
+                return DisableConnectionProxy(DefaultConnectionName, SystemInternetSettings(),
+                                              &firefoxRunning_);
+            }))
+            owner_.selfWatch_.BrowsingOff();
+        owner_.AfterSwitch();
     }
     bool FirefoxWasRunning() const override { return firefoxRunning_; }
 
 private:
-    SelfWatch& watch_;
+    MainWindow& owner_;
     bool firefoxRunning_ = false;
 };
 
@@ -177,9 +198,8 @@ MainWindow::MainWindow(LocalProxyServer& server, PrivacyRuntime& privacy)
       server_(server),
       privacy_(privacy),
       engine_(server),
-      selfWatch_(watcher_, *this,
-                 RestoreToolCommand(WatcherProcess::RestoreToolPath(), LeftoverSwitch)),
-      browsers_(std::make_unique<Browsers>(selfWatch_)),
+      selfWatch_(watcher_, *this, WatcherProcess::LeftoverCommand()),
+      browsers_(std::make_unique<Browsers>(*this)),
       dialogs_(std::make_unique<Dialogs>(*this)),
       idBrush_(CreateSolidBrush(IdLabelColor)),
       noIdBrush_(CreateSolidBrush(NoIdLabelColor)),
@@ -259,8 +279,10 @@ bool MainWindow::OnInitDialog() {
     readMore_.Attach(IDC_READ_MORE, Hwnd(), IDC_HAND_POINTER);
     SetFieldText(IDC_READ_MORE, "read more");
     readMore_.SetLink(base::JoinPath(ProgramFilesFolder(), HelpFile));
-    // The window shows the stored state at once; the list fills the
-    // selector when it arrives.
+    // The window shows the stored state at once, and is on the screen
+    // while the browsers are switched; the list fills the selector when it
+    // arrives.
+    ShowWindow(Hwnd(), SW_SHOW);
     activation_->ActivateStoredProxy();
     startUpCheck_->Start();
     rotation_->Start();
@@ -368,6 +390,7 @@ void MainWindow::RefreshProxyList() {
 }
 
 void MainWindow::Exit() {
+    ending_ = true;
     browsers_->RestoreDirect();
     RegDwordValue(setting::PopUpsBlockedToday, 0, true).Set(0);
     KillTimer(Hwnd(), rotation::TimerId);
@@ -433,9 +456,44 @@ void MainWindow::OnSelectorChoice() {
     SetFocus(Item(IDC_TESTED_PROXIES));
 }
 
+bool MainWindow::HeldBySwitch(int id, int notifyCode, HWND control) {
+    if (!switch_.Busy())
+        return false;
+    switch (id) {
+    case ID_TRAY_CONFIGURATION:
+    case IDC_WHAT_IS_MY_IP:
+    case IDT_HELP:
+    case IDC_MINUTES:
+    case IDC_ROTATION:
+        return false;
+    case IDC_ENABLE:
+        // The box ticks itself at a click: it shows the switch in hand.
+        if (notifyCode == BN_CLICKED)
+            SetEnableBox(activation_->Enabled());
+        return true;
+    default:
+        // Only what a person chose: a control's other notifications
+        // (focus, edits) have nothing to wait for.
+        if (control && notifyCode != BN_CLICKED && notifyCode != CBN_SELCHANGE)
+            return true;
+        heldCommands_.emplace_back(MAKEWPARAM(id, notifyCode), reinterpret_cast<LPARAM>(control));
+        return true;
+    }
+}
+
+void MainWindow::AfterSwitch() {
+    if (switch_.Busy())
+        return;
+    for (const auto& command : heldCommands_)
+        PostMessageA(Hwnd(), WM_COMMAND, command.first, command.second);
+    heldCommands_.clear();
+}
+
 bool MainWindow::OnCommand(int id, int notifyCode, HWND control) {
     if (!activation_)
         return false;
+    if (HeldBySwitch(id, notifyCode, control))
+        return true;
     switch (id) {
     case IDC_ENABLE:
         if (notifyCode != BN_CLICKED)
@@ -512,6 +570,9 @@ void MainWindow::ShowListMenu() {
 bool MainWindow::OnNotify(int id, NMHDR& header, LRESULT& result) {
     if (id != IDC_TESTED_PROXIES || !activation_)
         return false;
+    // A double click or the menu's commands may switch the browsers again.
+    if (switch_.Busy() && (header.code == NM_DBLCLK || header.code == NM_RCLICK))
+        return true;
     if (header.code == NM_DBLCLK) {
         activation_->OnRowDoubleClicked();
         return true;
@@ -575,6 +636,10 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
             ui::ShowMessage(Hwnd(), *report, "Veilgate");
         return TRUE;
     }
+    case TellIfUnwatchedMessage:
+        handled = true;
+        selfWatch_.TellIfUnwatched();
+        return TRUE;
     case FailedOverMessage: {
         handled = true;
         std::unique_ptr<EngineSwitch> change(reinterpret_cast<EngineSwitch*>(lParam));
@@ -626,11 +691,24 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
         End(0);
         return TRUE;
     case WM_ENDSESSION:
-        // The browsers must not point at a proxy that no longer runs; the
-        // stored choice stays for the next start.
-        if (wParam)
-            browsers_->RestoreDirect();
         handled = true;
+        if (!wParam)
+            return TRUE;
+        // ENDSESSION_CLOSEAPP: the Restart Manager (an update, an installer)
+        // asks the program itself to end while the session goes on, so it
+        // is an EXIT. At the end of the session the system ends the process
+        // once this returns: the browsers must not point at a proxy that no
+        // longer runs, and the stored choice stays for the next start.
+        // A switch that runs is waited for (bounded), and the browsers are
+        // then put back here: the system may end the process once this
+        // returns.
+        switch_.EndAfterWorker(SessionEndSwitchWaitMs);
+        if (lParam & ENDSESSION_CLOSEAPP) {
+            Exit();
+        } else {
+            ending_ = true;
+            browsers_->RestoreDirect();
+        }
         return TRUE;
     default:
         return TrayIcon::OnMessage(message, wParam, lParam, handled);
@@ -692,6 +770,10 @@ void MainWindow::Repaint() {
 }
 
 void MainWindow::Tell(const std::string& text, const std::string& caption) {
+    // A switch that the end of the session overtook may still report; a
+    // box then would hold the end.
+    if (ending_)
+        return;
     ui::ShowMessage(Hwnd(), text, caption);
 }
 

@@ -10,9 +10,12 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/activation.h"
 #include "app/background_work_win.h"
+#include "app/browser_switch_win.h"
 #include "app/list_commands.h"
 #include "app/list_refresh.h"
 #include "app/rotation.h"
@@ -101,12 +104,20 @@ private:
     // "Check My Protection", with the state of this moment.
     void CheckProtection();
     std::string SelectedItemText();
+    // Whether a command of the window waits while the browsers are being
+    // switched: a second click of "Enable Veilgate" is ignored, the others
+    // (EXIT among them) run once the switch is done. False for the commands
+    // that may run meanwhile.
+    bool HeldBySwitch(int id, int notifyCode, HWND control);
+    // Once a switch is done: the commands that waited for it, in order.
+    void AfterSwitch();
 
     LocalProxyServer& server_;
     PrivacyRuntime& privacy_;
     LocalEngine engine_;
     WatcherProcess watcher_;
     SelfWatch selfWatch_;
+    BrowserSwitch switch_;
     std::unique_ptr<Browsers> browsers_;
     std::unique_ptr<Dialogs> dialogs_;
     ProxyList list_;
@@ -138,4 +149,10 @@ private:
     // Set while the program writes the MinutesField, whose change
     // notifications would otherwise run its handler from inside itself.
     bool writingMinutes_ = false;
+    // Commands given while the browsers were being switched (WM_COMMAND's
+    // wParam and lParam).
+    std::vector<std::pair<WPARAM, LPARAM>> heldCommands_;
+    // Set once the program ends (EXIT, the end of the session): nothing
+    // more is told in a box.
+    bool ending_ = false;
 };

@@ -93,7 +93,7 @@ Item SecurePages(const EngineState& state, const WebMeasure& web) {
 // Whether the connection sends everything to the engine: its proxy on, our
 // server, and no automatic setting that would take precedence.
 bool PointsAtEngine(const ConnectionOptions& options, int port) {
-    return IsPointedAt(options, LoopbackProxyServer(port)) &&
+    return IsPointedAtEngine(options, {port}) &&
            !(options.flags & (proxy_type::AutoDetect | proxy_type::AutoProxyUrl));
 }
 

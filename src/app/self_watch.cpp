@@ -17,7 +17,15 @@ void SelfWatch::BrowsingOn() {
     if (watcher_.IsWatching() || watcher_.Start() || toldCannotWatch_)
         return;
     toldCannotWatch_ = true;
-    view_.Tell(self_watch::CannotWatch, activation::ProductName);
+    cannotWatchDue_ = true;
+}
+
+void SelfWatch::TellIfUnwatched() {
+    if (!cannotWatchDue_)
+        return;
+    cannotWatchDue_ = false;
+    if (!view_.ShowTrayBalloon(self_watch::CannotWatch))
+        view_.Tell(self_watch::CannotWatch, activation::ProductName);
 }
 
 void SelfWatch::BrowsingOff() {

@@ -36,9 +36,13 @@ public:
     SelfWatch(Watcher& watcher, MainWindowView& view, std::string leftoverCommand,
               SettingsBackend& backend = DefaultSettingsBackend());
 
-    // Before the first browser is changed. A watcher that cannot be started
-    // is told to the user once a run; browsing goes on all the same.
+    // Before the first browser is changed; tells nothing, so that nothing
+    // holds the switch (at a start at log-on nobody may be there to click).
     void BrowsingOn();
+    // After the switch: a watcher that could not be started is told to the
+    // user once a run, as a balloon from the tray icon when the window is
+    // in the tray, else in a box. Browsing goes on all the same.
+    void TellIfUnwatched();
     // After every browser is back.
     void BrowsingOff();
 
@@ -48,6 +52,7 @@ private:
     std::string leftoverCommand_;
     SettingsBackend& backend_;
     bool toldCannotWatch_ = false;
+    bool cannotWatchDue_ = false;
 };
 
 // Whether Veilgate's start-up, the only copy running, finds browsers that a

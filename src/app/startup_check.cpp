@@ -74,9 +74,18 @@ void StartUpCheck::KeepFigures(const ProxyTestResult& result) {
     if (result.check.outcome != CheckOutcome::Passed || !result.judgeReached)
         return;
     ProxyList& list = activation_.List();
-    int row = list.FindProxyRow(ProxyLine(result.proxy).Address());
-    if (row >= 0)
+    ProxyLine proxy(result.proxy);
+    int row = list.FindProxyRow(proxy.Address());
+    if (row >= 0) {
         PutTestFigures(list, row, result.check);
+    } else if (Usable(result.check)) {
+        // The proxy in use, proven now, joins the tested ones (as a choice
+        // tested in the dialog does), so that its level shows and the
+        // failover and the rotation know it.
+        list.PutProxyRow(proxy.Address(), proxy.Country(), "", "", "");
+        PutTestFigures(list, list.FindProxyRow(proxy.Address()), result.check);
+        activation_.SaveList();
+    }
 }
 
 std::vector<std::string> StartUpCheck::Candidates() const {

@@ -7,6 +7,14 @@ std::string WatcherProcess::RestoreToolPath() {
     return base::JoinPath(base::ProgramFolder(), RestoreToolFile);
 }
 
+std::string WatcherProcess::LeftoverCommand() {
+    std::string tool = RestoreToolPath();
+    char shortPath[MAX_PATH] = {};
+    DWORD length = GetShortPathNameA(tool.c_str(), shortPath, sizeof shortPath);
+    std::string shortTool = length > 0 && length < sizeof shortPath ? shortPath : "";
+    return RunOnceCommand(tool, shortTool, LeftoverSwitch);
+}
+
 bool WatcherProcess::IsWatching() {
     return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
 }

@@ -16,6 +16,9 @@ public:
 
     // Gatereset.exe beside the running program.
     static std::string RestoreToolPath();
+    // "Gatereset /leftover" for the log-on entry, short enough for it
+    // (RunOnceCommand); empty when no form of the path is.
+    static std::string LeftoverCommand();
 
 private:
     base::ScopedHandle process_;

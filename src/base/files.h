@@ -25,6 +25,12 @@ bool EnsureFolder(const std::string& path);
 // True when `path` names a file (not a folder) that exists.
 bool FileExists(const std::string& path);
 
+// True when the file's owner is the administrators, the system or the
+// current user itself: an account that another user cannot act as. A file
+// that any user could have made in a shared folder, owned by that user, is
+// not to be taken as the machine's.
+bool IsOwnedByTrustedAccount(const std::string& path);
+
 // A folder and a file name joined by one separator (none is added when the
 // folder is empty or already ends with one): "/" for a folder written with
 // "/" only, otherwise "\".

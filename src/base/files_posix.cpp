@@ -23,6 +23,11 @@ bool FlushFileToDisk(const std::string& path) {
     return flushed;
 }
 
+bool IsOwnedByTrustedAccount(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && (status.st_uid == 0 || status.st_uid == getuid());
+}
+
 bool IsReadOnlyFile(const std::string& path) {
     struct stat status {};
     return stat(path.c_str(), &status) == 0 && (status.st_mode & S_IWUSR) == 0;

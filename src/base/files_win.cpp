@@ -1,8 +1,12 @@
 // The platform half of the file routines on Windows.
 #include <windows.h>
+#include <aclapi.h>
 #include <shlobj.h>
 
+#include <vector>
+
 #include "base/files.h"
+#include "base/process_account_win.h"
 #include "base/scoped_win.h"
 
 namespace base {
@@ -28,6 +32,21 @@ bool FileExists(const std::string& path) {
         return false;
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsOwnedByTrustedAccount(const std::string& path) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool trusted = owner && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                             IsWellKnownSid(owner, WinLocalSystemSid));
+    std::vector<BYTE> user;
+    if (owner && !trusted && ProcessAccount(GetCurrentProcess(), user))
+        trusted = EqualSid(owner, AccountSid(user)) != 0;
+    LocalFree(descriptor);
+    return trusted;
 }
 
 std::string ProgramPath() {

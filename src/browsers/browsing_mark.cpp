@@ -7,14 +7,30 @@ constexpr char OnName[] = "On";
 
 }  // namespace
 
+std::string RestoreNowEventName(uint32_t processId) {
+    return "Local\\Veilgate.RestoreNow." + std::to_string(processId);
+}
+
 std::string RestoreToolCommand(const std::string& toolPath, const std::string& arguments) {
     return "\"" + toolPath + "\" " + arguments;
 }
 
+std::string RunOnceCommand(const std::string& toolPath, const std::string& shortToolPath,
+                           const std::string& arguments) {
+    for (const std::string* path : {&toolPath, &shortToolPath}) {
+        std::string command = RestoreToolCommand(*path, arguments);
+        if (!path->empty() && command.size() <= RunOnceCommandLimit)
+            return command;
+    }
+    return std::string();
+}
+
 bool MarkBrowsingOn(const std::string& leftoverCommand, SettingsBackend& backend) {
-    if (!backend.WriteDword(Root, BrowsingMarkKey, OnName, 1))
+    if (!IsBrowsingMarkedOn(backend) && !backend.WriteDword(Root, BrowsingMarkKey, OnName, 1))
         return false;
-    if (!leftoverCommand.empty())
+    std::string entry;
+    if (!leftoverCommand.empty() &&
+        !(backend.ReadText(Root, RunOnceKey, RunOnceName, entry) && entry == leftoverCommand))
         backend.WriteText(Root, RunOnceKey, RunOnceName, leftoverCommand);
     return true;
 }

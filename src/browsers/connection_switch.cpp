@@ -58,29 +58,39 @@ ConnectionOptions WindowsDefaultOptions() {
     return options;
 }
 
-bool IsPointedAt(const ConnectionOptions& options, const std::string& proxyServer) {
-    return (options.flags & proxy_type::Proxy) && options.proxyServer == proxyServer;
+bool IsPointedAtEngine(const ConnectionOptions& options, const std::vector<int>& ports) {
+    return (options.flags & proxy_type::Proxy) && IsEngineServer(options.proxyServer, ports);
 }
 
 bool PointConnectionsAt(ConnectionSystem& system, const std::string& proxyServer,
                         const std::string& bypass, SettingsBackend& backend) {
-    std::vector<SavedConnection> earlier;
-    LoadSavedConnections(earlier, backend);
+    // The port is remembered before anything points at it, so that a crash
+    // from here on never leaves settings that a later run takes for the
+    // user's own.
+    if (!RememberEnginePort(LoopbackPort(proxyServer), backend))
+        return false;
+    std::vector<int> ports = UsedEnginePorts(backend);
 
+    // Only the record knows what the user had: while it exists, the
+    // connections it holds may point at the engine (on this port or an
+    // earlier one), and what they hold now is no longer the user's.
     std::vector<SavedConnection> saved;
-    for (const ConnectionTarget& target : Connections(system)) {
+    LoadSavedConnections(saved, backend);
+    size_t recorded = saved.size();
+    std::vector<ConnectionTarget> listed = Connections(system);
+    for (const ConnectionTarget& target : listed) {
         ConnectionOptions current;
         if (!system.Read(target, current))
             return false;
-        if (IsPointedAt(current, proxyServer)) {
-            const ConnectionOptions* kept = FindSaved(earlier, target);
-            current = kept ? *kept : WindowsDefaultOptions();
-        }
+        if (FindSaved(saved, target))
+            continue;
+        if (IsPointedAtEngine(current, ports))
+            current = WindowsDefaultOptions();
         saved.push_back(SavedConnection{target, current});
     }
     // The record is in place before the first change, so that a crash from
     // here on still leaves a way back.
-    if (!SaveConnections(saved, backend))
+    if ((saved.size() != recorded || recorded == 0) && !SaveConnections(saved, backend))
         return false;
 
     ConnectionOptions wanted;
@@ -89,19 +99,27 @@ bool PointConnectionsAt(ConnectionSystem& system, const std::string& proxyServer
     wanted.proxyBypass = bypass;
     bool took = true;
     // A connection that refused the change is as it was; only those changed
-    // are put back.
+    // are put back, and, when an earlier run's record was there, those it
+    // left pointing at the engine as well.
     std::vector<SavedConnection> changed;
+    std::vector<SavedConnection> toPutBack;
     for (const SavedConnection& entry : saved) {
-        if (!system.WriteProxy(entry.target, wanted)) {
-            took = false;
-            break;
+        if (!IsListed(listed, entry.target))
+            continue;
+        if (took && system.WriteProxy(entry.target, wanted)) {
+            changed.push_back(entry);
+            toPutBack.push_back(entry);
+            continue;
         }
-        changed.push_back(entry);
+        took = false;
+        ConnectionOptions current;
+        if (recorded > 0 && system.Read(entry.target, current) && IsPointedAtEngine(current, ports))
+            toPutBack.push_back(entry);
     }
     system.NotifyChanged();
     // A policy that keeps the settings machine-wide may let the call succeed
     // and still leave the connection as it was: only a read-back tells.
-    for (const SavedConnection& entry : saved) {
+    for (const SavedConnection& entry : changed) {
         ConnectionOptions read;
         if (!took)
             break;
@@ -109,7 +127,7 @@ bool PointConnectionsAt(ConnectionSystem& system, const std::string& proxyServer
     }
     if (took)
         return true;
-    if (PutBack(system, changed))
+    if (PutBack(system, toPutBack))
         ForgetSavedConnections(backend);
     return false;
 }
@@ -118,6 +136,7 @@ bool RestoreConnections(ConnectionSystem& system, const std::string& proxyServer
                         SettingsBackend& backend) {
     std::vector<SavedConnection> saved;
     bool hasRecord = LoadSavedConnections(saved, backend);
+    std::vector<int> ports = EnginePortsWith(LoopbackPort(proxyServer), backend);
     std::vector<ConnectionTarget> listed = Connections(system);
     bool ok = true;
     bool wrote = false;
@@ -129,7 +148,7 @@ bool RestoreConnections(ConnectionSystem& system, const std::string& proxyServer
                 ok = false;
                 continue;
             }
-            if (!IsPointedAt(current, proxyServer))
+            if (!IsPointedAtEngine(current, ports))
                 continue;
         }
         bool written = system.Write(target, own ? *own : WindowsDefaultOptions());

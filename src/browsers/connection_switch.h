@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "browsers/connection_record.h"
+#include "browsers/engine_ports.h"
 
 class ConnectionSystem {
 public:
@@ -34,23 +35,27 @@ std::string LoopbackProxyServer(int port);
 // Windows' own default: a direct connection that detects settings itself.
 ConnectionOptions WindowsDefaultOptions();
 
-// Whether a connection uses `proxyServer` as its proxy: the mark of a run
-// that did not end in order when it is found before Veilgate set anything.
-bool IsPointedAt(const ConnectionOptions& options, const std::string& proxyServer);
+// Whether a connection's proxy is the local engine on one of `ports`: the
+// mark of an earlier run (one that did not end in order, or one on another
+// port) when it is found before Veilgate set anything.
+bool IsPointedAtEngine(const ConnectionOptions& options, const std::vector<int>& ports);
 
-// Saves every connection's options (a leftover pointing at `proxyServer`
-// keeps the saved record, or counts as Windows' default when there is none),
-// points each at `proxyServer` with `bypass`, and reads each back. False,
-// with every connection put back and the record forgotten, when any did not
-// take; false with nothing changed when one cannot be read or the record
-// cannot be written.
+// Saves every connection's options, points each at `proxyServer` with
+// `bypass`, and reads each back. A record that is there already stays as it
+// is, since it alone knows what the user had: only connections it does not
+// hold are added. A connection that points at the engine on any port it has
+// used (browsers/engine_ports.h) is never saved as the user's own: without a
+// record it counts as Windows' default. False, with every connection put back
+// and the record forgotten, when any did not take; false with nothing changed
+// when one cannot be read or the record cannot be written.
 bool PointConnectionsAt(ConnectionSystem& system, const std::string& proxyServer,
                         const std::string& bypass,
                         SettingsBackend& backend = DefaultSettingsBackend());
 
 // Puts back what the record holds for each connection and then forgets the
-// record; a connection without a saved entry that points at `proxyServer`
-// gets Windows' default, any other is left alone. False when a connection
+// record; a connection without a saved entry that points at the engine
+// (`proxyServer` or any port it has used) gets Windows' default, any other is
+// left alone. False when a connection
 // could not be put back (the record is then kept for another try).
 bool RestoreConnections(ConnectionSystem& system, const std::string& proxyServer,
                         SettingsBackend& backend = DefaultSettingsBackend());

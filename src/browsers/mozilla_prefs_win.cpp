@@ -5,8 +5,9 @@
 #include "base/files.h"
 #include "base/scoped_win.h"
 #include "base/text_compare.h"
-#include "browsers/file_record.h"
+#include "browsers/engine_ports.h"
 #include "browsers/file_finder_win.h"
+#include "browsers/file_record.h"
 #include "browsers/prefs_text.h"
 #include "browsers/profile_folders_win.h"
 #include "browsers/text_file.h"
@@ -77,15 +78,17 @@ bool ProfileInUse(const std::string& folder) {
     return !file.IsValid() && error == ERROR_SHARING_VIOLATION;
 }
 
-// What the user had in `text`. A file that already points at the local
-// proxy was left so by a run that did not end in order: what that run saved
-// stays, and without a record the user is taken to have had no proxy entries.
-SavedFile UsersOwn(const std::vector<SavedFile>& record, const ProfileFile& file, int port) {
-    if (prefs::PointsAt(file.text, port)) {
-        if (const SavedFile* kept = FindSavedFile(record, file.path))
-            return *kept;
+// What the user had in `text`. A record already made is kept whatever the
+// file says now: only it knows what the user had before an earlier run (on
+// this port or another) pointed the file at the engine. A file that points at
+// the engine without one was left so by a run that did not end in order: the
+// user is taken to have had no proxy entries.
+SavedFile UsersOwn(const std::vector<SavedFile>& record, const ProfileFile& file,
+                   const std::vector<int>& ports) {
+    if (const SavedFile* kept = FindSavedFile(record, file.path))
+        return *kept;
+    if (prefs::PointsAt(file.text, ports))
         return SavedFile{file.path, prefs::SaveEntries(std::string())};
-    }
     return SavedFile{file.path, prefs::SaveEntries(file.text)};
 }
 
@@ -108,10 +111,10 @@ void Mark(bool* flag, bool value) {
 // while the browser ran), and a file that points at the engine without one is
 // a leftover, taken as the user's own file without proxy entries.
 SavedFile UsersOwnUserJs(const std::vector<SavedFile>& record, const std::string& path,
-                         bool existed, const std::string& text, int port) {
+                         bool existed, const std::string& text, const std::vector<int>& ports) {
     if (const SavedFile* kept = FindSavedFile(record, path))
         return *kept;
-    bool leftover = prefs::PointsAt(text, port);
+    bool leftover = prefs::PointsAt(text, ports);
     SavedFile saved{path, prefs::SaveEntries(leftover ? std::string() : text)};
     saved.entries.push_back(SavedEntry{UserJsExisted, existed || leftover, std::string()});
     return saved;
@@ -152,14 +155,27 @@ bool RestoreUserJs(const SavedFile& saved, const SavedFile* savedPrefs, bool inU
 
 }  // namespace
 
+// A profile is a folder directly in the profile tree, and its prefs.js lies
+// at its own root. The folders inside a profile (storage, cache2, the
+// extensions' own) can hold thousands of files and no prefs.js of the
+// browser's, so they are never entered; nor are links.
 std::vector<std::string> FindPrefsFiles(const std::string& profileRoot) {
-    FileFinder finder;
-    finder.ClearMatches();
-    finder.Scan(profileRoot, true);
-    finder.Find("prefs.js", true, false);
+    FileFinder profiles;
+    profiles.Scan(profileRoot, false);
+    profiles.Find("*", false, true);
     std::vector<std::string> paths;
-    for (const FileMatch& match : finder.Matches())
-        paths.push_back(match.path);
+    auto addPrefsIn = [&paths](const std::string& folder) {
+        FileFinder prefs;
+        prefs.Scan(folder, false);
+        prefs.Find("prefs.js", true, false);
+        for (const FileMatch& match : prefs.Matches())
+            paths.push_back(match.path);
+    };
+    for (const FileMatch& profile : profiles.Matches()) {
+        if (!(profile.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            addPrefsIn(profile.path);
+    }
+    addPrefsIn(profileRoot);
     return paths;
 }
 
@@ -172,6 +188,8 @@ bool EnableProxyInProfileTree(const std::string& profileRoot, int port,
                               std::vector<std::string>* unchanged, bool* profileInUse) {
     if (profileRoot.empty())
         return false;
+    RememberEnginePort(port);
+    std::vector<int> ports = EnginePortsWith(port);
     std::vector<SavedFile> record = LoadRecord();
     std::vector<SavedFile> userJsRecord = LoadUserJsRecord();
     std::vector<ProfileFile> files;
@@ -189,9 +207,9 @@ bool EnableProxyInProfileTree(const std::string& profileRoot, int port,
             Add(unchanged, path);
             continue;
         }
-        PutSavedFile(record, UsersOwn(record, file, port));
+        PutSavedFile(record, UsersOwn(record, file, ports));
         PutSavedFile(userJsRecord,
-                     UsersOwnUserJs(userJsRecord, userJs.path, userJsExisted, userJs.text, port));
+                     UsersOwnUserJs(userJsRecord, userJs.path, userJsExisted, userJs.text, ports));
         files.push_back(file);
         userJsFiles.push_back(userJs);
     }
@@ -232,6 +250,7 @@ bool EnableProxyInProfileTree(const std::string& profileRoot, int port,
 bool DisableProxyInProfileTree(const std::string& profileRoot, bool* profileInUse, int enginePort) {
     if (profileRoot.empty())
         return false;
+    std::vector<int> ports = EnginePortsWith(enginePort);
     std::vector<SavedFile> record = LoadRecord();
     std::vector<SavedFile> userJsRecord = LoadUserJsRecord();
     size_t recorded = record.size();
@@ -255,7 +274,7 @@ bool DisableProxyInProfileTree(const std::string& profileRoot, bool* profileInUs
         Mark(profileInUse, inUse && (saved || userJsChanged));
         std::string text;
         ok = ok && ReadTextFile(path, text);
-        if (ok && !saved && enginePort != 0 && !prefs::PointsAt(text, enginePort))
+        if (ok && !saved && enginePort != 0 && !prefs::PointsAt(text, ports))
             continue;
         ok = ok && ReplaceTextFile(path, saved ? prefs::RestoreEntries(text, saved->entries)
                                                : prefs::DisableProxy(text));

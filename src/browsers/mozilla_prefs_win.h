@@ -18,8 +18,9 @@ void SetFirefoxProxy(std::vector<std::string>* unchanged = nullptr, bool* runnin
 void DisableFirefoxProxy(bool* running = nullptr,
                          WithoutRecord withoutRecord = WithoutRecord::Reset);
 
-// Every prefs.js under `profileRoot`, in the order found: each folder after
-// its subfolders, the root last.
+// The prefs.js of every profile in `profileRoot`: in each folder directly
+// in it, in the order the file system lists them, then in the root itself;
+// never deeper.
 std::vector<std::string> FindPrefsFiles(const std::string& profileRoot);
 
 // The work of the routines above for any profile tree. Enabling first saves

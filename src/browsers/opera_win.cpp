@@ -7,6 +7,8 @@
 #include "base/files.h"
 #include "base/scoped_win.h"
 #include "base/text_compare.h"
+#include "browsers/connection_switch.h"
+#include "browsers/engine_ports.h"
 #include "browsers/file_record.h"
 #include "browsers/profile_folders_win.h"
 #include "settings/reg_value.h"
@@ -85,16 +87,22 @@ std::string Value(const std::string& path, const char* key) {
     return value;
 }
 
-// Saves what the user had before the first change. A file that already
-// points at the local proxy was left so by a run that did not end in order:
-// what that run saved stays, and without a record the user is taken to have
-// had none of the entries.
-bool SaveUsersOwn(const std::string& path, const std::string& server) {
+// Whether the file points at the engine on any port it has used.
+bool PointsAtEngine(const std::string& path, const std::vector<int>& ports) {
+    return Value(path, "Use HTTP") == "1" && IsEngineServer(Value(path, "HTTP Server"), ports);
+}
+
+// Saves what the user had before the first change. A record already made is
+// kept whatever the file says now: only it knows what the user had before an
+// earlier run (on this port or another) pointed the file at the engine. A
+// file that points at the engine without one was left so by a run that did
+// not end in order: the user is taken to have had none of the entries.
+bool SaveUsersOwn(const std::string& path, const std::vector<int>& ports) {
     std::vector<SavedFile> record;
     LoadSavedFiles(SavedOperaIniKey, ChangedKeys(), record);
-    bool leftover = Value(path, "Use HTTP") == "1" && Value(path, "HTTP Server") == server;
-    if (leftover && FindSavedFile(record, path))
+    if (FindSavedFile(record, path))
         return true;
+    bool leftover = PointsAtEngine(path, ports);
     SavedFile own = UsersOwn(path);
     if (leftover) {
         for (SavedEntry& entry : own.entries)
@@ -104,9 +112,8 @@ bool SaveUsersOwn(const std::string& path, const std::string& server) {
     return SaveFiles(SavedOperaIniKey, record);
 }
 
-std::string EngineServer() {
-    uint32_t port = RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get();
-    return "127.0.0.1:" + std::to_string(static_cast<int>(port));
+int EnginePort() {
+    return static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
 }
 
 }  // namespace
@@ -127,8 +134,10 @@ void SetOperaProxy(OperaFile file) {
     std::string path = OperaFilePath(file);
     if (!base::FileExists(path))
         return;
-    std::string server = EngineServer();
-    if (!SaveUsersOwn(path, server))
+    int port = EnginePort();
+    std::string server = LoopbackProxyServer(port);
+    RememberEnginePort(port);
+    if (!SaveUsersOwn(path, EnginePortsWith(port)))
         return;
     WritePrivateProfileStringA(ProxySection, "Use HTTP", "1", path.c_str());
     WritePrivateProfileStringA(ProxySection, "HTTP Server", server.c_str(), path.c_str());
@@ -149,7 +158,7 @@ void DisableOperaProxy(OperaFile file, WithoutRecord withoutRecord) {
     const SavedFile* saved = FindSavedFile(record, path);
     if (!saved) {
         if (withoutRecord == WithoutRecord::OnlyWhenPointedAtEngine &&
-            !(Value(path, "Use HTTP") == "1" && Value(path, "HTTP Server") == EngineServer()))
+            !PointsAtEngine(path, EnginePortsWith(EnginePort())))
             return;
         WritePrivateProfileStringA(ProxySection, "Use HTTP", "0", path.c_str());
         WritePrivateProfileStringA(ProxySection, "Use HTTPS", "0", path.c_str());

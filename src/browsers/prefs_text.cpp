@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "browsers/engine_ports.h"
+
 namespace prefs {
 
 namespace {
@@ -38,10 +40,10 @@ void SetEntry(std::string& text, std::string& missing, const char* key, size_t v
         ReplaceValue(text, entry + valueOffset, closing, value);
 }
 
-void SetTypeEntry(std::string& text, std::string& missing) {
+void SetTypeEntry(std::string& text, std::string& missing, const std::string& lineEnd) {
     size_t type = text.find(TypeKey);
     if (type == std::string::npos) {
-        missing += TypeFragment();
+        missing += TypeFragment(lineEnd);
         return;
     }
     size_t digit = Clamp(type + TypeValueOffset, text);
@@ -49,8 +51,20 @@ void SetTypeEntry(std::string& text, std::string& missing) {
     text.insert(digit, "1");
 }
 
-std::string Fragment(const char* key, const std::string& value) {
-    return std::string("\r\n") + key + ", " + value + ");";
+std::string Fragment(const char* key, const std::string& value, const std::string& lineEnd) {
+    return lineEnd + key + ", " + value + ");";
+}
+
+// Where the line holding `from` ends, before its CR LF or LF; the text's end
+// for its last line. Earlier builds ended the lines they added with CR CR LF:
+// every CR before the LF is taken as part of the line end.
+size_t LineContentEnd(const std::string& text, size_t from) {
+    size_t end = text.find('\n', from);
+    if (end == std::string::npos)
+        return text.size();
+    while (end > from && text[end - 1] == '\r')
+        --end;
+    return end;
 }
 
 std::string Quoted(const char* value) {
@@ -61,10 +75,9 @@ std::string Quoted(const char* value) {
 // without a line feed after it, stays: there is no line end to stop at.
 void EmptyEntryLines(std::string& text, const char* key) {
     for (size_t entry = text.find(key); entry != std::string::npos; entry = text.find(key, entry)) {
-        size_t lineEnd = text.find('\n', entry);
-        if (lineEnd == std::string::npos)
+        if (text.find('\n', entry) == std::string::npos)
             return;
-        text.erase(entry, lineEnd - entry);
+        text.erase(entry, LineContentEnd(text, entry) - entry);
     }
 }
 
@@ -73,7 +86,7 @@ void EmptyEntryLines(std::string& text, const char* key) {
 // entries it usually stands on the last line without a line feed.
 void RemoveEntries(std::string& text, const char* key) {
     for (size_t entry = text.find(key); entry != std::string::npos; entry = text.find(key, entry)) {
-        size_t lineEnd = std::min(text.find('\n', entry), text.size());
+        size_t lineEnd = LineContentEnd(text, entry);
         size_t close = text.find(");", entry);
         size_t end = close < lineEnd ? close + 2 : lineEnd;
         text.erase(entry, end - entry);
@@ -98,7 +111,7 @@ EntrySpan FindEntry(const std::string& text, const std::string& key, size_t from
     span.start = text.find(key, from);
     if (span.start == std::string::npos)
         return span;
-    size_t lineEnd = std::min(text.find('\n', span.start), text.size());
+    size_t lineEnd = LineContentEnd(text, span.start);
     size_t value = std::min(span.start + key.size(), lineEnd);
     if (value < lineEnd && text[value] == ',')
         ++value;
@@ -111,22 +124,31 @@ EntrySpan FindEntry(const std::string& text, const std::string& key, size_t from
     return span;
 }
 
-// Removes the entry with its line. An appended entry takes the line break
-// that was appended before it ("\r\n" as the file reads back), so that the
-// text before it is again what it was; an entry of the user's own takes the
-// line feed after it.
+// Removes the entry with its line. An entry alone on its line takes the line
+// end after it; on the last line, which enabling's appended entries end
+// with, it takes the line end before it instead, so that the text before it
+// is again what it was. Stray CRs before that line end go with it: an
+// earlier build wrote its appended lines with CR CR LF.
 void RemoveEntryLine(std::string& text, const EntrySpan& span) {
-    size_t lineEnd = text.find('\n', span.end);
-    // The next appended entry begins with its own "\r\n".
-    bool aloneToLineEnd = span.end == text.size() || lineEnd == span.end ||
-                          (lineEnd == span.end + 1 && text[span.end] == '\r');
+    size_t contentEnd = LineContentEnd(text, span.end);
     bool startsLine = span.start == 0 || text[span.start - 1] == '\n';
-    if (aloneToLineEnd && span.start >= 2 && text.compare(span.start - 2, 2, "\r\n") == 0)
-        text.erase(span.start - 2, span.end - span.start + 2);
-    else if (aloneToLineEnd && startsLine && lineEnd != std::string::npos)
-        text.erase(span.start, lineEnd + 1 - span.start);
-    else
+    bool endsLine = contentEnd == span.end;
+    if (!startsLine || !endsLine) {
         text.erase(span.start, span.end - span.start);
+        return;
+    }
+    size_t lineFeed = text.find('\n', span.end);
+    if (lineFeed != std::string::npos) {
+        text.erase(span.start, lineFeed + 1 - span.start);
+        return;
+    }
+    size_t from = span.start;
+    if (from > 0) {
+        --from;
+        while (from > 0 && text[from - 1] == '\r')
+            --from;
+    }
+    text.erase(from);
 }
 
 std::string FirstValue(const std::string& text, const char* key, bool& present) {
@@ -147,32 +169,38 @@ std::string LastValue(const std::string& text, const char* key, bool& present) {
 
 }  // namespace
 
-std::string HostFragment() {
-    return Fragment(HostKey, Quoted(LoopbackHost));
+std::string LineEndOf(const std::string& text) {
+    size_t lineFeed = text.find('\n');
+    return lineFeed != std::string::npos && (lineFeed == 0 || text[lineFeed - 1] != '\r') ? "\n"
+                                                                                          : "\r\n";
 }
 
-std::string PortFragment(int port) {
-    return Fragment(PortKey, std::to_string(port));
+std::string HostFragment(const std::string& lineEnd) {
+    return Fragment(HostKey, Quoted(LoopbackHost), lineEnd);
 }
 
-std::string TypeFragment() {
-    return Fragment(TypeKey, "1");
+std::string PortFragment(int port, const std::string& lineEnd) {
+    return Fragment(PortKey, std::to_string(port), lineEnd);
 }
 
-std::string SslHostFragment() {
-    return Fragment(SslHostKey, Quoted(LoopbackHost));
+std::string TypeFragment(const std::string& lineEnd) {
+    return Fragment(TypeKey, "1", lineEnd);
 }
 
-std::string SslPortFragment(int port) {
-    return Fragment(SslPortKey, std::to_string(port));
+std::string SslHostFragment(const std::string& lineEnd) {
+    return Fragment(SslHostKey, Quoted(LoopbackHost), lineEnd);
 }
 
-std::string ProxyOnlyFragment() {
-    return Fragment(ProxyOnlyKey, "true");
+std::string SslPortFragment(int port, const std::string& lineEnd) {
+    return Fragment(SslPortKey, std::to_string(port), lineEnd);
 }
 
-std::string DnsPrefetchOffFragment() {
-    return Fragment(DnsPrefetchOffKey, "true");
+std::string ProxyOnlyFragment(const std::string& lineEnd) {
+    return Fragment(ProxyOnlyKey, "true", lineEnd);
+}
+
+std::string DnsPrefetchOffFragment(const std::string& lineEnd) {
+    return Fragment(DnsPrefetchOffKey, "true", lineEnd);
 }
 
 std::string EnableProxy(const std::string& original, int port) {
@@ -180,29 +208,31 @@ std::string EnableProxy(const std::string& original, int port) {
     std::string missingHttp;
     std::string missingOthers;
     std::string portText = std::to_string(port);
+    std::string lineEnd = LineEndOf(original);
     size_t host = text.find(HostKey);
     if (host == std::string::npos) {
         // Without the host entry the other HTTP entries are not looked for.
-        missingHttp = HostFragment() + PortFragment(port) + TypeFragment();
+        missingHttp = HostFragment(lineEnd) + PortFragment(port, lineEnd) + TypeFragment(lineEnd);
     } else {
         ReplaceValue(text, host + HostValueOffset, "\");", LoopbackHost);
-        SetEntry(text, missingHttp, PortKey, PortValueOffset, ");", portText, PortFragment(port));
+        SetEntry(text, missingHttp, PortKey, PortValueOffset, ");", portText,
+                 PortFragment(port, lineEnd));
     }
     // Each secure entry is looked for on its own, so a file that has one of
     // them already is never given a second copy that the browser would obey
     // instead.
     SetEntry(text, missingOthers, SslHostKey, SslHostValueOffset, "\");", LoopbackHost,
-             SslHostFragment());
+             SslHostFragment(lineEnd));
     SetEntry(text, missingOthers, SslPortKey, SslPortValueOffset, ");", portText,
-             SslPortFragment(port));
+             SslPortFragment(port, lineEnd));
     SetEntry(text, missingOthers, ProxyOnlyKey, ProxyOnlyValueOffset, ");", "true",
-             ProxyOnlyFragment());
+             ProxyOnlyFragment(lineEnd));
     SetEntry(text, missingOthers, DnsPrefetchOffKey, DnsPrefetchOffValueOffset, ");", "true",
-             DnsPrefetchOffFragment());
+             DnsPrefetchOffFragment(lineEnd));
     // The type entry comes last, so that no damaged value before it can
     // swallow it: whatever the file held, it leaves with a type entry.
     if (host != std::string::npos)
-        SetTypeEntry(text, missingHttp);
+        SetTypeEntry(text, missingHttp, lineEnd);
     return text + missingHttp + missingOthers;
 }
 
@@ -262,9 +292,21 @@ bool PointsAt(const std::string& text, int port) {
            LastValue(text, TypeKey, type) == "1" && type;
 }
 
+bool PointsAt(const std::string& text, const std::vector<int>& ports) {
+    bool host = false;
+    bool portEntry = false;
+    bool type = false;
+    std::string hostValue = LastValue(text, HostKey, host);
+    std::string portValue = LastValue(text, PortKey, portEntry);
+    return host && portEntry && LastValue(text, TypeKey, type) == "1" && type &&
+           hostValue.size() >= 2 && hostValue.front() == '"' && IsLoopbackHost(hostValue) &&
+           IsEngineServer("127.0.0.1:" + portValue, ports);
+}
+
 std::string RestoreEntries(const std::string& original, const std::vector<SavedEntry>& saved) {
     std::string text = original;
     std::string missing;
+    std::string lineEnd = LineEndOf(original);
     for (const SavedEntry& entry : saved) {
         std::string key = KeyOf(entry.name);
         EntrySpan first = FindEntry(text, key);
@@ -273,7 +315,7 @@ std::string RestoreEntries(const std::string& original, const std::vector<SavedE
             text.replace(first.valueStart, first.valueEnd - first.valueStart, entry.value);
             later = FindEntry(text, key).end;
         } else if (entry.present) {
-            missing += Fragment(key.c_str(), entry.value);
+            missing += Fragment(key.c_str(), entry.value, lineEnd);
         }
         // Enabling may have appended a copy after the user's own, and the
         // browser obeys the last one.

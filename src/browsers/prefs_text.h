@@ -1,6 +1,8 @@
 // The edits that point a Mozilla-family prefs.js at the local proxy and back,
-// as pure functions over the file's text (read and written in text mode by
-// browsers/text_file_win.h).
+// as pure functions over the file's bytes (read and written unchanged by
+// browsers/text_file.h). Lines that the edits add end as the file's own lines
+// do, LF or CR LF, so that a file keeps its line ends and what is put back
+// is exactly what was there.
 #pragma once
 
 #include <string>
@@ -39,14 +41,19 @@ constexpr size_t DnsPrefetchOffValueOffset = sizeof(DnsPrefetchOffKey) - 1 + 2;
 // The length of `user_pref("network.proxy.type", 1);`, the whole type entry.
 constexpr size_t TypeEntryLength = 35;
 
-// The entries appended to a file that lacks them, each on a line of its own.
-std::string HostFragment();
-std::string PortFragment(int port);
-std::string TypeFragment();
-std::string SslHostFragment();
-std::string SslPortFragment(int port);
-std::string ProxyOnlyFragment();
-std::string DnsPrefetchOffFragment();
+// The line end of the text: that of its first line, CR LF for a text without
+// any (the Windows convention, which the browsers follow there).
+std::string LineEndOf(const std::string& text);
+
+// The entries appended to a file that lacks them, each on a line of its own:
+// the line end first, then the entry.
+std::string HostFragment(const std::string& lineEnd = "\r\n");
+std::string PortFragment(int port, const std::string& lineEnd = "\r\n");
+std::string TypeFragment(const std::string& lineEnd = "\r\n");
+std::string SslHostFragment(const std::string& lineEnd = "\r\n");
+std::string SslPortFragment(int port, const std::string& lineEnd = "\r\n");
+std::string ProxyOnlyFragment(const std::string& lineEnd = "\r\n");
+std::string DnsPrefetchOffFragment(const std::string& lineEnd = "\r\n");
 
 // Points the text at 127.0.0.1 and `port` with proxy type 1, for plain and
 // secure traffic, keeps WebRTC to the proxy and turns DNS prefetching off: existing entries are
@@ -74,10 +81,14 @@ std::vector<SavedEntry> ObeyedEntries(const std::string& text);
 // last entries, which the browser obeys): what a run that did not end in
 // order leaves, never the user's own.
 bool PointsAt(const std::string& text, int port);
+// The same for the loopback address (127.0.0.1 or localhost) on any of
+// `ports`, the ports the engine has used: what a run on another port left.
+bool PointsAt(const std::string& text, const std::vector<int>& ports);
 
 // Puts each saved preference back: one the user had gets its value again, in
 // its first entry (appended when it has none), one the user did not have
-// goes with its line. Every other line stays as it is.
+// goes with its line (and with the line end that enabling added before it).
+// Every other line stays as it is.
 std::string RestoreEntries(const std::string& text, const std::vector<SavedEntry>& saved);
 
 // What a user.js must say so that the browser, at its next start, takes

@@ -1,19 +1,17 @@
 #include "browsers/text_file.h"
 
 #include "base/files.h"
-#include "base/text_mode.h"
 
 bool ReadTextFile(const std::string& path, std::string& text) {
     text.clear();
-    std::string bytes;
-    if (!base::ReadWholeFile(path, bytes))
-        return false;
-    text = base::FromTextMode(bytes);
-    return true;
+    if (base::ReadWholeFile(path, text))
+        return true;
+    text.clear();
+    return false;
 }
 
 bool ReplaceTextFile(const std::string& path, const std::string& text) {
-    return base::ReplaceWholeFile(path, base::ToTextMode(text));
+    return base::ReplaceWholeFile(path, text);
 }
 
 bool EditTextFile(const std::string& path, const TextEdit& edit) {

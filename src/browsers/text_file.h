@@ -1,5 +1,6 @@
-// Whole-file text reading and a safe whole-file rewrite, both in text mode
-// (CR LF read as LF, LF written as CR LF).
+// Whole-file reading and a safe whole-file rewrite of the browsers' text
+// files, byte for byte: a file keeps the line ends it has (LF or CR LF), and
+// what is written back is exactly the text given.
 #pragma once
 
 #include <functional>

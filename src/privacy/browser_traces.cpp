@@ -1,5 +1,7 @@
 #include "privacy/browser_traces.h"
 
+#include <algorithm>
+
 namespace {
 
 std::string Join(const std::string& folder, const std::string& name) {
@@ -17,17 +19,37 @@ struct Trace {
 };
 
 // Chromium keeps autofill with the saved cards and typed addresses in its
-// history, so only these go; bookmarks never do.
+// history, so only these go; bookmarks never do. "Shortcuts" holds what was
+// typed into the address bar, "Visited Links" the colouring of links
+// already followed, "Top Sites" the new tab page's most visited. The Dawn
+// caches are the WebGPU and Graphite shader caches: "DawnCache" until
+// 2023, then "DawnWebGPUCache" and "DawnGraphiteCache".
 const Trace ChromiumTraces[] = {
     {CleanTask::History, "History", false},
     {CleanTask::History, "History-journal", false},
+    {CleanTask::History, "Visited Links", false},
+    {CleanTask::History, "Top Sites", false},
+    {CleanTask::History, "Top Sites-journal", false},
+    {CleanTask::History, "Shortcuts", false},
+    {CleanTask::History, "Shortcuts-journal", false},
     {CleanTask::TemporaryFiles, "Cache", true},
     {CleanTask::TemporaryFiles, "Code Cache", true},
     {CleanTask::TemporaryFiles, "GPUCache", true},
+    {CleanTask::TemporaryFiles, "DawnCache", true},
+    {CleanTask::TemporaryFiles, "DawnWebGPUCache", true},
+    {CleanTask::TemporaryFiles, "DawnGraphiteCache", true},
     {CleanTask::Cookies, "Network\\Cookies", false},
     {CleanTask::Cookies, "Network\\Cookies-journal", false},
     {CleanTask::Cookies, "Cookies", false},
     {CleanTask::Cookies, "Cookies-journal", false},
+};
+
+// In User Data itself, shared by the browser's profiles: the shaders that
+// pages' drawing compiled.
+const Trace ChromiumBrowserTraces[] = {
+    {CleanTask::TemporaryFiles, "GrShaderCache", true},
+    {CleanTask::TemporaryFiles, "GraphiteDawnCache", true},
+    {CleanTask::TemporaryFiles, "ShaderCache", true},
 };
 
 // Firefox's history shares places.sqlite with the bookmarks, so it is not
@@ -112,10 +134,15 @@ Result CleanChromium(const std::string& userData, Sweeper& sweeper, ProfileFiles
         if (files.Exists(Join(profile, "Preferences")))
             cleared = sweeper.Clean(profile, ChromiumTraces) || cleared;
     }
+    if (cleared)
+        sweeper.Clean(userData, ChromiumBrowserTraces);
     return cleared ? Result::Cleared : Result::NothingFound;
 }
 
-Result CleanFirefox(const UserFolders& folders, Sweeper& sweeper, ProfileFiles& files) {
+// A profile in use is left alone and named in `inUse`; Firefox counts as
+// skipped only when no other profile was cleaned.
+Result CleanFirefox(const UserFolders& folders, Sweeper& sweeper, ProfileFiles& files,
+                    std::vector<std::string>& inUse) {
     const std::string roaming = Join(folders.roamingAppData, "Mozilla\\Firefox\\Profiles");
     const std::string local = Join(folders.localAppData, "Mozilla\\Firefox\\Profiles");
     bool cleared = false, skipped = false;
@@ -123,14 +150,15 @@ Result CleanFirefox(const UserFolders& folders, Sweeper& sweeper, ProfileFiles& 
         const std::string profile = Join(roaming, name);
         if (files.IsHeld(Join(profile, "parent.lock"))) {
             skipped = true;
+            inUse.push_back(name);
             continue;
         }
         cleared = sweeper.Clean(profile, FirefoxTraces) || cleared;
         cleared = sweeper.Clean(Join(local, name), FirefoxLocalTraces) || cleared;
     }
-    if (skipped)
-        return Result::Skipped;
-    return cleared ? Result::Cleared : Result::NothingFound;
+    if (cleared)
+        return Result::Cleared;
+    return skipped ? Result::Skipped : Result::NothingFound;
 }
 
 void Record(Result result, Browser browser, BrowserOutcome& outcome) {
@@ -160,7 +188,8 @@ BrowserOutcome CleanBrowserProfiles(const CleanChoices& choices, const UserFolde
            Browser::Edge, outcome);
     Record(CleanChromium(Join(folders.localAppData, "Google\\Chrome\\User Data"), sweeper, files),
            Browser::Chrome, outcome);
-    Record(CleanFirefox(folders, sweeper, files), Browser::Firefox, outcome);
+    Record(CleanFirefox(folders, sweeper, files, outcome.firefoxProfilesInUse), Browser::Firefox,
+           outcome);
     return outcome;
 }
 
@@ -196,6 +225,27 @@ std::string DescribeCleaning(bool internetExplorer, const BrowserOutcome& outcom
             NameList(skipped) +
             (skipped.size() == 1 ? " is running and was skipped: close it and apply again."
                                  : " are running and were skipped: close them and apply again.");
+    }
+    // Chromium browsers hold their files with no window open; the user is
+    // told so, and where the browser's own settings stop it.
+    for (Browser browser : outcome.skipped) {
+        if (browser == Browser::Edge)
+            text += browser_traces::EdgeInBackground;
+        else if (browser == Browser::Chrome)
+            text += browser_traces::ChromeInBackground;
+    }
+    bool firefoxCleared = std::find(outcome.cleared.begin(), outcome.cleared.end(),
+                                    Browser::Firefox) != outcome.cleared.end();
+    if (firefoxCleared && !outcome.firefoxProfilesInUse.empty()) {
+        std::vector<std::string> quoted;
+        for (const std::string& name : outcome.firefoxProfilesInUse)
+            quoted.push_back("\"" + name + "\"");
+        text +=
+            (text.empty() ? "" : " ") +
+            std::string(quoted.size() == 1 ? "The Firefox profile " : "The Firefox profiles ") +
+            NameList(quoted) +
+            (quoted.size() == 1 ? " is in use and was skipped" : " are in use and were skipped") +
+            ": close Firefox and apply again.";
     }
     return text;
 }

@@ -41,7 +41,26 @@ struct UserFolders {
 struct BrowserOutcome {
     std::vector<Browser> cleared;
     std::vector<Browser> skipped;  // running, so left as they were
+    // Firefox profiles (folder names) in use and left as they were.
+    std::vector<std::string> firefoxProfilesInUse;
 };
+
+// Edge and Chrome hold their profiles' lock while they run in the
+// background with no window open (Edge's Startup boost and both browsers'
+// background apps, on by default): the files are really in use then, so
+// the lock stays the test, and the user is told where to stop it. Ending
+// their background processes instead could lose what their extensions
+// were writing, and the cleaner often runs with nobody there to ask.
+namespace browser_traces {
+constexpr char EdgeInBackground[] =
+    " Edge may be running in the background with no window open: to stop that, turn off "
+    "\"Startup boost\" and \"Continue running background extensions and apps when Microsoft "
+    "Edge is closed\" in Edge's Settings, under System and performance.";
+constexpr char ChromeInBackground[] =
+    " Chrome may be running in the background with no window open: to stop that, turn off "
+    "\"Continue running background apps when Google Chrome is closed\" in Chrome's Settings, "
+    "under System.";
+}  // namespace browser_traces
 
 // Clears the chosen traces from every profile found in the standard folders.
 BrowserOutcome CleanBrowserProfiles(const CleanChoices& choices, const UserFolders& folders,

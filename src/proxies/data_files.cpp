@@ -41,8 +41,11 @@ bool CopyEarlierProxyList(const std::string& dataFolder,
     for (const std::string& folder : earlierFolders) {
         if (base::EqualsIgnoringCase(folder, dataFolder))
             continue;
+        // Any user may make the file in the shared folder when it is missing;
+        // one that another user made is not the machine's list.
+        std::string earlier = base::JoinPath(folder, MyProxiesFile);
         std::string bytes;
-        if (base::ReadWholeFile(base::JoinPath(folder, MyProxiesFile), bytes))
+        if (base::IsOwnedByTrustedAccount(earlier) && base::ReadWholeFile(earlier, bytes))
             return base::ReplaceWholeFile(target, bytes);
     }
     return true;

@@ -26,7 +26,9 @@ std::vector<std::string> EarlierDataFolders(const std::string& commonAppDataFold
                                             const std::string& programFolder);
 // Copies the first earlier "MyProxies.txt" found into `dataFolder` when it
 // has none; copied, not moved, since other users may want theirs from the
-// same place. False only when a list was found and could not be copied.
+// same place. Only a file owned by the administrators, the system or this
+// user is taken (base::IsOwnedByTrustedAccount). False only when a list was
+// found and could not be copied.
 bool CopyEarlierProxyList(const std::string& dataFolder,
                           const std::vector<std::string>& earlierFolders);
 

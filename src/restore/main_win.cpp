@@ -13,7 +13,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
         InitCommonControlsEx(&controls);
         RestoreCommand command = RestoreCommandFor(commandLine ? commandLine : "");
-        bool quiet = command.run == RestoreRun::Watch || command.run == RestoreRun::Leftover;
+        // Only Gatereset run by hand resets what has no record: the quiet runs,
+        // the uninstaller's included, put back only what points at Veilgate
+        // and leave every setting the user made themselves as it is.
+        bool quiet = command.run != RestoreRun::Full;
         SystemProcessControl processes;
         SystemBrowserRestores browsers(quiet ? WithoutRecord::OnlyWhenPointedAtEngine
                                              : WithoutRecord::Reset);

@@ -2,25 +2,48 @@
 
 #include <tlhelp32.h>
 
-#include "base/scoped_win.h"
+#include <vector>
 
-DWORD FindFirstProcessNamed(const std::string& text, DWORD except) {
+#include "base/scoped_win.h"
+#include "restore/process_match.h"
+
+namespace {
+
+// Every process of a fresh snapshot, which lists all sessions' processes,
+// each with its session where it can be learnt. ProcessIdToSessionId needs
+// query access to the process, which another user's process may refuse:
+// such a process counts as another session's.
+std::vector<RunningProcess> SnapshotProcesses() {
+    std::vector<RunningProcess> processes;
     base::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot)
-        return 0;
+        return processes;
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
-    if (!Process32First(snapshot.Get(), &entry))
-        return 0;
-    DWORD self = GetCurrentProcessId();
-    do {
-        // A copy of this tool renamed to carry the text must not stop itself
-        // before it has reset anything.
-        if (entry.th32ProcessID != self && entry.th32ProcessID != except &&
-            std::string(entry.szExeFile).find(text) != std::string::npos)
-            return entry.th32ProcessID;
-    } while (Process32Next(snapshot.Get(), &entry));
-    return 0;
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more;
+         more = Process32Next(snapshot.Get(), &entry)) {
+        RunningProcess process;
+        process.id = entry.th32ProcessID;
+        DWORD session = 0;
+        process.sessionKnown = ProcessIdToSessionId(entry.th32ProcessID, &session) != 0;
+        process.sessionId = session;
+        process.exeFile = entry.szExeFile;
+        processes.push_back(process);
+    }
+    return processes;
+}
+
+}  // namespace
+
+DWORD OwnSessionId() {
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    return session;
+}
+
+DWORD FindFirstProcessNamed(const std::string& text, DWORD except) {
+    return FirstProcessNamedInSession(SnapshotProcesses(), text, OwnSessionId(),
+                                      GetCurrentProcessId(), except);
 }
 
 bool StopFirstProcessNamed(const std::string& text) {
@@ -28,13 +51,19 @@ bool StopFirstProcessNamed(const std::string& text) {
     if (id == 0)
         return false;
     base::ScopedHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
-    return process && TerminateProcess(process.Get(), 0);
+    // The open handle keeps the id from being reused: its session, read
+    // again now, is that of the process about to be stopped.
+    DWORD session = 0;
+    return process && ProcessIdToSessionId(id, &session) && session == OwnSessionId() &&
+           TerminateProcess(process.Get(), 0);
 }
 
-void WaitForProcessEnd(DWORD id) {
+void WaitForProcessEnd(DWORD id, HANDLE orThis) {
     // SYNCHRONIZE alone: enough to wait on, and granted to the same user
     // without elevation.
     base::ScopedHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
-    if (process)
-        WaitForSingleObject(process.Get(), INFINITE);
+    if (!process)
+        return;
+    HANDLE either[] = {process.Get(), orThis};
+    WaitForMultipleObjects(orThis ? 2 : 1, either, FALSE, INFINITE);
 }

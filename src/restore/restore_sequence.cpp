@@ -79,7 +79,10 @@ int RunRestore(ProcessControl& processes, BrowserRestores& browsers, PollQuestio
     // Whether the main program was running or not, every browser is reset.
     if (command.run == RestoreRun::Full)
         processes.StopFirstProcessNamed(MainProgramNameText);
-    if (ResetEveryBrowser(browsers) && command.run == RestoreRun::Full)
+    bool reset = ResetEveryBrowser(browsers);
+    if (reset && command.run == RestoreRun::Full)
         poll.Ask();
+    if (reset && command.run == RestoreRun::BrowsersOnly && browsers.FirefoxRestoreUnfinished())
+        return FirefoxStillRunningExitCode;
     return 0;
 }

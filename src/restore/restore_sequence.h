@@ -18,7 +18,8 @@ public:
     // Whether a process whose executable name contains `text` runs, the
     // process `except` left out (0: none left out).
     virtual bool IsProcessNamedRunning(const std::string& text, uint32_t except) = 0;
-    // Returns once process `id` has ended, or at once when it cannot be
+    // Returns once process `id` has ended or its crash filter has asked for
+    // the restore now (browsing_mark.h), or at once when it cannot be
     // watched (it has ended already, or there never was one).
     virtual void WaitForEnd(uint32_t id) = 0;
     // Keeps every other quiet restore and Veilgate's start-up waiting until
@@ -41,6 +42,10 @@ public:
     // Veilgate's mark that browsing is on (browsers/browsing_mark.h).
     virtual bool IsBrowsingMarkedOn() = 0;
     virtual void ForgetBrowsingMark() = 0;
+    // Whether the last RestoreFirefox found Firefox running on a profile it
+    // put back: that profile's user.js then holds the user's values and its
+    // record stays, for a restore made once Firefox is closed.
+    virtual bool FirefoxRestoreUnfinished() { return false; }
 };
 
 class PollQuestion {
@@ -53,8 +58,14 @@ public:
 // Gatereset's one switch, for the uninstaller: "Gatereset /restoreonly" puts
 // the browsers back and does nothing else. It stops no process, since the
 // caller has ended Veilgate through its window already and a search by name
-// could hit the caller itself; and it asks no poll question.
+// could hit the caller itself; and it asks no poll question. Its restore is
+// the quiet one: what the records hold, and what points at Veilgate, is put
+// back; a setting of the user's own, with no record, is left as it is.
+// It ends with FirefoxStillRunningExitCode when Firefox ran on a profile it
+// put back, so that the uninstaller can ask for Firefox to be closed and
+// run it again.
 constexpr char RestoreOnlySwitch[] = "/restoreonly";
+constexpr int FirefoxStillRunningExitCode = 3;
 
 // Watch and Leftover are Veilgate's own quiet runs (see
 // browsers/browsing_mark.h): no window, no question, no process stopped.
@@ -77,6 +88,7 @@ RestoreCommand RestoreCommandFor(const std::string& commandLine);
 // that the watcher of a Veilgate stopped here leaves the reset to this run.
 // Watch waits for its process to end, then does what Leftover does: resets
 // the browsers and forgets the mark, only while the mark says browsing is on
-// and no Veilgate runs. Answers the program's exit code, always 0.
+// and no Veilgate runs. Answers the program's exit code: 0, or for
+// BrowsersOnly FirefoxStillRunningExitCode (see above).
 int RunRestore(ProcessControl& processes, BrowserRestores& browsers, PollQuestion& poll,
                const RestoreCommand& command = RestoreCommand());

@@ -1,5 +1,7 @@
 #include "restore/restore_system_win.h"
 
+#include "base/scoped_win.h"
+
 #include "browsers/browsing_mark.h"
 #include "browsers/connection_options_win.h"
 #include "browsers/mozilla_prefs_win.h"
@@ -16,7 +18,12 @@ bool SystemProcessControl::IsProcessNamedRunning(const std::string& text, uint32
 }
 
 void SystemProcessControl::WaitForEnd(uint32_t id) {
-    WaitForProcessEnd(id);
+    // Opened before the wait, while the process (which made the event at its
+    // start) still holds it. A crashed process may never end on its own (a
+    // crash report waits for a click, a broken heap deadlocks a handler), so
+    // its crash filter only signals this and leaves the restore to us.
+    base::ScopedHandle restoreNow(OpenEventA(SYNCHRONIZE, FALSE, RestoreNowEventName(id).c_str()));
+    WaitForProcessEnd(id, restoreNow.Get());
 }
 
 void SystemProcessControl::HoldRestoreLock() {
@@ -46,7 +53,8 @@ void SystemBrowserRestores::RestoreMozilla() {
 }
 
 void SystemBrowserRestores::RestoreFirefox() {
-    DisableFirefoxProxy(nullptr, withoutRecord_);
+    firefoxRunning_ = false;
+    DisableFirefoxProxy(&firefoxRunning_, withoutRecord_);
 }
 
 bool SystemBrowserRestores::IsBrowsingMarkedOn() {

@@ -35,9 +35,11 @@ public:
     void RestoreFirefox() override;
     bool IsBrowsingMarkedOn() override;
     void ForgetBrowsingMark() override;
+    bool FirefoxRestoreUnfinished() override { return firefoxRunning_; }
 
 private:
     WithoutRecord withoutRecord_;
+    bool firefoxRunning_ = false;
 };
 
 // Shows the poll dialog modally; "Yes" opens the poll page in the default

@@ -1,5 +1,8 @@
 #include "settings/reg_value.h"
 
+#include "base/text_compare.h"
+#include "settings/settings_names.h"
+
 void SplitSettingPath(const std::string& path, std::string& keyPath, std::string& valueName) {
     size_t start = path.find_first_not_of('\\');
     std::string trimmed = start == std::string::npos ? std::string() : path.substr(start);
@@ -18,6 +21,16 @@ void SplitSettingPath(const std::string& path, std::string& keyPath, std::string
     valueName.erase(0, valueName.find_first_not_of('\\'));
 }
 
+bool IsRunStateSetting(const std::string& keyPath, const std::string& name) {
+    if (!base::EqualsIgnoringCase(keyPath, setting::ProductKey))
+        return false;
+    for (const char* state : {"LastDomain", "UseProxy", "ProxyName", "FAIL"}) {
+        if (base::EqualsIgnoringCase(name, state))
+            return true;
+    }
+    return base::StartsWithIgnoringCase(name, "TMP");
+}
+
 namespace {
 
 // Where a value of this root is read from: a product setting from the user's
@@ -28,6 +41,8 @@ SettingsRoot ReadRoot(SettingsRoot root, SettingsBackend& backend, const std::st
                       const std::string& name) {
     if (root != SettingsRoot::Product)
         return root;
+    if (IsRunStateSetting(keyPath, name))
+        return SettingsRoot::CurrentUser;
     return backend.ValueExists(SettingsRoot::CurrentUser, keyPath, name)
                ? SettingsRoot::CurrentUser
                : SettingsRoot::LocalMachine;

@@ -15,6 +15,12 @@
 // separators, the value name its leading ones.
 void SplitSettingPath(const std::string& path, std::string& keyPath, std::string& valueName);
 
+// Whether the product key's value held one run's state rather than a setting:
+// LastDomain, UseProxy, ProxyName, FAIL and the TMP... hand-over values.
+// Earlier versions let any user write the machine's key, so these are read
+// from the user's own key only, and never copied from the machine's.
+bool IsRunStateSetting(const std::string& keyPath, const std::string& name);
+
 class RegDwordValue {
 public:
     explicit RegDwordValue(const std::string& path, uint32_t defaultValue = 0, bool reread = false,

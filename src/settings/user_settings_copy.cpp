@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/text_compare.h"
+#include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
 namespace {
@@ -19,7 +20,8 @@ bool CopyKeyValues(SettingsBackend& backend, const std::string& keyPath) {
         return true;  // a machine key that cannot be read is the same as none
     bool copied = true;
     for (const StoredValue& value : values) {
-        if (keyPath == setting::ProductKey && IsInstallationValue(value.name))
+        if (keyPath == setting::ProductKey &&
+            (IsInstallationValue(value.name) || IsRunStateSetting(keyPath, value.name)))
             continue;
         copied = backend.WriteValue(SettingsRoot::CurrentUser, keyPath, value) && copied;
     }

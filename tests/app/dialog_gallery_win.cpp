@@ -95,10 +95,6 @@ int main(int argc, char** argv) {
     const char* name = argv[1];
     const char* doneFile = argv[2];
 
-    // What the windows would tell a person (a proxy of the sample list that
-    // does not answer, say) is kept out of the picture: a message box would
-    // hold the gallery before it reports where its dialog is.
-    harness::CapturedMessages untold;
     net::NetworkInit network;
     net::Socket sampleProxy;  // a reachable proxy for the evaluation dialog
     int sampleProxyPort = 0;

@@ -11,7 +11,6 @@ its process group, as a terminal sends it). Whatever it leaves is stopped by
 its id and counted as a failure.
 """
 
-import http.server
 import os
 import re
 import shutil
@@ -22,21 +21,10 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from e2e_support import (FAILURES, check, finish, free_port, listening, serve,  # noqa: E402
-                         wait_until)
+from e2e_support import (FAILURES, check, finish, free_port, listening,  # noqa: E402
+                         serve_page, wait_until)
 
 BODY = b"a page for a new user"
-
-
-class Origin(http.server.BaseHTTPRequestHandler):
-    def do_GET(self):
-        self.send_response(200)
-        self.send_header("Content-Length", str(len(BODY)))
-        self.end_headers()
-        self.wfile.write(BODY)
-
-    def log_message(self, *args):
-        pass
 
 
 def processes_of(prefix, group):
@@ -66,8 +54,7 @@ def main():
     # The prefix outlives the test, so that only the first run makes it.
     prefix = os.path.join(repo, "build", "windows", "run-check-prefix")
     engine_port, upstream_port = free_port(), free_port()
-    origin_port = free_port()
-    serve(http.server.ThreadingHTTPServer(("127.0.0.1", origin_port), Origin))
+    origin_port = serve_page(BODY)
     env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
     env.update(VEILGATE_RUN_NO_BUILD="1", VEILGATE_RUN_PREFIX=prefix,
                VEILGATE_RUN_STATE=os.path.join(work, "run"),
@@ -85,7 +72,8 @@ def main():
                               stdin=subprocess.DEVNULL, start_new_session=True)
     group = script.pid
     try:
-        check(wait_until(lambda: listening(engine_port), 180, step=0.5),
+        check(wait_until(lambda: listening(engine_port) or script.poll() is not None, 180,
+                         step=0.5) and script.poll() is None,
               "the run command comes up and the engine listens")
         display = re.search(r"running on Xvfb (:\d+)", open(log_path).read())
 
@@ -112,12 +100,15 @@ def main():
         check(page.stdout.endswith(BODY) and b"tinyproxy" in page.stdout.lower(),
               "a page comes through the engine and the stand-in proxy", page.stdout[:300])
     finally:
-        os.killpg(group, signal.SIGINT)
+        try:
+            os.killpg(group, signal.SIGINT)
+        except OSError:
+            pass  # the script and all of its group have ended already
         try:
             code = script.wait(30)
         except subprocess.TimeoutExpired:
             code = "still running"
-        check(code == 130, "Ctrl-C ends the script", code)
+        check(code == 130, "Ctrl-C ends the script", (code, open(log_path).read()[-2000:]))
         left = wait_until(lambda: not processes_of(prefix, group), 20) or processes_of(prefix,
                                                                                         group)
         check(left is True, "and everything it started", left)

@@ -182,7 +182,8 @@ class Shell:
                 ("LocalPort", "REG_DWORD", self.engine_port),
                 ("AppPath", "REG_SZ", self.windows_path(self.data) + "\\"),
                 ("PopUpsBlockedToday", "REG_DWORD", 5), ("AutoEnabled", "REG_DWORD", 0),
-                ("AutoTimer", "REG_DWORD", 10), ("Mozilla", "REG_DWORD", 1)):
+                ("AutoTimer", "REG_DWORD", 10), ("Mozilla", "REG_DWORD", 1),
+                ("LastDomain", "REG_SZ", "planted.example")):
             self.reg_add(name, kind, value, key=MACHINE_KEY)
         common = os.path.join(self.unix_folder("ProgramData"), "Veilgate")
         os.makedirs(common, exist_ok=True)
@@ -248,12 +249,30 @@ def run(shell):
     local = f"127.0.0.1:{shell.engine_port}"
     on_status = f"Your visible IP Address is now : 127.0.0.1:{shell.upstream_port} Local <supports POST>"
 
+    # The first start of this version copies the earlier version's machine
+    # settings, but not what was one run's state: it starts off.
+    shell.start_program()
+    check(wait_until(lambda: shell.state().get("visible") == "1", 90, step=0.3),
+          "the first start's window comes up")
+    check(shell.reg_query("ServerHost") == f"127.0.0.1:{shell.list_port}",
+          "the machine's settings are the user's now")
+    check(all(shell.reg_query(name) is None for name in ("UseProxy", "ProxyName", "LastDomain")),
+          "but not the machine's UseProxy, ProxyName and LastDomain")
+    check(shell.state().get("enable") == "0", "so the first start is off", shell.state())
+    shell.drive("command", "32772")
+    check(shell.wait_program_end(30), "EXIT ends it")
+    shell.reg_add("UseProxy", "REG_DWORD", 1)
+    shell.reg_add("ProxyName", "REG_SZ", shell.proxy_name)
+
     # Start-up with UseProxy 1.
     shell.start_program()
     up = wait_until(lambda: shell.state().get("visible") == "1", 90, step=0.3)
     check(up, "the main window comes up")
     check(wait_until(lambda: listening(shell.engine_port), 10), "the engine listens")
-    state = shell.state()
+    # On the screen while its start-up still switches the browsers and
+    # fetches the list, so the full state is waited for.
+    state = wait_until(lambda: (lambda s: s if s.get("items") == "3" else None)(shell.state()),
+                       30) or shell.state()
     check(state.get("enable") == "1", "Enable Veilgate is ticked", state)
     check(state.get("items") == "3", "the selector holds ProxyName and the two offered", state)
     check(state.get("edit") == shell.proxy_name, "the edit field holds ProxyName", state)
@@ -394,6 +413,16 @@ def run(shell):
     stop(shell.program)
     check(wait_until(lambda: not listening(shell.engine_port), 20), "the engine's port is free")
 
+    # The Restart Manager's request to end (ENDSESSION_CLOSEAPP) is an EXIT.
+    shell.start_program()
+    check(wait_until(lambda: shell.browser_proxy().get("proxy_flag") == "1", 90),
+          "started again, it points the browsers at the engine", shell.state())
+    check(shell.drive("close-app")["ok"], "it agrees to end for the Restart Manager")
+    check(shell.wait_program_end(30), "and ends", shell.state())
+    check(shell.browser_proxy().get("proxy_flag") == "0", "with the browsers restored")
+    check(shell.reg_query("UseProxy") == "1", "and UseProxy kept")
+    check(wait_until(lambda: not listening(shell.engine_port), 20), "the engine's port is free")
+
     # A port already in use: "Cannot Start Proxy!" and everything off.
     with socket.socket() as holder:
         # The engine's closed connections may still hold the port in TIME_WAIT.
@@ -404,8 +433,10 @@ def run(shell):
         shown = shell.message(90)
         check(shown.get("text") == "Cannot Start Proxy!" and shown.get("caption") == "ERROR",
               "a port in use cannot be started", shown)
-        state = wait_until(lambda: (lambda s: s if s.get("visible") == "1" else None)(
-            shell.state()), 30) or {}
+        # The window is on the screen while its start-up still switches the
+        # browsers, so its state is waited for.
+        state = wait_until(lambda: (lambda s: s if s.get("visible") == "1" and s.get(
+            "status", "").endswith("[Local]") else None)(shell.state()), 30) or shell.state()
         check(state.get("enable") == "0" and state.get("status", "").endswith("[Local]"),
               "and the window shows everything off", state)
         check(shell.reg_query("UseProxy") == "0", "UseProxy 0")
@@ -578,6 +609,39 @@ def run_never_stranded(shell):
           "what the user had", (shell.browser_proxy(), shell.prefs_text(), run_once()))
     shell.drive("command", "32772")
     check(shell.wait_program_end(30), "EXIT ends it")
+
+
+def run_port_change_while_on(shell):
+    """The user's own LAN proxy and prefs.js, Veilgate on, a new LocalPort in
+    Advanced Settings (which points everything at the new port), then the box
+    unticked: the user's own proxy comes back, not the first port's engine."""
+    new_port = free_port()
+    shell.reg_add("UseProxy", "REG_DWORD", 1, key=USER_KEY)
+    shell.reg_add("LocalPort", "REG_DWORD", shell.engine_port, key=USER_KEY)
+    check(shell.browser_proxy().get("proxy_server") == OWN_SERVER and
+          OWN_PORT_LINE in shell.prefs_text(), "the user's own LAN proxy and prefs.js",
+          shell.browser_proxy())
+    shell.start_program()
+    check(wait_until(lambda: shell.browser_proxy().get("proxy_server") ==
+                     f"127.0.0.1:{shell.engine_port}", 90, step=0.3), "on: the LAN points at it")
+    shell.drive("toolbar", "102")
+    check(wait_until(lambda: shell.drive("dialog-type", "Advanced Settings Dialog", "1034",
+                                         str(new_port))["ok"], 20), "a new port is typed")
+    shell.drive("dialog-click", "Advanced Settings Dialog", "1036")
+    check(wait_until(lambda: shell.browser_proxy().get("proxy_server") == f"127.0.0.1:{new_port}"
+                     and f'"network.proxy.http_port", {new_port}' in shell.prefs_text(), 30,
+                     step=0.3), "the port changed while on: the LAN and prefs.js follow",
+          (shell.browser_proxy(), shell.prefs_text()))
+    check(wait_until(lambda: listening(new_port), 10), "the engine listens on the new port")
+    shell.drive("click", "1000")
+    check(wait_until(lambda: shell.browser_proxy().get("proxy_server") == OWN_SERVER and
+                     OWN_PORT_LINE in shell.prefs_text(), 30, step=0.3),
+          "unticked: the user's own proxy comes back", (shell.browser_proxy(), shell.prefs_text()))
+    check(shell.browser_proxy().get("proxy_flag") == "1", "switched on, as the user had it",
+          shell.browser_proxy())
+    shell.drive("command", "32772")
+    check(shell.wait_program_end(30), "EXIT ends it")
+    shell.reg_add("LocalPort", "REG_DWORD", shell.engine_port, key=USER_KEY)
 
 
 def answers_while(shell, seconds, action):
@@ -869,6 +933,7 @@ def main():
         run(shell)
         run_without_freezing(shell)
         run_never_stranded(shell)
+        run_port_change_while_on(shell)
         run_proxy_tests(shell)
         run_protection_check(shell)
     finally:

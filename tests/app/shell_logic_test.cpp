@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "app/activation.h"
+#ifdef _WIN32
+#include "app/browser_switch_win.h"
+#endif
 #include "app/failover.h"
 #include "app/list_commands.h"
 #include "app/list_refresh.h"
@@ -922,6 +925,18 @@ TEST_F(ShellLogicTest, AtStartUpABadStoredProxyIsLeftForTheNextGoodOne) {
     }
     EXPECT_EQ(std::string(Status) + "1.1.1.1:80 [Elite]", view.status);
 
+    // A stored proxy not in the list joins it once proven, level and all.
+    list.RemoveAllRows();
+    RegStringValue(setting::ProxyName, "", true).Set("5.5.5.5:80->Here");
+    activation.ActivateStoredProxy();
+    StartUpCheck fresh(activation, view, work);
+    fresh.Start();
+    fresh.OnProxyTested(
+        Tested(work.testRuns.back().first, "5.5.5.5:80->Here", true, CheckOutcome::Passed));
+    EXPECT_EQ(std::vector<std::string>{"5.5.5.5:80"}, Rows());
+    EXPECT_EQ(std::string(Status) + "5.5.5.5:80 Here [Elite]", view.status);
+    EXPECT_EQ("5.5.5.5:80->Here\r\n", SavedFile());
+
     // No other usable proxy: off, and said so.
     list.RemoveAllRows();
     AddRows({"2.2.2.2:80"});
@@ -1261,13 +1276,109 @@ TEST(SelfWatch, OneWatcherAndTheLogOnEntryWhileOnBothGoneWhenOffAndAFailureToldO
     EXPECT_EQ(1, watcher.starts) << "the first watcher still watches";
     watcher.watching = false;
     watcher.startable = false;
+    view.trayRefuses = true;
     watch.BrowsingOn();
+    EXPECT_TRUE(view.told.empty()) << "nothing holds the switch";
+    watch.TellIfUnwatched();
     watch.BrowsingOn();
+    watch.TellIfUnwatched();
     EXPECT_EQ(3, watcher.starts) << "one that ended is replaced";
     EXPECT_EQ((std::vector<std::string>{std::string("Veilgate: ") + self_watch::CannotWatch}),
               view.told);
     EXPECT_TRUE(IsBrowsingMarkedOn(backend)) << "browsing goes on";
 }
+
+// A switch while on (another proxy, a new port) rewrites neither the mark
+// nor the log-on entry; a moved program's entry is replaced.
+TEST(SelfWatch, TheLogOnEntryIsWrittenOnceWhileOn) {
+    MemorySettingsBackend backend;
+    FakeWatcher watcher;
+    FakeView view;
+    SelfWatch watch(watcher, view, "\"C:\\V\\Gatereset.exe\" /leftover", backend);
+    watch.BrowsingOn();
+    int written = backend.WriteCount();
+    watch.BrowsingOn();
+    EXPECT_EQ(written, backend.WriteCount());
+    SelfWatch moved(watcher, view, "\"D:\\W\\Gatereset.exe\" /leftover", backend);
+    moved.BrowsingOn();
+    std::string entry;
+    backend.ReadText(SettingsRoot::CurrentUser, RunOnceKey, RunOnceName, entry);
+    EXPECT_EQ("\"D:\\W\\Gatereset.exe\" /leftover", entry);
+}
+
+TEST(SelfWatch, TheLogOnCommandFitsWindowsLimitOrIsNone) {
+    const std::string deep = "C:\\" + std::string(240, 'f') + "\\Gatereset.exe";
+    const struct {
+        std::string tool, shortTool, command;
+    } cases[] = {
+        {"C:\\V\\Gatereset.exe", "C:\\V\\GATERE~1.EXE", "\"C:\\V\\Gatereset.exe\" /leftover"},
+        {deep, "C:\\FFFFFF~1\\GATERE~1.EXE", "\"C:\\FFFFFF~1\\GATERE~1.EXE\" /leftover"},
+        {deep, "", ""},
+        {deep, deep, ""},
+    };
+    for (const auto& c : cases) {
+        std::string command = RunOnceCommand(c.tool, c.shortTool, LeftoverSwitch);
+        EXPECT_EQ(c.command, command) << c.tool.size();
+        EXPECT_LT(command.size(), 260u);
+    }
+}
+
+TEST(SelfWatch, AFailureToWatchIsABalloonWhileTheWindowIsInTheTray) {
+    MemorySettingsBackend backend;
+    FakeWatcher watcher;
+    watcher.startable = false;
+    FakeView view;
+    SelfWatch watch(watcher, view, "", backend);
+    watch.TellIfUnwatched();
+    EXPECT_TRUE(view.balloons.empty()) << "nothing to tell before a failure";
+    watch.BrowsingOn();
+    watch.TellIfUnwatched();
+    EXPECT_EQ(std::vector<std::string>{self_watch::CannotWatch}, view.balloons);
+    EXPECT_TRUE(view.told.empty());
+}
+
+#ifdef _WIN32
+// The switch runs on a worker while the window's thread answers its
+// messages; the program's own posts wait until the switch is done, and a
+// switch asked for during one runs at once on the caller's thread.
+TEST(BrowserSwitch, TheWindowAnswersWhileTheWorkRunsAndPostsWaitForItsEnd) {
+    static int posts = 0;
+    HWND window =
+        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    auto countPosts = [](HWND hwnd, UINT message, WPARAM w, LPARAM l) -> LRESULT {
+        if (message == WM_APP + 7)
+            ++posts;
+        return DefWindowProcA(hwnd, message, w, l);
+    };
+    SetWindowLongPtrA(window, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(static_cast<WNDPROC>(countPosts)));
+    PostMessageA(window, WM_APP + 7, 0, 0);
+    BrowserSwitch browserSwitch;
+    DWORD caller = GetCurrentThreadId();
+    bool answered = false, onWorker = false, nestedHere = false;
+    bool took = browserSwitch.Run(window, [&] {
+        onWorker = GetCurrentThreadId() != caller;
+        DWORD_PTR ignored = 0;
+        answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored) != 0;
+        return true;
+    });
+    EXPECT_TRUE(took && onWorker && answered);
+    EXPECT_EQ(0, posts) << "the post waited in the queue";
+    MSG message;
+    while (PeekMessageA(&message, window, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+    EXPECT_EQ(1, posts);
+    EXPECT_FALSE(browserSwitch.Busy());
+    EXPECT_TRUE(browserSwitch.EndAfterWorker(0));
+    EXPECT_FALSE(browserSwitch.Run(window, [&] {
+        nestedHere = GetCurrentThreadId() == caller;
+        return false;
+    }));
+    EXPECT_TRUE(nestedHere) << "once the program ends, a switch runs on the caller's thread";
+    DestroyWindow(window);
+}
+#endif
 
 TEST(SelfWatch, ALeftoverIsRestoredAtStartUpOnlyWhenMarkedOnWithUseProxyOff) {
     const struct {

@@ -9,6 +9,9 @@
 //   window_driver.exe timer                a tick of the rotation timer
 //   window_driver.exe tray-double-click    the shell's report of a double
 //                                          click on the tray icon
+//   window_driver.exe close-app            the Restart Manager's request to
+//                                          end: WM_QUERYENDSESSION, then
+//                                          WM_ENDSESSION, with ENDSESSION_CLOSEAPP
 //   window_driver.exe message              the text and caption of an open
 //                                          message box, which is then closed
 //   window_driver.exe browser-proxy        the system's proxy, through WinINet
@@ -413,6 +416,19 @@ int main(int argc, char** argv) {
         return PostMessageA(GetDlgItem(main, id), BM_CLICK, 0, 0) ? 0 : 1;
     if (action == "command")
         return PostMessageA(main, WM_COMMAND, id, 0) ? 0 : 1;
+    if (action == "close-app") {
+        // As the Restart Manager does: the question first, the end only when
+        // the answer was yes.
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_NORMAL,
+                                 30000, &answer) ||
+            !answer)
+            return 1;
+        return SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_NORMAL,
+                                   30000, &answer)
+                   ? 0
+                   : 1;
+    }
     if (action == "tray-double-click")
         return PostMessageA(main, WM_USER + 1, 1, WM_LBUTTONDBLCLK) ? 0 : 1;
     if (action == "help")

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "browsers/engine_ports.h"
 #include "browsers/file_record.h"
 #include "registry_test_support.h"
 
@@ -75,7 +76,8 @@ std::vector<std::string> ListNames(const std::string& folder) {
 void ClearBrowserSettings() {
     for (const char* name : {"LocalPort", "Opera", "Netscape", "Mozilla"})
         DeleteValue(ProductRoot, ProductKey, name);
-    for (const char* record : {SavedMozillaPrefsKey, SavedMozillaUserJsKey, SavedOperaIniKey})
+    for (const char* record :
+         {SavedMozillaPrefsKey, SavedMozillaUserJsKey, SavedOperaIniKey, EnginePortsKey})
         RegDeleteTreeA(HKEY_CURRENT_USER, record);
 }
 

@@ -138,6 +138,8 @@ TEST_F(ConnectionSwitchTest, EachCaseBeforeWhileOnAndAfter) {
         const char *name, *before, *on, *after = "", *record = "";
         Fault fault = None;
         int pointings = 1;  // more than one: the program died while on and started again
+        int usedPort = 0;   // a port an earlier run pointed the connections at
+        bool portChangedWhileOn = false;  // on at usedPort first, then at ours
     };
     const Case cases[] = {
         {"direct", "LAN=1|||", "LAN=on"},
@@ -150,6 +152,16 @@ TEST_F(ConnectionSwitchTest, EachCaseBeforeWhileOnAndAfter) {
         {"machine-wide policy, nothing takes", "LAN=pac,VPN=9|||", "", "", "", MachineWide},
         {"VPN refuses, LAN put back", "LAN=3|proxy.corp:3128||,VPN=9|||", "", "", "", VpnRefuses},
         {"on again after a crash", "LAN=3|proxy.corp:3128||", "LAN=on", "", "", None, 2},
+        {"pointed at us on another port, no record",
+         "LAN=3|127.0.0.1:8081|local|,VPN=3|LocalHost:8081||", "LAN=on,VPN=on", "LAN=9|||,VPN=9|||",
+         "", None, 1, 8081},
+        {"pointed at us on another port, with the record", "LAN=3|127.0.0.1:8081|local|,VPN=pac",
+         "LAN=on,VPN=3|127.0.0.1:8080|local|http://wpad/proxy.pac", "LAN=pac,VPN=pac", "LAN=pac",
+         None, 1, 8081},
+        {"the port changed while on", "LAN=3|proxy.corp:3128|<local>|,VPN=pac",
+         "LAN=on,VPN=3|127.0.0.1:8080|local|http://wpad/proxy.pac", "", "", None, 1, 8081, true},
+        {"a loopback proxy of the user's own", "LAN=3|127.0.0.1:3128||", "LAN=on", "", "", None, 1,
+         8081},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -166,6 +178,12 @@ TEST_F(ConnectionSwitchTest, EachCaseBeforeWhileOnAndAfter) {
         system.refuses = c.fault == VpnRefuses ? "VPN" : "";
         const bool takes = c.fault == None;
 
+        if (c.portChangedWhileOn) {
+            ASSERT_TRUE(
+                PointConnectionsAt(system, LoopbackProxyServer(c.usedPort), "local", backend));
+        } else if (c.usedPort != 0) {
+            ASSERT_TRUE(RememberEnginePort(c.usedPort, backend));
+        }
         for (int i = 0; i < c.pointings; ++i)
             EXPECT_EQ(takes, PointConnectionsAt(system, Ours, "local", backend));
         EXPECT_EQ(Connections(*c.on ? c.on : c.before), system.Now());
@@ -221,6 +239,31 @@ TEST_F(ConnectionSwitchTest, GateresetUsesTheRecordOrElseWindowsDefaultEverywher
         EXPECT_EQ((State{{Lan, "9|||"}}), system.Now());
         EXPECT_FALSE(backend.KeyExists(SettingsRoot::CurrentUser, SavedConnectionsKey));
     }
+}
+
+TEST_F(ConnectionSwitchTest, TheLastPortsUsedAreKeptNewestFirst) {
+    EXPECT_EQ(std::vector<int>{}, UsedEnginePorts(backend));
+    for (int port = 9001; port <= 9010; ++port)
+        ASSERT_TRUE(RememberEnginePort(port, backend));
+    ASSERT_TRUE(RememberEnginePort(9005, backend));
+    EXPECT_EQ((std::vector<int>{9005, 9010, 9009, 9008, 9007, 9006, 9004, 9003}),
+              UsedEnginePorts(backend));
+    EXPECT_FALSE(RememberEnginePort(0, backend));
+    // A value that some other hand wrote yields only what reads as a port.
+    backend.WriteText(SettingsRoot::CurrentUser, EnginePortsKey, "Ports", "8080,x,99999,,8081 ");
+    EXPECT_EQ(std::vector<int>{8080}, UsedEnginePorts(backend));
+    EXPECT_EQ((std::vector<int>{3128, 8080}), EnginePortsWith(3128, backend));
+}
+
+TEST_F(ConnectionSwitchTest, OnlyTheLoopbackAddressOnAUsedPortIsTheEngine) {
+    const std::vector<int> ports = {8080, 8081};
+    EXPECT_TRUE(IsEngineServer("127.0.0.1:8081", ports));
+    EXPECT_TRUE(IsEngineServer("LOCALHOST:8080", ports));
+    EXPECT_FALSE(IsEngineServer("127.0.0.1:3128", ports));
+    EXPECT_FALSE(IsEngineServer("127.0.0.2:8080", ports));
+    EXPECT_FALSE(IsEngineServer("http=127.0.0.1:8080", ports));
+    EXPECT_FALSE(IsEngineServer("127.0.0.1:8080x", ports));
+    EXPECT_EQ(0, LoopbackPort("127.0.0.1:"));
 }
 
 TEST_F(ConnectionSwitchTest, AnUnreadableConnectionChangesNothing) {

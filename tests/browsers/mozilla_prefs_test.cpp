@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "browsers/engine_ports.h"
 #include "browsers/file_record.h"
 #include "browsers/folder_path.h"
 #include "browsers/mozilla_prefs_win.h"
@@ -18,21 +19,31 @@ using namespace testing_support;
 const std::string Original =
     "# Mozilla User Preferences\r\n\r\nuser_pref(\"browser.startup.homepage\", "
     "\"about:blank\");\r\n";
+// The file's own line ends (CR LF here) on every line enabling appends.
 const std::string EnabledOnDisk = Original +
-                                  "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
-                                  "\r\r\nuser_pref(\"network.proxy.http_port\", 8765);"
-                                  "\r\r\nuser_pref(\"network.proxy.type\", 1);"
-                                  "\r\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
-                                  "\r\r\nuser_pref(\"network.proxy.ssl_port\", 8765);"
-                                  "\r\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", true);"
-                                  "\r\r\nuser_pref(\"network.dns.disablePrefetch\", true);";
+                                  "\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
+                                  "\r\nuser_pref(\"network.proxy.http_port\", 8765);"
+                                  "\r\nuser_pref(\"network.proxy.type\", 1);"
+                                  "\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
+                                  "\r\nuser_pref(\"network.proxy.ssl_port\", 8765);"
+                                  "\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", true);"
+                                  "\r\nuser_pref(\"network.dns.disablePrefetch\", true);";
+// What earlier builds left: their appended lines ended in CR CR LF.
+const std::string OlderEnabledOnDisk =
+    Original +
+    "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
+    "\r\r\nuser_pref(\"network.proxy.http_port\", 8765);"
+    "\r\r\nuser_pref(\"network.proxy.type\", 1);"
+    "\r\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
+    "\r\r\nuser_pref(\"network.proxy.ssl_port\", 8765);"
+    "\r\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", true);";
 // EnabledOnDisk after a restore: the port lines empty, type, WebRTC and
 // prefetch entries gone.
 const std::string RestoredOnDisk = Original +
-                                   "\r\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
-                                   "\r\r\n\r\n"
-                                   "\r\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
-                                   "\r\r\n\r\n\r\r\n";
+                                   "\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
+                                   "\r\n\r\n"
+                                   "\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
+                                   "\r\n\r\n\r\n";
 
 // The user.js that enabling makes beside it, as it reads on disk.
 const std::string UserJsOnDisk = EnabledOnDisk.substr(Original.size());
@@ -126,14 +137,70 @@ TEST_F(MozillaPrefsTest, TheUsersOwnProxyComesBackAlsoAfterACrash) {
     EXPECT_EQ(own, ReadBytes(path));
 }
 
+// The HTTP proxy entries, one a line, as Firefox writes them.
+std::string PointedAt(const std::string& host, int port) {
+    return Original + "user_pref(\"network.proxy.http\", \"" + host +
+           "\");\r\nuser_pref(\"network.proxy.http_port\", " + std::to_string(port) +
+           ");\r\nuser_pref(\"network.proxy.type\", 1);\r\n";
+}
+
+TEST_F(MozillaPrefsTest, APortChangeOrAnEarlierRunOnAnotherPortNeverTakesTheUsersOwn) {
+    struct Case {
+        const char* name;
+        std::string before;
+        int earlierPort;      // a port an earlier run used
+        bool earlierRunOnIt;  // that run enabled (and so recorded) before the port changed
+        std::string after;
+    };
+    const std::string own = PointedAt("proxy.corp", 3128);
+    const Case cases[] = {
+        {"pointed at us on another port, no record", PointedAt("127.0.0.1", 8081), 8081, false,
+         Original},
+        {"localhost on another port, no record", PointedAt("localhost", 8081), 8081, false,
+         Original},
+        {"pointed at us on another port, with the record", own, 8081, true, own},
+        {"a loopback proxy of the user's own", PointedAt("127.0.0.1", 3128), 8081, false,
+         PointedAt("127.0.0.1", 3128)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClearBrowserSettings();
+        DeleteTree(ApplicationDataFolder() + "\\Mozilla");
+        std::string path = MakePrefs(FirefoxProfileRoot(), "port", c.before);
+        WriteDword(ProductRoot, ProductKey, "LocalPort", static_cast<DWORD>(c.earlierPort));
+        if (c.earlierRunOnIt) {
+            SetFirefoxProxy();
+            ASSERT_NE(std::string::npos, ReadBytes(path).find(", 8081);"));
+        } else {
+            ASSERT_TRUE(RememberEnginePort(c.earlierPort));
+        }
+        // The port changes while Veilgate is on (or the next run uses another).
+        WriteDword(ProductRoot, ProductKey, "LocalPort", 8765);
+        SetFirefoxProxy();
+        EXPECT_NE(std::string::npos, ReadBytes(path).find("\"network.proxy.http_port\", 8765);"));
+        DisableFirefoxProxy(nullptr, WithoutRecord::OnlyWhenPointedAtEngine);
+        EXPECT_EQ(c.after, ReadBytes(path));
+        EXPECT_FALSE(Exists(UserJsOf(path)));
+    }
+}
+
 TEST_F(MozillaPrefsTest, TheUsersOwnUserJsComesBackByteForByte) {
-    const std::string own = "// mine\r\nuser_pref(\"network.proxy.type\", 4);\r\n";
-    std::string path = MakePrefs(FirefoxProfileRoot(), "js", Original);
-    ASSERT_TRUE(WriteBytes(UserJsOf(path), own));
-    SetFirefoxProxy();
-    EXPECT_NE(std::string::npos, ReadBytes(UserJsOf(path)).find("\"network.proxy.type\", 1);"));
-    DisableFirefoxProxy();
-    EXPECT_EQ(own, ReadBytes(UserJsOf(path)));
+    for (const std::string& own :
+         {std::string("// mine\r\nuser_pref(\"network.proxy.type\", 4);\r\n"),
+          std::string("// mine\nuser_pref(\"network.proxy.type\", 4);\n")}) {
+        std::string path = MakePrefs(FirefoxProfileRoot(), "js", Original);
+        ASSERT_TRUE(WriteBytes(UserJsOf(path), own));
+        SetFirefoxProxy();
+        std::string on = ReadBytes(UserJsOf(path));
+        EXPECT_NE(std::string::npos, on.find("\"network.proxy.type\", 1);"));
+        // The lines added end as the file's own do.
+        auto crs = [](const std::string& text) {
+            return std::count(text.begin(), text.end(), '\r');
+        };
+        EXPECT_EQ(crs(own) == 0 ? 0 : crs(own) + 6, crs(on));
+        DisableFirefoxProxy();
+        EXPECT_EQ(own, ReadBytes(UserJsOf(path)));
+    }
 }
 
 TEST_F(MozillaPrefsTest, WhileFirefoxRunsUserJsHoldsTheChangeAndTheRestoreUntilTheNextOne) {
@@ -155,13 +222,13 @@ TEST_F(MozillaPrefsTest, WhileFirefoxRunsUserJsHoldsTheChangeAndTheRestoreUntilT
     // What Firefox writes into prefs.js from memory when it ends is undone at
     // its next start.
     EXPECT_EQ(
-        "\r\r\nuser_pref(\"network.proxy.http\", \"\");"
-        "\r\r\nuser_pref(\"network.proxy.http_port\", 0);"
-        "\r\r\nuser_pref(\"network.proxy.type\", 5);"
-        "\r\r\nuser_pref(\"network.proxy.ssl\", \"\");"
-        "\r\r\nuser_pref(\"network.proxy.ssl_port\", 0);"
-        "\r\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", false);"
-        "\r\r\nuser_pref(\"network.dns.disablePrefetch\", false);",
+        "\r\nuser_pref(\"network.proxy.http\", \"\");"
+        "\r\nuser_pref(\"network.proxy.http_port\", 0);"
+        "\r\nuser_pref(\"network.proxy.type\", 5);"
+        "\r\nuser_pref(\"network.proxy.ssl\", \"\");"
+        "\r\nuser_pref(\"network.proxy.ssl_port\", 0);"
+        "\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", false);"
+        "\r\nuser_pref(\"network.dns.disablePrefetch\", false);",
         ReadBytes(UserJsOf(path)));
     CloseHandle(lock);
     running = false;
@@ -172,10 +239,12 @@ TEST_F(MozillaPrefsTest, WhileFirefoxRunsUserJsHoldsTheChangeAndTheRestoreUntilT
 }
 
 TEST_F(MozillaPrefsTest, ALeftoverWithoutARecordCountsAsNoProxyEntries) {
-    std::string path = MakePrefs(FirefoxProfileRoot(), "left", EnabledOnDisk);
-    SetFirefoxProxy();
-    DisableFirefoxProxy();
-    EXPECT_EQ(Original, ReadBytes(path));
+    for (const std::string& leftover : {EnabledOnDisk, OlderEnabledOnDisk}) {
+        std::string path = MakePrefs(FirefoxProfileRoot(), "left", leftover);
+        SetFirefoxProxy();
+        DisableFirefoxProxy();
+        EXPECT_EQ(Original, ReadBytes(path));
+    }
 }
 
 TEST_F(MozillaPrefsTest, EveryProfileIsEnabledOnceAndRestored) {
@@ -205,17 +274,22 @@ TEST_F(MozillaPrefsTest, AProfileNamedOutsideTheAnsiCodePageIsFoundAndRestored) 
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SavedMozillaPrefsKey));
 }
 
-TEST_F(MozillaPrefsTest, FilesAreFoundSubfoldersFirstAndTheRootLast) {
+// Only a profile's own prefs.js: one in a folder inside a profile (an
+// extension's, a cache's) is never found, nor changed.
+TEST_F(MozillaPrefsTest, FilesAreFoundAtEachProfilesRootAndTheRootLastNeverDeeper) {
     std::string root = FirefoxProfileRoot();
-    std::string nested = MakePrefs(root, "deep\\deeper", Original);
+    std::string profile = MakePrefs(root, "ab.default", Original);
+    std::string inExtension = MakePrefs(root, "ab.default\\extensions\\x", Original);
+    std::string inStorage = MakePrefs(root, "ab.default\\storage\\default", Original);
     std::string top = MakePrefs(root, "", Original);
     std::string folder = NormaliseFolder(root);
-    EXPECT_EQ(
-        (std::vector<std::string>{folder + "\\deep\\deeper\\prefs.js", folder + "\\prefs.js"}),
-        FindPrefsFiles(root));
+    EXPECT_EQ((std::vector<std::string>{folder + "\\ab.default\\prefs.js", folder + "\\prefs.js"}),
+              FindPrefsFiles(root));
     SetFirefoxProxy();
-    EXPECT_EQ(EnabledOnDisk, ReadBytes(nested));
+    EXPECT_EQ(EnabledOnDisk, ReadBytes(profile));
     EXPECT_EQ(EnabledOnDisk, ReadBytes(top));
+    EXPECT_EQ(Original, ReadBytes(inExtension));
+    EXPECT_EQ(Original, ReadBytes(inStorage));
 }
 
 TEST_F(MozillaPrefsTest, ReadOnlyAndLockedFilesAreLeftExactlyAsTheyWereAndTheOthersDone) {

@@ -1,6 +1,7 @@
 // The Opera routines with the real registry and ini files of the test prefix.
 #include <gtest/gtest.h>
 
+#include "browsers/engine_ports.h"
 #include "browsers/file_record.h"
 #include "browsers/opera_win.h"
 #include "browsers/profile_folders_win.h"
@@ -121,6 +122,43 @@ TEST_F(OperaTest, TheUsersOwnProxyComesBackAlsoAfterACrashOrWithoutARecord) {
     RegDeleteTreeA(HKEY_CURRENT_USER, SavedOperaIniKey);
     DisableOperaProxy(OperaFile::ProfileIni, WithoutRecord::OnlyWhenPointedAtEngine);
     ExpectProxyEntries({profile}, "0");
+}
+
+TEST_F(OperaTest, APortChangeOrAnEarlierRunOnAnotherPortNeverTakesTheUsersOwn) {
+    struct Case {
+        const char* name;
+        const char* server;    // the profile's "HTTP Server", "Use HTTP" being 1
+        bool earlierRunOnIt;   // a run on port 8081 enabled before the port changed
+        const char* useAfter;  // "Use HTTP" and "HTTP Server" after the restore
+        const char* serverAfter;
+    };
+    const Case cases[] = {
+        {"pointed at us on another port, no record", "127.0.0.1:8081", false, "<none>", "<none>"},
+        {"pointed at us on another port, with the record", "proxy.corp:3128", true, "1",
+         "proxy.corp:3128"},
+        {"a loopback proxy of the user's own", "127.0.0.1:3128", false, "1", "127.0.0.1:3128"},
+    };
+    std::string profile = OperaProfileFolder() + "\\Opera6.ini";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Clean();
+        ASSERT_TRUE(MakeFolders(OperaProfileFolder()));
+        ASSERT_TRUE(WriteBytes(
+            profile, std::string("[Proxy]\r\nUse HTTP=1\r\nHTTP Server=") + c.server + "\r\n"));
+        WriteDword(ProductRoot, ProductKey, "LocalPort", 8081);
+        if (c.earlierRunOnIt)
+            SetOperaProxy(OperaFile::ProfileIni);
+        else
+            ASSERT_TRUE(RememberEnginePort(8081));
+        // The port changes while Veilgate is on (or the next run uses another).
+        WriteDword(ProductRoot, ProductKey, "LocalPort", 8765);
+        SetOperaProxy(OperaFile::ProfileIni);
+        ExpectProxyEntries({profile}, "1");
+        DisableOperaProxy(OperaFile::ProfileIni, WithoutRecord::OnlyWhenPointedAtEngine);
+        EXPECT_EQ(c.useAfter, Entry(profile, "Proxy", "Use HTTP"));
+        EXPECT_EQ(c.serverAfter, Entry(profile, "Proxy", "HTTP Server"));
+        EXPECT_EQ("<none>", Entry(profile, "Proxy", "Use HTTPS"));
+    }
 }
 
 TEST_F(OperaTest, WithoutTheInstallationKeyNothingIsWrittenOrCreated) {

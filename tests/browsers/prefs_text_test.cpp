@@ -11,6 +11,7 @@ namespace {
 
 using prefs::DisableProxy;
 using prefs::EnableProxy;
+using prefs::LineEndOf;
 
 const std::string Host = "user_pref(\"network.proxy.http\", \"127.0.0.1\");";
 const std::string Port8080 = "user_pref(\"network.proxy.http_port\", 8080);";
@@ -31,8 +32,12 @@ const std::string Homepage = "user_pref(\"browser.startup.homepage\", \"about:bl
 // A file that an earlier build enabled, as it reads back from disk: HTTP only.
 const std::string OlderEnable = Homepage + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1;
 
-std::string ThroughDisk(const std::string& text) {
-    return base::FromTextMode(base::ToTextMode(text));
+// The same text with LF line ends, as a file written with them gets its
+// appended entries.
+std::string Lf(std::string text) {
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+        text.erase(at, 1);
+    return text;
 }
 
 TEST(PrefsKeys, LengthsAndOffsetsMatchTheBrowsersLayout) {
@@ -58,7 +63,10 @@ struct EnableCase {
 
 TEST(EnableProxy, EditTable) {
     const EnableCase cases[] = {
-        {"no proxy entries: every fragment appended, in order", Homepage, 8080, Homepage + All8080},
+        {"no proxy entries: every fragment appended, in order", Homepage, 8080,
+         Homepage + Lf(All8080)},
+        {"a file with CR LF line ends gets CR LF, never CR CR LF", "a\r\n", 8080,
+         "a\r\n" + All8080},
         {"an empty file, another port", "", 9123,
          "\r\n" + Host + "\r\nuser_pref(\"network.proxy.http_port\", 9123);\r\n" + Type1 + "\r\n" +
              SslHost + "\r\nuser_pref(\"network.proxy.ssl_port\", 9123);\r\n" + WebRtcAndPrefetch},
@@ -66,7 +74,7 @@ TEST(EnableProxy, EditTable) {
          "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n",
          8080,
          "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n" +
-             All8080},
+             Lf(All8080)},
         {"every entry for another proxy: rewritten in place, only the prefetch entry appended",
          "user_pref(\"browser.cache.disk.capacity\", 50000);\n"
          "user_pref(\"media.peerconnection.ice.proxy_only\", false);\n"
@@ -80,25 +88,25 @@ TEST(EnableProxy, EditTable) {
          "user_pref(\"browser.cache.disk.capacity\", 50000);\n" + ProxyOnly + "\n" + Host + "\n" +
              "user_pref(\"network.proxy.http_port\", 8765);\n" + SslHost + "\n" +
              "user_pref(\"network.proxy.ssl_port\", 8765);\n" + Type1 + "\n" +
-             "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n" + "\r\n" + PrefetchOff},
+             "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n" + "\n" + PrefetchOff},
         {"HTTP pair for another proxy, no secure pair: HTTP rewritten, the rest appended",
          "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
          "user_pref(\"network.proxy.http_port\", 3128);\n"
          "user_pref(\"network.proxy.type\", 0);\n",
-         8080, Host + "\n" + Port8080 + "\n" + Type1 + "\n" + SecureAndWebRtc8080},
+         8080, Host + "\n" + Port8080 + "\n" + Type1 + "\n" + Lf(SecureAndWebRtc8080)},
         {"an older enable with HTTP entries only is completed", OlderEnable, 8080,
-         OlderEnable + SecureAndWebRtc8080},
+         OlderEnable + Lf(SecureAndWebRtc8080)},
         {"secure port without its host: the port rewritten, the host appended",
          "user_pref(\"network.proxy.ssl_port\", 443);\n", 8080,
-         SslPort8080 + "\n" + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1 + "\r\n" +
-             SslHost + "\r\n" + WebRtcAndPrefetch},
+         SslPort8080 + "\n" + "\n" + Host + "\n" + Port8080 + "\n" + Type1 + "\n" + SslHost + "\n" +
+             Lf(WebRtcAndPrefetch)},
         {"secure host without its port: the host rewritten, the port appended",
          "user_pref(\"network.proxy.ssl\", \"\");\n", 8080,
-         SslHost + "\n" + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1 + "\r\n" +
-             SslPort8080 + "\r\n" + WebRtcAndPrefetch},
+         SslHost + "\n" + "\n" + Host + "\n" + Port8080 + "\n" + Type1 + "\n" + SslPort8080 + "\n" +
+             Lf(WebRtcAndPrefetch)},
         {"host with an empty value: only the missing entries appended",
          "user_pref(\"network.proxy.http\", \"\");\n", 8080,
-         Host + "\n" + "\r\n" + Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080},
+         Host + "\n" + Lf("\r\n" + Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080)},
         {"damaged host without closing text: inserted without deleting",
          "user_pref(\"network.proxy.http\", \"old", 8080,
          "user_pref(\"network.proxy.http\", \"127.0.0.1old\r\n" + Port8080 + "\r\n" + Type1 +
@@ -109,9 +117,10 @@ TEST(EnableProxy, EditTable) {
              Type1 + "\r\n" + SslHost + "\r\n" + WebRtcAndPrefetch},
         {"a type key at the very end: its value stays inside the file, not in the fragments",
          "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"network.proxy.type\"", 8080,
-         Host + "\nuser_pref(\"network.proxy.type\"1\r\n" + Port8080 + SecureAndWebRtc8080},
+         Host + "\nuser_pref(\"network.proxy.type\"1" +
+             Lf("\r\n" + Port8080 + SecureAndWebRtc8080)},
         {"keys are case-sensitive", "USER_PREF(\"network.proxy.http\", \"h\");\n", 8080,
-         "USER_PREF(\"network.proxy.http\", \"h\");\n" + All8080},
+         "USER_PREF(\"network.proxy.http\", \"h\");\n" + Lf(All8080)},
     };
     for (const EnableCase& c : cases)
         EXPECT_EQ(c.expected, EnableProxy(c.text, c.port)) << c.what;
@@ -130,9 +139,7 @@ TEST(EnableProxy, TwiceEqualsOnce) {
     for (const std::string& text : texts) {
         std::string once = EnableProxy(text, 8080);
         EXPECT_EQ(once, EnableProxy(once, 8080)) << text;
-        // Through the disk and back, as the next enable finds it.
-        std::string reread = ThroughDisk(once);
-        EXPECT_EQ(reread, EnableProxy(reread, 8080)) << text;
+        EXPECT_EQ(LineEndOf(text.empty() ? "\r\n" : text), LineEndOf(once)) << text;
     }
 }
 
@@ -148,9 +155,11 @@ TEST(DisableProxy, EditTable) {
          "user_pref(\"a\", 1);\n" + Host + "\n" + Port8080 + "\n" + Type1 + "\n" + SslHost + "\n" +
              SslPort8080 + "\n" + ProxyOnly + "\n" + PrefetchOff + "\nuser_pref(\"z\", 2);\n",
          "user_pref(\"a\", 1);\n" + Host + "\n\n\n" + SslHost + "\n\n\n\nuser_pref(\"z\", 2);\n"},
-        {"restore after an enable, the file read back from disk",
-         ThroughDisk(EnableProxy(Homepage, 8080)),
-         Homepage + "\r\n" + Host + "\r\n\n\r\n" + SslHost + "\r\n\n\r\n"},
+        {"restore after an enable", EnableProxy(Homepage, 8080),
+         Homepage + "\n" + Host + "\n\n\n" + SslHost + "\n\n\n"},
+        {"restore after an enable of a CR LF file: the emptied lines keep CR LF",
+         EnableProxy("a\r\n", 8080),
+         "a\r\n\r\n" + Host + "\r\n\r\n\r\n" + SslHost + "\r\n\r\n\r\n"},
         {"Gatereset's restore of a file enabled on another port, as the browser wrote it back",
          "user_pref(\"media.peerconnection.ice.proxy_only\", true);\n"
          "user_pref(\"network.proxy.http\", \"127.0.0.1\");\n"
@@ -160,7 +169,7 @@ TEST(DisableProxy, EditTable) {
          "user_pref(\"network.proxy.type\", 1);\n",
          "\n" + Host + "\n\n" + SslHost + "\n\n\n"},
         {"an older enable, HTTP entries only", OlderEnable + "\n",
-         Homepage + "\r\n" + Host + "\r\n\n\n"},
+         Homepage + "\r\n" + Host + "\r\n\r\n\n"},
         {"a port entry on the last line without line feed stays", Type1 + "\n" + SslPort8080,
          "\n" + SslPort8080},
         {"a short type entry at the end is removed to the end",
@@ -182,7 +191,7 @@ TEST(DisableProxy, UndoesAnEnableOfAFileThatHadPortAndTypeButNoHost) {
     // browser obeys the later ones, so every one of them must go.
     std::string original =
         "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n";
-    std::string enabled = ThroughDisk(EnableProxy(original, 8080));
+    std::string enabled = EnableProxy(original, 8080);
     std::string restored = DisableProxy(enabled);
     for (const char* gone :
          {"network.proxy.type", "network.proxy.http_port", "network.proxy.ssl_port", "proxy_only"})
@@ -192,7 +201,7 @@ TEST(DisableProxy, UndoesAnEnableOfAFileThatHadPortAndTypeButNoHost) {
 
 struct RoundTripCase {
     const char* what;
-    std::string before;  // as the file reads back from disk
+    std::string before;  // the file's bytes
 };
 
 // What the user had comes back byte for byte after an enable and a restore,
@@ -220,17 +229,21 @@ TEST(RestoreEntries, PutsBackWhatTheUserHad) {
         {"an older enable's leftover the user kept", OlderEnable + "\n"},
         {"the user's own prefetch choice",
          "user_pref(\"network.dns.disablePrefetch\", false);\n" + Homepage},
+        {"CR LF line ends", "user_pref(\"a\", 1);\r\nuser_pref(\"network.proxy.type\", 0);\r\n"},
+        {"a user.js with plain LF and no last line end",
+         "// mine\nuser_pref(\"network.proxy.type\", 4);"},
     };
     for (const RoundTripCase& c : cases) {
         std::vector<SavedEntry> saved = prefs::SaveEntries(c.before);
-        std::string on = ThroughDisk(EnableProxy(c.before, 8080));
+        std::string on = EnableProxy(c.before, 8080);
+        EXPECT_EQ(std::string::npos, on.find("\r\r")) << c.what;
         EXPECT_TRUE(prefs::PointsAt(on, 8080)) << c.what;
         EXPECT_EQ(c.before, prefs::RestoreEntries(on, saved)) << c.what;
         // A restore run twice (EXIT after an untick) changes nothing more.
         EXPECT_EQ(c.before, prefs::RestoreEntries(c.before, saved)) << c.what;
         // A user.js held at the user's own values while the browser ran
         // comes back the same way.
-        std::string held = ThroughDisk(prefs::RestoreEntries(on, prefs::HeldEntries(saved, {})));
+        std::string held = prefs::RestoreEntries(on, prefs::HeldEntries(saved, {}));
         EXPECT_EQ(prefs::HeldEntries(saved, {}), prefs::SaveEntries(held)) << c.what;
         EXPECT_EQ(c.before, prefs::RestoreEntries(held, saved)) << c.what;
     }
@@ -298,10 +311,12 @@ TEST(PointsAt, OnlyTheLoopbackHostPortAndType1) {
 TEST(TextMode, CrLfPairsReadAsLfAndLfWritesAsCrLf) {
     EXPECT_EQ("a\nb\rc\r\nd", base::FromTextMode("a\r\nb\rc\r\r\nd"));
     EXPECT_EQ("a\r\nb\r\r\n", base::ToTextMode("a\nb\r\n"));
-    // A fragment's own CR reaches the disk as CR CR LF and reads back as CR LF.
-    std::string onDisk = base::ToTextMode(prefs::HostFragment());
-    EXPECT_EQ("\r\r\n", onDisk.substr(0, 3));
-    EXPECT_EQ(prefs::HostFragment(), base::FromTextMode(onDisk));
+    // The prefs edits do not go through text mode: a fragment reaches the
+    // disk as it is, with the file's own line end.
+    EXPECT_EQ("\n", prefs::LineEndOf("a\nb\r\n"));
+    EXPECT_EQ("\r\n", prefs::LineEndOf("a\r\nb\n"));
+    EXPECT_EQ("\r\n", prefs::LineEndOf("a"));
+    EXPECT_EQ("\n" + std::string(prefs::HostKey), prefs::HostFragment("\n").substr(0, 31));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "base/files.h"
 #include "browsers/connection_options_win.h"
+#include "browsers/mozilla_prefs_win.h"
 #include "browsers/profile_folders_win.h"
 #include "proxies/data_files.h"
 #include "registry_test_support.h"
@@ -37,6 +38,25 @@ const std::string ProxiedPrefs =
     "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
     "user_pref(\"network.proxy.http_port\", 8080);\r\n"
     "user_pref(\"network.proxy.type\", 1);\r\n";
+
+constexpr char RunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+// Runs a command line as Windows runs a RunOnce entry; its exit code, or -1.
+long RunCommandLine(const std::string& commandLine) {
+    std::string line = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (line.empty() || !CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &process))
+        return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<long>(code);
+}
 
 std::string ShellFolder(int csidl) {
     char path[MAX_PATH] = {};
@@ -260,8 +280,32 @@ TEST_F(InstallTest, SilentUninstallRestoresTheBrowsersAndRemovesWhatItInstalled)
     WriteText(HKEY_CURRENT_USER, RunKey, "Veilgate", "\"C:\\x\\Veilgate.exe\"");
     WriteText(HKEY_LOCAL_MACHINE, RunKey, "Veilgate", "C:\\x\\Veilgate.exe");
     std::string listPath = EarlierDataFolder() + "\\MyProxies.txt";
+    // Firefox runs on a profile that Veilgate pointed at itself: its user.js
+    // can only be put back once Firefox is closed.
+    std::string running = FirefoxProfileRoot() + "f.default";
+    ASSERT_TRUE(MakeFolders(running));
+    ASSERT_TRUE(WriteBytes(running + "\\prefs.js", "user_pref(\"a\", 1);\n"));
+    ASSERT_TRUE(EnableProxyInProfileTree(running, 8080));
+    ASSERT_TRUE(base::FileExists(running + "\\user.js"));
+    HANDLE lock = CreateFileA((running + "\\parent.lock").c_str(), GENERIC_READ, 0, nullptr,
+                              CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
 
     ASSERT_TRUE(RunUninstall());
+    EXPECT_EQ("user_pref(\"a\", 1);\n", ReadBytes(running + "\\prefs.js"));
+    EXPECT_TRUE(base::FileExists(running + "\\user.js")) << "held while Firefox runs";
+    std::string finish = TextOrMissing(HKEY_CURRENT_USER, RunOnceKey, "VeilgateFirefoxRestore");
+    EXPECT_LT(finish.size(), 260u);
+    CloseHandle(lock);
+    // The next log-on, Veilgate no longer installed, Firefox closed.
+    EXPECT_EQ(0, RunCommandLine(finish)) << finish;
+    EXPECT_FALSE(base::FileExists(running + "\\user.js")) << finish;
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Veilgate\\SavedMozillaUserJs"));
+    EXPECT_EQ(std::string::npos, finish.find(InstallFolder()));
+    size_t copy = finish.find("\"", finish.find("/c"));
+    ASSERT_NE(std::string::npos, copy);
+    std::string copied = finish.substr(copy + 2, finish.find('"', copy + 2) - copy - 2);
+    EXPECT_FALSE(base::FileExists(copied)) << "the copy goes after its run: " << copied;
     EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), LanFlags());
     std::string prefs = ReadBytes(profile + "\\prefs.js");
     EXPECT_EQ(std::string::npos, prefs.find("network.proxy.http_port")) << prefs;

@@ -244,13 +244,23 @@ TEST(BrowserTraces, EachChoiceClearsItsFilesInEveryProfileAndARunningBrowserIsSk
                                            edge + "\\Profile 1\\Network\\Cookies",
                                            edge + "\\Default\\Cache\\Cache_Data\\f_0001",
                                            edge + "\\Default\\GPUCache\\data_0",
+                                           edge + "\\Default\\Visited Links",
+                                           edge + "\\Default\\Top Sites",
+                                           edge + "\\Default\\Top Sites-journal",
+                                           edge + "\\Profile 1\\Shortcuts",
+                                           edge + "\\Profile 1\\Shortcuts-journal",
+                                           edge + "\\Default\\DawnCache\\data_1",
+                                           edge + "\\Default\\DawnWebGPUCache\\data_1",
+                                           edge + "\\Default\\DawnGraphiteCache\\data_1",
+                                           edge + "\\GrShaderCache\\data_1",
+                                           edge + "\\GraphiteDawnCache\\data_1",
                                            fox + "\\cookies.sqlite-wal",
                                            fox + "\\formhistory.sqlite",
                                            foxLocal + "\\cache2\\entries\\ABCD"};
     const std::vector<std::string> kept = {
-        edge + "\\Default\\Bookmarks", edge + "\\Default\\Web Data",  edge + "\\Local State",
-        edge + "\\Crashpad\\History",  chrome + "\\Default\\History", fox + "\\places.sqlite",
-        fox + "\\logins.json"};
+        edge + "\\Default\\Bookmarks", edge + "\\Default\\Web Data",      edge + "\\Local State",
+        edge + "\\Crashpad\\History",  chrome + "\\Default\\History",     fox + "\\places.sqlite",
+        fox + "\\logins.json",         chrome + "\\GrShaderCache\\data_1"};
     FakeProfileFiles files;
     for (const std::string& path : gone)
         files.Add(path);
@@ -272,17 +282,35 @@ TEST(BrowserTraces, EachChoiceClearsItsFilesInEveryProfileAndARunningBrowserIsSk
     for (const std::string& path : kept)
         EXPECT_TRUE(files.Exists(path)) << path;
     EXPECT_TRUE(files.Exists(edge + "\\Default\\Cache")) << "the cache folder itself stays";
+    EXPECT_TRUE(files.Exists(edge + "\\GrShaderCache")) << "so does a browser's own cache folder";
     EXPECT_EQ(DescribeCleaning(true, outcome),
-              "Cleared Internet Explorer, Edge and Firefox. Chrome is running and was skipped: "
-              "close it and apply again.");
+              std::string("Cleared Internet Explorer, Edge and Firefox. Chrome is running and was "
+                          "skipped: close it and apply again.") +
+                  browser_traces::ChromeInBackground);
 
     files.held.insert(fox + "\\parent.lock");
     files.Add(fox + "\\cookies.sqlite");
+    files.Add(edge + "\\lockfile");
+    files.held.insert(edge + "\\lockfile");
     outcome = CleanBrowserProfiles(choices, {"L", "R"}, files, StopToken::Never());
     EXPECT_TRUE(files.Exists(fox + "\\cookies.sqlite"));
+    EXPECT_EQ(DescribeCleaning(true, outcome),
+              std::string("Cleared Internet Explorer. Edge, Chrome and Firefox are running and "
+                          "were skipped: close them and apply again.") +
+                  browser_traces::EdgeInBackground + browser_traces::ChromeInBackground);
+
+    // One Firefox profile in use, another cleaned: both named.
+    const std::string other = "R\\Mozilla\\Firefox\\Profiles\\cd.work";
+    files.Add(other + "\\cookies.sqlite");
+    outcome = CleanBrowserProfiles(choices, {"L", "R"}, files, StopToken::Never());
+    EXPECT_FALSE(files.Exists(other + "\\cookies.sqlite"));
+    EXPECT_TRUE(files.Exists(fox + "\\cookies.sqlite"));
     EXPECT_EQ(DescribeCleaning(false, outcome),
-              "Cleared Edge. Chrome and Firefox are running and were skipped: close them and "
-              "apply again.");
+              std::string("Cleared Firefox. Edge and Chrome are running and were skipped: close "
+                          "them and apply again.") +
+                  browser_traces::EdgeInBackground + browser_traces::ChromeInBackground +
+                  " The Firefox profile \"ab.default-release\" is in use and was skipped: close "
+                  "Firefox and apply again.");
 }
 
 }  // namespace

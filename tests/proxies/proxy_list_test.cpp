@@ -1,6 +1,11 @@
 // The split rule, the list model and "MyProxies.txt" on the real file system.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <aclapi.h>
+#endif
+
 #include <string>
 #include <vector>
 
@@ -300,6 +305,36 @@ TEST(DataFolderTest, AUserWithoutAListGetsACopyOfTheEarlierOne) {
     EXPECT_TRUE(CopyEarlierProxyList(mine.Folder(), earlier));
     EXPECT_EQ("mine:1->\r\n", mine.Read("MyProxies.txt"));
 }
+
+#ifdef _WIN32
+// Under an earlier grant any user could make the shared folder's list; one
+// owned by another account is passed over for the next folder's.
+TEST(DataFilesTest, AnEarlierListOwnedByAnotherUserIsNotCopied) {
+    TempFolder mine, common, beside;
+    common.Write("MyProxies.txt", "planted:1->\r\n");
+    beside.Write("MyProxies.txt", "beside:1->\r\n");
+    std::string planted = base::JoinPath(common.Folder(), "MyProxies.txt");
+    EXPECT_TRUE(base::IsOwnedByTrustedAccount(planted));
+    BYTE users[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof(users);
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &size));
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+              SetNamedSecurityInfoA(&planted[0], SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, users,
+                                    nullptr, nullptr, nullptr));
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+              GetNamedSecurityInfoA(planted.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                                    &owner, nullptr, nullptr, nullptr, &descriptor));
+    bool ownerKept = owner && EqualSid(owner, users);
+    LocalFree(descriptor);
+    if (!ownerKept)
+        GTEST_SKIP() << "this system keeps no file owner (Wine): real Windows only";
+    EXPECT_FALSE(base::IsOwnedByTrustedAccount(planted));
+    EXPECT_TRUE(CopyEarlierProxyList(mine.Folder(), {common.Folder(), beside.Folder()}));
+    EXPECT_EQ("beside:1->\r\n", mine.Read("MyProxies.txt"));
+}
+#endif
 
 TEST(TextModeTest, LineEndsBothWays) {
     EXPECT_EQ("A\r\r\nB", base::ToTextMode("A\r\nB"));

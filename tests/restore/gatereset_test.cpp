@@ -118,7 +118,7 @@ TEST_F(GateresetTest, WithNothingToStopTheBrowsersAreStillReset) {
     });
 }
 
-TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
+TEST_F(GateresetTest, RestoreOnlySwitchPutsBackWhatPointsAtVeilgateAndNothingElse) {
     DWORD mainProgram = processes_.StartStandIn("VeilgateStandIn.exe");
     ASSERT_NE(0u, mainProgram);
     InternetSettingsApi system;
@@ -131,6 +131,13 @@ TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
     // Chrome's and Edge's WebRTC policies, written for the user by a fix.
     ASSERT_TRUE(webrtc_policy::WriteUsersOwn());
     ASSERT_TRUE(webrtc_policy::HoldsToProxy(webrtc_policy::Read(webrtc_policy::Edge)));
+    // The user's own proxy, of which Veilgate holds no record: the
+    // uninstaller's restore is not Gatereset's reset, and leaves it alone.
+    const std::string ownPrefs =
+        "user_pref(\"network.proxy.http\", \"proxy.corp\");\r\n"
+        "user_pref(\"network.proxy.http_port\", 3128);\r\n"
+        "user_pref(\"network.proxy.type\", 1);\r\n";
+    std::string own = MakePrefs(FirefoxProfileRoot(), "own.default", ownPrefs);
 
     DWORD id = processes_.Start(FromBuildPath(GATERESET_EXE), "/restoreonly");
     ASSERT_NE(0u, id);
@@ -145,6 +152,20 @@ TEST_F(GateresetTest, RestoreOnlySwitchResetsTheBrowsersAndNothingElse) {
     for (const webrtc_policy::BrowserPolicy& policy : webrtc_policy::Browsers)
         EXPECT_FALSE(webrtc_policy::Read(policy).userSet) << policy.browser;
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, webrtc_policy::SavedWebRtcPoliciesKey));
+    EXPECT_EQ(ownPrefs, ReadBytes(own));
+}
+
+TEST_F(GateresetTest, TheUninstallersRestoreLeavesTheUsersOwnProxyWithoutARecordAlone) {
+    const char own[] = "proxy.corp.example:3128";
+    ASSERT_TRUE(SetLanDirectly(PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, own));
+    DWORD id = processes_.Start(FromBuildPath(GATERESET_EXE), "/restoreonly");
+    ASSERT_NE(0u, id);
+    EXPECT_EQ(0, processes_.WaitForExit(id, 30000));
+    PerConnectionState state;
+    ASSERT_TRUE(QueryLanSettings(state));
+    EXPECT_TRUE(state.flags & PROXY_TYPE_PROXY);
+    EXPECT_EQ(own, state.server);
+    SetLanDirectly(PROXY_TYPE_DIRECT, "");
 }
 
 TEST_F(GateresetTest, TheUsersOwnProxyComesBackFromTheRecordOrElseAutomaticDetection) {

@@ -2,8 +2,14 @@
 // prefix, with stand-ins whose file names carry the search text.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
+#include "base/scoped_win.h"
+#include "browsers/browsing_mark.h"
 #include "restore/process_list_win.h"
 #include "restore/restore_sequence.h"
+#include "restore/restore_system_win.h"
 #include "restore_test_support.h"
 
 namespace {
@@ -33,6 +39,27 @@ TEST(ProcessList, OnlyTheFirstOfTwoInTheSnapshotStops) {
     EXPECT_EQ(-1, processes.WaitForExit(other, 300));
     EXPECT_TRUE(processes.IsRunning(other));
     EXPECT_EQ(other, FindFirstProcessNamed(MainProgramNameText));
+}
+
+// A crashed Veilgate may never end: its crash filter signals its event, and
+// the watcher's wait ends with the process still there.
+TEST(ProcessList, TheWatchersWaitEndsWhenTheProcessAsksForTheRestoreNow) {
+    StartedProcesses processes;
+    DWORD id = processes.StartStandIn("VeilgateStandIn.exe");
+    ASSERT_NE(0u, id);
+    base::ScopedHandle restoreNow(
+        CreateEventA(nullptr, TRUE, FALSE, RestoreNowEventName(id).c_str()));
+    ASSERT_TRUE(restoreNow);
+    std::atomic<bool> waited{false};
+    std::thread watcher([&] {
+        SystemProcessControl().WaitForEnd(id);
+        waited = true;
+    });
+    Sleep(300);
+    EXPECT_FALSE(waited) << "the wait ended before the process asked";
+    SetEvent(restoreNow.Get());
+    watcher.join();
+    EXPECT_TRUE(processes.IsRunning(id));
 }
 
 // Nor does this test program's own name carry the text.

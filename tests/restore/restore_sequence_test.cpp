@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "restore/process_match.h"
 #include "restore/restore_sequence.h"
 
 namespace {
@@ -35,8 +36,10 @@ struct RecordingSystem : ProcessControl, BrowserRestores, PollQuestion {
     void RestoreMozilla() override { log.push_back("mozilla"); }
     void RestoreFirefox() override { log.push_back("firefox"); }
     void Ask() override { log.push_back("poll"); }
+    bool FirefoxRestoreUnfinished() override { return firefoxRunning; }
 
     Log log;
+    bool firefoxRunning = false;
     bool found = true;
     bool resetWorks = true;
     bool markedOn = true;
@@ -140,6 +143,19 @@ TEST(RunRestore, EachRunMakesItsCallsInOrder) {
     }
 }
 
+// The uninstaller learns from the exit code that Firefox kept a profile's
+// restore from being finished, and asks for Firefox to be closed.
+TEST(RunRestore, OnlyTheUninstallersRunSaysFirefoxStillRuns) {
+    for (RestoreRun run : {RestoreRun::BrowsersOnly, RestoreRun::Full, RestoreRun::Leftover}) {
+        RecordingSystem system;
+        system.found = false;
+        system.firefoxRunning = true;
+        EXPECT_EQ(run == RestoreRun::BrowsersOnly ? FirefoxStillRunningExitCode : 0,
+                  RunRestore(system, system, system, RestoreCommand{run, 0}))
+            << static_cast<int>(run);
+    }
+}
+
 TEST(RestoreCommandFor, EachSwitchAloneAndWatchWithAProcessId) {
     const struct {
         const char* commandLine;
@@ -160,6 +176,43 @@ TEST(RestoreCommandFor, EachSwitchAloneAndWatchWithAProcessId) {
         RestoreCommand command = RestoreCommandFor(c.commandLine);
         EXPECT_EQ(c.run, command.run) << c.commandLine;
         EXPECT_EQ(c.processId, command.processId) << c.commandLine;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A snapshot lists every session's processes; only the caller's session
+// counts. Session 1 is the caller's, 2 another user's (fast user switching),
+// 0 the services'. The caller is process 10.
+TEST(FirstProcessNamedInSession, OnlyTheCallersOwnSessionCounts) {
+    struct Case {
+        const char* name;
+        std::vector<RunningProcess> processes;
+        uint32_t except;
+        uint32_t found;
+    };
+    const Case cases[] = {
+        {"one in the caller's session", {{5, true, 1, "Veilgate.exe"}}, 0, 5},
+        {"another user's only: none", {{5, true, 2, "Veilgate.exe"}}, 0, 0},
+        {"another user's first, then the caller's",
+         {{5, true, 2, "Veilgate.exe"}, {7, true, 1, "Veilgate.exe"}},
+         0,
+         7},
+        {"a session that cannot be read is another user's", {{5, false, 1, "Veilgate.exe"}}, 0, 0},
+        {"a service's copy: none", {{5, true, 0, "Veilgate.exe"}}, 0, 0},
+        {"the caller itself is left out", {{10, true, 1, "Veilgate.exe"}}, 0, 0},
+        {"so is the process watched",
+         {{5, true, 1, "Veilgate.exe"}, {6, true, 1, "xVeilgate"}},
+         5,
+         6},
+        {"case-sensitive", {{5, true, 1, "veilgate.exe"}}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.found,
+                  FirstProcessNamedInSession(c.processes, MainProgramNameText, 1, 10, c.except))
+            << c.name;
     }
 }
 

@@ -155,13 +155,25 @@ TEST_P(RegValueTest, AUsersFirstRunCopiesTheMachinesSettingsOnce) {
     store_->WriteBytes(ProductKey, "ProxyName", std::string("5.6.7.8:3128\0", 13), Machine);
     store_->WriteBytes(ProductKey, "AppPath", std::string("C:\\V\\\0", 6), Machine);
     store_->WriteBytes(ProductKey, "AppFullPath", std::string("C:\\V\\V.exe\0", 11), Machine);
+    // One run's state, which any user could write under an earlier version's grant.
+    for (const char* state : {"UseProxy", "FAIL"})
+        store_->WriteDword(ProductKey, state, 1, Machine);
+    for (const char* state : {"LastDomain", "TMPProxy", "tmpResponseTime"})
+        store_->WriteBytes(ProductKey, state, std::string("x\0", 2), Machine);
     store_->WriteBytes(ProductKey, "Odd", std::string(8, '\x01'), Machine);
     store_->WriteDword("Software\\Veilgate\\Setari", "IClear1", 1, Machine);
     ASSERT_TRUE(CopyMachineSettingsForNewUser(store_->Backend()));
 
     const SettingsRoot user = SettingsRoot::CurrentUser;
     EXPECT_EQ(9002u, Dword(setting::LocalPort, 0, false, user).Get());
-    EXPECT_EQ("5.6.7.8:3128", Text(setting::ProxyName, user).Get());
+    for (const char* state :
+         {"ProxyName", "UseProxy", "FAIL", "LastDomain", "TMPProxy", "tmpResponseTime"}) {
+        EXPECT_FALSE(store_->ValueExists(ProductKey, state)) << state;
+        EXPECT_TRUE(store_->ValueExists(ProductKey, state, Machine)) << state;
+    }
+    // Nor are they read from there: a user's Veilgate starts off.
+    EXPECT_FALSE(Dword(setting::UseProxy).IsOn());
+    EXPECT_EQ("", Text(setting::ProxyName).Get());
     EXPECT_TRUE(Dword(setting::IClear1, 0, false, user).IsOn());
     EXPECT_TRUE(store_->ValueExists(ProductKey, "Odd"));
     EXPECT_EQ(7u, Dword("Software\\Veilgate\\Odd", 7, false, user).Get()) << "still unreadable";

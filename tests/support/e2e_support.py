@@ -3,6 +3,7 @@ that are counted and reported, free ports on loopback, waiting for a
 listener, processes that are always stopped by their id, and the peers
 (tinyproxy, the engine, origin servers) that several scripts start."""
 
+import http.server
 import os
 import signal
 import socket
@@ -135,6 +136,24 @@ def serve(server):
     """Serves on a thread of its own that ends with the script."""
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
+
+
+def serve_page(body):
+    """An origin server on a free loopback port that answers every GET with
+    body; its port."""
+    class Page(http.server.BaseHTTPRequestHandler):
+        def do_GET(self):
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+
+        def log_message(self, *args):
+            pass
+
+    port = free_port()
+    serve(http.server.ThreadingHTTPServer(("127.0.0.1", port), Page))
+    return port
 
 
 def start_tinyproxy(workdir, extra_lines=(), max_clients=100, seconds=None):
