@@ -61,8 +61,8 @@ Item WebSees(const EngineState& state, const WebMeasure& web) {
     std::string seen = web.check.exitAddress.empty() ? "no address" : web.check.exitAddress;
     if (web.check.level == Anonymity::Transparent)
         return Make(ItemId::WebSees, title, Verdict::Problem,
-                    "Through Veilgate the test page saw your own address (it saw " + seen +
-                        "): sites see who you are.");
+                    "Through Veilgate the test page saw " + seen +
+                        " and was also given your own address: sites see who you are.");
     if (!web.direct || web.own.seenDirectly.empty())
         return Make(ItemId::WebSees, title, Verdict::CouldNotCheck,
                     "Through Veilgate the test page saw " + seen +
@@ -250,6 +250,11 @@ Item EngineAndProxy(ProtectionProbe& probe, const EngineState& state, const WebM
                     "The engine does not answer on " + where + ", where the browsers are sent.");
     Anonymity level = AnonymityFromWord(state.level);
     std::string proxy = state.activeProxy;
+    // What the page was given just now outweighs an earlier grade.
+    if (web.check.outcome == CheckOutcome::Passed && web.check.level == Anonymity::Transparent)
+        return Make(ItemId::EngineAndProxy, title, Verdict::Problem,
+                    "The engine listens on " + where + "; its proxy " + proxy +
+                        " handed your own address on just now.");
     if (level == Anonymity::Transparent)
         return Make(ItemId::EngineAndProxy, title, Verdict::Problem,
                     "The engine listens on " + where + "; its proxy " + proxy +

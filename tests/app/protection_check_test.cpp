@@ -142,12 +142,12 @@ TEST(CheckProtection, Table) {
          [](FakeProbe& p, protection::EngineState&) {
              p.echo = "<p id=\"address\">127.0.0.2</p> X-Tinyproxy: 127.0.0.1";
          },
-         "POOOOOOO", ItemId::WebSees, Fix::None, "saw your own address"},
+         "POOOOPOO", ItemId::WebSees, Fix::None, "was also given your own address"},
         {"one of the machine's own addresses in the page is the user's too",
          [](FakeProbe& p, protection::EngineState&) {
              p.echo = "<p id=\"address\">127.0.0.2</p> Forwarded: for=192.168.1.20";
          },
-         "POOOOOOO", ItemId::WebSees, Fix::None, "your own address"},
+         "POOOOPOO", ItemId::EngineAndProxy, Fix::None, "handed your own address on just now"},
         {"the page not reachable directly: nothing proves the proxy hides the user",
          [](FakeProbe& p, protection::EngineState&) {
              p.direct = false;

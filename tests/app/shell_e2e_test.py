@@ -825,7 +825,9 @@ def run_protection_check(shell):
                 shell, "transparent",
                 lambda: shell.drive("dialog-click", CHECK_CAPTION, str(CHECK_AGAIN)))
             check(found.get("What the web sees") == "Problem" and
-                  "saw your own address" in text, "a transparent peer is a Problem", text)
+                  "given your own address" in text and
+                  found.get("The engine and the proxy") == "Problem",
+                  "a transparent peer is a Problem", text)
         finally:
             stop(transparent)
             shell.tinyproxies[shell.upstream_port] = restart_tinyproxy(
