@@ -27,8 +27,8 @@ CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 WIN_ENGINE = os.path.join(ROOT, "build/windows/src/engine/veilgate_engine.exe")
 WINE_RUN = [os.path.join(ROOT, "cmake/wine-run.sh"), os.path.join(ROOT, "build/windows/wineprefix")]
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
-from e2e_support import (free_port, start, start_engine, start_tinyproxy,  # noqa: E402
-                         stop, stop_all, wait_for_port)
+from e2e_support import (free_port, start, start_engine, start_microsocks,  # noqa: E402
+                         start_tinyproxy, stop, stop_all, wait_for_port)
 
 # wrk counts a response only when it is complete; tinyproxy closes without
 # saying "Connection: close", which wrk then reports as a read error on the
@@ -115,13 +115,18 @@ http {
     return process, port
 
 
-def start_privoxy(work, upstream_port):
+def start_privoxy(work, upstream_port, socks5=False):
+    """Privoxy forwarding to the HTTP proxy at upstream_port, or with socks5
+    to the SOCKS5 proxy there (forward-socks5, names resolved by the proxy)."""
     port = free_port()
-    config = os.path.join(work, "privoxy.conf")
+    name = "privoxy-socks5" if socks5 else "privoxy"
+    config = os.path.join(work, name + ".conf")
+    forward = ("forward-socks5 / 127.0.0.1:%d ." if socks5 else "forward / 127.0.0.1:%d") % (
+        upstream_port)
     with open(config, "w") as f:
-        f.write("listen-address 127.0.0.1:%d\nforward / 127.0.0.1:%d\nconfdir %s\n"
-                "logdir %s\n" % (port, upstream_port, work, work))
-    return start(["privoxy", "--no-daemon", config], os.path.join(work, "privoxy.log")), port
+        f.write("listen-address 127.0.0.1:%d\n%s\nconfdir %s\nlogdir %s\n" % (
+            port, forward, work, work))
+    return start(["privoxy", "--no-daemon", config], os.path.join(work, name + ".log")), port
 
 
 def engine_arguments(enable_js):
@@ -254,7 +259,11 @@ def main():
         nginx, origin_port = start_nginx(work)
         tinyproxy, tiny_port, _ = start_tinyproxy(work, ["LogLevel Critical"], max_clients=1024)
         privoxy, privoxy_port = start_privoxy(work, tiny_port)
-        for port in (origin_port, privoxy_port):
+        # The SOCKS5 chain: microsocks as the remote proxy.
+        microsocks, socks_port = start_microsocks(work, seconds=7200)
+        socks_privoxy, socks_privoxy_port = start_privoxy(work, socks_port, socks5=True)
+        socks_upstream = "socks5://127.0.0.1:%d" % socks_port
+        for port in (origin_port, privoxy_port, socks_privoxy_port):
             if not wait_for_port(port, 60):
                 raise RuntimeError("a server did not start; see %s" % work)
         base = "http://127.0.0.1:%d/" % origin_port
@@ -267,14 +276,16 @@ def main():
         shapes = [(16, True)] if quick else [(16, True), (16, False), (64, True), (64, False)]
         targets = [("origin (nginx)", None, lambda: [nginx.pid] + child_pids(nginx.pid)),
                    ("tinyproxy", tiny_port, lambda: [tinyproxy.pid] + child_pids(tinyproxy.pid)),
-                   ("privoxy->tinyproxy", privoxy_port, lambda: [privoxy.pid])]
-        engines = [("engine->tinyproxy", [HOST_ENGINE])]
+                   ("privoxy->tinyproxy", privoxy_port, lambda: [privoxy.pid]),
+                   ("privoxy->microsocks", socks_privoxy_port, lambda: [socks_privoxy.pid])]
+        engines = [("engine->tinyproxy", [HOST_ENGINE], tiny_port),
+                   ("engine->microsocks", [HOST_ENGINE], socks_upstream)]
         if OTHER_ENGINE:
-            engines.append(("other engine->tinyproxy", [OTHER_ENGINE]))
+            engines.append(("other engine->tinyproxy", [OTHER_ENGINE], tiny_port))
         if quick:
             targets = targets[1:]
         elif os.path.exists(WIN_ENGINE) and shutil.which("wine"):
-            engines.append(("engine.exe(wine)->tiny", WINE_RUN + [WIN_ENGINE]))
+            engines.append(("engine.exe(wine)->tiny", WINE_RUN + [WIN_ENGINE], tiny_port))
 
         print("Medians of %d runs of %d s; CPU is the front process's (for tinyproxy, its"
               " workers too)." % (REPEAT, DURATION))
@@ -289,9 +300,9 @@ def main():
                     r = wrk(work, base + path, port, connections, close, pids)
                     results[(name, page, connections, close)] = row(
                         name, page, connections, close, r, peak_rss_mib(pids()))
-        for name, command in engines:
+        for name, command, upstream in engines:
             for page, path, filtered in pages:
-                engine, port = start_engine(command, work, tiny_port, engine_arguments(filtered),
+                engine, port = start_engine(command, work, upstream, engine_arguments(filtered),
                                             wait_seconds=180)
                 for connections, close in shapes:
                     r = wrk(work, base + path, port, connections, close, lambda: [engine.pid])
@@ -317,7 +328,9 @@ def main():
             failover_status, failover_seconds))
 
         print("\nTargets (each engine chained to tinyproxy, against tinyproxy alone):")
-        for engine_name, _ in engines:
+        for engine_name, _, _ in engines:
+            if engine_name == "engine->microsocks":
+                continue
             for page, connections, close, measure in (("1k", 16, True, "rps"),
                                                       ("1k", 64, True, "rps"),
                                                       ("10m", 16, True, "mibs"),
@@ -333,6 +346,27 @@ def main():
                     engine_name, page, connections, measure, ratio,
                     "request" if measure == "rps" else "MiB", cpu_ratio,
                     "met" if cpu_ratio <= 0.5 else "MISSED"))
+        # The SOCKS5 chain against the HTTP chain: as fast, and no more CPU
+        # per request; beside it Privoxy's forward-socks5 for comparison.
+        for page, connections, close, measure in (("1k", 16, True, "rps"),
+                                                  ("1k", 64, True, "rps"),
+                                                  ("10m", 16, True, "mibs"),
+                                                  ("10m", 64, True, "mibs")):
+            socks = results.get(("engine->microsocks", page, connections, close))
+            http = results.get(("engine->tinyproxy", page, connections, close))
+            privoxy_socks = results.get(("privoxy->microsocks", page, connections, close))
+            if not (socks and http and http[measure] > 0):
+                continue
+            cost = "us" if measure == "rps" else "ms"
+            ratio = socks[measure] / http[measure]
+            cpu_ratio = socks[cost] / http[cost] if http[cost] > 0 else 0
+            versus = (" (Privoxy forward-socks5: %.2fx of it)" % (
+                privoxy_socks[measure] / socks[measure])) if privoxy_socks and socks[measure] else ""
+            print("  engine SOCKS5 vs HTTP chain %-4s %3d conn close %-4s %.2fx, CPU per %s"
+                  " %.2fx  %s%s" % (page, connections, measure, ratio,
+                                    "request" if measure == "rps" else "MiB", cpu_ratio,
+                                    "met" if ratio >= 0.95 and cpu_ratio <= 1.05 else "MISSED",
+                                    versus))
         print("  silent proxy passed over, page in %.3f s  %s" % (
             failover_seconds, "met" if failover_seconds < 6 and failover_status == "200"
             else "MISSED"))

@@ -104,11 +104,11 @@ wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
 # window's labels short; Tahoma has the metrics the layout expects.
 wine_run reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d Tahoma /f >/dev/null
 wine_run reg add 'HKCU\Software\Veilgate' /v ServerHost /t REG_SZ /d "127.0.0.1:$list_port" /f >/dev/null
-# Anonymous browsing on, through the local stand-in proxy, unless already set.
-if ! wine_run reg query 'HKCU\Software\Veilgate' /v ProxyName >/dev/null 2>&1; then
-  wine_run reg add 'HKCU\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null
-  wine_run reg add 'HKCU\Software\Veilgate' /v ProxyName /t REG_SZ /d "127.0.0.1:$upstream_port" /f >/dev/null
-fi
+# Anonymous browsing on, through the local stand-in proxy, as the README
+# promises; a proxy chosen in an earlier run (perhaps a stand-in on another
+# port, long gone) would greet the user with a dead proxy instead.
+wine_run reg add 'HKCU\Software\Veilgate' /v UseProxy /t REG_DWORD /d 1 /f >/dev/null
+wine_run reg add 'HKCU\Software\Veilgate' /v ProxyName /t REG_SZ /d "127.0.0.1:$upstream_port" /f >/dev/null
 if [ -n "${VEILGATE_LOCAL_PORT:-}" ]; then
   wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d "$VEILGATE_LOCAL_PORT" /f >/dev/null
 fi

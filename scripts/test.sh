@@ -18,7 +18,7 @@ run_preset() {
 # A short, bounded libFuzzer run of each fuzz target, from its committed
 # seeds; new inputs go to a scratch corpus in the build folder.
 run_fuzz() {
-  local fuzzers=(engine_request_fuzzer engine_filter_fuzzer)
+  local fuzzers=(engine_request_fuzzer engine_filter_fuzzer engine_socks_fuzzer)
   echo "=== fuzz ==="
   if ! cmake --preset fuzz >/dev/null; then failed+=("fuzz (configure)"); return; fi
   if ! cmake --build --preset fuzz --target "${fuzzers[@]}"; then failed+=("fuzz (build)"); return; fi

@@ -7,6 +7,8 @@
 #include "net/socket.h"
 #include "proxies/proxy_check.h"
 #include "proxies/proxy_line.h"
+#include "proxies/proxy_secrets.h"
+#include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -47,18 +49,18 @@ std::string LocalAddressText(const std::string& computerName) {
     return dotted;
 }
 
-bool LocalEngine::Listen(int localPort, const std::string& host, int port,
+bool LocalEngine::Listen(int localPort, const net::ProxyAddress& proxy,
                          const std::vector<UpstreamCandidate>& failover) {
     if (server_.IsRunning() && server_.BoundPort() == localPort)
-        return server_.UpdateSettings(localPort, UseUpstream, host, port, "", "", failover) != 0;
+        return server_.UpdateSettings(localPort, UseUpstream, proxy, failover) != 0;
     if (server_.IsRunning())
         server_.Stop();
-    return server_.Start(localPort, UseUpstream, host, port, "", "", failover);
+    return server_.Start(localPort, UseUpstream, proxy, failover);
 }
 
-bool LocalEngine::Forward(int localPort, const std::string& host, int port,
+bool LocalEngine::Forward(int localPort, const net::ProxyAddress& proxy,
                           const std::vector<UpstreamCandidate>& failover) {
-    return server_.UpdateSettings(localPort, UseUpstream, host, port, "", "", failover) != 0;
+    return server_.UpdateSettings(localPort, UseUpstream, proxy, failover) != 0;
 }
 
 ProxyActivation::ProxyActivation(ProxyEngine& engine, BrowserSettings& browsers,
@@ -76,19 +78,24 @@ int ProxyActivation::LocalPort() const {
     return static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
 }
 
-std::vector<UpstreamCandidate> ProxyActivation::Candidates(const std::string& host,
-                                                           int port) const {
-    return FailoverCandidates(list_, host, port);
+std::vector<UpstreamCandidate> ProxyActivation::Candidates(const net::ProxyAddress& proxy) const {
+    return FailoverCandidates(list_, proxy);
 }
 
 // The engine is brought up before the browsers are pointed at it, so they
 // never point at a port that some other program may hold.
-void ProxyActivation::ActivateProxy(const std::string& proxyText) {
+void ProxyActivation::ActivateProxy(const std::string& typedText) {
     notChecked_ = false;
-    ProxyLine proxy(proxyText);
+    // A password typed with the proxy is kept apart, never in ProxyName.
+    std::string proxyText;
+    if (!KeepProxyPassword(typedText, proxyText)) {
+        view_.Tell(activation::CannotKeepPassword, "ERROR");
+        SwitchOff();
+        return;
+    }
+    net::ProxyAddress proxy = ProxyWithPassword(proxyText);
     int localPort = LocalPort();
-    if (!engine_.Listen(localPort, proxy.Host(), proxy.Port(),
-                        Candidates(proxy.Host(), proxy.Port()))) {
+    if (!engine_.Listen(localPort, proxy, Candidates(proxy))) {
         view_.Tell(activation::CannotStartProxy, "ERROR");
         SwitchOff();
         return;
@@ -181,9 +188,9 @@ void ProxyActivation::SwitchOff() {
     view_.SetEnableBox(false);
 }
 
-void ProxyActivation::SwitchUpstream(const std::string& host, int port) {
+void ProxyActivation::SwitchUpstream(const net::ProxyAddress& proxy) {
     notChecked_ = false;
-    if (!engine_.Forward(LocalPort(), host, port, Candidates(host, port)))
+    if (!engine_.Forward(LocalPort(), proxy, Candidates(proxy)))
         view_.Tell(activation::CannotStartProxy, "ERROR");
 }
 
@@ -200,7 +207,7 @@ void ProxyActivation::RestorePreviousProxy() {
             return;
         }
         ProxyLine proxy(proxyName);
-        SwitchUpstream(proxy.Host(), proxy.Port());
+        SwitchUpstream(ProxyWithPassword(proxy.Text()));
         if (!PointBrowsersAtEngine())
             return;
     } else {
@@ -246,9 +253,8 @@ void ProxyActivation::ActivateStoredProxy() {
     hasStartUpItem_ = true;
     startUpItem_ = {proxyName, HasPostMarkerAfterStart(proxyName) ? 1 : 0};
     view_.InsertSelectorItem(0, startUpItem_);
-    ProxyLine proxy(proxyName);
-    if (!engine_.Listen(LocalPort(), proxy.Host(), proxy.Port(),
-                        Candidates(proxy.Host(), proxy.Port()))) {
+    net::ProxyAddress proxy = ProxyWithPassword(proxyName);
+    if (!engine_.Listen(LocalPort(), proxy, Candidates(proxy))) {
         view_.Tell(activation::CannotStartProxy, "ERROR");
         SwitchOff();
         return;
@@ -282,15 +288,20 @@ void ProxyActivation::ShowActive(const std::string& address) {
     view_.Repaint();
 }
 
-void ProxyActivation::OnSelectorChoice(const std::string& itemText) {
+void ProxyActivation::OnSelectorChoice(const std::string& chosenText) {
     enabled_ = view_.EnableBox();
-    if (itemText.empty()) {
+    if (chosenText.empty()) {
         view_.Tell(activation::NoProxySelected, "");
         SaveList();
         return;
     }
+    std::string itemText;
+    if (!KeepProxyPassword(chosenText, itemText)) {
+        view_.Tell(activation::CannotKeepPassword, "ERROR");
+        return;
+    }
     ProxyLine proxy(itemText);
-    if (!dialogs_.EvaluateProxy(proxy.Host(), proxy.Port(), proxy.Country())) {
+    if (!dialogs_.EvaluateProxy(itemText, proxy.Country())) {
         RestorePreviousProxy();
     } else if (RegDwordValue(setting::FAIL).IsOn()) {
         RestorePreviousProxy();
@@ -298,13 +309,15 @@ void ProxyActivation::OnSelectorChoice(const std::string& itemText) {
         std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
         std::string level = RegStringValue(setting::TMPAnonymity).Get();
         if (!responseTime.empty()) {
-            list_.PutProxyRow(proxy.Address(), proxy.Country(), responseTime,
+            // A text without a scheme becomes the type its test found.
+            std::string tested = WithTestedType(itemText);
+            list_.PutProxyRow(ProxyLine(tested).Address(), proxy.Country(), responseTime,
                               RegStringValue(setting::TMPDownloadSpeed).Get(), level);
             if (RefuseLevel(level)) {
                 RestorePreviousProxy();
             } else if (enabled_) {
-                SwitchUpstream(proxy.Host(), proxy.Port());
-                ShowActive(itemText);
+                SwitchUpstream(ProxyWithPassword(tested));
+                ShowActive(tested);
             }
         }
     }
@@ -323,18 +336,20 @@ void ProxyActivation::OnRowDoubleClicked() {
     if (!enabled_)
         return;
     ProxyLine proxy(address);
-    SwitchUpstream(proxy.Host(), proxy.Port());
+    SwitchUpstream(ProxyWithPassword(proxy.Text()));
     ShowActive(address);
 }
 
 void ProxyActivation::OnAddNewProxy() {
     if (dialogs_.AddNewProxy()) {
+        // The dialog has kept any password apart already.
         std::string typed = RegStringValue(setting::TMPProxy).Get();
-        ProxyLine proxy(typed);
         std::string responseTime;
-        if (dialogs_.EvaluateProxy(proxy.Host(), proxy.Port(), ""))
+        if (dialogs_.EvaluateProxy(typed, ""))
             responseTime = RegStringValue(setting::TMPResponseTime).Get();
         if (!responseTime.empty()) {
+            typed = WithTestedType(typed);
+            ProxyLine proxy(typed);
             std::string level = RegStringValue(setting::TMPAnonymity).Get();
             list_.PutProxyRow(proxy.Address(), "", responseTime,
                               RegStringValue(setting::TMPDownloadSpeed).Get(), level);
@@ -360,9 +375,8 @@ void ProxyActivation::LoadList() {
 void ProxyActivation::ForwardWithCandidates() {
     if (!enabled_ || !engine_.IsRunning())
         return;
-    ProxyLine active(RegStringValue(setting::ProxyName).Get());
-    engine_.Forward(LocalPort(), active.Host(), active.Port(),
-                    Candidates(active.Host(), active.Port()));
+    net::ProxyAddress active = ProxyWithPassword(RegStringValue(setting::ProxyName).Get());
+    engine_.Forward(LocalPort(), active, Candidates(active));
 }
 
 bool ProxyActivation::SaveList(bool tell) {

@@ -13,6 +13,8 @@
 
 namespace activation {
 constexpr char CannotStartProxy[] = "Cannot Start Proxy!";
+constexpr char CannotKeepPassword[] =
+    "The proxy's password could not be kept safely, so the proxy was not used.";
 constexpr char NoProxySelected[] = "No proxy selected";
 constexpr char UnknownAddress[] = "Unkwon IP";
 constexpr char ProductName[] = "Veilgate";
@@ -63,9 +65,9 @@ std::string LocalAddressText(const std::string& computerName);
 class LocalEngine : public ProxyEngine {
 public:
     explicit LocalEngine(LocalProxyServer& server) : server_(server) {}
-    bool Listen(int localPort, const std::string& host, int port,
+    bool Listen(int localPort, const net::ProxyAddress& proxy,
                 const std::vector<UpstreamCandidate>& failover) override;
-    bool Forward(int localPort, const std::string& host, int port,
+    bool Forward(int localPort, const net::ProxyAddress& proxy,
                  const std::vector<UpstreamCandidate>& failover) override;
     bool IsRunning() const override { return server_.IsRunning(); }
     int Port() const override { return server_.IsRunning() ? server_.BoundPort() : 0; }
@@ -87,7 +89,7 @@ public:
 
     void ActivateProxy(const std::string& proxyText);
     void DeactivateProxy();
-    void SwitchUpstream(const std::string& host, int port);
+    void SwitchUpstream(const net::ProxyAddress& proxy);
     void RestorePreviousProxy();
     // The activation step of the window's start-up, from UseProxy.
     void ActivateStoredProxy();
@@ -143,8 +145,8 @@ private:
     // Applies the enable flag to the edit text (box handler steps 2 to 4).
     void ApplyEnableFlag();
     int LocalPort() const;
-    // The failover candidates of the proxy host:port in the list as it is.
-    std::vector<UpstreamCandidate> Candidates(const std::string& host, int port) const;
+    // The failover candidates of `proxy` in the list as it is.
+    std::vector<UpstreamCandidate> Candidates(const net::ProxyAddress& proxy) const;
     // The status line while on: OnStatusText, and a word that Firefox is
     // left out when one of its profiles could not be changed.
     std::string StatusWhileOn(const std::string& proxyText) const;

@@ -136,12 +136,11 @@ bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<std::strin
         std::atomic<size_t> next{0};
         auto tester = [&] {
             for (size_t i = next++; i < proxies.size() && !job.stop; i = next++) {
-                ProxyLine proxy(proxies[i]);
                 auto result = std::make_unique<ProxyTestResult>();
                 result->run = run;
                 result->proxy = proxies[i];
                 result->judgeReached = judgeReached;
-                result->check = CheckProxy(judge, own, proxy.Host(), proxy.Port(), job.stop);
+                result->check = CheckProxyLine(judge, own, proxies[i], job.stop);
                 if (!job.stop && PostMessageA(window, ProxyTestedMessage, 0,
                                               reinterpret_cast<LPARAM>(result.get())))
                     result.release();

@@ -4,14 +4,15 @@
 
 #include "proxies/proxy_check.h"
 #include "proxies/proxy_line.h"
+#include "proxies/proxy_secrets.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
 namespace {
 
+// Each candidate with its own password, if one is kept for it.
 UpstreamCandidate CandidateOf(const std::string& proxyText) {
-    ProxyLine proxy(proxyText);
-    return {proxy.Host(), proxy.Port()};
+    return ProxyWithPassword(proxyText);
 }
 
 int RowOf(const ProxyList& list, const UpstreamCandidate& proxy) {
@@ -43,8 +44,7 @@ std::vector<int> UsableRowsAfter(const ProxyList& list, int row) {
 }
 
 std::vector<UpstreamCandidate> FailoverCandidates(const ProxyList& list,
-                                                  const std::string& activeHost, int activePort) {
-    UpstreamCandidate active{activeHost, activePort};
+                                                  const net::ProxyAddress& active) {
     std::vector<UpstreamCandidate> candidates;
     int start = RowOf(list, active);
     if (start < 0)
@@ -69,11 +69,11 @@ void OnFailedOver(ProxyActivation& activation, MainWindowView& view, const Upstr
     std::string address = activation.List().Row(row).address;
     // Forwarded again so that the engine's candidates follow the list from
     // the new proxy, as after any other choice.
-    activation.SwitchUpstream(to.host, to.port);
+    activation.SwitchUpstream(to);
     view.SetSelectorText(address);
     activation.ShowActive(address);
-    std::string told = FormatProxyAddress(from.host, from.port) + failover::DidNotAnswer +
-                       FormatProxyAddress(to.host, to.port) + ".";
+    std::string told =
+        net::FormatProxyAddress(from) + failover::DidNotAnswer + net::FormatProxyAddress(to) + ".";
     if (view.WindowShown())
         view.SetStatusLine(told);
     else

@@ -33,7 +33,7 @@ std::vector<int> UsableRowsAfter(const ProxyList& list, int row);
 // is not in the list, as the rotation does not move from a proxy that is not
 // there either.
 std::vector<UpstreamCandidate> FailoverCandidates(const ProxyList& list,
-                                                  const std::string& activeHost, int activePort);
+                                                  const net::ProxyAddress& active);
 
 // On the window's thread, told by the engine that `to` answered for `from`:
 // `to` becomes the active proxy as a choice of it would make it, and the

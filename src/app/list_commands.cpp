@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "proxies/proxy_line.h"
+#include "proxies/proxy_secrets.h"
 #include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -72,8 +73,7 @@ void ListCommands::RemoveAllProxies() {
 void ListCommands::TestProxy(int row) {
     ProxyList& list = activation_.List();
     ProxyEntry entry = list.Row(row);
-    ProxyLine proxy(entry.address);
-    bool ok = dialogs_.EvaluateProxy(proxy.Host(), proxy.Port(), entry.country);
+    bool ok = dialogs_.EvaluateProxy(entry.address, entry.country);
     if (!ok) {
         activation_.RestorePreviousProxy();
         return;
@@ -89,7 +89,7 @@ void ListCommands::TestProxy(int row) {
     std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
     if (responseTime.empty())
         return;
-    std::string address = proxy.Address();
+    std::string address = ProxyLine(WithTestedType(entry.address)).Address();
     std::string level = RegStringValue(setting::TMPAnonymity).Get();
     list.PutProxyRow(address, entry.country, responseTime,
                      RegStringValue(setting::TMPDownloadSpeed).Get(), level);
@@ -99,7 +99,7 @@ void ListCommands::TestProxy(int row) {
     }
     if (!activation_.Enabled())
         return;
-    activation_.SwitchUpstream(proxy.Host(), proxy.Port());
+    activation_.SwitchUpstream(ProxyWithPassword(address));
     RegStringValue(setting::ProxyName).Set(address);
     activation_.SaveList();
     // The status line names the same proxy; its level is new.
@@ -143,9 +143,22 @@ bool ListCommands::OnProxyTested(const ProxyTestResult& result) {
     int row = list.FindProxyRow(proxy.Address());
     const ProxyCheck& check = result.check;
     if (check.outcome == CheckOutcome::Passed) {
-        if (row >= 0)
+        if (row >= 0) {
             PutTestFigures(list, row, check);
+            // A row without a scheme shows the type it was found to be.
+            std::string found = WithFoundType(list.Row(row).address, check.type);
+            if (found != list.Row(row).address) {
+                ProxyEntry entry = list.Row(row);
+                entry.address = found;
+                list.ReplaceRow(row, entry);
+                if (!activation_.SaveList(!saveFailed_))
+                    saveFailed_ = true;
+            }
+        }
         lastStatus_ = list_commands::TestPassed;
+    } else if (check.outcome == CheckOutcome::NeedsCredentials) {
+        // Not dead: it works once the user gives it a user name and password.
+        lastStatus_ = list_commands::TestNeedsCredentials;
     } else if (result.judgeReached && row >= 0) {
         list.RemoveRow(row);
         if (!activation_.SaveList(!saveFailed_))

@@ -12,6 +12,7 @@ namespace list_commands {
 enum Command { RemoveProxy = 1, RemoveAllProxies = 2, TestProxy = 3, TestAllProxies = 4 };
 constexpr char TestPassed[] = "Test completed successfully";
 constexpr char TestFailed[] = "Test failed - proxy removed";
+constexpr char TestNeedsCredentials[] = "Needs a user name and password - proxy kept";
 constexpr char ListUpdated[] = "Proxy list updated!";
 // While "Test All Proxies" runs in the background.
 constexpr char TestingAllFormat[] = "Testing proxies: %d of %d";

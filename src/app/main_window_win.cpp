@@ -180,12 +180,9 @@ class MainWindow::Dialogs : public ProxyDialogs {
 public:
     explicit Dialogs(const MainWindow& owner) : owner_(owner) {}
     bool AddNewProxy() override { return AddProxyDialog().DoModal(owner_.Hwnd()) == IDOK; }
-    bool EvaluateProxy(const std::string& host, int port, const std::string& label) override {
+    bool EvaluateProxy(const std::string& proxyText, const std::string& label) override {
         ProxyEvaluationDialog dialog;
-        if (label.empty())
-            dialog.SetProxy(host, port);
-        else
-            dialog.SetProxy(host, port, label);
+        dialog.SetProxyText(proxyText, label);
         return dialog.DoModal(owner_.Hwnd()) == IDOK && dialog.Tested();
     }
 

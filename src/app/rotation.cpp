@@ -6,6 +6,8 @@
 #include "app/list_commands.h"
 #include "base/text_compare.h"
 #include "proxies/proxy_line.h"
+#include "proxies/proxy_secrets.h"
+#include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -151,8 +153,7 @@ void ProxyRotation::OnTested(const ProxyTestResult& result) {
     }
     checking_ = false;
     candidates_.clear();
-    ProxyLine proxy(checkedAddress_);
-    activation_.SwitchUpstream(proxy.Host(), proxy.Port());
+    activation_.SwitchUpstream(ProxyWithPassword(checkedAddress_));
     view_.SetSelectorText(checkedAddress_);
     activation_.ShowActive(checkedAddress_);
 }

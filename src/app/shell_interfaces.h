@@ -16,13 +16,13 @@
 class ProxyEngine {
 public:
     virtual ~ProxyEngine() = default;
-    // Listens on localPort and forwards to host:port, or to the first of
+    // Listens on localPort and forwards to `proxy`, or to the first of
     // `failover` that answers when it does not; false when the port cannot
     // be listened on (the engine then does not run).
-    virtual bool Listen(int localPort, const std::string& host, int port,
+    virtual bool Listen(int localPort, const net::ProxyAddress& proxy,
                         const std::vector<UpstreamCandidate>& failover) = 0;
-    // Forwards connections accepted from now on to host:port (or `failover`).
-    virtual bool Forward(int localPort, const std::string& host, int port,
+    // Forwards connections accepted from now on to `proxy` (or `failover`).
+    virtual bool Forward(int localPort, const net::ProxyAddress& proxy,
                          const std::vector<UpstreamCandidate>& failover) = 0;
     virtual bool IsRunning() const = 0;
     // The port it listens on; 0 while it does not run.
@@ -56,7 +56,7 @@ public:
     // closed with "Done" after a test ran in it, whose outcome is then in
     // TMPResponseTime, TMPDownloadSpeed and FAIL: "Done" without a test
     // counts as a cancel, whatever an earlier test left there.
-    virtual bool EvaluateProxy(const std::string& host, int port, const std::string& label) = 0;
+    virtual bool EvaluateProxy(const std::string& proxyText, const std::string& label) = 0;
 };
 
 // One proxy's test in a run of tests, made on a worker thread.

@@ -5,6 +5,7 @@
 #include "app/failover.h"
 #include "app/list_commands.h"
 #include "proxies/proxy_line.h"
+#include "proxies/proxy_secrets.h"
 #include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -158,8 +159,7 @@ void StartUpCheck::MoveOn(const std::vector<std::string>& candidates) {
         auto found = results_.find(candidate);
         if (found == results_.end() || !Usable(found->second))
             continue;
-        ProxyLine proxy(candidate);
-        activation_.SwitchUpstream(proxy.Host(), proxy.Port());
+        activation_.SwitchUpstream(ProxyWithPassword(candidate));
         view_.SetSelectorText(candidate);
         activation_.ShowActive(candidate);
         view_.Tell(why_ + Format(startup_check::MovedFormat, candidate), activation::ProductName);

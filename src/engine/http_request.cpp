@@ -240,11 +240,12 @@ std::string RewriteRequest(const ParsedRequest& request, const UpstreamSettings&
     // could break the header line (never one that IsWellFormed passes)
     // leaves the browser's own "Host" as it came.
     std::string authority = AuthorityOf(request.target);
-    bool originForm = settings.useProxy != 1 && IsAbsoluteForm(request) &&
+    bool absoluteForm = SendsToHttpProxy(settings);
+    bool originForm = !absoluteForm && IsAbsoluteForm(request) &&
                       authority.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
     out += request.method;
     out += ' ';
-    out += settings.useProxy == 1 ? request.target : request.path;
+    out += absoluteForm ? request.target : request.path;
     out += ' ';
     out += request.version;
     out += "\r\n";
@@ -273,7 +274,7 @@ std::string RewriteRequest(const ParsedRequest& request, const UpstreamSettings&
         out += "Host: " + authority + "\r\n";
     if (!sawConnection)
         out += "Connection: close\r\n";
-    if (settings.authorizationFlag == 1)
+    if (absoluteForm && settings.authorizationFlag == 1)
         out += settings.authorizationLine;
     out += request.remainder;
     return out;

@@ -110,16 +110,21 @@ void LocalProxyServer::SetSwitchReport(UpstreamSwitchReport report) {
 bool LocalProxyServer::Start(int localPort, int useProxy, const std::string& proxyHost,
                              int proxyPort, const std::string& userName,
                              const std::string& password, std::vector<UpstreamCandidate> failover) {
+    return Start(localPort, useProxy,
+                 net::ProxyAddress{proxyHost, proxyPort, net::ProxyType::Http, userName, password},
+                 std::move(failover));
+}
+
+bool LocalProxyServer::Start(int localPort, int useProxy, const net::ProxyAddress& proxy,
+                             std::vector<UpstreamCandidate> failover) {
     if (listener_.joinable() && !stopRequested_ && boundPort_ == localPort) {
-        UpdateSettings(localPort, useProxy, proxyHost, proxyPort, userName, password,
-                       std::move(failover));
+        UpdateSettings(localPort, useProxy, proxy, std::move(failover));
         serving_ = true;
         running_ = true;
         return true;
     }
     Stop();
-    UpdateSettings(localPort, useProxy, proxyHost, proxyPort, userName, password,
-                   std::move(failover));
+    UpdateSettings(localPort, useProxy, proxy, std::move(failover));
     network_ = std::make_unique<net::NetworkInit>();
     net::Socket listener = network_->Ok() ? BindLocalPort(localPort) : net::Socket();
     if (!listener.IsValid()) {
@@ -149,9 +154,17 @@ int LocalProxyServer::UpdateSettings(int localPort, int useProxy, const std::str
                                      int proxyPort, const std::string& userName,
                                      const std::string& password,
                                      std::vector<UpstreamCandidate> failover) {
+    return UpdateSettings(
+        localPort, useProxy,
+        net::ProxyAddress{proxyHost, proxyPort, net::ProxyType::Http, userName, password},
+        std::move(failover));
+}
+
+int LocalProxyServer::UpdateSettings(int localPort, int useProxy, const net::ProxyAddress& proxy,
+                                     std::vector<UpstreamCandidate> failover) {
     localPort_ = localPort;
-    upstream_->Replace(std::make_shared<const UpstreamSettings>(MakeUpstreamSettings(
-        useProxy, proxyHost, proxyPort, userName, password, std::move(failover))));
+    upstream_->Replace(std::make_shared<const UpstreamSettings>(
+        MakeUpstreamSettings(useProxy, proxy, std::move(failover))));
     return 1;
 }
 

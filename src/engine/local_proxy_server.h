@@ -36,9 +36,14 @@ public:
     bool Start(int localPort, int useProxy, const std::string& proxyHost, int proxyPort,
                const std::string& userName, const std::string& password,
                std::vector<UpstreamCandidate> failover = {});
+    // The same for a proxy of any type, with its own credentials.
+    bool Start(int localPort, int useProxy, const net::ProxyAddress& proxy,
+               std::vector<UpstreamCandidate> failover = {});
     // Replaces the upstream settings for connections accepted from now on.
     int UpdateSettings(int localPort, int useProxy, const std::string& proxyHost, int proxyPort,
                        const std::string& userName, const std::string& password,
+                       std::vector<UpstreamCandidate> failover = {});
+    int UpdateSettings(int localPort, int useProxy, const net::ProxyAddress& proxy,
                        std::vector<UpstreamCandidate> failover = {});
     // Told, on a connection's thread, each time a candidate that answered
     // for a dead active proxy becomes the active one. Not told once this

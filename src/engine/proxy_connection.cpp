@@ -7,6 +7,7 @@
 #include "engine/error_response.h"
 #include "engine/request_body.h"
 #include "engine/response_head.h"
+#include "engine/socks_client.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -23,6 +24,10 @@ constexpr int MaxReadsWithoutWait = 8;
 // a dead proxy and one more, while a browser waiting for a page still gets
 // an answer in the time it is willing to wait.
 constexpr size_t MaxProxiesPerRequest = 3;
+
+std::string ProxyName(const net::ProxyAddress& proxy) {
+    return "the proxy " + net::FormatProxyAddress(proxy);
+}
 
 }  // namespace
 
@@ -80,8 +85,9 @@ void ProxyConnection::Run() {
 
     bool sent;
     bool tunnelOpen = false;
-    if (tunnel && settings_->useProxy != 1) {
-        // Straight to the origin server: the tunnel is ours to open.
+    if (tunnel && !SendsToHttpProxy(*settings_)) {
+        // Straight to the origin server, or through a SOCKS tunnel already
+        // open to it: the browser's tunnel is ours to answer.
         sent = net::SendAll(browser_, std::string("HTTP/1.1 200 Connection established\r\n\r\n"),
                             limits_.idleTimeoutMs);
         std::string early = request.remainder.size() > 2 ? request.remainder.substr(2) : "";
@@ -159,17 +165,36 @@ ProxyConnection::HeadState ProxyConnection::ReadRequestHead(std::string& receive
     return received.empty() ? HeadState::Nothing : HeadState::Incomplete;
 }
 
+net::Socket ProxyConnection::OpenThrough(const net::ProxyAddress& proxy,
+                                         const ParsedRequest& request, int timeoutMs, bool& looped,
+                                         std::string& reason, bool& proxyAtFault) {
+    proxyAtFault = true;
+    net::Socket connection =
+        net::ConnectTcpElsewhere(proxy.host, proxy.port, ownPort_, timeoutMs, looped, &reason);
+    if (!connection.IsValid() || proxy.type == net::ProxyType::Http)
+        return connection;
+    SocksFailure failure = SocksFailure::None;
+    if (OpenSocksTunnel(connection, proxy, request.targetHost, request.targetPort, timeoutMs,
+                        nullptr, failure, reason))
+        return connection;
+    // A site the proxy cannot reach says nothing against the proxy.
+    proxyAtFault = failure != SocksFailure::Refused;
+    return net::Socket();
+}
+
 bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
     bool viaProxy = settings_->useProxy == 1;
     bool failover = viaProxy && choice_ && !settings_->failover.empty();
-    const std::string& host = viaProxy ? settings_->proxyHost : request.targetHost;
-    int port = viaProxy ? settings_->proxyPort : request.targetPort;
-    upstreamName_ = (viaProxy ? "the proxy " : "the server ") + host + ":" + std::to_string(port);
+    net::ProxyAddress target = viaProxy ? ActiveProxy(*settings_)
+                                        : net::ProxyAddress{request.targetHost, request.targetPort};
+    upstreamName_ = viaProxy ? ProxyName(target)
+                             : "the server " + target.host + ":" + std::to_string(target.port);
     std::string reason;
     bool looped = false;
-    upstream_ = net::ConnectTcpElsewhere(
-        host, port, ownPort_,
-        viaProxy ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs, looped, &reason);
+    bool proxyAtFault = true;
+    upstream_ = OpenThrough(target, request,
+                            viaProxy ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs,
+                            looped, reason, proxyAtFault);
     if (upstream_.IsValid())
         return true;
     if (looped) {
@@ -181,9 +206,9 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
         return false;
     }
     std::vector<FailedAttempt> failures{{upstreamName_, reason}};
-    if (failover) {
-        choice_->NoteFailure({host, port});
-        if (ConnectToCandidate(failures))
+    if (failover && proxyAtFault) {
+        choice_->NoteFailure(target);
+        if (ConnectToCandidate(request, failures))
             return true;
     }
     // With no tested proxy to turn to, the user is told how to get one.
@@ -192,20 +217,22 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
     return false;
 }
 
-bool ProxyConnection::ConnectToCandidate(std::vector<FailedAttempt>& failures) {
+bool ProxyConnection::ConnectToCandidate(const ParsedRequest& request,
+                                         std::vector<FailedAttempt>& failures) {
     const std::vector<UpstreamCandidate>& candidates = settings_->failover;
     for (size_t i = 0; i < candidates.size() && failures.size() < MaxProxiesPerRequest; ++i) {
         const UpstreamCandidate& candidate = candidates[i];
         if (choice_->FailedLately(candidate))
             continue;
-        std::string name = "the proxy " + candidate.host + ":" + std::to_string(candidate.port);
+        std::string name = ProxyName(candidate);
         std::string reason;
         bool looped = false;
-        upstream_ = net::ConnectTcpElsewhere(candidate.host, candidate.port, ownPort_,
-                                             limits_.failoverConnectTimeoutMs, looped, &reason);
+        bool proxyAtFault = true;
+        upstream_ = OpenThrough(candidate, request, limits_.failoverConnectTimeoutMs, looped,
+                                reason, proxyAtFault);
         if (upstream_.IsValid()) {
-            // The request is rewritten for the candidate, without the
-            // active proxy's credentials.
+            // The request is rewritten for the candidate, with its own
+            // credentials and never the active proxy's.
             auto answered =
                 std::make_shared<const UpstreamSettings>(FailoverSettings(*settings_, i));
             choice_->SwitchTo(settings_, answered);
@@ -213,7 +240,8 @@ bool ProxyConnection::ConnectToCandidate(std::vector<FailedAttempt>& failures) {
             upstreamName_ = name;
             return true;
         }
-        choice_->NoteFailure(candidate);
+        if (proxyAtFault)
+            choice_->NoteFailure(candidate);
         failures.push_back({name, reason});
     }
     return false;

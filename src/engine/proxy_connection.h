@@ -59,7 +59,13 @@ private:
     // tried in turn, so that at most MaxProxiesPerRequest are tried in all.
     // Nothing has been sent yet, so a request goes out once whichever
     // answers. The one that answers is this connection's proxy from now on.
-    bool ConnectToCandidate(std::vector<FailedAttempt>& failures);
+    bool ConnectToCandidate(const ParsedRequest& request, std::vector<FailedAttempt>& failures);
+    // A connection that reaches the request's site through `proxy`: the
+    // proxy itself for an HTTP proxy (or the server in direct mode), a tunnel
+    // to the site for a SOCKS proxy. On failure `reason` says why and
+    // `proxyAtFault` whether the proxy, not the site, failed.
+    net::Socket OpenThrough(const net::ProxyAddress& proxy, const ParsedRequest& request,
+                            int timeoutMs, bool& looped, std::string& reason, bool& proxyAtFault);
     // Copies both directions at once until either side closes or nothing
     // moves for the idle time. A request's answer goes through the tag
     // filter and is marked so the browser does not reuse the connection,

@@ -3,7 +3,7 @@
 namespace {
 
 std::string KeyOf(const UpstreamCandidate& proxy) {
-    return proxy.host + ":" + std::to_string(proxy.port);
+    return net::FormatProxyAddress(proxy, net::Secrets::UserName);
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ bool UpstreamChoice::FailedLately(const UpstreamCandidate& proxy) const {
 void UpstreamChoice::SwitchTo(const std::shared_ptr<const UpstreamSettings>& from,
                               std::shared_ptr<const UpstreamSettings> answered) {
     UpstreamSwitchReport report;
-    UpstreamCandidate to{answered->proxyHost, answered->proxyPort};
+    UpstreamCandidate to = ActiveProxy(*answered);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (settings_ != from)
@@ -63,5 +63,5 @@ void UpstreamChoice::SwitchTo(const std::shared_ptr<const UpstreamSettings>& fro
     // Outside the lock: the report may take its time, and connections
     // starting meanwhile must not wait for it.
     if (report)
-        report({from->proxyHost, from->proxyPort}, to);
+        report(ActiveProxy(*from), to);
 }

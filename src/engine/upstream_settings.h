@@ -6,22 +6,18 @@
 #include <string>
 #include <vector>
 
-// A proxy that a request turns to when the active one does not answer. It
-// carries no credentials: a user name given with the active proxy is for
-// that proxy alone, and a candidate is always asked without one.
-struct UpstreamCandidate {
-    std::string host;
-    int port = 0;
-};
+#include "net/proxy_address.h"
 
-inline bool operator==(const UpstreamCandidate& a, const UpstreamCandidate& b) {
-    return a.port == b.port && a.host == b.host;
-}
+// A proxy that a request turns to when the active one does not answer, of
+// any type. It carries its own credentials (or none): those given with the
+// active proxy are for that proxy alone.
+using UpstreamCandidate = net::ProxyAddress;
 
 struct UpstreamSettings {
     int useProxy = 0;  // 1: forward to the proxy; 0: straight to the origin server
     std::string proxyHost;
     int proxyPort = 0;
+    net::ProxyType proxyType = net::ProxyType::Http;
     std::string userName;
     std::string password;
     int authorizationFlag = 0;      // 1: add authorizationLine to every request
@@ -37,9 +33,19 @@ struct UpstreamSettings {
 UpstreamSettings MakeUpstreamSettings(int useProxy, const std::string& proxyHost, int proxyPort,
                                       const std::string& userName, const std::string& password,
                                       std::vector<UpstreamCandidate> failover = {});
+// The same for a proxy of any type. Only an HTTP proxy gets the
+// authorization line; a SOCKS5 proxy's credentials go in its handshake.
+UpstreamSettings MakeUpstreamSettings(int useProxy, const net::ProxyAddress& proxy,
+                                      std::vector<UpstreamCandidate> failover = {});
+
+// The active proxy of the settings, as an address.
+net::ProxyAddress ActiveProxy(const UpstreamSettings& settings);
+// Whether requests go out in absolute form to an HTTP proxy; otherwise the
+// origin server (or a SOCKS tunnel to it) gets them in origin form.
+bool SendsToHttpProxy(const UpstreamSettings& settings);
 
 // The settings once candidate `index` of `from` has taken over: that proxy
-// active without credentials, and the ring of proxies turned so that those
+// active with its own credentials, and the ring of proxies turned so that those
 // after it come first and the old active one follows them, as the list they
 // came from would be walked from the new one.
 UpstreamSettings FailoverSettings(const UpstreamSettings& from, size_t index);

@@ -6,8 +6,11 @@
 #include <random>
 
 #include "base/leading_number.h"
+#include "engine/authorization.h"
+#include "engine/socks_client.h"
 #include "net/interface_addresses.h"
 #include "net/socket.h"
+#include "proxies/proxy_secrets.h"
 #include "settings/maker_endpoints.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -266,6 +269,60 @@ bool IsJudgeAnswer(const Answer& answer, const std::string& marker) {
            IsJudgeEcho(Body(answer), marker);
 }
 
+// A connection through a proxy on which a request for a site can be sent:
+// the HTTP proxy itself, which takes requests in absolute form (with the
+// proxy's credentials when it has some), or a SOCKS tunnel that already
+// reaches the site, which takes them in origin form.
+struct Route {
+    net::Socket connection;
+    bool absoluteForm = false;
+    std::string authorization;  // "Proxy-Authorization: ...\r\n" or empty
+    SocksFailure failure = SocksFailure::None;
+};
+
+Route OpenRoute(const net::ProxyAddress& proxy, const std::string& host, int port, int timeoutMs,
+                const std::atomic<bool>& stop) {
+    Route route;
+    route.connection = net::ConnectTcpUnless(proxy.host, proxy.port, timeoutMs, stop);
+    if (!route.connection.IsValid())
+        return route;
+    if (proxy.type == net::ProxyType::Http) {
+        route.absoluteForm = true;
+        if (!proxy.userName.empty())
+            route.authorization = MakeAuthorizationLine(proxy.userName, proxy.password);
+        return route;
+    }
+    std::string problem;
+    if (!OpenSocksTunnel(route.connection, proxy, host, port, timeoutMs, &stop, route.failure,
+                         problem))
+        route.connection.Close();
+    return route;
+}
+
+// The request with the route's authorization line before its blank line.
+std::string ForRoute(const Route& route, std::string request) {
+    if (!route.authorization.empty())
+        request.insert(request.size() - 2, route.authorization);
+    return request;
+}
+
+// The outcome of a proxy that opened no route; Passed when it did.
+CheckOutcome RouteOutcome(const Route& route) {
+    if (route.connection.IsValid())
+        return CheckOutcome::Passed;
+    switch (route.failure) {
+    case SocksFailure::NeedsCredentials:
+    case SocksFailure::CredentialsRefused:
+        return CheckOutcome::NeedsCredentials;
+    case SocksFailure::NamesRefused:
+        return CheckOutcome::RefusesNames;
+    case SocksFailure::None:
+        return CheckOutcome::NoConnection;
+    default:
+        return CheckOutcome::NoAnswer;
+    }
+}
+
 double KilobytesPerSecond(size_t bytes, uint32_t milliseconds) {
     return static_cast<double>(bytes) / 1024.0 / (std::max<uint32_t>(1, milliseconds) / 1000.0);
 }
@@ -427,35 +484,79 @@ bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop, Ow
 ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const std::string& host,
                       int port, const std::atomic<bool>& stop,
                       const std::function<void(int)>& progress) {
+    return CheckProxy(judge, own, net::ProxyAddress(host, port), stop, progress);
+}
+
+ProxyCheck CheckProxyLine(const ProxyJudge& judge, const OwnAddresses& own,
+                          const std::string& proxyText, const std::atomic<bool>& stop,
+                          const std::function<void(int)>& progress) {
+    bool named = false;
+    net::ParseProxyAddress(proxyText, &named);
+    net::ProxyAddress proxy = ProxyWithPassword(proxyText);
+    if (named)
+        return CheckProxy(judge, own, proxy, stop, progress);
+    ProxyCheck first;
+    for (net::ProxyType type :
+         {net::ProxyType::Http, net::ProxyType::Socks5, net::ProxyType::Socks4}) {
+        proxy.type = type;
+        auto start = Clock::now();
+        ProxyCheck check = CheckProxy(judge, own, proxy, stop, progress);
+        if (type == net::ProxyType::Http)
+            first = check;
+        if (check.outcome == CheckOutcome::Passed || check.outcome == CheckOutcome::Stopped ||
+            check.outcome == CheckOutcome::NoConnection)
+            return check;
+        // A SOCKS proxy's own word (a password wanted, names refused) says
+        // more than the HTTP test's silence.
+        if (check.outcome == CheckOutcome::NeedsCredentials ||
+            check.outcome == CheckOutcome::RefusesNames)
+            return check;
+        // A proxy that let the answer's time run out is slow or silent, not
+        // of another type.
+        if (MillisecondsSince(start) >= AnswerUntilMs - StopCheckMs)
+            break;
+    }
+    return first;
+}
+
+ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
+                      const net::ProxyAddress& proxy, const std::atomic<bool>& stop,
+                      const std::function<void(int)>& progress) {
     auto tell = [&progress](int position) {
         if (progress)
             progress(position);
     };
     ProxyCheck check;
+    check.type = proxy.type;
     auto start = Clock::now();
     auto budgetEnd = start + std::chrono::milliseconds(ProxyTestBudgetMs);
     tell(20);
     net::NetworkInit network;
-    net::Socket connection = net::ConnectTcpUnless(host, port, AnswerUntilMs, stop);
+    Route route = OpenRoute(proxy, judge.host, judge.port, AnswerUntilMs, stop);
     if (stop) {
         check.outcome = CheckOutcome::Stopped;
         return check;
     }
-    if (!network.Ok() || !connection.IsValid()) {
+    if (!network.Ok() || !route.connection.IsValid()) {
+        check.outcome = RouteOutcome(route);
         tell(100);
         return check;
     }
     tell(40);
     std::string marker = NewJudgeMarker();
-    Answer page = Exchange(connection, GetRequest(judge, judge.path, true, marker),
-                           start + std::chrono::milliseconds(AnswerUntilMs), stop, false);
-    connection.Close();
+    Answer page =
+        Exchange(route.connection,
+                 ForRoute(route, GetRequest(judge, judge.path, route.absoluteForm, marker)),
+                 start + std::chrono::milliseconds(AnswerUntilMs), stop, false);
+    route.connection.Close();
     if (stop) {
         check.outcome = CheckOutcome::Stopped;
         return check;
     }
     if (!IsJudgeAnswer(page, marker)) {
-        check.outcome = CheckOutcome::NoAnswer;
+        // Some proxies (tinyproxy) refuse wrong credentials with 401.
+        bool refused = page.status == 407 || (page.status == 401 && !route.authorization.empty());
+        check.outcome = refused ? CheckOutcome::NeedsCredentials : CheckOutcome::NoAnswer;
         tell(100);
         return check;
     }
@@ -467,26 +568,34 @@ ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const st
     tell(60);
 
     auto speedUntil = start + std::chrono::milliseconds(SpeedUntilMs);
-    net::Socket speedConnection =
-        net::ConnectTcpUnless(host, port, std::max(1, Remaining(speedUntil)), stop);
-    if (speedConnection.IsValid()) {
-        Answer object = Exchange(speedConnection, GetRequest(judge, SpeedTestPath, true, marker),
-                                 speedUntil, stop, false);
+    Route speedRoute =
+        OpenRoute(proxy, judge.host, judge.port, std::max(1, Remaining(speedUntil)), stop);
+    if (speedRoute.connection.IsValid()) {
+        Answer object = Exchange(
+            speedRoute.connection,
+            ForRoute(speedRoute, GetRequest(judge, SpeedTestPath, speedRoute.absoluteForm, marker)),
+            speedUntil, stop, false);
         // What came of the object before the time ran out still measures.
         if (object.status == 200 && object.bodyBytes > 0)
             check.kilobytesPerSecond = KilobytesPerSecond(object.bodyBytes, object.totalMs);
     }
     tell(80);
 
-    net::Socket tunnel = net::ConnectTcpUnless(host, port, std::max(1, Remaining(budgetEnd)), stop);
-    if (tunnel.IsValid()) {
+    // A SOCKS proxy carries any TCP: a tunnel that opens to the secure
+    // port is all a secure page needs of it.
+    Route tunnel = OpenRoute(proxy, judge.secureHost, judge.securePort,
+                             std::max(1, Remaining(budgetEnd)), stop);
+    if (tunnel.connection.IsValid() && !tunnel.absoluteForm) {
+        check.secure = true;
+    } else if (tunnel.connection.IsValid()) {
         std::string target = HostAndPort(judge.secureHost, judge.securePort);
         if (judge.securePort == 80)
             target += ":80";
-        Answer connect = Exchange(tunnel,
-                                  "CONNECT " + target + " HTTP/1.0\r\nHost: " + target +
-                                      "\r\nUser-Agent: Veilgate\r\n\r\n",
-                                  budgetEnd, stop, true);
+        Answer connect =
+            Exchange(tunnel.connection,
+                     ForRoute(tunnel, "CONNECT " + target + " HTTP/1.0\r\nHost: " + target +
+                                          "\r\nUser-Agent: Veilgate\r\n\r\n"),
+                     budgetEnd, stop, true);
         check.secure = connect.status >= 200 && connect.status < 300;
     }
     if (stop) {

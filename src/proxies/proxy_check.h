@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "net/proxy_address.h"
+
 // None: not tested in this run. Unknown: tested, but the user's own address
 // could not be learnt, so nothing shows whether the proxy hands it on.
 enum class Anonymity { None, Unknown, Transparent, Anonymous, Elite };
@@ -89,6 +91,12 @@ enum class CheckOutcome {
     NoAnswer,
     // Given up because `stop` was set.
     Stopped,
+    // The proxy asks for a user name and password that were not given (or
+    // refuses those given): it may well work once they are.
+    NeedsCredentials,
+    // A SOCKS4 proxy that refuses site names (the 4a form): using it would
+    // mean looking names up here, which Veilgate never does.
+    RefusesNames,
 };
 
 struct ProxyCheck {
@@ -100,10 +108,28 @@ struct ProxyCheck {
     Anonymity level = Anonymity::None;
     std::string exitAddress;
     bool secure = false;
+    // The protocol the proxy was reached by: the one its address names, or
+    // the first that passed for an address without a scheme.
+    net::ProxyType type = net::ProxyType::Http;
 };
 
-// The whole test of host:port. `progress` (when given) is told positions
-// from 20 to 100 as the steps end, on the calling thread.
+// The whole test of `proxy`, with its own credentials. `progress` (when
+// given) is told positions from 20 to 100 as the steps end, on the calling
+// thread.
+ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
+                      const net::ProxyAddress& proxy, const std::atomic<bool>& stop,
+                      const std::function<void(int)>& progress = {});
+// The same for an HTTP proxy at host:port.
 ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const std::string& host,
                       int port, const std::atomic<bool>& stop,
                       const std::function<void(int)>& progress = {});
+// The test of a proxy text ("socks5://1.2.3.4:1080", "1.2.3.4:3128->US"). A
+// text without a scheme may be any type: it is tried as HTTP, then SOCKS5,
+// then SOCKS4, one after the other, and the first that passes is told in
+// ProxyCheck::type. Each further type is tried only when the one before got
+// an answer that was not its protocol (or a quick close): a silent or dead
+// proxy costs one test, not three, and a proxy never sees two protocols at
+// once, which some take for an attack.
+ProxyCheck CheckProxyLine(const ProxyJudge& judge, const OwnAddresses& own,
+                          const std::string& proxyText, const std::atomic<bool>& stop,
+                          const std::function<void(int)>& progress = {});

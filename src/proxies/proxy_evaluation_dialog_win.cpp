@@ -7,6 +7,7 @@
 
 #include "ui/data_exchange_win.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
+#include "proxies/proxy_line.h"
 
 namespace {
 
@@ -35,13 +36,23 @@ ProxyEvaluationDialog::~ProxyEvaluationDialog() {
 void ProxyEvaluationDialog::SetProxy(const std::string& host, int port) {
     host_ = host;
     port_ = port;
+    proxyText_ = FormatProxyAddress(host, port);
     detailsText_ = FormatDetails(host, port);
 }
 
 void ProxyEvaluationDialog::SetProxy(const std::string& host, int port, const std::string& label) {
-    host_ = host;
-    port_ = port;
-    detailsText_ = FormatDetails(host, port) + " -> " + label;
+    SetProxy(host, port);
+    detailsText_ += " -> " + label;
+}
+
+void ProxyEvaluationDialog::SetProxyText(const std::string& proxyText, const std::string& label) {
+    ProxyLine proxy(proxyText);
+    host_ = proxy.Host();
+    port_ = proxy.Port();
+    proxyText_ = proxyText;
+    detailsText_ = "Proxy Details: " + proxy.Address();
+    if (!label.empty())
+        detailsText_ += " -> " + label;
 }
 
 bool ProxyEvaluationDialog::OnInitDialog() {
@@ -131,17 +142,16 @@ void ProxyEvaluationDialog::StartTesting() {
     auto worker = std::make_shared<Worker>();
     HWND window = Hwnd();
     ProxyJudge judge = ConfiguredJudge();
-    std::string host = host_;
-    int port = port_;
+    std::string proxyText = proxyText_;
     try {
-        worker->thread = std::thread([worker, window, judge, host, port] {
+        worker->thread = std::thread([worker, window, judge, proxyText] {
             try {
                 OwnAddresses own;
                 // A judge that cannot be reached directly leaves the level
                 // Unknown, unless the proxy shows an address of this machine.
                 AskJudgeDirectly(judge, worker->stop, own);
                 auto check = std::make_unique<ProxyCheck>(
-                    CheckProxy(judge, own, host, port, worker->stop, [&](int position) {
+                    CheckProxyLine(judge, own, proxyText, worker->stop, [&](int position) {
                         if (!worker->stop)
                             PostMessageA(window, ProgressMessage, position, 0);
                     }));

@@ -31,6 +31,10 @@ public:
     // Details line "Proxy Details: host:port -> label" (the label is the
     // proxy's country text from the list).
     void SetProxy(const std::string& host, int port, const std::string& label);
+    // The same for a proxy text of any type ("socks5://1.2.3.4:1080"): the
+    // details line shows its address as the list does, and a text without a
+    // scheme is tested for each type in turn. An empty label shows none.
+    void SetProxyText(const std::string& proxyText, const std::string& label);
 
     const std::string& Host() const { return host_; }
     int Port() const { return port_; }
@@ -79,6 +83,7 @@ private:
 
     std::string host_;
     int port_ = 0;
+    std::string proxyText_;  // what is tested: host:port, or a text with its scheme
     std::string detailsText_;
     bool tested_ = false;
     std::shared_ptr<Worker> worker_;

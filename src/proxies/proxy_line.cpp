@@ -1,19 +1,27 @@
 #include "proxies/proxy_line.h"
 
-#include "base/leading_number.h"
-
 std::string FormatProxyAddress(const std::string& host, int port) {
     return host + ":" + std::to_string(port);
 }
 
+net::ProxyAddress ProxyLine::Proxy() const {
+    return net::ParseProxyAddress(text_);
+}
+
+std::string WithFoundType(const std::string& proxyText, net::ProxyType type) {
+    bool named = false;
+    net::ParseProxyAddress(proxyText, &named);
+    if (named || type == net::ProxyType::Http)
+        return proxyText;
+    return std::string(net::ProxySchemeName(type)) + "://" + proxyText;
+}
+
 std::string ProxyLine::Host() const {
-    size_t colon = text_.find(':');
-    return colon == std::string::npos ? std::string() : text_.substr(0, colon);
+    return Proxy().host;
 }
 
 int ProxyLine::Port() const {
-    size_t colon = text_.find(':');
-    return base::ParseLeadingInt(colon == std::string::npos ? text_ : text_.substr(colon + 1));
+    return Proxy().port;
 }
 
 std::string ProxyLine::Country() const {
@@ -22,7 +30,7 @@ std::string ProxyLine::Country() const {
 }
 
 std::string ProxyLine::Address() const {
-    return FormatProxyAddress(Host(), Port());
+    return net::FormatProxyAddress(Proxy(), net::Secrets::UserName);
 }
 
 std::string ProxyLine::DisplayForm() const {

@@ -1,10 +1,13 @@
 // One proxy as text: host ":" port "->" country, as the downloaded list, the
 // list file, the ProxyName setting and the selector's edit field all hold it.
 // Every part of the program takes host, port and country from such a text by
-// this one rule, and nothing is trimmed.
+// this one rule, and nothing is trimmed. The address may carry a scheme and
+// credentials (net/proxy_address.h): "socks5://1.2.3.4:1080->Germany".
 #pragma once
 
 #include <string>
+
+#include "net/proxy_address.h"
 
 class ProxyLine {
 public:
@@ -18,7 +21,10 @@ public:
     int Port() const;
     // The text after the first "->"; empty without one.
     std::string Country() const;
-    // Host and port as "%s:%d", so the port is always plain decimal.
+    // The proxy the text names, credentials and all.
+    net::ProxyAddress Proxy() const;
+    // Host and port as "%s:%d", so the port is always plain decimal, after
+    // the scheme of a SOCKS proxy and a user name, but never a password.
     std::string Address() const;
     // The text with every "->" turned into one blank, for the status line.
     std::string DisplayForm() const;
@@ -26,6 +32,11 @@ public:
 private:
     std::string text_;
 };
+
+// A proxy text with the scheme of `type` put before it when it names none
+// and the type is not HTTP: how a row without one shows the type its test
+// found ("1.2.3.4:1080->DE" found SOCKS5: "socks5://1.2.3.4:1080->DE").
+std::string WithFoundType(const std::string& proxyText, net::ProxyType type);
 
 // "%s:%d" of a host and a port.
 std::string FormatProxyAddress(const std::string& host, int port);

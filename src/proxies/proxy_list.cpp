@@ -65,6 +65,13 @@ void ProxyList::InsertRow(int index, const ProxyEntry& entry) {
         observer_->RowInserted(index, entry);
 }
 
+void ProxyList::ReplaceRow(int index, const ProxyEntry& entry) {
+    if (index < 0 || index >= Count())
+        return;
+    RemoveRow(index);
+    InsertRow(index, entry);
+}
+
 void ProxyList::RemoveRow(int index) {
     if (index < 0 || index >= Count())
         return;

@@ -46,6 +46,8 @@ public:
     // New test figures for the row at `index`, in its place.
     void SetRowTimes(int index, const std::string& responseTime, const std::string& downloadSpeed,
                      const std::string& anonymity = "");
+    // The row at `index` replaced by `entry`, in its place.
+    void ReplaceRow(int index, const ProxyEntry& entry);
     void RemoveRow(int index);
     void RemoveAllRows();
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "engine/socks_client.h"
+#include "proxies/proxy_line.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -11,6 +13,19 @@ namespace {
 // holds it (a missing value reads as its default), so the caller always
 // finds the value in place.
 constexpr bool AlwaysWrite = true;
+
+const char* FailureText(CheckOutcome outcome) {
+    switch (outcome) {
+    case CheckOutcome::NoAnswer:
+        return "No answer through the proxy";
+    case CheckOutcome::NeedsCredentials:
+        return SocksFailureText(SocksFailure::NeedsCredentials);
+    case CheckOutcome::RefusesNames:
+        return SocksFailureText(SocksFailure::NamesRefused);
+    default:
+        return "Connection Failure";
+    }
+}
 
 }  // namespace
 
@@ -28,11 +43,10 @@ void ShowProxyCheck(const ProxyCheck& check, TestRunView& view) {
     int row = view.RowCount();
     if (check.outcome != CheckOutcome::Passed) {
         view.InsertRow(row, "Proxy server is NOT AVAILABLE");
-        view.SetResponse(row, check.outcome == CheckOutcome::NoAnswer
-                                  ? "No answer through the proxy"
-                                  : "Connection Failure");
+        view.SetResponse(row, FailureText(check.outcome));
         RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set("");
         RegStringValue(setting::TMPAnonymity, "", AlwaysWrite).Set("");
+        RegStringValue(setting::TMPProxyType, "", AlwaysWrite).Set("");
         RegDwordValue(setting::FAIL, 0, AlwaysWrite).Set(1);
         view.SetProgress(100);
         return;
@@ -54,12 +68,20 @@ void ShowProxyCheck(const ProxyCheck& check, TestRunView& view) {
     RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set(responseText);
     RegStringValue(setting::TMPDownloadSpeed, "", AlwaysWrite).Set(speedText);
     RegStringValue(setting::TMPAnonymity, "", AlwaysWrite).Set(AnonymityWord(check.level));
+    RegStringValue(setting::TMPProxyType, "", AlwaysWrite).Set(net::ProxySchemeName(check.type));
     RegDwordValue(setting::FAIL, 0, AlwaysWrite).Set(0);
     view.SetProgress(100);
+}
+
+std::string WithTestedType(const std::string& proxyText) {
+    net::ProxyType type = net::ProxyType::Http;
+    net::ProxyTypeFromScheme(RegStringValue(setting::TMPProxyType).Get(), type);
+    return WithFoundType(proxyText, type);
 }
 
 void MarkProxyUntested() {
     RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set("Not Tested");
     RegStringValue(setting::TMPDownloadSpeed, "", AlwaysWrite).Set("N/A");
     RegStringValue(setting::TMPAnonymity, "", AlwaysWrite).Set("");
+    RegStringValue(setting::TMPProxyType, "", AlwaysWrite).Set("");
 }

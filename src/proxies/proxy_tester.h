@@ -34,6 +34,10 @@ std::string DownloadSpeedText(double kilobytesPerSecond);
 // proxy passes (FAIL 0): its level tells the callers not to use it.
 void ShowProxyCheck(const ProxyCheck& check, TestRunView& view);
 
+// The proxy text as the last passed test found it: with the scheme of the
+// type it was reached by (TMPProxyType) when the text named none.
+std::string WithTestedType(const std::string& proxyText);
+
 // What the evaluation dialog writes when it opens: "Not Tested", "N/A" and
 // no level; FAIL keeps the outcome of the last test.
 void MarkProxyUntested();

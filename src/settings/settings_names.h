@@ -23,6 +23,9 @@ constexpr char TMPResponseTime[] = "Software\\Veilgate\\TMPResponseTime";
 constexpr char TMPDownloadSpeed[] = "Software\\Veilgate\\TMPDownloadSpeed";
 constexpr char FAIL[] = "Software\\Veilgate\\FAIL";
 constexpr char TMPAnonymity[] = "Software\\Veilgate\\TMPAnonymity";
+// The type the last passed test reached its proxy by ("http", "socks4",
+// "socks5"); empty after a failure.
+constexpr char TMPProxyType[] = "Software\\Veilgate\\TMPProxyType";
 // The page that proxy tests ask through each proxy; empty or missing means
 // the maker's "What Is My IP?" page.
 constexpr char JudgeUrl[] = "Software\\Veilgate\\JudgeUrl";

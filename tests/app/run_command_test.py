@@ -35,6 +35,9 @@ def processes_of(prefix, group):
             continue
         pid = int(name)
         try:
+            with open(f"/proc/{pid}/stat") as f:
+                if f.read().rsplit(")", 1)[1].split()[0] == "Z":
+                    continue  # ended, waiting for its parent to reap it
             in_group = os.getpgid(pid) == group
             with open(f"/proc/{pid}/environ", "rb") as f:
                 in_prefix = f"WINEPREFIX={prefix}".encode() in f.read().split(b"\0")
@@ -65,6 +68,9 @@ def main():
         subprocess.run([os.path.join(repo, "cmake", "wine-run.sh"), prefix, "reg", "delete",
                         "HKCU\\Software\\Veilgate", "/f"], capture_output=True, timeout=120,
                        stdin=subprocess.DEVNULL, env=env)
+        # Its Wine processes, started without a display, must not be the ones
+        # the program then finds.
+        subprocess.run(["wineserver", "-k"], env=dict(env, WINEPREFIX=prefix), timeout=60)
     log_path = os.path.join(work, "run.log")
     log = open(log_path, "wb")
     script = subprocess.Popen(["bash", os.path.join(repo, "scripts", "run.sh")], cwd=repo,
@@ -121,7 +127,8 @@ def main():
         if FAILURES:
             with open(log_path, "rb") as f:
                 print(f.read()[-3000:].decode("latin-1"))
-        shutil.rmtree(work, ignore_errors=True)
+        if not os.environ.get("VG_KEEP"):
+            shutil.rmtree(work, ignore_errors=True)
     return finish()
 
 

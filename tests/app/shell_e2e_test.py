@@ -27,7 +27,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from e2e_support import (check, finish, free_port, listening, serve, start,  # noqa: E402
-                         stop, stop_all, wait_for_port, wait_until)
+                         start_microsocks, stop, stop_all, wait_for_port, wait_until)
 
 ORIGIN_BODY = b"origin says hello"
 USER_KEY = "HKCU\\Software\\Veilgate"
@@ -700,6 +700,20 @@ def run_proxy_tests(shell):
         check(wait_until(lambda: shell.state().get("status", "").endswith(" [Anonymous]"), 90),
               "at start-up the stored proxy is tested: anonymous", shell.state())
 
+        # A SOCKS5 proxy added by hand: tested through its tunnel, made
+        # active, and a page loaded through it.
+        _, socks = start_microsocks(shell.work, outgoing="127.0.0.6")
+        socks_address = f"socks5://127.0.0.1:{socks}"
+        rows = evaluate_by_hand(shell, socks_address)
+        responses = [row[1] if len(row) > 1 else "" for row in rows]
+        check(responses[2:6] == ["Proxy ready", "Elite", "127.0.0.6", "Not supported"],
+              "the dialog: microsocks is an elite SOCKS5 proxy, seen as 127.0.0.6", rows)
+        check(wait_until(lambda: shell.state().get("status", "").endswith(
+            f"{socks_address} [Elite]"), 10), "and becomes the active proxy", shell.state())
+        check(shell.reg_query("ProxyName", key=USER_KEY) == socks_address,
+              "ProxyName holds its scheme")
+        check(shell.curl() == ORIGIN_BODY, "curl goes through the SOCKS5 proxy")
+
         rows = evaluate_by_hand(shell, f"127.0.0.1:{elite}")
         responses = [row[1] if len(row) > 1 else "" for row in rows]
         # Nothing serves HTTPS on the judge's host here, so no tunnel opens.
@@ -724,11 +738,11 @@ def run_proxy_tests(shell):
 
         longest = answers_while(shell, 12, lambda: shell.drive("list-menu", "0", "4"))
         check(longest < 2000, "the window answers during Test All Proxies", longest)
-        check(wait_until(lambda: len(shell.rows()) == 3, 30),
+        check(wait_until(lambda: len(shell.rows()) == 4, 30),
               "Test All Proxies removes the silent port and the dead one", shell.rows())
         levels = {row[0]: row[4] for row in shell.rows() if len(row) == 5}
         check(levels == {upstream: "Anonymous", f"127.0.0.1:{elite}": "Elite",
-                         f"127.0.0.1:{transparent}": "Transparent"},
+                         f"127.0.0.1:{transparent}": "Transparent", socks_address: "Elite"},
               "and shows each level", shell.rows())
         check(shell.state().get("status") == "Test failed - proxy removed",
               "the status line ends on the last removal", shell.state())

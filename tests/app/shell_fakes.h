@@ -9,26 +9,28 @@
 #include <vector>
 
 #include "app/shell_interfaces.h"
+#include "proxies/proxy_line.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
 struct FakeEngine : ProxyEngine {
-    bool Listen(int localPort, const std::string& h, int p,
+    bool Listen(int localPort, const net::ProxyAddress& proxy,
                 const std::vector<UpstreamCandidate>& candidates) override {
         ++listens;
         if (!bindable)
             return false;
         running = true;
         port = localPort;
-        return Forward(localPort, h, p, candidates);
+        return Forward(localPort, proxy, candidates);
     }
-    bool Forward(int, const std::string& h, int p,
+    bool Forward(int, const net::ProxyAddress& proxy,
                  const std::vector<UpstreamCandidate>& candidates) override {
-        host = h;
-        upstreamPort = p;
+        host = proxy.host;
+        upstreamPort = proxy.port;
+        upstream = proxy;
         failover.clear();
         for (const UpstreamCandidate& c : candidates)
-            failover.push_back(c.host + ":" + std::to_string(c.port));
+            failover.push_back(net::FormatProxyAddress(c));
         return true;
     }
     bool IsRunning() const override { return running; }
@@ -41,6 +43,7 @@ struct FakeEngine : ProxyEngine {
     int port = 0;
     std::string host;
     int upstreamPort = 0;
+    net::ProxyAddress upstream;         // with its password, as the engine would get it
     std::vector<std::string> failover;  // "host:port" of each candidate
 };
 
@@ -66,6 +69,7 @@ struct Evaluation {
     std::string responseTime = "12 milliseconds";
     int fail = 0;
     std::string anonymity = "";
+    std::string type = "http";
 };
 
 struct FakeDialogs : ProxyDialogs {
@@ -73,12 +77,13 @@ struct FakeDialogs : ProxyDialogs {
         RegStringValue(setting::TMPProxy, "", true).Set(typed);
         return addOk;
     }
-    bool EvaluateProxy(const std::string& host, int port, const std::string& label) override {
-        evaluated.push_back(host + ":" + std::to_string(port) + "|" + label);
+    bool EvaluateProxy(const std::string& proxyText, const std::string& label) override {
+        evaluated.push_back(ProxyLine(proxyText).Address() + "|" + label);
         RegStringValue(setting::TMPResponseTime, "", true).Set(next.responseTime);
         RegStringValue(setting::TMPDownloadSpeed, "", true).Set("138.00 KB/sec");
         RegDwordValue(setting::FAIL, 0, true).Set(next.fail);
         RegStringValue(setting::TMPAnonymity, "", true).Set(next.anonymity);
+        RegStringValue(setting::TMPProxyType, "", true).Set(next.type);
         return next.ok;
     }
     bool addOk = true;

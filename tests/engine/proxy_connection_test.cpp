@@ -392,6 +392,261 @@ enum class Peer {
     DropsAfterRequest,  // takes the request whole, then closes without a word
 };
 
+// A stand-in SOCKS proxy for one connection: for each step of `replies` it
+// reads what the client sends and answers with the step's bytes; then it
+// closes, stays silent, or serves as the site at the end of the tunnel.
+enum class AfterReplies { Close, Silent, Site };
+
+class ScriptedSocks {
+public:
+    ScriptedSocks(std::vector<std::string> replies, AfterReplies after)
+        : listener_(net::ListenTcp("127.0.0.1", 0, 5)) {
+        port_ = net::LocalPortOf(listener_);
+        thread_ = std::thread([this, replies, after] {
+            if (net::WaitReadable(listener_, 10000) <= 0)
+                return;
+            net::Socket peer = net::AcceptConnection(listener_);
+            char buffer[4096];
+            for (const std::string& reply : replies) {
+                if (net::WaitReadable(peer, 5000) <= 0)
+                    return;
+                long got = net::Receive(peer, buffer, sizeof buffer);
+                if (got <= 0)
+                    return;
+                received_.emplace_back(buffer, static_cast<size_t>(got));
+                net::SendAll(peer, reply);
+            }
+            if (after == AfterReplies::Silent) {
+                while (!stop_ && net::WaitReadable(peer, 50) == 0) {
+                }
+            } else if (after == AfterReplies::Site) {
+                received_.push_back(ReadRequest(peer));
+                net::SendAll(peer, "HTTP/1.0 200 OK\r\n\r\nthrough the tunnel");
+            }
+            peer.ShutdownSend();
+        });
+    }
+    ~ScriptedSocks() { Join(); }
+    void Join() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    int Port() const { return port_; }
+    // What each step received, once Join has returned.
+    const std::vector<std::string>& Received() const { return received_; }
+
+private:
+    net::Socket listener_;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::vector<std::string> received_;
+    std::thread thread_;
+};
+
+TEST_F(ConnectionTest, SocksProxiesGetTheSitesNameAndTheirRepliesAreCheckedByteByByte) {
+    using net::ProxyType;
+    const std::string ok5 = std::string("\x05\x00\x00\x01\0\0\0\0\0\0", 10);
+    const std::string granted4 = std::string("\x00\x5a\0\0\0\0\0\0", 8);
+    // "site.invalid" resolves nowhere: it can only be reached by handing the
+    // name to the proxy.
+    const std::string name = "\x0csite.invalid";
+    const std::string port80 = std::string("\x00\x50", 2);
+    const struct {
+        const char* name;
+        ProxyType type;
+        const char *user, *password;
+        std::vector<std::string> replies;
+        AfterReplies after;
+        std::vector<std::string> sent;  // what each step must receive; empty: not checked
+        std::string answer;             // start of the page, or the 502's reason
+    } cases[] = {
+        {"socks5 by name",
+         ProxyType::Socks5,
+         "",
+         "",
+         {std::string("\x05\x00", 2), ok5},
+         AfterReplies::Site,
+         {std::string("\x05\x01\x00", 3), std::string("\x05\x01\x00\x03", 4) + name + port80},
+         "HTTP/1.0 200 OK"},
+        {"socks5 signing in",
+         ProxyType::Socks5,
+         "ann",
+         "pw",
+         {"\x05\x02", std::string("\x01\x00", 2),
+          std::string("\x05\x00\x00\x03\x03"
+                      "abc\x00\x50",
+                      10)},
+         AfterReplies::Site,
+         {std::string("\x05\x02\x00\x02", 4),
+          "\x01\x03"
+          "ann\x02pw"},
+         "HTTP/1.0 200 OK"},
+        {"socks4a by name",
+         ProxyType::Socks4,
+         "",
+         "",
+         {granted4},
+         AfterReplies::Site,
+         {std::string("\x04\x01\x00\x50\0\0\0\x01\0site.invalid\0", 22)},
+         "HTTP/1.0 200 OK"},
+        {"needs a password",
+         ProxyType::Socks5,
+         "",
+         "",
+         {"\x05\xff"},
+         AfterReplies::Close,
+         {},
+         "it needs a user name and password"},
+        {"password refused",
+         ProxyType::Socks5,
+         "ann",
+         "bad",
+         {"\x05\x02", "\x01\x01"},
+         AfterReplies::Close,
+         {},
+         "it refused the user name and password"},
+        {"unknown version",
+         ProxyType::Socks5,
+         "",
+         "",
+         {std::string("\x04\x00", 2)},
+         AfterReplies::Close,
+         {},
+         "its reply is not SOCKS5"},
+        {"unknown address type",
+         ProxyType::Socks5,
+         "",
+         "",
+         {std::string("\x05\x00", 2), std::string("\x05\x00\x00\x07", 4)},
+         AfterReplies::Close,
+         {},
+         "unknown address type"},
+        {"short and closed",
+         ProxyType::Socks5,
+         "",
+         "",
+         {"\x05"},
+         AfterReplies::Close,
+         {},
+         "closed the connection during the SOCKS handshake"},
+        {"silent mid-reply",
+         ProxyType::Socks5,
+         "",
+         "",
+         {std::string("\x05\x00", 2), std::string("\x05\x00\x00\x01\x7f", 5)},
+         AfterReplies::Silent,
+         {},
+         "did not finish its SOCKS reply in time"},
+        {"oversized",
+         ProxyType::Socks5,
+         "",
+         "",
+         {std::string("\x05\x00", 2) + std::string(5000, 'x')},
+         AfterReplies::Close,
+         {},
+         "its reply is not SOCKS5"},
+        {"site refused",
+         ProxyType::Socks5,
+         "",
+         "",
+         {std::string("\x05\x00", 2), std::string("\x05\x05\x00\x01\0\0\0\0\0\0", 10)},
+         AfterReplies::Close,
+         {},
+         "it answered: connection refused by the site"},
+        {"no 4a",
+         ProxyType::Socks4,
+         "",
+         "",
+         {std::string("\x00\x5b\0\0\0\0\0\0", 8)},
+         AfterReplies::Close,
+         {},
+         "may not take site names"},
+        {"not socks at all",
+         ProxyType::Socks4,
+         "",
+         "",
+         {"HTTP/1.0 400 Bad Request\r\n\r\n"},
+         AfterReplies::Close,
+         {},
+         "its reply is not SOCKS4"},
+    };
+    ConnectionLimits limits;
+    limits.connectTimeoutMs = 1500;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedSocks proxy(c.replies, c.after);
+        net::ProxyAddress address("127.0.0.1", proxy.Port(), c.type, c.user, c.password);
+        net::Socket browser = Serve(MakeUpstreamSettings(1, address), limits);
+        net::SendAll(browser,
+                     "GET http://site.invalid/page HTTP/1.1\r\nHost: site.invalid\r\n\r\n");
+        std::string answer = ReadAll(browser, 10000);
+        TearDownServe();
+        proxy.Join();
+        if (c.answer.compare(0, 5, "HTTP/") == 0) {
+            EXPECT_EQ(0u, answer.find(c.answer)) << answer;
+            ASSERT_EQ(c.replies.size() + 1, proxy.Received().size());
+            for (size_t i = 0; i < c.sent.size(); ++i)
+                EXPECT_EQ(c.sent[i], proxy.Received()[i]) << i;
+            // Through a tunnel the site gets the origin form, with no
+            // credentials of the proxy's.
+            const std::string& request = proxy.Received().back();
+            EXPECT_EQ(0u, request.find("GET /page HTTP/1.1\r\n")) << request;
+            EXPECT_NE(std::string::npos, request.find("Host: site.invalid\r\n")) << request;
+            EXPECT_EQ(std::string::npos, request.find("Proxy-Authorization")) << request;
+        } else {
+            EXPECT_EQ(0u, answer.find("HTTP/1.1 502 Bad Gateway\r\n")) << answer;
+            EXPECT_NE(std::string::npos,
+                      answer.find("the proxy " + net::FormatProxyAddress(address) + ": "))
+                << answer;
+            EXPECT_NE(std::string::npos, answer.find(c.answer)) << answer;
+        }
+    }
+}
+
+TEST_F(ConnectionTest, ASocksCandidateTakesOverWithItsOwnCredentialsOnly) {
+    const int dead = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));  // closed again
+    ScriptedSocks candidate(
+        {"\x05\x02", std::string("\x01\x00", 2), std::string("\x05\x00\x00\x01\0\0\0\0\0\0", 10)},
+        AfterReplies::Site);
+    ConnectionLimits limits;
+    limits.failoverConnectTimeoutMs = 1000;
+    LocalProxyServer server(limits);
+    int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
+    ASSERT_TRUE(server.Start(
+        port, 1, net::ProxyAddress("127.0.0.1", dead, net::ProxyType::Http, "user", "pass"),
+        {net::ProxyAddress("127.0.0.1", candidate.Port(), net::ProxyType::Socks5, "ann", "pw")}));
+    std::string answer =
+        Ask(port, "GET http://site.invalid/ HTTP/1.1\r\nHost: site.invalid\r\n\r\n");
+    EXPECT_EQ(0u, answer.find("HTTP/1.0 200 OK\r\n")) << answer;
+    candidate.Join();
+    ASSERT_EQ(4u, candidate.Received().size());
+    EXPECT_EQ(
+        "\x01\x03"
+        "ann\x02pw",
+        candidate.Received()[1]);
+    EXPECT_EQ(std::string::npos, candidate.Received()[3].find("Proxy-Authorization"));
+    EXPECT_EQ(net::ProxyType::Socks5, server.CurrentSettings()->proxyType);
+}
+
+TEST_F(ConnectionTest, ATunnelThroughSocksIsAnsweredByTheEngineAndCarriesBothWays) {
+    ScriptedSocks proxy(
+        {std::string("\x05\x00", 2), std::string("\x05\x00\x00\x01\0\0\0\0\0\0", 10)},
+        AfterReplies::Site);
+    net::Socket browser = Serve(MakeUpstreamSettings(
+        1, net::ProxyAddress("127.0.0.1", proxy.Port(), net::ProxyType::Socks5)));
+    net::SendAll(browser, "CONNECT site.invalid:443 HTTP/1.1\r\nHost: site.invalid:443\r\n\r\n");
+    std::string established = "HTTP/1.1 200 Connection established\r\n\r\n";
+    EXPECT_EQ(established, ReceiveSome(browser, established.size()));
+    net::SendAll(browser, "GET / HTTP/1.0\r\n\r\n");
+    EXPECT_EQ("HTTP/1.0 200 OK\r\n\r\nthrough the tunnel", ReadAll(browser));
+    TearDownServe();
+    proxy.Join();
+    ASSERT_EQ(3u, proxy.Received().size());
+    EXPECT_EQ(std::string("\x05\x01\x00\x03\x0csite.invalid\x01\xbb", 19), proxy.Received()[1]);
+    EXPECT_EQ("GET / HTTP/1.0\r\n\r\n", proxy.Received()[2]);
+}
+
 class FakeProxy {
 public:
     explicit FakeProxy(Peer kind)

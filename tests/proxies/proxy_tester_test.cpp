@@ -393,6 +393,96 @@ TEST_F(ProxyPeersTest, EachPeerGetsItsLevelItsTimesAndItsTunnel) {
     otherServer.join();
 }
 
+// Real SOCKS servers: microsocks (SOCKS5, its outgoing connections from an
+// address of its own, with and without sign-in) and Dante (SOCKS5, and
+// SOCKS4 for addresses only: it refuses the 4a form).
+TEST_F(ProxyPeersTest, SocksPeersAreTestedByTheirTypeAndFoundWithoutOne) {
+    OwnAddresses own;
+    ASSERT_TRUE(AskJudgeDirectly(judge_, stop_, own));
+    int plain = AnyFreePort();
+    peers_.push_back(std::make_unique<Peer>(std::vector<std::string>{
+        "microsocks", "-i", "127.0.0.1", "-p", std::to_string(plain), "-b", "127.0.0.6"}));
+    int signing = AnyFreePort();
+    peers_.push_back(std::make_unique<Peer>(
+        std::vector<std::string>{"microsocks", "-i", "127.0.0.1", "-p", std::to_string(signing),
+                                 "-b", "127.0.0.6", "-u", "ann", "-P", "pw"}));
+    int dante = AnyFreePort();
+    std::ofstream(folder_.File("danted.conf"))
+        << "logoutput: " << folder_.File("danted.log") << "\ninternal: 127.0.0.1 port = " << dante
+        << "\nexternal: 127.0.0.7\nsocksmethod: none\nclientmethod: none\n"
+        << "user.privileged: root\nuser.unprivileged: nobody\n"
+        << "client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n}\n"
+        << "socks pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  command: connect\n}\n";
+    peers_.push_back(std::make_unique<Peer>(std::vector<std::string>{
+        "danted", "-f", folder_.File("danted.conf"), "-N", "1", "-p", folder_.File("danted.pid")}));
+    for (int port : {plain, signing, dante})
+        ASSERT_TRUE(WaitFor([port] { return Listening(port); }, std::chrono::seconds(20))) << port;
+    // A judge known by name, which a SOCKS4 proxy without 4a cannot reach.
+    ProxyJudge byName = judge_;
+    byName.host = byName.secureHost = "localhost";
+
+    const auto at = [](const char* scheme, int port) {
+        return std::string(scheme) + "127.0.0.1:" + std::to_string(port);
+    };
+    struct Row {
+        std::string text;
+        const ProxyJudge* judge;
+        CheckOutcome outcome;
+        net::ProxyType type;
+        const char* exit;
+    };
+    using net::ProxyType;
+    const Row rows[] = {
+        {at("socks5://", plain), &byName, CheckOutcome::Passed, ProxyType::Socks5, "127.0.0.6"},
+        // Without a scheme: HTTP fails at once, SOCKS5 passes.
+        {at("", plain) + "->DE", &judge_, CheckOutcome::Passed, ProxyType::Socks5, "127.0.0.6"},
+        {at("socks5://ann:pw@", signing), &byName, CheckOutcome::Passed, ProxyType::Socks5,
+         "127.0.0.6"},
+        {at("socks5://", signing), &byName, CheckOutcome::NeedsCredentials, ProxyType::Socks5, ""},
+        {at("", signing), &byName, CheckOutcome::NeedsCredentials, ProxyType::Socks5, ""},
+        {at("socks5://ann:no@", signing), &byName, CheckOutcome::NeedsCredentials,
+         ProxyType::Socks5, ""},
+        {at("socks5h://", dante), &byName, CheckOutcome::Passed, ProxyType::Socks5, "127.0.0.7"},
+        {at("socks4://", dante), &judge_, CheckOutcome::Passed, ProxyType::Socks4, "127.0.0.7"},
+        {at("socks4a://", dante), &byName, CheckOutcome::RefusesNames, ProxyType::Socks4, ""},
+    };
+    for (const Row& row : rows) {
+        ProxyCheck check = CheckProxyLine(*row.judge, own, row.text, stop_);
+        EXPECT_EQ(row.outcome, check.outcome) << row.text;
+        EXPECT_EQ(row.type, check.type) << row.text;
+        EXPECT_EQ(row.exit, check.exitAddress) << row.text;
+        if (row.outcome == CheckOutcome::Passed) {
+            // No proxy header on the way: as elite as a proxy gets.
+            EXPECT_EQ(Anonymity::Elite, check.level) << row.text;
+            // The judge's own port stands in for 443: the tunnel opens.
+            EXPECT_TRUE(check.secure) << row.text;
+        }
+    }
+    // An HTTP proxy that asks for a password gets the Basic line, and one
+    // asked without it is told as wanting it, whether or not a scheme says HTTP.
+    int basic = StartTinyproxy("basic", {"Bind 127.0.0.8", "BasicAuth ann pw"});
+    ProxyCheck signedIn = CheckProxyLine(judge_, own, at("http://ann:pw@", basic), stop_);
+    EXPECT_EQ(CheckOutcome::Passed, signedIn.outcome);
+    EXPECT_EQ("127.0.0.8", signedIn.exitAddress);
+    EXPECT_EQ(CheckOutcome::NeedsCredentials,
+              CheckProxyLine(judge_, own, at("", basic), stop_).outcome);
+    EXPECT_EQ(CheckOutcome::NeedsCredentials,
+              CheckProxyLine(judge_, own, at("http://ann:no@", basic), stop_).outcome);
+
+    RecordingView view;
+    // The type found is handed over with the outcome.
+    ShowProxyCheck(CheckProxyLine(judge_, own, at("", plain), stop_), view);
+    EXPECT_EQ("socks5", StoredText(setting::TMPProxyType));
+    EXPECT_EQ("socks5://1.2.3.4:1->X", WithTestedType("1.2.3.4:1->X"));
+    EXPECT_EQ("socks4://1.2.3.4:1", WithTestedType("socks4://1.2.3.4:1"));
+    ProxyCheck wanting;
+    wanting.outcome = CheckOutcome::NeedsCredentials;
+    ShowProxyCheck(wanting, view);
+    EXPECT_EQ("Needs a user name and password", view.responses.back());
+    EXPECT_EQ(1u, StoredFail());
+    EXPECT_EQ("", StoredText(setting::TMPProxyType));
+}
+
 TEST_F(ProxyPeersTest, AStopEndsATestAtOnce) {
     net::Socket silent = net::ListenTcp("127.0.0.1", 0, 4);
     std::thread stopper([this] {

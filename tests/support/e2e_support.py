@@ -178,14 +178,67 @@ def start_tinyproxy(workdir, extra_lines=(), max_clients=100, seconds=None):
     return process, port, log
 
 
+def start_danted(workdir, seconds=600):
+    """A Dante SOCKS server (SOCKS5 without sign-in, and SOCKS4, which it
+    serves for addresses only: it refuses the 4a form) on a free loopback
+    port. Returns the process and its port once it listens."""
+    port = free_port()
+    name = "danted-%d" % port
+    config = os.path.join(workdir, name + ".conf")
+    lines = ["logoutput: " + os.path.join(workdir, name + ".log"),
+             "internal: 127.0.0.1 port = %d" % port, "external: 127.0.0.1",
+             "socksmethod: none", "clientmethod: none"]
+    if os.geteuid() == 0:
+        lines += ["user.privileged: root", "user.unprivileged: nobody"]
+    # The rules come after every setting.
+    lines += ["client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n}",
+              "socks pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  command: connect\n}"]
+    with open(config, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    process = start(["timeout", str(seconds), "danted", "-f", config, "-N", "1",
+                     "-p", os.path.join(workdir, name + ".pid")])
+    if not wait_for_port(port, 20):
+        raise RuntimeError("danted did not start")
+    return process, port
+
+
+def start_microsocks(workdir, user=None, password=None, hosts_line=None, seconds=600,
+                     outgoing=None):
+    """A microsocks SOCKS5 server on a free loopback port, asking for user
+    and password when given. With hosts_line (and root rights) it runs with a
+    hosts file of its own that holds the line, which no other process sees:
+    a name only the proxy can resolve. With outgoing, its connections to
+    sites come from that address. Returns the process and its port."""
+    port = free_port()
+    command = ["timeout", str(seconds), "microsocks", "-i", "127.0.0.1", "-p", str(port)]
+    if user is not None:
+        command += ["-u", user, "-P", password]
+    if outgoing is not None:
+        command += ["-b", outgoing]
+    if hosts_line is not None:
+        hosts = os.path.join(workdir, "proxy-hosts-%d" % port)
+        with open("/etc/hosts") as system, open(hosts, "w") as own:
+            own.write(system.read() + "\n" + hosts_line + "\n")
+        command = ["unshare", "--mount", "sh", "-c",
+                   'mount --bind "$0" /etc/hosts && exec "$@"', hosts] + command
+    process = start(command, os.path.join(workdir, "microsocks-%d.log" % port))
+    if not wait_for_port(port, 20):
+        raise RuntimeError("microsocks did not start")
+    return process, port
+
+
 def start_engine(command, workdir, upstream_port, extra_args=(), name="engine",
                  wait_seconds=60):
     """The engine on a free loopback port in front of the upstream proxy at
-    upstream_port (or connecting directly when that is None), logging to
-    workdir/NAME.log. Returns the process and its port once it listens."""
+    upstream_port (a port on 127.0.0.1, or a whole proxy address such as
+    "socks5://127.0.0.1:1080"; connecting directly when that is None),
+    logging to workdir/NAME.log. Returns the process and its port once it
+    listens."""
     port = free_port()
     if upstream_port is None:
         upstream = ["--direct"]
+    elif isinstance(upstream_port, str):
+        upstream = ["--upstream", upstream_port]
     else:
         upstream = ["--upstream", "127.0.0.1:%d" % upstream_port]
     command = list(command) + ["--port", str(port)] + upstream + list(extra_args)

@@ -2,6 +2,8 @@
 
 #include "app/dialogs/add_proxy_dialog_res.h"
 #include "app/proxy_address_rule.h"
+#include "net/proxy_address.h"
+#include "proxies/proxy_secrets.h"
 #include "ui/data_exchange_win.h"
 #include "ui/message_box.h"
 #include "settings/reg_value.h"
@@ -25,6 +27,19 @@ void AddProxyDialog::OnOK() {
         ui::ShowMessage(Hwnd(), "Please enter a valid proxy address", "Veilgate");
         return;
     }
-    RegStringValue(setting::TMPProxy).Set(proxyText_);
+    // What no proxy can be is said here, where it was typed, and goes
+    // nowhere.
+    std::string problem;
+    if (!net::CheckProxyText(proxyText_, problem)) {
+        ui::ShowMessage(Hwnd(), problem, "Veilgate");
+        return;
+    }
+    std::string withoutPassword;
+    if (!KeepProxyPassword(proxyText_, withoutPassword)) {
+        ui::ShowMessage(Hwnd(), "The password could not be kept safely; it was not stored.",
+                        "Veilgate");
+        return;
+    }
+    RegStringValue(setting::TMPProxy).Set(withoutPassword);
     End(IDOK);
 }

@@ -1,0 +1,73 @@
+#include "proxies/proxy_secrets.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<SecretStore*> chosenStore{nullptr};
+
+}  // namespace
+
+// The default store of each build; proxy_secrets_win.cpp defines the
+// Windows one.
+SecretStore& DefaultProxySecrets();
+
+#ifndef _WIN32
+SecretStore& DefaultProxySecrets() {
+    static MemorySecretStore store;
+    return store;
+}
+#endif
+
+bool MemorySecretStore::Keep(const std::string& key, const std::string& secret) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    secrets_[key] = secret;
+    return true;
+}
+
+bool MemorySecretStore::Find(const std::string& key, std::string& secret) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = secrets_.find(key);
+    if (found == secrets_.end())
+        return false;
+    secret = found->second;
+    return true;
+}
+
+void MemorySecretStore::Forget(const std::string& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    secrets_.erase(key);
+}
+
+SecretStore& ProxySecrets() {
+    SecretStore* store = chosenStore;
+    return store ? *store : DefaultProxySecrets();
+}
+
+void UseProxySecrets(SecretStore* store) {
+    chosenStore = store;
+}
+
+std::string SecretKeyOf(const net::ProxyAddress& proxy) {
+    return net::FormatProxyAddress(proxy, net::Secrets::UserName);
+}
+
+bool KeepProxyPassword(const std::string& proxyText, std::string& withoutPassword) {
+    withoutPassword = proxyText;
+    net::ProxyAddress proxy = net::ParseProxyAddress(proxyText);
+    if (proxy.password.empty())
+        return true;
+    if (!ProxySecrets().Keep(SecretKeyOf(proxy), proxy.password))
+        return false;
+    size_t arrow = proxyText.find("->");
+    withoutPassword =
+        SecretKeyOf(proxy) + (arrow == std::string::npos ? std::string() : proxyText.substr(arrow));
+    return true;
+}
+
+net::ProxyAddress ProxyWithPassword(const std::string& proxyText) {
+    net::ProxyAddress proxy = net::ParseProxyAddress(proxyText);
+    if (!proxy.userName.empty() && proxy.password.empty())
+        ProxySecrets().Find(SecretKeyOf(proxy), proxy.password);
+    return proxy;
+}
