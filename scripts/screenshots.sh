@@ -115,9 +115,10 @@ set_dpi() {
 set_dpi 96
 
 # Each shot is DIALOG or DIALOG@DPI (saved as DIALOG_DPIdpi.png); the main
-# window is taken at 100 % and at 200 %.
+# window, the proxy sources and the protection check are taken at 100 % and
+# at 200 %.
 for shot in main main@192 add_proxy advanced_settings about evaluation browser_config privacy \
-    proxy_sources proxy_sources@192; do
+    proxy_sources proxy_sources@192 protection protection@192; do
   dialog=${shot%@*}
   name=$dialog
   if [ "$shot" != "$dialog" ]; then

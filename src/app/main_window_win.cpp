@@ -7,9 +7,11 @@
 #include "app/dialogs/about_dialog_win.h"
 #include "app/dialogs/add_proxy_dialog_win.h"
 #include "app/dialogs/advanced_settings_dialog_win.h"
+#include "app/dialogs/protection_dialog_win.h"
 #include "app/failover.h"
 #include "app/find_working.h"
 #include "app/main_window_res.h"
+#include "app/protection_probe_win.h"
 #include "app/res/app_resources.h"
 #include "app/tray_hint.h"
 #include "base/files.h"
@@ -20,6 +22,7 @@
 #include "proxies/data_files.h"
 #include "proxies/list_sources/proxy_sources_dialog_win.h"
 #include "proxies/proxy_evaluation_dialog_win.h"
+#include "proxies/proxy_line.h"
 #include "proxies/proxy_list_download_win.h"
 #include "settings/maker_endpoints.h"
 #include "settings/reg_value.h"
@@ -253,6 +256,7 @@ bool MainWindow::OnInitDialog() {
     findButton_.Attach(IDC_FIND_WORKING, Hwnd());
     whatIsMyIpButton_.Attach(IDC_WHAT_IS_MY_IP, Hwnd());
     trayButton_.Attach(IDOK, Hwnd());
+    checkButton_.Attach(IDC_CHECK_PROTECTION, Hwnd());
 
     std::string dataFolder = DataFolder();
     activation_ = std::make_unique<ProxyActivation>(engine_, *browsers_, *this, *dialogs_, list_,
@@ -496,6 +500,8 @@ bool MainWindow::OnCommand(int id, int notifyCode, HWND control) {
             return false;
         SetFocus(Item(IDC_TESTED_PROXIES));
         activation_->OnEnableBoxClicked();
+        if (activation_->Enabled() && RegDwordValue(setting::CheckAfterSwitchingOn).IsOn())
+            CheckProtection();
         return true;
     case IDC_PROXY_SELECTOR:
         if (notifyCode == CBN_SELCHANGE)
@@ -532,6 +538,10 @@ bool MainWindow::OnCommand(int id, int notifyCode, HWND control) {
         return true;
     case ID_TRAY_EXIT:
         Exit();
+        return true;
+    case IDC_CHECK_PROTECTION:
+    case ID_TRAY_CHECK_PROTECTION:
+        CheckProtection();
         return true;
     case IDT_ADVANCED_SETTINGS:
     case IDT_ONLINE_PRIVACY:
@@ -876,4 +886,18 @@ void MainWindow::RowInserted(int index, const ProxyEntry& entry) {
 
 void MainWindow::RowRemoved(int index) {
     SendMessageA(Item(IDC_TESTED_PROXIES), LVM_DELETEITEM, index, 0);
+}
+
+void MainWindow::CheckProtection() {
+    SystemProtectionWork work([this]() {
+        protection::EngineState state;
+        state.localPort =
+            static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
+        state.enginePort = activation_ && activation_->Enabled() ? engine_.Port() : 0;
+        std::string proxy = RegStringValue(setting::ProxyName, "").Get();
+        state.activeProxy = ProxyLine(proxy).Address();
+        state.level = activation_ ? activation_->LevelOf(proxy) : std::string();
+        return state;
+    });
+    ProtectionDialog(work).DoModal(Hwnd());
 }

@@ -103,6 +103,8 @@ private:
     void OnToolbarCommand(int id);
     void OpenHelp();
     void ShowFromTray();
+    // "Check My Protection", with the state of this moment.
+    void CheckProtection();
     std::string SelectedItemText();
     // Whether a command of the window waits while the browsers are being
     // switched: a second click of "Enable Veilgate" is ignored, the others
@@ -147,6 +149,7 @@ private:
     ui::ColorButton findButton_;
     ui::ColorButton whatIsMyIpButton_;
     ui::ColorButton trayButton_;
+    ui::ColorButton checkButton_;
     ui::HyperlinkLabel readMore_;
     // Set while the program writes the MinutesField, whose change
     // notifications would otherwise run its handler from inside itself.

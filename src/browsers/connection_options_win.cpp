@@ -3,6 +3,7 @@
 #include "browsers/connection_switch.h"
 #include "browsers/mozilla_prefs_win.h"
 #include "browsers/opera_win.h"
+#include "browsers/webrtc_policy.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -84,6 +85,9 @@ bool RestoreConnectionsToUsersOwn(InternetSettingsApi& api) {
     int localPort =
         static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
     RestoreConnections(system, LoopbackProxyServer(localPort));
+    // Chrome's and Edge's WebRTC policies that "Check My Protection" wrote go
+    // with every restore of the connections, as everything else Veilgate set.
+    webrtc_policy::RemoveWritten();
     if (system.OutOfMemory()) {
         api.DebugOutput(DisableFailure);
         return false;
@@ -94,6 +98,7 @@ bool RestoreConnectionsToUsersOwn(InternetSettingsApi& api) {
 bool ResetConnectionsToUsersOwn(InternetSettingsApi& api) {
     WinConnectionSystem system(api);
     bool ok = ResetConnections(system);
+    webrtc_policy::RemoveWritten();
     if (system.OutOfMemory()) {
         api.DebugOutput(DisableFailure);
         return false;

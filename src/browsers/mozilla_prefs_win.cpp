@@ -322,3 +322,7 @@ void SetFirefoxProxy(std::vector<std::string>* unchanged, bool* running) {
 void DisableFirefoxProxy(bool* running, WithoutRecord withoutRecord) {
     DisableProxyInProfileTree(FirefoxProfileRoot(), running, EnginePortFor(withoutRecord));
 }
+
+bool IsProfileInUse(const std::string& folder) {
+    return ProfileInUse(folder);
+}

@@ -39,3 +39,7 @@ bool EnableProxyInProfileTree(const std::string& profileRoot, int port,
                               bool* profileInUse = nullptr);
 bool DisableProxyInProfileTree(const std::string& profileRoot, bool* profileInUse = nullptr,
                                int enginePort = 0);
+
+// Whether the browser runs on the profile in `folder` (it holds the profile's
+// parent.lock open).
+bool IsProfileInUse(const std::string& folder);

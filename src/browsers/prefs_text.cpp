@@ -199,6 +199,10 @@ std::string ProxyOnlyFragment(const std::string& lineEnd) {
     return Fragment(ProxyOnlyKey, "true", lineEnd);
 }
 
+std::string DnsPrefetchOffFragment(const std::string& lineEnd) {
+    return Fragment(DnsPrefetchOffKey, "true", lineEnd);
+}
+
 std::string EnableProxy(const std::string& original, int port) {
     std::string text = original;
     std::string missingHttp;
@@ -223,6 +227,8 @@ std::string EnableProxy(const std::string& original, int port) {
              SslPortFragment(port, lineEnd));
     SetEntry(text, missingOthers, ProxyOnlyKey, ProxyOnlyValueOffset, ");", "true",
              ProxyOnlyFragment(lineEnd));
+    SetEntry(text, missingOthers, DnsPrefetchOffKey, DnsPrefetchOffValueOffset, ");", "true",
+             DnsPrefetchOffFragment(lineEnd));
     // The type entry comes last, so that no damaged value before it can
     // swallow it: whatever the file held, it leaves with a type entry.
     if (host != std::string::npos)
@@ -240,23 +246,41 @@ std::string DisableProxy(const std::string& original) {
     for (size_t type = text.find(TypeKey); type != std::string::npos; type = text.find(TypeKey))
         text.erase(type, TypeEntryLength);
     RemoveEntries(text, ProxyOnlyKey);
+    RemoveEntries(text, DnsPrefetchOffKey);
     return text;
 }
 
 std::vector<std::string> ChangedPrefNames() {
-    return {"network.proxy.type", "network.proxy.http",     "network.proxy.http_port",
-            "network.proxy.ssl",  "network.proxy.ssl_port", "media.peerconnection.ice.proxy_only"};
+    return {"network.proxy.type",         "network.proxy.http",
+            "network.proxy.http_port",    "network.proxy.ssl",
+            "network.proxy.ssl_port",     "media.peerconnection.ice.proxy_only",
+            "network.dns.disablePrefetch"};
 }
 
-std::vector<SavedEntry> SaveEntries(const std::string& text) {
-    std::vector<SavedEntry> saved;
+namespace {
+
+// Each changed preference's value in `text`, as `valueOf` finds it.
+std::vector<SavedEntry> ChangedEntries(const std::string& text,
+                                       std::string (*valueOf)(const std::string&, const char*,
+                                                              bool&)) {
+    std::vector<SavedEntry> entries;
     for (const std::string& name : ChangedPrefNames()) {
         SavedEntry entry;
         entry.name = name;
-        entry.value = FirstValue(text, KeyOf(name).c_str(), entry.present);
-        saved.push_back(entry);
+        entry.value = valueOf(text, KeyOf(name).c_str(), entry.present);
+        entries.push_back(entry);
     }
-    return saved;
+    return entries;
+}
+
+}  // namespace
+
+std::vector<SavedEntry> SaveEntries(const std::string& text) {
+    return ChangedEntries(text, FirstValue);
+}
+
+std::vector<SavedEntry> ObeyedEntries(const std::string& text) {
+    return ChangedEntries(text, LastValue);
 }
 
 bool PointsAt(const std::string& text, int port) {
@@ -312,7 +336,8 @@ std::vector<SavedEntry> HeldEntries(const std::vector<SavedEntry>& inUserJs,
                                    {"network.proxy.http_port", true, "0"},
                                    {"network.proxy.ssl", true, "\"\""},
                                    {"network.proxy.ssl_port", true, "0"},
-                                   {"media.peerconnection.ice.proxy_only", true, "false"}};
+                                   {"media.peerconnection.ice.proxy_only", true, "false"},
+                                   {"network.dns.disablePrefetch", true, "false"}};
     auto find = [](const std::vector<SavedEntry>& entries, const std::string& name) {
         auto it = std::find_if(entries.begin(), entries.end(), [&name](const SavedEntry& entry) {
             return entry.present && entry.name == name;

@@ -23,6 +23,9 @@ constexpr char SslPortKey[] = "user_pref(\"network.proxy.ssl_port\"";
 // WebRTC does not use an HTTP proxy unless told to use nothing else; without
 // this a page could learn the real address through it.
 constexpr char ProxyOnlyKey[] = "user_pref(\"media.peerconnection.ice.proxy_only\"";
+// The browser looks up the names of the links on each page ahead of time,
+// through the user's own DNS server, which so learns every site visited.
+constexpr char DnsPrefetchOffKey[] = "user_pref(\"network.dns.disablePrefetch\"";
 
 // Where each value starts, counted from its key's first character, in the
 // layout the browsers write: key, comma, one blank, value, ");". A quoted
@@ -33,6 +36,7 @@ constexpr size_t TypeValueOffset = 32;
 constexpr size_t SslHostValueOffset = sizeof(SslHostKey) - 1 + 3;
 constexpr size_t SslPortValueOffset = sizeof(SslPortKey) - 1 + 2;
 constexpr size_t ProxyOnlyValueOffset = sizeof(ProxyOnlyKey) - 1 + 2;
+constexpr size_t DnsPrefetchOffValueOffset = sizeof(DnsPrefetchOffKey) - 1 + 2;
 
 // The length of `user_pref("network.proxy.type", 1);`, the whole type entry.
 constexpr size_t TypeEntryLength = 35;
@@ -49,15 +53,16 @@ std::string TypeFragment(const std::string& lineEnd = "\r\n");
 std::string SslHostFragment(const std::string& lineEnd = "\r\n");
 std::string SslPortFragment(int port, const std::string& lineEnd = "\r\n");
 std::string ProxyOnlyFragment(const std::string& lineEnd = "\r\n");
+std::string DnsPrefetchOffFragment(const std::string& lineEnd = "\r\n");
 
 // Points the text at 127.0.0.1 and `port` with proxy type 1, for plain and
-// secure traffic, and keeps WebRTC to the proxy: existing entries are
+// secure traffic, keeps WebRTC to the proxy and turns DNS prefetching off: existing entries are
 // rewritten in place, missing ones appended in the order of the fragments
 // above.
 std::string EnableProxy(const std::string& text, int port);
 
-// Removes the port entries (their lines stay, empty), the type entry and the
-// WebRTC entry; the host entries stay, and without a type the browser
+// Removes the port entries (their lines stay, empty), the type entry, the
+// WebRTC entry and the DNS prefetching entry; the host entries stay, and without a type the browser
 // connects directly.
 std::string DisableProxy(const std::string& text);
 
@@ -67,6 +72,10 @@ std::vector<std::string> ChangedPrefNames();
 // The user's own values of those preferences in `text` (first occurrence;
 // the value as written, a string's quotes included).
 std::vector<SavedEntry> SaveEntries(const std::string& text);
+
+// The values of those preferences that the browser obeys: each one's last
+// entry in `text`.
+std::vector<SavedEntry> ObeyedEntries(const std::string& text);
 
 // Whether the text already points at 127.0.0.1 and `port` with type 1 (the
 // last entries, which the browser obeys): what a run that did not end in

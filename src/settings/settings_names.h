@@ -46,6 +46,8 @@ constexpr char PopUpsBlockedToday[] = "Software\\Veilgate\\PopUpsBlockedToday";
 // 1 once the user has been shown where the window goes in the tray.
 constexpr char TrayHintShown[] = "Software\\Veilgate\\TrayHintShown";
 constexpr char LastDomain[] = "Software\\Veilgate\\LastDomain";
+// 1: "Check My Protection" runs at the end of each switching on.
+constexpr char CheckAfterSwitchingOn[] = "Software\\Veilgate\\CheckAfterSwitchingOn";
 
 constexpr char IClear1[] = "Software\\Veilgate\\Setari\\IClear1";
 constexpr char IClear2[] = "Software\\Veilgate\\Setari\\IClear2";

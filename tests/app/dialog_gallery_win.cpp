@@ -15,6 +15,7 @@
 #include "app/dialogs/add_proxy_dialog_res.h"
 #include "app/dialogs/add_proxy_dialog_win.h"
 #include "app/dialogs/advanced_settings_dialog_win.h"
+#include "app/dialogs/protection_dialog_win.h"
 #include "app/main_window_win.h"
 #include "browsers/browser_config_dialog_win.h"
 #include "dialog_harness.h"
@@ -35,6 +36,45 @@ class NoCleaning : public AutoCleanWork {
 public:
     void RunPass(const StopToken&) override {}
     uint32_t IntervalMinutes() override { return 0; }
+};
+
+// A report of the kind a machine gives with one connection and one browser
+// policy missing, so that every kind of row shows.
+class SampleProtectionWork : public ProtectionWork {
+public:
+    protection::EngineState CurrentState() override { return protection::EngineState(); }
+    std::vector<protection::Item> Check(const protection::EngineState&,
+                                        const std::atomic<bool>&) override {
+        using protection::Fix;
+        using protection::ItemId;
+        using protection::Verdict;
+        return {
+            {ItemId::WebSees, "What the web sees", Verdict::Ok,
+             "Through Veilgate the test page saw 81.169.140.12 (Anonymous); directly it sees "
+             "203.0.113.7."},
+            {ItemId::SecurePages, "Secure pages", Verdict::Ok,
+             "A secure connection to www.veilgate.com:443 opened through Veilgate and "
+             "81.169.140.12:3128."},
+            {ItemId::Connections, "Windows' connections", Verdict::Problem,
+             "\"Office VPN\" does not point at Veilgate (127.0.0.1:8080).", Fix::PointConnections},
+            {ItemId::Firefox, "Firefox", Verdict::Ok,
+             "2 profiles send plain and secure pages through Veilgate, with WebRTC held to the "
+             "proxy and DNS prefetching off."},
+            {ItemId::ChromeEdge, "Chrome and Edge WebRTC", Verdict::Problem,
+             "No policy holds the WebRTC of Edge to the proxy: a page can learn your own "
+             "address through it.",
+             Fix::WriteWebRtcPolicies},
+            {ItemId::EngineAndProxy, "The engine and the proxy", Verdict::Ok,
+             "The engine listens on 127.0.0.1:8080; its proxy 81.169.140.12:3128 is Anonymous "
+             "and answered in 212 ms."},
+            {ItemId::SystemPolicy, "Machine-wide proxy policy", Verdict::CouldNotCheck,
+             "The machine's proxy policy cannot be read."},
+            {ItemId::Ipv6, "IPv6", Verdict::Problem,
+             "This computer has the global IPv6 address 2001:db8::5, which a page could learn "
+             "through WebRTC (see the Firefox and Chrome and Edge items)."},
+        };
+    }
+    void ApplyFix(protection::Fix, const protection::EngineState&, std::string&) override {}
 };
 
 bool FileExists(const char* path) {
@@ -69,6 +109,7 @@ int main(int argc, char** argv) {
     // that the script has set up.
     PrivacyRuntime privacyRuntime;
     LocalProxyServer server;
+    SampleProtectionWork sampleProtection;
     std::unique_ptr<ui::Dialog> dialog;
     if (!std::strcmp(name, "main")) {
         dialog.reset(new MainWindow(server, privacyRuntime));
@@ -76,6 +117,8 @@ int main(int argc, char** argv) {
         dialog.reset(new AddProxyDialog);
     } else if (!std::strcmp(name, "advanced_settings")) {
         dialog.reset(new AdvancedSettingsDialog);
+    } else if (!std::strcmp(name, "protection")) {
+        dialog.reset(new ProtectionDialog(sampleProtection));
     } else if (!std::strcmp(name, "about")) {
         dialog.reset(new AboutDialog);
     } else if (!std::strcmp(name, "evaluation")) {

@@ -10,12 +10,15 @@
 #include "app/dialogs/add_proxy_dialog_win.h"
 #include "app/dialogs/advanced_settings_dialog_res.h"
 #include "app/dialogs/advanced_settings_dialog_win.h"
+#include "app/dialogs/protection_dialog_res.h"
+#include "app/dialogs/protection_dialog_win.h"
 #include "dialog_harness.h"
 #include "fixed_engine_status.h"
 #include "held_port.h"
 #include "net/socket.h"
 #include "proxies/proxy_secrets.h"
 #include "registry_test_support.h"
+#include "wait_for.h"
 
 using namespace harness;
 using namespace testing_support;
@@ -150,6 +153,7 @@ protected:
     void SetUp() override {
         DeleteValue(ProductRoot, ProductKey, "LocalPort");
         DeleteValue(ProductRoot, ProductKey, "RunAtStartup");
+        DeleteValue(ProductRoot, ProductKey, "CheckAfterSwitchingOn");
         DeleteValue(ProductRoot, ProductKey, "AppFullPath");
         DeleteValue(HKEY_LOCAL_MACHINE, RunKey, "Veilgate");
         DeleteValue(HKEY_CURRENT_USER, RunKey, "Veilgate");
@@ -189,6 +193,19 @@ TEST_F(AdvancedSettingsDialogTest, OpensWithTheStoredPortAndStartUpChoice) {
     WriteDword(ProductRoot, ProductKey, "RunAtStartup", 2);
     hwnd = Open();
     EXPECT_FALSE(IsChecked(hwnd, IDC_RUN_AT_STARTUP));
+}
+
+TEST_F(AdvancedSettingsDialogTest, TheCheckAfterSwitchingOnIsOffUntilTickedAndApplied) {
+    HWND hwnd = Open();
+    EXPECT_FALSE(IsChecked(hwnd, IDC_CHECK_AFTER_ON));
+    Click(hwnd, IDC_CHECK_AFTER_ON);
+    Click(hwnd, IDC_APPLY);
+    EXPECT_EQ(Dword("CheckAfterSwitchingOn"), 1u);
+    hwnd = Open();
+    EXPECT_TRUE(IsChecked(hwnd, IDC_CHECK_AFTER_ON));
+    Click(hwnd, IDC_CHECK_AFTER_ON);
+    Click(hwnd, IDC_APPLY);
+    EXPECT_EQ(Dword("CheckAfterSwitchingOn"), 0u);
 }
 
 TEST_F(AdvancedSettingsDialogTest, PortEditTakesFiveDigitsAndNothingElse) {
@@ -373,13 +390,102 @@ TEST(AboutDialog, ShowsTheIconVersionAndBuild) {
     EXPECT_EQ(dialog.Result(), IDOK);
 }
 
+// What the protection dialog runs, on its worker thread: a check that finds
+// the LAN off the engine until the fix points it again.
+class FakeProtectionWork : public ProtectionWork {
+public:
+    protection::EngineState CurrentState() override {
+        statesAsked = statesAsked + 1;
+        return protection::EngineState();
+    }
+    std::vector<protection::Item> Check(const protection::EngineState&,
+                                        const std::atomic<bool>&) override {
+        checkThread = GetCurrentThreadId();
+        protection::Item web{protection::ItemId::WebSees, "What the web sees",
+                             protection::Verdict::Ok, "Through Veilgate the page saw 10.0.0.9."};
+        protection::Item lan{protection::ItemId::Connections, "Windows' connections",
+                             protection::Verdict::Problem, "The LAN does not point at Veilgate.",
+                             protection::Fix::PointConnections};
+        if (fixed) {
+            lan.verdict = protection::Verdict::Ok;
+            lan.sentence = "The LAN points at Veilgate.";
+            lan.fix = protection::Fix::None;
+        }
+        return {web, lan};
+    }
+    void ApplyFix(protection::Fix fix, const protection::EngineState&, std::string& told) override {
+        fixed = fix == protection::Fix::PointConnections;
+        told = "Firefox is running: restart it so that it uses Veilgate.";
+    }
+    std::atomic<int> statesAsked{0};
+    std::atomic<bool> fixed{false};
+    std::atomic<DWORD> checkThread{0};
+};
+
+std::string Clipboard() {
+    std::string text;
+    if (!OpenClipboard(nullptr))
+        return text;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
+            text = bytes;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+// The control's own visible flag: the dialog itself is never shown here.
+bool Offered(HWND hwnd, int id) {
+    return (GetWindowLongA(Control(hwnd, id), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool Shows(HWND hwnd, int id, const std::string& text) {
+    return WaitFor([&] {
+        PumpMessages();
+        return TextOf(hwnd, id) == text;
+    });
+}
+
+TEST(ProtectionDialog, ChecksOffTheWindowsThreadFixesOnRequestAndCopiesTheReport) {
+    CapturedMessages messages;
+    FakeProtectionWork work;
+    ProtectionDialog dialog(work);
+    HWND hwnd = dialog.Create();
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_TRUE(Shows(hwnd, IDC_CHECK_STATUS, ProtectionDialog::Checked));
+    EXPECT_NE(work.checkThread.load(), GetCurrentThreadId());
+    EXPECT_EQ(TextOf(hwnd, IDC_ITEM_TITLE + 1), "Windows' connections");
+    EXPECT_EQ(TextOf(hwnd, IDC_ITEM_VERDICT + 0), "OK");
+    EXPECT_EQ(TextOf(hwnd, IDC_ITEM_VERDICT + 1), "Problem");
+    EXPECT_FALSE(Offered(hwnd, IDC_ITEM_FIX + 0));
+    EXPECT_TRUE(Offered(hwnd, IDC_ITEM_FIX + 1));
+    EXPECT_FALSE(work.fixed);
+
+    Click(hwnd, IDC_COPY_REPORT);
+    EXPECT_EQ(Clipboard(),
+              "Veilgate: Check My Protection\r\n\r\nWhat the web sees: OK\r\nThrough Veilgate "
+              "the page saw 10.0.0.9.\r\n\r\nWindows' connections: Problem\r\nThe LAN does "
+              "not point at Veilgate.\r\n");
+
+    Click(hwnd, IDC_ITEM_FIX + 1);
+    ASSERT_TRUE(Shows(hwnd, IDC_ITEM_VERDICT + 1, "OK"));
+    EXPECT_TRUE(work.fixed);
+    EXPECT_EQ(work.statesAsked, 2);
+    EXPECT_FALSE(Offered(hwnd, IDC_ITEM_FIX + 1));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Firefox is running: restart it so that it uses Veilgate.");
+    dialog.End(IDCANCEL);
+}
+
 TEST(DialogSizes, TemplatesHaveTheirSizeInDialogUnits) {
     struct Expected {
         int id;
         int width, height;
     };
-    for (Expected e : {Expected{IDD_ADD_PROXY, 186, 95}, Expected{IDD_ADVANCED_SETTINGS, 240, 98},
-                       Expected{IDD_ABOUT, 235, 55}}) {
+    for (Expected e : {Expected{IDD_ADD_PROXY, 186, 95}, Expected{IDD_ADVANCED_SETTINGS, 240, 110},
+                       Expected{IDD_ABOUT, 235, 55}, Expected{IDD_PROTECTION_CHECK, 390, 248}}) {
         SCOPED_TRACE(e.id);
         HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(e.id), MAKEINTRESOURCEA(5));
         ASSERT_NE(found, nullptr);

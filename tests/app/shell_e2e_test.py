@@ -859,6 +859,163 @@ def run_find_working(shell):
         set_text_value(shell, "ProxySources", "")
 
 
+CHECK_CAPTION = "Check My Protection"
+ITEM_TITLES, ITEM_VERDICTS, ITEM_SENTENCES, ITEM_FIXES = 1100, 1110, 1120, 1130
+CHECK_STATUS, CHECK_AGAIN, COPY_REPORT, CLOSE_CHECK = 1140, 1141, 1142, 1143
+POLICIES = (("HKLM\\Software\\Policies\\Google\\Chrome", "WebRtcIPHandling"),
+            ("HKLM\\Software\\Policies\\Microsoft\\Edge", "WebRtcLocalhostIpHandling"))
+
+
+def protection_report(shell, name, action=None):
+    """The verdicts of the open "Check My Protection" dialog once a check
+    (after `action`, when given) has ended, and the text "Copy" gave, which is
+    kept as NAME.txt beside the test's files and printed."""
+    before = shell.drive("dialog-texts", CHECK_CAPTION, str(ITEM_SENTENCES), "8")
+    if action:
+        action()
+        # The fix and the check after it end when a sentence changes.
+        wait_until(lambda: shell.drive("dialog-texts", CHECK_CAPTION, str(ITEM_SENTENCES),
+                                       "8") != before, 60, step=0.3)
+    check(wait_until(lambda: shell.drive("dialog-texts", CHECK_CAPTION, str(CHECK_STATUS),
+                                         "1").get("text0") == "Checked.", 60, step=0.3),
+          f"{name}: the check ends")
+    verdicts = shell.drive("dialog-texts", CHECK_CAPTION, str(ITEM_VERDICTS), "8")
+    titles = shell.drive("dialog-texts", CHECK_CAPTION, str(ITEM_TITLES), "8")
+    found = {titles.get(f"text{i}"): verdicts.get(f"text{i}") for i in range(8)}
+    copy = os.path.join(shell.work, name + ".txt")
+    shell.drive("dialog-click", CHECK_CAPTION, str(COPY_REPORT))
+    wait_until(lambda: shell.drive("clipboard", shell.windows_path(copy))["ok"] and
+               os.path.exists(copy) and name in name, 10)
+    text = open(copy, newline="").read() if os.path.exists(copy) else ""
+    print(f"      Copy gave ({name}):\n" + text.replace("\r\n", "\n"))
+    return found, text
+
+
+def open_protection_check(shell):
+    shell.drive("click", "1080")
+    check(wait_until(lambda: shell.drive("dialog-shown", CHECK_CAPTION)["ok"], 20),
+          "Check My Protection opens")
+
+
+def run_protection_check(shell):
+    """"Check My Protection" on through tinyproxy: every item OK (IPv6
+    aside); a transparent peer on the same port; a LAN changed behind
+    Veilgate's back and a Firefox profile without the WebRTC entry, each put
+    right by "Fix", and undone by EXIT."""
+    upstream = f"127.0.0.1:{shell.upstream_port}"
+    internet = INTERNET_KEY
+    for name, kind, value in (("ServerHost", "REG_SZ", f"127.0.0.1:{shell.list_port}"),
+                              ("UseProxy", "REG_DWORD", 1), ("ProxyName", "REG_SZ", upstream),
+                              ("LocalPort", "REG_DWORD", shell.engine_port),
+                              ("AutoEnabled", "REG_DWORD", 0), ("Mozilla", "REG_DWORD", 1)):
+        shell.reg_add(name, kind, value, key=USER_KEY)
+    shell.reg_add("ProxyEnable", "REG_DWORD", 0, key=internet)
+    # The machine policies as setup sets them.
+    for key, value in POLICIES:
+        shell.wine("reg", "add", key, "/v", value, "/d", "disable_non_proxied_udp", "/f")
+    second = os.path.join(os.path.dirname(os.path.dirname(shell.prefs)), "second.default",
+                          "prefs.js")
+    try:
+        shell.start_program()
+        check(wait_until(lambda: shell.state().get("status", "").endswith(" [Anonymous]"), 90),
+              "on through tinyproxy, tested anonymous", shell.state())
+        open_protection_check(shell)
+        found, _ = protection_report(shell, "all_ok")
+        ipv6 = found.pop("IPv6", None)
+        check(len(found) == 7 and set(found.values()) == {"OK"}, "every item is OK", found)
+        check(ipv6 in ("OK", "Problem"), "IPv6 is measured", ipv6)
+
+        # The same port, now a transparent proxy: it hands the user's address on.
+        stop(shell.tinyproxies.pop(shell.upstream_port))
+        transparent = restart_tinyproxy(shell, shell.upstream_port,
+                                        ["Bind 127.0.0.2", "XTinyproxy Yes"])
+        try:
+            found, text = protection_report(
+                shell, "transparent",
+                lambda: shell.drive("dialog-click", CHECK_CAPTION, str(CHECK_AGAIN)))
+            check(found.get("What the web sees") == "Problem" and
+                  "given your own address" in text and
+                  found.get("The engine and the proxy") == "Problem",
+                  "a transparent peer is a Problem", text)
+        finally:
+            stop(transparent)
+            shell.tinyproxies[shell.upstream_port] = restart_tinyproxy(
+                shell, shell.upstream_port, ["Bind 127.0.0.2"])
+
+        # The LAN changed behind Veilgate's back.
+        shell.reg_add("ProxyEnable", "REG_DWORD", 0, key=internet)
+        found, text = protection_report(
+            shell, "lan_changed",
+            lambda: shell.drive("dialog-click", CHECK_CAPTION, str(CHECK_AGAIN)))
+        check(found.get("Windows' connections") == "Problem" and "The LAN does not point" in
+              text, "a LAN changed behind its back is a Problem", text)
+        found, _ = protection_report(
+            shell, "lan_fixed",
+            lambda: shell.drive("dialog-click", CHECK_CAPTION, str(ITEM_FIXES + 2)))
+        check(found.get("Windows' connections") == "OK", "Fix points it again", found)
+        check(shell.browser_proxy().get("proxy_flag") == "1", "as WinINet says too",
+              shell.browser_proxy())
+
+        # A Firefox profile without the WebRTC entry.
+        os.makedirs(os.path.dirname(second), exist_ok=True)
+        with open(second, "w") as f:
+            f.write('user_pref("network.proxy.http", "127.0.0.1");\n'
+                    f'user_pref("network.proxy.http_port", {shell.engine_port});\n'
+                    'user_pref("network.proxy.ssl", "127.0.0.1");\n'
+                    f'user_pref("network.proxy.ssl_port", {shell.engine_port});\n'
+                    'user_pref("network.dns.disablePrefetch", true);\n'
+                    'user_pref("network.proxy.type", 1);\n')
+        found, text = protection_report(
+            shell, "firefox_webrtc",
+            lambda: shell.drive("dialog-click", CHECK_CAPTION, str(CHECK_AGAIN)))
+        check(found.get("Firefox") == "Problem" and "WebRTC is not held" in text,
+              "a profile without the WebRTC entry is a Problem", text)
+        found, _ = protection_report(
+            shell, "firefox_fixed",
+            lambda: shell.drive("dialog-click", CHECK_CAPTION, str(ITEM_FIXES + 3)))
+        check(found.get("Firefox") == "OK", "Fix sets the entry", found)
+
+        # Chrome's and Edge's policies: the user's own, written by Fix.
+        for key, value in POLICIES:
+            shell.wine("reg", "delete", key, "/v", value, "/f")
+        found, _ = protection_report(
+            shell, "policies_missing",
+            lambda: shell.drive("dialog-click", CHECK_CAPTION, str(CHECK_AGAIN)))
+        check(found.get("Chrome and Edge WebRTC") == "Problem", "missing policies are a Problem",
+              found)
+        found, _ = protection_report(
+            shell, "policies_fixed",
+            lambda: shell.drive("dialog-click", CHECK_CAPTION, str(ITEM_FIXES + 4)))
+        check(found.get("Chrome and Edge WebRTC") == "OK", "Fix writes the user's own", found)
+
+        shell.drive("dialog-click", CHECK_CAPTION, str(CLOSE_CHECK))
+        wait_until(lambda: not shell.drive("dialog-shown", CHECK_CAPTION)["ok"], 10)
+        shell.drive("command", "32772")
+        check(shell.wait_program_end(30), "EXIT ends it")
+        check(shell.browser_proxy().get("proxy_flag") == "0", "EXIT undoes the LAN's fix")
+        with open(second) as f:
+            check("proxy_only" not in f.read(), "and the WebRTC entry Fix wrote")
+        for key, value in POLICIES:
+            user_key = key.replace("HKLM", "HKCU")
+            check(shell.reg_query(value, key=user_key) is None,
+                  f"and the user's {value} policy", shell.reg_query(value, key=user_key))
+    finally:
+        stop(shell.program)
+        shutil.rmtree(os.path.dirname(second), ignore_errors=True)
+
+
+def restart_tinyproxy(shell, port, lines):
+    """A tinyproxy on a port that one just left."""
+    conf = os.path.join(shell.work, f"again{port}.conf")
+    with open(conf, "w") as f:
+        f.write("\n".join([f"Port {port}", "Listen 127.0.0.1", "Allow 127.0.0.1", "Timeout 60",
+                           "LogLevel Warning"] + lines) + "\n")
+    wait_until(lambda: not listening(port), 10)
+    process = start(["tinyproxy", "-d", "-c", conf], group=True)
+    wait_for_port(port, 10)
+    return process
+
+
 def main():
     # Stopped from outside (ctest's time-out), it still stops what it started.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
@@ -890,6 +1047,7 @@ def main():
         run_port_change_while_on(shell)
         run_proxy_tests(shell)
         run_find_working(shell)
+        run_protection_check(shell)
     finally:
         stop_all()
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),

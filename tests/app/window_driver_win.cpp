@@ -42,6 +42,9 @@
 //   window_driver.exe dialog-type CAPTION ID TEXT  sets an edit of a dialog
 //   window_driver.exe evaluation-click ID  a button of the evaluation dialog
 //   window_driver.exe evaluation-rows      its task list, as rows prints them
+//   window_driver.exe dialog-texts CAPTION ID COUNT  the texts of COUNT controls
+//                                          of a dialog from ID, "textN=..."
+//   window_driver.exe clipboard FILE       writes the clipboard's text to FILE
 #include <windows.h>
 #include <commctrl.h>
 #include <tlhelp32.h>
@@ -321,6 +324,25 @@ int KillAndTime(DWORD id, const std::string& server, const std::string& prefs,
     return 0;
 }
 
+int Clipboard(const char* file) {
+    if (!OpenClipboard(nullptr))
+        return 1;
+    std::string text;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
+            text = bytes;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    FILE* out = std::fopen(file, "wb");
+    if (!out)
+        return 1;
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fclose(out);
+    return text.empty() ? 1 : 0;
+}
+
 int Record(const char* file, const char* what) {
     FILE* out = std::fopen(file, "ab");
     if (!out)
@@ -364,6 +386,17 @@ int main(int argc, char** argv) {
         HWND dialog = argc > 4 ? FindWindowA("#32770", argv[2]) : nullptr;
         HWND control = dialog ? GetDlgItem(dialog, std::atoi(argv[3])) : nullptr;
         return control && Ask(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4])) ? 0 : 1;
+    }
+    if (action == "clipboard")
+        return argc > 2 ? Clipboard(argv[2]) : 2;
+    if (action == "dialog-texts") {
+        HWND dialog = argc > 4 ? FindWindowA("#32770", argv[2]) : nullptr;
+        if (!dialog)
+            return 1;
+        int first = std::atoi(argv[3]);
+        for (int i = 0; i < std::atoi(argv[4]); ++i)
+            std::printf("text%d=%s\n", i, TextOf(GetDlgItem(dialog, first + i)).c_str());
+        return 0;
     }
     if (action == "dialog-shown" || action == "dialog-click") {
         // One of the program's dialogs, found by its caption, and a control of it.

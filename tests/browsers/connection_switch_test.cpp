@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "browsers/connection_switch.h"
+#include "browsers/webrtc_policy.h"
 #include "settings/memory_settings_backend.h"
 
 namespace {
@@ -271,6 +272,78 @@ TEST_F(ConnectionSwitchTest, AnUnreadableConnectionChangesNothing) {
     EXPECT_FALSE(PointConnectionsAt(system, Ours, "local", backend));
     EXPECT_EQ((State{{Lan, "9|||"}}), system.Now());
     EXPECT_FALSE(HasRecord());
+}
+
+// Chrome's and Edge's WebRTC policies: the user's own value written only
+// where no policy holds WebRTC to the proxy, and taken back by a restore.
+struct PolicyCase {
+    const char* what;
+    const char* machine;  // nullptr: no machine value
+    const char* user;     // nullptr: no user value
+    bool heldBefore;
+    const char* userAfterFix;  // nullptr: none
+    bool heldAfterFix;
+    // The user's value after the fix, changed by the user (nullptr: left as
+    // the fix wrote it), and after the restore.
+    const char* userChangedTo;
+    const char* userAfterRestore;
+};
+
+TEST(WebRtcPolicy, FixAndRestoreTable) {
+    const char* held = webrtc_policy::HeldToProxy;
+    const PolicyCase cases[] = {
+        {"none set: the user's value written, then removed", nullptr, nullptr, false, held, true,
+         nullptr, nullptr},
+        {"the user's own other value: replaced, then put back", nullptr, "default", false, held,
+         true, nullptr, "default"},
+        {"already held by the user: nothing written or removed", nullptr, held, true, held, true,
+         nullptr, held},
+        {"the machine holds it: the user's key untouched", held, nullptr, true, nullptr, true,
+         nullptr, nullptr},
+        {"the machine says otherwise: nothing the user's value could change", "default", nullptr,
+         false, nullptr, false, nullptr, nullptr},
+        {"changed by the user after the fix: left alone by the restore", nullptr, nullptr, false,
+         held, true, "default_public_interface_only", "default_public_interface_only"},
+    };
+    for (const PolicyCase& c : cases) {
+        MemorySettingsBackend backend;
+        for (const webrtc_policy::BrowserPolicy& policy : webrtc_policy::Browsers) {
+            if (c.machine)
+                backend.WriteText(SettingsRoot::LocalMachine, policy.key, policy.value, c.machine);
+            if (c.user)
+                backend.WriteText(SettingsRoot::CurrentUser, policy.key, policy.value, c.user);
+        }
+        auto user = [&backend](const webrtc_policy::BrowserPolicy& policy) {
+            std::string value;
+            return backend.ReadText(SettingsRoot::CurrentUser, policy.key, policy.value, value)
+                       ? value
+                       : std::string("(none)");
+        };
+        auto text = [](const char* value) { return std::string(value ? value : "(none)"); };
+        for (const webrtc_policy::BrowserPolicy& policy : webrtc_policy::Browsers)
+            EXPECT_EQ(c.heldBefore,
+                      webrtc_policy::HoldsToProxy(webrtc_policy::Read(policy, backend)))
+                << c.what << " " << policy.browser;
+        EXPECT_TRUE(webrtc_policy::WriteUsersOwn(backend)) << c.what;
+        for (const webrtc_policy::BrowserPolicy& policy : webrtc_policy::Browsers) {
+            EXPECT_EQ(text(c.userAfterFix == nullptr ? c.user : c.userAfterFix), user(policy))
+                << c.what << " " << policy.browser;
+            EXPECT_EQ(c.heldAfterFix,
+                      webrtc_policy::HoldsToProxy(webrtc_policy::Read(policy, backend)))
+                << c.what;
+            if (c.userChangedTo)
+                backend.WriteText(SettingsRoot::CurrentUser, policy.key, policy.value,
+                                  c.userChangedTo);
+        }
+        // Twice, as EXIT after an untick does: the second finds nothing to do.
+        EXPECT_TRUE(webrtc_policy::RemoveWritten(backend)) << c.what;
+        EXPECT_TRUE(webrtc_policy::RemoveWritten(backend)) << c.what;
+        for (const webrtc_policy::BrowserPolicy& policy : webrtc_policy::Browsers)
+            EXPECT_EQ(text(c.userAfterRestore), user(policy)) << c.what << " " << policy.browser;
+        EXPECT_FALSE(
+            backend.KeyExists(SettingsRoot::CurrentUser, webrtc_policy::SavedWebRtcPoliciesKey))
+            << c.what;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "browsers/prefs_text.h"
 #include "browsers/engine_ports.h"
 #include "browsers/file_record.h"
 #include "browsers/folder_path.h"
@@ -26,7 +27,8 @@ const std::string EnabledOnDisk = Original +
                                   "\r\nuser_pref(\"network.proxy.type\", 1);"
                                   "\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
                                   "\r\nuser_pref(\"network.proxy.ssl_port\", 8765);"
-                                  "\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", true);";
+                                  "\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", true);"
+                                  "\r\nuser_pref(\"network.dns.disablePrefetch\", true);";
 // What earlier builds left: their appended lines ended in CR CR LF.
 const std::string OlderEnabledOnDisk =
     Original +
@@ -36,12 +38,13 @@ const std::string OlderEnabledOnDisk =
     "\r\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
     "\r\r\nuser_pref(\"network.proxy.ssl_port\", 8765);"
     "\r\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", true);";
-// EnabledOnDisk after a restore: the port lines empty, type and WebRTC gone.
+// EnabledOnDisk after a restore: the port lines empty, type, WebRTC and
+// prefetch entries gone.
 const std::string RestoredOnDisk = Original +
                                    "\r\nuser_pref(\"network.proxy.http\", \"127.0.0.1\");"
                                    "\r\n\r\n"
                                    "\r\nuser_pref(\"network.proxy.ssl\", \"127.0.0.1\");"
-                                   "\r\n\r\n";
+                                   "\r\n\r\n\r\n";
 
 // The user.js that enabling makes beside it, as it reads on disk.
 const std::string UserJsOnDisk = EnabledOnDisk.substr(Original.size());
@@ -195,7 +198,9 @@ TEST_F(MozillaPrefsTest, TheUsersOwnUserJsComesBackByteForByte) {
         auto crs = [](const std::string& text) {
             return std::count(text.begin(), text.end(), '\r');
         };
-        EXPECT_EQ(crs(own) == 0 ? 0 : crs(own) + 6, crs(on));
+        // One line for each entry: without a host entry every one is appended.
+        const long added = static_cast<long>(prefs::ChangedPrefNames().size());
+        EXPECT_EQ(crs(own) == 0 ? 0 : crs(own) + added, crs(on));
         DisableFirefoxProxy();
         EXPECT_EQ(own, ReadBytes(UserJsOf(path)));
     }
@@ -225,7 +230,8 @@ TEST_F(MozillaPrefsTest, WhileFirefoxRunsUserJsHoldsTheChangeAndTheRestoreUntilT
         "\r\nuser_pref(\"network.proxy.type\", 5);"
         "\r\nuser_pref(\"network.proxy.ssl\", \"\");"
         "\r\nuser_pref(\"network.proxy.ssl_port\", 0);"
-        "\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", false);",
+        "\r\nuser_pref(\"media.peerconnection.ice.proxy_only\", false);"
+        "\r\nuser_pref(\"network.dns.disablePrefetch\", false);",
         ReadBytes(UserJsOf(path)));
     CloseHandle(lock);
     running = false;

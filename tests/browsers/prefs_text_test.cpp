@@ -19,9 +19,13 @@ const std::string Type1 = "user_pref(\"network.proxy.type\", 1);";
 const std::string SslHost = "user_pref(\"network.proxy.ssl\", \"127.0.0.1\");";
 const std::string SslPort8080 = "user_pref(\"network.proxy.ssl_port\", 8080);";
 const std::string ProxyOnly = "user_pref(\"media.peerconnection.ice.proxy_only\", true);";
+const std::string PrefetchOff = "user_pref(\"network.dns.disablePrefetch\", true);";
+// The last entries an enable appends: WebRTC held to the proxy, no DNS
+// prefetching.
+const std::string WebRtcAndPrefetch = ProxyOnly + "\r\n" + PrefetchOff;
 // What an enable on port 8080 appends to a file without proxy entries.
 const std::string SecureAndWebRtc8080 =
-    "\r\n" + SslHost + "\r\n" + SslPort8080 + "\r\n" + ProxyOnly;
+    "\r\n" + SslHost + "\r\n" + SslPort8080 + "\r\n" + WebRtcAndPrefetch;
 const std::string All8080 =
     "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080;
 const std::string Homepage = "user_pref(\"browser.startup.homepage\", \"about:blank\");\n";
@@ -47,6 +51,7 @@ TEST(PrefsKeys, LengthsAndOffsetsMatchTheBrowsersLayout) {
     EXPECT_EQ("127.0.0.1\");", SslHost.substr(prefs::SslHostValueOffset));
     EXPECT_EQ("8080);", SslPort8080.substr(prefs::SslPortValueOffset));
     EXPECT_EQ("true);", ProxyOnly.substr(prefs::ProxyOnlyValueOffset));
+    EXPECT_EQ("true);", PrefetchOff.substr(prefs::DnsPrefetchOffValueOffset));
 }
 
 struct EnableCase {
@@ -64,13 +69,13 @@ TEST(EnableProxy, EditTable) {
          "a\r\n" + All8080},
         {"an empty file, another port", "", 9123,
          "\r\n" + Host + "\r\nuser_pref(\"network.proxy.http_port\", 9123);\r\n" + Type1 + "\r\n" +
-             SslHost + "\r\nuser_pref(\"network.proxy.ssl_port\", 9123);\r\n" + ProxyOnly},
+             SslHost + "\r\nuser_pref(\"network.proxy.ssl_port\", 9123);\r\n" + WebRtcAndPrefetch},
         {"port and type without host: the HTTP entries are not looked for",
          "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n",
          8080,
          "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n" +
              Lf(All8080)},
-        {"every entry for another proxy: rewritten in place, nothing appended",
+        {"every entry for another proxy: rewritten in place, only the prefetch entry appended",
          "user_pref(\"browser.cache.disk.capacity\", 50000);\n"
          "user_pref(\"media.peerconnection.ice.proxy_only\", false);\n"
          "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
@@ -83,7 +88,7 @@ TEST(EnableProxy, EditTable) {
          "user_pref(\"browser.cache.disk.capacity\", 50000);\n" + ProxyOnly + "\n" + Host + "\n" +
              "user_pref(\"network.proxy.http_port\", 8765);\n" + SslHost + "\n" +
              "user_pref(\"network.proxy.ssl_port\", 8765);\n" + Type1 + "\n" +
-             "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n"},
+             "user_pref(\"network.proxy.no_proxies_on\", \"localhost\");\n" + "\n" + PrefetchOff},
         {"HTTP pair for another proxy, no secure pair: HTTP rewritten, the rest appended",
          "user_pref(\"network.proxy.http\", \"proxy.example.org\");\n"
          "user_pref(\"network.proxy.http_port\", 3128);\n"
@@ -94,11 +99,11 @@ TEST(EnableProxy, EditTable) {
         {"secure port without its host: the port rewritten, the host appended",
          "user_pref(\"network.proxy.ssl_port\", 443);\n", 8080,
          SslPort8080 + "\n" + "\n" + Host + "\n" + Port8080 + "\n" + Type1 + "\n" + SslHost + "\n" +
-             ProxyOnly},
+             Lf(WebRtcAndPrefetch)},
         {"secure host without its port: the host rewritten, the port appended",
          "user_pref(\"network.proxy.ssl\", \"\");\n", 8080,
          SslHost + "\n" + "\n" + Host + "\n" + Port8080 + "\n" + Type1 + "\n" + SslPort8080 + "\n" +
-             ProxyOnly},
+             Lf(WebRtcAndPrefetch)},
         {"host with an empty value: only the missing entries appended",
          "user_pref(\"network.proxy.http\", \"\");\n", 8080,
          Host + "\n" + Lf("\r\n" + Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080)},
@@ -109,7 +114,7 @@ TEST(EnableProxy, EditTable) {
         {"a key at the very end: the value position lies past the text",
          "user_pref(\"network.proxy.ssl_port\"", 8080,
          "user_pref(\"network.proxy.ssl_port\"8080\r\n" + Host + "\r\n" + Port8080 + "\r\n" +
-             Type1 + "\r\n" + SslHost + "\r\n" + ProxyOnly},
+             Type1 + "\r\n" + SslHost + "\r\n" + WebRtcAndPrefetch},
         {"a type key at the very end: its value stays inside the file, not in the fragments",
          "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"network.proxy.type\"", 8080,
          Host + "\nuser_pref(\"network.proxy.type\"1" +
@@ -146,14 +151,15 @@ struct DisableCase {
 
 TEST(DisableProxy, EditTable) {
     const DisableCase cases[] = {
-        {"port lines left empty, type and WebRTC entries removed, hosts kept",
+        {"port lines left empty, type, WebRTC and prefetch entries removed, hosts kept",
          "user_pref(\"a\", 1);\n" + Host + "\n" + Port8080 + "\n" + Type1 + "\n" + SslHost + "\n" +
-             SslPort8080 + "\n" + ProxyOnly + "\nuser_pref(\"z\", 2);\n",
-         "user_pref(\"a\", 1);\n" + Host + "\n\n\n" + SslHost + "\n\n\nuser_pref(\"z\", 2);\n"},
+             SslPort8080 + "\n" + ProxyOnly + "\n" + PrefetchOff + "\nuser_pref(\"z\", 2);\n",
+         "user_pref(\"a\", 1);\n" + Host + "\n\n\n" + SslHost + "\n\n\n\nuser_pref(\"z\", 2);\n"},
         {"restore after an enable", EnableProxy(Homepage, 8080),
-         Homepage + "\n" + Host + "\n\n\n" + SslHost + "\n\n"},
+         Homepage + "\n" + Host + "\n\n\n" + SslHost + "\n\n\n"},
         {"restore after an enable of a CR LF file: the emptied lines keep CR LF",
-         EnableProxy("a\r\n", 8080), "a\r\n\r\n" + Host + "\r\n\r\n\r\n" + SslHost + "\r\n\r\n"},
+         EnableProxy("a\r\n", 8080),
+         "a\r\n\r\n" + Host + "\r\n\r\n\r\n" + SslHost + "\r\n\r\n\r\n"},
         {"Gatereset's restore of a file enabled on another port, as the browser wrote it back",
          "user_pref(\"media.peerconnection.ice.proxy_only\", true);\n"
          "user_pref(\"network.proxy.http\", \"127.0.0.1\");\n"
@@ -221,6 +227,8 @@ TEST(RestoreEntries, PutsBackWhatTheUserHad) {
         {"port and type without host: a second set appended",
          "user_pref(\"network.proxy.http_port\", 3128);\nuser_pref(\"network.proxy.type\", 0);\n"},
         {"an older enable's leftover the user kept", OlderEnable + "\n"},
+        {"the user's own prefetch choice",
+         "user_pref(\"network.dns.disablePrefetch\", false);\n" + Homepage},
         {"CR LF line ends", "user_pref(\"a\", 1);\r\nuser_pref(\"network.proxy.type\", 0);\r\n"},
         {"a user.js with plain LF and no last line end",
          "// mine\nuser_pref(\"network.proxy.type\", 4);"},
@@ -251,6 +259,7 @@ TEST(HeldEntries, TheUserJsValueThenThePrefsJsValueThenTheBrowsersDefault) {
     EXPECT_EQ((SavedEntry{"network.proxy.http", true, "\"corp\""}), held[1]);
     EXPECT_EQ((SavedEntry{"network.proxy.http_port", true, "0"}), held[2]);
     EXPECT_EQ((SavedEntry{"media.peerconnection.ice.proxy_only", true, "false"}), held[5]);
+    EXPECT_EQ((SavedEntry{"network.dns.disablePrefetch", true, "false"}), held[6]);
 }
 
 TEST(RestoreEntries, SavedValuesAreTheEntriesAsWritten) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "browsers/webrtc_policy.h"
 #include "browsers/connection_options_win.h"
 #include "browsers/mozilla_prefs_win.h"
 #include "browsers/opera_win.h"
@@ -127,6 +128,9 @@ TEST_F(GateresetTest, RestoreOnlySwitchPutsBackWhatPointsAtVeilgateAndNothingEls
     ASSERT_TRUE(EnableProxyInProfileTree(FirefoxProfileRoot(), 8080));
     ASSERT_TRUE(Exists(FirefoxProfileRoot() + "p.default\\user.js"));
     std::string firefox = MakePrefs(FirefoxProfileRoot(), "g.default", ProxiedPrefs);
+    // Chrome's and Edge's WebRTC policies, written for the user by a fix.
+    ASSERT_TRUE(webrtc_policy::WriteUsersOwn());
+    ASSERT_TRUE(webrtc_policy::HoldsToProxy(webrtc_policy::Read(webrtc_policy::Edge)));
     // The user's own proxy, of which Veilgate holds no record: the
     // uninstaller's restore is not Gatereset's reset, and leaves it alone.
     const std::string ownPrefs =
@@ -145,6 +149,9 @@ TEST_F(GateresetTest, RestoreOnlySwitchPutsBackWhatPointsAtVeilgateAndNothingEls
     EXPECT_EQ(RestoredPrefs, ReadBytes(firefox));
     EXPECT_EQ(PlainPrefs, ReadBytes(pointed));
     EXPECT_FALSE(Exists(FirefoxProfileRoot() + "p.default\\user.js"));
+    for (const webrtc_policy::BrowserPolicy& policy : webrtc_policy::Browsers)
+        EXPECT_FALSE(webrtc_policy::Read(policy).userSet) << policy.browser;
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, webrtc_policy::SavedWebRtcPoliciesKey));
     EXPECT_EQ(ownPrefs, ReadBytes(own));
 }
 

@@ -1,4 +1,4 @@
-// "Advanced Settings Dialog" (dialog 133): controls 1033 to 1037.
+// "Advanced Settings Dialog" (dialog 133): controls 1033 to 1038.
 #pragma once
 
 #define IDD_ADVANCED_SETTINGS 133
@@ -7,3 +7,4 @@
 #define IDC_TEST_PORT 1035
 #define IDC_APPLY 1036
 #define IDC_CANCEL_SETTINGS 1037
+#define IDC_CHECK_AFTER_ON 1038

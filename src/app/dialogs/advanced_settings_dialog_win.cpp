@@ -24,9 +24,11 @@ bool AdvancedSettingsDialog::OnInitDialog() {
     uint32_t port = RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get();
     portText_ = std::to_string(static_cast<int>(port));
     runAtStartup_ = RegDwordValue(setting::RunAtStartup).IsOn() ? 1 : 0;
+    checkAfterOn_ = RegDwordValue(setting::CheckAfterSwitchingOn).IsOn() ? 1 : 0;
     ui::SetFieldText(Hwnd(), IDC_LOCAL_PORT, portText_);
     ui::LimitFieldText(Hwnd(), IDC_LOCAL_PORT, MaxPortLength);
     ui::SetCheckBox(Hwnd(), IDC_RUN_AT_STARTUP, runAtStartup_);
+    ui::SetCheckBox(Hwnd(), IDC_CHECK_AFTER_ON, checkAfterOn_);
     testButton_.Attach(IDC_TEST_PORT, Hwnd());
     applyButton_.Attach(IDC_APPLY, Hwnd());
     cancelButton_.Attach(IDC_CANCEL_SETTINGS, Hwnd());
@@ -75,6 +77,7 @@ INT_PTR AdvancedSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lP
 void AdvancedSettingsDialog::ReadControls() {
     portText_ = ui::GetFieldText(Hwnd(), IDC_LOCAL_PORT);
     runAtStartup_ = ui::GetCheckBox(Hwnd(), IDC_RUN_AT_STARTUP);
+    checkAfterOn_ = ui::GetCheckBox(Hwnd(), IDC_CHECK_AFTER_ON);
 }
 
 void AdvancedSettingsDialog::Store() {
@@ -92,6 +95,7 @@ void AdvancedSettingsDialog::Store() {
         // Emptied rather than removed; a missing entry stays missing.
         startupEntry.Set("");
     }
+    RegDwordValue(setting::CheckAfterSwitchingOn).Set(checkAfterOn_ == 1 ? 1 : 0);
     // Any port a socket can use is stored, tested or not; an empty field
     // (0) or a five-digit number beyond 65535 would leave the engine unable
     // to start on the next run, so the stored port is kept instead.

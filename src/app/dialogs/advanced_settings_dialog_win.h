@@ -1,6 +1,6 @@
-// "Advanced Settings Dialog": start with Windows, the local proxy's port, and
-// a test of that port. "Apply" and the close box store; "Cancel" and Escape
-// do not.
+// "Advanced Settings Dialog": start with Windows, a protection check after
+// each switching on, the local proxy's port, and a test of that port. "Apply" and the close box
+// store; "Cancel" and Escape do not.
 #pragma once
 
 #include <string>
@@ -32,6 +32,8 @@ private:
     const EngineStatus* engine_;
     std::string portText_;
     int runAtStartup_ = 0;
+    // "Check my protection after switching on" (CheckAfterSwitchingOn).
+    int checkAfterOn_ = 0;
     ui::ColorButton testButton_;
     ui::ColorButton applyButton_;
     ui::ColorButton cancelButton_;
