@@ -73,12 +73,13 @@ void SetFault(ParsedRequest& request, const char* why) {
 // the way could each pick a different one.
 void ReadContentLength(const std::string& value, ParsedRequest& request) {
     long long length = 0;
+    // At most 15 digits, so that the number can never overflow.
     bool digits = !value.empty() && value.size() <= 15;
-    for (char c : value) {
-        if (!std::isdigit(static_cast<unsigned char>(c)))
+    for (size_t i = 0; digits && i < value.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(value[i])))
             digits = false;
         else
-            length = length * 10 + (c - '0');
+            length = length * 10 + (value[i] - '0');
     }
     if (!digits || (request.contentLength >= 0 && request.contentLength != length)) {
         SetFault(request, "the request's length is not valid");

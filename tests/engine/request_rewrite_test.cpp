@@ -93,6 +93,7 @@ TEST(RequestRewrite, AmbiguousHeadsAreRefused) {
         "Transfer-Encoding: chunked\r\n\r\n",
         "POST / HTTP/1.1\r\nHost: h\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\n",
         "POST / HTTP/1.1\r\nHost: h\r\nContent-Length: +5\r\n\r\n",
+        "POST / HTTP/1.1\r\nHost: h\r\nContent-Length: 22222111111111111111\r\n\r\n",
         "POST / HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: gzip, chunked\r\n\r\n",
         "GET / HTTP/1.1\r\nHost: h:99999\r\n\r\n",
         "GET / HTTP/1.1\r\nHost: h:0\r\n\r\n",
