@@ -58,6 +58,12 @@ constexpr UINT TellIfUnwatchedMessage = WM_APP + 42;
 // The longest the end of the session waits for a switch that runs before
 // it puts the browsers back itself.
 constexpr DWORD SessionEndSwitchWaitMs = 10000;
+// Controls this close on a row go together as the window grows: the
+// rotation box with its field, the buttons above the list.
+constexpr int TouchGapUnits = 5;
+// Posted from WM_DPICHANGED: the layout is taken again once the dialog
+// manager has placed the controls for the new DPI.
+constexpr UINT RetakeLayoutMessage = WM_APP + 43;
 constexpr char SwitchingOnText[] = "Switching on...";
 constexpr char SwitchingOffText[] = "Switching off...";
 
@@ -268,6 +274,7 @@ bool MainWindow::OnInitDialog() {
 
     bool selectorMade = CreateProxySelector();
     LoadPictures(WindowDpi(Hwnd()));
+    bool maximized = TakeLayout();
     if (!selectorMade) {
         activation_->StopStartUp();
         return true;
@@ -278,12 +285,22 @@ bool MainWindow::OnInitDialog() {
     // The window shows the stored state at once, and is on the screen
     // while the browsers are switched; the list fills the selector when it
     // arrives.
-    ShowWindow(Hwnd(), SW_SHOW);
+    ShowWindow(Hwnd(), maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
     activation_->ActivateStoredProxy();
     startUpCheck_->Start();
     rotation_->Start();
     listRefresh_->StartUp();
     return true;
+}
+
+bool MainWindow::TakeLayout() {
+    layoutDpi_ = WindowDpi(Hwnd());
+    layout_.Take(Hwnd(), Item(IDC_TESTED_PROXIES), toolbar_, TouchGapUnits);
+    RECT window{};
+    GetWindowRect(Hwnd(), &window);
+    layout_.SetMinimumSize(window.right - window.left, window.bottom - window.top);
+    return ui::RestoreWindowPlace(Hwnd(), RegStringValue(setting::MainWindowPlace).Get(),
+                                  layout_.MinimumWidth(), layout_.MinimumHeight());
 }
 
 void MainWindow::SetFieldText(int id, const std::string& text) {
@@ -600,6 +617,9 @@ HBRUSH MainWindow::OnCtlColor(HDC dc, HWND control, UINT message) {
 }
 
 void MainWindow::OnDestroy() {
+    std::string place = ui::KeptWindowPlace(Hwnd());
+    if (!place.empty())
+        RegStringValue(setting::MainWindowPlace).Set(place);
     server_.SetSwitchReport(nullptr);
     KillTimer(Hwnd(), rotation::TimerId);
     KillTimer(Hwnd(), list_refresh::DeadlineTimerId);
@@ -686,8 +706,28 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
         // the window and its controls (left to it: not handled); the
         // pictures and the columns' pixel widths are the window's to redo.
         LoadPictures(LOWORD(wParam));
-        PostMessageA(Hwnd(), ResizeColumnsMessage, 0, 0);
+        layout_.SetMinimumSize(MulDiv(layout_.MinimumWidth(), LOWORD(wParam), layoutDpi_),
+                               MulDiv(layout_.MinimumHeight(), LOWORD(wParam), layoutDpi_));
+        layoutDpi_ = LOWORD(wParam);
+        PostMessageA(Hwnd(), RetakeLayoutMessage, 0, 0);
         return FALSE;
+    case RetakeLayoutMessage:
+        handled = true;
+        layout_.Take(Hwnd(), Item(IDC_TESTED_PROXIES), toolbar_, TouchGapUnits);
+        SizeListColumns();
+        return TRUE;
+    case WM_SIZE:
+        handled = true;
+        if (toolbar_)
+            SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+        layout_.Apply(Hwnd());
+        if (wParam != SIZE_MINIMIZED)
+            SizeListColumns();
+        return TRUE;
+    case WM_GETMINMAXINFO:
+        handled = true;
+        layout_.LimitTracking(*reinterpret_cast<MINMAXINFO*>(lParam));
+        return TRUE;
     case ResizeColumnsMessage:
         handled = true;
         SizeListColumns();

@@ -26,6 +26,7 @@
 #include "base/scoped_win.h"
 #include "engine/local_proxy_server.h"
 #include "proxies/proxy_list.h"
+#include "ui/anchored_layout_win.h"
 #include "ui/color_button_win.h"
 #include "ui/hyperlink_label_win.h"
 #include "ui/tray_icon_win.h"
@@ -94,6 +95,9 @@ private:
     void CreateToolbar();
     void CreateListColumns();
     void SizeListColumns();
+    // Takes the controls' places as the default layout and brings the
+    // window to its kept place; true when it is to be shown maximised.
+    bool TakeLayout();
     bool CreateProxySelector();
     // Loads the background, toolbar and selector pictures drawn for dpi and
     // hands them to the controls, which drop the previous set.
@@ -148,6 +152,10 @@ private:
     ui::ColorButton whatIsMyIpButton_;
     ui::ColorButton trayButton_;
     ui::HyperlinkLabel readMore_;
+    // The controls' places as the window is resized.
+    ui::AnchoredLayout layout_;
+    // The DPI the layout was taken at.
+    int layoutDpi_ = 96;
     // Set while the program writes the MinutesField, whose change
     // notifications would otherwise run its handler from inside itself.
     bool writingMinutes_ = false;

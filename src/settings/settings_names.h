@@ -46,6 +46,10 @@ constexpr char PopUpsBlockedToday[] = "Software\\Veilgate\\PopUpsBlockedToday";
 // 1 once the user has been shown where the window goes in the tray.
 constexpr char TrayHintShown[] = "Software\\Veilgate\\TrayHintShown";
 constexpr char LastDomain[] = "Software\\Veilgate\\LastDomain";
+// Where the main window was and whether it was maximised, as
+// "left,top,right,bottom,maximised" (ui/window_layout.h); missing means
+// its default size and place.
+constexpr char MainWindowPlace[] = "Software\\Veilgate\\MainWindowPlace";
 
 constexpr char IClear1[] = "Software\\Veilgate\\Setari\\IClear1";
 constexpr char IClear2[] = "Software\\Veilgate\\Setari\\IClear2";
