@@ -82,9 +82,12 @@ int ListViewOrder::ListRowAt(int viewRow) const {
 }
 
 int ListViewOrder::RowInserted(int listRow, const std::vector<ProxyEntry>& rows) {
-    for (int& row : viewRows_) {
-        if (row >= listRow)
-            ++row;
+    // An appended row (as every row of a loaded file is) moves none.
+    if (listRow < static_cast<int>(viewRows_.size())) {
+        for (int& row : viewRows_) {
+            if (row >= listRow)
+                ++row;
+        }
     }
     int viewRow = static_cast<int>(viewRows_.size());
     if (column_ == ListOrder) {

@@ -1,11 +1,13 @@
 // The main window's view rules that need no window: the sort order of
-// "Already Tested Proxies" and how the view follows the list.
+// "Already Tested Proxies", how the view follows the list, and the proxy
+// selector filled a step at a time.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "app/list_view_order.h"
+#include "app/selector_fill.h"
 
 namespace {
 
@@ -111,6 +113,63 @@ TEST(ListViewOrder, FollowsTheListsInsertionsAndRemovalsInItsOrder) {
     EXPECT_EQ(ViewAddresses(order, rows), (std::vector<std::string>{"z", "y"}));
     EXPECT_EQ(order.ListRowAt(0), 1);
     EXPECT_EQ(order.RowRemoved(7), -1);
+}
+
+// A stand-in for the drop-down box: its items as the box's insert makes
+// them, and what is selected.
+struct FakeBox {
+    std::vector<std::string> items;
+    std::string selected;
+    SelectorFill::InsertItem Insert() {
+        return [this](int index, const SelectorItem& item) {
+            items.insert(items.begin() + index, item.text);
+        };
+    }
+    SelectorFill::SelectItem Select() {
+        return [this](const std::string& text) { selected = text; };
+    }
+};
+
+TEST(SelectorFill, PutsTheItemsInAStepAtATimeInTheOrderTheyCame) {
+    SelectorFill fill(2000);
+    FakeBox box;
+    EXPECT_TRUE(fill.Queue(0, {"proxy 0", 0}));
+    for (int i = 1; i < 4500; ++i)
+        EXPECT_FALSE(fill.Queue(i, {"proxy " + std::to_string(i), 0}));
+    // The first-ever item of the box, put in at the top after the others.
+    EXPECT_FALSE(fill.Queue(0, {"start-up", 1}));
+    EXPECT_TRUE(fill.SelectAfterFill("proxy 4499"));
+    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Select()));
+    EXPECT_EQ(box.items.size(), 2000u);
+    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Select()));
+    EXPECT_EQ(box.items.size(), 4000u);
+    EXPECT_EQ(box.selected, "");
+    EXPECT_FALSE(fill.RunStep(box.Insert(), box.Select()));
+    ASSERT_EQ(box.items.size(), 4501u);
+    EXPECT_EQ(box.items.front(), "start-up");
+    EXPECT_EQ(box.items[1], "proxy 0");
+    EXPECT_EQ(box.items.back(), "proxy 4499");
+    EXPECT_EQ(box.selected, "proxy 4499");
+    EXPECT_FALSE(fill.Filling());
+    // Nothing waits: the selection is the caller's to make at once.
+    EXPECT_FALSE(fill.SelectAfterFill("proxy 1"));
+}
+
+TEST(SelectorFill, AClearedBoxTakesNothingMoreOfTheEarlierFill) {
+    SelectorFill fill(2);
+    FakeBox box;
+    fill.Queue(0, {"old 0", 0});
+    fill.Queue(1, {"old 1", 0});
+    fill.Queue(2, {"old 2", 0});
+    fill.SelectAfterFill("old 2");
+    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Select()));
+    fill.Clear();
+    box.items.clear();
+    EXPECT_FALSE(fill.Filling());
+    EXPECT_TRUE(fill.Queue(0, {"new 0", 0}));
+    EXPECT_FALSE(fill.RunStep(box.Insert(), box.Select()));
+    EXPECT_EQ(box.items, std::vector<std::string>{"new 0"});
+    EXPECT_EQ(box.selected, "");
 }
 
 }  // namespace
