@@ -955,19 +955,10 @@ void MainWindow::RowInserted(int index, const ProxyEntry& entry) {
 }
 
 void MainWindow::InsertViewRow(int viewRow, const ProxyEntry& entry) {
-    HWND listView = Item(IDC_TESTED_PROXIES);
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = viewRow;
-    item.pszText = const_cast<char*>(entry.address.c_str());
-    int row = static_cast<int>(
-        SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    for (int column = 1; column < ListColumnCount; ++column) {
-        LVITEMA cell{};
-        cell.iSubItem = column;
-        cell.pszText = const_cast<char*>(CellText(entry, column).c_str());
-        SendMessageA(listView, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
-    }
+    const char* cells[ListColumnCount];
+    for (int column = 0; column < ListColumnCount; ++column)
+        cells[column] = CellText(entry, column).c_str();
+    ui::InsertReportRow(Item(IDC_TESTED_PROXIES), viewRow, cells, ListColumnCount);
 }
 
 void MainWindow::RowRemoved(int index) {

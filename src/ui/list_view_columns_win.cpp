@@ -31,6 +31,26 @@ int TitleWidth(HWND listView, int column) {
 
 }  // namespace
 
+int InsertReportRow(HWND listView, int row, const char* const* cells, int count) {
+    if (count <= 0)
+        return -1;
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.pszText = const_cast<char*>(cells[0]);
+    int inserted = static_cast<int>(
+        SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (inserted < 0)
+        return -1;
+    for (int column = 1; column < count; ++column) {
+        LVITEMA cell{};
+        cell.iSubItem = column;
+        cell.pszText = const_cast<char*>(cells[column]);
+        SendMessageA(listView, LVM_SETITEMTEXTA, inserted, reinterpret_cast<LPARAM>(&cell));
+    }
+    return inserted;
+}
+
 std::vector<int> MeasureListColumns(HWND listView) {
     std::vector<int> widths;
     int count = ColumnCount(listView);

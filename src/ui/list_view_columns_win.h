@@ -1,5 +1,6 @@
-// A report list view's columns sized to what they hold, and the mark in the
-// title of the column the rows are sorted by.
+// A report list view's rows and columns: a row put in with its cells, the
+// columns sized to what they hold, and the mark in the title of the column
+// the rows are sorted by.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,9 @@
 #include <vector>
 
 namespace ui {
+
+// Puts a row of `count` cells in at `row`; the row's index, or -1.
+int InsertReportRow(HWND listView, int row, const char* const* cells, int count);
 
 // Measures each column: the wider of its widest cell and its title. Slow
 // for many rows (every cell is measured), so it is done after a fill, not
