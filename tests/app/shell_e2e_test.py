@@ -792,7 +792,8 @@ def run_find_working(shell):
     without repeats, and says what came; "Find Working Proxies" puts the live
     ones that hide the user into the list, elite first, the row already there
     updated in place, and leaves out the transparent, silent and dead ones;
-    the window answers throughout."""
+    the window answers throughout. A click on a column title sorts the view
+    only; the window grows with its list and keeps its size."""
     elite = shell.start_tinyproxy("find-elite", ["Bind 127.0.0.5", "DisableViaHeader Yes"])
     anonymous = shell.start_tinyproxy("find-anonymous", ["Bind 127.0.0.7"])
     transparent = shell.start_tinyproxy("find-transparent", ["Bind 127.0.0.6", "XTinyproxy Yes"])
@@ -847,8 +848,37 @@ def run_find_working(shell):
                        (f"127.0.0.1:{anonymous}", "FR", "Anonymous", "127.0.0.7")],
               "the row there is updated in place, the new ones follow, elite first, each with "
               "the address the web sees through it", rows)
+
+        # A click on "Anonymity" sorts the view, Elite first; the list (and
+        # so the file below) keeps its order.
+        shell.drive("column-click", "4")
+        shown = [row[0] for row in shell.rows()]
+        check(shown == [f"127.0.0.1:{elite}", upstream, f"127.0.0.1:{anonymous}"],
+              "a click on a column title sorts the view by it", shown)
+
+        # The window grows: the list with it, "Go To Tray" keeps to the
+        # bottom right corner, "Enable Veilgate" to the top left.
+        def places():
+            return {id: [int(n) for n in shell.drive("place", id)["place"].split()]
+                    for id in ("1000", "1002", "1")}
+        before = places()
+        client = [int(n) for n in shell.drive("place", "1")["client"].split()]
+        check(shell.drive("resize", "1000", "650")["ok"], "the window can be resized")
+        after = places()
+        grown = [int(n) for n in shell.drive("place", "1")["client"].split()]
+        dx, dy = grown[0] - client[0], grown[1] - client[1]
+        check(dx > 0 and dy > 0, "the window grew", (client, grown))
+        moved = lambda id, x, y, r, b: [a + d for a, d in zip(before[id], (x, y, r, b))]
+        check(after["1000"] == before["1000"] and after["1002"] == moved("1002", 0, 0, dx, dy)
+              and after["1"] == moved("1", dx, dy, dx, dy),
+              "the list grows with the window and the other controls keep to their edges",
+              (before, after, dx, dy))
         shell.drive("command", "32772")
         check(shell.wait_program_end(30), "EXIT ends it")
+        place = (shell.reg_query("MainWindowPlace") or "").split(",")
+        check(len(place) == 5 and int(place[2]) - int(place[0]) == 1000
+              and int(place[3]) - int(place[1]) == 650 and place[4] == "0",
+              "the window's size is kept for the user", place)
         saved = open(os.path.join(shell.unix_folder("LOCALAPPDATA"), "Veilgate",
                                   "MyProxies.txt"), newline="").read()
         check(saved == f"{upstream}->Local\r\n127.0.0.1:{elite}->Germany\r\n"
