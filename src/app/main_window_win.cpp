@@ -807,9 +807,17 @@ void MainWindow::SetSelectorText(const std::string& text) {
         SetWindowTextA(edit, text.c_str());
 }
 
+// A box of many items is emptied a step at a time: emptied at once, 100,000
+// items held the window for seconds.
 void MainWindow::ClearSelector() {
-    selectorFill_.Clear();
-    SendMessageA(selector_, CB_RESETCONTENT, 0, 0);
+    int count = static_cast<int>(SendMessageA(selector_, CB_GETCOUNT, 0, 0));
+    if (count > static_cast<int>(SelectorFill::DefaultItemsPerStep)) {
+        if (selectorFill_.QueueRemoval(count) && !PostMessageA(Hwnd(), FillSelectorMessage, 0, 0))
+            FillSelectorStep();
+    } else {
+        selectorFill_.Clear();
+        SendMessageA(selector_, CB_RESETCONTENT, 0, 0);
+    }
     SetSelectorText("");
 }
 
@@ -830,12 +838,13 @@ void MainWindow::FillSelectorStep() {
         entry.iSelectedImage = item.image;
         SendMessageA(selector_, CBEM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&entry));
     };
+    auto remove = [this](int index) { SendMessageA(selector_, CBEM_DELETEITEM, index, 0); };
     auto select = [this](const std::string& text) { SelectSelectorItem(text); };
     bool more = true;
     while (more) {
         // The box is not repainted for each item of a step.
         SendMessageA(selector_, WM_SETREDRAW, FALSE, 0);
-        more = selectorFill_.RunStep(insert, select);
+        more = selectorFill_.RunStep(insert, remove, select);
         SendMessageA(selector_, WM_SETREDRAW, TRUE, 0);
         // Posted rather than looped, so that input and paint come between
         // steps; a step that cannot be posted is run at once.

@@ -13,8 +13,15 @@ void SelectorFill::Clear() {
 
 bool SelectorFill::Queue(int index, const SelectorItem& item) {
     bool wasEmpty = queued_.empty();
-    queued_.push_back({index, item});
+    queued_.push_back({false, index, item});
     return wasEmpty;
+}
+
+bool SelectorFill::QueueRemoval(int count) {
+    Clear();
+    for (int index = count - 1; index >= 0; --index)
+        queued_.push_back({true, index, SelectorItem()});
+    return !queued_.empty();
 }
 
 bool SelectorFill::SelectAfterFill(const std::string& text) {
@@ -25,11 +32,15 @@ bool SelectorFill::SelectAfterFill(const std::string& text) {
     return true;
 }
 
-bool SelectorFill::RunStep(const InsertItem& insert, const SelectItem& select) {
+bool SelectorFill::RunStep(const InsertItem& insert, const RemoveItem& remove,
+                           const SelectItem& select) {
     for (size_t done = 0; done < itemsPerStep_ && !queued_.empty(); ++done) {
         Queued next = std::move(queued_.front());
         queued_.pop_front();
-        insert(next.index, next.item);
+        if (next.remove)
+            remove(next.index);
+        else
+            insert(next.index, next.item);
     }
     if (!queued_.empty())
         return true;

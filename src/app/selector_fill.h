@@ -19,6 +19,11 @@ public:
 
     // The box was emptied: nothing queued is put in, nothing selected.
     void Clear();
+    // Empties a box that holds `count` items a step at a time, from its
+    // last item (emptying 100,000 items at once holds the window for
+    // seconds); nothing queued before is put in. True when a step is to be
+    // asked for.
+    bool QueueRemoval(int count);
     // Queues an item for `index` (as the box's insert takes it, in turn
     // with the items before it). True when the queue was empty, so that a
     // step is to be asked for.
@@ -30,13 +35,16 @@ public:
 
     using InsertItem = std::function<void(int index, const SelectorItem& item)>;
     using SelectItem = std::function<void(const std::string& text)>;
-    // Puts in up to one step's items, in the order they came, and makes the
+    using RemoveItem = std::function<void(int index)>;
+    // Takes out and puts in up to one step's items, in the order asked, and
+    // makes the
     // waiting selection after the last. True when items remain, so that
     // another step is to be asked for.
-    bool RunStep(const InsertItem& insert, const SelectItem& select);
+    bool RunStep(const InsertItem& insert, const RemoveItem& remove, const SelectItem& select);
 
 private:
     struct Queued {
+        bool remove;
         int index;
         SelectorItem item;
     };

@@ -125,6 +125,9 @@ struct FakeBox {
             items.insert(items.begin() + index, item.text);
         };
     }
+    SelectorFill::RemoveItem Remove() {
+        return [this](int index) { items.erase(items.begin() + index); };
+    }
     SelectorFill::SelectItem Select() {
         return [this](const std::string& text) { selected = text; };
     }
@@ -139,12 +142,12 @@ TEST(SelectorFill, PutsTheItemsInAStepAtATimeInTheOrderTheyCame) {
     // The first-ever item of the box, put in at the top after the others.
     EXPECT_FALSE(fill.Queue(0, {"start-up", 1}));
     EXPECT_TRUE(fill.SelectAfterFill("proxy 4499"));
-    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Select()));
+    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
     EXPECT_EQ(box.items.size(), 2000u);
-    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Select()));
+    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
     EXPECT_EQ(box.items.size(), 4000u);
     EXPECT_EQ(box.selected, "");
-    EXPECT_FALSE(fill.RunStep(box.Insert(), box.Select()));
+    EXPECT_FALSE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
     ASSERT_EQ(box.items.size(), 4501u);
     EXPECT_EQ(box.items.front(), "start-up");
     EXPECT_EQ(box.items[1], "proxy 0");
@@ -162,14 +165,30 @@ TEST(SelectorFill, AClearedBoxTakesNothingMoreOfTheEarlierFill) {
     fill.Queue(1, {"old 1", 0});
     fill.Queue(2, {"old 2", 0});
     fill.SelectAfterFill("old 2");
-    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Select()));
+    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
     fill.Clear();
     box.items.clear();
     EXPECT_FALSE(fill.Filling());
     EXPECT_TRUE(fill.Queue(0, {"new 0", 0}));
-    EXPECT_FALSE(fill.RunStep(box.Insert(), box.Select()));
+    EXPECT_FALSE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
     EXPECT_EQ(box.items, std::vector<std::string>{"new 0"});
     EXPECT_EQ(box.selected, "");
+}
+
+TEST(SelectorFill, EmptiesAFullBoxAStepAtATimeBeforeTheNewItemsGoIn) {
+    SelectorFill fill(3);
+    FakeBox box;
+    box.items = {"old 0", "old 1", "old 2", "old 3", "old 4"};
+    fill.Queue(5, {"never", 0});
+    EXPECT_TRUE(fill.QueueRemoval(5));
+    EXPECT_FALSE(fill.Queue(0, {"new 0", 0}));
+    EXPECT_FALSE(fill.Queue(1, {"new 1", 0}));
+    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
+    EXPECT_EQ(box.items, (std::vector<std::string>{"old 0", "old 1"}));
+    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
+    EXPECT_FALSE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
+    EXPECT_EQ(box.items, (std::vector<std::string>{"new 0", "new 1"}));
+    EXPECT_FALSE(fill.QueueRemoval(0));
 }
 
 }  // namespace

@@ -889,6 +889,34 @@ def run_find_working(shell):
         set_text_value(shell, "ProxySources", "")
 
 
+def run_large_selector(shell):
+    """A source of 100,000 proxies: "Refresh List" puts every one into the
+    selector a step at a time, the window answering throughout."""
+    big = os.path.join(shell.work, "big-list.txt")
+    with open(big, "w") as f:
+        for i in range(100000):
+            f.write(f"10.{i // 65536}.{i // 256 % 256}.{i % 256}:{1024 + i % 50000}\n")
+    set_text_value(shell, "ProxySources", f"0\thttp\tmaker\n1\thttp\t{shell.windows_path(big)}\n")
+    try:
+        for name, kind, value in (("UseProxy", "REG_DWORD", 0), ("AutoEnabled", "REG_DWORD", 0),
+                                  ("LocalPort", "REG_DWORD", shell.engine_port)):
+            shell.reg_add(name, kind, value, key=USER_KEY)
+        shell.write_tested_proxies([f"127.0.0.1:{shell.upstream_port}->Local"])
+        shell.start_program()
+        check(wait_until(lambda: int(shell.state().get("items") or 0) >= 100000, 120, step=1),
+              "the start-up download fills the selector with all 100,000", shell.state())
+        longest = answers_while(shell, 20, lambda: shell.drive("click", "1005"))
+        check(longest < 1000, "the window answers while Refresh List fills it again", longest)
+        shell.message(60)
+        check(wait_until(lambda: int(shell.state().get("items") or 0) >= 100000, 120, step=1),
+              "and the selector holds them all again", shell.state())
+        shell.drive("command", "32772")
+        check(shell.wait_program_end(60), "EXIT ends it")
+    finally:
+        stop(shell.program)
+        set_text_value(shell, "ProxySources", "")
+
+
 def main():
     # Stopped from outside (ctest's time-out), it still stops what it started.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
@@ -920,6 +948,7 @@ def main():
         run_port_change_while_on(shell)
         run_proxy_tests(shell)
         run_find_working(shell)
+        run_large_selector(shell)
     finally:
         stop_all()
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),
