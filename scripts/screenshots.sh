@@ -51,6 +51,9 @@ done
 wine_run() { WINE_RUN_STREAM=1 cmake/wine-run.sh "$prefix" "$@"; }
 # No window manager runs here: Wine draws the title bars itself.
 wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+# Nor a window manager to maximise a window: Wine does it itself for
+# windows it does not leave to one.
+wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 # Wine's own "MS Sans Serif" is a wider bitmap face than Windows' and cuts
 # the main window's labels short; Tahoma has the metrics the layout expects.
 wine_run reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d Tahoma /f >/dev/null 2>&1
@@ -116,8 +119,9 @@ set_dpi 96
 
 # Each shot is DIALOG or DIALOG@DPI (saved as DIALOG_DPIdpi.png); the main
 # window, the proxy sources and the protection check are taken at 100 % and
-# at 200 %.
-for shot in main main@192 add_proxy advanced_settings about evaluation browser_config privacy \
+# at 200 %, the main window at its default size and maximised.
+for shot in main main@192 main_maximized main_maximized@192 add_proxy advanced_settings about \
+    evaluation browser_config privacy \
     proxy_sources proxy_sources@192 protection protection@192; do
   dialog=${shot%@*}
   name=$dialog
@@ -126,6 +130,9 @@ for shot in main main@192 add_proxy advanced_settings about evaluation browser_c
     set_dpi "${shot#*@}"
   fi
   done_file=$work/$name.done
+  # Each shot of the main window starts from its default size and place,
+  # not from where the previous one left it.
+  wine_run reg delete 'HKCU\Software\Veilgate' /v MainWindowPlace /f >/dev/null 2>&1 || true
   rect_file=$work/$name.rect
   wine_run "$build/tests/app/dialog_gallery.exe" "$dialog" "Z:$done_file" >"$rect_file" 2>"$work/$name.err" &
   gallery_pid=$!
@@ -145,7 +152,7 @@ for shot in main main@192 add_proxy advanced_settings about evaluation browser_c
   wait "$gallery_pid" || true
   gallery_pid=
   # The other dialogs show the usual port.
-  [ "$dialog" = main ] ||
+  [ "${dialog%_maximized}" = main ] ||
     wine_run reg add 'HKCU\Software\Veilgate' /v LocalPort /t REG_DWORD /d 8080 /f >/dev/null 2>&1
   set_dpi 96
   if [ -n "$check_only" ]; then

@@ -29,6 +29,7 @@
 #include "settings/settings_names.h"
 #include "ui/bitmap_layout.h"
 #include "ui/data_exchange_win.h"
+#include "ui/list_view_columns_win.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -49,8 +50,8 @@ constexpr RECT SelectorRect = {184, 21, 376, 184};
 constexpr int SelectorImageWidth = 21;
 constexpr int ToolbarButtonWidth = 97;
 constexpr int ToolbarButtonHeight = 30;
-// Posted from WM_DPICHANGED, so that the columns are sized after the dialog
-// manager has laid the controls out for the new DPI.
+// Posted when rows came, so that the columns are measured once all of a
+// fill's rows are in.
 constexpr UINT ResizeColumnsMessage = WM_APP + 40;
 // Posted from a connection's thread when the engine has moved to a failover
 // candidate; lParam: the EngineSwitch, which the window takes.
@@ -61,6 +62,14 @@ constexpr UINT TellIfUnwatchedMessage = WM_APP + 42;
 // The longest the end of the session waits for a switch that runs before
 // it puts the browsers back itself.
 constexpr DWORD SessionEndSwitchWaitMs = 10000;
+// Controls this close on a row go together as the window grows: the
+// rotation box with its field, the buttons above the list.
+constexpr int TouchGapUnits = 5;
+// Posted from WM_DPICHANGED: the layout is taken again once the dialog
+// manager has placed the controls for the new DPI.
+constexpr UINT RetakeLayoutMessage = WM_APP + 43;
+// Posted while items wait to go into the proxy selector: one step of them.
+constexpr UINT FillSelectorMessage = WM_APP + 44;
 constexpr char SwitchingOnText[] = "Switching on...";
 constexpr char SwitchingOffText[] = "Switching off...";
 
@@ -71,16 +80,9 @@ struct EngineSwitch {
 constexpr int ToolbarCommands[] = {IDT_ADVANCED_SETTINGS, IDT_ONLINE_PRIVACY, IDT_BROWSERS,
                                    IDT_HELP};
 
-struct Column {
-    const char* title;
-    int percentOfWidth;
-};
-// Shares of the list's width, so that the columns fit whatever the font;
-// a title wider than its share widens its column at the first one's cost.
-constexpr Column ListColumns[] = {{"Proxy IP and Port", 22}, {"Country", 13},
-                                  {"Response Time", 17},     {"Download Speed", 18},
-                                  {"Anonymity", 15},         {"Exit IP", 15}};
-constexpr int ListColumnCount = sizeof ListColumns / sizeof ListColumns[0];
+// The titles of the list's columns (ListColumn's order).
+constexpr const char* ListColumnTitles[ListColumnCount] = {
+    "Proxy IP and Port", "Country", "Response Time", "Download Speed", "Anonymity", "Exit IP"};
 
 // The resource of a picture drawn at percent (see app_resources.h).
 int PictureId(int bitmapId, int percent) {
@@ -268,10 +270,15 @@ bool MainWindow::OnInitDialog() {
     findWorking_ = std::make_unique<FindWorkingProxies>(*activation_, *this, *work_);
     startUpCheck_ = std::make_unique<StartUpCheck>(*activation_, *this, *work_);
     CreateListColumns();
+    // A file of thousands of rows goes in without a repaint per row.
+    SendMessageA(Item(IDC_TESTED_PROXIES), WM_SETREDRAW, FALSE, 0);
     activation_->LoadList();
+    SendMessageA(Item(IDC_TESTED_PROXIES), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Item(IDC_TESTED_PROXIES), nullptr, TRUE);
 
     bool selectorMade = CreateProxySelector();
     LoadPictures(WindowDpi(Hwnd()));
+    bool maximized = TakeLayout();
     if (!selectorMade) {
         activation_->StopStartUp();
         return true;
@@ -282,12 +289,22 @@ bool MainWindow::OnInitDialog() {
     // The window shows the stored state at once, and is on the screen
     // while the browsers are switched; the list fills the selector when it
     // arrives.
-    ShowWindow(Hwnd(), SW_SHOW);
+    ShowWindow(Hwnd(), maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
     activation_->ActivateStoredProxy();
     startUpCheck_->Start();
     rotation_->Start();
     listRefresh_->StartUp();
     return true;
+}
+
+bool MainWindow::TakeLayout() {
+    layoutDpi_ = WindowDpi(Hwnd());
+    layout_.Take(Hwnd(), Item(IDC_TESTED_PROXIES), toolbar_, TouchGapUnits);
+    RECT window{};
+    GetWindowRect(Hwnd(), &window);
+    layout_.SetMinimumSize(window.right - window.left, window.bottom - window.top);
+    return ui::RestoreWindowPlace(Hwnd(), RegStringValue(setting::MainWindowPlace).Get(),
+                                  layout_.MinimumWidth(), layout_.MinimumHeight());
 }
 
 void MainWindow::SetFieldText(int id, const std::string& text) {
@@ -344,30 +361,47 @@ void MainWindow::CreateListColumns() {
     for (int i = 0; i < ListColumnCount; ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_TEXT | LVCF_SUBITEM;
-        column.pszText = const_cast<char*>(ListColumns[i].title);
+        column.pszText = const_cast<char*>(ListColumnTitles[i]);
         column.iSubItem = i;
         SendMessageA(listView, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
     SizeListColumns();
 }
 
-void MainWindow::SizeListColumns() {
+void MainWindow::SizeListColumns(bool measure) {
     HWND listView = Item(IDC_TESTED_PROXIES);
-    RECT client{};
-    GetClientRect(listView, &client);
-    int width = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
-    // The header's margins around a title, in the list's own font.
-    int margin = static_cast<int>(
-        SendMessageA(listView, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("MM")));
-    int rest = width;
-    for (int i = ListColumnCount - 1; i >= 1; --i) {
-        int title = static_cast<int>(SendMessageA(listView, LVM_GETSTRINGWIDTHA, 0,
-                                                  reinterpret_cast<LPARAM>(ListColumns[i].title)));
-        int cx = std::max(width * ListColumns[i].percentOfWidth / 100, title + margin);
-        SendMessageA(listView, LVM_SETCOLUMNWIDTH, i, cx);
-        rest -= cx;
+    if (measure || columnWidths_.empty())
+        columnWidths_ = ui::MeasureListColumns(listView);
+    ui::FillListColumns(listView, columnWidths_);
+}
+
+void MainWindow::SizeColumnsSoon() {
+    if (columnsSizePending_)
+        return;
+    columnsSizePending_ = PostMessageA(Hwnd(), ResizeColumnsMessage, 0, 0) != FALSE;
+}
+
+void MainWindow::SortListBy(int column) {
+    int selected = FirstSelectedRow();
+    viewOrder_.SortBy(column, list_.Rows());
+    ShowRowsInViewOrder(selected);
+    ui::ShowSortMark(Item(IDC_TESTED_PROXIES), column, viewOrder_.Ascending());
+}
+
+void MainWindow::ShowRowsInViewOrder(int selected) {
+    HWND listView = Item(IDC_TESTED_PROXIES);
+    SendMessageA(listView, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(listView, LVM_DELETEALLITEMS, 0, 0);
+    const std::vector<int>& rows = viewOrder_.ViewRows();
+    SendMessageA(listView, LVM_SETITEMCOUNT, rows.size(), 0);
+    for (size_t viewRow = 0; viewRow < rows.size(); ++viewRow) {
+        InsertViewRow(static_cast<int>(viewRow), list_.Row(rows[viewRow]));
+        if (rows[viewRow] == selected)
+            ListView_SetItemState(listView, static_cast<int>(viewRow), LVIS_SELECTED | LVIS_FOCUSED,
+                                  LVIS_SELECTED | LVIS_FOCUSED);
     }
-    SendMessageA(listView, LVM_SETCOLUMNWIDTH, 0, rest);
+    SendMessageA(listView, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(listView, nullptr, TRUE);
 }
 
 bool MainWindow::CreateProxySelector() {
@@ -589,6 +623,10 @@ bool MainWindow::OnNotify(int id, NMHDR& header, LRESULT& result) {
         ShowListMenu();
         return true;
     }
+    if (header.code == LVN_COLUMNCLICK) {
+        SortListBy(reinterpret_cast<NMLISTVIEW&>(header).iSubItem);
+        return true;
+    }
     return false;
 }
 
@@ -610,6 +648,9 @@ HBRUSH MainWindow::OnCtlColor(HDC dc, HWND control, UINT message) {
 }
 
 void MainWindow::OnDestroy() {
+    std::string place = ui::KeptWindowPlace(Hwnd());
+    if (!place.empty())
+        RegStringValue(setting::MainWindowPlace).Set(place);
     server_.SetSwitchReport(nullptr);
     KillTimer(Hwnd(), rotation::TimerId);
     KillTimer(Hwnd(), list_refresh::DeadlineTimerId);
@@ -696,11 +737,36 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
         // the window and its controls (left to it: not handled); the
         // pictures and the columns' pixel widths are the window's to redo.
         LoadPictures(LOWORD(wParam));
-        PostMessageA(Hwnd(), ResizeColumnsMessage, 0, 0);
+        layout_.SetMinimumSize(MulDiv(layout_.MinimumWidth(), LOWORD(wParam), layoutDpi_),
+                               MulDiv(layout_.MinimumHeight(), LOWORD(wParam), layoutDpi_));
+        layoutDpi_ = LOWORD(wParam);
+        PostMessageA(Hwnd(), RetakeLayoutMessage, 0, 0);
         return FALSE;
+    case RetakeLayoutMessage:
+        handled = true;
+        layout_.Take(Hwnd(), Item(IDC_TESTED_PROXIES), toolbar_, TouchGapUnits);
+        SizeListColumns();
+        return TRUE;
+    case WM_SIZE:
+        handled = true;
+        if (toolbar_)
+            SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+        layout_.Apply(Hwnd());
+        if (wParam != SIZE_MINIMIZED)
+            SizeListColumns(false);
+        return TRUE;
+    case WM_GETMINMAXINFO:
+        handled = true;
+        layout_.LimitTracking(*reinterpret_cast<MINMAXINFO*>(lParam));
+        return TRUE;
     case ResizeColumnsMessage:
         handled = true;
+        columnsSizePending_ = false;
         SizeListColumns();
+        return TRUE;
+    case FillSelectorMessage:
+        handled = true;
+        FillSelectorStep();
         return TRUE;
     case WM_HELP:
         handled = true;
@@ -751,22 +817,56 @@ void MainWindow::SetSelectorText(const std::string& text) {
         SetWindowTextA(edit, text.c_str());
 }
 
+// A box of many items is emptied a step at a time: emptied at once, 100,000
+// items held the window for seconds.
 void MainWindow::ClearSelector() {
-    SendMessageA(selector_, CB_RESETCONTENT, 0, 0);
+    int count = static_cast<int>(SendMessageA(selector_, CB_GETCOUNT, 0, 0));
+    if (count > static_cast<int>(SelectorFill::DefaultItemsPerStep)) {
+        if (selectorFill_.QueueRemoval(count) && !PostMessageA(Hwnd(), FillSelectorMessage, 0, 0))
+            FillSelectorStep();
+    } else {
+        selectorFill_.Clear();
+        SendMessageA(selector_, CB_RESETCONTENT, 0, 0);
+    }
     SetSelectorText("");
 }
 
+// Queued: a list of 100,000 proxies goes in a step at a time, the window
+// answering between steps.
 void MainWindow::InsertSelectorItem(int index, const SelectorItem& item) {
-    COMBOBOXEXITEMA entry{};
-    entry.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
-    entry.iItem = index;
-    entry.pszText = const_cast<char*>(item.text.c_str());
-    entry.iImage = item.image;
-    entry.iSelectedImage = item.image;
-    SendMessageA(selector_, CBEM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&entry));
+    if (selectorFill_.Queue(index, item) && !PostMessageA(Hwnd(), FillSelectorMessage, 0, 0))
+        FillSelectorStep();
+}
+
+void MainWindow::FillSelectorStep() {
+    auto insert = [this](int index, const SelectorItem& item) {
+        COMBOBOXEXITEMA entry{};
+        entry.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
+        entry.iItem = index;
+        entry.pszText = const_cast<char*>(item.text.c_str());
+        entry.iImage = item.image;
+        entry.iSelectedImage = item.image;
+        SendMessageA(selector_, CBEM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&entry));
+    };
+    auto remove = [this](int index) { SendMessageA(selector_, CBEM_DELETEITEM, index, 0); };
+    auto select = [this](const std::string& text) { SelectSelectorItem(text); };
+    bool more = true;
+    while (more) {
+        // The box is not repainted for each item of a step.
+        SendMessageA(selector_, WM_SETREDRAW, FALSE, 0);
+        more = selectorFill_.RunStep(insert, remove, select);
+        SendMessageA(selector_, WM_SETREDRAW, TRUE, 0);
+        // Posted rather than looped, so that input and paint come between
+        // steps; a step that cannot be posted is run at once.
+        if (more && PostMessageA(Hwnd(), FillSelectorMessage, 0, 0))
+            more = false;
+    }
+    InvalidateRect(selector_, nullptr, TRUE);
 }
 
 void MainWindow::SelectSelectorItem(const std::string& text) {
+    if (selectorFill_.SelectAfterFill(text))
+        return;
     LRESULT index = SendMessageA(selector_, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                  reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageA(selector_, CB_SETCURSEL, index == CB_ERR ? static_cast<WPARAM>(-1) : index, 0);
@@ -806,9 +906,11 @@ void MainWindow::Tell(const std::string& text, const std::string& caption) {
     ui::ShowMessage(Hwnd(), text, caption);
 }
 
+// The list's row: the view may be sorted otherwise.
 int MainWindow::FirstSelectedRow() {
-    return static_cast<int>(SendMessageA(Item(IDC_TESTED_PROXIES), LVM_GETNEXTITEM,
-                                         static_cast<WPARAM>(-1), LVNI_SELECTED));
+    int viewRow = static_cast<int>(SendMessageA(Item(IDC_TESTED_PROXIES), LVM_GETNEXTITEM,
+                                                static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return viewOrder_.ListRowAt(viewRow);
 }
 
 bool MainWindow::RotationBox() {
@@ -867,25 +969,25 @@ void MainWindow::StopRecheckTimer() {
 // --- ProxyListObserver ---------------------------------------------------------
 
 void MainWindow::RowInserted(int index, const ProxyEntry& entry) {
-    HWND listView = Item(IDC_TESTED_PROXIES);
-    const std::string* cells[] = {&entry.address,       &entry.country,   &entry.responseTime,
-                                  &entry.downloadSpeed, &entry.anonymity, &entry.exitAddress};
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = index;
-    item.pszText = const_cast<char*>(cells[0]->c_str());
-    int row = static_cast<int>(
-        SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    for (int column = 1; column < ListColumnCount; ++column) {
-        LVITEMA cell{};
-        cell.iSubItem = column;
-        cell.pszText = const_cast<char*>(cells[column]->c_str());
-        SendMessageA(listView, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
-    }
+    InsertViewRow(viewOrder_.RowInserted(index, list_.Rows()), entry);
+    SizeColumnsSoon();
+}
+
+void MainWindow::InsertViewRow(int viewRow, const ProxyEntry& entry) {
+    const char* cells[ListColumnCount];
+    for (int column = 0; column < ListColumnCount; ++column)
+        cells[column] = CellText(entry, column).c_str();
+    ui::InsertReportRow(Item(IDC_TESTED_PROXIES), viewRow, cells, ListColumnCount);
 }
 
 void MainWindow::RowRemoved(int index) {
-    SendMessageA(Item(IDC_TESTED_PROXIES), LVM_DELETEITEM, index, 0);
+    int viewRow = viewOrder_.RowRemoved(index);
+    if (viewRow >= 0)
+        SendMessageA(Item(IDC_TESTED_PROXIES), LVM_DELETEITEM, viewRow, 0);
+}
+
+void MainWindow::RowsComing(int count) {
+    SendMessageA(Item(IDC_TESTED_PROXIES), LVM_SETITEMCOUNT, count, 0);
 }
 
 void MainWindow::CheckProtection() {

@@ -19,6 +19,8 @@
 #include "app/list_commands.h"
 #include "app/find_working.h"
 #include "app/list_refresh.h"
+#include "app/list_view_order.h"
+#include "app/selector_fill.h"
 #include "app/rotation.h"
 #include "app/self_watch.h"
 #include "app/watcher_process_win.h"
@@ -26,6 +28,7 @@
 #include "base/scoped_win.h"
 #include "engine/local_proxy_server.h"
 #include "proxies/proxy_list.h"
+#include "ui/anchored_layout_win.h"
 #include "ui/color_button_win.h"
 #include "ui/hyperlink_label_win.h"
 #include "ui/tray_icon_win.h"
@@ -89,11 +92,26 @@ private:
     // ProxyListObserver: the list view mirrors the list.
     void RowInserted(int index, const ProxyEntry& entry) override;
     void RowRemoved(int index) override;
+    void RowsComing(int count) override;
+    void InsertViewRow(int viewRow, const ProxyEntry& entry);
+    // The list view emptied and filled again in the view's order, the
+    // list's row `selected` selected again.
+    void ShowRowsInViewOrder(int selected);
+    void SortListBy(int column);
+    // Measures the columns once the rows that came are in (posted, so that
+    // a fill of many rows measures once).
+    void SizeColumnsSoon();
+    // One step of the selector's fill (posted).
+    void FillSelectorStep();
 
     void SetFieldText(int id, const std::string& text);
     void CreateToolbar();
     void CreateListColumns();
-    void SizeListColumns();
+    // Sizes the columns to what they hold, measured again when `measure`.
+    void SizeListColumns(bool measure = true);
+    // Takes the controls' places as the default layout and brings the
+    // window to its kept place; true when it is to be shown maximised.
+    bool TakeLayout();
     bool CreateProxySelector();
     // Loads the background, toolbar and selector pictures drawn for dpi and
     // hands them to the controls, which drop the previous set.
@@ -151,6 +169,16 @@ private:
     ui::ColorButton trayButton_;
     ui::ColorButton checkButton_;
     ui::HyperlinkLabel readMore_;
+    // The controls' places as the window is resized.
+    ui::AnchoredLayout layout_;
+    ListViewOrder viewOrder_;
+    // The columns' widths as last measured, and whether a measuring is
+    // already asked for.
+    std::vector<int> columnWidths_;
+    bool columnsSizePending_ = false;
+    SelectorFill selectorFill_;
+    // The DPI the layout was taken at.
+    int layoutDpi_ = 96;
     // Set while the program writes the MinutesField, whose change
     // notifications would otherwise run its handler from inside itself.
     bool writingMinutes_ = false;

@@ -22,4 +22,8 @@ inline bool StartsWithIgnoringCase(const std::string& text, const std::string& p
            EqualsIgnoringCase(text.data(), prefix.size(), prefix.data(), prefix.size());
 }
 
+// Negative, zero or positive as a sorts before, with or after b, letters
+// compared without their case (a shorter text before its longer twin).
+int CompareIgnoringCase(const std::string& a, const std::string& b);
+
 }  // namespace base

@@ -98,7 +98,10 @@ bool ProxyList::LoadProxyList(const std::string& path) {
     std::string bytes;
     if (!base::ReadWholeFile(path, bytes))
         return !base::FileExists(path);
-    for (const ProxyEntry& entry : ParseProxyListFile(bytes))
+    std::vector<ProxyEntry> rows = ParseProxyListFile(bytes);
+    if (observer_)
+        observer_->RowsComing(static_cast<int>(rows.size()));
+    for (const ProxyEntry& entry : rows)
         AppendRow(entry);
     return true;
 }

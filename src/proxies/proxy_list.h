@@ -29,6 +29,9 @@ public:
     virtual ~ProxyListObserver() = default;
     virtual void RowInserted(int index, const ProxyEntry& entry) = 0;
     virtual void RowRemoved(int index) = 0;
+    // A file's `count` rows are about to be appended one by one, so that
+    // the view can make room for them at once.
+    virtual void RowsComing(int count) {}
 };
 
 class ProxyList {

@@ -48,6 +48,10 @@ constexpr char TrayHintShown[] = "Software\\Veilgate\\TrayHintShown";
 constexpr char LastDomain[] = "Software\\Veilgate\\LastDomain";
 // 1: "Check My Protection" runs at the end of each switching on.
 constexpr char CheckAfterSwitchingOn[] = "Software\\Veilgate\\CheckAfterSwitchingOn";
+// Where the main window was and whether it was maximised, as
+// "left,top,right,bottom,maximised" (ui/window_layout.h); missing means
+// its default size and place.
+constexpr char MainWindowPlace[] = "Software\\Veilgate\\MainWindowPlace";
 
 constexpr char IClear1[] = "Software\\Veilgate\\Setari\\IClear1";
 constexpr char IClear2[] = "Software\\Veilgate\\Setari\\IClear2";

@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
     LocalProxyServer server;
     SampleProtectionWork sampleProtection;
     std::unique_ptr<ui::Dialog> dialog;
-    if (!std::strcmp(name, "main")) {
+    bool maximized = !std::strcmp(name, "main_maximized");
+    if (!std::strcmp(name, "main") || maximized) {
         dialog.reset(new MainWindow(server, privacyRuntime));
     } else if (!std::strcmp(name, "add_proxy")) {
         dialog.reset(new AddProxyDialog);
@@ -153,6 +154,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     SetWindowPos(hwnd, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    if (maximized)
+        ShowWindow(hwnd, SW_MAXIMIZE);
     SetForegroundWindow(hwnd);
     if (!std::strcmp(name, "add_proxy")) {
         SetDlgItemTextA(hwnd, IDC_PROXY_ADDRESS, "12.12.12.12:80");

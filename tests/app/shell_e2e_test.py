@@ -792,7 +792,8 @@ def run_find_working(shell):
     without repeats, and says what came; "Find Working Proxies" puts the live
     ones that hide the user into the list, elite first, the row already there
     updated in place, and leaves out the transparent, silent and dead ones;
-    the window answers throughout."""
+    the window answers throughout. A click on a column title sorts the view
+    only; the window grows with its list and keeps its size."""
     elite = shell.start_tinyproxy("find-elite", ["Bind 127.0.0.5", "DisableViaHeader Yes"])
     anonymous = shell.start_tinyproxy("find-anonymous", ["Bind 127.0.0.7"])
     transparent = shell.start_tinyproxy("find-transparent", ["Bind 127.0.0.6", "XTinyproxy Yes"])
@@ -847,8 +848,37 @@ def run_find_working(shell):
                        (f"127.0.0.1:{anonymous}", "FR", "Anonymous", "127.0.0.7")],
               "the row there is updated in place, the new ones follow, elite first, each with "
               "the address the web sees through it", rows)
+
+        # A click on "Anonymity" sorts the view, Elite first; the list (and
+        # so the file below) keeps its order.
+        shell.drive("column-click", "4")
+        shown = [row[0] for row in shell.rows()]
+        check(shown == [f"127.0.0.1:{elite}", upstream, f"127.0.0.1:{anonymous}"],
+              "a click on a column title sorts the view by it", shown)
+
+        # The window grows: the list with it, "Go To Tray" keeps to the
+        # bottom right corner, "Enable Veilgate" to the top left.
+        def places():
+            return {id: [int(n) for n in shell.drive("place", id)["place"].split()]
+                    for id in ("1000", "1002", "1")}
+        before = places()
+        client = [int(n) for n in shell.drive("place", "1")["client"].split()]
+        check(shell.drive("resize", "1000", "650")["ok"], "the window can be resized")
+        after = places()
+        grown = [int(n) for n in shell.drive("place", "1")["client"].split()]
+        dx, dy = grown[0] - client[0], grown[1] - client[1]
+        check(dx > 0 and dy > 0, "the window grew", (client, grown))
+        moved = lambda id, x, y, r, b: [a + d for a, d in zip(before[id], (x, y, r, b))]
+        check(after["1000"] == before["1000"] and after["1002"] == moved("1002", 0, 0, dx, dy)
+              and after["1"] == moved("1", dx, dy, dx, dy),
+              "the list grows with the window and the other controls keep to their edges",
+              (before, after, dx, dy))
         shell.drive("command", "32772")
         check(shell.wait_program_end(30), "EXIT ends it")
+        place = (shell.reg_query("MainWindowPlace") or "").split(",")
+        check(len(place) == 5 and int(place[2]) - int(place[0]) == 1000
+              and int(place[3]) - int(place[1]) == 650 and place[4] == "0",
+              "the window's size is kept for the user", place)
         saved = open(os.path.join(shell.unix_folder("LOCALAPPDATA"), "Veilgate",
                                   "MyProxies.txt"), newline="").read()
         check(saved == f"{upstream}->Local\r\n127.0.0.1:{elite}->Germany\r\n"
@@ -1016,6 +1046,34 @@ def restart_tinyproxy(shell, port, lines):
     return process
 
 
+def run_large_selector(shell):
+    """A source of 100,000 proxies: "Refresh List" puts every one into the
+    selector a step at a time, the window answering throughout."""
+    big = os.path.join(shell.work, "big-list.txt")
+    with open(big, "w") as f:
+        for i in range(100000):
+            f.write(f"10.{i // 65536}.{i // 256 % 256}.{i % 256}:{1024 + i % 50000}\n")
+    set_text_value(shell, "ProxySources", f"0\thttp\tmaker\n1\thttp\t{shell.windows_path(big)}\n")
+    try:
+        for name, kind, value in (("UseProxy", "REG_DWORD", 0), ("AutoEnabled", "REG_DWORD", 0),
+                                  ("LocalPort", "REG_DWORD", shell.engine_port)):
+            shell.reg_add(name, kind, value, key=USER_KEY)
+        shell.write_tested_proxies([f"127.0.0.1:{shell.upstream_port}->Local"])
+        shell.start_program()
+        check(wait_until(lambda: int(shell.state().get("items") or 0) >= 100000, 120, step=1),
+              "the start-up download fills the selector with all 100,000", shell.state())
+        longest = answers_while(shell, 20, lambda: shell.drive("click", "1005"))
+        check(longest < 1000, "the window answers while Refresh List fills it again", longest)
+        shell.message(60)
+        check(wait_until(lambda: int(shell.state().get("items") or 0) >= 100000, 120, step=1),
+              "and the selector holds them all again", shell.state())
+        shell.drive("command", "32772")
+        check(shell.wait_program_end(60), "EXIT ends it")
+    finally:
+        stop(shell.program)
+        set_text_value(shell, "ProxySources", "")
+
+
 def main():
     # Stopped from outside (ctest's time-out), it still stops what it started.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
@@ -1048,6 +1106,7 @@ def main():
         run_proxy_tests(shell)
         run_find_working(shell)
         run_protection_check(shell)
+        run_large_selector(shell)
     finally:
         stop_all()
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),

@@ -45,6 +45,12 @@
 //   window_driver.exe dialog-texts CAPTION ID COUNT  the texts of COUNT controls
 //                                          of a dialog from ID, "textN=..."
 //   window_driver.exe clipboard FILE       writes the clipboard's text to FILE
+//   window_driver.exe column-click N       a click of the mouse on the list's
+//                                          column title N (from 0)
+//   window_driver.exe resize W H           the main window's outer size
+//   window_driver.exe place ID             "place=left top right bottom" of a
+//                                          control, in the window's client
+//                                          area, and "client=width height"
 #include <windows.h>
 #include <commctrl.h>
 #include <tlhelp32.h>
@@ -160,6 +166,46 @@ int Rows(HWND list) {
         std::printf("row%d=%s\n", row, line.c_str());
     }
     std::printf("rows=%d\n", rows);
+    return 0;
+}
+
+// A click of the mouse in the middle of the list's column title, as a
+// person makes it: the header reports it to the list, which tells its window.
+int ColumnClick(HWND main, int column) {
+    HWND list = GetDlgItem(main, 1002);
+    HWND header = list ? reinterpret_cast<HWND>(Ask(list, LVM_GETHEADER)) : nullptr;
+    if (!header)
+        return 1;
+    RemoteBuffer remote(header, sizeof(RECT));
+    RECT title{};
+    if (!Ask(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(remote.At())) ||
+        !remote.Read(&title, sizeof title))
+        return 1;
+    POINT middle = {(title.left + title.right) / 2, (title.top + title.bottom) / 2};
+    ClientToScreen(header, &middle);
+    SetForegroundWindow(main);
+    SetCursorPos(middle.x, middle.y);
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    if (SendInput(2, clicks, sizeof(INPUT)) != 2)
+        return 1;
+    // The click is handled once the window answers again.
+    Sleep(300);
+    Ask(main, WM_NULL);
+    return 0;
+}
+
+int Place(HWND main, int id) {
+    HWND control = GetDlgItem(main, id);
+    RECT rect{};
+    RECT client{};
+    if (!control || !GetWindowRect(control, &rect) || !GetClientRect(main, &client))
+        return 1;
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&rect), 2);
+    std::printf("place=%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+    std::printf("client=%ld %ld\n", client.right, client.bottom);
     return 0;
 }
 
@@ -445,6 +491,15 @@ int main(int argc, char** argv) {
         return argc > 3 ? ListMenu(main, id, std::atoi(argv[3])) : 2;
     if (action == "timer")
         return PostMessageA(main, WM_TIMER, 100, 0) ? 0 : 1;
+    if (action == "column-click")
+        return ColumnClick(main, id);
+    if (action == "place")
+        return Place(main, id);
+    if (action == "resize")
+        return argc > 3 && SetWindowPos(main, nullptr, 0, 0, id, std::atoi(argv[3]),
+                                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)
+                   ? 0
+                   : 1;
     if (action == "syscommand") {
         WPARAM command = std::string(argc > 2 ? argv[2] : "") == "close" ? SC_CLOSE : SC_MINIMIZE;
         return PostMessageA(main, WM_SYSCOMMAND, command, 0) ? 0 : 1;

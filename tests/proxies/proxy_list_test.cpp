@@ -172,7 +172,9 @@ public:
         ASSERT_LT(index, static_cast<int>(addresses.size()));
         addresses.erase(addresses.begin() + index);
     }
+    void RowsComing(int count) override { announced.push_back(count); }
     std::vector<std::string> addresses;
+    std::vector<int> announced;
 };
 
 std::vector<std::string> Addresses(const ProxyList& list) {
@@ -227,8 +229,13 @@ TEST(ProxyListFileTest, TwoRowsLoadAndSaveToTheSameBytes) {
     const std::string bytes = "12.12.12.12:80->Germany\r\n12.12.12.13:8080->\r\n";
     folder.Write("MyProxies.txt", bytes);
     ProxyList list;
+    MirrorView view;
+    list.SetObserver(&view);
     list.LoadProxyList(folder.File("MyProxies.txt"));
     ASSERT_EQ(2, list.Count());
+    // The view is told how many rows come before they come, once.
+    EXPECT_EQ(std::vector<int>{2}, view.announced);
+    EXPECT_EQ(Addresses(list), view.addresses);
     EXPECT_EQ("12.12.12.12:80", list.Row(0).address);
     EXPECT_EQ("Germany", list.Row(0).country);
     EXPECT_EQ("12.12.12.13:8080", list.Row(1).address);

@@ -4,6 +4,7 @@
 
 #include "ui/bitmap_layout.h"
 #include "ui/field_parse.h"
+#include "ui/window_layout.h"
 
 namespace {
 
@@ -94,6 +95,108 @@ TEST(CaretAfterRewrite, KeepsItsDistanceFromTheEnd) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.want, ui::CaretAfterRewrite(c.before, c.after, c.caret)) << c.before;
+}
+
+}  // namespace
+
+namespace {
+
+using ui::AnchorBottom;
+using ui::AnchorLeft;
+using ui::AnchorRight;
+using ui::AnchorTop;
+using ui::Box;
+
+// The main window's controls at their default places, in dialog units.
+struct PlacedControl {
+    const char* name;
+    Box box;
+    unsigned expected;
+};
+const PlacedControl MainWindowControls[] = {
+    {"Enable Veilgate", {88, 23, 181, 33}, AnchorLeft | AnchorTop},
+    {"selector beside it", {184, 21, 376, 34}, AnchorLeft | AnchorTop},
+    {"list label", {88, 37, 208, 45}, AnchorLeft | AnchorTop},
+    {"Find Working Proxies", {222, 35, 302, 46}, AnchorRight | AnchorTop},
+    {"Proxy Sources", {306, 35, 376, 46}, AnchorRight | AnchorTop},
+    {"list", {88, 47, 376, 129}, AnchorLeft | AnchorTop | AnchorRight | AnchorBottom},
+    {"rotation box", {88, 132, 318, 142}, AnchorLeft | AnchorBottom},
+    {"minutes field", {320, 131, 340, 143}, AnchorLeft | AnchorBottom},
+    {"minutes label", {343, 133, 376, 141}, AnchorLeft | AnchorBottom},
+    {"Add New Proxy", {88, 144, 149, 158}, AnchorLeft | AnchorBottom},
+    {"Refresh List", {167, 144, 228, 158}, AnchorLeft | AnchorBottom},
+    {"What Is My IP?", {246, 144, 307, 158}, AnchorLeft | AnchorBottom},
+    {"Go To Tray", {326, 144, 376, 158}, AnchorRight | AnchorBottom},
+    {"status line", {88, 165, 376, 174}, AnchorLeft | AnchorRight | AnchorBottom},
+    {"progress bar", {88, 175, 376, 180}, AnchorLeft | AnchorRight | AnchorBottom},
+    {"read more", {3, 51, 63, 61}, AnchorLeft | AnchorTop},
+};
+
+TEST(AnchorsAroundGrowing, EachControlKeepsToTheEdgesItSitsBy) {
+    std::vector<Box> boxes;
+    for (const auto& control : MainWindowControls)
+        boxes.push_back(control.box);
+    std::vector<unsigned> anchors = ui::AnchorsAroundGrowing(boxes, 5, 5);
+    ASSERT_EQ(anchors.size(), boxes.size());
+    for (size_t i = 0; i < boxes.size(); ++i)
+        EXPECT_EQ(anchors[i], MainWindowControls[i].expected) << MainWindowControls[i].name;
+}
+
+TEST(AnchorsAroundGrowing, NoGrowingControlLeavesEveryControlInPlace) {
+    EXPECT_EQ(ui::AnchorsAroundGrowing({{0, 0, 10, 10}}, 3, 5),
+              std::vector<unsigned>({AnchorLeft | AnchorTop}));
+}
+
+TEST(AnchoredBox, MovesOrStretchesByTheGrowth) {
+    const Box box = {10, 20, 30, 40};
+    EXPECT_EQ(ui::AnchoredBox(box, AnchorLeft | AnchorTop, 100, 50), box);
+    EXPECT_EQ(ui::AnchoredBox(box, AnchorRight | AnchorTop, 100, 50), (Box{110, 20, 130, 40}));
+    EXPECT_EQ(ui::AnchoredBox(box, AnchorLeft | AnchorBottom, 100, 50), (Box{10, 70, 30, 90}));
+    EXPECT_EQ(ui::AnchoredBox(box, AnchorLeft | AnchorRight | AnchorBottom, 100, 50),
+              (Box{10, 70, 130, 90}));
+    EXPECT_EQ(ui::AnchoredBox(box, AnchorLeft | AnchorTop | AnchorRight | AnchorBottom, 100, 50),
+              (Box{10, 20, 130, 90}));
+}
+
+TEST(WindowPlace, ReadsBackWhatItStores) {
+    ui::WindowPlace place;
+    place.normal = {-8, 12, 900, 700};
+    place.maximized = true;
+    EXPECT_EQ(ui::FormatWindowPlace(place), "-8,12,900,700,1");
+    ui::WindowPlace read;
+    ASSERT_TRUE(ui::ParseWindowPlace("-8,12,900,700,1", read));
+    EXPECT_EQ(read.normal, place.normal);
+    EXPECT_TRUE(read.maximized);
+}
+
+TEST(WindowPlace, RefusesAnythingElse) {
+    const char* bad[] = {"",
+                         "1,2,3,4",
+                         "1,2,3,4,5,6",
+                         "1,2,3,4,2",
+                         "10,10,5,20,0",
+                         "10,10,20,10,0",
+                         "a,2,3,4,0",
+                         "1, 2,3,4,0",
+                         "1,2,3,4,0x",
+                         "99999999,0,1,1,0"};
+    for (const char* text : bad) {
+        ui::WindowPlace place;
+        EXPECT_FALSE(ui::ParseWindowPlace(text, place)) << text;
+    }
+}
+
+TEST(ClampToWorkArea, BringsTheWindowBackOntoTheScreen) {
+    const Box work = {0, 0, 1024, 738};
+    // Already inside: unchanged.
+    EXPECT_EQ(ui::ClampToWorkArea({100, 100, 700, 500}, work, 600, 400), (Box{100, 100, 700, 500}));
+    // Off to the right and below (a monitor since removed): moved in.
+    EXPECT_EQ(ui::ClampToWorkArea({2000, 900, 2600, 1300}, work, 600, 400),
+              (Box{424, 338, 1024, 738}));
+    // Smaller than the default size: grown to it.
+    EXPECT_EQ(ui::ClampToWorkArea({10, 10, 50, 50}, work, 600, 400), (Box{10, 10, 610, 410}));
+    // Larger than the work area: cut to it.
+    EXPECT_EQ(ui::ClampToWorkArea({-50, -50, 3000, 2000}, work, 600, 400), work);
 }
 
 }  // namespace
