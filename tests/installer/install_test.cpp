@@ -256,8 +256,15 @@ TEST_F(InstallTest, SetupEndsARunningCopyThroughItsExitCommandFirst) {
 }
 
 TEST_F(InstallTest, UninstallStopsARunningVeilgate) {
-    DWORD veilgate = processes_.Start(InstallFolder() + "\\Veilgate.exe");
-    ASSERT_NE(0u, veilgate);
+    DWORD veilgate = 0;
+    // Under load the setup of the test before may still hold the file for a
+    // moment after it ended.
+    WaitFor([&] { return (veilgate = processes_.Start(InstallFolder() + "\\Veilgate.exe")) != 0; },
+            10s);
+    ASSERT_NE(0u, veilgate) << "the installed Veilgate.exe cannot be started: "
+                            << (base::FileExists(InstallFolder() + "\\Veilgate.exe")
+                                    ? "it is there"
+                                    : "it is missing");
     ASSERT_NE(nullptr, MainWindowOf(veilgate))
         << "Veilgate.exe showed no window titled \"" << MainWindowTitle << "\"";
     InternetSettingsApi system;
