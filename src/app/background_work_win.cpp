@@ -3,7 +3,8 @@
 #include <chrono>
 
 #include "proxies/bulk_check.h"
-#include "proxies/proxy_line.h"
+#include "proxies/failure_witness.h"
+#include "proxies/proxy_secrets.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ void WindowBackgroundWork::CancelListDownloads() {
     }
 }
 
-bool WindowBackgroundWork::StartRotationTest(const std::string& proxy) {
+bool WindowBackgroundWork::StartRotationTest(const net::ProxyAddress& proxy) {
     HWND window = window_;
     std::vector<ProxyJudge> judges = ConfiguredJudges();
     return Run(Kind::Check, [window, proxy, judges](Job& job) {
@@ -119,9 +120,12 @@ bool WindowBackgroundWork::StartRotationTest(const std::string& proxy) {
         result->proxy = proxy;
         OwnAddresses own;
         ProxyJudge judge;
-        result->judgeReached = AskFirstJudgeDirectly(judges, job.stop, own, judge);
-        ProxyLine line(proxy);
-        result->check = CheckProxy(judge, own, line.Host(), line.Port(), job.stop);
+        bool judgeAnswered = AskFirstJudgeDirectly(judges, job.stop, own, judge);
+        result->check = CheckProxyAsListed(judge, own, WithKeptPassword(proxy), job.stop);
+        FailureWitness witness([&] { return AskJudgeDirectly(judge, job.stop, own); }, 0);
+        result->judgeReached =
+            judgeAnswered && (!IsProxyFailure(result->check) ||
+                              witness.Confirms(FailureWitness::Clock::now(), job.stop));
         if (!job.stop &&
             PostMessageA(window, RotationTestedMessage, 0, reinterpret_cast<LPARAM>(result.get())))
             result.release();
@@ -135,22 +139,32 @@ void WindowBackgroundWork::StartGeneratorRequest() {
     Run(Kind::Generator, [](Job& job) { ProxyGeneratorRequest(&job.canceller); });
 }
 
-bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<std::string>& proxies) {
+bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<net::ProxyAddress>& proxies) {
     HWND window = window_;
     std::vector<ProxyJudge> judges = ConfiguredJudges();
     int atOnce = ConfiguredChecksAtOnce();
     return Run(Kind::ProxyTests, [window, run, proxies, judges, atOnce](Job& job) {
         bool judgeReached = false;
+        ProxyJudge answered = judges.front();
         BulkCheckReceiver receiver;
-        receiver.judgeAsked = [&judgeReached](bool answered, const OwnAddresses&) {
-            judgeReached = answered;
+        receiver.judgeAsked = [&judgeReached](bool reached, const OwnAddresses&) {
+            judgeReached = reached;
         };
+        // A failure removes a row only once the judge has answered a direct
+        // request after it: the user's own connection may have dropped.
+        FailureWitness witness([&] {
+            OwnAddresses own;
+            return AskFirstJudgeDirectly(judges, job.stop, own, answered);
+        });
         receiver.checked = [&](const BulkCheckResult& checked) {
             auto result = std::make_unique<ProxyTestResult>();
             result->run = run;
             result->proxy = proxies[checked.index];
-            result->judgeReached = judgeReached;
             result->check = checked.check;
+            // Told on the checking thread as the check ends.
+            result->judgeReached =
+                judgeReached && (!IsProxyFailure(result->check) ||
+                                 witness.Confirms(FailureWitness::Clock::now(), job.stop));
             if (!job.stop &&
                 PostMessageA(window, ProxyTestedMessage, 0, reinterpret_cast<LPARAM>(result.get())))
                 result.release();
@@ -159,7 +173,7 @@ bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<std::strin
         // names none.
         auto test = [&proxies](size_t index, const ProxyJudge& judge, const OwnAddresses& own,
                                const std::atomic<bool>& stop) {
-            return CheckProxyLine(judge, own, proxies[index], stop);
+            return CheckProxyAsListed(judge, own, WithKeptPassword(proxies[index]), stop);
         };
         RunBulkTests(proxies.size(), test, judges, atOnce, job.stop, receiver);
         if (!job.stop)
@@ -202,6 +216,11 @@ void WindowBackgroundWork::StopBulkCheck() {
         if (job->kind == Kind::BulkCheck)
             job->stop = true;
     }
+}
+
+void WindowBackgroundWork::AskToStop() {
+    for (const auto& job : jobs_)
+        job->stop = true;
 }
 
 void WindowBackgroundWork::Stop() {

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/shell_interfaces.h"
+#include "session/shell_interfaces.h"
 #include "proxies/proxy_list_download_win.h"
 
 class WindowBackgroundWork : public BackgroundWork {
@@ -39,13 +39,16 @@ public:
 
     bool StartListDownload(int id, size_t index, const ProxySource& source) override;
     void CancelListDownloads() override;
-    bool StartRotationTest(const std::string& proxy) override;
+    bool StartRotationTest(const net::ProxyAddress& proxy) override;
     void StartGeneratorRequest() override;
-    bool StartProxyTests(int run, const std::vector<std::string>& proxies) override;
+    bool StartProxyTests(int run, const std::vector<net::ProxyAddress>& proxies) override;
     bool StartBulkCheck(int run, const std::vector<net::ProxyAddress>& proxies) override;
     void StopProxyTests() override;
     void StopBulkCheck() override;
 
+    // Asks every worker to give up, and waits for none: the end of the
+    // session.
+    void AskToStop();
     // Asks every worker to give up and waits a little for them; one that
     // cannot be cut short (a connect in progress) is left to end on its own.
     void Stop();

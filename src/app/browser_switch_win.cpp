@@ -1,5 +1,7 @@
 #include "app/browser_switch_win.h"
 
+#include <memory>
+
 #include "base/scoped_win.h"
 
 namespace {
@@ -28,6 +30,23 @@ struct MessageRange {
 };
 constexpr MessageRange AnsweredRanges[] = {
     {0, WM_TIMER - 1}, {WM_TIMER + 1, WM_APP - 1}, {0xC000, 0xFFFF}};
+
+// A switch that may outlive its caller: the thread holds it too.
+struct LeftSwitchJob {
+    std::function<bool()> work;
+    bool answer = false;
+};
+
+DWORD WINAPI RunLeftSwitchJob(void* parameter) {
+    std::unique_ptr<std::shared_ptr<LeftSwitchJob>> job(
+        static_cast<std::shared_ptr<LeftSwitchJob>*>(parameter));
+    try {
+        (*job)->answer = (*job)->work();
+    } catch (...) {
+        (*job)->answer = false;
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -86,4 +105,21 @@ void BrowserSwitch::AnswerMessagesUntil(HWND window, HANDLE worker) {
 bool BrowserSwitch::EndAfterWorker(DWORD ms) {
     ending_ = true;
     return !worker_ || WaitForSingleObject(worker_, ms) == WAIT_OBJECT_0;
+}
+
+bool BrowserSwitch::RunWithin(const std::function<bool()>& work, DWORD ms) {
+    ending_ = true;
+    if (worker_ && WaitForSingleObject(worker_, 0) != WAIT_OBJECT_0)
+        return false;
+    auto job = std::make_shared<LeftSwitchJob>();
+    job->work = work;
+    auto* held = new std::shared_ptr<LeftSwitchJob>(job);
+    base::ScopedHandle thread(CreateThread(nullptr, 0, RunLeftSwitchJob, held, 0, nullptr));
+    if (!thread) {
+        delete held;
+        return false;
+    }
+    // The answer is read only once the thread has ended, so it is never
+    // read while being written.
+    return WaitForSingleObject(thread.Get(), ms) == WAIT_OBJECT_0 && job->answer;
 }

@@ -28,10 +28,17 @@ public:
     // does one for which no thread could be started.
     bool Run(HWND window, const std::function<bool()>& work);
     bool Busy() const { return busy_; }
-    // For the end of the session, which must not return before the
-    // browsers are back: waits up to `ms` for a switch that runs, and runs
-    // every later one on the caller's thread. True when none runs now.
+    // For the end of the session: waits up to `ms` for a switch that runs,
+    // and runs every later one on the caller's thread. True when none runs
+    // now.
     bool EndAfterWorker(DWORD ms);
+    // The last switch of the session, which Windows gives a few seconds:
+    // runs `work` on a thread of its own and waits up to `ms` for it. False
+    // when a switch still runs (nothing is started then: two switches at
+    // once would undo each other) or when `work` did not end in time; it is
+    // then left to end on its own, and what it changed is not counted as
+    // done.
+    bool RunWithin(const std::function<bool()>& work, DWORD ms);
 
 private:
     // Answers `window`'s messages until `worker` ends.

@@ -8,8 +8,8 @@
 #include "app/dialogs/add_proxy_dialog_win.h"
 #include "app/dialogs/advanced_settings_dialog_win.h"
 #include "app/dialogs/protection_dialog_win.h"
-#include "app/failover.h"
-#include "app/find_working.h"
+#include "session/failover.h"
+#include "session/find_working.h"
 #include "app/main_window_res.h"
 #include "app/protection_probe_win.h"
 #include "app/res/app_resources.h"
@@ -59,9 +59,11 @@ constexpr UINT FailedOverMessage = WM_APP + 41;
 // Posted once the browsers are switched on, so that a failure to start the
 // watcher is told after the switch and holds nothing.
 constexpr UINT TellIfUnwatchedMessage = WM_APP + 42;
-// The longest the end of the session waits for a switch that runs before
-// it puts the browsers back itself.
-constexpr DWORD SessionEndSwitchWaitMs = 10000;
+// Windows gives a program five seconds to answer at the end of the session
+// before it offers the user to end it: a switch that runs is waited for this
+// long, and the browsers are then given this long to go back.
+constexpr DWORD SessionEndSwitchWaitMs = 1500;
+constexpr DWORD SessionEndRestoreMs = 2500;
 // Controls this close on a row go together as the window grows: the
 // rotation box with its field, the buttons above the list.
 constexpr int TouchGapUnits = 5;
@@ -171,6 +173,15 @@ public:
         owner_.AfterSwitch();
     }
     bool FirefoxWasRunning() const override { return firefoxRunning_; }
+    // The end of the session's restore, bounded (BrowserSwitch::RunWithin).
+    void RestoreWithin(DWORD ms) {
+        if (owner_.switch_.RunWithin(
+                [] {
+                    return DisableConnectionProxy(DefaultConnectionName, SystemInternetSettings());
+                },
+                ms))
+            owner_.selfWatch_.BrowsingOff();
+    }
 
 private:
     MainWindow& owner_;
@@ -431,6 +442,30 @@ void MainWindow::Exit() {
     End(0);
 }
 
+// The session ends, or the Restart Manager (an update, an installer) asks
+// the program to end while the session goes on (`closeApp`), which is an
+// EXIT. The workers are told to stop and not waited for. The browsers go
+// back only once no switch runs, since two at once would undo each other;
+// and the browsing mark is cleared only once they are all back, so that a
+// switch that could not be waited for, or a restore that did not end in
+// time, is finished by the watcher or at the next log-on. UseProxy and
+// ProxyName stay for the next start.
+void MainWindow::EndSession(bool closeApp) {
+    ending_ = true;
+    if (work_)
+        work_->AskToStop();
+    if (engine_.IsRunning())
+        engine_.Stop();
+    if (switch_.EndAfterWorker(SessionEndSwitchWaitMs))
+        browsers_->RestoreWithin(SessionEndRestoreMs);
+    if (!closeApp)
+        return;
+    // The rest of EXIT, without a second restore.
+    RegDwordValue(setting::PopUpsBlockedToday, 0, true).Set(0);
+    KillTimer(Hwnd(), rotation::TimerId);
+    End(0);
+}
+
 void MainWindow::ShowFromTray() {
     RemoveTrayIcon();
     ShowWindow(Hwnd(), SW_SHOW);
@@ -484,7 +519,12 @@ std::string MainWindow::SelectedItemText() {
 }
 
 void MainWindow::OnSelectorChoice() {
-    activation_->OnSelectorChoice(SelectedItemText());
+    std::string chosen = SelectedItemText();
+    if (!listRefresh_->KeepPasswordOfOffered(chosen)) {
+        Tell(activation::CannotKeepPassword, "ERROR");
+        return;
+    }
+    activation_->OnSelectorChoice(chosen);
     if (HWND edit = reinterpret_cast<HWND>(SendMessageA(selector_, CBEM_GETEDITCONTROL, 0, 0)))
         SetFocus(edit);
     SetFocus(Item(IDC_TESTED_PROXIES));
@@ -778,23 +818,8 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
         return TRUE;
     case WM_ENDSESSION:
         handled = true;
-        if (!wParam)
-            return TRUE;
-        // ENDSESSION_CLOSEAPP: the Restart Manager (an update, an installer)
-        // asks the program itself to end while the session goes on, so it
-        // is an EXIT. At the end of the session the system ends the process
-        // once this returns: the browsers must not point at a proxy that no
-        // longer runs, and the stored choice stays for the next start.
-        // A switch that runs is waited for (bounded), and the browsers are
-        // then put back here: the system may end the process once this
-        // returns.
-        switch_.EndAfterWorker(SessionEndSwitchWaitMs);
-        if (lParam & ENDSESSION_CLOSEAPP) {
-            Exit();
-        } else {
-            ending_ = true;
-            browsers_->RestoreDirect();
-        }
+        if (wParam)
+            EndSession((lParam & ENDSESSION_CLOSEAPP) != 0);
         return TRUE;
     default:
         return TrayIcon::OnMessage(message, wParam, lParam, handled);
@@ -991,15 +1016,20 @@ void MainWindow::RowsComing(int count) {
 }
 
 void MainWindow::CheckProtection() {
-    SystemProtectionWork work([this]() {
-        protection::EngineState state;
-        state.localPort =
-            static_cast<int>(RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
-        state.enginePort = activation_ && activation_->Enabled() ? engine_.Port() : 0;
-        std::string proxy = RegStringValue(setting::ProxyName, "").Get();
-        state.activeProxy = ProxyLine(proxy).Address();
-        state.level = activation_ ? activation_->LevelOf(proxy) : std::string();
-        return state;
-    });
+    SystemProtectionWork work(
+        [this]() {
+            protection::EngineState state;
+            state.localPort = static_cast<int>(
+                RegDwordValue(setting::LocalPort, setting::LocalPortDefault).Get());
+            state.enginePort = activation_ && activation_->Enabled() ? engine_.Port() : 0;
+            std::string proxy = RegStringValue(setting::ProxyName, "").Get();
+            state.activeProxy = ProxyLine(proxy).Address();
+            state.level = activation_ ? activation_->LevelOf(proxy) : std::string();
+            return state;
+        },
+        [this](protection::Fix fix) {
+            if (activation_)
+                activation_->PointBrowsersAgain(fix == protection::Fix::PointFirefox);
+        });
     ProtectionDialog(work).DoModal(Hwnd());
 }

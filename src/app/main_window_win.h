@@ -13,18 +13,18 @@
 #include <utility>
 #include <vector>
 
-#include "app/activation.h"
+#include "session/activation.h"
 #include "app/background_work_win.h"
 #include "app/browser_switch_win.h"
-#include "app/list_commands.h"
-#include "app/find_working.h"
-#include "app/list_refresh.h"
+#include "session/list_commands.h"
+#include "session/find_working.h"
+#include "session/list_refresh.h"
 #include "app/list_view_order.h"
-#include "app/selector_fill.h"
-#include "app/rotation.h"
+#include "session/selector_fill.h"
+#include "session/rotation.h"
 #include "app/self_watch.h"
 #include "app/watcher_process_win.h"
-#include "app/startup_check.h"
+#include "session/startup_check.h"
 #include "base/scoped_win.h"
 #include "engine/local_proxy_server.h"
 #include "proxies/proxy_list.h"
@@ -44,6 +44,8 @@ public:
 
     // The shutdown of the tray menu's "EXIT".
     void Exit();
+    // WM_ENDSESSION: the browsers back within the time Windows gives.
+    void EndSession(bool closeApp);
     // "Refresh List".
     void RefreshProxyList();
 

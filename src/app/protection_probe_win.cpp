@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/activation.h"
+#include "session/activation.h"
 #include "base/files.h"
 #include "browsers/connection_options_win.h"
 #include "browsers/mozilla_prefs_win.h"
@@ -59,7 +59,7 @@ public:
     ProxyCheck AskThroughEngine(const OwnAddresses& own, int port,
                                 std::string& secureTarget) override {
         secureTarget = judge_.secureHost + ":" + std::to_string(judge_.securePort);
-        return CheckProxy(judge_, own, "127.0.0.1", port, stop_);
+        return CheckProxy(judge_, own, net::ProxyAddress("127.0.0.1", port), stop_);
     }
     bool Listens(int port) override {
         net::NetworkInit network;
@@ -120,31 +120,6 @@ std::vector<protection::Item> SystemProtectionWork::Check(const protection::Engi
 void SystemProtectionWork::ApplyFix(protection::Fix fix, const protection::EngineState& state,
                                     std::string& told) {
     switch (fix) {
-    case protection::Fix::PointConnections: {
-        // The same routine that switching on runs: every connection (and the
-        // flagged browsers) recorded first, so that every restore undoes it.
-        std::vector<std::string> unchanged;
-        bool running = false;
-        if (!SetConnectionOptions(DefaultConnectionName, LocalProxyServerText(state.localPort),
-                                  SystemInternetSettings(), &unchanged, &running))
-            told = activation::SettingsNotTaken;
-        else if (running)
-            told = activation::FirefoxRunningOn;
-        return;
-    }
-    case protection::Fix::PointFirefox: {
-        // With its box ticked, the restores put Firefox back too.
-        RegDwordValue(setting::Mozilla).Set(1);
-        std::vector<std::string> unchanged;
-        bool running = false;
-        SetFirefoxProxy(&unchanged, &running);
-        for (const std::string& path : unchanged)
-            told += std::string(activation::FirefoxProfileUnchangedStart) + path +
-                    activation::FirefoxProfileUnchangedEnd + " ";
-        if (running)
-            told += activation::FirefoxRunningOn;
-        return;
-    }
     case protection::Fix::WriteWebRtcPolicies:
         if (!webrtc_policy::WriteUsersOwn())
             told = WebRtcPoliciesRefused;

@@ -11,18 +11,21 @@
 
 class SystemProtectionWork : public ProtectionWork {
 public:
-    // `state` is asked on the window's thread.
-    explicit SystemProtectionWork(std::function<protection::EngineState()> state)
-        : state_(std::move(state)) {}
+    // `state` and `pointBrowsers` run on the window's thread.
+    SystemProtectionWork(std::function<protection::EngineState()> state,
+                         std::function<void(protection::Fix)> pointBrowsers)
+        : state_(std::move(state)), pointBrowsers_(std::move(pointBrowsers)) {}
 
     protection::EngineState CurrentState() override { return state_(); }
     std::vector<protection::Item> Check(const protection::EngineState& state,
                                         const std::atomic<bool>& stop) override;
     void ApplyFix(protection::Fix fix, const protection::EngineState& state,
                   std::string& told) override;
+    void PointBrowsers(protection::Fix fix) override { pointBrowsers_(fix); }
 
 private:
     std::function<protection::EngineState()> state_;
+    std::function<void(protection::Fix)> pointBrowsers_;
 };
 
 // Told when Windows refuses the user's own policy values.

@@ -1,6 +1,6 @@
 #include "app/self_watch.h"
 
-#include "app/activation.h"
+#include "session/activation.h"
 #include "browsers/browsing_mark.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"

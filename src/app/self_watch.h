@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "app/shell_interfaces.h"
+#include "session/shell_interfaces.h"
 #include "settings/settings_backend.h"
 
 namespace self_watch {

@@ -3,7 +3,7 @@
 // the tray, the icon says that the program still runs.
 #pragma once
 
-#include "app/shell_interfaces.h"
+#include "session/shell_interfaces.h"
 
 namespace tray_hint {
 constexpr char Text[] = "Veilgate is still running. Double-click this icon to open it.";

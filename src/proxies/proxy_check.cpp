@@ -570,12 +570,6 @@ ProxyCheck QuickCheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
     return check;
 }
 
-ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const std::string& host,
-                      int port, const std::atomic<bool>& stop,
-                      const std::function<void(int)>& progress) {
-    return CheckProxy(judge, own, net::ProxyAddress(host, port), stop, progress);
-}
-
 ProxyCheck CheckProxyLine(const ProxyJudge& judge, const OwnAddresses& own,
                           const std::string& proxyText, const std::atomic<bool>& stop,
                           const std::function<void(int)>& progress) {
@@ -584,6 +578,15 @@ ProxyCheck CheckProxyLine(const ProxyJudge& judge, const OwnAddresses& own,
     net::ProxyAddress proxy = ProxyWithPassword(proxyText);
     if (named)
         return CheckProxy(judge, own, proxy, stop, progress);
+    return CheckProxyAsListed(judge, own, proxy, stop, progress);
+}
+
+ProxyCheck CheckProxyAsListed(const ProxyJudge& judge, const OwnAddresses& own,
+                              const net::ProxyAddress& named, const std::atomic<bool>& stop,
+                              const std::function<void(int)>& progress) {
+    if (named.type != net::ProxyType::Http)
+        return CheckProxy(judge, own, named, stop, progress);
+    net::ProxyAddress proxy = named;
     ProxyCheck first;
     for (net::ProxyType type :
          {net::ProxyType::Http, net::ProxyType::Socks5, net::ProxyType::Socks4}) {

@@ -135,17 +135,21 @@ ProxyCheck QuickCheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
 ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
                       const net::ProxyAddress& proxy, const std::atomic<bool>& stop,
                       const std::function<void(int)>& progress = {});
-// The same for an HTTP proxy at host:port.
-ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own, const std::string& host,
-                      int port, const std::atomic<bool>& stop,
-                      const std::function<void(int)>& progress = {});
-// The test of a proxy text ("socks5://1.2.3.4:1080", "1.2.3.4:3128->US"). A
-// text without a scheme may be any type: it is tried as HTTP, then SOCKS5,
-// then SOCKS4, one after the other, and the first that passes is told in
-// ProxyCheck::type. Each further type is tried only when the one before got
-// an answer that was not its protocol (or a quick close): a silent or dead
-// proxy costs one test, not three, and a proxy never sees two protocols at
-// once, which some take for an attack.
+// The test of a proxy as the list and the settings hold it: an HTTP proxy
+// there names no type (its text has no scheme), so it may be any type: it
+// is tried as HTTP, then SOCKS5, then SOCKS4, one after the other, and the
+// first that passes is told in ProxyCheck::type. Each further type is tried
+// only when the one before got an answer that was not its protocol (or a
+// quick close): a silent or dead proxy costs one test, not three, and a
+// proxy never sees two protocols at once, which some take for an attack.
+// A SOCKS proxy is tested as what it is.
+ProxyCheck CheckProxyAsListed(const ProxyJudge& judge, const OwnAddresses& own,
+                              const net::ProxyAddress& proxy, const std::atomic<bool>& stop,
+                              const std::function<void(int)>& progress = {});
+// The test of a proxy text a user typed ("socks5://1.2.3.4:1080",
+// "1.2.3.4:3128->US"), with the password kept for it: a text that names its
+// type is tested as that type only, one without a scheme as CheckProxyAsListed
+// tests it.
 ProxyCheck CheckProxyLine(const ProxyJudge& judge, const OwnAddresses& own,
                           const std::string& proxyText, const std::atomic<bool>& stop,
                           const std::function<void(int)>& progress = {});

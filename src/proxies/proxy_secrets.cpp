@@ -57,7 +57,7 @@ bool KeepProxyPassword(const std::string& proxyText, std::string& withoutPasswor
     net::ProxyAddress proxy = net::ParseProxyAddress(proxyText);
     if (proxy.password.empty())
         return true;
-    if (!ProxySecrets().Keep(SecretKeyOf(proxy), proxy.password))
+    if (!KeepPasswordOf(proxy))
         return false;
     size_t arrow = proxyText.find("->");
     withoutPassword =
@@ -66,8 +66,22 @@ bool KeepProxyPassword(const std::string& proxyText, std::string& withoutPasswor
 }
 
 net::ProxyAddress ProxyWithPassword(const std::string& proxyText) {
-    net::ProxyAddress proxy = net::ParseProxyAddress(proxyText);
+    return WithKeptPassword(net::ParseProxyAddress(proxyText));
+}
+
+net::ProxyAddress WithKeptPassword(net::ProxyAddress proxy) {
     if (!proxy.userName.empty() && proxy.password.empty())
         ProxySecrets().Find(SecretKeyOf(proxy), proxy.password);
     return proxy;
+}
+
+bool KeepPasswordOf(const net::ProxyAddress& proxy) {
+    if (proxy.userName.empty() || proxy.password.empty())
+        return true;
+    return ProxySecrets().Keep(SecretKeyOf(proxy), proxy.password);
+}
+
+void ForgetPasswordOf(const net::ProxyAddress& proxy) {
+    if (!proxy.userName.empty())
+        ProxySecrets().Forget(SecretKeyOf(proxy));
 }

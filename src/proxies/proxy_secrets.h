@@ -50,3 +50,12 @@ bool KeepProxyPassword(const std::string& proxyText, std::string& withoutPasswor
 
 // The proxy a stored text names, with the password kept for it (if any).
 net::ProxyAddress ProxyWithPassword(const std::string& proxyText);
+// `proxy` with the password kept for it when it names a user but carries no
+// password: what a connection to it needs.
+net::ProxyAddress WithKeptPassword(net::ProxyAddress proxy);
+// Keeps the password that `proxy` carries, as a proxy that arrives with one
+// (a list's "host:port:user:password") must be found again after a restart.
+// True when there is none to keep.
+bool KeepPasswordOf(const net::ProxyAddress& proxy);
+// Forgets the password kept for `proxy`: its row has left the list.
+void ForgetPasswordOf(const net::ProxyAddress& proxy);

@@ -75,6 +75,7 @@ public:
         };
     }
     void ApplyFix(protection::Fix, const protection::EngineState&, std::string&) override {}
+    void PointBrowsers(protection::Fix) override {}
 };
 
 bool FileExists(const char* path) {

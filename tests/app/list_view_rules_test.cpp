@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/list_view_order.h"
-#include "app/selector_fill.h"
+#include "session/selector_fill.h"
 
 namespace {
 

@@ -470,8 +470,9 @@ int main(int argc, char** argv) {
                                  30000, &answer) ||
             !answer)
             return 1;
+        // Windows gives a program five seconds to answer.
         return SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_NORMAL,
-                                   30000, &answer)
+                                   5000, &answer)
                    ? 0
                    : 1;
     }

@@ -375,7 +375,7 @@ TEST_F(ProxyPeersTest, EachPeerGetsItsLevelItsTimesAndItsTunnel) {
     for (const Row& row : rows) {
         int port = StartTinyproxy(row.name, row.lines);
         std::vector<int> progress;
-        ProxyCheck check = CheckProxy(judge_, own, "127.0.0.1", port, stop_,
+        ProxyCheck check = CheckProxy(judge_, own, net::ProxyAddress("127.0.0.1", port), stop_,
                                       [&](int position) { progress.push_back(position); });
         EXPECT_EQ(row.outcome, check.outcome) << row.name;
         EXPECT_EQ(row.level, check.level) << row.name;
@@ -391,16 +391,19 @@ TEST_F(ProxyPeersTest, EachPeerGetsItsLevelItsTimesAndItsTunnel) {
     }
 
     auto started = std::chrono::steady_clock::now();
-    ProxyCheck silentCheck = CheckProxy(judge_, own, "127.0.0.1", net::LocalPortOf(silent), stop_);
+    ProxyCheck silentCheck =
+        CheckProxy(judge_, own, net::ProxyAddress("127.0.0.1", net::LocalPortOf(silent)), stop_);
     auto silentMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - started)
                         .count();
     EXPECT_EQ(CheckOutcome::NoAnswer, silentCheck.outcome);
     EXPECT_LE(silentMs, ProxyTestBudgetMs + 1000);
-    EXPECT_EQ(CheckOutcome::NoAnswer,
-              CheckProxy(judge_, own, "127.0.0.1", net::LocalPortOf(other), stop_).outcome);
+    EXPECT_EQ(
+        CheckOutcome::NoAnswer,
+        CheckProxy(judge_, own, net::ProxyAddress("127.0.0.1", net::LocalPortOf(other)), stop_)
+            .outcome);
     EXPECT_EQ(CheckOutcome::NoConnection,
-              CheckProxy(judge_, own, "127.0.0.1", refused, stop_).outcome);
+              CheckProxy(judge_, own, net::ProxyAddress("127.0.0.1", refused), stop_).outcome);
     done = true;
     otherServer.join();
 }
@@ -657,8 +660,8 @@ TEST_F(ProxyPeersTest, AStopEndsATestAtOnce) {
         stop_ = true;
     });
     auto started = std::chrono::steady_clock::now();
-    ProxyCheck check =
-        CheckProxy(judge_, {"127.0.0.1", {}}, "127.0.0.1", net::LocalPortOf(silent), stop_);
+    ProxyCheck check = CheckProxy(judge_, {"127.0.0.1", {}},
+                                  net::ProxyAddress("127.0.0.1", net::LocalPortOf(silent)), stop_);
     auto tookMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - started)
                       .count();

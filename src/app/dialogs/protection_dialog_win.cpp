@@ -133,7 +133,13 @@ bool ProtectionDialog::OnCommand(int id, int notifyCode, HWND control) {
     }
     int row = id - IDC_ITEM_FIX;
     if (row >= 0 && row < static_cast<int>(items_.size())) {
-        Start(items_[static_cast<size_t>(row)].fix);
+        protection::Fix fix = items_[static_cast<size_t>(row)].fix;
+        if (PointsBrowsers(fix)) {
+            SetBusy(true, Fixing);
+            work_.PointBrowsers(fix);
+            fix = protection::Fix::None;
+        }
+        Start(fix);
         return true;
     }
     return false;

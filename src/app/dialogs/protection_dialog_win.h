@@ -23,11 +23,21 @@ public:
     virtual protection::EngineState CurrentState() = 0;
     virtual std::vector<protection::Item> Check(const protection::EngineState& state,
                                                 const std::atomic<bool>& stop) = 0;
-    // Puts the item right; `told` is set to what the user must hear, if
-    // anything (a running Firefox, a write Windows refused).
+    // Puts the item right on the worker thread; `told` is set to what the
+    // user must hear, if anything (a write Windows refused).
     virtual void ApplyFix(protection::Fix fix, const protection::EngineState& state,
                           std::string& told) = 0;
+    // The fixes that point the browsers at the engine (PointsBrowsers), on
+    // the window's thread: they go through the program's one switch of the
+    // browsers, which records what the user had first, so that every
+    // restore undoes them.
+    virtual void PointBrowsers(protection::Fix fix) = 0;
 };
+
+// Whether a fix is the browsers pointed at the engine.
+inline bool PointsBrowsers(protection::Fix fix) {
+    return fix == protection::Fix::PointConnections || fix == protection::Fix::PointFirefox;
+}
 
 class ProtectionDialog : public ui::Dialog {
 public:

@@ -1,4 +1,4 @@
-#include "app/list_commands.h"
+#include "session/list_commands.h"
 
 #include <cstdio>
 
@@ -25,11 +25,8 @@ void PutTestFigures(ProxyList& list, int row, const ProxyCheck& check) {
                      check.exitAddress);
 }
 
-std::vector<std::string> RowTexts(const ProxyList& list) {
-    std::vector<std::string> texts;
-    for (const ProxyEntry& row : list.Rows())
-        texts.push_back(row.address + "->" + row.country);
-    return texts;
+std::string RowAddress(const net::ProxyAddress& proxy) {
+    return net::FormatProxyAddress(proxy, net::Secrets::UserName);
 }
 
 ListCommands::ListCommands(ProxyActivation& activation, MainWindowView& view, ProxyDialogs& dialogs,
@@ -60,12 +57,13 @@ bool ListCommands::Run(int command) {
 }
 
 void ListCommands::RemoveProxy(int row) {
-    activation_.List().RemoveRow(row);
+    activation_.RemoveRow(row);
     activation_.SaveList();
 }
 
 void ListCommands::RemoveAllProxies() {
-    activation_.List().RemoveAllRows();
+    while (activation_.List().Count() > 0)
+        activation_.RemoveRow(activation_.List().Count() - 1);
     activation_.SaveList();
 }
 
@@ -115,7 +113,9 @@ void ListCommands::SetStatus(const std::string& text) {
 void ListCommands::TestAllProxies() {
     if (run_ != 0)
         return;
-    std::vector<std::string> proxies = RowTexts(activation_.List());
+    std::vector<net::ProxyAddress> proxies;
+    for (const ProxyEntry& row : activation_.List().Rows())
+        proxies.push_back(net::ParseProxyAddress(row.address));
     int run = lastRun_ + 1;
     if (!work_.StartProxyTests(run, proxies))
         return;
@@ -140,8 +140,7 @@ bool ListCommands::OnProxyTested(const ProxyTestResult& result) {
         return false;
     ++tested_;
     ProxyList& list = activation_.List();
-    ProxyLine proxy(result.proxy);
-    int row = list.FindProxyRow(proxy.Address());
+    int row = list.FindProxyRow(RowAddress(result.proxy));
     const ProxyCheck& check = result.check;
     if (check.outcome == CheckOutcome::Passed) {
         if (row >= 0) {
@@ -161,7 +160,7 @@ bool ListCommands::OnProxyTested(const ProxyTestResult& result) {
         // Not dead: it works once the user gives it a user name and password.
         lastStatus_ = list_commands::TestNeedsCredentials;
     } else if (result.judgeReached && row >= 0) {
-        list.RemoveRow(row);
+        activation_.RemoveRow(row);
         if (!activation_.SaveList(!saveFailed_))
             saveFailed_ = true;
         lastStatus_ = list_commands::TestFailed;

@@ -1,4 +1,4 @@
-#include "app/selector_fill.h"
+#include "session/selector_fill.h"
 
 #include <utility>
 

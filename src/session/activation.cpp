@@ -1,8 +1,8 @@
-#include "app/activation.h"
+#include "session/activation.h"
 
 #include <cstdio>
 
-#include "app/failover.h"
+#include "session/failover.h"
 #include "browsers/connection_switch.h"
 #include "net/socket.h"
 #include "proxies/proxy_check.h"
@@ -175,6 +175,16 @@ bool ProxyActivation::RefuseLevel(const std::string& level) {
 void ProxyActivation::SetNotChecked(bool notChecked) {
     notChecked_ = notChecked;
     RefreshStatus();
+}
+
+void ProxyActivation::PointBrowsersAgain(bool withFirefox) {
+    if (!enabled_ || !engine_.IsRunning())
+        return;
+    // With its box ticked, the switch and every restore take Firefox too.
+    if (withFirefox)
+        RegDwordValue(setting::Mozilla).Set(1);
+    if (PointBrowsersAtEngine())
+        RefreshStatus();
 }
 
 void ProxyActivation::DeactivateProxy() {
@@ -384,6 +394,15 @@ void ProxyActivation::ForwardWithCandidates() {
         return;
     net::ProxyAddress active = ProxyWithPassword(RegStringValue(setting::ProxyName).Get());
     engine_.Forward(LocalPort(), active, Candidates(active));
+}
+
+void ProxyActivation::RemoveRow(int row) {
+    if (row < 0 || row >= list_.Count())
+        return;
+    std::string address = list_.Row(row).address;
+    list_.RemoveRow(row);
+    if (list_.FindProxyRow(address) < 0)
+        ForgetPasswordOf(net::ParseProxyAddress(address));
 }
 
 bool ProxyActivation::SaveList(bool tell) {

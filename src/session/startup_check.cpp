@@ -1,9 +1,9 @@
-#include "app/startup_check.h"
+#include "session/startup_check.h"
 
 #include <cstdio>
 
-#include "app/failover.h"
-#include "app/list_commands.h"
+#include "session/failover.h"
+#include "session/list_commands.h"
 #include "proxies/proxy_line.h"
 #include "proxies/proxy_secrets.h"
 #include "proxies/proxy_tester.h"
@@ -44,7 +44,7 @@ void StartUpCheck::Start() {
     if (!activation_.Enabled() || stored_.empty())
         return;
     int run = lastRun_ - 1;
-    if (!work_.StartProxyTests(run, {stored_}))
+    if (!work_.StartProxyTests(run, {net::ParseProxyAddress(stored_)}))
         return;
     run_ = lastRun_ = run;
     testingOthers_ = false;
@@ -75,16 +75,18 @@ void StartUpCheck::KeepFigures(const ProxyTestResult& result) {
     if (result.check.outcome != CheckOutcome::Passed || !result.judgeReached)
         return;
     ProxyList& list = activation_.List();
-    ProxyLine proxy(result.proxy);
-    int row = list.FindProxyRow(proxy.Address());
+    std::string address = RowAddress(result.proxy);
+    int row = list.FindProxyRow(address);
     if (row >= 0) {
         PutTestFigures(list, row, result.check);
     } else if (Usable(result.check)) {
         // The proxy in use, proven now, joins the tested ones (as a choice
         // tested in the dialog does), so that its level shows and the
         // failover and the rotation know it.
-        list.PutProxyRow(proxy.Address(), proxy.Country(), "", "", "");
-        PutTestFigures(list, list.FindProxyRow(proxy.Address()), result.check);
+        std::string country =
+            address == ProxyLine(stored_).Address() ? ProxyLine(stored_).Country() : std::string();
+        list.PutProxyRow(address, country, "", "", "");
+        PutTestFigures(list, list.FindProxyRow(address), result.check);
         activation_.SaveList();
     }
 }
@@ -105,7 +107,7 @@ bool StartUpCheck::OnProxyTested(const ProxyTestResult& result) {
         return false;
     KeepFigures(result);
     if (testingOthers_) {
-        results_[result.proxy] = result.check;
+        results_[RowAddress(result.proxy)] = result.check;
         return true;
     }
     // Without the judge nothing is known of the proxy: the user's own choice
@@ -134,7 +136,10 @@ bool StartUpCheck::OnProxyTested(const ProxyTestResult& result) {
         return true;
     }
     int run = lastRun_ - 1;
-    if (work_.StartProxyTests(run, candidates_)) {
+    std::vector<net::ProxyAddress> proxies;
+    for (const std::string& candidate : candidates_)
+        proxies.push_back(net::ParseProxyAddress(candidate));
+    if (work_.StartProxyTests(run, proxies)) {
         run_ = lastRun_ = run;
         testingOthers_ = true;
         results_.clear();

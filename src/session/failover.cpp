@@ -1,4 +1,4 @@
-#include "app/failover.h"
+#include "session/failover.h"
 
 #include <algorithm>
 

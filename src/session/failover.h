@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/activation.h"
-#include "app/shell_interfaces.h"
+#include "session/activation.h"
+#include "session/shell_interfaces.h"
 #include "engine/upstream_settings.h"
 #include "proxies/proxy_list.h"
 

@@ -1,6 +1,8 @@
-#include "app/list_refresh.h"
+#include "session/list_refresh.h"
 
-#include "app/list_commands.h"
+#include "proxies/proxy_secrets.h"
+
+#include "session/list_commands.h"
 
 std::string CannotUpdateText(const std::string& reason) {
     return list_refresh::CannotUpdatePrefix + reason + ".";
@@ -107,4 +109,12 @@ void ListRefresh::Finish() {
     // every browser on this thread, and make whatever was typed into the
     // field active without a test.
     view_.SetSelectorText(editText);
+}
+
+bool ListRefresh::KeepPasswordOfOffered(const std::string& text) const {
+    for (const ListedProxy& listed : offered_) {
+        if (listed.text == text)
+            return KeepPasswordOf(listed.proxy);
+    }
+    return true;
 }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/activation.h"
-#include "app/shell_interfaces.h"
+#include "session/activation.h"
+#include "session/shell_interfaces.h"
 #include "proxies/proxy_list_text.h"
 
 namespace list_commands {
@@ -27,8 +27,9 @@ void FillProxySelector(MainWindowView& view, const std::vector<ListedProxy>& pro
 std::string ListResponseTimeText(uint32_t milliseconds);
 // A passed test's figures and level into the row.
 void PutTestFigures(ProxyList& list, int row, const ProxyCheck& check);
-// The texts of the rows for a run's figures.
-std::vector<std::string> RowTexts(const ProxyList& list);
+// The address a row of the list holds for `proxy`: with its user name,
+// never its password.
+std::string RowAddress(const net::ProxyAddress& proxy);
 
 class ListCommands {
 public:

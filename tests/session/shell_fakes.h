@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell_interfaces.h"
+#include "session/shell_interfaces.h"
 #include "proxies/proxy_line.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -101,7 +101,7 @@ struct FakeProbe {
         std::string address = proxy.substr(0, proxy.find("->"));
         checked.push_back(address);
         ProxyTestResult result;
-        result.proxy = proxy;
+        result.proxy = net::ParseProxyAddress(proxy);
         result.judgeReached = !judgeDown;
         result.check.outcome =
             reachable.count(address) ? CheckOutcome::Passed : CheckOutcome::NoConnection;
@@ -202,13 +202,17 @@ struct FakeWork : BackgroundWork {
         return threads;
     }
     void CancelListDownloads() override { ++cancels; }
-    bool StartRotationTest(const std::string& proxy) override {
-        checks.push_back(proxy);
+    bool StartRotationTest(const net::ProxyAddress& proxy) override {
+        checks.push_back(net::FormatProxyAddress(proxy, net::Secrets::UserName));
         return threads;
     }
     void StartGeneratorRequest() override { ++generatorRequests; }
-    bool StartProxyTests(int run, const std::vector<std::string>& proxies) override {
-        testRuns.push_back({run, proxies});
+    // Recorded as the rows' addresses.
+    bool StartProxyTests(int run, const std::vector<net::ProxyAddress>& proxies) override {
+        std::vector<std::string> addresses;
+        for (const net::ProxyAddress& proxy : proxies)
+            addresses.push_back(net::FormatProxyAddress(proxy, net::Secrets::UserName));
+        testRuns.push_back({run, addresses});
         return threads;
     }
     bool StartBulkCheck(int run, const std::vector<net::ProxyAddress>& proxies) override {

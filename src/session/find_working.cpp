@@ -1,11 +1,12 @@
-#include "app/find_working.h"
+#include "session/find_working.h"
 
 #include <algorithm>
 
-#include "app/list_commands.h"
+#include "session/list_commands.h"
 #include "proxies/bulk_check.h"
 #include "proxies/list_sources/sources_refresh.h"
 #include "proxies/proxy_line.h"
+#include "proxies/proxy_secrets.h"
 #include "proxies/proxy_tester.h"
 
 namespace {
@@ -77,6 +78,10 @@ void FindWorkingProxies::PutFound(const ListedProxy& listed, const ProxyCheck& c
         PutTestFigures(list, row, check);
         return;
     }
+    // A proxy that came with its password ("host:port:user:password") must
+    // still work after a restart: only the user name is in the row.
+    if (!KeepPasswordOf(listed.proxy))
+        return;
     firstNewRow_ = std::min(firstNewRow_, list.Count());
     // Rows the user removed from the new block since are no longer counted.
     size_t kept = static_cast<size_t>(list.Count() - firstNewRow_);

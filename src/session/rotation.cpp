@@ -1,9 +1,9 @@
-#include "app/rotation.h"
+#include "session/rotation.h"
 
 #include <algorithm>
 
-#include "app/failover.h"
-#include "app/list_commands.h"
+#include "session/failover.h"
+#include "session/list_commands.h"
 #include "base/text_compare.h"
 #include "proxies/proxy_line.h"
 #include "proxies/proxy_secrets.h"
@@ -112,7 +112,7 @@ void ProxyRotation::TestNextCandidate() {
         // The user may have removed the row since the step began.
         if (activation_.List().FindProxyRow(address) < 0)
             continue;
-        checking_ = work_.StartRotationTest(address);
+        checking_ = work_.StartRotationTest(net::ParseProxyAddress(address));
         checkedAddress_ = address;
         if (!checking_)
             candidates_.clear();
@@ -120,7 +120,7 @@ void ProxyRotation::TestNextCandidate() {
 }
 
 void ProxyRotation::OnTested(const ProxyTestResult& result) {
-    if (!checking_ || result.proxy != checkedAddress_)
+    if (!checking_ || RowAddress(result.proxy) != checkedAddress_)
         return;
     // Browsing switched off while the test ran, or the test page cannot be
     // reached even without a proxy, so that nothing can be graded now: the
@@ -139,7 +139,7 @@ void ProxyRotation::OnTested(const ProxyTestResult& result) {
         view_.Tell(rotation::UnreachableProxy, "Error");
         row = list.FindProxyRow(checkedAddress_);
         if (row >= 0) {
-            list.RemoveRow(row);
+            activation_.RemoveRow(row);
             activation_.SaveList();
         }
         TestNextCandidate();

@@ -64,11 +64,13 @@ public:
 struct ProxyTestResult {
     // Which run it belongs to (a late answer to an abandoned run is dropped).
     int run = 0;
-    // The proxy as the run was given it.
-    std::string proxy;
-    // Whether the judge answered the run's direct request: when it did not,
-    // the network or the judge is down and a failure says nothing of the
-    // proxy.
+    // The proxy as the run was given it (without its password).
+    net::ProxyAddress proxy;
+    // Whether the failure, or the grade, says anything of the proxy: for a
+    // proxy that passed, the judge answered the run's direct request, so
+    // its level is known; for one that failed, the judge answered a direct
+    // request made after the failure (failure_witness.h). When it did not,
+    // the network or the judge is down and nothing is known of the proxy.
     bool judgeReached = false;
     ProxyCheck check;
 };
@@ -108,16 +110,17 @@ public:
     virtual bool StartListDownload(int id, size_t index, const ProxySource& source) = 0;
     // Cuts short every download still running; each still answers.
     virtual void CancelListDownloads() = 0;
-    // The whole test of one proxy (its direct request to the judge first),
-    // for the rotation: one ProxyTestResult, with run 0.
-    virtual bool StartRotationTest(const std::string& proxy) = 0;
+    // The whole test of one proxy as what it is (its direct request to the
+    // judge first, and again after a failure), for the rotation: one
+    // ProxyTestResult, with run 0. The worker finds the kept password.
+    virtual bool StartRotationTest(const net::ProxyAddress& proxy) = 0;
     // The generator page, fetched and dropped; nothing answers.
     virtual void StartGeneratorRequest() = 0;
-    // A run of real tests (proxy_check.h) of `proxies` (proxy texts, host and
-    // port taken by the split rule), several at once: first the direct
-    // request to the judge, then one ProxyTestResult for each proxy as it
-    // comes, then the end of the run.
-    virtual bool StartProxyTests(int run, const std::vector<std::string>& proxies) = 0;
+    // A run of real tests (CheckProxyAsListed) of `proxies`, several at
+    // once, each with its kept password: first the direct request to the
+    // judge, then one ProxyTestResult for each proxy as it comes, then the
+    // end of the run.
+    virtual bool StartProxyTests(int run, const std::vector<net::ProxyAddress>& proxies) = 0;
     // "Find Working Proxies": the bulk run's test (bulk_check.h) of each
     // proxy, many at once; one BulkChecked for each as it comes, then the
     // end of the run. StopBulkCheck gives it up.

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/activation.h"
-#include "app/shell_interfaces.h"
+#include "session/activation.h"
+#include "session/shell_interfaces.h"
 #include "proxies/list_sources/sources_refresh.h"
 
 namespace list_refresh {
@@ -40,6 +40,10 @@ public:
     bool Running() const { return running_ != Kind::None; }
     // The proxies the selector offers from the sources, in its order.
     const std::vector<ListedProxy>& Offered() const { return offered_; }
+    // Keeps the password of the offered proxy whose selector text is
+    // `text`, if it came with one, so that the choice of it can be tested
+    // and used; false when it could not be kept.
+    bool KeepPasswordOfOffered(const std::string& text) const;
     // Set when start-up could not write "proxylist.txt" and stopped there.
     bool StartUpStopped() const { return startUpStopped_; }
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/activation.h"
-#include "app/shell_interfaces.h"
+#include "session/activation.h"
+#include "session/shell_interfaces.h"
 
 namespace rotation {
 constexpr int TimerId = 100;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/activation.h"
-#include "app/shell_interfaces.h"
+#include "session/activation.h"
+#include "session/shell_interfaces.h"
 
 namespace startup_check {
 constexpr char TransparentFormat[] =

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/shell_interfaces.h"
+#include "session/shell_interfaces.h"
 #include "engine/local_proxy_server.h"
 #include "proxies/proxy_list.h"
 
@@ -123,11 +123,19 @@ public:
     // active proxy clears it.
     void SetNotChecked(bool notChecked);
     bool NotChecked() const { return notChecked_; }
+    // "Check My Protection"'s fixes: the browsers (and Firefox among them
+    // when `withFirefox`) pointed at the engine again through the one
+    // switch, at the port the engine listens on. Nothing while Veilgate is
+    // off: the check offers these fixes only while it is on.
+    void PointBrowsersAgain(bool withFirefox);
     // Everything off after a failure or an empty choice; ProxyName stays.
     void SwitchOff();
     // Loads "MyProxies.txt". A file that is there but cannot be read is
     // kept as it is for the rest of the run, and the user is told once.
     void LoadList();
+    // Removes the row and forgets the password kept for its proxy, unless
+    // another row names the same proxy.
+    void RemoveRow(int row);
     // Every change of the list ends here: the engine's failover candidates
     // follow the list at once (a removed proxy is never one), then
     // "MyProxies.txt" is written (not a file kept as it is); a failure names

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/activation.h"
-#include "app/shell_interfaces.h"
+#include "session/activation.h"
+#include "session/shell_interfaces.h"
 #include "proxies/proxy_list_text.h"
 
 namespace find_working {
