@@ -26,6 +26,7 @@ extern char** environ;
 #include "wait_for.h"
 #include "net/socket.h"
 #include "proxies/bulk_check.h"
+#include "proxies/failure_witness.h"
 #include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -162,6 +163,29 @@ TEST(GradeEchoTest, LevelFollowsWhatTheJudgeSaw) {
     EXPECT_TRUE(IsJudgeEcho("<b id=\"address\">203.0.113.5</b> X: " + marker, marker));
     EXPECT_FALSE(IsJudgeEcho("<b id=\"address\">192.168.1.1</b> Router status", marker));
     EXPECT_FALSE(IsJudgeEcho(marker + " and no address", marker));
+}
+
+// A failure counts against a proxy only once the test page answered after
+// it; failures before an answer share it, and a test page that is down is
+// asked again no sooner than the gap.
+TEST(FailureWitnessTest, OnlyAnAnswerAfterTheFailureConfirmsIt) {
+    std::atomic<bool> stop{false};
+    int asks = 0;
+    bool up = true;
+    FailureWitness witness([&] { return ++asks, up; }, 100);
+    auto before = FailureWitness::Clock::now();
+    EXPECT_TRUE(witness.Confirms(before, stop));
+    EXPECT_TRUE(witness.Confirms(before, stop));
+    EXPECT_EQ(1, asks);
+    up = false;
+    EXPECT_FALSE(witness.Confirms(FailureWitness::Clock::now(), stop));
+    auto asked = FailureWitness::Clock::now();
+    EXPECT_FALSE(witness.Confirms(asked, stop));
+    EXPECT_EQ(3, asks);
+    EXPECT_GE(FailureWitness::Clock::now() - asked, std::chrono::milliseconds(100));
+    stop = true;
+    EXPECT_FALSE(witness.Confirms(FailureWitness::Clock::now(), stop));
+    EXPECT_EQ(3, asks);
 }
 
 TEST(ParseJudgeUrlTest, TakesPlainHttpAddressesOnly) {

@@ -516,6 +516,27 @@ TEST_F(RotationTest, TicksWalkTheListAndWrap) {
     EXPECT_EQ(1, engine.listens) << "the rotation only switches the upstream";
 }
 
+// A SOCKS row and one with a user name are tested as what they are, and a
+// dead one's password goes with its row.
+TEST_F(RotationTest, RowsAreTestedAsTheirTypeAndADeadRowsPasswordIsForgotten) {
+    MemorySecretStore secrets;
+    UseProxySecrets(&secrets);
+    AddRows({"1.1.1.1:80", "socks5://2.2.2.2:1080", "socks5://ann@3.3.3.3:1080"}, "Elite");
+    secrets.Keep("socks5://ann@3.3.3.3:1080", "pw");
+    probe.reachable = {"socks5://2.2.2.2:1080"};
+    SwitchOn("1.1.1.1:80");
+    Tick();
+    EXPECT_EQ("socks5://2.2.2.2:1080", Text(setting::ProxyName));
+    Tick();
+    EXPECT_EQ((std::vector<std::string>{"socks5://2.2.2.2:1080", "socks5://ann@3.3.3.3:1080",
+                                        "1.1.1.1:80"}),
+              work.checks);
+    EXPECT_EQ((std::vector<std::string>{"socks5://2.2.2.2:1080"}), Rows());
+    std::string password;
+    EXPECT_FALSE(secrets.Find("socks5://ann@3.3.3.3:1080", password));
+    UseProxySecrets(nullptr);
+}
+
 // Only rows a test in this run showed to hide the user are turned to, and
 // each is tested again first: one that now fails is passed over.
 TEST_F(RotationTest, TicksTakeOnlyProvenRowsThatPassTheirTestAgain) {
@@ -1305,6 +1326,21 @@ TEST_F(ShellLogicTest, FindWorkingProxiesPutsOnlyHidingOnesInTheListBestFirst) {
     late.run = 2;
     finding.OnChecked(late);
     EXPECT_EQ(5, list.Count());
+    // A proxy a list gave with its password works after a restart: the
+    // password is kept, the row holds the user name only.
+    MemorySecretStore secrets;
+    UseProxySecrets(&secrets);
+    finding.OnFindClicked(ParseProxyListText("7.7.7.7:8080:ann:pw\n").proxies);
+    BulkChecked found = checked(0, CheckOutcome::Passed, Anonymity::Elite, 9);
+    found.run = work.bulkRuns.size();
+    finding.OnChecked(found);
+    std::string key = list.Rows().back().address;
+    std::string password;
+    EXPECT_TRUE(secrets.Find(key, password));
+    EXPECT_EQ("http://ann@7.7.7.7:8080/pw", key + "/" + password);
+    commands.RemoveAllProxies();
+    EXPECT_FALSE(secrets.Find(key, password));
+    UseProxySecrets(nullptr);
 }
 
 TEST_F(ShellLogicTest, StartUpShowsTheStoredProxyAtOnceAndFillsAroundItLater) {
