@@ -7,6 +7,7 @@
 
 #include "ui/data_exchange_win.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
+#include "proxies/failure_witness.h"
 #include "proxies/proxy_line.h"
 
 namespace {
@@ -155,6 +156,11 @@ void ProxyEvaluationDialog::StartTesting() {
                         if (!worker->stop)
                             PostMessageA(window, ProgressMessage, position, 0);
                     }));
+                // A failure removes the proxy only when the judge still
+                // answers without it: the user's own connection may be down.
+                OwnAddresses after;
+                if (IsProxyFailure(*check) && !AskJudgeDirectly(judge, worker->stop, after))
+                    check->outcome = CheckOutcome::JudgeUnreachable;
                 if (!worker->stop &&
                     PostMessageA(window, CheckedMessage, 0, reinterpret_cast<LPARAM>(check.get())))
                     check.release();

@@ -320,22 +320,22 @@ void ProxyActivation::OnSelectorChoice(const std::string& chosenText) {
     ProxyLine proxy(itemText);
     if (!dialogs_.EvaluateProxy(itemText, proxy.Country())) {
         RestorePreviousProxy();
-    } else if (RegDwordValue(setting::FAIL).IsOn()) {
+    } else if (RegDwordValue(setting::FAIL).IsOn() ||
+               RegStringValue(setting::TMPResponseTime).Get().empty()) {
+        // Failed, or neither passed nor failed: nothing of it is taken.
         RestorePreviousProxy();
     } else {
-        std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
         std::string level = RegStringValue(setting::TMPAnonymity).Get();
-        if (!responseTime.empty()) {
-            // A text without a scheme becomes the type its test found.
-            std::string tested = WithTestedType(itemText);
-            list_.PutProxyRow(ProxyLine(tested).Proxy(), proxy.Country(), responseTime,
-                              RegStringValue(setting::TMPDownloadSpeed).Get(), level);
-            if (RefuseLevel(level)) {
-                RestorePreviousProxy();
-            } else if (enabled_) {
-                SwitchUpstream(ProxyWithPassword(tested));
-                ShowActive(tested);
-            }
+        // A text without a scheme becomes the type its test found.
+        std::string tested = WithTestedType(itemText);
+        list_.PutProxyRow(ProxyLine(tested).Proxy(), proxy.Country(),
+                          RegStringValue(setting::TMPResponseTime).Get(),
+                          RegStringValue(setting::TMPDownloadSpeed).Get(), level);
+        if (RefuseLevel(level)) {
+            RestorePreviousProxy();
+        } else if (enabled_) {
+            SwitchUpstream(ProxyWithPassword(tested));
+            ShowActive(tested);
         }
     }
     SaveList();

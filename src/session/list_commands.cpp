@@ -69,21 +69,25 @@ void ListCommands::TestProxy(int row) {
     ProxyList& list = activation_.List();
     ProxyEntry entry = list.Row(row);
     bool ok = dialogs_.EvaluateProxy(entry.Address(), entry.country);
-    if (!ok) {
+    bool failed = RegDwordValue(setting::FAIL).IsOn();
+    std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
+    // Neither passed nor failed (a password wanted, the test page down even
+    // without the proxy): the row stays as it was.
+    if (!ok || (!failed && responseTime.empty())) {
         activation_.RestorePreviousProxy();
         return;
     }
     // A rotation tick during the dialog may have moved the rows.
     int tested = list.FindProxyRow(entry.proxy);
-    if (tested >= 0)
-        list.RemoveRow(tested);
-    if (RegDwordValue(setting::FAIL).IsOn()) {
+    if (failed) {
+        activation_.RemoveRow(tested);
+        activation_.SaveList();
         activation_.RestorePreviousProxy();
         return;
     }
-    std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
-    if (responseTime.empty())
-        return;
+    // A passed row moves to the end.
+    if (tested >= 0)
+        list.RemoveRow(tested);
     net::ProxyAddress proxy = ProxyLine(WithTestedType(entry.Address())).Proxy();
     std::string level = RegStringValue(setting::TMPAnonymity).Get();
     list.PutProxyRow(proxy, entry.country, responseTime,

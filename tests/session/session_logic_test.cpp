@@ -1081,6 +1081,12 @@ TEST_F(ShellLogicTest, TestProxyMovesThePassedRowToTheEndAndSwitchesWhenOn) {
     EXPECT_EQ("1.1.1.1", engine.host);
     EXPECT_TRUE(view.enableBox);
 
+    // Neither passed nor failed (a password wanted, the test page down even
+    // without the proxy): the row stays.
+    dialogs.next = {true, "", 0};
+    commands.Run(list_commands::TestProxy);
+    EXPECT_EQ((std::vector<std::string>{"2.2.2.2:80", "1.1.1.1:80"}), Rows());
+
     // Failed: the row leaves the list.
     dialogs.next = {true, "", 1};
     commands.Run(list_commands::TestProxy);
