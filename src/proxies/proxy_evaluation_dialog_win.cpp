@@ -18,12 +18,6 @@ constexpr int ResponseColumnWidth = 100;
 // looks at the stop flag far more often than this.
 constexpr auto StopWait = std::chrono::milliseconds(1000);
 
-std::string FormatDetails(const std::string& host, int port) {
-    char text[64];
-    std::snprintf(text, sizeof(text), ":%d", port);
-    return "Proxy Details: " + host + text;
-}
-
 }  // namespace
 
 ProxyEvaluationDialog::ProxyEvaluationDialog() : Dialog(IDD_PROXY_EVALUATION) {
@@ -34,22 +28,8 @@ ProxyEvaluationDialog::~ProxyEvaluationDialog() {
     StopTesting();
 }
 
-void ProxyEvaluationDialog::SetProxy(const std::string& host, int port) {
-    host_ = host;
-    port_ = port;
-    proxyText_ = FormatProxyAddress(host, port);
-    detailsText_ = FormatDetails(host, port);
-}
-
-void ProxyEvaluationDialog::SetProxy(const std::string& host, int port, const std::string& label) {
-    SetProxy(host, port);
-    detailsText_ += " -> " + label;
-}
-
 void ProxyEvaluationDialog::SetProxyText(const std::string& proxyText, const std::string& label) {
     ProxyLine proxy(proxyText);
-    host_ = proxy.Host();
-    port_ = proxy.Port();
     proxyText_ = proxyText;
     detailsText_ = "Proxy Details: " + proxy.Address();
     if (!label.empty())
