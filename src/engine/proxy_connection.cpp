@@ -7,7 +7,7 @@
 #include "engine/error_response.h"
 #include "engine/request_body.h"
 #include "engine/response_head.h"
-#include "engine/socks_client.h"
+#include "net/socks_client.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 

@@ -1,4 +1,4 @@
-#include "engine/socks_client.h"
+#include "net/socks_client.h"
 
 #include <algorithm>
 #include <chrono>
