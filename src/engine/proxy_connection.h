@@ -58,12 +58,17 @@ private:
     // The active proxy did not answer: the candidates not failed lately are
     // tried in turn, so that at most MaxProxiesPerRequest are tried in all.
     // Nothing has been sent yet, so a request goes out once whichever
-    // answers. The one that answers is this connection's proxy from now on.
-    bool ConnectToCandidate(const ParsedRequest& request, std::vector<FailedAttempt>& failures);
+    // answers. The one that answers is this connection's proxy from now on,
+    // also when it answers that the site cannot be reached: then false, and
+    // `siteProblem` says why.
+    bool ConnectToCandidate(const ParsedRequest& request, std::vector<FailedAttempt>& failures,
+                            std::string& siteProblem);
     // A connection that reaches the request's site through `proxy`: the
     // proxy itself for an HTTP proxy (or the server in direct mode), a tunnel
     // to the site for a SOCKS proxy. On failure `reason` says why and
-    // `proxyAtFault` whether the proxy, not the site, failed.
+    // `proxyAtFault` whether the proxy, not the site, failed. `timeoutMs`
+    // bounds the connect and a SOCKS proxy's own answers; its connection to
+    // the site has the direct connect limit.
     net::Socket OpenThrough(const net::ProxyAddress& proxy, const ParsedRequest& request,
                             int timeoutMs, bool& looped, std::string& reason, bool& proxyAtFault);
     // Copies both directions at once until either side closes or nothing
