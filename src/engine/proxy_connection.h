@@ -16,13 +16,15 @@ constexpr int MaxConnections = 512;
 
 // The engine's own limits, so that stalled peers cannot pile up threads.
 struct ConnectionLimits {
-    int connectTimeoutMs = 30 * 1000;  // name resolution, and each connect attempt
-    // The same for each remote proxy, whether or not there are others to
-    // turn to. A live proxy completes the handshake within a round trip,
-    // under a second even across the world; five seconds also covers one
-    // lost SYN sent again (after 1 s by RFC 6298, 3 s by the older rule some
-    // systems keep), and three proxies tried keep a browser waiting 15 s at
-    // most.
+    // Name resolution, each connect attempt, and a SOCKS proxy's own
+    // connection to the site.
+    int connectTimeoutMs = 30 * 1000;
+    // The same for each remote proxy (and a SOCKS proxy's greeting and
+    // sign-in), whether or not there are others to turn to. A live proxy
+    // completes the handshake within a round trip, under a second even
+    // across the world; five seconds also covers one lost SYN sent again
+    // (after 1 s by RFC 6298, 3 s by the older rule some systems keep), and
+    // three proxies tried keep a browser waiting 15 s at most.
     int failoverConnectTimeoutMs = 5 * 1000;
     int idleTimeoutMs = 120 * 1000;  // nothing moving in either direction
     int headTimeoutMs = 60 * 1000;   // the whole request head, however slowly it comes
