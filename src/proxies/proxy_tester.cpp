@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/socks_client.h"
+#include "net/socks_client.h"
 #include "proxies/failure_witness.h"
 #include "proxies/proxy_line.h"
 #include "settings/reg_value.h"
