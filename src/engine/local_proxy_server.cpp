@@ -107,14 +107,6 @@ void LocalProxyServer::SetSwitchReport(UpstreamSwitchReport report) {
     upstream_->SetSwitchReport(std::move(report));
 }
 
-bool LocalProxyServer::Start(int localPort, int useProxy, const std::string& proxyHost,
-                             int proxyPort, const std::string& userName,
-                             const std::string& password, std::vector<UpstreamCandidate> failover) {
-    return Start(localPort, useProxy,
-                 net::ProxyAddress{proxyHost, proxyPort, net::ProxyType::Http, userName, password},
-                 std::move(failover));
-}
-
 bool LocalProxyServer::Start(int localPort, int useProxy, const net::ProxyAddress& proxy,
                              std::vector<UpstreamCandidate> failover) {
     if (listener_.joinable() && !stopRequested_ && boundPort_ == localPort) {
@@ -148,16 +140,6 @@ bool LocalProxyServer::Start(int localPort, int useProxy, const net::ProxyAddres
         return false;
     }
     return true;
-}
-
-int LocalProxyServer::UpdateSettings(int localPort, int useProxy, const std::string& proxyHost,
-                                     int proxyPort, const std::string& userName,
-                                     const std::string& password,
-                                     std::vector<UpstreamCandidate> failover) {
-    return UpdateSettings(
-        localPort, useProxy,
-        net::ProxyAddress{proxyHost, proxyPort, net::ProxyType::Http, userName, password},
-        std::move(failover));
 }
 
 int LocalProxyServer::UpdateSettings(int localPort, int useProxy, const net::ProxyAddress& proxy,

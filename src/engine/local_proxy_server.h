@@ -31,18 +31,12 @@ public:
     // running. A port this engine has just let go of is tried again for
     // about a second, since a closed listener may release it late. On the
     // port of a paused listener it serves again on the same socket.
-    // `failover` are the proxies a request turns to, in order, when the
-    // active one does not answer (UpstreamSettings::failover).
-    bool Start(int localPort, int useProxy, const std::string& proxyHost, int proxyPort,
-               const std::string& userName, const std::string& password,
-               std::vector<UpstreamCandidate> failover = {});
-    // The same for a proxy of any type, with its own credentials.
+    // `proxy` is the active proxy, of any type, with its own credentials;
+    // `failover` are the proxies a request turns to, in order, when it does
+    // not answer (UpstreamSettings::failover).
     bool Start(int localPort, int useProxy, const net::ProxyAddress& proxy,
                std::vector<UpstreamCandidate> failover = {});
     // Replaces the upstream settings for connections accepted from now on.
-    int UpdateSettings(int localPort, int useProxy, const std::string& proxyHost, int proxyPort,
-                       const std::string& userName, const std::string& password,
-                       std::vector<UpstreamCandidate> failover = {});
     int UpdateSettings(int localPort, int useProxy, const net::ProxyAddress& proxy,
                        std::vector<UpstreamCandidate> failover = {});
     // Told, on a connection's thread, each time a candidate that answered

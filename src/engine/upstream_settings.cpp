@@ -2,14 +2,6 @@
 
 #include "engine/authorization.h"
 
-UpstreamSettings MakeUpstreamSettings(int useProxy, const std::string& proxyHost, int proxyPort,
-                                      const std::string& userName, const std::string& password,
-                                      std::vector<UpstreamCandidate> failover) {
-    return MakeUpstreamSettings(
-        useProxy, net::ProxyAddress{proxyHost, proxyPort, net::ProxyType::Http, userName, password},
-        std::move(failover));
-}
-
 UpstreamSettings MakeUpstreamSettings(int useProxy, const net::ProxyAddress& proxy,
                                       std::vector<UpstreamCandidate> failover) {
     UpstreamSettings settings;

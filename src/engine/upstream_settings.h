@@ -27,14 +27,11 @@ struct UpstreamSettings {
     std::vector<UpstreamCandidate> failover;
 };
 
-// The settings that follow from applying these values. With a user name (and
-// UseProxy 1) the authorization line is prepared; without one, any line an
-// earlier proxy needed is withdrawn so its credentials never reach another.
-UpstreamSettings MakeUpstreamSettings(int useProxy, const std::string& proxyHost, int proxyPort,
-                                      const std::string& userName, const std::string& password,
-                                      std::vector<UpstreamCandidate> failover = {});
-// The same for a proxy of any type. Only an HTTP proxy gets the
-// authorization line; a SOCKS5 proxy's credentials go in its handshake.
+// The settings that follow from applying these values, for a proxy of any
+// type. With a user name (and UseProxy 1) an HTTP proxy gets the
+// authorization line, a SOCKS5 proxy the credentials in its handshake;
+// without one, any line an earlier proxy needed is withdrawn so its
+// credentials never reach another.
 UpstreamSettings MakeUpstreamSettings(int useProxy, const net::ProxyAddress& proxy,
                                       std::vector<UpstreamCandidate> failover = {});
 

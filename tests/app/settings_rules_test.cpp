@@ -112,7 +112,7 @@ TEST(LocalPortTest, TheStatusOfARealEngine) {
     LocalProxyServerStatus status(server);
     EXPECT_EQ(status.ListeningPort(), 0);
     int port = FreePort();
-    ASSERT_TRUE(server.Start(port, 1, "127.0.0.1", 3128, "", ""));
+    ASSERT_TRUE(server.Start(port, 1, net::ProxyAddress("127.0.0.1", 3128)));
     for (int i = 0; i < 200 && !server.IsRunning(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(server.IsRunning());

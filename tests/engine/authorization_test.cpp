@@ -41,15 +41,17 @@ TEST(AuthorizationLine, CredentialLengthsGiveThePaddingOfRfc4648) {
 }
 
 TEST(UpstreamSettings, LineIsPreparedOnlyForAProxyWithAUserName) {
-    UpstreamSettings with = MakeUpstreamSettings(1, "10.0.0.1", 3128, "user", "pass");
+    UpstreamSettings with = MakeUpstreamSettings(
+        1, net::ProxyAddress("10.0.0.1", 3128, net::ProxyType::Http, "user", "pass"));
     EXPECT_EQ(1, with.authorizationFlag);
     EXPECT_EQ("Proxy-Authorization: Basic dXNlcjpwYXNz\r\n", with.authorizationLine);
 
-    UpstreamSettings direct = MakeUpstreamSettings(0, "10.0.0.1", 3128, "user", "pass");
+    UpstreamSettings direct = MakeUpstreamSettings(
+        0, net::ProxyAddress("10.0.0.1", 3128, net::ProxyType::Http, "user", "pass"));
     EXPECT_EQ(0, direct.authorizationFlag);
     EXPECT_EQ("", direct.authorizationLine);
 
-    UpstreamSettings anonymous = MakeUpstreamSettings(1, "10.0.0.2", 8080, "", "");
+    UpstreamSettings anonymous = MakeUpstreamSettings(1, net::ProxyAddress("10.0.0.2", 8080));
     EXPECT_EQ(0, anonymous.authorizationFlag);
     EXPECT_EQ("", anonymous.authorizationLine);
 }

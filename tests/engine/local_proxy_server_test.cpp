@@ -25,7 +25,7 @@ protected:
 
     // Start binds before it answers: the engine listens as soon as it has.
     bool StartAndWait(LocalProxyServer& server, int port) {
-        return server.Start(port, 1, "127.0.0.1", 3128, "", "") && server.IsRunning() &&
+        return server.Start(port, 1, net::ProxyAddress("127.0.0.1", 3128)) && server.IsRunning() &&
                server.BoundPort() == port;
     }
 
@@ -79,7 +79,7 @@ TEST_F(ListenerTest, PortInUseMakesStartAnswerFalseAndTheEngineNotRunning) {
     ASSERT_TRUE(holder.IsValid());
     int port = net::LocalPortOf(holder);
 
-    EXPECT_FALSE(server_.Start(port, 1, "127.0.0.1", 3128, "", ""));
+    EXPECT_FALSE(server_.Start(port, 1, net::ProxyAddress("127.0.0.1", 3128)));
     EXPECT_FALSE(server_.IsRunning());
     EXPECT_EQ(0, server_.BoundPort());
 
@@ -89,7 +89,7 @@ TEST_F(ListenerTest, PortInUseMakesStartAnswerFalseAndTheEngineNotRunning) {
     holder.Close();
     bool restarted = false;
     for (int attempt = 0; attempt < 10 && !restarted; ++attempt) {
-        restarted = server_.Start(port, 1, "127.0.0.1", 3128, "", "");
+        restarted = server_.Start(port, 1, net::ProxyAddress("127.0.0.1", 3128));
         if (!restarted)
             std::this_thread::sleep_for(200ms);
     }
@@ -125,7 +125,8 @@ TEST_F(ListenerTest, ATunnelHeldOpenSurvivesSwitchingOffAndOnAgain) {
         std::string ping = ReceiveSome(peer, 4);
         net::SendAll(peer, ping);
     });
-    ASSERT_TRUE(server_.Start(port_, 1, "127.0.0.1", net::LocalPortOf(upstream), "", ""));
+    ASSERT_TRUE(
+        server_.Start(port_, 1, net::ProxyAddress("127.0.0.1", net::LocalPortOf(upstream))));
     net::Socket tunnel = Connect(port_);
     ASSERT_TRUE(net::SendAll(tunnel,
                              "CONNECT example.com:443 HTTP/1.1\r\n"
@@ -136,7 +137,7 @@ TEST_F(ListenerTest, ATunnelHeldOpenSurvivesSwitchingOffAndOnAgain) {
     server_.Pause();
     EXPECT_FALSE(server_.IsRunning());
     EXPECT_EQ(port_, server_.BoundPort());
-    ASSERT_TRUE(server_.Start(port_, 1, "127.0.0.1", 3128, "", ""));
+    ASSERT_TRUE(server_.Start(port_, 1, net::ProxyAddress("127.0.0.1", 3128)));
     EXPECT_TRUE(server_.IsRunning());
     EXPECT_TRUE(Connect(port_).IsValid());
     ASSERT_TRUE(net::SendAll(tunnel, "ping"));
@@ -186,8 +187,8 @@ TEST_F(ListenerTest, UpdateSettingsReplacesTheSnapshotWhole) {
     }
     std::vector<net::Socket> clients;
     for (int i = 0; i < 2000; ++i) {
-        server_.UpdateSettings(port_, 1, "10.0.0." + std::to_string(i % 250), 1000 + i % 250, "",
-                               "");
+        server_.UpdateSettings(
+            port_, 1, net::ProxyAddress("10.0.0." + std::to_string(i % 250), 1000 + i % 250));
         if (i % 100 == 0)
             clients.push_back(Connect(port_));  // connections take snapshots too
     }

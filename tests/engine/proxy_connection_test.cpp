@@ -140,7 +140,8 @@ TEST_F(ConnectionTest, PostBodyLongerThanOneReadArrivesWhole) {
     for (int i = 0; i < 256 * 1024; ++i)
         body += static_cast<char>('a' + i % 26);
     ScriptedUpstream upstream("HTTP/1.0 200 OK\r\n\r\nstored");
-    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", upstream.Port(), "", ""));
+    net::Socket browser =
+        Serve(MakeUpstreamSettings(1, net::ProxyAddress("127.0.0.1", upstream.Port())));
     ASSERT_TRUE(net::SendAll(browser,
                              "POST http://www.example.org:81/up HTTP/1.1\r\n"
                              "Host: www.example.org:81\r\nProxy-Connection: keep-alive\r\n"
@@ -164,7 +165,8 @@ TEST_F(ConnectionTest, AnswerFilteredWhileScriptsAreBlocked) {
         "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n"
         "<SCRIPT>alert(1)</script><object></object>";
     ScriptedUpstream upstream(page);
-    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", upstream.Port(), "", ""));
+    net::Socket browser =
+        Serve(MakeUpstreamSettings(1, net::ProxyAddress("127.0.0.1", upstream.Port())));
     ASSERT_TRUE(net::SendAll(browser,
                              "GET http://h/ HTTP/1.1\r\nHost: h\r\n"
                              "Accept-Encoding: gzip, br\r\n\r\n"));
@@ -202,7 +204,8 @@ TEST_F(ConnectionTest, WhatCannotGoOnGetsTheEnginesOwnErrorPage) {
     limits.connectTimeoutMs = 3000;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        net::Socket browser = Serve(MakeUpstreamSettings(1, c.proxy, c.port, "", ""), limits);
+        net::Socket browser =
+            Serve(MakeUpstreamSettings(1, net::ProxyAddress(c.proxy, c.port)), limits);
         net::SendAll(browser, c.request);
         if (c.thenClose)
             browser.ShutdownSend();
@@ -216,7 +219,8 @@ TEST_F(ConnectionTest, WhatCannotGoOnGetsTheEnginesOwnErrorPage) {
 TEST_F(ConnectionTest, TunnelCarriesBothDirectionsUnfiltered) {
     RegDwordValue(setting::EnableJS).Set(1);
     ScriptedUpstream upstream("HTTP/1.1 200 Connection established\r\n\r\n", true);
-    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", upstream.Port(), "", ""));
+    net::Socket browser =
+        Serve(MakeUpstreamSettings(1, net::ProxyAddress("127.0.0.1", upstream.Port())));
     ASSERT_TRUE(net::SendAll(browser,
                              "CONNECT secure.example:443 HTTP/1.1\r\n"
                              "Host: secure.example:443\r\n\r\n"));
@@ -240,7 +244,7 @@ TEST_F(ConnectionTest, TunnelCarriesBothDirectionsUnfiltered) {
 
 TEST_F(ConnectionTest, DirectTunnelIsOpenedByTheEngine) {
     ScriptedUpstream origin("", true);
-    net::Socket browser = Serve(MakeUpstreamSettings(0, "", 0, "", ""));
+    net::Socket browser = Serve(MakeUpstreamSettings(0, net::ProxyAddress()));
     ASSERT_TRUE(net::SendAll(browser, "CONNECT 127.0.0.1:" + std::to_string(origin.Port()) +
                                           " HTTP/1.1\r\n\r\nhello\r\n\r\n"));
     const std::string expected = "HTTP/1.1 200 Connection established\r\n\r\nhello\r\n\r\n";
@@ -255,7 +259,8 @@ TEST_F(ConnectionTest, SilentServerGivesAGatewayTimeoutPage) {
     ConnectionLimits limits;
     limits.idleTimeoutMs = 300;
     int port = net::LocalPortOf(silent);
-    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", port, "", ""), limits);
+    net::Socket browser =
+        Serve(MakeUpstreamSettings(1, net::ProxyAddress("127.0.0.1", port)), limits);
     ASSERT_TRUE(net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n"));
     EXPECT_TRUE(WaitFor([&] { return done_->load(); }, 5s));
     std::string answer = ReadAll(browser, 1000);
@@ -283,7 +288,7 @@ TEST_F(ConnectionTest, KeptOpenServerGetsNoSecondRequest) {
             seen.append(buffer, static_cast<size_t>(got));
         }
     });
-    net::Socket browser = Serve(MakeUpstreamSettings(0, "", 0, "", ""));
+    net::Socket browser = Serve(MakeUpstreamSettings(0, net::ProxyAddress()));
     std::string port = std::to_string(net::LocalPortOf(listener));
     ASSERT_TRUE(net::SendAll(browser, "POST http://127.0.0.1:" + port +
                                           "/a HTTP/1.1\r\nHost: 127.0.0.1:" + port +
@@ -306,7 +311,7 @@ TEST_F(ConnectionTest, ATrickledHeadIsCutOffByItsOwnLimit) {
     // limit must end the connection all the same.
     ConnectionLimits limits;
     limits.headTimeoutMs = 300;
-    net::Socket browser = Serve(MakeUpstreamSettings(1, "127.0.0.1", 1, "", ""), limits);
+    net::Socket browser = Serve(MakeUpstreamSettings(1, net::ProxyAddress("127.0.0.1", 1)), limits);
     // The idle limit (two minutes) is far beyond these eight seconds.
     for (int i = 0; i < 400 && !done_->load(); ++i) {
         net::SendAll(browser, "G");
@@ -320,11 +325,11 @@ TEST_F(ConnectionTest, ServerRelaysThroughTheSnapshotTakenAtAccept) {
     ScriptedUpstream second("HTTP/1.0 200 OK\r\n\r\nsecond");
     int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
     LocalProxyServer server;
-    ASSERT_TRUE(server.Start(port, 1, "127.0.0.1", first.Port(), "", ""));
+    ASSERT_TRUE(server.Start(port, 1, net::ProxyAddress("127.0.0.1", first.Port())));
     ASSERT_TRUE(WaitFor([&] { return server.IsRunning(); }));
     net::Socket a = net::ConnectTcp("127.0.0.1", port, 5000);
     ASSERT_TRUE(WaitFor([&] { return server.ActiveConnections() == 1; }));
-    server.UpdateSettings(port, 1, "127.0.0.1", second.Port(), "", "");
+    server.UpdateSettings(port, 1, net::ProxyAddress("127.0.0.1", second.Port()));
     net::Socket b = net::ConnectTcp("127.0.0.1", port, 5000);
     net::SendAll(b, "GET http://b/ HTTP/1.0\r\nHost: b\r\n\r\n");
     net::SendAll(a, "GET http://a/ HTTP/1.0\r\nHost: a\r\n\r\n");
@@ -344,7 +349,7 @@ std::string Ask(int port, const std::string& request) {
 TEST_F(ConnectionTest, RequestsBackToTheEngineItselfAreRefusedAtOnce) {
     int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
     LocalProxyServer server;
-    ASSERT_TRUE(server.Start(port, 0, "", 0, "", ""));
+    ASSERT_TRUE(server.Start(port, 0, net::ProxyAddress()));
     std::string self = std::to_string(port);
     for (const std::string& host : {"127.0.0.1", "localhost", "127.0.0.2", "0.0.0.0"}) {
         auto started = std::chrono::steady_clock::now();
@@ -358,7 +363,7 @@ TEST_F(ConnectionTest, RequestsBackToTheEngineItselfAreRefusedAtOnce) {
                                 "/ HTTP/1.0\r\n\r\n")
                       .find("HTTP/1.0 200 OK"));
     // An upstream proxy that names the engine's own port loops the same way.
-    server.UpdateSettings(port, 1, "127.0.0.1", port, "", "");
+    server.UpdateSettings(port, 1, net::ProxyAddress("127.0.0.1", port));
     EXPECT_EQ(0u, Ask(port, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n")
                       .find("HTTP/1.1 508 Loop Detected\r\n"));
     EXPECT_TRUE(WaitFor([&] { return server.ActiveConnections() == 0; }));
@@ -370,7 +375,7 @@ TEST_F(ConnectionTest, ConnectionsPastTheCapAreAnsweredBusyUntilOneGoes) {
     int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
     LocalProxyServer server(limits);
     ScriptedUpstream upstream("HTTP/1.0 200 OK\r\n\r\nserved");
-    ASSERT_TRUE(server.Start(port, 1, "127.0.0.1", upstream.Port(), "", ""));
+    ASSERT_TRUE(server.Start(port, 1, net::ProxyAddress("127.0.0.1", upstream.Port())));
     std::vector<net::Socket> held;
     for (int i = 0; i < 2; ++i)
         held.push_back(net::ConnectTcp("127.0.0.1", port, 5000));
@@ -757,8 +762,10 @@ TEST_F(ConnectionTest, ADeadProxyIsReplacedByTheNextCandidateThatAnswers) {
         });
         int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
         // The active proxy's credentials are never sent to a candidate.
-        ASSERT_TRUE(
-            server.Start(port, 1, "127.0.0.1", peers[0]->Port(), "user", "pass", candidates));
+        ASSERT_TRUE(server.Start(
+            port, 1,
+            net::ProxyAddress("127.0.0.1", peers[0]->Port(), net::ProxyType::Http, "user", "pass"),
+            candidates));
         for (int served : c.servedBy) {
             std::string answer = Ask(port, c.request);
             if (served >= 0) {

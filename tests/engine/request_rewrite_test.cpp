@@ -12,11 +12,11 @@
 namespace {
 
 UpstreamSettings ViaProxy() {
-    return MakeUpstreamSettings(1, "10.1.2.3", 3128, "", "");
+    return MakeUpstreamSettings(1, net::ProxyAddress("10.1.2.3", 3128));
 }
 
 UpstreamSettings Direct() {
-    return MakeUpstreamSettings(0, "", 0, "", "");
+    return MakeUpstreamSettings(0, net::ProxyAddress());
 }
 
 std::string Rewrite(const std::string& received, const UpstreamSettings& settings,
@@ -203,7 +203,8 @@ TEST(RequestRewrite, LinesWithoutColonAreNotPassedOn) {
 }
 
 TEST(RequestRewrite, AuthorizationLineAfterConnection) {
-    UpstreamSettings settings = MakeUpstreamSettings(1, "10.1.2.3", 3128, "user", "pw");
+    UpstreamSettings settings = MakeUpstreamSettings(
+        1, net::ProxyAddress("10.1.2.3", 3128, net::ProxyType::Http, "user", "pw"));
     ASSERT_EQ(1, settings.authorizationFlag);
     EXPECT_EQ(
         "GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\n"
@@ -211,7 +212,9 @@ TEST(RequestRewrite, AuthorizationLineAfterConnection) {
         Rewrite("GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n", settings));
     // No line without credentials, nor in direct mode.
     EXPECT_EQ(std::string::npos,
-              Rewrite("GET / HTTP/1.1\r\n\r\n", MakeUpstreamSettings(0, "", 0, "user", "pw"))
+              Rewrite("GET / HTTP/1.1\r\n\r\n",
+                      MakeUpstreamSettings(
+                          0, net::ProxyAddress("", 0, net::ProxyType::Http, "user", "pw")))
                   .find("Proxy-Authorization"));
 }
 

@@ -57,8 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(headEnd == std::string::npos || headEnd <= received.size());
     ParsedRequest request = ParseRequest(received);
     Require(request.targetPort >= 1 && request.targetPort <= 65535);
-    static const UpstreamSettings viaProxy = MakeUpstreamSettings(1, "10.0.0.1", 3128, "u", "p");
-    static const UpstreamSettings direct = MakeUpstreamSettings(0, "", 0, "", "");
+    static const UpstreamSettings viaProxy = MakeUpstreamSettings(
+        1, net::ProxyAddress("10.0.0.1", 3128, net::ProxyType::Http, "u", "p"));
+    static const UpstreamSettings direct = MakeUpstreamSettings(0, net::ProxyAddress());
     CheckRewrite(request, viaProxy, false);
     CheckRewrite(request, direct, true);
 
