@@ -72,8 +72,9 @@ int LocalPortOf(const Socket& socket);
 
 // The first IPv4 address of a host name or dotted address, as dotted text;
 // false when the name does not resolve within timeoutMs (a resolver that
-// never answers costs only that long).
-bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& dotted);
+// never answers costs only that long) or `stop` (when given) is set first.
+bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& dotted,
+                         const std::atomic<bool>* stop = nullptr);
 
 // Resolves an IPv4 host name or dotted address and connects to the first
 // address that answers. Resolution and each connect attempt are bounded by
