@@ -152,12 +152,15 @@ void Check::Start() {
         Connect(address);
         return;
     }
-    auto self = shared_from_this();
+    // The timer keeps the check while the name is looked up; the pool
+    // holds it only weakly, so that a check never ends on a pool thread.
+    std::weak_ptr<Check> weak = shared_from_this();
     asio::io_context& io = run_.Io();
     bool asked = run_.Lookups().LookUp(
-        proxy_.host, run_.limits.connectMs, [self, &io](bool resolved, const std::string& dotted) {
-            asio::post(io, [self, resolved, dotted] {
-                if (self->step_ != Step::Lookup)
+        proxy_.host, run_.limits.connectMs, [weak, &io](bool resolved, const std::string& dotted) {
+            asio::post(io, [weak, resolved, dotted] {
+                std::shared_ptr<Check> self = weak.lock();
+                if (!self || self->step_ != Step::Lookup)
                     return;
                 asio::error_code error;
                 asio::ip::address_v4 address = asio::ip::make_address_v4(dotted, error);
@@ -372,7 +375,9 @@ void LoopRun::Ended(size_t index, const ProxyCheck* result) {
 void LoopRun::WatchStop() {
     stopWatch_.expires_after(std::chrono::milliseconds(StopCheckMs));
     stopWatch_.async_wait([this](const asio::error_code& error) {
-        if (error)
+        // A cancel that came after the timer was due finds nothing to
+        // cancel: the watch ends by itself once no check is left.
+        if (error || (active_ == 0 && waiting_.empty() && next_ >= proxies.size()))
             return;
         // The checks still under way end with the context, unreported.
         if (stop_)
