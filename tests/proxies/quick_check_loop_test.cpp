@@ -121,4 +121,33 @@ TEST(QuickCheckLoopTest, TwoThousandSocketsWaitAtOnce) {
     EXPECT_EQ(count, stats.mostAtOnce);
 }
 
+#ifndef _WIN32
+TEST(QuickCheckLoopTest, OutOfSocketsTheRestWaitTheirTurn) {
+    net::NetworkInit network;
+    net::Socket silent = net::ListenTcp("127.0.0.1", 0, 512);
+    rlimit files{};
+    getrlimit(RLIMIT_NOFILE, &files);
+    rlimit few = files;
+    // The descriptors open now, the loop's own few, and room for some checks.
+    few.rlim_cur = static_cast<rlim_t>(silent.Get()) + 40;
+    ASSERT_EQ(0, setrlimit(RLIMIT_NOFILE, &few));
+    std::vector<net::ProxyAddress> proxies(200, {"127.0.0.1", net::LocalPortOf(silent)});
+    size_t told = 0;
+    std::atomic<bool> stop{false};
+    QuickCheckLoopStats stats;
+    bool ran = RunQuickChecks(
+        proxies, Judge(), {"127.0.0.1", {}}, 200, stop,
+        [&](size_t, const ProxyCheck& check) {
+            ++told;
+            EXPECT_EQ(CheckOutcome::NoAnswer, check.outcome);
+        },
+        {500, 300}, &stats);
+    setrlimit(RLIMIT_NOFILE, &files);
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(proxies.size(), told);
+    EXPECT_GT(stats.mostAtOnce, 0u);
+    EXPECT_LT(stats.mostAtOnce, 40u);
+}
+#endif
+
 }  // namespace
