@@ -398,14 +398,19 @@ bool RunQuickChecks(const std::vector<net::ProxyAddress>& proxies, const ProxyJu
         return false;
     // Asio reports through exceptions only what this code never asks of it
     // (the error_code forms are used throughout) and running out of memory;
-    // none may leave a worker thread.
+    // none may leave a worker thread. A loop that fails once checks were
+    // told ends the run there rather than telling them twice.
+    std::unique_ptr<LoopRun> run;
     try {
-        LoopRun run(proxies, judge, own, atOnce, stop, done, limits);
-        run.Run();
-        if (stats)
-            stats->mostAtOnce = run.MostAtOnce();
-        return true;
+        run = std::make_unique<LoopRun>(proxies, judge, own, atOnce, stop, done, limits);
     } catch (...) {
         return false;
     }
+    try {
+        run->Run();
+    } catch (...) {
+    }
+    if (stats)
+        stats->mostAtOnce = run->MostAtOnce();
+    return true;
 }
