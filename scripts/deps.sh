@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ googletest
   g++-mingw-w64-x86-64-posix wine wine64 xvfb
-  curl tinyproxy dante-server microsocks nlohmann-json3-dev chromium firefox-esr libnss3-tools clang clang-format libclang-rt-14-dev
+  curl tinyproxy dante-server microsocks nlohmann-json3-dev libasio-dev chromium firefox-esr libnss3-tools clang clang-format libclang-rt-14-dev
   python3 openssl imagemagick x11-utils nsis
   "$@"
 )

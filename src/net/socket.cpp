@@ -173,7 +173,8 @@ int WaitWritable(const Socket& socket, int timeoutMs) {
 // The IPv4 addresses of a host, or nothing. A dotted address needs no
 // resolver; a name is resolved on a helper thread so that a resolver that
 // never answers costs the caller only timeoutMs. The helper ends on its own.
-std::vector<sockaddr_in> ResolveIPv4(const std::string& host, int port, int timeoutMs) {
+std::vector<sockaddr_in> ResolveIPv4(const std::string& host, int port, int timeoutMs,
+                                     const std::atomic<bool>* stop = nullptr) {
     std::vector<sockaddr_in> addresses;
     sockaddr_in numeric{};
     numeric.sin_family = AF_INET;
@@ -214,9 +215,16 @@ std::vector<sockaddr_in> ResolveIPv4(const std::string& host, int port, int time
     } catch (...) {
         return addresses;
     }
+    // In slices, so that a caller asked to stop is not held by a resolver
+    // that never answers.
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock<std::mutex> lock(lookup->mutex);
-    if (lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [&] { return lookup->finished; }))
+    while (!lookup->finished && !(stop && *stop) && std::chrono::steady_clock::now() < until) {
+        auto slice =
+            std::min(until, std::chrono::steady_clock::now() + std::chrono::milliseconds(50));
+        lookup->done.wait_until(lock, slice, [&] { return lookup->finished; });
+    }
+    if (lookup->finished)
         addresses = lookup->result;
     return addresses;
 }
@@ -327,10 +335,11 @@ int LocalPortOf(const Socket& socket) {
     return ntohs(local.sin_port);
 }
 
-bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& dotted) {
+bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& dotted,
+                         const std::atomic<bool>* stop) {
     if (host.empty())
         return false;
-    std::vector<sockaddr_in> addresses = ResolveIPv4(host, 0, timeoutMs);
+    std::vector<sockaddr_in> addresses = ResolveIPv4(host, 0, timeoutMs, stop);
     if (addresses.empty())
         return false;
     char text[INET_ADDRSTRLEN] = {};
@@ -422,7 +431,8 @@ Socket ConnectTcpUnless(const std::string& host, int port, int timeoutMs,
     std::string reason;
     if (port <= 0 || port > 65535 || host.empty() || stop)
         return Socket();
-    return ConnectToFirstAnswering(ResolveIPv4(host, port, timeoutMs), timeoutMs, reason, &stop);
+    return ConnectToFirstAnswering(ResolveIPv4(host, port, timeoutMs, &stop), timeoutMs, reason,
+                                   &stop);
 }
 
 void SetSendTimeout(const Socket& socket, int timeoutMs) {

@@ -74,8 +74,9 @@ int LocalPortOf(const Socket& socket);
 
 // The first IPv4 address of a host name or dotted address, as dotted text;
 // false when the name does not resolve within timeoutMs (a resolver that
-// never answers costs only that long).
-bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& dotted);
+// never answers costs only that long) or `stop` (when given) is set first.
+bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& dotted,
+                         const std::atomic<bool>* stop = nullptr);
 // The text of an IPv4 or IPv6 socket address ("10.0.0.1", "2001:db8::1"), as
 // the system writes it; empty for any other family.
 std::string AddressText(const sockaddr* address);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/small_thread.h"
+#include "proxies/quick_check_loop.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -15,13 +16,11 @@ bool IsFound(const ProxyCheck& check) {
     return check.outcome == CheckOutcome::Passed && HidesUserAddress(check.level);
 }
 
-bool RunBulkTests(size_t count, const BulkTest& test, const std::vector<ProxyJudge>& judges,
-                  int atOnce, const std::atomic<bool>& stop, const BulkCheckReceiver& receiver) {
-    OwnAddresses own;
-    ProxyJudge judge;
-    bool answered = AskFirstJudgeDirectly(judges, stop, own, judge);
-    if (receiver.judgeAsked)
-        receiver.judgeAsked(answered, own);
+namespace {
+
+void TestOnThreads(size_t count, const BulkTest& test, const ProxyJudge& judge,
+                   const OwnAddresses& own, int atOnce, const std::atomic<bool>& stop,
+                   const BulkCheckReceiver& receiver) {
     std::atomic<size_t> next{0};
     auto checker = [&] {
         for (size_t i = next++; i < count && !stop; i = next++) {
@@ -32,7 +31,7 @@ bool RunBulkTests(size_t count, const BulkTest& test, const std::vector<ProxyJud
                 receiver.checked(result);
         }
     };
-    size_t wanted = std::min(count, static_cast<size_t>(std::max(1, atOnce)));
+    size_t wanted = std::min(count, static_cast<size_t>(std::clamp(atOnce, 1, MaxCheckThreads)));
     std::vector<base::SmallThread> threads(wanted);
     size_t started = 0;
     for (base::SmallThread& thread : threads)
@@ -42,15 +41,43 @@ bool RunBulkTests(size_t count, const BulkTest& test, const std::vector<ProxyJud
         checker();
     for (base::SmallThread& thread : threads)
         thread.Join();
+}
+
+bool AskJudges(const std::vector<ProxyJudge>& judges, const std::atomic<bool>& stop,
+               const BulkCheckReceiver& receiver, OwnAddresses& own, ProxyJudge& judge) {
+    bool answered = AskFirstJudgeDirectly(judges, stop, own, judge);
+    if (receiver.judgeAsked)
+        receiver.judgeAsked(answered, own);
+    return answered;
+}
+
+}  // namespace
+
+bool RunBulkTests(size_t count, const BulkTest& test, const std::vector<ProxyJudge>& judges,
+                  int atOnce, const std::atomic<bool>& stop, const BulkCheckReceiver& receiver) {
+    OwnAddresses own;
+    ProxyJudge judge;
+    bool answered = AskJudges(judges, stop, receiver, own, judge);
+    TestOnThreads(count, test, judge, own, atOnce, stop, receiver);
     return answered;
 }
 
 bool RunBulkCheck(const std::vector<net::ProxyAddress>& proxies,
                   const std::vector<ProxyJudge>& judges, int atOnce, const std::atomic<bool>& stop,
                   const BulkCheckReceiver& receiver) {
+    OwnAddresses own;
+    ProxyJudge judge;
+    bool answered = AskJudges(judges, stop, receiver, own, judge);
+    auto done = [&receiver](size_t index, const ProxyCheck& check) {
+        if (receiver.checked)
+            receiver.checked(BulkCheckResult{index, check});
+    };
+    if (stop || RunQuickChecks(proxies, judge, own, atOnce, stop, done))
+        return answered;
     auto test = [&proxies](size_t index, const ProxyJudge& judge, const OwnAddresses& own,
                            const std::atomic<bool>& stop) {
         return QuickCheckProxy(judge, own, proxies[index], stop);
     };
-    return RunBulkTests(proxies.size(), test, judges, atOnce, stop, receiver);
+    TestOnThreads(proxies.size(), test, judge, own, atOnce, stop, receiver);
+    return answered;
 }

@@ -1,14 +1,16 @@
 // "Find Working Proxies" and "Test All Proxies": thousands of proxies checked
-// with the bulk run's test (QuickCheckProxy), many at once.
+// many at once.
 //
-// Each check runs on a thread of its own from a fixed set, with a small
-// stack: the test is the one blocking, step-by-step test of the tester, so
-// the grading rule stays in one place, and each thread waits on one socket
-// only, so Windows' limit of 64 handles in one wait never applies. 256
-// threads with 128 KiB stacks reserve 32 MiB of address space; with the
-// default stack they would reserve 256 MiB. Every wait inside a check looks
-// at the stop flag at least every 50 ms, so a stop ends the run within a
-// second.
+// "Find Working Proxies" runs the bulk run's test (QuickCheckProxy's request,
+// marker and grading) on one event loop (quick_check_loop.h): a proxy that
+// accepts and never answers holds a socket and a timer, not a thread, so a
+// thousand can wait at once. "Test All Proxies" runs the whole, blocking
+// test, each on a thread of its own from a fixed set with a small stack, so
+// that each thread waits on one socket only and Windows' limit of 64 handles
+// in one wait never applies: 256 threads with 128 KiB stacks reserve 32 MiB
+// of address space, with the default stack they would reserve 256 MiB. Every
+// wait looks at the stop flag at least every 50 ms, so a stop ends either
+// run within a second.
 #pragma once
 
 #include <atomic>
@@ -20,9 +22,13 @@
 #include "net/proxy_address.h"
 #include "proxies/proxy_check.h"
 
-// The default and the most checks at once ("ChecksAtOnce").
-constexpr int DefaultChecksAtOnce = 256;
-constexpr int MaxChecksAtOnce = 256;
+// The default and the most checks at once ("ChecksAtOnce"): sockets on the
+// event loop, whose system (epoll, I/O completion ports) takes thousands.
+constexpr int DefaultChecksAtOnce = 1024;
+constexpr int MaxChecksAtOnce = 4096;
+// The blocking tests of "Test All Proxies" take a thread each, and no more
+// than this many at once.
+constexpr int MaxCheckThreads = 256;
 // Each checking thread's stack.
 constexpr size_t CheckStackBytes = 128 * 1024;
 
@@ -48,15 +54,15 @@ using BulkTest = std::function<ProxyCheck(size_t index, const ProxyJudge& judge,
 
 // Runs a whole bulk run on the calling thread: one direct request to the
 // judges (the first that answers is used), then `test` of each of `count`
-// proxies, at most `atOnce` at a time. Returns when all are checked or
+// proxies, at most `atOnce` (and MaxCheckThreads) at a time. Returns when all are checked or
 // `stop` is set and the checks have ended; false when the judges did not
 // answer (the proxies are checked all the same: without the user's own
 // address each is Unknown).
 bool RunBulkTests(size_t count, const BulkTest& test, const std::vector<ProxyJudge>& judges,
                   int atOnce, const std::atomic<bool>& stop, const BulkCheckReceiver& receiver);
 
-// "Find Working Proxies": RunBulkTests with the bulk run's test
-// (QuickCheckProxy) of each proxy.
+// "Find Working Proxies": the same with the bulk run's test of each proxy,
+// on the event loop (on threads, as RunBulkTests, should no loop be had).
 bool RunBulkCheck(const std::vector<net::ProxyAddress>& proxies,
                   const std::vector<ProxyJudge>& judges, int atOnce, const std::atomic<bool>& stop,
                   const BulkCheckReceiver& receiver);
