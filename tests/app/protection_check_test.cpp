@@ -190,6 +190,13 @@ TEST(CheckProtection, Table) {
              p.profiles[0].userJsText = "user_pref(\"network.dns.disablePrefetch\", false);\n";
          },
          "OOOPOOOO", ItemId::Firefox, Fix::PointFirefox, "DNS prefetching is on"},
+        {"a user.js that keeps an alternative in a comment: the entry above it counts",
+         [](FakeProbe& p, protection::EngineState&) {
+             p.profiles[0].userJsText =
+                 "user_pref(\"network.proxy.type\", 0);\n// user_pref(\"network.proxy.type\", "
+                 "1);\n";
+         },
+         "OOOPOOOO", ItemId::Firefox, Fix::PointFirefox, "plain pages do not go through"},
         {"a later entry than ours is the one Firefox obeys",
          [](FakeProbe& p, protection::EngineState&) {
              p.profiles[0].prefsText += "\nuser_pref(\"network.proxy.type\", 0);";
