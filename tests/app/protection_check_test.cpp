@@ -7,6 +7,7 @@
 #include <map>
 
 #include "app/protection_check.h"
+#include "app/report_privacy.h"
 #include "browsers/prefs_text.h"
 
 namespace {
@@ -297,6 +298,25 @@ TEST(CheckProtection, Table) {
                               item.sentence))
             << row.what;
     }
+}
+
+// What "Copy" leaves out unless the user asks: addresses but loopback ones,
+// and proxies' user names.
+TEST(WithoutAddresses, Table) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"the page saw 203.0.113.7 (Anonymous); directly it sees 198.51.100.2.",
+         "the page saw [address] (Anonymous); directly it sees [address]."},
+        {"Your address 2001:db8:85a3::8a2e:370:7334 and fe80::1%3 reach the web.",
+         "Your address [address] and [address]%3 reach the web."},
+        {"via socks5://ann@203.0.113.9:1080 on 127.0.0.1:8080 and [::1]:8080",
+         "via socks5://[user name]@[address]:1080 on 127.0.0.1:8080 and [::1]:8080"},
+        {"::ffff:192.0.2.1, http://u:p@h.example:80/",
+         "[address], http://[user name]@h.example:80/"},
+        {"At 12:30:45 on 1.2.3 the cafe at 300.1.1.1 said Add: 10.0.0.1x",
+         "At 12:30:45 on 1.2.3 the cafe at 300.1.1.1 said Add: 10.0.0.1x"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.second, protection::WithoutAddresses(row.first)) << row.first;
 }
 
 }  // namespace
