@@ -226,8 +226,16 @@ TEST(CheckProtection, Table) {
         {"no WebRTC policy: the user's own can be written",
          [](FakeProbe& p, protection::EngineState&) {
              p.policies["Edge"] = webrtc_policy::Reading();
+             p.policies["Edge"].userWritable = true;
          },
          "OOOOPOOO", ItemId::ChromeEdge, Fix::WriteWebRtcPolicies, "WebRTC of Edge"},
+        {"no WebRTC policy, and only an administrator may write one: the machine's is named",
+         [](FakeProbe& p, protection::EngineState&) {
+             p.policies["Edge"] = webrtc_policy::Reading();
+         },
+         "OOOOPOOO", ItemId::ChromeEdge, Fix::None,
+         "HKEY_LOCAL_MACHINE\\Software\\Policies\\Microsoft\\Edge WebRtcLocalhostIpHandling "
+         "\"disable_non_proxied_udp\""},
         {"the user's own policy holds it",
          [](FakeProbe& p, protection::EngineState&) {
              webrtc_policy::Reading user;
