@@ -1,6 +1,7 @@
 #include "restore_test_support.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 namespace testing_support {
@@ -33,6 +34,8 @@ DWORD StartedProcesses::Start(const std::string& exe, const std::string& argumen
                         nullptr, nullptr, &startup, &process)) {
         startFailure_ =
             "CreateProcessA of " + exe + " failed: error " + std::to_string(GetLastError());
+        // Every caller's failure says why, whether or not it prints this.
+        std::fprintf(stderr, "%s\n", startFailure_.c_str());
         return 0;
     }
     started_.push_back(process);
@@ -43,6 +46,7 @@ DWORD StartedProcesses::StartStandIn(const std::string& fileName) {
     std::string copy = folder_.File(fileName);
     if (!CopyFileA(FromBuildPath(STAND_IN_EXE).c_str(), copy.c_str(), FALSE)) {
         startFailure_ = "CopyFileA to " + copy + " failed: error " + std::to_string(GetLastError());
+        std::fprintf(stderr, "%s\n", startFailure_.c_str());
         return 0;
     }
     return Start(copy);

@@ -25,7 +25,8 @@ public:
     // or 0 when it could not be started (StartFailure then says why).
     DWORD Start(const std::string& exe, const std::string& arguments = "");
     // "CreateProcessA of <exe> failed: error <GetLastError()>" for the last
-    // start that failed; empty when none did.
+    // start that failed (also written to stderr when it fails); empty when
+    // none did.
     const std::string& StartFailure() const { return startFailure_; }
     // Starts a copy of the stand-in named `fileName`.
     DWORD StartStandIn(const std::string& fileName);
