@@ -185,21 +185,28 @@ Section "Veilgate (required)" SecProgram
   SectionIn RO
   Call StopVeilgate
 
+  ; The programs run as the invoking user and keep settings and lists in
+  ; that user's own key and folder. Earlier versions let every user change
+  ; the machine's settings key and data folder: take that back, before
+  ; anything is installed. While any user may still write the key's AppPath
+  ; and the folder's lists, no installation is safe, so setup stops there.
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\RemoveUsersGrant.exe" "${REMOVE_GRANT_EXE}"
+  ClearErrors
+  ExecWait '"$PLUGINSDIR\RemoveUsersGrant.exe" "$APPDATA\${DATA_FOLDER_NAME}"' $0
+  ${If} ${Errors}
+  ${OrIf} $0 <> 0
+    DetailPrint "Could not take back the rights earlier versions gave every user (code $0)."
+    MessageBox MB_OK|MB_ICONSTOP "Setup could not take back the rights that earlier versions of ${PRODUCT} gave every user on HKEY_LOCAL_MACHINE\${PRODUCT_KEY} and $APPDATA\${DATA_FOLDER_NAME} (code $0). While any user may change them, ${PRODUCT} is not installed. Run setup again as an administrator, or have an administrator remove the Users group's entries on both." /SD IDOK
+    SetErrorLevel 3
+    Quit
+  ${EndIf}
+
   SetOutPath "$INSTDIR"
   File "/oname=Veilgate.exe" "${VEILGATE_EXE}"
   File "/oname=Gatereset.exe" "${GATERESET_EXE}"
   File "/oname=help.htm" "${HELP_FILE}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
-
-  ; The programs run as the invoking user and keep settings and lists in
-  ; that user's own key and folder. Earlier versions let every user change
-  ; the machine's settings key and data folder: take that back.
-  InitPluginsDir
-  File "/oname=$PLUGINSDIR\RemoveUsersGrant.exe" "${REMOVE_GRANT_EXE}"
-  ExecWait '"$PLUGINSDIR\RemoveUsersGrant.exe" "$APPDATA\${DATA_FOLDER_NAME}"' $0
-  ${If} $0 <> 0
-    DetailPrint "Could not take back the rights earlier versions gave every user (code $0)."
-  ${EndIf}
   ; Under that grant any user could write these machine values, which each
   ; new user's first run used to copy: the last site visited, the proxy in
   ; use and the dialogs' hand-over values are no machine's settings.

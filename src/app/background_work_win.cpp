@@ -76,17 +76,17 @@ bool WindowBackgroundWork::StartListDownload(int id, size_t index, const ProxySo
         outcome->source = index;
         std::string reply;
         DownloadFailure failure = DownloadFailure::None;
+        int status = 0;
+        // A reply that names no proxy is told apart by the refresh itself.
         if (source.IsMakers()) {
-            outcome->kept =
-                DownloadAndKeepProxyList(reply, &outcome->keepError, &failure, &job.canceller);
-            if (failure == DownloadFailure::None && !HoldsAList(reply))
-                failure = DownloadFailure::NotAList;
+            outcome->kept = DownloadAndKeepProxyList(reply, &outcome->keepError, &failure,
+                                                     &job.canceller, &status);
         } else {
             DownloadListSource(source.location, source.IsWebAddress(), reply, &failure,
-                               &job.canceller);
+                               &job.canceller, &status);
         }
         outcome->listCame = failure == DownloadFailure::None;
-        outcome->failure = DownloadFailureText(failure);
+        outcome->failure = DownloadFailureText(failure, status);
         outcome->reply = std::move(reply);
         if (PostMessageA(window, ListDownloadedMessage, 0, reinterpret_cast<LPARAM>(outcome.get())))
             outcome.release();

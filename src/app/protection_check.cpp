@@ -215,23 +215,38 @@ Item ChromeEdge(ProtectionProbe& probe) {
     const char* title = "Chrome and Edge WebRTC";
     std::vector<std::string> open;
     std::vector<std::string> fixable;
+    // The user's own value would do, but Windows lets only an administrator
+    // write it: the machine's policies are named instead.
+    std::vector<std::string> adminOnly;
+    std::string machinePolicies;
     std::vector<std::string> held;
     for (const webrtc_policy::BrowserPolicy& policy : webrtc_policy::Browsers) {
         webrtc_policy::Reading reading = probe.Policy(policy);
-        if (webrtc_policy::HoldsToProxy(reading))
+        if (webrtc_policy::HoldsToProxy(reading)) {
             held.push_back(policy.browser);
-        else if (reading.machineSet)
+        } else if (reading.machineSet) {
             open.push_back(policy.browser);
-        else
+        } else if (reading.userWritable) {
             fixable.push_back(policy.browser);
+        } else {
+            adminOnly.push_back(policy.browser);
+            machinePolicies += std::string(machinePolicies.empty() ? "" : " and ") +
+                               "HKEY_LOCAL_MACHINE\\" + policy.key + " " + policy.value;
+        }
     }
-    if (!open.empty() || !fixable.empty()) {
+    if (!open.empty() || !fixable.empty() || !adminOnly.empty()) {
         std::vector<std::string> all = open;
         all.insert(all.end(), fixable.begin(), fixable.end());
+        all.insert(all.end(), adminOnly.begin(), adminOnly.end());
         std::string sentence = "No policy holds the WebRTC of " + JoinNames(all) +
                                " to the proxy: a page can learn your own address through it.";
         if (!open.empty())
             sentence += " Your administrator's policy for " + JoinNames(open) + " decides.";
+        if (!adminOnly.empty())
+            sentence += " Only an administrator may set it for " + JoinNames(adminOnly) + ": " +
+                        machinePolicies + " \"" + webrtc_policy::HeldToProxy +
+                        "\" (the setup program's \"Stop Chrome and Edge from showing my address "
+                        "through WebRTC\").";
         return Make(ItemId::ChromeEdge, title, Verdict::Problem, sentence,
                     fixable.empty() ? Fix::None : Fix::WriteWebRtcPolicies);
     }

@@ -87,6 +87,7 @@ public:
     virtual bool FirefoxConfigured() = 0;
     // False when the profile folders could not be listed.
     virtual bool FirefoxProfiles(std::vector<FirefoxProfile>& profiles) = 0;
+    // The policy as webrtc_policy::ReadAndTryWrite finds it.
     virtual webrtc_policy::Reading Policy(const webrtc_policy::BrowserPolicy& policy) = 0;
     // Whether a machine policy makes Windows' proxy settings the machine's
     // rather than each user's (ProxySettingsPerUser 0); false when it cannot

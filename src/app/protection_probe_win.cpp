@@ -91,7 +91,7 @@ public:
         return true;
     }
     webrtc_policy::Reading Policy(const webrtc_policy::BrowserPolicy& policy) override {
-        return webrtc_policy::Read(policy);
+        return webrtc_policy::ReadAndTryWrite(policy);
     }
     bool ReadMachineWideProxyPolicy(bool& machineWide) override {
         uint32_t perUser = 1;

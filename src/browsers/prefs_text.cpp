@@ -1,58 +1,57 @@
 #include "browsers/prefs_text.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "browsers/engine_ports.h"
+#include "browsers/prefs_reader.h"
 
 namespace prefs {
 
 namespace {
 
 constexpr char LoopbackHost[] = "127.0.0.1";
-
-// A value position past the end of a short or damaged file is taken as the
-// end, so an insertion there never reaches outside the text.
-size_t Clamp(size_t position, const std::string& text) {
-    return std::min(position, text.size());
-}
-
-// Replaces what lies between `valueStart` and the first `closing` at or after
-// it with `value`; without a closing text nothing is removed.
-void ReplaceValue(std::string& text, size_t valueStart, const char* closing,
-                  const std::string& value) {
-    valueStart = Clamp(valueStart, text);
-    size_t end = text.find(closing, valueStart);
-    if (end != std::string::npos)
-        text.erase(valueStart, end - valueStart);
-    text.insert(valueStart, value);
-}
-
-// Rewrites the value of the entry `key` in place, or adds `fragment` to
-// `missing` when the text has no such entry. Missing entries are appended
-// only after every in-place rewrite, so that a value position past the end of
-// a damaged file never lands inside a fragment that was just appended.
-void SetEntry(std::string& text, std::string& missing, const char* key, size_t valueOffset,
-              const char* closing, const std::string& value, const std::string& fragment) {
-    size_t entry = text.find(key);
-    if (entry == std::string::npos)
-        missing += fragment;
-    else
-        ReplaceValue(text, entry + valueOffset, closing, value);
-}
-
-void SetTypeEntry(std::string& text, std::string& missing, const std::string& lineEnd) {
-    size_t type = text.find(TypeKey);
-    if (type == std::string::npos) {
-        missing += TypeFragment(lineEnd);
-        return;
-    }
-    size_t digit = Clamp(type + TypeValueOffset, text);
-    text.erase(digit, 1);
-    text.insert(digit, "1");
-}
+constexpr char HostName[] = "network.proxy.http";
+constexpr char PortName[] = "network.proxy.http_port";
+constexpr char TypeName[] = "network.proxy.type";
+constexpr char SslHostName[] = "network.proxy.ssl";
+constexpr char SslPortName[] = "network.proxy.ssl_port";
+constexpr char ProxyOnlyName[] = "media.peerconnection.ice.proxy_only";
+constexpr char DnsPrefetchOffName[] = "network.dns.disablePrefetch";
 
 std::string Fragment(const char* key, const std::string& value, const std::string& lineEnd) {
     return lineEnd + key + ", " + value + ");";
+}
+
+std::string KeyOf(const std::string& name) {
+    return "user_pref(\"" + name + "\"";
+}
+
+// One entry as the edits write it, without a line end.
+std::string EntryText(const std::string& name, const std::string& value) {
+    return KeyOf(name) + ", " + value + ");";
+}
+
+std::string Quoted(const char* value) {
+    return std::string("\"") + value + "\"";
+}
+
+const PrefEntry* FirstEntry(const PrefsReading& reading, const std::string& name) {
+    for (const PrefEntry& entry : reading.entries) {
+        if (entry.name == name)
+            return &entry;
+    }
+    return nullptr;
+}
+
+// The entry the browser obeys: the last one.
+const PrefEntry* LastEntry(const PrefsReading& reading, const std::string& name) {
+    const PrefEntry* last = nullptr;
+    for (const PrefEntry& entry : reading.entries) {
+        if (entry.name == name)
+            last = &entry;
+    }
+    return last;
 }
 
 // Where the line holding `from` ends, before its CR LF or LF; the text's end
@@ -67,61 +66,25 @@ size_t LineContentEnd(const std::string& text, size_t from) {
     return end;
 }
 
-std::string Quoted(const char* value) {
-    return std::string("\"") + value + "\"";
-}
-
-// Empties the line of every entry `key`. An entry on the file's last line,
-// without a line feed after it, stays: there is no line end to stop at.
-void EmptyEntryLines(std::string& text, const char* key) {
-    for (size_t entry = text.find(key); entry != std::string::npos; entry = text.find(key, entry)) {
-        if (text.find('\n', entry) == std::string::npos)
-            return;
-        text.erase(entry, LineContentEnd(text, entry) - entry);
+// Adds `entries` where the browser reads them (PrefsReading::addAt): at the
+// end each after a line end, as ever; before a tail that the browser cannot
+// read each followed by one, so that the tail keeps its line.
+std::string WithAdded(const std::string& text, const std::vector<std::string>& entries,
+                      const std::string& lineEnd) {
+    if (entries.empty())
+        return text;
+    size_t at = ReadPrefs(text).addAt;
+    std::string added;
+    if (at >= text.size()) {
+        for (const std::string& entry : entries)
+            added += lineEnd + entry;
+        return text + added;
     }
-}
-
-// Removes every entry `key` up to and including its ");", or to its line's
-// end when it has none. Enabling appends this entry last, so unlike the port
-// entries it usually stands on the last line without a line feed.
-void RemoveEntries(std::string& text, const char* key) {
-    for (size_t entry = text.find(key); entry != std::string::npos; entry = text.find(key, entry)) {
-        size_t lineEnd = LineContentEnd(text, entry);
-        size_t close = text.find(");", entry);
-        size_t end = close < lineEnd ? close + 2 : lineEnd;
-        text.erase(entry, end - entry);
-    }
-}
-
-std::string KeyOf(const std::string& name) {
-    return "user_pref(\"" + name + "\"";
-}
-
-// Where one entry lies: its first character, its value and its end (past
-// ");", or its line's end when it has none).
-struct EntrySpan {
-    size_t start = std::string::npos;
-    size_t valueStart = 0;
-    size_t valueEnd = 0;
-    size_t end = 0;
-};
-
-EntrySpan FindEntry(const std::string& text, const std::string& key, size_t from = 0) {
-    EntrySpan span;
-    span.start = text.find(key, from);
-    if (span.start == std::string::npos)
-        return span;
-    size_t lineEnd = LineContentEnd(text, span.start);
-    size_t value = std::min(span.start + key.size(), lineEnd);
-    if (value < lineEnd && text[value] == ',')
-        ++value;
-    while (value < lineEnd && text[value] == ' ')
-        ++value;
-    size_t close = text.find(");", value);
-    span.valueStart = value;
-    span.valueEnd = close < lineEnd ? close : lineEnd;
-    span.end = close < lineEnd ? close + 2 : lineEnd;
-    return span;
+    if (at > 0 && text[at - 1] != '\n' && text[at - 1] != '\r')
+        added = lineEnd;
+    for (const std::string& entry : entries)
+        added += entry + lineEnd;
+    return text.substr(0, at) + added + text.substr(at);
 }
 
 // Removes the entry with its line. An entry alone on its line takes the line
@@ -129,7 +92,7 @@ EntrySpan FindEntry(const std::string& text, const std::string& key, size_t from
 // with, it takes the line end before it instead, so that the text before it
 // is again what it was. Stray CRs before that line end go with it: an
 // earlier build wrote its appended lines with CR CR LF.
-void RemoveEntryLine(std::string& text, const EntrySpan& span) {
+void RemoveEntryLine(std::string& text, const PrefEntry& span) {
     size_t contentEnd = LineContentEnd(text, span.end);
     bool startsLine = span.start == 0 || text[span.start - 1] == '\n';
     bool endsLine = contentEnd == span.end;
@@ -151,20 +114,12 @@ void RemoveEntryLine(std::string& text, const EntrySpan& span) {
     text.erase(from);
 }
 
-std::string FirstValue(const std::string& text, const char* key, bool& present) {
-    EntrySpan span = FindEntry(text, key);
-    present = span.start != std::string::npos;
-    return present ? text.substr(span.valueStart, span.valueEnd - span.valueStart) : "";
-}
-
-// The value the browser obeys: that of the last entry.
-std::string LastValue(const std::string& text, const char* key, bool& present) {
-    EntrySpan last = FindEntry(text, key);
-    present = last.start != std::string::npos;
-    for (EntrySpan next = last; next.start != std::string::npos;
-         next = FindEntry(text, key, next.end))
-        last = next;
-    return present ? text.substr(last.valueStart, last.valueEnd - last.valueStart) : "";
+// Whether `value` reads as a value of an entry, whole.
+bool IsValue(const std::string& value) {
+    std::string entry = EntryText("v", value);
+    PrefsReading reading = ReadPrefs(entry);
+    return reading.entries.size() == 1 && reading.entries[0].end == entry.size() &&
+           reading.entries[0].value == value;
 }
 
 }  // namespace
@@ -204,36 +159,51 @@ std::string DnsPrefetchOffFragment(const std::string& lineEnd) {
 }
 
 std::string EnableProxy(const std::string& original, int port) {
-    std::string text = original;
-    std::string missingHttp;
-    std::string missingOthers;
+    PrefsReading reading = ReadPrefs(original);
     std::string portText = std::to_string(port);
-    std::string lineEnd = LineEndOf(original);
-    size_t host = text.find(HostKey);
-    if (host == std::string::npos) {
+    // Values rewritten in place, and entries to add.
+    std::vector<std::pair<const PrefEntry*, std::string>> rewrites;
+    std::vector<std::string> missingHttp;
+    std::vector<std::string> missingOthers;
+    // Every entry of a preference is rewritten: the browser obeys the last.
+    auto set = [&](const char* name, const std::string& value, std::vector<std::string>& missing) {
+        bool found = false;
+        for (const PrefEntry& entry : reading.entries) {
+            if (entry.name == name) {
+                rewrites.emplace_back(&entry, value);
+                found = true;
+            }
+        }
+        if (!found)
+            missing.push_back(EntryText(name, value));
+    };
+    bool hasHost = FirstEntry(reading, HostName) != nullptr;
+    if (!hasHost) {
         // Without the host entry the other HTTP entries are not looked for.
-        missingHttp = HostFragment(lineEnd) + PortFragment(port, lineEnd) + TypeFragment(lineEnd);
+        missingHttp = {EntryText(HostName, Quoted(LoopbackHost)), EntryText(PortName, portText),
+                       EntryText(TypeName, "1")};
     } else {
-        ReplaceValue(text, host + HostValueOffset, "\");", LoopbackHost);
-        SetEntry(text, missingHttp, PortKey, PortValueOffset, ");", portText,
-                 PortFragment(port, lineEnd));
+        set(HostName, Quoted(LoopbackHost), missingHttp);
+        set(PortName, portText, missingHttp);
+        set(TypeName, "1", missingHttp);
     }
     // Each secure entry is looked for on its own, so a file that has one of
     // them already is never given a second copy that the browser would obey
     // instead.
-    SetEntry(text, missingOthers, SslHostKey, SslHostValueOffset, "\");", LoopbackHost,
-             SslHostFragment(lineEnd));
-    SetEntry(text, missingOthers, SslPortKey, SslPortValueOffset, ");", portText,
-             SslPortFragment(port, lineEnd));
-    SetEntry(text, missingOthers, ProxyOnlyKey, ProxyOnlyValueOffset, ");", "true",
-             ProxyOnlyFragment(lineEnd));
-    SetEntry(text, missingOthers, DnsPrefetchOffKey, DnsPrefetchOffValueOffset, ");", "true",
-             DnsPrefetchOffFragment(lineEnd));
-    // The type entry comes last, so that no damaged value before it can
-    // swallow it: whatever the file held, it leaves with a type entry.
-    if (host != std::string::npos)
-        SetTypeEntry(text, missingHttp, lineEnd);
-    return text + missingHttp + missingOthers;
+    set(SslHostName, Quoted(LoopbackHost), missingOthers);
+    set(SslPortName, portText, missingOthers);
+    set(ProxyOnlyName, "true", missingOthers);
+    set(DnsPrefetchOffName, "true", missingOthers);
+    missingHttp.insert(missingHttp.end(), missingOthers.begin(), missingOthers.end());
+    // Entries are added after every entry the browser reads, so the values
+    // rewritten from the last one back keep their places.
+    std::string text = WithAdded(original, missingHttp, LineEndOf(original));
+    std::sort(rewrites.begin(), rewrites.end(), [](const auto& a, const auto& b) {
+        return a.first->valueStart > b.first->valueStart;
+    });
+    for (const auto& [entry, value] : rewrites)
+        text.replace(entry->valueStart, entry->valueEnd - entry->valueStart, value);
+    return text;
 }
 
 std::string DisableProxy(const std::string& original) {
@@ -241,12 +211,15 @@ std::string DisableProxy(const std::string& original) {
     // them but no host entry was given a second set when it was enabled, and
     // the later set is the one the browser obeys.
     std::string text = original;
-    EmptyEntryLines(text, PortKey);
-    EmptyEntryLines(text, SslPortKey);
-    for (size_t type = text.find(TypeKey); type != std::string::npos; type = text.find(TypeKey))
-        text.erase(type, TypeEntryLength);
-    RemoveEntries(text, ProxyOnlyKey);
-    RemoveEntries(text, DnsPrefetchOffKey);
+    PrefsReading reading = ReadPrefs(original);
+    for (size_t i = reading.entries.size(); i-- > 0;) {
+        const PrefEntry& entry = reading.entries[i];
+        for (const char* name :
+             {PortName, SslPortName, TypeName, ProxyOnlyName, DnsPrefetchOffName}) {
+            if (entry.name == name)
+                text.erase(entry.start, entry.end - entry.start);
+        }
+    }
     return text;
 }
 
@@ -259,73 +232,95 @@ std::vector<std::string> ChangedPrefNames() {
 
 namespace {
 
-// Each changed preference's value in `text`, as `valueOf` finds it.
+// Each changed preference's entry in `text`, as `pick` chooses it, with its
+// value as written or as the browser takes it.
 std::vector<SavedEntry> ChangedEntries(const std::string& text,
-                                       std::string (*valueOf)(const std::string&, const char*,
-                                                              bool&)) {
+                                       const PrefEntry* (*pick)(const PrefsReading&,
+                                                                const std::string&),
+                                       bool taken) {
+    PrefsReading reading = ReadPrefs(text);
     std::vector<SavedEntry> entries;
     for (const std::string& name : ChangedPrefNames()) {
         SavedEntry entry;
         entry.name = name;
-        entry.value = valueOf(text, KeyOf(name).c_str(), entry.present);
+        if (const PrefEntry* found = pick(reading, name)) {
+            entry.present = true;
+            entry.value = taken ? found->taken : found->value;
+        }
         entries.push_back(entry);
     }
     return entries;
 }
 
+// The obeyed value of `name`; empty when there is none.
+std::string Obeyed(const std::vector<SavedEntry>& obeyed, const std::string& name) {
+    for (const SavedEntry& entry : obeyed) {
+        if (entry.name == name && entry.present)
+            return entry.value;
+    }
+    return std::string();
+}
+
 }  // namespace
 
 std::vector<SavedEntry> SaveEntries(const std::string& text) {
-    return ChangedEntries(text, FirstValue);
+    return ChangedEntries(text, LastEntry, false);
 }
 
 std::vector<SavedEntry> ObeyedEntries(const std::string& text) {
-    return ChangedEntries(text, LastValue);
+    return ChangedEntries(text, LastEntry, true);
 }
 
 bool PointsAt(const std::string& text, int port) {
-    bool host = false;
-    bool portEntry = false;
-    bool type = false;
-    return LastValue(text, HostKey, host) == Quoted(LoopbackHost) && host &&
-           LastValue(text, PortKey, portEntry) == std::to_string(port) && portEntry &&
-           LastValue(text, TypeKey, type) == "1" && type;
+    std::vector<SavedEntry> obeyed = ObeyedEntries(text);
+    return Obeyed(obeyed, HostName) == Quoted(LoopbackHost) &&
+           Obeyed(obeyed, PortName) == std::to_string(port) && Obeyed(obeyed, TypeName) == "1";
 }
 
 bool PointsAt(const std::string& text, const std::vector<int>& ports) {
-    bool host = false;
-    bool portEntry = false;
-    bool type = false;
-    std::string hostValue = LastValue(text, HostKey, host);
-    std::string portValue = LastValue(text, PortKey, portEntry);
-    return host && portEntry && LastValue(text, TypeKey, type) == "1" && type &&
-           hostValue.size() >= 2 && hostValue.front() == '"' && IsLoopbackHost(hostValue) &&
+    std::vector<SavedEntry> obeyed = ObeyedEntries(text);
+    std::string hostValue = Obeyed(obeyed, HostName);
+    std::string portValue = Obeyed(obeyed, PortName);
+    return !portValue.empty() && Obeyed(obeyed, TypeName) == "1" && hostValue.size() >= 2 &&
+           hostValue.front() == '"' && IsLoopbackHost(hostValue) &&
            IsEngineServer("127.0.0.1:" + portValue, ports);
 }
 
 std::string RestoreEntries(const std::string& original, const std::vector<SavedEntry>& saved) {
     std::string text = original;
-    std::string missing;
-    std::string lineEnd = LineEndOf(original);
+    std::vector<std::string> missing;
     for (const SavedEntry& entry : saved) {
-        std::string key = KeyOf(entry.name);
-        EntrySpan first = FindEntry(text, key);
-        size_t later = 0;
-        if (entry.present && first.start != std::string::npos) {
-            text.replace(first.valueStart, first.valueEnd - first.valueStart, entry.value);
-            later = FindEntry(text, key).end;
-        } else if (entry.present) {
-            missing += Fragment(key.c_str(), entry.value, lineEnd);
-        }
+        bool present = entry.present && IsValue(entry.value);
+        PrefsReading reading = ReadPrefs(text);
+        const PrefEntry* first = FirstEntry(reading, entry.name);
+        bool keepFirst = present && first;
+        if (keepFirst)
+            text.replace(first->valueStart, first->valueEnd - first->valueStart, entry.value);
+        else if (present)
+            missing.push_back(EntryText(entry.name, entry.value));
         // Enabling may have appended a copy after the user's own, and the
-        // browser obeys the last one.
-        for (EntrySpan span = FindEntry(text, key, later); span.start != std::string::npos;) {
-            RemoveEntryLine(text, span);
-            // The removal may have taken the two characters before the entry.
-            span = FindEntry(text, key, std::max(later, span.start >= 2 ? span.start - 2 : 0));
+        // browser obeys the last one: every later entry goes, one at a time,
+        // as each removal moves the ones after it.
+        for (;;) {
+            reading = ReadPrefs(text);
+            const PrefEntry* next = nullptr;
+            bool skipped = !keepFirst;
+            for (const PrefEntry& each : reading.entries) {
+                if (each.name != entry.name)
+                    continue;
+                if (!skipped) {
+                    skipped = true;
+                    continue;
+                }
+                next = &each;
+                break;
+            }
+            if (!next)
+                break;
+            RemoveEntryLine(text, *next);
         }
     }
-    return text + missing;
+    return WithAdded(text, missing, LineEndOf(original));
 }
 
 std::vector<SavedEntry> HeldEntries(const std::vector<SavedEntry>& inUserJs,

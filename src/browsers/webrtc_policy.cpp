@@ -1,5 +1,7 @@
 #include "browsers/webrtc_policy.h"
 
+#include <vector>
+
 namespace webrtc_policy {
 
 namespace {
@@ -10,6 +12,25 @@ std::string WrittenName(const BrowserPolicy& policy) {
     return std::string(policy.browser) + "Written";
 }
 
+// No browser reads it.
+constexpr char WriteCheckName[] = "VeilgateWriteCheck";
+
+bool UsersKeyWritable(const BrowserPolicy& policy, SettingsBackend& backend) {
+    // The keys the write makes, deepest first, so that they go again.
+    std::vector<std::string> made;
+    std::string key = policy.key;
+    while (!key.empty() && !backend.KeyExists(SettingsRoot::CurrentUser, key)) {
+        made.push_back(key);
+        size_t parent = key.find_last_of('\\');
+        key = parent == std::string::npos ? std::string() : key.substr(0, parent);
+    }
+    bool writable = backend.WriteDword(SettingsRoot::CurrentUser, policy.key, WriteCheckName, 1);
+    backend.DeleteValue(SettingsRoot::CurrentUser, policy.key, WriteCheckName);
+    for (const std::string& each : made)
+        backend.DeleteKey(SettingsRoot::CurrentUser, each);
+    return writable;
+}
+
 }  // namespace
 
 Reading Read(const BrowserPolicy& policy, SettingsBackend& backend) {
@@ -18,6 +39,13 @@ Reading Read(const BrowserPolicy& policy, SettingsBackend& backend) {
         backend.ReadText(SettingsRoot::LocalMachine, policy.key, policy.value, reading.machine);
     reading.userSet =
         backend.ReadText(SettingsRoot::CurrentUser, policy.key, policy.value, reading.user);
+    return reading;
+}
+
+Reading ReadAndTryWrite(const BrowserPolicy& policy, SettingsBackend& backend) {
+    Reading reading = Read(policy, backend);
+    if (!reading.machineSet && !HoldsToProxy(reading))
+        reading.userWritable = UsersKeyWritable(policy, backend);
     return reading;
 }
 

@@ -36,9 +36,19 @@ struct Reading {
     std::string machine;
     bool userSet = false;
     std::string user;
+    // This process may write the user's policy key (only ReadAndTryWrite
+    // finds out).
+    bool userWritable = false;
 };
 
 Reading Read(const BrowserPolicy& policy, SettingsBackend& backend = DefaultSettingsBackend());
+// Read, and, where the user's own value would be the fix (nothing holds
+// WebRTC and no machine policy decides), whether this process may write the
+// user's policy key: Windows lets only administrators write below
+// HKEY_CURRENT_USER\Software\Policies, so a value is written there and
+// taken back again, with any key the write made.
+Reading ReadAndTryWrite(const BrowserPolicy& policy,
+                        SettingsBackend& backend = DefaultSettingsBackend());
 // The value the browser obeys: the machine's when there is one.
 bool HoldsToProxy(const Reading& reading);
 

@@ -58,7 +58,8 @@ DownloadFailure FailureOf(DWORD error) {
 // GET of an http:// (or, for the user's sources, https://) address; `body`
 // gets every byte of the reply body, up to `maxBytes`.
 DownloadFailure HttpGet(const std::string& url, std::string& body, RequestCanceller& canceller,
-                        size_t maxBytes = MaxBodyBytes, bool secureAllowed = false) {
+                        int* httpStatus, size_t maxBytes = MaxBodyBytes,
+                        bool secureAllowed = false) {
     char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
     char path[INTERNET_MAX_PATH_LENGTH + 1] = {};
     URL_COMPONENTSA parts{};
@@ -114,10 +115,17 @@ DownloadFailure HttpGet(const std::string& url, std::string& body, RequestCancel
     if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0))
         return failed();
 
-    // The headers are asked for but not used: whatever body comes is read.
-    char headers[4096];
-    DWORD headersLength = sizeof headers;
-    HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers, &headersLength, nullptr);
+    // An error page, a redirect not followed or a portal's page in place of
+    // the list is no list, whatever its body holds.
+    DWORD status = 0;
+    DWORD statusSize = sizeof status;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                        &statusSize, nullptr))
+        return failed();
+    if (httpStatus)
+        *httpStatus = static_cast<int>(status);
+    if (status < 200 || status > 299)
+        return DownloadFailure::HttpStatus;
 
     char piece[ReadPiece];
     for (;;) {
@@ -187,12 +195,13 @@ void RequestCanceller::Release() {
     }
 }
 
-bool DownloadProxyList(std::string& reply, DownloadFailure* failure, RequestCanceller* canceller) {
+bool DownloadProxyList(std::string& reply, DownloadFailure* failure, RequestCanceller* canceller,
+                       int* httpStatus) {
     reply.clear();
     RequestCanceller own;
     std::string body;
-    DownloadFailure why =
-        HttpGet(maker::AddressOf(maker::ProxyListPath), body, canceller ? *canceller : own);
+    DownloadFailure why = HttpGet(maker::AddressOf(maker::ProxyListPath), body,
+                                  canceller ? *canceller : own, httpStatus);
     if (failure)
         *failure = why;
     if (why != DownloadFailure::None)
@@ -204,8 +213,8 @@ bool DownloadProxyList(std::string& reply, DownloadFailure* failure, RequestCanc
 int ProxyGeneratorRequest(RequestCanceller* canceller) {
     RequestCanceller own;
     std::string body;
-    return HttpGet(maker::AddressOf(maker::ProxyGeneratorPath), body,
-                   canceller ? *canceller : own) == DownloadFailure::None
+    return HttpGet(maker::AddressOf(maker::ProxyGeneratorPath), body, canceller ? *canceller : own,
+                   nullptr) == DownloadFailure::None
                ? 1
                : 0;
 }
@@ -216,19 +225,20 @@ base::ScopedHandle StartProxyGeneratorRequest() {
 }
 
 bool DownloadAndKeepProxyList(std::string& reply, std::string* error, DownloadFailure* failure,
-                              RequestCanceller* canceller) {
-    bool downloaded = DownloadProxyList(reply, failure, canceller);
+                              RequestCanceller* canceller, int* httpStatus) {
+    bool downloaded = DownloadProxyList(reply, failure, canceller, httpStatus);
     std::string folder = DataFolder();
     return KeepProxyListReply(downloaded, reply, folder, folder, LocalTimeNow(), error);
 }
 
 bool DownloadListSource(const std::string& location, bool webAddress, std::string& body,
-                        DownloadFailure* failure, RequestCanceller* canceller) {
+                        DownloadFailure* failure, RequestCanceller* canceller, int* httpStatus) {
     body.clear();
     DownloadFailure why = DownloadFailure::None;
     if (webAddress) {
         RequestCanceller own;
-        why = HttpGet(location, body, canceller ? *canceller : own, MaxSourceBytes, true);
+        why =
+            HttpGet(location, body, canceller ? *canceller : own, httpStatus, MaxSourceBytes, true);
     } else if (!base::ReadWholeFile(location, body)) {
         why = DownloadFailure::FileUnreadable;
     } else if (body.size() > MaxSourceBytes) {

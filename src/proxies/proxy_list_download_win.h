@@ -38,11 +38,12 @@ private:
     bool cancelled_ = false;
 };
 
-// The body of the list reply with every line feed written as CR LF, whatever
-// the status code (an error page is a reply too); false, with `reply` empty
-// and `failure` saying why, when any step fails. Shows nothing.
+// The body of the list reply with every line feed written as CR LF; false,
+// with `reply` empty and `failure` saying why, when any step fails or the
+// status is not 2xx (DownloadFailure::HttpStatus; `httpStatus`, when given,
+// gets the status whenever one came). Shows nothing.
 bool DownloadProxyList(std::string& reply, DownloadFailure* failure = nullptr,
-                       RequestCanceller* canceller = nullptr);
+                       RequestCanceller* canceller = nullptr, int* httpStatus = nullptr);
 
 // Fetches the generator page to its end and drops it: 1 when it was read
 // through, 0 on any failure.
@@ -59,10 +60,12 @@ base::ScopedHandle StartProxyGeneratorRequest();
 // says why a download failed (DownloadFailure::None when it did not).
 bool DownloadAndKeepProxyList(std::string& reply, std::string* error = nullptr,
                               DownloadFailure* failure = nullptr,
-                              RequestCanceller* canceller = nullptr);
+                              RequestCanceller* canceller = nullptr, int* httpStatus = nullptr);
 
 // The list of a source of the user's: an http:// or https:// address
 // (`webAddress`) or a file, its bytes as they came, at most 32 MiB. False,
-// with `body` empty and `failure` saying why, when it cannot be had.
+// with `body` empty and `failure` saying why, when it cannot be had (a web
+// address that answers other than 2xx among them, as DownloadProxyList).
 bool DownloadListSource(const std::string& location, bool webAddress, std::string& body,
-                        DownloadFailure* failure = nullptr, RequestCanceller* canceller = nullptr);
+                        DownloadFailure* failure = nullptr, RequestCanceller* canceller = nullptr,
+                        int* httpStatus = nullptr);

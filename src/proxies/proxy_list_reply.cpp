@@ -16,7 +16,7 @@ constexpr char PostMarker[] = "<supports POST>";
 
 }  // namespace
 
-std::string DownloadFailureText(DownloadFailure failure) {
+std::string DownloadFailureText(DownloadFailure failure, int httpStatus) {
     switch (failure) {
     case DownloadFailure::None:
         return "";
@@ -34,11 +34,30 @@ std::string DownloadFailureText(DownloadFailure failure) {
         return "the list service's reply is too large";
     case DownloadFailure::NotAList:
         return "the list service's reply holds no proxy list";
+    case DownloadFailure::WebPage:
+        return "the list service sent a web page, not a proxy list";
+    case DownloadFailure::HttpStatus:
+        return "the list service failed (HTTP " + std::to_string(httpStatus) + ")";
     case DownloadFailure::FileUnreadable:
         return "the file cannot be read";
     default:
         return "the list could not be downloaded";
     }
+}
+
+bool LooksLikeWebPage(const std::string& reply) {
+    size_t start = reply.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    start = reply.find_first_not_of(" \t\r\n", start);
+    if (start == std::string::npos)
+        return false;
+    std::string head = reply.substr(start, 14);
+    for (char& c : head)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    for (const char* opening : {"<!doctype html", "<html", "<head", "<body", "<!--", "<?xml"}) {
+        if (head.compare(0, std::string(opening).size(), opening) == 0)
+            return true;
+    }
+    return false;
 }
 
 bool HoldsAList(const std::string& reply) {

@@ -27,12 +27,22 @@ enum class DownloadFailure {
     ConnectionBroken,
     TooLarge,
     NotAList,
+    // A reply that is a web page (a sign-in page of a network's portal, say)
+    // and names no proxy.
+    WebPage,
+    // The server answered with a status other than 2xx.
+    HttpStatus,
     FileUnreadable,
     Other
 };
 
-// The reason as the user is told it: "the list service ...".
-std::string DownloadFailureText(DownloadFailure failure);
+// The reason as the user is told it: "the list service ...";
+// `httpStatus` is the status of a HttpStatus failure ("the list service
+// failed (HTTP 404)").
+std::string DownloadFailureText(DownloadFailure failure, int httpStatus = 0);
+// Whether a reply reads as a web page: it starts, past blanks and a
+// byte-order mark, with an HTML document's first tag or comment.
+bool LooksLikeWebPage(const std::string& reply);
 // Whether a downloaded reply is a list: it holds at least one separator (an
 // error page does not; a list whose proxies are all "null" does).
 bool HoldsAList(const std::string& reply);

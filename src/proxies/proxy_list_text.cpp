@@ -1,5 +1,7 @@
 #include "proxies/proxy_list_text.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "base/leading_number.h"
@@ -12,6 +14,9 @@ using Json = nlohmann::json;
 
 // A country text longer than this is not one.
 constexpr size_t MaxCountryLength = 48;
+// Longer hosts and credentials are not looked for.
+constexpr size_t MaxHostLength = 255;
+constexpr size_t MaxCredentialsLength = 128;
 
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -70,14 +75,16 @@ bool AnonymityWord(const std::string& word) {
     return false;
 }
 
-// A country, or its code: letters with blanks, dots, dashes, apostrophes or
-// brackets between them ("DE", "Germany", "Korea (South)").
+// A country, or its code: letters (any beyond ASCII among them) with blanks,
+// dots, dashes, apostrophes or brackets between them ("DE", "Germany",
+// "Korea (South)", "T\xC3\xBCrkiye").
 bool LooksLikeCountry(const std::string& field) {
     if (field.size() > MaxCountryLength)
         return false;
     int letters = 0;
     for (char c : field) {
-        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                      static_cast<unsigned char>(c) >= 0x80;
         if (letter)
             ++letters;
         else if (c != ' ' && c != '.' && c != '-' && c != '\'' && c != '(' && c != ')')
@@ -128,76 +135,184 @@ ListedProxy Listed(const net::ProxyAddress& proxy, const std::string& country) {
     return listed;
 }
 
-// Colons outside an IPv6 host's brackets.
-int CountColons(const std::string& text) {
-    int colons = 0;
-    bool inBrackets = false;
-    for (char c : text) {
-        if (c == '[')
-            inBrackets = true;
-        else if (c == ']')
-            inBrackets = false;
-        else if (c == ':' && !inBrackets)
-            ++colons;
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsDigitChar(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsHostChar(char c) {
+    return IsAsciiLetter(c) || IsDigitChar(c) || c == '.' || c == '-' || c == '_';
+}
+
+// A host as lists write one: an IPv6 address in brackets, a dotted IPv4
+// address, or a name with a letter in it, which outside the line's start
+// must also hold a dot ("2155ms" or a time of day is no host).
+bool LooksLikeHost(const std::string& host, bool atLineStart) {
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        std::string inside = host.substr(1, host.size() - 2);
+        return inside.find(':') != std::string::npos &&
+               inside.find_first_not_of("0123456789abcdefABCDEF:.") == std::string::npos;
     }
-    return colons;
-}
-
-// Where the host ends in "host:port:user:password": the colon after it.
-size_t HostEnd(const std::string& text) {
-    size_t close = text[0] == '[' ? text.find(']') : 0;
-    return text.find(':', close == std::string::npos ? 0 : close);
-}
-
-// One line: the address first, then any fields after a separator. A field
-// that names a type gives an address without a scheme its type; fields that
-// look like a country (consecutive ones joined by a blank) are its country.
-bool ReadLine(const std::string& line, ProxyType defaultType, ListedProxy& listed) {
-    std::string separators = line.find_first_of(",;\t") != std::string::npos ? ",;\t" : " ";
-    std::vector<std::string> fields = Fields(line, separators);
-    if (fields.empty())
+    bool letter = false;
+    int dots = 0;
+    for (char c : host) {
+        letter = letter || IsAsciiLetter(c);
+        dots += c == '.';
+    }
+    if (letter)
+        return atLineStart || dots > 0;
+    if (dots != 3)
         return false;
-    std::string token = fields[0];
-    size_t next = 1;
-    // "address port" in columns of their own, as CSV files give them.
-    if (token.find(':') == std::string::npos && next < fields.size() &&
-        base::IsAllDigits(fields[next]))
-        token += ":" + fields[next++];
+    size_t part = 0;
+    for (char c : host + ".") {
+        if (c != '.')
+            ++part;
+        else if (part == 0 || part > 3)
+            return false;
+        else
+            part = 0;
+    }
+    return true;
+}
+
+// Where the address `[scheme://][user:password@]host:port` whose port
+// follows the colon at `colon` starts; false when the text before that colon
+// is no such address.
+// Each walk back is bounded, so that a line of any length is read in a time
+// in proportion to it.
+bool AddressStart(const std::string& line, size_t colon, size_t& start) {
+    size_t host = colon;
+    size_t limit = colon > MaxHostLength ? colon - MaxHostLength : 0;
+    if (host > 0 && line[host - 1] == ']') {
+        while (host > limit && line[host - 1] != '[')
+            --host;
+        if (host == 0 || line[--host] != '[')
+            return false;
+    } else {
+        while (host > limit && IsHostChar(line[host - 1]))
+            --host;
+    }
+    start = host;
+    if (start > 0 && line[start - 1] == '@') {
+        // The credentials run back to a blank or to the scheme's "//".
+        size_t user = start - 1;
+        limit = user > MaxCredentialsLength ? user - MaxCredentialsLength : 0;
+        while (user > limit && !IsBlank(line[user - 1]) && line[user - 1] != '/')
+            --user;
+        start = user;
+    }
+    bool schemed = start >= 3 && line.compare(start - 3, 3, "://") == 0;
+    if (schemed) {
+        size_t scheme = start - 3;
+        while (scheme > 0 && start - scheme < 16 &&
+               (IsAsciiLetter(line[scheme - 1]) || IsDigitChar(line[scheme - 1])))
+            --scheme;
+        start = scheme;
+    }
+    return host < colon && LooksLikeHost(line.substr(host, colon - host), host == 0 || schemed);
+}
+
+// The first address in the line, wherever it stands: [begin, end) ends after
+// its port.
+bool FindAddress(const std::string& line, size_t& begin, size_t& end) {
+    for (size_t at = 0; at < line.size(); ++at) {
+        if (line[at] == '[') {
+            // An IPv6 host's colons are no port's.
+            size_t close = line.find(']', at);
+            if (close != std::string::npos)
+                at = close;
+            continue;
+        }
+        if (line[at] != ':')
+            continue;
+        size_t port = at + 1;
+        while (port < line.size() && port - at <= 6 && IsDigitChar(line[port]))
+            ++port;
+        // "->" after the port is the selector's own "address->country".
+        bool ends = port == line.size() || line.compare(port, 2, "->") == 0 ||
+                    !(IsHostChar(line[port]) || line[port] == '@');
+        if (port == at + 1 || port - at > 6 || !ends || !AddressStart(line, at, begin))
+            continue;
+        std::string problem;
+        if (!net::CheckProxyText(line.substr(begin, port - begin), problem))
+            continue;
+        end = port;
+        return true;
+    }
+    return false;
+}
+
+// The line's fields after its address. Fields split by blanks are words of
+// one another (a country of two words); others stand whole.
+std::vector<std::string> FieldsAfter(std::string rest, bool& byBlanks) {
+    if (rest.compare(0, 2, "->") == 0)
+        rest.replace(0, 2, "|");
+    byBlanks = rest.find_first_of(",;\t|") == std::string::npos;
+    return Fields(rest, byBlanks ? " :" : ",;\t|:");
+}
+
+// One line: the first address in it, wherever it stands, then any fields
+// after it. A field that names a type gives an address without a scheme its
+// type; fields that look like a country are its country. A line without an
+// address but with a host and a port in columns of their own (CSV) is read
+// too.
+bool ReadLine(const std::string& line, ProxyType defaultType, ListedProxy& listed) {
+    std::string address;
+    std::vector<std::string> fields;
+    bool byBlanks = true;
+    size_t begin = 0;
+    size_t end = 0;
+    if (FindAddress(line, begin, end)) {
+        address = line.substr(begin, end - begin);
+        std::string rest = line.substr(end);
+        // host:port:user:password: four fields are an address and
+        // credentials, three an address and a country.
+        size_t credentialsEnd = rest.find_first_of(" \t|,;");
+        std::string credentials = rest.substr(0, credentialsEnd);
+        if (address.find_first_of("@/") == std::string::npos && credentials.size() > 2 &&
+            credentials[0] == ':' && std::count(credentials.begin(), credentials.end(), ':') == 2) {
+            size_t split = credentials.find(':', 1);
+            address = credentials.substr(1, split - 1) + ":" + credentials.substr(split + 1) + "@" +
+                      address;
+            rest = rest.substr(credentials.size());
+        }
+        fields = FieldsAfter(rest, byBlanks);
+    } else {
+        std::string separators = line.find_first_of(",;\t") != std::string::npos ? ",;\t" : " ";
+        fields = Fields(line, separators);
+        byBlanks = separators == " ";
+        // "address port" in columns of their own, as CSV files give them.
+        if (fields.size() < 2 || fields[0].find(':') != std::string::npos ||
+            !base::IsAllDigits(fields[1]) || !LooksLikeHost(fields[0], true))
+            return false;
+        address = fields[0] + ":" + fields[1];
+        fields.erase(fields.begin(), fields.begin() + 2);
+    }
 
     ProxyType type = defaultType;
     bool typeNamed = false;
     std::string country;
     bool countryOpen = true;
-    for (size_t i = next; i < fields.size(); ++i) {
+    for (const std::string& field : fields) {
         ProxyType fieldType;
-        if (!typeNamed && TypeWord(fields[i], fieldType)) {
+        if (!typeNamed && TypeWord(field, fieldType)) {
             type = fieldType;
             typeNamed = true;
             countryOpen = !country.empty() ? false : countryOpen;
-        } else if (countryOpen && LooksLikeCountry(fields[i]) &&
-                   country.size() + fields[i].size() < MaxCountryLength) {
-            country += (country.empty() ? "" : " ") + fields[i];
+        } else if (countryOpen && LooksLikeCountry(field) &&
+                   country.size() + field.size() < MaxCountryLength) {
+            country += (country.empty() ? "" : " ") + field;
+            countryOpen = byBlanks;
         } else if (!country.empty()) {
             countryOpen = false;
         }
     }
 
-    std::string text = token;
-    if (token.find("://") == std::string::npos) {
-        int colons = CountColons(token);
-        if (colons == 3) {
-            // host:port:user:password
-            size_t hostEnd = HostEnd(token);
-            size_t portEnd = token.find(':', hostEnd + 1);
-            size_t userEnd = token.find(':', portEnd + 1);
-            text = WithScheme(type, token.substr(portEnd + 1, userEnd - portEnd - 1) + ":" +
-                                        token.substr(userEnd + 1) + "@" + token.substr(0, portEnd));
-        } else if (colons == 1) {
-            text = WithScheme(type, token);
-        } else {
-            return false;
-        }
-    }
+    std::string text =
+        address.find("://") == std::string::npos ? WithScheme(type, address) : address;
     bool named = false;
     net::ProxyAddress proxy;
     if (!ReadAddress(text, proxy, named) || !named)

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "app/protection_check.h"
+#include "app/report_privacy.h"
 #include "browsers/prefs_text.h"
 
 namespace {
@@ -190,6 +191,13 @@ TEST(CheckProtection, Table) {
              p.profiles[0].userJsText = "user_pref(\"network.dns.disablePrefetch\", false);\n";
          },
          "OOOPOOOO", ItemId::Firefox, Fix::PointFirefox, "DNS prefetching is on"},
+        {"a user.js that keeps an alternative in a comment: the entry above it counts",
+         [](FakeProbe& p, protection::EngineState&) {
+             p.profiles[0].userJsText =
+                 "user_pref(\"network.proxy.type\", 0);\n// user_pref(\"network.proxy.type\", "
+                 "1);\n";
+         },
+         "OOOPOOOO", ItemId::Firefox, Fix::PointFirefox, "plain pages do not go through"},
         {"a later entry than ours is the one Firefox obeys",
          [](FakeProbe& p, protection::EngineState&) {
              p.profiles[0].prefsText += "\nuser_pref(\"network.proxy.type\", 0);";
@@ -218,8 +226,16 @@ TEST(CheckProtection, Table) {
         {"no WebRTC policy: the user's own can be written",
          [](FakeProbe& p, protection::EngineState&) {
              p.policies["Edge"] = webrtc_policy::Reading();
+             p.policies["Edge"].userWritable = true;
          },
          "OOOOPOOO", ItemId::ChromeEdge, Fix::WriteWebRtcPolicies, "WebRTC of Edge"},
+        {"no WebRTC policy, and only an administrator may write one: the machine's is named",
+         [](FakeProbe& p, protection::EngineState&) {
+             p.policies["Edge"] = webrtc_policy::Reading();
+         },
+         "OOOOPOOO", ItemId::ChromeEdge, Fix::None,
+         "HKEY_LOCAL_MACHINE\\Software\\Policies\\Microsoft\\Edge WebRtcLocalhostIpHandling "
+         "\"disable_non_proxied_udp\""},
         {"the user's own policy holds it",
          [](FakeProbe& p, protection::EngineState&) {
              webrtc_policy::Reading user;
@@ -290,6 +306,25 @@ TEST(CheckProtection, Table) {
                               item.sentence))
             << row.what;
     }
+}
+
+// What "Copy" leaves out unless the user asks: addresses but loopback ones,
+// and proxies' user names.
+TEST(WithoutAddresses, Table) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"the page saw 203.0.113.7 (Anonymous); directly it sees 198.51.100.2.",
+         "the page saw [address] (Anonymous); directly it sees [address]."},
+        {"Your address 2001:db8:85a3::8a2e:370:7334 and fe80::1%3 reach the web.",
+         "Your address [address] and [address]%3 reach the web."},
+        {"via socks5://ann@203.0.113.9:1080 on 127.0.0.1:8080 and [::1]:8080",
+         "via socks5://[user name]@[address]:1080 on 127.0.0.1:8080 and [::1]:8080"},
+        {"::ffff:192.0.2.1, http://u:p@h.example:80/",
+         "[address], http://[user name]@h.example:80/"},
+        {"At 12:30:45 on 1.2.3 the cafe at 300.1.1.1 said Add: 10.0.0.1x",
+         "At 12:30:45 on 1.2.3 the cafe at 300.1.1.1 said Add: 10.0.0.1x"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.second, protection::WithoutAddresses(row.first)) << row.first;
 }
 
 }  // namespace

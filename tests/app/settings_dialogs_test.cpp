@@ -424,18 +424,36 @@ public:
     std::atomic<DWORD> checkThread{0};
 };
 
+// The clipboard's Unicode text, as UTF-8.
 std::string Clipboard() {
     std::string text;
     if (!OpenClipboard(nullptr))
         return text;
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
-            text = bytes;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const wchar_t* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
+            int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+            text.resize(static_cast<size_t>(size > 0 ? size - 1 : 0));
+            WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], size, nullptr, nullptr);
             GlobalUnlock(data);
         }
     }
     CloseClipboard();
     return text;
+}
+
+// The DWORD the clipboard holds in the registered format `name`; -1 without.
+long ClipboardDword(const char* name) {
+    long value = -1;
+    if (!OpenClipboard(nullptr))
+        return value;
+    if (HANDLE data = GetClipboardData(RegisterClipboardFormatA(name))) {
+        if (const DWORD* held = static_cast<const DWORD*>(GlobalLock(data))) {
+            value = static_cast<long>(*held);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return value;
 }
 
 // The control's own visible flag: the dialog itself is never shown here.
@@ -466,10 +484,20 @@ TEST(ProtectionDialog, ChecksOffTheWindowsThreadFixesOnRequestAndCopiesTheReport
     EXPECT_FALSE(work.fixed);
 
     Click(hwnd, IDC_COPY_REPORT);
-    EXPECT_EQ(Clipboard(),
-              "Veilgate: Check My Protection\r\n\r\nWhat the web sees: OK\r\nThrough Veilgate "
-              "the page saw 10.0.0.9.\r\n\r\nWindows' connections: Problem\r\nThe LAN does "
-              "not point at Veilgate.\r\n");
+    const std::string report =
+        "Veilgate: Check My Protection\r\n\r\nWhat the web sees: OK\r\nThrough Veilgate the page "
+        "saw 10.0.0.9.\r\n\r\nWindows' connections: Problem\r\nThe LAN does not point at "
+        "Veilgate.\r\n";
+    std::string withoutAddress = report;
+    withoutAddress.replace(withoutAddress.find("10.0.0.9"), 8, "[address]");
+    EXPECT_EQ(Clipboard(), withoutAddress);
+    // Out of the clipboard's history and its sync to other devices.
+    EXPECT_EQ(ClipboardDword("CanIncludeInClipboardHistory"), 0);
+    EXPECT_EQ(ClipboardDword("CanUploadToCloudClipboard"), 0);
+    EXPECT_NE(ClipboardDword("ExcludeClipboardContentFromMonitorProcessing"), -1);
+    Click(hwnd, IDC_INCLUDE_ADDRESSES);
+    Click(hwnd, IDC_COPY_REPORT);
+    EXPECT_EQ(Clipboard(), report);
 
     Click(hwnd, IDC_ITEM_FIX + 1);
     ASSERT_TRUE(Shows(hwnd, IDC_ITEM_VERDICT + 1, "OK"));

@@ -346,4 +346,33 @@ TEST(WebRtcPolicy, FixAndRestoreTable) {
     }
 }
 
+// A backend whose policy keys only an administrator may write, as Windows
+// has them for a standard user.
+class PoliciesReadOnly : public MemorySettingsBackend {
+public:
+    bool WriteDword(SettingsRoot root, const std::string& key, const std::string& name,
+                    uint32_t value) override {
+        return key.compare(0, 18, "Software\\Policies\\") != 0 &&
+               MemorySettingsBackend::WriteDword(root, key, name, value);
+    }
+};
+
+TEST(WebRtcPolicy, TheUsersKeyIsTriedAndLeftAsItWas) {
+    MemorySettingsBackend writable;
+    PoliciesReadOnly readOnly;
+    writable.WriteText(SettingsRoot::CurrentUser, "Software\\Policies\\Google\\Chrome", "Other",
+                       "1");
+    EXPECT_TRUE(webrtc_policy::ReadAndTryWrite(webrtc_policy::Chrome, writable).userWritable);
+    EXPECT_TRUE(webrtc_policy::ReadAndTryWrite(webrtc_policy::Edge, writable).userWritable);
+    EXPECT_FALSE(webrtc_policy::ReadAndTryWrite(webrtc_policy::Edge, readOnly).userWritable);
+    std::vector<StoredValue> values;
+    ASSERT_TRUE(writable.ListValues(SettingsRoot::CurrentUser, webrtc_policy::Chrome.key, values));
+    EXPECT_EQ(1u, values.size());
+    EXPECT_FALSE(writable.KeyExists(SettingsRoot::CurrentUser, "Software\\Policies\\Microsoft"));
+    // Where the user's value would not count, nothing is tried.
+    writable.WriteText(SettingsRoot::LocalMachine, webrtc_policy::Edge.key,
+                       webrtc_policy::Edge.value, "default");
+    EXPECT_FALSE(webrtc_policy::ReadAndTryWrite(webrtc_policy::Edge, writable).userWritable);
+}
+
 }  // namespace

@@ -206,6 +206,33 @@ TEST_F(MozillaPrefsTest, TheUsersOwnUserJsComesBackByteForByte) {
     }
 }
 
+// A profile whose files keep entries in comments and strings, as users keep
+// alternatives: only the entries Firefox reads are changed, every comment
+// stays, and both files come back byte for byte.
+TEST_F(MozillaPrefsTest, EntriesInCommentsAreNeitherReadNorChanged) {
+    const std::string ownPrefs =
+        Original +
+        "// user_pref(\"network.proxy.type\", 1);\r\n"
+        "/* user_pref(\"network.proxy.http_port\", 3128); */\r\n"
+        "user_pref(\"x\", \"user_pref(\\\"network.proxy.type\\\", 2);\");\r\n";
+    const std::string ownUserJs =
+        "\xEF\xBB\xBFuser_pref(\"network.proxy.type\", 0);\n"
+        "// user_pref(\"network.proxy.type\", 1);\n/* kept for later\n";
+    std::string path = MakePrefs(FirefoxProfileRoot(), "cm", ownPrefs);
+    ASSERT_TRUE(WriteBytes(UserJsOf(path), ownUserJs));
+    SetFirefoxProxy();
+    std::string prefsOn = ReadBytes(path);
+    std::string userJsOn = ReadBytes(UserJsOf(path));
+    EXPECT_TRUE(prefs::PointsAt(prefsOn, 8765)) << prefsOn;
+    EXPECT_TRUE(prefs::PointsAt(userJsOn, 8765)) << userJsOn;
+    EXPECT_EQ(0u, prefsOn.find(ownPrefs));
+    EXPECT_EQ(0u, userJsOn.find(ownUserJs.substr(0, ownUserJs.find("/*"))));
+    EXPECT_EQ("\n/* kept for later\n", userJsOn.substr(userJsOn.size() - 19));
+    DisableFirefoxProxy();
+    EXPECT_EQ(ownPrefs, ReadBytes(path));
+    EXPECT_EQ(ownUserJs, ReadBytes(UserJsOf(path)));
+}
+
 TEST_F(MozillaPrefsTest, WhileFirefoxRunsUserJsHoldsTheChangeAndTheRestoreUntilTheNextOne) {
     std::string path = MakePrefs(FirefoxProfileRoot(), "run", Original);
     // Firefox keeps this file open, unshared, while it runs on the profile.

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/text_mode.h"
+#include "browsers/prefs_reader.h"
 #include "browsers/prefs_text.h"
 #include "settings/memory_settings_backend.h"
 
@@ -32,6 +33,9 @@ const std::string Homepage = "user_pref(\"browser.startup.homepage\", \"about:bl
 // A file that an earlier build enabled, as it reads back from disk: HTTP only.
 const std::string OlderEnable = Homepage + "\r\n" + Host + "\r\n" + Port8080 + "\r\n" + Type1;
 
+// A NUL byte, where the browser stops reading a file.
+const std::string Nul(1, '\0');
+
 // The same text with LF line ends, as a file written with them gets its
 // appended entries.
 std::string Lf(std::string text) {
@@ -40,18 +44,10 @@ std::string Lf(std::string text) {
     return text;
 }
 
-TEST(PrefsKeys, LengthsAndOffsetsMatchTheBrowsersLayout) {
-    EXPECT_EQ(30u, std::string(prefs::HostKey).size());
-    EXPECT_EQ(35u, std::string(prefs::PortKey).size());
-    EXPECT_EQ(30u, std::string(prefs::TypeKey).size());
-    EXPECT_EQ(prefs::TypeEntryLength, Type1.size());
-    EXPECT_EQ('1', Type1[prefs::TypeValueOffset]);
-    EXPECT_EQ('1', Host[prefs::HostValueOffset]);
-    EXPECT_EQ('8', Port8080[prefs::PortValueOffset]);
-    EXPECT_EQ("127.0.0.1\");", SslHost.substr(prefs::SslHostValueOffset));
-    EXPECT_EQ("8080);", SslPort8080.substr(prefs::SslPortValueOffset));
-    EXPECT_EQ("true);", ProxyOnly.substr(prefs::ProxyOnlyValueOffset));
-    EXPECT_EQ("true);", PrefetchOff.substr(prefs::DnsPrefetchOffValueOffset));
+TEST(PrefsKeys, EachFragmentIsOneEntryOnItsOwnLine) {
+    EXPECT_EQ("\r\n" + Type1, prefs::TypeFragment());
+    EXPECT_EQ("\n" + Host, prefs::HostFragment("\n"));
+    EXPECT_EQ("\r\n" + ProxyOnly, prefs::ProxyOnlyFragment());
 }
 
 struct EnableCase {
@@ -65,8 +61,8 @@ TEST(EnableProxy, EditTable) {
     const EnableCase cases[] = {
         {"no proxy entries: every fragment appended, in order", Homepage, 8080,
          Homepage + Lf(All8080)},
-        {"a file with CR LF line ends gets CR LF, never CR CR LF", "a\r\n", 8080,
-         "a\r\n" + All8080},
+        {"a file with CR LF line ends gets CR LF, never CR CR LF", "// a\r\n", 8080,
+         "// a\r\n" + All8080},
         {"an empty file, another port", "", 9123,
          "\r\n" + Host + "\r\nuser_pref(\"network.proxy.http_port\", 9123);\r\n" + Type1 + "\r\n" +
              SslHost + "\r\nuser_pref(\"network.proxy.ssl_port\", 9123);\r\n" + WebRtcAndPrefetch},
@@ -107,18 +103,36 @@ TEST(EnableProxy, EditTable) {
         {"host with an empty value: only the missing entries appended",
          "user_pref(\"network.proxy.http\", \"\");\n", 8080,
          Host + "\n" + Lf("\r\n" + Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080)},
-        {"damaged host without closing text: inserted without deleting",
+        {"an unterminated string: no entry, so every entry goes before it, where it is read",
          "user_pref(\"network.proxy.http\", \"old", 8080,
-         "user_pref(\"network.proxy.http\", \"127.0.0.1old\r\n" + Port8080 + "\r\n" + Type1 +
-             SecureAndWebRtc8080},
-        {"a key at the very end: the value position lies past the text",
-         "user_pref(\"network.proxy.ssl_port\"", 8080,
-         "user_pref(\"network.proxy.ssl_port\"8080\r\n" + Host + "\r\n" + Port8080 + "\r\n" +
-             Type1 + "\r\n" + SslHost + "\r\n" + WebRtcAndPrefetch},
-        {"a type key at the very end: its value stays inside the file, not in the fragments",
+         All8080.substr(2) + "\r\nuser_pref(\"network.proxy.http\", \"old"},
+        {"an entry cut short at the very end: the same", "user_pref(\"network.proxy.ssl_port\"",
+         8080, All8080.substr(2) + "\r\nuser_pref(\"network.proxy.ssl_port\""},
+        {"a type entry cut short after a host entry: the host rewritten, the rest before the cut",
          "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"network.proxy.type\"", 8080,
-         Host + "\nuser_pref(\"network.proxy.type\"1" +
-             Lf("\r\n" + Port8080 + SecureAndWebRtc8080)},
+         Host + "\n" + Lf(Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080) +
+             "\nuser_pref(\"network.proxy.type\""},
+        {"an unterminated comment at the end: the entries go before it, the comment stays",
+         Homepage + "/* user_pref(\"network.proxy.type\", 0);\n", 8080,
+         Homepage + Lf(All8080.substr(2) + "\r\n") + "/* user_pref(\"network.proxy.type\", 0);\n"},
+        {"an unterminated comment after an entry on its line: the entries start a line",
+         "user_pref(\"a\", 1); /* x", 8080, "user_pref(\"a\", 1); " + All8080 + "\r\n/* x"},
+        {"commented entries are neither rewritten nor taken for the user's",
+         "user_pref(\"network.proxy.http\", \"h\"); // user_pref(\"network.proxy.http_port\", 1);\n"
+         "# user_pref(\"network.proxy.type\", 0);\n",
+         8080,
+         Host +
+             " // user_pref(\"network.proxy.http_port\", 1);\n# user_pref(\"network.proxy.type\", "
+             "0);\n" +
+             Lf("\r\n" + Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080)},
+        {"a value in single quotes, with escapes and blanks between the parts, is rewritten whole",
+         "user_pref ( 'network.proxy.http' , /* old */ 'h\\'s' ) ;\n", 8080,
+         "user_pref ( 'network.proxy.http' , /* old */ \"127.0.0.1\" ) ;\n" +
+             Lf("\r\n" + Port8080 + "\r\n" + Type1 + SecureAndWebRtc8080)},
+        {"every entry of a preference is rewritten: the browser obeys the last",
+         Host + "\nuser_pref(\"network.proxy.type\", 0);\nuser_pref(\"network.proxy.type\", 4);\n",
+         8080,
+         Host + "\n" + Type1 + "\n" + Type1 + "\n" + Lf("\r\n" + Port8080 + SecureAndWebRtc8080)},
         {"keys are case-sensitive", "USER_PREF(\"network.proxy.http\", \"h\");\n", 8080,
          "USER_PREF(\"network.proxy.http\", \"h\");\n" + Lf(All8080)},
     };
@@ -158,8 +172,8 @@ TEST(DisableProxy, EditTable) {
         {"restore after an enable", EnableProxy(Homepage, 8080),
          Homepage + "\n" + Host + "\n\n\n" + SslHost + "\n\n\n"},
         {"restore after an enable of a CR LF file: the emptied lines keep CR LF",
-         EnableProxy("a\r\n", 8080),
-         "a\r\n\r\n" + Host + "\r\n\r\n\r\n" + SslHost + "\r\n\r\n\r\n"},
+         EnableProxy("// a\r\n", 8080),
+         "// a\r\n\r\n" + Host + "\r\n\r\n\r\n" + SslHost + "\r\n\r\n\r\n"},
         {"Gatereset's restore of a file enabled on another port, as the browser wrote it back",
          "user_pref(\"media.peerconnection.ice.proxy_only\", true);\n"
          "user_pref(\"network.proxy.http\", \"127.0.0.1\");\n"
@@ -170,13 +184,19 @@ TEST(DisableProxy, EditTable) {
          "\n" + Host + "\n\n" + SslHost + "\n\n\n"},
         {"an older enable, HTTP entries only", OlderEnable + "\n",
          Homepage + "\r\n" + Host + "\r\n\r\n\n"},
-        {"a port entry on the last line without line feed stays", Type1 + "\n" + SslPort8080,
-         "\n" + SslPort8080},
-        {"a short type entry at the end is removed to the end",
-         "x\nuser_pref(\"network.proxy.type\", 1", "x\n"},
-        {"a WebRTC entry without its closing text goes to its line's end",
-         "user_pref(\"media.peerconnection.ice.proxy_only\", tr\nuser_pref(\"b\", 1);\n",
-         "\nuser_pref(\"b\", 1);\n"},
+        {"a port entry on the last line without line feed goes too", Type1 + "\n" + SslPort8080,
+         "\n"},
+        {"an entry the browser cannot read stays as it is",
+         "x\nuser_pref(\"network.proxy.type\", 1", "x\nuser_pref(\"network.proxy.type\", 1"},
+        {"so does what it swallows up to the next ';'",
+         "user_pref(\"media.peerconnection.ice.proxy_only\", tr\nuser_pref(\"b\", 1);\n" + Type1,
+         "user_pref(\"media.peerconnection.ice.proxy_only\", tr\nuser_pref(\"b\", 1);\n"},
+        {"comments stay, those holding entries too, and the rest of an entry's line",
+         "// user_pref(\"network.proxy.type\", 1);\n" + Type1 + " # mine\n/* " + Port8080 + " */\n",
+         "// user_pref(\"network.proxy.type\", 1);\n # mine\n/* " + Port8080 + " */\n"},
+        {"an entry's string holding an entry stays whole",
+         "user_pref(\"x\", \"user_pref(\\\"network.proxy.type\\\", 1);\");\n",
+         "user_pref(\"x\", \"user_pref(\\\"network.proxy.type\\\", 1);\");\n"},
         {"no entries to remove: unchanged",
          "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"b\", true);\n",
          "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"b\", true);\n"},
@@ -232,6 +252,17 @@ TEST(RestoreEntries, PutsBackWhatTheUserHad) {
         {"CR LF line ends", "user_pref(\"a\", 1);\r\nuser_pref(\"network.proxy.type\", 0);\r\n"},
         {"a user.js with plain LF and no last line end",
          "// mine\nuser_pref(\"network.proxy.type\", 4);"},
+        {"an alternative kept in a comment, as the user.js of the report had",
+         "user_pref(\"network.proxy.type\", 0);\n// user_pref(\"network.proxy.type\", 1);\n"},
+        {"entries in every kind of comment and in a string",
+         "# user_pref(\"network.proxy.http\", \"a\");\r\n/* user_pref(\"network.proxy.ssl\", "
+         "\"b\");"
+         " */\r\nuser_pref(\"x\", \"user_pref(\\\"network.proxy.type\\\", 2);\"); // end\r\n"},
+        {"a byte order mark", "\xEF\xBB\xBFuser_pref(\"network.proxy.type\", 4);\r\n"},
+        {"an unterminated comment at the end",
+         "user_pref(\"network.proxy.http\", \"corp\");\n/* user_pref(\"network.proxy.type\", 2);"},
+        {"a NUL byte, where the browser stops reading",
+         "user_pref(\"a\", 1);\n" + Nul + "user_pref(\"network.proxy.type\", 2);\n"},
     };
     for (const RoundTripCase& c : cases) {
         std::vector<SavedEntry> saved = prefs::SaveEntries(c.before);
@@ -247,6 +278,96 @@ TEST(RestoreEntries, PutsBackWhatTheUserHad) {
         EXPECT_EQ(prefs::HeldEntries(saved, {}), prefs::SaveEntries(held)) << c.what;
         EXPECT_EQ(c.before, prefs::RestoreEntries(held, saved)) << c.what;
     }
+}
+
+struct ReadCase {
+    const char* what;
+    std::string text;
+    // Each entry the browser takes: its name, then its value as taken.
+    std::vector<std::string> entries;
+};
+
+// What the browser itself took from each of these texts (Firefox ESR, as a
+// user.js), entry by entry.
+TEST(ReadPrefs, ReadsWhatTheBrowserReads) {
+    const ReadCase cases[] = {
+        {"one entry", "user_pref(\"a\", 1);", {"a", "1"}},
+        {"line comments and a block comment",
+         "// user_pref(\"a\", 1);\n# user_pref(\"b\", 2);\n/* user_pref(\"c\", 3);\n*/"
+         "user_pref(\"d\", 4);",
+         {"d", "4"}},
+        {"a commented-out alternative after the entry",
+         "user_pref(\"network.proxy.type\", 0);\n// user_pref(\"network.proxy.type\", 1);\n",
+         {"network.proxy.type", "0"}},
+        {"a string holding an entry and comment marks",
+         "user_pref(\"a\", \"x // user_pref(\\\"b\\\", 1); /*\");",
+         {"a", "\"x // user_pref(\"b\", 1); /*\""}},
+        {"escapes, single quotes and a quote of the other kind",
+         "user_pref('a', 'it\\'s \\x41\\u00e9\\ud83d\\ude00\\n\"');",
+         {"a", "\"it's A\xC3\xA9\xF0\x9F\x98\x80\n\"\""}},
+        {"CR LF and a lone CR between entries",
+         "user_pref(\"a\", 1);\r\nuser_pref(\"b\", true);\r",
+         {"a", "1", "b", "true"}},
+        {"a byte order mark", "\xEF\xBB\xBFuser_pref(\"a\", false);", {"a", "false"}},
+        {"an unterminated comment hides the rest",
+         "user_pref(\"a\", 1);\n/* user_pref(\"b\", 2);\n",
+         {"a", "1"}},
+        {"an entry without its ';' takes the next one with it",
+         "user_pref(\"a\", 1)\nuser_pref(\"b\", 2);\nuser_pref(\"c\", 3);",
+         {"c", "3"}},
+        {"an unknown word does the same",
+         "junk user_pref(\"b\", 2); user_pref(\"c\", 3);",
+         {"c", "3"}},
+        {"pref() and sticky_pref() are not read from a profile's files",
+         "pref(\"a\", 1); sticky_pref(\"b\", 1); user_pref(\"c\", 3);",
+         {"c", "3"}},
+        {"blanks and comments between the parts",
+         "user_pref ( \"a\" /* x */ , # y\n - 7 ) ;",
+         {"a", "-7"}},
+        {"signs and the limits of 32 bits",
+         "user_pref(\"a\", +5); user_pref(\"b\", 2147483648); user_pref(\"c\", -2147483648);"
+         "user_pref(\"d\", 4294967296);user_pref(\"e\", -0);",
+         {"a", "5", "c", "-2147483648", "e", "0"}},
+        {"a bad escape spoils its entry only",
+         "user_pref(\"a\", \"x\\qy\"); user_pref(\"b\", \"\\x00\"); user_pref(\"c\", 1);",
+         {"c", "1"}},
+        {"a number run into a word", "user_pref(\"a\", 12ab); user_pref(\"b\", 1);", {"b", "1"}},
+        {"locked and sticky are not for profiles",
+         "user_pref(\"a\", 1, locked); user_pref(\"b\", 1);",
+         {"b", "1"}},
+        {"a NUL byte ends the reading",
+         "user_pref(\"a\", 1);" + Nul + "user_pref(\"b\", 2);",
+         {"a", "1"}},
+        {"a NUL byte inside a string or comment does not, what follows is read anew",
+         "user_pref(\"a\", \"" + Nul + "x\"); user_pref(\"b\", 2);\nuser_pref(\"c\", 3);\n// " +
+             Nul + " user_pref(\"d\", 4);\nuser_pref(\"e\", 5);\nuser_pref(\"f\", 6);" + Nul +
+             "user_pref(\"g\", 7);\n",
+         {"e", "5", "f", "6"}},
+        {"keywords are case-sensitive", "USER_PREF(\"a\", 1); user_pref(\"b\", TRUE);", {}},
+    };
+    for (const ReadCase& c : cases) {
+        std::vector<std::string> read;
+        for (const prefs::PrefEntry& entry : prefs::ReadPrefs(c.text).entries) {
+            read.push_back(entry.name);
+            read.push_back(entry.taken);
+            // Each entry's places lie inside the text, the value as written
+            // between them.
+            EXPECT_LE(entry.end, c.text.size()) << c.what;
+            EXPECT_EQ(c.text.substr(entry.valueStart, entry.valueEnd - entry.valueStart),
+                      entry.value)
+                << c.what;
+            EXPECT_EQ(';', c.text[entry.end - 1]) << c.what;
+        }
+        EXPECT_EQ(c.entries, read) << c.what;
+    }
+}
+
+TEST(ReadPrefs, EntriesAreAddedWhereTheBrowserStillReadsThem) {
+    EXPECT_EQ(9u, prefs::ReadPrefs("// a\n# b\n").addAt);
+    EXPECT_EQ(3u, prefs::ReadPrefs("a;\n/* open").addAt);
+    EXPECT_EQ(1u, prefs::ReadPrefs("\nuser_pref(\"a\", 1)").addAt);
+    EXPECT_EQ(1u, prefs::ReadPrefs("\n" + Nul + "user_pref(\"a\", 1);").addAt);
+    EXPECT_EQ(0u, prefs::ReadPrefs("\"open").addAt);
 }
 
 TEST(HeldEntries, TheUserJsValueThenThePrefsJsValueThenTheBrowsersDefault) {
@@ -323,17 +444,18 @@ TEST(TextMode, CrLfPairsReadAsLfAndLfWritesAsCrLf) {
 
 namespace {
 
-size_t Occurrences(const std::string& text, const char* key) {
-    size_t found = 0;
-    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1))
-        ++found;
-    return found;
+bool Reads(const std::vector<SavedEntry>& entries, const std::string& name) {
+    for (const SavedEntry& entry : entries) {
+        if (entry.name == name)
+            return entry.present;
+    }
+    return false;
 }
 
-// Texts stitched from pieces of real entries, damaged ones included: the
-// edits must stay inside the text (the sanitizers watch), an enable always
-// leaves a type entry behind and a restore always takes one away, and the
-// WebRTC entry with it.
+// Texts stitched from pieces of real entries, comments and damaged ones
+// included: the edits must stay inside the text (the sanitizers watch), the
+// browser must read an enabled text as pointing at the engine whatever it
+// held, and a restore must leave it no type, port or WebRTC entry to read.
 TEST(PrefsEdits, StitchedAndDamagedTextsStayWellFormedEnough) {
     const char* pieces[] = {
         prefs::HostKey,
@@ -355,6 +477,13 @@ TEST(PrefsEdits, StitchedAndDamagedTextsStayWellFormedEnough) {
         "user_pref(\"a\", 1);",
         "\"",
         "",
+        "//",
+        "/*",
+        "*/",
+        "#",
+        "'",
+        "\\",
+        ";",
     };
     const size_t count = sizeof(pieces) / sizeof(pieces[0]);
     uint32_t seed = 12345;
@@ -368,11 +497,12 @@ TEST(PrefsEdits, StitchedAndDamagedTextsStayWellFormedEnough) {
         for (int i = 0; i < length; ++i)
             text += pieces[next() % count];
         std::string enabled = prefs::EnableProxy(text, 8080);
-        EXPECT_NE(std::string::npos, enabled.find(prefs::TypeKey)) << text;
+        EXPECT_TRUE(prefs::PointsAt(enabled, 8080)) << text;
         std::string restored = prefs::DisableProxy(enabled);
-        EXPECT_LT(Occurrences(restored, prefs::TypeKey), Occurrences(enabled, prefs::TypeKey))
-            << enabled;
-        EXPECT_EQ(0u, Occurrences(restored, prefs::ProxyOnlyKey)) << enabled;
+        std::vector<SavedEntry> left = prefs::ObeyedEntries(restored);
+        for (const char* name : {"network.proxy.type", "network.proxy.http_port",
+                                 "media.peerconnection.ice.proxy_only"})
+            EXPECT_FALSE(Reads(left, name)) << name << " in " << restored;
         EXPECT_LE(restored.size(), enabled.size());
     }
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <aclapi.h>
 
 #include <chrono>
 #include <string>
@@ -129,8 +130,10 @@ protected:
     long RunSetup() {
         auto started = std::chrono::steady_clock::now();
         DWORD id = processes_.Start(FromBuildPath(SETUP_EXE), "/S");
-        if (id == 0)
+        if (id == 0) {
+            ADD_FAILURE() << processes_.StartFailure();
             return -1;
+        }
         long code = processes_.WaitForExit(id, SetupLimitMs);
         auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - started);
@@ -247,7 +250,7 @@ TEST_F(InstallTest, InstallOverAnInstallationKeepsTheListAndSettings) {
 
 TEST_F(InstallTest, SetupEndsARunningCopyThroughItsExitCommandFirst) {
     DWORD standIn = processes_.Start(FromBuildPath(EXIT_WINDOW_STAND_IN_EXE));
-    ASSERT_NE(0u, standIn);
+    ASSERT_NE(0u, standIn) << processes_.StartFailure();
     ASSERT_NE(nullptr, MainWindowOf(standIn));
     ASSERT_EQ(0, RunSetup());
     // Its file name holds no "Veilgate": only its window could be found, and
@@ -261,7 +264,7 @@ TEST_F(InstallTest, UninstallStopsARunningVeilgate) {
     // moment after it ended.
     WaitFor([&] { return (veilgate = processes_.Start(InstallFolder() + "\\Veilgate.exe")) != 0; },
             10s);
-    ASSERT_NE(0u, veilgate) << "the installed Veilgate.exe cannot be started: "
+    ASSERT_NE(0u, veilgate) << processes_.StartFailure() << "; the installed Veilgate.exe: "
                             << (base::FileExists(InstallFolder() + "\\Veilgate.exe")
                                     ? "it is there"
                                     : "it is missing");
@@ -333,6 +336,35 @@ TEST_F(InstallTest, SilentUninstallRestoresTheBrowsersAndRemovesWhatItInstalled)
     // A silent uninstall keeps the user's list and settings.
     EXPECT_EQ("12.12.12.12:80->Germany\r\n", ReadBytes(listPath));
     EXPECT_TRUE(ValueExists(ProductRoot, ProductKey, "LocalPort"));
+}
+
+// Last: Wine gives no key back once its owner is another account, and the
+// prefix goes after the run. The machine's settings key is one whose access
+// list setup cannot change, so the Users group's grant could not be taken
+// back: setup installs nothing and fails.
+TEST_F(InstallTest, SetupStopsWhenTheGrantCannotBeTakenBack) {
+    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, ProductKey));
+    HANDLE opened = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &opened));
+    TOKEN_PRIVILEGES restore = {1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+    LookupPrivilegeValueA(nullptr, SE_RESTORE_NAME, &restore.Privileges[0].Luid);
+    AdjustTokenPrivileges(opened, FALSE, &restore, 0, nullptr, nullptr);
+    CloseHandle(opened);
+    BYTE system[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(system);
+    ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &size));
+    ACL none;
+    ASSERT_TRUE(InitializeAcl(&none, sizeof(none), ACL_REVISION));
+    std::string key = "MACHINE\\SOFTWARE\\Veilgate";
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+              SetNamedSecurityInfoA(&key[0], SE_REGISTRY_KEY,
+                                    OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                        PROTECTED_DACL_SECURITY_INFORMATION,
+                                    system, nullptr, &none, nullptr));
+
+    EXPECT_EQ(3, RunSetup());
+    EXPECT_FALSE(IsFolder(InstallFolder()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "base/scoped_win.h"
 #include "net/socket.h"
 #include "proxies/data_files.h"
+#include "proxies/list_sources/sources_refresh.h"
 #include "proxies/proxy_list_download_win.h"
 #include "proxies/proxy_list_reply.h"
 #include "list_service_win.h"
@@ -165,9 +166,51 @@ TEST_F(ProxyListDownloadTest, ASourceOfTheUsersComesByteForByteFromTheWebOrAFile
     EXPECT_FALSE(DownloadListSource(service_folder_.File("missing.txt"), false, body, &failure));
     EXPECT_EQ(DownloadFailure::FileUnreadable, failure);
     EXPECT_EQ("", body);
-    // An error page is a reply too; the list reader finds no proxy in it.
-    EXPECT_TRUE(DownloadListSource(base + "/nothing-here", true, body, &failure));
-    EXPECT_EQ("Not found\n", body);
+}
+
+// A refresh over sources that answer 404, 500, a portal's sign-in page and a
+// list: only the list counts, and those that failed keep what they gave.
+TEST_F(ProxyListDownloadTest, ErrorStatusesAndWebPagesAreNoLists) {
+    StartService("1.1.1.1:80->Germany\n");
+    std::string base = "http://127.0.0.1:" + std::to_string(service_.Port());
+    std::vector<ProxySource> sources;
+    for (const char* path : {"/status/404", "/status/500", "/signin", "/lists/plain.txt"})
+        sources.push_back({base + path, true, net::ProxyType::Http});
+    SourcesRefresh refresh;
+    // What each gave in an earlier refresh of this run.
+    refresh.Begin(sources);
+    for (size_t i = 0; i < sources.size(); ++i)
+        refresh.Take(i, "2.2.2." + std::to_string(i) + ":8080\n");
+    refresh.Begin(sources);
+    for (size_t i = 0; i < sources.size(); ++i) {
+        std::string body;
+        DownloadFailure failure = DownloadFailure::Other;
+        int status = 0;
+        if (DownloadListSource(sources[i].location, true, body, &failure, nullptr, &status))
+            refresh.Take(i, body);
+        else
+            refresh.Fail(i, DownloadFailureText(failure, status));
+        EXPECT_EQ(i == 0 ? 404 : i == 1 ? 500 : 200, status) << sources[i].location;
+    }
+    ProxyUnion all = refresh.Union();
+    std::vector<std::string> texts;
+    for (const ListedProxy& listed : all.Proxies())
+        texts.push_back(listed.text);
+    EXPECT_EQ((std::vector<std::string>{"2.2.2.0:8080", "2.2.2.1:8080", "2.2.2.2:8080",
+                                        "1.1.1.1:80->Germany"}),
+              texts);
+    std::string summary = refresh.Summary(all.Proxies().size(), false);
+    EXPECT_NE(std::string::npos, summary.find("4 proxies from 4 sources; 3 sources failed"))
+        << summary;
+    for (const char* why :
+         {"failed (HTTP 404)", "failed (HTTP 500)", "a web page, not a proxy list"})
+        EXPECT_NE(std::string::npos, summary.find(why)) << summary;
+    // The maker's list behind a portal: the page is no list either.
+    refresh.Begin({ProxySource()});
+    std::string page;
+    ASSERT_TRUE(DownloadListSource(base + "/signin", true, page));
+    refresh.Take(0, page);
+    EXPECT_EQ("the list service sent a web page, not a proxy list", refresh.FirstFailure());
 }
 
 TEST_F(ProxyListDownloadTest, LineFeedsOfTheBodyBecomeCrLfAndCrCrLfOnDisk) {

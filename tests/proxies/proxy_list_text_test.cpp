@@ -86,11 +86,28 @@ TEST(ProxyListTextTest, EveryFormatAndEveryLineItPassesOver) {
          0,
          0},
         {"lines that name no usable proxy",
-         "1.1.1.1\n1.1.1.1:0\n1.1.1.1:65536\nftp://1.1.1.1:21\n:80\na b c\n1.1.1.1:80:x\n"
-         "<html>\n[::1]\n1.1.1.1:80\n",
+         "1.1.1.1\n1.1.1.1:0\n1.1.1.1:65536\nftp://1.1.1.1:21\n:80\na b c\n"
+         "<html>\n[::1]\n12:30 2155ms\nu:123@x\n1.1.1.1:80\n",
          ProxyType::Http,
          {"1.1.1.1:80"},
-         9,
+         10,
+         0},
+        {"fields after a '|', a country after a third colon, four fields with credentials",
+         "1.2.3.4:1080|United Kingdom|England|London\n2.2.2.2:3128:United States\n"
+         "3.3.3.3:80:T\xC3\xBCrkiye\n4.4.4.4:8080:ann:secret|DE\n5.5.5.5:80:x\n",
+         ProxyType::Http,
+         {"1.2.3.4:1080->United Kingdom", "2.2.2.2:3128->United States",
+          "3.3.3.3:80->T\xC3\xBCrkiye", "http://ann@4.4.4.4:8080->DE", "5.5.5.5:80"},
+         0,
+         0},
+        {"text before the address: a flag, a time, a name",
+         "\xF0\x9F\x87\xAE\xF0\x9F\x87\xA9 1.2.3.4:4153 2155ms ID [ISP name]\n"
+         "12:30 socks5://u:p@2.2.2.2:1080 DE\n"
+         "proxy=[2001:db8::1]:8080 elite\nseen 3.3.3.3:3128, FR, socks4\n",
+         ProxyType::Http,
+         {"1.2.3.4:4153->ID", "socks5://u@2.2.2.2:1080->DE", "[2001:db8::1]:8080",
+          "socks4://3.3.3.3:3128->FR"},
+         0,
          0},
         {"repeats: same type, host (any case) and port; another type is another proxy",
          "h.example:80\nH.EXAMPLE:80\nhttp://h.example:80->X\nsocks5://h.example:80\n"

@@ -176,30 +176,37 @@ TEST(SourcesRefreshTest, UnionInSourceOrderAndWhatCameInOneLine) {
     // The next run: a source that fails keeps what it gave last time; one
     // that never answers fails when the run gives up.
     refresh.Begin(sources);
-    refresh.Take(0, "null<br />");  // a list, of no proxies
+    refresh.Take(0, "9.9.9.9:80<br />");
     refresh.Fail(1, "the list service stopped answering");
     refresh.GiveUp("no answer within 30 seconds");
     EXPECT_TRUE(refresh.AllAnswered());
     EXPECT_TRUE(refresh.AnyCame());
     EXPECT_EQ("the list service stopped answering", refresh.FirstFailure());
     all = refresh.Union();
-    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:1080", "3.3.3.3:80", "socks5://1.1.1.1:1080",
-                                        "socks5://2.2.2.2:1080"}),
+    EXPECT_EQ((std::vector<std::string>{"9.9.9.9:80", "1.1.1.1:1080", "3.3.3.3:80",
+                                        "socks5://1.1.1.1:1080", "socks5://2.2.2.2:1080"}),
               Texts(all));
     EXPECT_EQ(
         "Proxy list updated: 4 proxies from 4 sources; 3 sources failed (plain.example: the list "
         "service stopped answering; socks.example: no answer within 30 seconds; mine.txt: no "
         "answer within 30 seconds).",
         refresh.Summary(4, false));
+    // A list of no proxies (only "null" entries) keeps what came before too.
+    refresh.Begin(sources);
+    refresh.Take(0, "null<br />");
+    EXPECT_EQ("9.9.9.9:80", Texts(refresh.Union())[0]);
 }
 
 TEST(SourcesRefreshTest, AReplyThatHoldsNoProxyIsAFailure) {
     SourcesRefresh refresh;
     refresh.Begin({ProxySource(), {"http://a.example/", true, ProxyType::Http}});
     refresh.Take(0, "");
-    refresh.Take(1, "<html>Not found</html>");
+    refresh.Take(1, "\n <!DOCTYPE html><p>Sign in<br />Name: <input></p>");
     EXPECT_FALSE(refresh.AnyCame());
     EXPECT_EQ("the list service's reply holds no proxy list", refresh.FirstFailure());
+    refresh.Begin({{"http://a.example/", true, ProxyType::Http}});
+    refresh.Take(0, "<HTML><body>Not found</body></HTML>");
+    EXPECT_EQ("the list service sent a web page, not a proxy list", refresh.FirstFailure());
 }
 
 TEST(SourcesRefreshTest, ACutIsSaidAndNumbersAreGrouped) {

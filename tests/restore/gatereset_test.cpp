@@ -128,7 +128,11 @@ TEST_F(GateresetTest, RestoreOnlySwitchPutsBackWhatPointsAtVeilgateAndNothingEls
     ASSERT_TRUE(EnableProxyInProfileTree(FirefoxProfileRoot(), 8080));
     ASSERT_TRUE(Exists(FirefoxProfileRoot() + "p.default\\user.js"));
     std::string firefox = MakePrefs(FirefoxProfileRoot(), "g.default", ProxiedPrefs);
-    // Chrome's and Edge's WebRTC policies, written for the user by a fix.
+    // Chrome's and Edge's WebRTC policies, written for the user by a fix, which
+    // the check offered once it had written there and taken it back.
+    ASSERT_TRUE(webrtc_policy::ReadAndTryWrite(webrtc_policy::Edge).userWritable);
+    EXPECT_FALSE(DefaultSettingsBackend().ValueExists(
+        SettingsRoot::CurrentUser, webrtc_policy::Edge.key, "VeilgateWriteCheck"));
     ASSERT_TRUE(webrtc_policy::WriteUsersOwn());
     ASSERT_TRUE(webrtc_policy::HoldsToProxy(webrtc_policy::Read(webrtc_policy::Edge)));
     // The user's own proxy, of which Veilgate holds no record: the

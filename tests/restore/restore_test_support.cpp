@@ -1,6 +1,8 @@
 #include "restore_test_support.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 
 namespace testing_support {
 
@@ -29,16 +31,24 @@ DWORD StartedProcesses::Start(const std::string& exe, const std::string& argumen
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &process))
+                        nullptr, nullptr, &startup, &process)) {
+        startFailure_ =
+            "CreateProcessA of " + exe + " failed: error " + std::to_string(GetLastError());
+        // Every caller's failure says why, whether or not it prints this.
+        std::fprintf(stderr, "%s\n", startFailure_.c_str());
         return 0;
+    }
     started_.push_back(process);
     return process.dwProcessId;
 }
 
 DWORD StartedProcesses::StartStandIn(const std::string& fileName) {
     std::string copy = folder_.File(fileName);
-    if (!CopyFileA(FromBuildPath(STAND_IN_EXE).c_str(), copy.c_str(), FALSE))
+    if (!CopyFileA(FromBuildPath(STAND_IN_EXE).c_str(), copy.c_str(), FALSE)) {
+        startFailure_ = "CopyFileA to " + copy + " failed: error " + std::to_string(GetLastError());
+        std::fprintf(stderr, "%s\n", startFailure_.c_str());
         return 0;
+    }
     return Start(copy);
 }
 

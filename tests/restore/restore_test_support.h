@@ -22,8 +22,12 @@ public:
     StartedProcesses& operator=(const StartedProcesses&) = delete;
 
     // Starts `exe` with `arguments` after its quoted path; the process's id,
-    // or 0 when it could not be started.
+    // or 0 when it could not be started (StartFailure then says why).
     DWORD Start(const std::string& exe, const std::string& arguments = "");
+    // "CreateProcessA of <exe> failed: error <GetLastError()>" for the last
+    // start that failed (also written to stderr when it fails); empty when
+    // none did.
+    const std::string& StartFailure() const { return startFailure_; }
     // Starts a copy of the stand-in named `fileName`.
     DWORD StartStandIn(const std::string& fileName);
 
@@ -36,6 +40,7 @@ public:
 private:
     TempFolder folder_;
     std::vector<PROCESS_INFORMATION> started_;
+    std::string startFailure_;
 };
 
 }  // namespace testing_support

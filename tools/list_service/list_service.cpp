@@ -12,6 +12,9 @@
 //   /lists/proxies.json                     lines, "scheme://host:port"
 //                                           lines, a JSON array of objects
 //   /lists/NAME                             a file named with --list
+//   /status/NNN                             an error page with status NNN
+//   /signin                                 a network portal's sign-in page,
+//                                           as it stands in for any address
 //   /                                       a home page linking them
 //
 // Usage: list_service --proxies FILE [--port N] [--address A] [--port-file F]
@@ -23,6 +26,7 @@
 // named with --list is served byte for byte as /lists/NAME.
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -313,7 +317,10 @@ std::string SpeedTestObject() {
 }
 
 void SendResponse(net::Socket& client, int status, const char* type, const std::string& body) {
-    const char* reason = status == 200 ? "OK" : status == 404 ? "Not Found" : "Bad Request";
+    const char* reason = status == 200   ? "OK"
+                         : status == 404 ? "Not Found"
+                         : status == 400 ? "Bad Request"
+                                         : "Error";
     std::string head = "HTTP/1.0 " + std::to_string(status) + " " + reason + "\r\n" +
                        "Content-Type: " + type + "\r\n" +
                        "Content-Length: " + std::to_string(body.size()) + "\r\n" +
@@ -345,6 +352,14 @@ void Serve(net::Socket& client, const Options& options) {
         SendResponse(client, 200, "text/html", WhatIsMyIpPage(request, PeerAddress(client)));
     else if (request.path == "/services/vg/proxy/speedtest.bin")
         SendResponse(client, 200, "application/octet-stream", SpeedTestObject());
+    else if (request.path.compare(0, 8, "/status/") == 0)
+        SendResponse(client, std::atoi(request.path.c_str() + 8), "text/html",
+                     Page("Error", "<p>The server cannot answer that.</p>"));
+    else if (request.path == "/signin")
+        SendResponse(client, 200, "text/html",
+                     Page("Sign in to the network",
+                          "<form>Name<br /><input name=\"n\"><br />Password<br /><input "
+                          "name=\"p\" type=\"password\"><br /></form>"));
     else if (request.path == "/products/veilgate/poll.htm")
         SendResponse(client, 200, "text/html",
                      Page("Veilgate poll",

@@ -1,6 +1,6 @@
-// "Check My Protection" (dialog 134): controls 1100 to 1143, a row of four
+// "Check My Protection" (dialog 134): controls 1100 to 1144, a row of four
 // for each item (its title, verdict, sentence and "Fix"), then the status
-// line and the buttons.
+// line, the buttons and the box that lets "Copy" include the addresses.
 #pragma once
 
 #define IDD_PROTECTION_CHECK 134
@@ -12,3 +12,4 @@
 #define IDC_CHECK_AGAIN 1141
 #define IDC_COPY_REPORT 1142
 #define IDC_CLOSE_CHECK 1143
+#define IDC_INCLUDE_ADDRESSES 1144

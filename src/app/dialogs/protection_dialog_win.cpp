@@ -1,6 +1,8 @@
 #include "app/dialogs/protection_dialog_win.h"
 
 #include "app/dialogs/protection_dialog_res.h"
+#include "app/report_privacy.h"
+#include "ui/clipboard_win.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -157,22 +159,11 @@ HBRUSH ProtectionDialog::OnCtlColor(HDC dc, HWND control, UINT message) {
     return brush;
 }
 
+// The user's own addresses and proxy user names stay out of what is copied
+// unless asked for, and the copy stays out of the clipboard's history.
 void ProtectionDialog::CopyReport() {
     std::string text = protection::ReportText(items_);
-    if (!OpenClipboard(Hwnd()))
-        return;
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    if (memory) {
-        if (void* bytes = GlobalLock(memory)) {
-            memcpy(bytes, text.c_str(), text.size() + 1);
-            GlobalUnlock(memory);
-            // The clipboard owns the memory once it took it.
-            if (!SetClipboardData(CF_TEXT, memory))
-                GlobalFree(memory);
-        } else {
-            GlobalFree(memory);
-        }
-    }
-    CloseClipboard();
+    if (IsDlgButtonChecked(Hwnd(), IDC_INCLUDE_ADDRESSES) != BST_CHECKED)
+        text = protection::WithoutAddresses(text);
+    ui::CopyPrivateText(Hwnd(), text);
 }

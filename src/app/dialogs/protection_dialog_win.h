@@ -1,6 +1,7 @@
 // "Check My Protection": one row an item (its title, "OK", "Problem" or
 // "Could not check", a sentence, and "Fix" where Veilgate can put it right),
-// "Check Again", "Copy" (the report as plain text to the clipboard) and
+// "Check Again", "Copy" (the report as plain text to the clipboard, the
+// user's addresses left out unless "Include my addresses" is ticked) and
 // "Close". The check and every fix run on a worker thread; the window only
 // shows what the worker posts.
 #pragma once

@@ -15,10 +15,15 @@ void SourcesRefresh::Take(size_t index, const std::string& bytes) {
     if (index >= answers_.size() || answers_[index].answered)
         return;
     ParsedProxyList list = ParseProxyListText(bytes, sources_[index].defaultType);
-    // An error page or an empty reply is no list (the maker's list of only
-    // "null" entries is one): the source keeps what it gave before.
-    if (list.proxies.empty() && !HoldsAList(bytes)) {
-        Fail(index, DownloadFailureText(DownloadFailure::NotAList));
+    // A reply that names no proxy (an error or sign-in page, an empty reply,
+    // the maker's list of only "null" entries) never takes the place of what
+    // the source gave before.
+    bool anyProxy = false;
+    for (const ListedProxy& listed : list.proxies)
+        anyProxy = anyProxy || (!listed.proxy.host.empty() && listed.proxy.port > 0);
+    if (!anyProxy) {
+        Fail(index, DownloadFailureText(LooksLikeWebPage(bytes) ? DownloadFailure::WebPage
+                                                                : DownloadFailure::NotAList));
         return;
     }
     answers_[index].answered = true;
