@@ -1,6 +1,9 @@
 // The proxy in use over fakes of the engine, the browsers, the dialogs, the
 // network and the window: activation, rotation, the selector's
 // fill and the list's commands, as the user would see them.
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <gtest/gtest.h>
 
 #include <filesystem>
