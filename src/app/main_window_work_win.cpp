@@ -12,7 +12,7 @@ bool MainWindow::OnWorkMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WindowBackgroundWork::ListDownloadedMessage: {
         std::unique_ptr<ListDownload> outcome = WindowBackgroundWork::TakeListDownload(lParam);
         if (outcome && listRefresh_)
-            listRefresh_->OnDownloaded(*outcome);
+            listRefresh_->OnDownloaded(std::move(*outcome));
         return true;
     }
     case TraceCleanerWork::CleanReportMessage: {
@@ -31,31 +31,9 @@ bool MainWindow::OnWorkMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnFailedOver(*activation_, *this, change->from, change->to);
         return true;
     }
-    case WindowBackgroundWork::ProxyTestedMessage: {
-        std::unique_ptr<ProxyTestResult> result = WindowBackgroundWork::TakeProxyTestResult(lParam);
-        if (result && listCommands_ && !listCommands_->OnProxyTested(*result))
-            startUpCheck_->OnProxyTested(*result);
+    case WindowBackgroundWork::RunResultsMessage:
+        TakeRunResults();
         return true;
-    }
-    case WindowBackgroundWork::BulkCheckedMessage: {
-        std::unique_ptr<BulkChecked> result = WindowBackgroundWork::TakeBulkChecked(lParam);
-        if (result && findWorking_)
-            findWorking_->OnChecked(*result);
-        return true;
-    }
-    case WindowBackgroundWork::BulkCheckEndedMessage:
-        if (findWorking_)
-            findWorking_->OnEnded(static_cast<int>(wParam), lParam != 0);
-        return true;
-    case WindowBackgroundWork::ProxyTestsEndedMessage: {
-        bool testedAll = listCommands_ &&
-                         listCommands_->OnProxyTestsEnded(static_cast<int>(wParam), lParam != 0);
-        if (startUpCheck_ && testedAll)
-            startUpCheck_->RecheckIfActiveIsRefused();
-        else if (startUpCheck_)
-            startUpCheck_->OnProxyTestsEnded(static_cast<int>(wParam), lParam != 0);
-        return true;
-    }
     case WindowBackgroundWork::RotationTestedMessage: {
         std::unique_ptr<ProxyTestResult> result = WindowBackgroundWork::TakeProxyTestResult(lParam);
         if (result && rotation_)
@@ -65,4 +43,30 @@ bool MainWindow::OnWorkMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         return false;
     }
+}
+
+void MainWindow::TakeRunResults() {
+    if (!work_ || !listCommands_ || !startUpCheck_ || !findWorking_)
+        return;
+    for (const RunResult& result : work_->TakeRunResults()) {
+        switch (result.kind) {
+        case RunResult::Kind::ProxyTested:
+            if (!listCommands_->TakeResult(result.tested))
+                startUpCheck_->OnProxyTested(result.tested);
+            break;
+        case RunResult::Kind::ProxyTestsEnded:
+            if (listCommands_->OnProxyTestsEnded(result.run, result.judgeReached))
+                startUpCheck_->RecheckIfActiveIsRefused();
+            else
+                startUpCheck_->OnProxyTestsEnded(result.run, result.judgeReached);
+            break;
+        case RunResult::Kind::BulkChecked:
+            findWorking_->OnChecked(result.checked);
+            break;
+        case RunResult::Kind::BulkCheckEnded:
+            findWorking_->OnEnded(result.run, result.judgeReached);
+            break;
+        }
+    }
+    listCommands_->EndBatch();
 }

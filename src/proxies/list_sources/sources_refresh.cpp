@@ -14,10 +14,15 @@ void SourcesRefresh::Begin(const std::vector<ProxySource>& sources) {
 void SourcesRefresh::Take(size_t index, const std::string& bytes) {
     if (index >= answers_.size() || answers_[index].answered)
         return;
-    ParsedProxyList list = ParseProxyListText(bytes, sources_[index].defaultType);
+    Take(index, ParseProxyListText(bytes, sources_[index].defaultType), HoldsAList(bytes));
+}
+
+void SourcesRefresh::Take(size_t index, ParsedProxyList list, bool holdsList) {
+    if (index >= answers_.size() || answers_[index].answered)
+        return;
     // An error page or an empty reply is no list (the maker's list of only
     // "null" entries is one): the source keeps what it gave before.
-    if (list.proxies.empty() && !HoldsAList(bytes)) {
+    if (list.proxies.empty() && !holdsList) {
         Fail(index, DownloadFailureText(DownloadFailure::NotAList));
         return;
     }
