@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -170,10 +171,16 @@ int WaitWritable(const Socket& socket, int timeoutMs) {
     return ready;
 }
 
+// How often a caller waiting on a name lookup looks at its stop flag.
+constexpr auto LookupStopCheck = std::chrono::milliseconds(50);
+
 // The IPv4 addresses of a host, or nothing. A dotted address needs no
 // resolver; a name is resolved on a helper thread so that a resolver that
-// never answers costs the caller only timeoutMs. The helper ends on its own.
-std::vector<sockaddr_in> ResolveIPv4(const std::string& host, int port, int timeoutMs) {
+// never answers costs the caller only timeoutMs, or until `stop` is set:
+// the helper is then abandoned, never joined, and ends on its own when the
+// system's resolver gives up.
+std::vector<sockaddr_in> ResolveIPv4(const std::string& host, int port, int timeoutMs,
+                                     const std::atomic<bool>* stop = nullptr) {
     std::vector<sockaddr_in> addresses;
     sockaddr_in numeric{};
     numeric.sin_family = AF_INET;
@@ -214,9 +221,15 @@ std::vector<sockaddr_in> ResolveIPv4(const std::string& host, int port, int time
     } catch (...) {
         return addresses;
     }
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock<std::mutex> lock(lookup->mutex);
-    if (lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [&] { return lookup->finished; }))
+    while (!lookup->finished && !(stop && *stop)) {
+        auto now = std::chrono::steady_clock::now();
+        if (now >= until)
+            break;
+        lookup->done.wait_until(lock, std::min(until, now + LookupStopCheck));
+    }
+    if (lookup->finished)
         addresses = lookup->result;
     return addresses;
 }
@@ -410,7 +423,8 @@ Socket ConnectTcpUnless(const std::string& host, int port, int timeoutMs,
     std::string reason;
     if (port <= 0 || port > 65535 || host.empty() || stop)
         return Socket();
-    return ConnectToFirstAnswering(ResolveIPv4(host, port, timeoutMs), timeoutMs, reason, &stop);
+    return ConnectToFirstAnswering(ResolveIPv4(host, port, timeoutMs, &stop), timeoutMs, reason,
+                                   &stop);
 }
 
 void SetSendTimeout(const Socket& socket, int timeoutMs) {
