@@ -98,6 +98,8 @@ bool MainWindow::OnInitDialog() {
     work_->StartGeneratorRequest();
     CreateToolbar();
     SetMode(0);
+    // Tiled, a large window showed the picture's seams every 600 pixels.
+    ExtendBeyondPicture();
     addButton_.Attach(IDC_ADD_PROXY, Hwnd());
     refreshButton_.Attach(IDC_REFRESH_LIST, Hwnd());
     sourcesButton_.Attach(IDC_PROXY_SOURCES, Hwnd());
@@ -145,12 +147,19 @@ bool MainWindow::OnInitDialog() {
 
 bool MainWindow::TakeLayout() {
     layoutDpi_ = main_window::WindowDpi(Hwnd());
-    layout_.Take(Hwnd(), Item(IDC_TESTED_PROXIES), toolbar_, TouchGapUnits);
+    TakeAnchors();
     RECT window{};
     GetWindowRect(Hwnd(), &window);
     layout_.SetMinimumSize(window.right - window.left, window.bottom - window.top);
     return ui::RestoreWindowPlace(Hwnd(), RegStringValue(setting::MainWindowPlace).Get(),
                                   layout_.MinimumWidth(), layout_.MinimumHeight());
+}
+
+// The selector widens with the list: at a large window, 230 pixels showed
+// little of an address with its country beside a list of 1,150.
+void MainWindow::TakeAnchors() {
+    layout_.Take(Hwnd(), Item(IDC_TESTED_PROXIES), toolbar_, TouchGapUnits);
+    layout_.StretchAcross(selector_);
 }
 
 void MainWindow::SetFieldText(int id, const std::string& text) {
@@ -182,6 +191,7 @@ void MainWindow::OnDestroy() {
     KillTimer(Hwnd(), rotation::TimerId);
     KillTimer(Hwnd(), list_refresh::DeadlineTimerId);
     KillTimer(Hwnd(), startup_check::RecheckTimerId);
+    KillTimer(Hwnd(), WindowBackgroundWork::RunResultsTimerId);
     if (work_)
         work_->Stop();
     TrayIcon::OnDestroy();
@@ -197,6 +207,8 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
             listRefresh_->OnDeadline();
         else if (wParam == startup_check::RecheckTimerId && startUpCheck_)
             startUpCheck_->OnRecheckTimer();
+        else if (wParam == WindowBackgroundWork::RunResultsTimerId)
+            TakeRunResults();
         return TRUE;
     case WM_DPICHANGED:
         // Per-monitor aware: the dialog manager moves, sizes and re-fonts
@@ -210,7 +222,7 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& 
         return FALSE;
     case main_window::RetakeLayoutMessage:
         handled = true;
-        layout_.Take(Hwnd(), Item(IDC_TESTED_PROXIES), toolbar_, TouchGapUnits);
+        TakeAnchors();
         SizeListColumns();
         return TRUE;
     case WM_SIZE:

@@ -111,6 +111,8 @@ private:
     // A message that a worker or the engine posted, handed to the logic;
     // false for any other message.
     bool OnWorkMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The next batch of the runs' results, handed to the logic.
+    void TakeRunResults();
 
     void SetFieldText(int id, const std::string& text);
     void CreateToolbar();
@@ -120,6 +122,8 @@ private:
     // Takes the controls' places as the default layout and brings the
     // window to its kept place; true when it is to be shown maximised.
     bool TakeLayout();
+    // The controls' anchors, taken from where they are now.
+    void TakeAnchors();
     bool CreateProxySelector();
     // Loads the background, toolbar and selector pictures drawn for dpi and
     // hands them to the controls, which drop the previous set.
