@@ -19,7 +19,7 @@ run_preset() {
 # seeds; new inputs go to a scratch corpus in the build folder.
 run_fuzz() {
   # Each entry is the tests folder and the target's name within it.
-  local fuzzers=(engine/request engine/filter engine/socks proxies/list_text)
+  local fuzzers=(engine/request engine/filter net/socks proxies/list_text)
   local targets=() entry
   for entry in "${fuzzers[@]}"; do targets+=("${entry%%/*}_${entry#*/}_fuzzer"); done
   echo "=== fuzz ==="

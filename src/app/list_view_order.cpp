@@ -23,7 +23,7 @@ int Sign(double difference) {
 
 }  // namespace
 
-const std::string& CellText(const ProxyEntry& row, int column) {
+std::string CellText(const ProxyEntry& row, int column) {
     switch (column) {
     case CountryColumn:
         return row.country;
@@ -36,13 +36,13 @@ const std::string& CellText(const ProxyEntry& row, int column) {
     case ExitAddressColumn:
         return row.exitAddress;
     default:
-        return row.address;
+        return row.Address();
     }
 }
 
 int CompareCells(int column, const ProxyEntry& a, const ProxyEntry& b) {
-    const std::string& textA = CellText(a, column);
-    const std::string& textB = CellText(b, column);
+    std::string textA = CellText(a, column);
+    std::string textB = CellText(b, column);
     if (column == ResponseTimeColumn || column == DownloadSpeedColumn) {
         double numberA = 0, numberB = 0;
         bool hasA = CellNumber(textA, numberA);

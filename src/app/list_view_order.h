@@ -21,7 +21,7 @@ enum ListColumn {
 };
 
 // The cell of a row in a column.
-const std::string& CellText(const ProxyEntry& row, int column);
+std::string CellText(const ProxyEntry& row, int column);
 
 // Negative, zero or positive as row a comes before, with or after row b in
 // the column's ascending order: times ("120 miliseconds") and speeds

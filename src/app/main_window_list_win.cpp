@@ -77,9 +77,12 @@ void MainWindow::RowInserted(int index, const ProxyEntry& entry) {
 }
 
 void MainWindow::InsertViewRow(int viewRow, const ProxyEntry& entry) {
+    std::string texts[ListColumnCount];
     const char* cells[ListColumnCount];
-    for (int column = 0; column < ListColumnCount; ++column)
-        cells[column] = CellText(entry, column).c_str();
+    for (int column = 0; column < ListColumnCount; ++column) {
+        texts[column] = CellText(entry, column);
+        cells[column] = texts[column].c_str();
+    }
     ui::InsertReportRow(Item(IDC_TESTED_PROXIES), viewRow, cells, ListColumnCount);
 }
 

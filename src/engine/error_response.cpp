@@ -50,6 +50,11 @@ std::string MakeBadGatewayResponse(const std::string& what, const std::string& r
     return MakeErrorResponse(502, "Bad Gateway", CouldNotReach(what, reason));
 }
 
+std::string MakeSiteUnreachableResponse(const std::string& site, const std::string& proxy,
+                                        const std::string& reason) {
+    return MakeBadGatewayResponse(site + " through " + proxy, reason);
+}
+
 std::string MakeBadGatewayResponse(const std::vector<FailedAttempt>& attempts,
                                    const std::string& advice) {
     std::string message;

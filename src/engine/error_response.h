@@ -14,6 +14,11 @@ std::string MakeErrorResponse(int status, const std::string& reasonPhrase,
 // 10.0.0.1:3128") and why ("connection refused").
 std::string MakeBadGatewayResponse(const std::string& what, const std::string& reason);
 
+// "502 Bad Gateway" for a site that `proxy` answered it could not reach
+// ("the site example.org:443", "the proxy socks5://10.0.0.1:1080", why).
+std::string MakeSiteUnreachableResponse(const std::string& site, const std::string& proxy,
+                                        const std::string& reason);
+
 // One upstream that a request could not reach, and why.
 struct FailedAttempt {
     std::string what;  // "the proxy 10.0.0.1:3128"

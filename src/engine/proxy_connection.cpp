@@ -7,7 +7,7 @@
 #include "engine/error_response.h"
 #include "engine/request_body.h"
 #include "engine/response_head.h"
-#include "engine/socks_client.h"
+#include "net/socks_client.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
@@ -173,12 +173,15 @@ net::Socket ProxyConnection::OpenThrough(const net::ProxyAddress& proxy,
         net::ConnectTcpElsewhere(proxy.host, proxy.port, ownPort_, timeoutMs, looped, &reason);
     if (!connection.IsValid() || proxy.type == net::ProxyType::Http)
         return connection;
+    // The proxy's own answers get the proxy's limit; its connection to the
+    // site gets as long as a direct one would, so a slow site is not taken
+    // for a dead proxy.
     SocksFailure failure = SocksFailure::None;
-    if (OpenSocksTunnel(connection, proxy, request.targetHost, request.targetPort, timeoutMs,
-                        nullptr, failure, reason))
+    if (OpenSocksTunnel(connection, proxy, request.targetHost, request.targetPort,
+                        {timeoutMs, limits_.connectTimeoutMs}, nullptr, failure, reason))
         return connection;
     // A site the proxy cannot reach says nothing against the proxy.
-    proxyAtFault = failure != SocksFailure::Refused;
+    proxyAtFault = !IsSiteFailure(failure);
     return net::Socket();
 }
 
@@ -207,11 +210,23 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
             "Veilgate will not forward to " + upstreamName_ + ": that is Veilgate itself."));
         return false;
     }
+    // The proxy answered that the site cannot be reached: so would any other.
+    auto refuseForSite = [&](const std::string& problem) {
+        Refuse(MakeSiteUnreachableResponse(
+            "the site " + request.targetHost + ":" + std::to_string(request.targetPort),
+            upstreamName_, problem));
+        return false;
+    };
+    if (!proxyAtFault)
+        return refuseForSite(reason);
     std::vector<FailedAttempt> failures{{upstreamName_, reason}};
-    if (failover && proxyAtFault) {
+    if (failover) {
         choice_->NoteFailure(target);
-        if (ConnectToCandidate(request, failures))
+        std::string siteProblem;
+        if (ConnectToCandidate(request, failures, siteProblem))
             return true;
+        if (!siteProblem.empty())
+            return refuseForSite(siteProblem);
     }
     // With no tested proxy to turn to, the user is told how to get one.
     bool noCandidates = viaProxy && settings_->failover.empty();
@@ -220,7 +235,8 @@ bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
 }
 
 bool ProxyConnection::ConnectToCandidate(const ParsedRequest& request,
-                                         std::vector<FailedAttempt>& failures) {
+                                         std::vector<FailedAttempt>& failures,
+                                         std::string& siteProblem) {
     const std::vector<UpstreamCandidate>& candidates = settings_->failover;
     for (size_t i = 0; i < candidates.size() && failures.size() < MaxProxiesPerRequest; ++i) {
         const UpstreamCandidate& candidate = candidates[i];
@@ -232,7 +248,7 @@ bool ProxyConnection::ConnectToCandidate(const ParsedRequest& request,
         bool proxyAtFault = true;
         upstream_ = OpenThrough(candidate, request, limits_.failoverConnectTimeoutMs, looped,
                                 reason, proxyAtFault);
-        if (upstream_.IsValid()) {
+        if (upstream_.IsValid() || !proxyAtFault) {
             // The request is rewritten for the candidate, with its own
             // credentials and never the active proxy's.
             auto answered =
@@ -240,10 +256,11 @@ bool ProxyConnection::ConnectToCandidate(const ParsedRequest& request,
             choice_->SwitchTo(settings_, answered);
             settings_ = std::move(answered);
             upstreamName_ = name;
-            return true;
+            if (!proxyAtFault)
+                siteProblem = reason;
+            return upstream_.IsValid();
         }
-        if (proxyAtFault)
-            choice_->NoteFailure(candidate);
+        choice_->NoteFailure(candidate);
         failures.push_back({name, reason});
     }
     return false;

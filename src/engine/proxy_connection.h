@@ -16,13 +16,15 @@ constexpr int MaxConnections = 512;
 
 // The engine's own limits, so that stalled peers cannot pile up threads.
 struct ConnectionLimits {
-    int connectTimeoutMs = 30 * 1000;  // name resolution, and each connect attempt
-    // The same for each remote proxy, whether or not there are others to
-    // turn to. A live proxy completes the handshake within a round trip,
-    // under a second even across the world; five seconds also covers one
-    // lost SYN sent again (after 1 s by RFC 6298, 3 s by the older rule some
-    // systems keep), and three proxies tried keep a browser waiting 15 s at
-    // most.
+    // Name resolution, each connect attempt, and a SOCKS proxy's own
+    // connection to the site.
+    int connectTimeoutMs = 30 * 1000;
+    // The same for each remote proxy (and a SOCKS proxy's greeting and
+    // sign-in), whether or not there are others to turn to. A live proxy
+    // completes the handshake within a round trip, under a second even
+    // across the world; five seconds also covers one lost SYN sent again
+    // (after 1 s by RFC 6298, 3 s by the older rule some systems keep), and
+    // three proxies tried keep a browser waiting 15 s at most.
     int failoverConnectTimeoutMs = 5 * 1000;
     int idleTimeoutMs = 120 * 1000;  // nothing moving in either direction
     int headTimeoutMs = 60 * 1000;   // the whole request head, however slowly it comes
@@ -58,12 +60,17 @@ private:
     // The active proxy did not answer: the candidates not failed lately are
     // tried in turn, so that at most MaxProxiesPerRequest are tried in all.
     // Nothing has been sent yet, so a request goes out once whichever
-    // answers. The one that answers is this connection's proxy from now on.
-    bool ConnectToCandidate(const ParsedRequest& request, std::vector<FailedAttempt>& failures);
+    // answers. The one that answers is this connection's proxy from now on,
+    // also when it answers that the site cannot be reached: then false, and
+    // `siteProblem` says why.
+    bool ConnectToCandidate(const ParsedRequest& request, std::vector<FailedAttempt>& failures,
+                            std::string& siteProblem);
     // A connection that reaches the request's site through `proxy`: the
     // proxy itself for an HTTP proxy (or the server in direct mode), a tunnel
     // to the site for a SOCKS proxy. On failure `reason` says why and
-    // `proxyAtFault` whether the proxy, not the site, failed.
+    // `proxyAtFault` whether the proxy, not the site, failed. `timeoutMs`
+    // bounds the connect and a SOCKS proxy's own answers; its connection to
+    // the site has the direct connect limit.
     net::Socket OpenThrough(const net::ProxyAddress& proxy, const ParsedRequest& request,
                             int timeoutMs, bool& looped, std::string& reason, bool& proxyAtFault);
     // Copies both directions at once until either side closes or nothing

@@ -17,4 +17,8 @@ std::vector<std::string> InterfaceAddresses();
 // the user to a site: loopback, link-local or unspecified.
 bool IsLocalOnlyAddress(const std::string& address);
 
+// The system's half (interface_addresses_win.cpp, _posix.cpp): the text of
+// every address the system lists for the machine's interfaces, unfiltered.
+std::vector<std::string> SystemInterfaceAddresses();
+
 }  // namespace net

@@ -353,6 +353,18 @@ bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& do
     return true;
 }
 
+std::string AddressText(const sockaddr* address) {
+    char text[INET6_ADDRSTRLEN] = "";
+    const void* bytes = nullptr;
+    if (address != nullptr && address->sa_family == AF_INET)
+        bytes = &reinterpret_cast<const sockaddr_in*>(address)->sin_addr;
+    else if (address != nullptr && address->sa_family == AF_INET6)
+        bytes = &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr;
+    if (bytes == nullptr || inet_ntop(address->sa_family, bytes, text, sizeof text) == nullptr)
+        return "";
+    return text;
+}
+
 namespace {
 
 // Every address that reaches a listener on 127.0.0.1: the loopback range,

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+struct sockaddr;
+
 namespace net {
 
 #ifdef _WIN32
@@ -74,6 +76,9 @@ int LocalPortOf(const Socket& socket);
 // false when the name does not resolve within timeoutMs (a resolver that
 // never answers costs only that long).
 bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& dotted);
+// The text of an IPv4 or IPv6 socket address ("10.0.0.1", "2001:db8::1"), as
+// the system writes it; empty for any other family.
+std::string AddressText(const sockaddr* address);
 
 // Resolves an IPv4 host name or dotted address and connects to the first
 // address that answers. Resolution and each connect attempt are bounded by

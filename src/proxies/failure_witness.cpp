@@ -11,7 +11,8 @@ constexpr auto StopCheck = std::chrono::milliseconds(50);
 bool IsProxyFailure(const ProxyCheck& check) {
     return check.outcome != CheckOutcome::Passed &&
            check.outcome != CheckOutcome::NeedsCredentials &&
-           check.outcome != CheckOutcome::Stopped;
+           check.outcome != CheckOutcome::Stopped &&
+           check.outcome != CheckOutcome::JudgeUnreachable;
 }
 
 // The lock is held across the request: the checks that fail meanwhile wait

@@ -7,7 +7,7 @@
 
 #include "base/leading_number.h"
 #include "engine/authorization.h"
-#include "engine/socks_client.h"
+#include "net/socks_client.h"
 #include "net/interface_addresses.h"
 #include "net/socket.h"
 #include "proxies/proxy_secrets.h"

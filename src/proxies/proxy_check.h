@@ -104,6 +104,10 @@ enum class CheckOutcome {
     // A SOCKS4 proxy that refuses site names (the 4a form): using it would
     // mean looking names up here, which Veilgate never does.
     RefusesNames,
+    // The check failed and the judge did not answer a direct request after
+    // it either: the user's own connection may be down, so the failure says
+    // nothing of the proxy (failure_witness.h).
+    JudgeUnreachable,
 };
 
 struct ProxyCheck {

@@ -7,6 +7,7 @@
 
 #include "ui/data_exchange_win.h"
 #include "proxies/proxy_evaluation_dialog_res.h"
+#include "proxies/failure_witness.h"
 #include "proxies/proxy_line.h"
 
 namespace {
@@ -16,12 +17,6 @@ constexpr int ResponseColumnWidth = 100;
 // How long closing the dialog waits for its worker: every wait of the test
 // looks at the stop flag far more often than this.
 constexpr auto StopWait = std::chrono::milliseconds(1000);
-
-std::string FormatDetails(const std::string& host, int port) {
-    char text[64];
-    std::snprintf(text, sizeof(text), ":%d", port);
-    return "Proxy Details: " + host + text;
-}
 
 }  // namespace
 
@@ -33,22 +28,8 @@ ProxyEvaluationDialog::~ProxyEvaluationDialog() {
     StopTesting();
 }
 
-void ProxyEvaluationDialog::SetProxy(const std::string& host, int port) {
-    host_ = host;
-    port_ = port;
-    proxyText_ = FormatProxyAddress(host, port);
-    detailsText_ = FormatDetails(host, port);
-}
-
-void ProxyEvaluationDialog::SetProxy(const std::string& host, int port, const std::string& label) {
-    SetProxy(host, port);
-    detailsText_ += " -> " + label;
-}
-
 void ProxyEvaluationDialog::SetProxyText(const std::string& proxyText, const std::string& label) {
     ProxyLine proxy(proxyText);
-    host_ = proxy.Host();
-    port_ = proxy.Port();
     proxyText_ = proxyText;
     detailsText_ = "Proxy Details: " + proxy.Address();
     if (!label.empty())
@@ -155,6 +136,11 @@ void ProxyEvaluationDialog::StartTesting() {
                         if (!worker->stop)
                             PostMessageA(window, ProgressMessage, position, 0);
                     }));
+                // A failure removes the proxy only when the judge still
+                // answers without it: the user's own connection may be down.
+                OwnAddresses after;
+                if (IsProxyFailure(*check) && !AskJudgeDirectly(judge, worker->stop, after))
+                    check->outcome = CheckOutcome::JudgeUnreachable;
                 if (!worker->stop &&
                     PostMessageA(window, CheckedMessage, 0, reinterpret_cast<LPARAM>(check.get())))
                     check.release();

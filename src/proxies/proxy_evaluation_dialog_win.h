@@ -26,18 +26,11 @@ public:
     ProxyEvaluationDialog();
     ~ProxyEvaluationDialog() override;
 
-    // Details line "Proxy Details: host:port".
-    void SetProxy(const std::string& host, int port);
-    // Details line "Proxy Details: host:port -> label" (the label is the
-    // proxy's country text from the list).
-    void SetProxy(const std::string& host, int port, const std::string& label);
-    // The same for a proxy text of any type ("socks5://1.2.3.4:1080"): the
-    // details line shows its address as the list does, and a text without a
-    // scheme is tested for each type in turn. An empty label shows none.
-    void SetProxyText(const std::string& proxyText, const std::string& label);
-
-    const std::string& Host() const { return host_; }
-    int Port() const { return port_; }
+    // Details line "Proxy Details: host:port -> label" for a proxy text of
+    // any type ("socks5://1.2.3.4:1080"): its address as the list shows it,
+    // and the label (the proxy's country text from the list) when not
+    // empty. A text without a scheme is tested for each type in turn.
+    void SetProxyText(const std::string& proxyText, const std::string& label = "");
     const std::string& DetailsText() const { return detailsText_; }
     // Whether "Start Testing" ran in this dialog: without that, the hand-over
     // values still hold what an earlier test left, not this proxy's outcome.
@@ -81,9 +74,7 @@ private:
     // name look-up is left to end on its own (it posts to no window then).
     void StopTesting();
 
-    std::string host_;
-    int port_ = 0;
-    std::string proxyText_;  // what is tested: host:port, or a text with its scheme
+    std::string proxyText_;  // what is tested
     std::string detailsText_;
     bool tested_ = false;
     std::shared_ptr<Worker> worker_;

@@ -1,9 +1,5 @@
 #include "proxies/proxy_line.h"
 
-std::string FormatProxyAddress(const std::string& host, int port) {
-    return host + ":" + std::to_string(port);
-}
-
 net::ProxyAddress ProxyLine::Proxy() const {
     return net::ParseProxyAddress(text_);
 }

@@ -37,6 +37,3 @@ private:
 // and the type is not HTTP: how a row without one shows the type its test
 // found ("1.2.3.4:1080->DE" found SOCKS5: "socks5://1.2.3.4:1080->DE").
 std::string WithFoundType(const std::string& proxyText, net::ProxyType type);
-
-// "%s:%d" of a host and a port.
-std::string FormatProxyAddress(const std::string& host, int port);

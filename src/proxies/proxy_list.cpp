@@ -23,20 +23,24 @@ bool IsBlank(const std::string& line) {
 
 }  // namespace
 
-int ProxyList::FindProxyRow(const std::string& address) const {
-    std::string wanted = Cell(address);
+std::string RowAddressOf(const net::ProxyAddress& proxy) {
+    return net::FormatProxyAddress(proxy, net::Secrets::UserName);
+}
+
+int ProxyList::FindProxyRow(const net::ProxyAddress& proxy) const {
+    std::string wanted = Cell(RowAddressOf(proxy));
     for (size_t i = 0; i < rows_.size(); ++i) {
-        if (Cell(rows_[i].address) == wanted)
+        if (Cell(rows_[i].Address()) == wanted)
             return static_cast<int>(i);
     }
     return -1;
 }
 
-void ProxyList::PutProxyRow(const std::string& address, const std::string& country,
+void ProxyList::PutProxyRow(const net::ProxyAddress& proxy, const std::string& country,
                             const std::string& responseTime, const std::string& downloadSpeed,
                             const std::string& anonymity) {
-    ProxyEntry entry{address, country, responseTime, downloadSpeed, anonymity};
-    int index = FindProxyRow(address);
+    ProxyEntry entry{proxy, country, responseTime, downloadSpeed, anonymity};
+    int index = FindProxyRow(proxy);
     if (index < 0) {
         AppendRow(entry);
         return;
@@ -68,9 +72,11 @@ void ProxyList::InsertRowAt(int index, const ProxyEntry& entry) {
 }
 
 void ProxyList::InsertRow(int index, const ProxyEntry& entry) {
-    rows_.insert(rows_.begin() + index, entry);
+    // A row never holds a password, whoever gave it one.
+    ProxyEntry& inserted = *rows_.insert(rows_.begin() + index, entry);
+    inserted.proxy.password.clear();
     if (observer_)
-        observer_->RowInserted(index, entry);
+        observer_->RowInserted(index, inserted);
 }
 
 void ProxyList::ReplaceRow(int index, const ProxyEntry& entry) {
@@ -122,8 +128,11 @@ std::vector<ProxyEntry> ParseProxyListFile(const std::string& bytes) {
         start = end + 1;
         if (IsBlank(line))
             continue;
+        // The text is read here, once; a password someone wrote into the
+        // file is not taken into the list.
         ProxyLine proxy(line);
-        rows.push_back({proxy.Address(), proxy.Country(), NotTestedToday, NoSpeed});
+        rows.push_back({proxy.Proxy(), proxy.Country(), NotTestedToday, NoSpeed});
+        rows.back().proxy.password.clear();
     }
     return rows;
 }
@@ -131,6 +140,6 @@ std::vector<ProxyEntry> ParseProxyListFile(const std::string& bytes) {
 std::string FormatProxyListFile(const std::vector<ProxyEntry>& rows) {
     std::string text;
     for (const ProxyEntry& row : rows)
-        text += Cell(row.address) + "->" + Cell(row.country) + "\n";
+        text += Cell(row.Address()) + "->" + Cell(row.country) + "\n";
     return base::ToTextMode(text);
 }

@@ -1,4 +1,4 @@
-// The already tested proxies: ordered rows of four texts and a level, shown as the main
+// The already tested proxies: ordered rows of a proxy, three texts and a level, shown as the main
 // window's report list and kept in "MyProxies.txt" (address "->" country per
 // line, CR LF line ends, nothing else). The list is never sorted; addresses
 // may repeat.
@@ -7,8 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "net/proxy_address.h"
+
+// A proxy's address as a row shows it and "MyProxies.txt" keeps it: the
+// scheme of a SOCKS proxy and the user name, then host ":" port; never the
+// password.
+std::string RowAddressOf(const net::ProxyAddress& proxy);
+
 struct ProxyEntry {
-    std::string address;        // "Proxy IP and Port"
+    // "Proxy IP and Port": the proxy, never with its password (that is kept
+    // apart, proxy_secrets.h).
+    net::ProxyAddress proxy;
     std::string country;        // "Country", may carry "<supports POST>"
     std::string responseTime;   // "Response Time"
     std::string downloadSpeed;  // "Download Speed"
@@ -18,6 +27,9 @@ struct ProxyEntry {
     // "Exit IP": the address the test page saw through the proxy in a test
     // of this run; not saved either.
     std::string exitAddress = "";
+
+    // RowAddressOf the proxy.
+    std::string Address() const { return RowAddressOf(proxy); }
 };
 
 constexpr char NotTestedToday[] = "Not Tested Today";
@@ -40,12 +52,12 @@ public:
     const ProxyEntry& Row(int index) const { return rows_[static_cast<size_t>(index)]; }
     const std::vector<ProxyEntry>& Rows() const { return rows_; }
 
-    // The index of the first row whose address equals `address` byte for
-    // byte, or -1.
-    int FindProxyRow(const std::string& address) const;
-    // Replaces the first row with the same address in its place, or appends
-    // the row after the last one.
-    void PutProxyRow(const std::string& address, const std::string& country,
+    // The index of the first row of the same proxy (type, host, port and
+    // user name, as its address reads), or -1.
+    int FindProxyRow(const net::ProxyAddress& proxy) const;
+    // Replaces the first row of the same proxy in its place, or appends the
+    // row after the last one.
+    void PutProxyRow(const net::ProxyAddress& proxy, const std::string& country,
                      const std::string& responseTime, const std::string& downloadSpeed,
                      const std::string& anonymity = "");
     void AppendRow(const ProxyEntry& entry);

@@ -8,16 +8,9 @@ std::atomic<SecretStore*> chosenStore{nullptr};
 
 }  // namespace
 
-// The default store of each build; proxy_secrets_win.cpp defines the
-// Windows one.
+// The default store of each build, from its system's half:
+// proxy_secrets_win.cpp or proxy_secrets_posix.cpp.
 SecretStore& DefaultProxySecrets();
-
-#ifndef _WIN32
-SecretStore& DefaultProxySecrets() {
-    static MemorySecretStore store;
-    return store;
-}
-#endif
 
 bool MemorySecretStore::Keep(const std::string& key, const std::string& secret) {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "engine/socks_client.h"
+#include "net/socks_client.h"
+#include "proxies/failure_witness.h"
 #include "proxies/proxy_line.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -22,6 +23,8 @@ const char* FailureText(CheckOutcome outcome) {
         return SocksFailureText(SocksFailure::NeedsCredentials);
     case CheckOutcome::RefusesNames:
         return SocksFailureText(SocksFailure::NamesRefused);
+    case CheckOutcome::JudgeUnreachable:
+        return "Test page unreachable, also without the proxy";
     default:
         return "Connection Failure";
     }
@@ -47,7 +50,10 @@ void ShowProxyCheck(const ProxyCheck& check, TestRunView& view) {
         RegStringValue(setting::TMPResponseTime, "", AlwaysWrite).Set("");
         RegStringValue(setting::TMPAnonymity, "", AlwaysWrite).Set("");
         RegStringValue(setting::TMPProxyType, "", AlwaysWrite).Set("");
-        RegDwordValue(setting::FAIL, 0, AlwaysWrite).Set(1);
+        // Only a failure that counts against the proxy fails it: one that
+        // wants a password, or that the user's own connection may have
+        // caused, leaves it untested (no figures) and its row in place.
+        RegDwordValue(setting::FAIL, 0, AlwaysWrite).Set(IsProxyFailure(check) ? 1 : 0);
         view.SetProgress(100);
         return;
     }

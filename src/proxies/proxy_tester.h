@@ -31,7 +31,9 @@ std::string DownloadSpeedText(double kilobytesPerSecond);
 
 // The end of one press of "Start Testing": appends the check's rows below
 // those already there and writes the outcome to the settings. A transparent
-// proxy passes (FAIL 0): its level tells the callers not to use it.
+// proxy passes (FAIL 0): its level tells the callers not to use it. FAIL is
+// 1 only for a failure that counts against the proxy (IsProxyFailure); a
+// check that passed has figures in TMPResponseTime, any other has none.
 void ShowProxyCheck(const ProxyCheck& check, TestRunView& view);
 
 // The proxy text as the last passed test found it: with the scheme of the

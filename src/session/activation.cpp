@@ -143,7 +143,7 @@ bool ProxyActivation::PointBrowsersAtEngine() {
 
 std::string ProxyActivation::StatusWhileOn(const std::string& proxyText) const {
     std::string level = LevelOf(proxyText);
-    int row = list_.FindProxyRow(ProxyLine(proxyText).Address());
+    int row = list_.FindProxyRow(ProxyLine(proxyText).Proxy());
     std::string exitAddress = row < 0 ? "" : list_.Row(row).exitAddress;
     return OnStatusText(proxyText, exitAddress) + (level.empty() ? "" : " [" + level + "]") +
            (notChecked_ ? activation::NotCheckedSuffix : "") +
@@ -151,7 +151,7 @@ std::string ProxyActivation::StatusWhileOn(const std::string& proxyText) const {
 }
 
 std::string ProxyActivation::LevelOf(const std::string& proxyText) const {
-    int row = list_.FindProxyRow(ProxyLine(proxyText).Address());
+    int row = list_.FindProxyRow(ProxyLine(proxyText).Proxy());
     return row < 0 ? "" : list_.Row(row).anonymity;
 }
 
@@ -320,22 +320,22 @@ void ProxyActivation::OnSelectorChoice(const std::string& chosenText) {
     ProxyLine proxy(itemText);
     if (!dialogs_.EvaluateProxy(itemText, proxy.Country())) {
         RestorePreviousProxy();
-    } else if (RegDwordValue(setting::FAIL).IsOn()) {
+    } else if (RegDwordValue(setting::FAIL).IsOn() ||
+               RegStringValue(setting::TMPResponseTime).Get().empty()) {
+        // Failed, or neither passed nor failed: nothing of it is taken.
         RestorePreviousProxy();
     } else {
-        std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
         std::string level = RegStringValue(setting::TMPAnonymity).Get();
-        if (!responseTime.empty()) {
-            // A text without a scheme becomes the type its test found.
-            std::string tested = WithTestedType(itemText);
-            list_.PutProxyRow(ProxyLine(tested).Address(), proxy.Country(), responseTime,
-                              RegStringValue(setting::TMPDownloadSpeed).Get(), level);
-            if (RefuseLevel(level)) {
-                RestorePreviousProxy();
-            } else if (enabled_) {
-                SwitchUpstream(ProxyWithPassword(tested));
-                ShowActive(tested);
-            }
+        // A text without a scheme becomes the type its test found.
+        std::string tested = WithTestedType(itemText);
+        list_.PutProxyRow(ProxyLine(tested).Proxy(), proxy.Country(),
+                          RegStringValue(setting::TMPResponseTime).Get(),
+                          RegStringValue(setting::TMPDownloadSpeed).Get(), level);
+        if (RefuseLevel(level)) {
+            RestorePreviousProxy();
+        } else if (enabled_) {
+            SwitchUpstream(ProxyWithPassword(tested));
+            ShowActive(tested);
         }
     }
     SaveList();
@@ -345,15 +345,16 @@ void ProxyActivation::OnRowDoubleClicked() {
     int row = view_.FirstSelectedRow();
     if (row < 0 || row >= list_.Count())
         return;
-    std::string address = list_.Row(row).address;
-    if (RefuseLevel(list_.Row(row).anonymity))
+    const ProxyEntry& entry = list_.Row(row);
+    if (RefuseLevel(entry.anonymity))
         return;
+    std::string address = entry.Address();
+    net::ProxyAddress proxy = entry.proxy;
     view_.SetSelectorText(address);
     enabled_ = view_.EnableBox();
     if (!enabled_)
         return;
-    ProxyLine proxy(address);
-    SwitchUpstream(ProxyWithPassword(proxy.Text()));
+    SwitchUpstream(WithKeptPassword(proxy));
     ShowActive(address);
 }
 
@@ -368,7 +369,7 @@ void ProxyActivation::OnAddNewProxy() {
             typed = WithTestedType(typed);
             ProxyLine proxy(typed);
             std::string level = RegStringValue(setting::TMPAnonymity).Get();
-            list_.PutProxyRow(proxy.Address(), "", responseTime,
+            list_.PutProxyRow(proxy.Proxy(), "", responseTime,
                               RegStringValue(setting::TMPDownloadSpeed).Get(), level);
             if (!RefuseLevel(level)) {
                 view_.SetSelectorText(typed);
@@ -399,10 +400,10 @@ void ProxyActivation::ForwardWithCandidates() {
 void ProxyActivation::RemoveRow(int row) {
     if (row < 0 || row >= list_.Count())
         return;
-    std::string address = list_.Row(row).address;
+    net::ProxyAddress proxy = list_.Row(row).proxy;
     list_.RemoveRow(row);
-    if (list_.FindProxyRow(address) < 0)
-        ForgetPasswordOf(net::ParseProxyAddress(address));
+    if (list_.FindProxyRow(proxy) < 0)
+        ForgetPasswordOf(proxy);
 }
 
 bool ProxyActivation::SaveList(bool tell) {

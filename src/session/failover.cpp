@@ -8,23 +8,6 @@
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
-namespace {
-
-// Each candidate with its own password, if one is kept for it.
-UpstreamCandidate CandidateOf(const std::string& proxyText) {
-    return ProxyWithPassword(proxyText);
-}
-
-int RowOf(const ProxyList& list, const UpstreamCandidate& proxy) {
-    for (int i = 0; i < list.Count(); ++i) {
-        if (CandidateOf(list.Row(i).address) == proxy)
-            return i;
-    }
-    return -1;
-}
-
-}  // namespace
-
 bool IsProvenRow(const ProxyList& list, int row) {
     return HidesUserAddress(AnonymityFromWord(list.Row(row).anonymity));
 }
@@ -46,11 +29,12 @@ std::vector<int> UsableRowsAfter(const ProxyList& list, int row) {
 std::vector<UpstreamCandidate> FailoverCandidates(const ProxyList& list,
                                                   const net::ProxyAddress& active) {
     std::vector<UpstreamCandidate> candidates;
-    int start = RowOf(list, active);
+    int start = list.FindProxyRow(active);
     if (start < 0)
         return candidates;
     for (int row : UsableRowsAfter(list, start)) {
-        UpstreamCandidate candidate = CandidateOf(list.Row(row).address);
+        // Each candidate with its own password, if one is kept for it.
+        UpstreamCandidate candidate = WithKeptPassword(list.Row(row).proxy);
         if (candidate == active ||
             std::find(candidates.begin(), candidates.end(), candidate) != candidates.end())
             continue;
@@ -61,12 +45,13 @@ std::vector<UpstreamCandidate> FailoverCandidates(const ProxyList& list,
 
 void OnFailedOver(ProxyActivation& activation, MainWindowView& view, const UpstreamCandidate& from,
                   const UpstreamCandidate& to) {
-    if (!activation.Enabled() || !(CandidateOf(RegStringValue(setting::ProxyName).Get()) == from))
+    if (!activation.Enabled() ||
+        !(ProxyWithPassword(RegStringValue(setting::ProxyName).Get()) == from))
         return;
-    int row = RowOf(activation.List(), to);
+    int row = activation.List().FindProxyRow(to);
     if (row < 0)
         return;
-    std::string address = activation.List().Row(row).address;
+    std::string address = activation.List().Row(row).Address();
     // Forwarded again so that the engine's candidates follow the list from
     // the new proxy, as after any other choice.
     activation.SwitchUpstream(to);

@@ -72,8 +72,7 @@ void FindWorkingProxies::ShowProgress() {
 void FindWorkingProxies::PutFound(const ListedProxy& listed, const ProxyCheck& check) {
     ProxyList& list = activation_.List();
     ProxyLine line(listed.text);
-    std::string address = net::FormatProxyAddress(listed.proxy, net::Secrets::UserName);
-    int row = list.FindProxyRow(address);
+    int row = list.FindProxyRow(listed.proxy);
     if (row >= 0) {
         PutTestFigures(list, row, check);
         return;
@@ -91,7 +90,7 @@ void FindWorkingProxies::PutFound(const ListedProxy& listed, const ProxyCheck& c
     auto at = std::upper_bound(newRowKeys_.begin(), newRowKeys_.end(), key);
     int index = firstNewRow_ + static_cast<int>(at - newRowKeys_.begin());
     newRowKeys_.insert(at, key);
-    list.InsertRowAt(index, {address, line.Country(), ListResponseTimeText(check.responseMs),
+    list.InsertRowAt(index, {listed.proxy, line.Country(), ListResponseTimeText(check.responseMs),
                              DownloadSpeedText(check.kilobytesPerSecond),
                              AnonymityWord(check.level), check.exitAddress});
 }

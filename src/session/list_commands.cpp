@@ -25,10 +25,6 @@ void PutTestFigures(ProxyList& list, int row, const ProxyCheck& check) {
                      check.exitAddress);
 }
 
-std::string RowAddress(const net::ProxyAddress& proxy) {
-    return net::FormatProxyAddress(proxy, net::Secrets::UserName);
-}
-
 ListCommands::ListCommands(ProxyActivation& activation, MainWindowView& view, ProxyDialogs& dialogs,
                            BackgroundWork& work)
     : activation_(activation), view_(view), dialogs_(dialogs), work_(work) {}
@@ -72,25 +68,29 @@ void ListCommands::RemoveAllProxies() {
 void ListCommands::TestProxy(int row) {
     ProxyList& list = activation_.List();
     ProxyEntry entry = list.Row(row);
-    bool ok = dialogs_.EvaluateProxy(entry.address, entry.country);
-    if (!ok) {
+    bool ok = dialogs_.EvaluateProxy(entry.Address(), entry.country);
+    bool failed = RegDwordValue(setting::FAIL).IsOn();
+    std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
+    // Neither passed nor failed (a password wanted, the test page down even
+    // without the proxy): the row stays as it was.
+    if (!ok || (!failed && responseTime.empty())) {
         activation_.RestorePreviousProxy();
         return;
     }
     // A rotation tick during the dialog may have moved the rows.
-    int tested = list.FindProxyRow(entry.address);
-    if (tested >= 0)
-        list.RemoveRow(tested);
-    if (RegDwordValue(setting::FAIL).IsOn()) {
+    int tested = list.FindProxyRow(entry.proxy);
+    if (failed) {
+        activation_.RemoveRow(tested);
+        activation_.SaveList();
         activation_.RestorePreviousProxy();
         return;
     }
-    std::string responseTime = RegStringValue(setting::TMPResponseTime).Get();
-    if (responseTime.empty())
-        return;
-    std::string address = ProxyLine(WithTestedType(entry.address)).Address();
+    // A passed row moves to the end.
+    if (tested >= 0)
+        list.RemoveRow(tested);
+    net::ProxyAddress proxy = ProxyLine(WithTestedType(entry.Address())).Proxy();
     std::string level = RegStringValue(setting::TMPAnonymity).Get();
-    list.PutProxyRow(address, entry.country, responseTime,
+    list.PutProxyRow(proxy, entry.country, responseTime,
                      RegStringValue(setting::TMPDownloadSpeed).Get(), level);
     if (activation_.RefuseLevel(level)) {
         activation_.RestorePreviousProxy();
@@ -98,8 +98,8 @@ void ListCommands::TestProxy(int row) {
     }
     if (!activation_.Enabled())
         return;
-    activation_.SwitchUpstream(ProxyWithPassword(address));
-    RegStringValue(setting::ProxyName).Set(address);
+    activation_.SwitchUpstream(WithKeptPassword(proxy));
+    RegStringValue(setting::ProxyName).Set(RowAddressOf(proxy));
     activation_.SaveList();
     // The status line names the same proxy; its level is new.
     activation_.RefreshStatus();
@@ -115,7 +115,7 @@ void ListCommands::TestAllProxies() {
         return;
     std::vector<net::ProxyAddress> proxies;
     for (const ProxyEntry& row : activation_.List().Rows())
-        proxies.push_back(net::ParseProxyAddress(row.address));
+        proxies.push_back(row.proxy);
     int run = lastRun_ + 1;
     if (!work_.StartProxyTests(run, proxies))
         return;
@@ -157,16 +157,15 @@ bool ListCommands::TakeResult(const ProxyTestResult& result) {
     ++tested_;
     batchTook_ = true;
     ProxyList& list = activation_.List();
-    int row = list.FindProxyRow(RowAddress(result.proxy));
+    int row = list.FindProxyRow(result.proxy);
     const ProxyCheck& check = result.check;
     if (check.outcome == CheckOutcome::Passed) {
         if (row >= 0) {
             PutTestFigures(list, row, check);
             // A row without a scheme shows the type it was found to be.
-            std::string found = WithFoundType(list.Row(row).address, check.type);
-            if (found != list.Row(row).address) {
+            if (list.Row(row).proxy.type != check.type) {
                 ProxyEntry entry = list.Row(row);
-                entry.address = found;
+                entry.proxy.type = check.type;
                 list.ReplaceRow(row, entry);
                 saveDue_ = true;
             }

@@ -27,9 +27,6 @@ void FillProxySelector(MainWindowView& view, const std::vector<ListedProxy>& pro
 std::string ListResponseTimeText(uint32_t milliseconds);
 // A passed test's figures and level into the row.
 void PutTestFigures(ProxyList& list, int row, const ProxyCheck& check);
-// The address a row of the list holds for `proxy`: with its user name,
-// never its password.
-std::string RowAddress(const net::ProxyAddress& proxy);
 
 class ListCommands {
 public:

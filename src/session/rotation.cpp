@@ -5,6 +5,7 @@
 #include "session/failover.h"
 #include "session/list_commands.h"
 #include "base/text_compare.h"
+#include "proxies/failure_witness.h"
 #include "proxies/proxy_line.h"
 #include "proxies/proxy_secrets.h"
 #include "proxies/proxy_tester.h"
@@ -21,7 +22,7 @@ std::string AddressPart(const std::string& proxyText) {
 
 int FindRowByPrefix(const ProxyList& list, const std::string& prefix) {
     for (int i = 0; i < list.Count(); ++i) {
-        if (base::StartsWithIgnoringCase(list.Row(i).address, prefix))
+        if (base::StartsWithIgnoringCase(list.Row(i).Address(), prefix))
             return i;
     }
     return -1;
@@ -98,8 +99,8 @@ void ProxyRotation::RotateProxy() {
         return;
     candidates_.clear();
     for (int row : UsableRowsAfter(list, active)) {
-        if (list.Row(row).address != list.Row(active).address)
-            candidates_.push_back(list.Row(row).address);
+        if (list.Row(row).Address() != list.Row(active).Address())
+            candidates_.push_back(list.Row(row).proxy);
     }
     TestNextCandidate();
 }
@@ -107,20 +108,20 @@ void ProxyRotation::RotateProxy() {
 void ProxyRotation::TestNextCandidate() {
     checking_ = false;
     while (!checking_ && !candidates_.empty()) {
-        std::string address = candidates_.front();
+        net::ProxyAddress proxy = candidates_.front();
         candidates_.erase(candidates_.begin());
         // The user may have removed the row since the step began.
-        if (activation_.List().FindProxyRow(address) < 0)
+        if (activation_.List().FindProxyRow(proxy) < 0)
             continue;
-        checking_ = work_.StartRotationTest(net::ParseProxyAddress(address));
-        checkedAddress_ = address;
+        checking_ = work_.StartRotationTest(proxy);
+        checked_ = proxy;
         if (!checking_)
             candidates_.clear();
     }
 }
 
 void ProxyRotation::OnTested(const ProxyTestResult& result) {
-    if (!checking_ || RowAddress(result.proxy) != checkedAddress_)
+    if (!checking_ || result.proxy != checked_)
         return;
     // Browsing switched off while the test ran, or the test page cannot be
     // reached even without a proxy, so that nothing can be graded now: the
@@ -132,16 +133,21 @@ void ProxyRotation::OnTested(const ProxyTestResult& result) {
     ProxyList& list = activation_.List();
     // The user may have changed the list meanwhile: the row is found again
     // by its address.
-    int row = list.FindProxyRow(checkedAddress_);
+    int row = list.FindProxyRow(checked_);
     const ProxyCheck& check = result.check;
-    if (check.outcome != CheckOutcome::Passed) {
+    if (IsProxyFailure(check)) {
         // A tick during the message still finds the step running.
         view_.Tell(rotation::UnreachableProxy, "Error");
-        row = list.FindProxyRow(checkedAddress_);
+        row = list.FindProxyRow(checked_);
         if (row >= 0) {
             activation_.RemoveRow(row);
             activation_.SaveList();
         }
+        TestNextCandidate();
+        return;
+    }
+    // One that wants a user name and password is passed over and kept.
+    if (check.outcome != CheckOutcome::Passed) {
         TestNextCandidate();
         return;
     }
@@ -153,7 +159,8 @@ void ProxyRotation::OnTested(const ProxyTestResult& result) {
     }
     checking_ = false;
     candidates_.clear();
-    activation_.SwitchUpstream(ProxyWithPassword(checkedAddress_));
-    view_.SetSelectorText(checkedAddress_);
-    activation_.ShowActive(checkedAddress_);
+    std::string address = RowAddressOf(checked_);
+    activation_.SwitchUpstream(WithKeptPassword(checked_));
+    view_.SetSelectorText(address);
+    activation_.ShowActive(address);
 }

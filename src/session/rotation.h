@@ -60,6 +60,6 @@ private:
     uint32_t minutes_ = 0;
     bool checking_ = false;
     // The row being tested, and those still to try in this step.
-    std::string checkedAddress_;
-    std::vector<std::string> candidates_;
+    net::ProxyAddress checked_;
+    std::vector<net::ProxyAddress> candidates_;
 };

@@ -43,8 +43,9 @@ void StartUpCheck::Start() {
     stored_ = RegStringValue(setting::ProxyName).Get();
     if (!activation_.Enabled() || stored_.empty())
         return;
+    storedProxy_ = ProxyLine(stored_).Proxy();
     int run = lastRun_ - 1;
-    if (!work_.StartProxyTests(run, {net::ParseProxyAddress(stored_)}))
+    if (!work_.StartProxyTests(run, {storedProxy_}))
         return;
     run_ = lastRun_ = run;
     testingOthers_ = false;
@@ -52,7 +53,7 @@ void StartUpCheck::Start() {
 
 void StartUpCheck::RecheckIfActiveIsRefused() {
     const ProxyList& list = activation_.List();
-    int row = list.FindProxyRow(ProxyLine(RegStringValue(setting::ProxyName).Get()).Address());
+    int row = list.FindProxyRow(ProxyLine(RegStringValue(setting::ProxyName).Get()).Proxy());
     if (!Running() && row >= 0 && !MayHideUser(AnonymityFromWord(list.Row(row).anonymity)))
         Start();
 }
@@ -75,8 +76,7 @@ void StartUpCheck::KeepFigures(const ProxyTestResult& result) {
     if (result.check.outcome != CheckOutcome::Passed || !result.judgeReached)
         return;
     ProxyList& list = activation_.List();
-    std::string address = RowAddress(result.proxy);
-    int row = list.FindProxyRow(address);
+    int row = list.FindProxyRow(result.proxy);
     if (row >= 0) {
         PutTestFigures(list, row, result.check);
     } else if (Usable(result.check)) {
@@ -84,20 +84,19 @@ void StartUpCheck::KeepFigures(const ProxyTestResult& result) {
         // tested in the dialog does), so that its level shows and the
         // failover and the rotation know it.
         std::string country =
-            address == ProxyLine(stored_).Address() ? ProxyLine(stored_).Country() : std::string();
-        list.PutProxyRow(address, country, "", "", "");
-        PutTestFigures(list, list.FindProxyRow(address), result.check);
+            result.proxy == storedProxy_ ? ProxyLine(stored_).Country() : std::string();
+        list.PutProxyRow(result.proxy, country, "", "", "");
+        PutTestFigures(list, list.FindProxyRow(result.proxy), result.check);
         activation_.SaveList();
     }
 }
 
-std::vector<std::string> StartUpCheck::Candidates() const {
+std::vector<net::ProxyAddress> StartUpCheck::Candidates() const {
     const ProxyList& list = activation_.List();
-    std::string address = ProxyLine(stored_).Address();
-    std::vector<std::string> candidates;
-    for (int row : RowsAfter(list, list.FindProxyRow(address), MayHideUser)) {
-        if (list.Row(row).address != address)
-            candidates.push_back(list.Row(row).address);
+    std::vector<net::ProxyAddress> candidates;
+    for (int row : RowsAfter(list, list.FindProxyRow(storedProxy_), MayHideUser)) {
+        if (list.Row(row).Address() != RowAddressOf(storedProxy_))
+            candidates.push_back(list.Row(row).proxy);
     }
     return candidates;
 }
@@ -107,7 +106,7 @@ bool StartUpCheck::OnProxyTested(const ProxyTestResult& result) {
         return false;
     KeepFigures(result);
     if (testingOthers_) {
-        results_[RowAddress(result.proxy)] = result.check;
+        results_[RowAddressOf(result.proxy)] = result.check;
         return true;
     }
     // Without the judge nothing is known of the proxy: the user's own choice
@@ -136,10 +135,7 @@ bool StartUpCheck::OnProxyTested(const ProxyTestResult& result) {
         return true;
     }
     int run = lastRun_ - 1;
-    std::vector<net::ProxyAddress> proxies;
-    for (const std::string& candidate : candidates_)
-        proxies.push_back(net::ParseProxyAddress(candidate));
-    if (work_.StartProxyTests(run, proxies)) {
+    if (work_.StartProxyTests(run, candidates_)) {
         run_ = lastRun_ = run;
         testingOthers_ = true;
         results_.clear();
@@ -159,15 +155,16 @@ bool StartUpCheck::OnProxyTestsEnded(int run, bool judgeReached) {
 }
 
 // The first candidate in list order that passed and is not transparent.
-void StartUpCheck::MoveOn(const std::vector<std::string>& candidates) {
-    for (const std::string& candidate : candidates) {
-        auto found = results_.find(candidate);
+void StartUpCheck::MoveOn(const std::vector<net::ProxyAddress>& candidates) {
+    for (const net::ProxyAddress& candidate : candidates) {
+        std::string address = RowAddressOf(candidate);
+        auto found = results_.find(address);
         if (found == results_.end() || !Usable(found->second))
             continue;
-        activation_.SwitchUpstream(ProxyWithPassword(candidate));
-        view_.SetSelectorText(candidate);
-        activation_.ShowActive(candidate);
-        view_.Tell(why_ + Format(startup_check::MovedFormat, candidate), activation::ProductName);
+        activation_.SwitchUpstream(WithKeptPassword(candidate));
+        view_.SetSelectorText(address);
+        activation_.ShowActive(address);
+        view_.Tell(why_ + Format(startup_check::MovedFormat, address), activation::ProductName);
         return;
     }
     activation_.SwitchOff();

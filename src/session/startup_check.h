@@ -47,13 +47,13 @@ public:
 private:
     // The rows after the stored proxy's, in list order from it, wrapping;
     // not the stored proxy itself, nor one a test in this run refused.
-    std::vector<std::string> Candidates() const;
+    std::vector<net::ProxyAddress> Candidates() const;
     // Whether the stored proxy is still the active one: the user may have
     // chosen another meanwhile, which is then left alone.
     bool StillActive() const;
     // The figures and level of a passed proxy into its row, if it has one.
     void KeepFigures(const ProxyTestResult& result);
-    void MoveOn(const std::vector<std::string>& candidates);
+    void MoveOn(const std::vector<net::ProxyAddress>& candidates);
 
     ProxyActivation& activation_;
     MainWindowView& view_;
@@ -64,8 +64,9 @@ private:
     int run_ = 0;
     bool testingOthers_ = false;
     std::string stored_;
+    net::ProxyAddress storedProxy_;
     // Why the stored proxy is left ("The proxy ... does not answer.").
     std::string why_;
-    std::vector<std::string> candidates_;
+    std::vector<net::ProxyAddress> candidates_;
     std::map<std::string, ProxyCheck> results_;
 };

@@ -129,7 +129,8 @@ int main(int argc, char** argv) {
             sampleProxyPort = port;
         }
         auto* evaluation = new ProxyEvaluationDialog;
-        evaluation->SetProxy("127.0.0.1", sampleProxyPort, "Local test proxy");
+        evaluation->SetProxyText("127.0.0.1:" + std::to_string(sampleProxyPort),
+                                 "Local test proxy");
         dialog.reset(evaluation);
     } else if (!std::strcmp(name, "privacy")) {
         dialog.reset(new PrivacyDialog(privacySettings, autoClean));

@@ -13,7 +13,10 @@ namespace {
 
 ProxyEntry Row(const std::string& address, const std::string& time = NotTestedToday,
                const std::string& speed = NoSpeed, const std::string& level = "") {
-    ProxyEntry row{address, "", time, speed};
+    // A bare name is a host on port 80, as the view tests name rows.
+    ProxyEntry row{address.find(':') == std::string::npos ? net::ProxyAddress(address, 80)
+                                                          : net::ParseProxyAddress(address),
+                   "", time, speed};
     row.anonymity = level;
     return row;
 }
@@ -63,7 +66,7 @@ std::vector<std::string> ViewAddresses(const ListViewOrder& order,
                                        const std::vector<ProxyEntry>& rows) {
     std::vector<std::string> addresses;
     for (int row : order.ViewRows())
-        addresses.push_back(rows[static_cast<size_t>(row)].address);
+        addresses.push_back(rows[static_cast<size_t>(row)].proxy.host);
     return addresses;
 }
 
@@ -82,7 +85,7 @@ TEST(ListViewOrder, SortsTheViewOnlyAndTurnsRoundOnASecondClick) {
     EXPECT_EQ(ViewAddresses(order, rows), (std::vector<std::string>{"c", "a", "b", "d"}));
     order.SortBy(AddressColumn, rows);
     EXPECT_TRUE(order.Ascending());
-    EXPECT_EQ(rows[0].address, listBefore[0].address);
+    EXPECT_EQ(rows[0].Address(), listBefore[0].Address());
 }
 
 TEST(ListViewOrder, FollowsTheListsInsertionsAndRemovalsInItsOrder) {

@@ -16,6 +16,7 @@ itself.
 
 import http.server
 import os
+import re
 import shutil
 import signal
 import socket
@@ -40,6 +41,21 @@ class Origin(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(ORIGIN_BODY)))
         self.end_headers()
         self.wfile.write(ORIGIN_BODY)
+
+    def log_message(self, *args):
+        pass
+
+
+class Judge(http.server.BaseHTTPRequestHandler):
+    """A test page of the test's own, which it can take down mid-run: the
+    caller's address in the marked element, then every header it was sent."""
+    def do_GET(self):
+        body = (f'<p><b id="address">{self.client_address[0]}</b></p><pre>{self.headers}'
+                '</pre>').encode()
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
 
     def log_message(self, *args):
         pass
@@ -774,6 +790,86 @@ def run_proxy_tests(shell):
         silent.close()
 
 
+def run_one_check(shell):
+    """SOCKS proxies from a list, one with "host:port:user:password", found
+    by Find Working Proxies, turned to by the rotation as what they are and
+    kept; the password still works after a restart; and a Test All whose
+    test page goes away mid-run removes nothing."""
+    judge = serve(http.server.ThreadingHTTPServer(("127.0.0.1", 0), Judge))
+    _, plain = start_microsocks(shell.work, outgoing="127.0.0.6")
+    _, signed = start_microsocks(shell.work, user="ann", password="s3cret", outgoing="127.0.0.7")
+    silent = socket.socket()
+    silent.bind(("127.0.0.1", 0))
+    silent.listen(16)
+    upstream = f"127.0.0.1:{shell.upstream_port}"
+    plain_row, signed_row = f"socks5://127.0.0.1:{plain}", f"socks5://ann@127.0.0.1:{signed}"
+    listed = os.path.join(shell.work, "socks-list.txt")
+    with open(listed, "w") as f:
+        f.write(f"{plain_row}\n127.0.0.1:{signed}:ann:s3cret\n")
+    try:
+        set_text_value(shell, "ProxySources", f"1\tsocks5\t{shell.windows_path(listed)}\n")
+        for name, kind, value in (("ServerHost", "REG_SZ", f"127.0.0.1:{shell.list_port}"),
+                                  ("JudgeUrl", "REG_SZ",
+                                   f"http://127.0.0.1:{judge.server_address[1]}/"),
+                                  ("UseProxy", "REG_DWORD", 1), ("ProxyName", "REG_SZ", upstream),
+                                  ("LocalPort", "REG_DWORD", shell.engine_port),
+                                  ("AutoEnabled", "REG_DWORD", 0)):
+            shell.reg_add(name, kind, value, key=USER_KEY)
+        shell.write_tested_proxies([f"{upstream}->Local",
+                                    f"127.0.0.1:{silent.getsockname()[1]}->Silent"])
+        shell.start_program()
+        check(wait_until(lambda: shell.state().get("status", "").endswith(" [Anonymous]"), 90),
+              "at start-up the stored proxy is tested", shell.state())
+        shell.drive("click", "1005")
+        check(shell.message(45).get("text") == "Proxy list updated!", "the list came")
+        shell.drive("click", "1008")
+        check(wait_until(lambda: shell.state().get("status", "").endswith(" working."), 30),
+              "Find Working Proxies ends", shell.state())
+        rows = sorted(row[0] for row in shell.rows()[2:])
+        check(rows == sorted([plain_row, signed_row]), "it finds both SOCKS proxies", rows)
+
+        # The rotation turns to each as what it is, and keeps them.
+        seen = []
+        for _ in range(2):
+            before = shell.reg_query("ProxyName")
+            shell.drive("timer")
+            check(wait_until(lambda: shell.reg_query("ProxyName") != before, 20),
+                  "a tick turns to the next proven row", shell.state())
+            seen.append(shell.reg_query("ProxyName"))
+            check(shell.curl() == ORIGIN_BODY, "and a page comes through it", seen)
+        check(sorted(seen) == sorted(rows), "the ticks took both SOCKS proxies", seen)
+        check(len(shell.rows()) == 4 and not shell.drive("message")["ok"],
+              "the rotation removed nothing", shell.rows())
+        shell.drive("command", "32772")
+        check(shell.wait_program_end(30), "EXIT ends it")
+
+        # After a restart the credentialed proxy, a list's "host:port:user:
+        # password", still signs in: its password was kept.
+        shell.reg_add("ProxyName", "REG_SZ", signed_row, key=USER_KEY)
+        shell.start_program()
+        check(wait_until(lambda: shell.state().get("status", "").endswith(
+            f"{signed_row} [Elite]"), 90), "its start-up test passes", shell.state())
+        check(shell.curl() == ORIGIN_BODY, "and a page comes through it")
+
+        # Test All, the test page gone once the run began: the silent row's
+        # failure says nothing of it, so it stays.
+        shell.drive("list-menu", "0", "4")
+        time.sleep(1)
+        judge.shutdown()
+        judge.server_close()
+        check(wait_until(lambda: not re.match(r"Testing proxies: [0-3] of",
+                                              shell.state().get("status", "")), 40),
+              "Test All ends", shell.state())
+        check(len(shell.rows()) == 4, "with the test page gone it removes nothing", shell.rows())
+        shell.drive("command", "32772")
+        check(shell.wait_program_end(30), "EXIT ends it")
+    finally:
+        stop(shell.program)
+        silent.close()
+        set_text_value(shell, "ProxySources", "")
+        shell.reg_add("JudgeUrl", "REG_SZ", "", key=USER_KEY)
+
+
 def set_text_value(shell, name, text):
     """A REG_SZ of the user's key holding line ends and tabs, which reg add
     cannot write: imported as a .reg file's hex(1) value."""
@@ -942,6 +1038,8 @@ def run_protection_check(shell):
                               ("AutoEnabled", "REG_DWORD", 0), ("Mozilla", "REG_DWORD", 1)):
         shell.reg_add(name, kind, value, key=USER_KEY)
     shell.reg_add("ProxyEnable", "REG_DWORD", 0, key=internet)
+    # The user's own proxy server, off, as it must be after EXIT.
+    shell.reg_add("ProxyServer", "REG_SZ", "192.0.2.9:3128", key=internet)
     # The machine policies as setup sets them.
     for key, value in POLICIES:
         shell.wine("reg", "add", key, "/v", value, "/d", "disable_non_proxied_udp", "/f")
@@ -1024,7 +1122,9 @@ def run_protection_check(shell):
         wait_until(lambda: not shell.drive("dialog-shown", CHECK_CAPTION)["ok"], 10)
         shell.drive("command", "32772")
         check(shell.wait_program_end(30), "EXIT ends it")
-        check(shell.browser_proxy().get("proxy_flag") == "0", "EXIT undoes the LAN's fix")
+        check(shell.browser_proxy().get("proxy_flag") == "0" and
+              shell.browser_proxy().get("proxy_server") == "192.0.2.9:3128",
+              "EXIT undoes the LAN's fix: the user's own settings are back", shell.browser_proxy())
         with open(second) as f:
             check("proxy_only" not in f.read(), "and the WebRTC entry Fix wrote")
         for key, value in POLICIES:
@@ -1107,6 +1207,7 @@ def main():
         run_port_change_while_on(shell)
         run_proxy_tests(shell)
         run_find_working(shell)
+        run_one_check(shell)
         run_protection_check(shell)
         run_large_selector(shell)
     finally:

@@ -15,10 +15,12 @@ import hashlib
 import http.server
 import os
 import random
+import socket
 import ssl
 import subprocess
 import sys
 import tempfile
+import threading
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from e2e_support import (check, free_port, kill_group, run_in_temporary_folder,  # noqa: E402
@@ -78,6 +80,20 @@ def https_origin(workdir):
     context.load_cert_chain(cert, key)
     server.socket = context.wrap_socket(server.socket, server_side=True)
     return serve(server)
+
+
+def slow_origin(delay):
+    """The origin on a port whose queue is full for `delay` seconds: until
+    then the system drops a connecting side's first packet, and that side
+    sends it again a few seconds later."""
+    listener = socket.create_server(("127.0.0.1", 0), backlog=0)
+    filler = socket.create_connection(listener.getsockname(), timeout=5)
+    server = http.server.ThreadingHTTPServer(listener.getsockname(), Origin, False)
+    server.socket = listener
+    opening = threading.Timer(delay, lambda: (filler.close(), server.serve_forever()))
+    opening.daemon = True
+    opening.start()
+    return server
 
 
 def start_test_engine(workdir, upstream_port, enable_js, name):
@@ -240,6 +256,19 @@ def run_socks(workdir, http_port, https_port):
         check(text.endswith("\n502") and reason in text, address + ": 502 saying " + reason,
               (text, err))
         stop(engine)
+
+    # A site that is slower than a dead proxy would be, or refuses, is the
+    # site's fault: no failover to the candidate (which is not there).
+    candidate = "127.0.0.1:%d" % free_port()
+    engine, port = start_engine(ENGINE, workdir, "socks5://127.0.0.1:%d" % plain_port,
+                                ["--failover", candidate, "--max-seconds", "400"], "engine-slow")
+    code, page, err = curl(port, "http://127.0.0.1:%d/page.html" % slow_origin(6).server_address[1])
+    check(code == 0 and page == SCRIPT_PAGE, "a slow site is reached through SOCKS", (page, err))
+    refusing = "127.0.0.1:%d" % free_port()
+    text = curl(port, "http://%s/" % refusing)[1].decode("latin-1")
+    check(refusing in text and candidate not in text,
+          "a site refused through SOCKS gives the page naming it, without failover", text)
+    stop(engine)
     stop(danted)
     stop(signing)
     stop(microsocks)

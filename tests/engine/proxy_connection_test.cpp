@@ -553,7 +553,7 @@ TEST_F(ConnectionTest, SocksProxiesGetTheSitesNameAndTheirRepliesAreCheckedByteB
          {std::string("\x05\x00", 2), std::string("\x05\x05\x00\x01\0\0\0\0\0\0", 10)},
          AfterReplies::Close,
          {},
-         "it answered: connection refused by the site"},
+         "site.invalid:80"},
         {"no 4a",
          ProxyType::Socks4,
          "",

@@ -75,7 +75,7 @@ protected:
     }
     void TearDown() override { WriteText(ProductRoot, ProductKey, "JudgeUrl", ""); }
     HWND Open(const std::string& host, int port) {
-        dialog_.SetProxy(host, port);
+        dialog_.SetProxyText(host + ":" + std::to_string(port));
         return dialog_.Create();
     }
     // Presses "Start Testing" and lets the dialog take the worker's
@@ -99,10 +99,10 @@ protected:
 
 TEST_F(EvaluationDialogTest, DetailsLineInBothForms) {
     ProxyEvaluationDialog plain;
-    plain.SetProxy("10.1.2.3", 8080);
+    plain.SetProxyText("10.1.2.3:8080");
     EXPECT_EQ(plain.DetailsText(), "Proxy Details: 10.1.2.3:8080");
     ProxyEvaluationDialog labelled;
-    labelled.SetProxy("10.1.2.3", 8080, "X");
+    labelled.SetProxyText("10.1.2.3:8080", "X");
     EXPECT_EQ(labelled.DetailsText(), "Proxy Details: 10.1.2.3:8080 -> X");
     HWND hwnd = labelled.Create();
     ASSERT_NE(hwnd, nullptr);
@@ -179,7 +179,7 @@ TEST_F(EvaluationDialogTest, RefusedSilentAndUnknownProxiesAddOneFailureRowEach)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.response);
         ProxyEvaluationDialog dialog;
-        dialog.SetProxy(row.host, row.port);
+        dialog.SetProxyText(row.host + std::string(":") + std::to_string(row.port));
         HWND hwnd = dialog.Create();
         Click(hwnd, IDC_START_TESTING);
         EXPECT_TRUE(WaitFor(
@@ -242,7 +242,7 @@ TEST_F(EvaluationDialogTest, CaptionEndsWithAnEllipsis) {
 TEST(EvaluationDialogModal, DoneAnswersOK) {
     CapturedMessages messages;
     ProxyEvaluationDialog dialog;
-    dialog.SetProxy("127.0.0.1", 3128);
+    dialog.SetProxyText("127.0.0.1:3128");
     ModalDriver driver("Testing in Progress. Please wait a few seconds\x85",
                        [](HWND hwnd) { Click(hwnd, IDC_EVALUATION_DONE); });
     EXPECT_EQ(dialog.DoModal(), IDOK);

@@ -673,8 +673,16 @@ TEST_F(ProxyPeersTest, SocksPeersAreTestedByTheirTypeAndFoundWithoutOne) {
     wanting.outcome = CheckOutcome::NeedsCredentials;
     ShowProxyCheck(wanting, view);
     EXPECT_EQ("Needs a user name and password", view.responses.back());
-    EXPECT_EQ(1u, StoredFail());
+    // Neither passed nor failed: no figures, and its row stays.
+    EXPECT_EQ(0u, StoredFail());
+    EXPECT_EQ("", StoredText(setting::TMPResponseTime));
     EXPECT_EQ("", StoredText(setting::TMPProxyType));
+    wanting.outcome = CheckOutcome::JudgeUnreachable;
+    ShowProxyCheck(wanting, view);
+    EXPECT_EQ(0u, StoredFail());
+    wanting.outcome = CheckOutcome::NoAnswer;
+    ShowProxyCheck(wanting, view);
+    EXPECT_EQ(1u, StoredFail());
 }
 
 TEST_F(ProxyPeersTest, AStopEndsATestAtOnce) {

@@ -1,10 +1,11 @@
 // The proxy in use over fakes of the engine, the browsers, the dialogs, the
 // network and the window: activation, rotation, the selector's
 // fill and the list's commands, as the user would see them.
+#include <gtest/gtest.h>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -50,12 +51,13 @@ protected:
     // Rows as a test in this run left them: `level` "" for untested ones.
     void AddRows(const std::vector<std::string>& addresses, const std::string& level = "") {
         for (const std::string& address : addresses)
-            list.AppendRow({address, "Country", "Not Tested Today", "N/A", level});
+            list.AppendRow(
+                {net::ParseProxyAddress(address), "Country", "Not Tested Today", "N/A", level});
     }
     std::vector<std::string> Rows() const {
         std::vector<std::string> rows;
         for (const ProxyEntry& row : list.Rows())
-            rows.push_back(row.address);
+            rows.push_back(row.Address());
         return rows;
     }
     static uint32_t Dword(const char* path) { return RegDwordValue(path, 0, true).Get(); }
@@ -316,7 +318,7 @@ TEST_F(ShellLogicTest, AnEmptyChoiceIsRefusedWithoutACaption) {
 }
 
 TEST_F(ShellLogicTest, AddNewProxyStoresTheAddressAndActivatesItWhenOn) {
-    list.AppendRow({"3.3.3.3:8080", "Old", "x", "y"});
+    list.AppendRow({net::ParseProxyAddress("3.3.3.3:8080"), "Old", "x", "y"});
     view.editText = "1.1.1.1:80";
     view.enableBox = true;
     activation.OnEnableBoxClicked();
@@ -376,12 +378,12 @@ void ShellLogicTest::ATransparentOrUnknownProxyIsNeverMadeActive(const std::stri
          }},
         {"test proxy",
          [this] {
-             view.selectedRow = list.FindProxyRow("9.9.9.9:80");
+             view.selectedRow = list.FindProxyRow(net::ParseProxyAddress("9.9.9.9:80"));
              commands.Run(list_commands::TestProxy);
          }},
         {"double click",
          [this] {
-             view.selectedRow = list.FindProxyRow("9.9.9.9:80");
+             view.selectedRow = list.FindProxyRow(net::ParseProxyAddress("9.9.9.9:80"));
              activation.OnRowDoubleClicked();
          }},
         {"enable box",
@@ -393,8 +395,10 @@ void ShellLogicTest::ATransparentOrUnknownProxyIsNeverMadeActive(const std::stri
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         list.RemoveAllRows();
-        list.AppendRow({"1.1.1.1:80", "DE", "5 milliseconds", "9.00 KB/sec", "Elite"});
-        list.AppendRow({"9.9.9.9:80", "US", "7 milliseconds", "9.00 KB/sec", level});
+        list.AppendRow(
+            {net::ParseProxyAddress("1.1.1.1:80"), "DE", "5 milliseconds", "9.00 KB/sec", "Elite"});
+        list.AppendRow(
+            {net::ParseProxyAddress("9.9.9.9:80"), "US", "7 milliseconds", "9.00 KB/sec", level});
         view.editText = "1.1.1.1:80";
         view.enableBox = true;
         activation.OnEnableBoxClicked();
@@ -410,7 +414,7 @@ void ShellLogicTest::ATransparentOrUnknownProxyIsNeverMadeActive(const std::stri
         } else {
             EXPECT_FALSE(engine.IsRunning());
         }
-        int row = list.FindProxyRow("9.9.9.9:80");
+        int row = list.FindProxyRow(net::ParseProxyAddress("9.9.9.9:80"));
         ASSERT_GE(row, 0);
         EXPECT_EQ(level, list.Row(row).anonymity);
     }
@@ -557,7 +561,8 @@ TEST_F(RotationTest, TicksTakeOnlyProvenRowsThatPassTheirTestAgain) {
     Tick();
     EXPECT_EQ((std::vector<std::string>{"5.5.5.5:80", "6.6.6.6:80"}), probe.checked);
     EXPECT_EQ("6.6.6.6:80", Text(setting::ProxyName));
-    EXPECT_EQ("Transparent", list.Row(list.FindProxyRow("5.5.5.5:80")).anonymity);
+    EXPECT_EQ("Transparent",
+              list.Row(list.FindProxyRow(net::ParseProxyAddress("5.5.5.5:80"))).anonymity);
     EXPECT_TRUE(view.told.empty());
     // Nothing proven besides the active row: the tick tests nothing.
     list.SetRowTimes(0, "1 milliseconds", "1.00 KB/sec", "");
@@ -650,7 +655,7 @@ TEST_F(RotationTest, TheEngineFailsOverToTheRowsAfterTheActiveOneAsTheListIsNow)
     }
     // A removed proxy is no longer one to turn to.
     SwitchOn("1.1.1.1:80");
-    view.selectedRow = list.FindProxyRow("2.2.2.2:80");
+    view.selectedRow = list.FindProxyRow(net::ParseProxyAddress("2.2.2.2:80"));
     ASSERT_TRUE(commands.Run(list_commands::RemoveProxy));
     EXPECT_EQ(std::vector<std::string>{}, engine.failover);
 }
@@ -1113,6 +1118,12 @@ TEST_F(ShellLogicTest, TestProxyMovesThePassedRowToTheEndAndSwitchesWhenOn) {
     EXPECT_EQ("1.1.1.1", engine.host);
     EXPECT_TRUE(view.enableBox);
 
+    // Neither passed nor failed (a password wanted, the test page down even
+    // without the proxy): the row stays.
+    dialogs.next = {true, "", 0};
+    commands.Run(list_commands::TestProxy);
+    EXPECT_EQ((std::vector<std::string>{"2.2.2.2:80", "1.1.1.1:80"}), Rows());
+
     // Failed: the row leaves the list.
     dialogs.next = {true, "", 1};
     commands.Run(list_commands::TestProxy);
@@ -1301,8 +1312,10 @@ TEST_F(ShellLogicTest, RefreshAsksEveryTickedSourceAtOnceAndTellsWhatCame) {
 }
 
 TEST_F(ShellLogicTest, TheStatusLineShowsTheAddressTheTestPageSawAndTheProxyAfterIt) {
-    list.AppendRow({"1.1.1.1:80", "DE", "5 miliseconds", "9.00 KB/sec", "Elite", "9.8.7.6"});
-    list.AppendRow({"2.2.2.2:80", "", "5 miliseconds", "9.00 KB/sec", "Anonymous", "2.2.2.2"});
+    list.AppendRow({net::ParseProxyAddress("1.1.1.1:80"), "DE", "5 miliseconds", "9.00 KB/sec",
+                    "Elite", "9.8.7.6"});
+    list.AppendRow({net::ParseProxyAddress("2.2.2.2:80"), "", "5 miliseconds", "9.00 KB/sec",
+                    "Anonymous", "2.2.2.2"});
     view.editText = "1.1.1.1:80";
     view.enableBox = true;
     activation.OnEnableBoxClicked();
@@ -1391,7 +1404,7 @@ TEST_F(ShellLogicTest, FindWorkingProxiesPutsOnlyHidingOnesInTheListBestFirst) {
     BulkChecked found = checked(0, CheckOutcome::Passed, Anonymity::Elite, 9);
     found.run = work.bulkRuns.size();
     finding.OnChecked(found);
-    std::string key = list.Rows().back().address;
+    std::string key = list.Rows().back().Address();
     std::string password;
     EXPECT_TRUE(secrets.Find(key, password));
     EXPECT_EQ("http://ann@7.7.7.7:8080/pw", key + "/" + password);

@@ -33,9 +33,13 @@ class ListViewMirror : public ProxyListObserver {
 public:
     explicit ListViewMirror(HWND listView) : listView_(listView) {}
     void RowInserted(int index, const ProxyEntry& entry) override {
-        const char* cells[] = {entry.address.c_str(),      entry.country.c_str(),
-                               entry.responseTime.c_str(), entry.downloadSpeed.c_str(),
-                               entry.anonymity.c_str(),    entry.exitAddress.c_str()};
+        std::string address = entry.Address();
+        const char* cells[] = {address.c_str(),
+                               entry.country.c_str(),
+                               entry.responseTime.c_str(),
+                               entry.downloadSpeed.c_str(),
+                               entry.anonymity.c_str(),
+                               entry.exitAddress.c_str()};
         ui::InsertReportRow(listView_, index, cells, 6);
     }
     void RowRemoved(int index) override { SendMessageA(listView_, LVM_DELETEITEM, index, 0); }
@@ -88,8 +92,8 @@ int main(int argc, char** argv) {
         char address[64];
         std::snprintf(address, sizeof address, "10.%d.%d.%d:%d", i / 65536 % 256, i / 256 % 256,
                       i % 256, 1024 + i % 60000);
-        written.AppendRow(
-            {address, i % 3 ? "Germany <supports POST>" : "France", NotTestedToday, NoSpeed});
+        written.AppendRow({net::ParseProxyAddress(address),
+                           i % 3 ? "Germany <supports POST>" : "France", NotTestedToday, NoSpeed});
     }
     auto start = std::chrono::steady_clock::now();
     if (!written.SaveProxyList(path)) {

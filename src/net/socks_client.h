@@ -21,9 +21,16 @@ enum class SocksFailure {
     NeedsCredentials,    // asks for a user name and password that were not given
     CredentialsRefused,  // refused the user name and password given
     NamesRefused,        // a SOCKS4 proxy that refuses the 4a form (site names)
-    Refused,             // refused or could not reach the site
+    Refused,             // the site refused, or cannot be reached from the proxy
+    Declined,            // the proxy failed the request for reasons of its own
+    SiteTimedOut,        // the proxy answered, but its connection to the site took too long
     Closed,              // closed or went silent before its reply was complete
 };
+
+// Whether the failure is the site's: the proxy itself answered as it should.
+// SOCKS4 says "rejected or failed" (91) to a site it cannot reach and to a
+// name it does not take alike, so the refused 4a form counts here too.
+bool IsSiteFailure(SocksFailure failure);
 
 class SocksHandshake {
 public:
@@ -47,6 +54,9 @@ public:
     SocksFailure Failure() const { return failure_; }
     // Why it failed, as a few words for the 502 page.
     const std::string& Problem() const { return problem_; }
+    // Whether the request for the site is out and nothing of its reply has
+    // come: the proxy is connecting to the site.
+    bool WaitsForSite() const;
 
 private:
     enum class Step {
@@ -79,9 +89,22 @@ private:
     std::string problem_;
 };
 
-// Runs the handshake over `connection` (connected to the proxy) within
-// timeoutMs, giving up when `stop` (when given) is set. True once the tunnel
-// to the target is open; otherwise `failure` and `problem` say why.
+// The limits of one handshake, both counted from its start. The proxy's own
+// answers (greeting, sign-in) come within a round trip when it is alive; its
+// reply to the request waits for its connection to the site, which may take
+// as long as any connection to a slow site.
+struct SocksTimeouts {
+    int proxyMs;
+    int siteMs;
+};
+
+// Runs the handshake over `connection` (connected to the proxy) within the
+// limits, giving up when `stop` (when given) is set. True once the tunnel to
+// the target is open; otherwise `failure` and `problem` say why.
+bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& proxy,
+                     const std::string& targetHost, int targetPort, SocksTimeouts timeouts,
+                     const std::atomic<bool>* stop, SocksFailure& failure, std::string& problem);
+// The same with one limit for the whole handshake.
 bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& proxy,
                      const std::string& targetHost, int targetPort, int timeoutMs,
                      const std::atomic<bool>* stop, SocksFailure& failure, std::string& problem);

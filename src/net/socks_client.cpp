@@ -1,4 +1,4 @@
-#include "engine/socks_client.h"
+#include "net/socks_client.h"
 
 #include <algorithm>
 #include <chrono>
@@ -232,9 +232,13 @@ void SocksHandshake::ReadSocks5ReplyHead() {
         Fail(SocksFailure::BadReply, "its reply is not SOCKS5");
         return;
     }
-    if (Byte(reply_, 1) != 0) {
-        Fail(SocksFailure::Refused,
-             std::string("it answered: ") + Socks5ReplyText(Byte(reply_, 1)));
+    unsigned char code = Byte(reply_, 1);
+    if (code != 0) {
+        // 3 to 5 are the site's answer or its absence; 6, "TTL expired", is
+        // what proxies say when their own connection to the site timed out.
+        bool site = code >= 3 && code <= 6;
+        Fail(site ? SocksFailure::Refused : SocksFailure::Declined,
+             std::string("it answered: ") + Socks5ReplyText(code));
         return;
     }
     // The bound address it names is not used, but read whole so that the
@@ -277,6 +281,15 @@ void SocksHandshake::ReadSocks4Reply() {
     }
 }
 
+bool SocksHandshake::WaitsForSite() const {
+    return (step_ == Step::Socks5ReplyHead || step_ == Step::Socks4Reply) && reply_.empty();
+}
+
+bool IsSiteFailure(SocksFailure failure) {
+    return failure == SocksFailure::Refused || failure == SocksFailure::NamesRefused ||
+           failure == SocksFailure::SiteTimedOut;
+}
+
 const char* SocksFailureText(SocksFailure failure) {
     switch (failure) {
     case SocksFailure::NeedsCredentials:
@@ -297,11 +310,18 @@ const char* SocksFailureText(SocksFailure failure) {
 }
 
 bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& proxy,
-                     const std::string& targetHost, int targetPort, int timeoutMs,
+                     const std::string& targetHost, int targetPort, SocksTimeouts timeouts,
                      const std::atomic<bool>* stop, SocksFailure& failure, std::string& problem) {
     using Clock = std::chrono::steady_clock;
-    auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    auto left = [&until] {
+    auto started = Clock::now();
+    auto proxyUntil = started + std::chrono::milliseconds(timeouts.proxyMs);
+    auto siteUntil =
+        started + std::chrono::milliseconds(std::max(timeouts.proxyMs, timeouts.siteMs));
+    // Once the request for the site is out, the rest of the handshake has
+    // the site's limit.
+    bool requested = false;
+    auto left = [&] {
+        auto until = requested ? siteUntil : proxyUntil;
         return static_cast<int>(std::max<long long>(
             0,
             std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count()));
@@ -318,9 +338,17 @@ bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& pro
             }
             send.clear();
         }
+        requested = requested || handshake.WaitsForSite();
         int ready = 0;
         while (ready == 0 && left() > 0 && !(stop && *stop))
             ready = net::WaitReadable(connection, stop ? std::min(left(), StopCheckMs) : left());
+        if (ready <= 0 && handshake.WaitsForSite() && left() == 0) {
+            failure = SocksFailure::SiteTimedOut;
+            problem = "it did not reach the site within " +
+                      std::to_string((std::max(timeouts.proxyMs, timeouts.siteMs) + 999) / 1000) +
+                      " seconds";
+            return false;
+        }
         if (ready <= 0) {
             failure = SocksFailure::Closed;
             problem = "it did not finish its SOCKS reply in time";
@@ -338,4 +366,11 @@ bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& pro
     failure = handshake.Failure();
     problem = handshake.Problem();
     return handshake.Done();
+}
+
+bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& proxy,
+                     const std::string& targetHost, int targetPort, int timeoutMs,
+                     const std::atomic<bool>* stop, SocksFailure& failure, std::string& problem) {
+    return OpenSocksTunnel(connection, proxy, targetHost, targetPort, {timeoutMs, timeoutMs}, stop,
+                           failure, problem);
 }

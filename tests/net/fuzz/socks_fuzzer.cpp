@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/socks_client.h"
+#include "net/socks_client.h"
 
 namespace {
 
