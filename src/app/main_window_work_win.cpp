@@ -61,7 +61,7 @@ void MainWindow::TakeRunResults() {
                 startUpCheck_->OnProxyTestsEnded(result.run, result.judgeReached);
             break;
         case RunResult::Kind::BulkChecked:
-            findWorking_->OnChecked(result.checked);
+            findWorking_->TakeChecked(result.checked);
             break;
         case RunResult::Kind::BulkCheckEnded:
             findWorking_->OnEnded(result.run, result.judgeReached);
@@ -69,4 +69,5 @@ void MainWindow::TakeRunResults() {
         }
     }
     listCommands_->EndBatch();
+    findWorking_->EndBatch();
 }

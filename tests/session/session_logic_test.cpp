@@ -1356,8 +1356,11 @@ TEST_F(ShellLogicTest, FindWorkingProxiesPutsOnlyHidingOnesInTheListBestFirst) {
         result.check.responseMs = ms;
         return result;
     };
-    finding.OnChecked(checked(0, CheckOutcome::Passed, Anonymity::Anonymous, 50));
-    finding.OnChecked(checked(2, CheckOutcome::Passed, Anonymity::Elite, 90));
+    finding.TakeChecked(checked(0, CheckOutcome::Passed, Anonymity::Anonymous, 50));
+    finding.TakeChecked(checked(2, CheckOutcome::Passed, Anonymity::Elite, 90));
+    EXPECT_EQ("Checked 0 of 6: 0 working", view.status) << "shown once a batch";
+    finding.EndBatch();
+    EXPECT_EQ("Checked 2 of 6: 2 working", view.status);
     finding.OnChecked(checked(1, CheckOutcome::Passed, Anonymity::Elite, 30));
     finding.OnChecked(checked(3, CheckOutcome::Passed, Anonymity::Transparent, 5));
     BulkChecked fastest = checked(4, CheckOutcome::Passed, Anonymity::Elite, 10);
