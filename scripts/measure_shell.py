@@ -3,7 +3,7 @@
 fails to answer, with the stand-in list service answering, silent and
 trickling.
 
-    scripts/measure_shell.py [--test-all-only] [VEILGATE.EXE]
+    scripts/measure_shell.py [--test-all-only | --scale] [VEILGATE.EXE]
                                               (after cmake --build --preset windows)
 
 Without an argument it measures the build's own Veilgate.exe; with one, that
@@ -16,6 +16,14 @@ message (SendMessageTimeout with WM_NULL every 50 ms) during start-up,
 during "Refresh List" and during a rotation tick towards a proxy that takes
 the connection attempt and never completes it. Windows calls a window "Not
 Responding" after 5000 ms without an answer.
+
+--scale measures large work instead: a file source of 100,000 lines and one
+of 20,000 JSON objects refreshed together; "Find Working Proxies" over 10,000
+loopback ports that refuse at once, run to its end and run again to be
+stopped after 3 s; "Test All Proxies" over 5,000 such rows. For each: the
+longest time the window took to answer, the time the work took, whether every
+proxy was accounted for, and, for "Stop", the time until the program has no
+more threads than before the run. Then the program's peak memory (VmHWM).
 
 Then "Test All Proxies" over 20 proxies, 10 real tinyproxy peers (as they
 come, without Via, with XTinyproxy; each making its outgoing connections from
@@ -219,6 +227,158 @@ def measure_test_all(shell):
     return longest, took, table
 
 
+def program_pid(shell):
+    """The Linux process of Veilgate.exe under Wine."""
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                command = f.read().replace(b"\0", b" ").decode(errors="replace")
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                environment = f.read()
+        except OSError:
+            continue
+        if "Veilgate.exe" in command and f"WINEPREFIX={shell.prefix}".encode() in environment:
+            return int(entry)
+    return None
+
+
+def status_field(pid, name):
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            for line in f:
+                if line.startswith(name + ":"):
+                    return int(line.split()[1])
+    except (OSError, ValueError, TypeError):
+        pass
+    return None
+
+
+def refused_ports(count):
+    """Loopback ports where nothing listens: each connect is refused at once."""
+    ports = []
+    port = 20000
+    while len(ports) < count and port < 65000:
+        probe = socket.socket()
+        probe.settimeout(0.2)
+        if probe.connect_ex(("127.0.0.1", port)) != 0:
+            ports.append(port)
+        probe.close()
+        port += 1
+    return ports
+
+
+def timed(shell, seconds, action, done, limit):
+    """Runs action, waits until done() (at most limit s): the longest
+    answer of the window meanwhile, and the time done() took."""
+    answers, answered = longest_answer_in_background(shell, seconds)
+    time.sleep(1)
+    began = time.monotonic()
+    action()
+    finished = e2e.wait_until(done, limit, step=0.2)
+    took = time.monotonic() - began if finished else None
+    answers.join()
+    return answered.get("longest_ms", "?"), took
+
+
+def measure_scale(shell):
+    work = shell.work
+    text = os.path.join(work, "scale-lines.txt")
+    with open(text, "w") as f:
+        for i in range(100000):
+            f.write(f"10.{i // 65536}.{i // 256 % 256}.{i % 256}:{1024 + i % 50000}\n")
+    json_source = os.path.join(work, "scale-objects.json")
+    with open(json_source, "w") as f:
+        f.write("[" + ",".join(
+            f'{{"ip": "11.{i // 65536}.{i // 256 % 256}.{i % 256}", "port": {2000 + i % 5000},'
+            f' "country": "Nowhere", "anonymity": "elite"}}' for i in range(20000)) + "]")
+    ports = refused_ports(10000)
+    refused = os.path.join(work, "scale-refused.txt")
+    with open(refused, "w") as f:
+        f.writelines(f"127.0.0.1:{port}\n" for port in ports)
+    for name, kind, value in (("UseProxy", "REG_DWORD", 0), ("AutoEnabled", "REG_DWORD", 0),
+                              ("LocalPort", "REG_DWORD", shell.engine_port),
+                              ("ServerHost", "REG_SZ", f"127.0.0.1:{shell.list_port}")):
+        shell.reg_add(name, kind, value, key=USER_KEY)
+    rows = []
+
+    def sources(*paths):
+        e2e.set_text_value(shell, "ProxySources", "0\thttp\tmaker\n" + "".join(
+            f"1\thttp\t{shell.windows_path(path)}\n" for path in paths))
+
+    def status():
+        return shell.state().get("status", "")
+
+    sources(text, json_source)
+    shell.write_tested_proxies([f"127.0.0.1:{shell.upstream_port}->Local"])
+    shell.start_program()
+    e2e.wait_until(lambda: int(shell.state().get("items") or 0) >= 120000, 180, step=1)
+    pid = program_pid(shell)
+    longest, took = timed(shell, 60, lambda: shell.drive("click", "1005"),
+                          lambda: shell.drive("message")["ok"], 50)
+    shell.message(5)
+    items = int(shell.state().get("items") or 0)
+    rows.append(("Refresh: 100,000 lines + 20,000 JSON", longest, took,
+                 f"{items:,} items of 120,000", ""))
+    memory = status_field(pid, "VmHWM")
+    shell.drive("command", "32772")
+    shell.wait_program_end(60)
+    e2e.stop(shell.program)
+
+    sources(refused)
+    shell.start_program()
+    e2e.wait_until(lambda: int(shell.state().get("items") or 0) >= len(ports), 120, step=1)
+    pid = program_pid(shell)
+    threads = status_field(pid, "Threads")
+    total = f"{len(ports):,}"
+    ended = f"Checked {total} of {total}: 0 working."
+    longest, took = timed(shell, 200, lambda: shell.drive("click", "1008"),
+                          lambda: status() == ended, 190)
+    rows.append((f"Find Working over {total} refused", longest, took,
+                 "checked = listed" if status() == ended else status(), ""))
+    # "Stop" in the middle of a run, then until the run's threads are gone.
+    answers, answered = longest_answer_in_background(shell, 30)
+    time.sleep(1)
+    shell.drive("click", "1008")
+    time.sleep(3)
+    stopped = time.monotonic()
+    shell.drive("click", "1008")
+    gone = e2e.wait_until(lambda: (status_field(pid, "Threads") or 0) <= threads, 20, step=0.05)
+    stop_took = time.monotonic() - stopped if gone else None
+    answers.join()
+    rows.append(("Stop after 3 s", answered.get("longest_ms", "?"), None, status(),
+                 f"{stop_took:.2f}" if stop_took is not None else "> 20"))
+    memory = max(memory or 0, status_field(pid, "VmHWM") or 0)
+    shell.drive("command", "32772")
+    shell.wait_program_end(60)
+    e2e.stop(shell.program)
+
+    sources()
+    shell.write_tested_proxies([f"127.0.0.1:{port}->Refused" for port in ports[:5000]])
+    shell.start_program()
+    e2e.wait_until(lambda: shell.state().get("rows") == "5000", 120, step=1)
+    pid = program_pid(shell)
+    longest, took = timed(shell, 200, lambda: shell.drive("list-menu", "0", "4"),
+                          lambda: shell.state().get("rows") == "0", 190)
+    rows.append(("Test All over 5,000 refused rows", longest, took,
+                 f"{shell.state().get('rows')} rows left", ""))
+    memory = max(memory or 0, status_field(pid, "VmHWM") or 0)
+    shell.drive("command", "32772")
+    shell.wait_program_end(60)
+    e2e.stop(shell.program)
+    return rows, memory
+
+
+def print_scale(rows, memory):
+    print(f"{'work':<40}{'longest ms':>12}{'took s':>9}  {'Stop to no thread s':>20}  outcome")
+    for name, longest, took, outcome, stop_took in rows:
+        print(f"{name:<40}{longest!s:>12}{(f'{took:.1f}' if took else '-'):>9}  "
+              f"{stop_took:>20}  {outcome}")
+    print(f"peak memory of Veilgate.exe (VmHWM): {(memory or 0) // 1024} MiB")
+    return 0
+
+
 def rounded(value):
     return value if value is None else round(value, 2)
 
@@ -232,7 +392,8 @@ def main():
     e2e.wait_until(lambda: subprocess.run(["xdpyinfo"], capture_output=True).returncode == 0, 10)
     arguments = sys.argv[1:]
     test_all_only = "--test-all-only" in arguments
-    arguments = [a for a in arguments if a != "--test-all-only"]
+    scale = "--scale" in arguments
+    arguments = [a for a in arguments if a not in ("--test-all-only", "--scale")]
     prefix = os.path.join(BUILD, "shell-prefix")
     shell = e2e.Shell(os.path.join(ROOT, "cmake", "wine-run.sh"), prefix,
                       arguments[0] if arguments else
@@ -255,6 +416,8 @@ def main():
         if test_all_only:
             test_all = measure_test_all(shell)
             return print_test_all(test_all)
+        if scale:
+            return print_scale(*measure_scale(shell))
         rows.append(("answering",) + measure(shell, f"127.0.0.1:{shell.list_port}",
                                              hanging_port))
         silent = silent_server()

@@ -5,6 +5,7 @@
 #include "proxies/bulk_check.h"
 #include "proxies/failure_witness.h"
 #include "proxies/proxy_secrets.h"
+#include "session/list_refresh.h"
 
 namespace {
 
@@ -88,6 +89,7 @@ bool WindowBackgroundWork::StartListDownload(int id, size_t index, const ProxySo
         outcome->listCame = failure == DownloadFailure::None;
         outcome->failure = DownloadFailureText(failure, status);
         outcome->reply = std::move(reply);
+        ReadListDownload(*outcome, source.defaultType);
         if (PostMessageA(window, ListDownloadedMessage, 0, reinterpret_cast<LPARAM>(outcome.get())))
             outcome.release();
     });
@@ -139,11 +141,31 @@ void WindowBackgroundWork::StartGeneratorRequest() {
     Run(Kind::Generator, [](Job& job) { ProxyGeneratorRequest(&job.canceller); });
 }
 
+void WindowBackgroundWork::Hand(HWND window, ResultBatch<RunResult>& results, RunResult result) {
+    if (results.Push(std::move(result)) && !PostMessageA(window, RunResultsMessage, 0, 0))
+        results.WakeLost();
+}
+
+std::vector<RunResult> WindowBackgroundWork::TakeRunResults() {
+    // Asked first: a run that has ended has pushed all it will, so that
+    // nothing can be left behind once the timer stops.
+    bool runsGoOn = Running(Kind::ProxyTests) || Running(Kind::BulkCheck);
+    bool more = false;
+    std::vector<RunResult> taken = results_->Take(RunResultsAtOnce, more);
+    if (more && !PostMessageA(window_, RunResultsMessage, 0, 0))
+        results_->WakeLost();
+    if (!more && !runsGoOn)
+        KillTimer(window_, RunResultsTimerId);
+    return taken;
+}
+
 bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<net::ProxyAddress>& proxies) {
     HWND window = window_;
+    std::shared_ptr<ResultBatch<RunResult>> results = results_;
     std::vector<ProxyJudge> judges = ConfiguredJudges();
     int atOnce = ConfiguredChecksAtOnce();
-    return Run(Kind::ProxyTests, [window, run, proxies, judges, atOnce](Job& job) {
+    SetTimer(window_, RunResultsTimerId, RunResultsTimerMs, nullptr);
+    return Run(Kind::ProxyTests, [window, results, run, proxies, judges, atOnce](Job& job) {
         bool judgeReached = false;
         ProxyJudge answered = judges.front();
         BulkCheckReceiver receiver;
@@ -157,17 +179,17 @@ bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<net::Proxy
             return AskFirstJudgeDirectly(judges, job.stop, own, answered);
         });
         receiver.checked = [&](const BulkCheckResult& checked) {
-            auto result = std::make_unique<ProxyTestResult>();
-            result->run = run;
-            result->proxy = proxies[checked.index];
-            result->check = checked.check;
+            RunResult result;
+            result.kind = RunResult::Kind::ProxyTested;
+            result.tested.run = run;
+            result.tested.proxy = proxies[checked.index];
+            result.tested.check = checked.check;
             // Told on the checking thread as the check ends.
-            result->judgeReached =
-                judgeReached && (!IsProxyFailure(result->check) ||
+            result.tested.judgeReached =
+                judgeReached && (!IsProxyFailure(checked.check) ||
                                  witness.Confirms(FailureWitness::Clock::now(), job.stop));
-            if (!job.stop &&
-                PostMessageA(window, ProxyTestedMessage, 0, reinterpret_cast<LPARAM>(result.get())))
-                result.release();
+            if (!job.stop)
+                Hand(window, *results, std::move(result));
         };
         // The whole test of each row, of each type in turn for a row that
         // names none.
@@ -176,31 +198,38 @@ bool WindowBackgroundWork::StartProxyTests(int run, const std::vector<net::Proxy
             return CheckProxyAsListed(judge, own, WithKeptPassword(proxies[index]), stop);
         };
         RunBulkTests(proxies.size(), test, judges, atOnce, job.stop, receiver);
+        RunResult ended;
+        ended.kind = RunResult::Kind::ProxyTestsEnded;
+        ended.run = run;
+        ended.judgeReached = judgeReached;
         if (!job.stop)
-            PostMessageA(window, ProxyTestsEndedMessage, static_cast<WPARAM>(run),
-                         judgeReached ? 1 : 0);
+            Hand(window, *results, std::move(ended));
     });
 }
 
 bool WindowBackgroundWork::StartBulkCheck(int run, const std::vector<net::ProxyAddress>& proxies) {
     HWND window = window_;
+    std::shared_ptr<ResultBatch<RunResult>> results = results_;
     std::vector<ProxyJudge> judges = ConfiguredJudges();
     int atOnce = ConfiguredChecksAtOnce();
-    return Run(Kind::BulkCheck, [window, run, proxies, judges, atOnce](Job& job) {
+    SetTimer(window_, RunResultsTimerId, RunResultsTimerMs, nullptr);
+    return Run(Kind::BulkCheck, [window, results, run, proxies, judges, atOnce](Job& job) {
         BulkCheckReceiver receiver;
         receiver.checked = [&](const BulkCheckResult& checked) {
-            auto found = std::make_unique<BulkChecked>();
-            found->run = run;
-            found->index = checked.index;
-            found->check = checked.check;
-            if (!job.stop &&
-                PostMessageA(window, BulkCheckedMessage, 0, reinterpret_cast<LPARAM>(found.get())))
-                found.release();
+            RunResult found;
+            found.kind = RunResult::Kind::BulkChecked;
+            found.checked.run = run;
+            found.checked.index = checked.index;
+            found.checked.check = checked.check;
+            if (!job.stop)
+                Hand(window, *results, std::move(found));
         };
-        bool judgeReached = RunBulkCheck(proxies, judges, atOnce, job.stop, receiver);
+        RunResult ended;
+        ended.kind = RunResult::Kind::BulkCheckEnded;
+        ended.run = run;
+        ended.judgeReached = RunBulkCheck(proxies, judges, atOnce, job.stop, receiver);
         if (!job.stop)
-            PostMessageA(window, BulkCheckEndedMessage, static_cast<WPARAM>(run),
-                         judgeReached ? 1 : 0);
+            Hand(window, *results, std::move(ended));
     });
 }
 
@@ -252,8 +281,4 @@ std::unique_ptr<ListDownload> WindowBackgroundWork::TakeListDownload(LPARAM lPar
 
 std::unique_ptr<ProxyTestResult> WindowBackgroundWork::TakeProxyTestResult(LPARAM lParam) {
     return std::unique_ptr<ProxyTestResult>(reinterpret_cast<ProxyTestResult*>(lParam));
-}
-
-std::unique_ptr<BulkChecked> WindowBackgroundWork::TakeBulkChecked(LPARAM lParam) {
-    return std::unique_ptr<BulkChecked>(reinterpret_cast<BulkChecked*>(lParam));
 }

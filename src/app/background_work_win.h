@@ -1,7 +1,9 @@
 // The main window's worker threads: the list download, the generator request,
 // the rotation's test and the runs of proxy tests. Each worker posts its outcome to
 // the window, which hands it to the logic on its own thread; a worker never touches the window
-// otherwise.
+// otherwise. The runs of tests, which answer once per proxy, hand their results
+// over in batches (result_batch.h) that the window takes on one posted message
+// and, should a post fail, on a timer.
 #pragma once
 
 #include <windows.h>
@@ -14,8 +16,20 @@
 #include <thread>
 #include <vector>
 
+#include "session/result_batch.h"
 #include "session/shell_interfaces.h"
 #include "proxies/proxy_list_download_win.h"
+
+// One answer of a run of tests or of "Find Working Proxies": a proxy's
+// result, or the end of the run (`run`, and whether a judge answered).
+struct RunResult {
+    enum class Kind { ProxyTested, ProxyTestsEnded, BulkChecked, BulkCheckEnded };
+    Kind kind = Kind::ProxyTested;
+    int run = 0;
+    bool judgeReached = false;
+    ProxyTestResult tested;
+    BulkChecked checked;
+};
 
 class WindowBackgroundWork : public BackgroundWork {
 public:
@@ -23,16 +37,17 @@ public:
     static constexpr UINT ListDownloadedMessage = WM_APP + 1;
     // lParam: the rotation's ProxyTestResult (TakeProxyTestResult).
     static constexpr UINT RotationTestedMessage = WM_APP + 2;
-    // lParam: a ProxyTestResult the receiver takes (TakeProxyTestResult).
-    static constexpr UINT ProxyTestedMessage = WM_APP + 3;
-    // wParam: the run that ended; lParam: 1 when its judge answered.
-    static constexpr UINT ProxyTestsEndedMessage = WM_APP + 4;
-    // lParam: a BulkChecked the receiver takes (TakeBulkChecked).
-    static constexpr UINT BulkCheckedMessage = WM_APP + 5;
-    // wParam: the run that ended; lParam: 1 when a judge answered.
-    static constexpr UINT BulkCheckEndedMessage = WM_APP + 6;
+    // Results of runs wait (TakeRunResults).
+    static constexpr UINT RunResultsMessage = WM_APP + 7;
+    // While runs go on: takes the results whose message could not be posted.
+    static constexpr UINT_PTR RunResultsTimerId = 103;
+    static constexpr UINT RunResultsTimerMs = 250;
+    // The most results handed over at once, so that the window answers
+    // between batches.
+    static constexpr size_t RunResultsAtOnce = 256;
 
-    explicit WindowBackgroundWork(HWND window) : window_(window) {}
+    explicit WindowBackgroundWork(HWND window)
+        : window_(window), results_(std::make_shared<ResultBatch<RunResult>>()) {}
     ~WindowBackgroundWork() override { Stop(); }
     WindowBackgroundWork(const WindowBackgroundWork&) = delete;
     WindowBackgroundWork& operator=(const WindowBackgroundWork&) = delete;
@@ -53,9 +68,13 @@ public:
     // cannot be cut short (a connect in progress) is left to end on its own.
     void Stop();
 
+    // On RunResultsMessage and the timer: the next batch, oldest first. The
+    // window is woken again while more wait; the timer stops once no run
+    // goes on and nothing waits.
+    std::vector<RunResult> TakeRunResults();
+
     static std::unique_ptr<ListDownload> TakeListDownload(LPARAM lParam);
     static std::unique_ptr<ProxyTestResult> TakeProxyTestResult(LPARAM lParam);
-    static std::unique_ptr<BulkChecked> TakeBulkChecked(LPARAM lParam);
 
 private:
     enum class Kind { ListDownload, Generator, Check, ProxyTests, BulkCheck };
@@ -79,8 +98,12 @@ private:
     // Joins a job's threads.
     static void Join(Job& job);
     bool Running(Kind kind);
+    // Hands a result of a run to the window (from a worker).
+    static void Hand(HWND window, ResultBatch<RunResult>& results, RunResult result);
 
     HWND window_;
+    // Held by the workers too, which may outlive this object (Stop).
+    std::shared_ptr<ResultBatch<RunResult>> results_;
     // Touched by the window's thread only.
     std::vector<std::shared_ptr<Job>> jobs_;
 };

@@ -2,7 +2,10 @@
 // proxies, "Enable Veilgate", the rotation settings, the status line and the
 // toolbar. It lives for the whole run, in the tray when hidden. What its
 // controls do is decided by ProxyActivation, ProxyRotation and ListCommands;
-// this class only shows their view and forwards the window's messages.
+// this class only shows their view and forwards the window's messages. Its
+// rooms: the frame (main_window_win.cpp), the list view, the selector, the
+// status line, the tray, the commands, the pictures and the workers' results
+// (main_window_*_win.cpp).
 #pragma once
 
 #include <windows.h>
@@ -105,6 +108,11 @@ private:
     void SizeColumnsSoon();
     // One step of the selector's fill (posted).
     void FillSelectorStep();
+    // A message that a worker or the engine posted, handed to the logic;
+    // false for any other message.
+    bool OnWorkMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The next batch of the runs' results, handed to the logic.
+    void TakeRunResults();
 
     void SetFieldText(int id, const std::string& text);
     void CreateToolbar();
@@ -114,6 +122,8 @@ private:
     // Takes the controls' places as the default layout and brings the
     // window to its kept place; true when it is to be shown maximised.
     bool TakeLayout();
+    // The controls' anchors, taken from where they are now.
+    void TakeAnchors();
     bool CreateProxySelector();
     // Loads the background, toolbar and selector pictures drawn for dpi and
     // hands them to the controls, which drop the previous set.

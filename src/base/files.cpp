@@ -32,6 +32,25 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return true;
 }
 
+bool ReadFileUpTo(const std::string& path, size_t maxBytes, std::string& bytes, bool& tooLarge) {
+    tooLarge = false;
+    bytes.clear();
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    char piece[64 * 1024];
+    while (file.read(piece, sizeof piece) || file.gcount() > 0) {
+        size_t read = static_cast<size_t>(file.gcount());
+        if (bytes.size() + read > maxBytes) {
+            tooLarge = true;
+            std::string().swap(bytes);
+            return false;
+        }
+        bytes.append(piece, read);
+    }
+    return !file.bad();
+}
+
 bool ReplaceWholeFile(const std::string& path, const std::string& bytes, std::string* error) {
     std::string temporary = TemporaryNameFor(path);
     bool written = false;

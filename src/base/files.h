@@ -4,12 +4,17 @@
 // one, so a failed or interrupted write never leaves a truncated file.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace base {
 
 // The whole file, byte for byte; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+// The same for a file that is to hold at most `maxBytes`: read a piece at a
+// time and given up on once longer, so that a huge file is never held whole.
+// False, with `tooLarge` set, for such a file.
+bool ReadFileUpTo(const std::string& path, size_t maxBytes, std::string& bytes, bool& tooLarge);
 // Puts `bytes` in place of the file at `path` as described above. A file
 // marked read-only is refused, as writing it in place would be. On failure
 // the old file is untouched and `error` (when given) names the file.

@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -170,9 +171,14 @@ int WaitWritable(const Socket& socket, int timeoutMs) {
     return ready;
 }
 
+// How often a caller waiting on a name lookup looks at its stop flag.
+constexpr auto LookupStopCheck = std::chrono::milliseconds(50);
+
 // The IPv4 addresses of a host, or nothing. A dotted address needs no
 // resolver; a name is resolved on a helper thread so that a resolver that
-// never answers costs the caller only timeoutMs. The helper ends on its own.
+// never answers costs the caller only timeoutMs, or until `stop` is set:
+// the helper is then abandoned, never joined, and ends on its own when the
+// system's resolver gives up.
 std::vector<sockaddr_in> ResolveIPv4(const std::string& host, int port, int timeoutMs,
                                      const std::atomic<bool>* stop = nullptr) {
     std::vector<sockaddr_in> addresses;
@@ -215,14 +221,13 @@ std::vector<sockaddr_in> ResolveIPv4(const std::string& host, int port, int time
     } catch (...) {
         return addresses;
     }
-    // In slices, so that a caller asked to stop is not held by a resolver
-    // that never answers.
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock<std::mutex> lock(lookup->mutex);
-    while (!lookup->finished && !(stop && *stop) && std::chrono::steady_clock::now() < until) {
-        auto slice =
-            std::min(until, std::chrono::steady_clock::now() + std::chrono::milliseconds(50));
-        lookup->done.wait_until(lock, slice, [&] { return lookup->finished; });
+    while (!lookup->finished && !(stop && *stop)) {
+        auto now = std::chrono::steady_clock::now();
+        if (now >= until)
+            break;
+        lookup->done.wait_until(lock, std::min(until, now + LookupStopCheck));
     }
     if (lookup->finished)
         addresses = lookup->result;

@@ -93,7 +93,8 @@ Socket ConnectTcpElsewhere(const std::string& host, int port, int ownPort, int t
                            bool& looped, std::string* error = nullptr);
 
 // The same, given up at once when `stop` is set from another thread, so
-// that a worker asked to end is not held by a silent host.
+// that a worker asked to end is not held by a silent host or a name lookup
+// that hangs.
 Socket ConnectTcpUnless(const std::string& host, int port, int timeoutMs,
                         const std::atomic<bool>& stop);
 

@@ -30,6 +30,13 @@ constexpr size_t MaxBodyBytes = 4 * 1024 * 1024;
 // bytes a line, a few times that in JSON).
 constexpr size_t MaxSourceBytes = 32 * 1024 * 1024;
 
+// A list service must not see the browser's cookies or set its own, a list
+// must not land in the cache that the cleaner empties nor come from it, and
+// no dialog may open on a worker.
+constexpr DWORD RequestFlags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES |
+                               INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD |
+                               INTERNET_FLAG_NO_UI;
+
 void SetTimeouts(HINTERNET internet) {
     DWORD timeout = RequestTimeoutMs;
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
@@ -93,7 +100,7 @@ DownloadFailure HttpGet(const std::string& url, std::string& body, RequestCancel
         return FailureOf(GetLastError());
     HINTERNET request =
         HttpOpenRequestA(connection.Get(), "GET", object.c_str(), nullptr, nullptr, nullptr,
-                         INTERNET_FLAG_KEEP_CONNECTION | (secure ? INTERNET_FLAG_SECURE : 0), 0);
+                         RequestFlags | (secure ? INTERNET_FLAG_SECURE : 0), 0);
     if (!request)
         return FailureOf(GetLastError());
     // From here on the canceller owns the request handle and closes it,
@@ -239,10 +246,9 @@ bool DownloadListSource(const std::string& location, bool webAddress, std::strin
         RequestCanceller own;
         why =
             HttpGet(location, body, canceller ? *canceller : own, httpStatus, MaxSourceBytes, true);
-    } else if (!base::ReadWholeFile(location, body)) {
-        why = DownloadFailure::FileUnreadable;
-    } else if (body.size() > MaxSourceBytes) {
-        why = DownloadFailure::TooLarge;
+    } else if (bool tooLarge = false;
+               !base::ReadFileUpTo(location, MaxSourceBytes, body, tooLarge)) {
+        why = tooLarge ? DownloadFailure::TooLarge : DownloadFailure::FileUnreadable;
     }
     if (why != DownloadFailure::None)
         body.clear();

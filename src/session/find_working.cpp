@@ -96,14 +96,25 @@ void FindWorkingProxies::PutFound(const ListedProxy& listed, const ProxyCheck& c
 }
 
 void FindWorkingProxies::OnChecked(const BulkChecked& result) {
+    TakeChecked(result);
+    EndBatch();
+}
+
+void FindWorkingProxies::TakeChecked(const BulkChecked& result) {
     if (!Running() || result.run != run_ || result.index >= proxies_.size())
         return;
     ++checked_;
+    batchTook_ = true;
     if (IsFound(result.check)) {
         ++working_;
         PutFound(proxies_[result.index], result.check);
     }
-    ShowProgress();
+}
+
+void FindWorkingProxies::EndBatch() {
+    if (batchTook_)
+        ShowProgress();
+    batchTook_ = false;
 }
 
 void FindWorkingProxies::OnEnded(int run, bool judgeAnswered) {

@@ -30,12 +30,20 @@ public:
     // The button (and the tray's item): starts a run over `offered`, or
     // stops the one that runs.
     void OnFindClicked(const std::vector<ListedProxy>& offered);
+    // A batch of one: TakeChecked, then EndBatch.
     void OnChecked(const BulkChecked& result);
+    // The results come in batches: each goes into the list as it is taken,
+    // and the progress is shown once for the batch (thousands of failures
+    // a second held the window while each was shown).
+    void TakeChecked(const BulkChecked& result);
+    void EndBatch();
     void OnEnded(int run, bool judgeAnswered);
     bool Running() const { return run_ != 0; }
 
 private:
     void Stop();
+    // Results were taken since the progress was last shown.
+    bool batchTook_ = false;
     void PutFound(const ListedProxy& listed, const ProxyCheck& check);
     void ShowProgress();
 

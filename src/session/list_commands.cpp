@@ -136,9 +136,26 @@ void ListCommands::ShowCount() {
 // The row is found again by its address: the user may have removed or
 // moved rows while the run went on.
 bool ListCommands::OnProxyTested(const ProxyTestResult& result) {
+    if (!TakeResult(result))
+        return false;
+    EndBatch();
+    return true;
+}
+
+void ListCommands::EndBatch() {
+    if (saveDue_ && !activation_.SaveList(!saveFailed_))
+        saveFailed_ = true;
+    saveDue_ = false;
+    if (batchTook_ && run_ != 0)
+        ShowCount();
+    batchTook_ = false;
+}
+
+bool ListCommands::TakeResult(const ProxyTestResult& result) {
     if (run_ == 0 || result.run != run_)
         return false;
     ++tested_;
+    batchTook_ = true;
     ProxyList& list = activation_.List();
     int row = list.FindProxyRow(result.proxy);
     const ProxyCheck& check = result.check;
@@ -150,8 +167,7 @@ bool ListCommands::OnProxyTested(const ProxyTestResult& result) {
                 ProxyEntry entry = list.Row(row);
                 entry.proxy.type = check.type;
                 list.ReplaceRow(row, entry);
-                if (!activation_.SaveList(!saveFailed_))
-                    saveFailed_ = true;
+                saveDue_ = true;
             }
         }
         lastStatus_ = list_commands::TestPassed;
@@ -160,17 +176,16 @@ bool ListCommands::OnProxyTested(const ProxyTestResult& result) {
         lastStatus_ = list_commands::TestNeedsCredentials;
     } else if (result.judgeReached && row >= 0) {
         activation_.RemoveRow(row);
-        if (!activation_.SaveList(!saveFailed_))
-            saveFailed_ = true;
+        saveDue_ = true;
         lastStatus_ = list_commands::TestFailed;
     }
-    ShowCount();
     return true;
 }
 
 bool ListCommands::OnProxyTestsEnded(int run, bool judgeReached) {
     if (run_ == 0 || run != run_)
         return false;
+    EndBatch();
     run_ = 0;
     activation_.ForwardWithCandidates();
     if (!lastStatus_.empty())

@@ -43,8 +43,14 @@ public:
     // the results come. A second press while they run does nothing.
     void TestAllProxies();
     // A result of a run, on the window's thread; false when it is no run of
-    // "Test All Proxies" (another part's, or an abandoned one).
+    // "Test All Proxies" (another part's, or an abandoned one). A batch of
+    // one: TakeResult and EndBatch.
     bool OnProxyTested(const ProxyTestResult& result);
+    // The results come in batches: each fills in or removes its row, and
+    // the count is shown and the list saved once for the batch, so that a
+    // run over a long list stays linear.
+    bool TakeResult(const ProxyTestResult& result);
+    void EndBatch();
     bool OnProxyTestsEnded(int run, bool judgeReached);
     bool TestingAll() const { return run_ != 0; }
 
@@ -65,4 +71,8 @@ private:
     // A file that cannot be written fails every save of a run alike: the
     // user is told once.
     bool saveFailed_ = false;
+    // Results were taken since the batch began; rows changed since the last
+    // save.
+    bool batchTook_ = false;
+    bool saveDue_ = false;
 };

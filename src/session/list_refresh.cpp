@@ -1,11 +1,23 @@
 #include "session/list_refresh.h"
 
+#include <utility>
+
+#include "proxies/proxy_list_reply.h"
 #include "proxies/proxy_secrets.h"
 
 #include "session/list_commands.h"
 
 std::string CannotUpdateText(const std::string& reason) {
     return list_refresh::CannotUpdatePrefix + reason + ".";
+}
+
+void ReadListDownload(ListDownload& outcome, net::ProxyType defaultType) {
+    if (!outcome.listCame || outcome.parsed)
+        return;
+    outcome.list = ParseProxyListText(outcome.reply, defaultType);
+    outcome.webPage = LooksLikeWebPage(outcome.reply);
+    outcome.parsed = true;
+    std::string().swap(outcome.reply);
 }
 
 ListRefresh::ListRefresh(ProxyActivation& activation, MainWindowView& view, BackgroundWork& work)
@@ -38,12 +50,14 @@ void ListRefresh::Start(Kind kind) {
     view_.StartListDeadline(list_refresh::DeadlineMs);
 }
 
-void ListRefresh::OnDownloaded(const ListDownload& outcome) {
+void ListRefresh::OnDownloaded(ListDownload outcome) {
     if (!Running() || outcome.id != id_)
         return;
     if (!outcome.kept)
         keepError_ = outcome.keepError;
-    if (outcome.listCame)
+    if (outcome.listCame && outcome.parsed)
+        sources_.Take(outcome.source, std::move(outcome.list), outcome.webPage);
+    else if (outcome.listCame)
         sources_.Take(outcome.source, outcome.reply);
     else
         sources_.Fail(outcome.source, outcome.failure);

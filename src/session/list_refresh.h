@@ -22,6 +22,10 @@ constexpr char NoAnswerInTime[] = "the list service did not send the list within
 // "Cannot update the proxy list: <reason>."
 std::string CannotUpdateText(const std::string& reason);
 
+// Reads a downloaded list where it came, on the worker, and lets go of its
+// bytes: a list of 100,000 lines held the window for seconds.
+void ReadListDownload(ListDownload& outcome, net::ProxyType defaultType);
+
 class ListRefresh {
 public:
     ListRefresh(ProxyActivation& activation, MainWindowView& view, BackgroundWork& work);
@@ -33,7 +37,7 @@ public:
     // "Refresh List": every ticked source at once; does nothing while a
     // download runs.
     void OnRefreshClicked();
-    void OnDownloaded(const ListDownload& outcome);
+    void OnDownloaded(ListDownload outcome);
     // Timer 101: the download took too long.
     void OnDeadline();
 

@@ -12,6 +12,7 @@
 #include "proxies/list_sources/proxy_sources.h"
 #include "proxies/proxy_check.h"
 #include "proxies/proxy_list_reply.h"
+#include "proxies/proxy_list_text.h"
 
 // The local proxy engine as the window drives it.
 class ProxyEngine {
@@ -81,9 +82,15 @@ struct ListDownload {
     // dropped), and which of its sources.
     int id = 0;
     size_t source = 0;
-    // A reply that holds a list came; `reply` is its text.
+    // A reply that holds a list came; `reply` is its text, until the worker
+    // reads it (ReadListDownload) so that the window's thread never parses.
     bool listCame = false;
     std::string reply;
+    // Set once read: `list` holds its proxies, `webPage` whether the reply
+    // was a web page, and `reply` is empty.
+    bool parsed = false;
+    ParsedProxyList list;
+    bool webPage = false;
     // Why not, when no list came: "the list service ...".
     std::string failure;
     // False when "proxylist.txt" could not be written; `keepError` names it.

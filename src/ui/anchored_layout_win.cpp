@@ -41,6 +41,13 @@ void AnchoredLayout::Take(HWND dialog, HWND growing, HWND placesItself, int touc
     clientHeight_ = client.bottom;
 }
 
+void AnchoredLayout::StretchAcross(HWND control) {
+    for (Control& taken : controls_) {
+        if (taken.window == control)
+            taken.anchors |= AnchorLeft | AnchorRight;
+    }
+}
+
 void AnchoredLayout::Apply(HWND dialog) const {
     RECT client{};
     GetClientRect(dialog, &client);

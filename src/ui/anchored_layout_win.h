@@ -20,6 +20,9 @@ public:
     // (a toolbar) is left to itself. Controls `touchGapUnits` dialog units
     // apart or less go together.
     void Take(HWND dialog, HWND growing, HWND placesItself, int touchGapUnits);
+    // After Take: `control` keeps both its left edge and its distance to the
+    // right one, so that it widens with the window (a field of long texts).
+    void StretchAcross(HWND control);
     // WM_SIZE: every control moved for the client area's new size, at once.
     void Apply(HWND dialog) const;
     // WM_GETMINMAXINFO: the window is never made smaller than this.

@@ -35,6 +35,15 @@ bool BitmapDialog::OnEraseBackground(HDC dc) {
     if (!source)
         return true;
     HGDIOBJ old = SelectObject(source, bitmap_.Get());
+    if (extend_) {
+        for (const ui::BitmapPiece& piece :
+             ui::ExtendBitmap(client.right, client.bottom, info.bmWidth, info.bmHeight))
+            StretchBlt(dc, piece.to.x, piece.to.y, piece.to.width, piece.to.height, source,
+                       piece.from.x, piece.from.y, piece.from.width, piece.from.height, SRCCOPY);
+        SelectObject(source, old);
+        DeleteDC(source);
+        return true;
+    }
     for (const ui::Placement& p :
          ui::PlaceBitmap(mode_, client.right, client.bottom, info.bmWidth, info.bmHeight)) {
         if (p.width == info.bmWidth && p.height == info.bmHeight)

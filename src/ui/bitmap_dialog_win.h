@@ -16,6 +16,9 @@ public:
     // 0 tiled, 1 centred, 2 stretched; any other value is ignored.
     void SetMode(int mode);
     int Mode() const { return mode_; }
+    // Instead of the mode: the picture once, extended beyond its size by
+    // its edges (ui::ExtendBitmap), for a window that grows.
+    void ExtendBeyondPicture() { extend_ = true; }
     // Loads a bitmap resource of the program; false when there is none.
     bool LoadBitmapResource(int bitmapResourceId);
     bool HasBitmap() const { return bitmap_.IsValid(); }
@@ -27,6 +30,7 @@ protected:
 private:
     base::ScopedGdiObject bitmap_;
     int mode_ = 0;
+    bool extend_ = false;
 };
 
 }  // namespace ui

@@ -32,6 +32,24 @@ std::vector<Placement> PlaceBitmap(int mode, int clientWidth, int clientHeight, 
     return placements;
 }
 
+std::vector<BitmapPiece> ExtendBitmap(int clientWidth, int clientHeight, int bitmapWidth,
+                                      int bitmapHeight) {
+    std::vector<BitmapPiece> pieces;
+    if (clientWidth <= 0 || clientHeight <= 0 || bitmapWidth <= 0 || bitmapHeight <= 0)
+        return pieces;
+    int w = bitmapWidth, h = bitmapHeight;
+    pieces.push_back({{0, 0, w, h}, {0, 0, w, h}});
+    // The bottom row is a darker edge: the colour above it goes on.
+    int fillRow = h > 1 ? h - 2 : 0;
+    if (clientWidth > w)
+        pieces.push_back({{w, 0, clientWidth - w, h}, {w - 1, 0, 1, h}});
+    if (clientHeight > h)
+        pieces.push_back({{0, h, w, clientHeight - h}, {0, fillRow, w, 1}});
+    if (clientWidth > w && clientHeight > h)
+        pieces.push_back({{w, h, clientWidth - w, clientHeight - h}, {w - 1, fillRow, 1, 1}});
+    return pieces;
+}
+
 int PictureScaleForDpi(int dpi) {
     int chosen = PictureScales[0];
     for (int percent : PictureScales) {

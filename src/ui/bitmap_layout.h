@@ -25,6 +25,20 @@ bool IsBitmapMode(int mode);
 std::vector<Placement> PlaceBitmap(int mode, int clientWidth, int clientHeight, int bitmapWidth,
                                    int bitmapHeight);
 
+// A resizable window's background beyond its picture, without the seams of
+// tiles: the picture once at the top left, then its last column stretched
+// across the rest of its height, and its lower rows' colours (the row above
+// its bottom edge) stretched down below it. Each piece draws part `from` of
+// the bitmap over `to`; one piece, the whole picture, while the window is
+// no larger.
+struct BitmapPiece {
+    Placement to;
+    Placement from;
+    bool operator==(const BitmapPiece& o) const { return to == o.to && from == o.from; }
+};
+std::vector<BitmapPiece> ExtendBitmap(int clientWidth, int clientHeight, int bitmapWidth,
+                                      int bitmapHeight);
+
 // The scales, in percent of their size at 96 dots per inch, at which the
 // program's pictures are drawn (tools/make_pictures.py draws the same).
 constexpr int PictureScales[] = {100, 150, 200};

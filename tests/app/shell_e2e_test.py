@@ -956,7 +956,7 @@ def run_find_working(shell):
         # bottom right corner, "Enable Veilgate" to the top left.
         def places():
             return {id: [int(n) for n in shell.drive("place", id)["place"].split()]
-                    for id in ("1000", "1002", "1")}
+                    for id in ("1000", "1001", "1002", "1")}
         before = places()
         client = [int(n) for n in shell.drive("place", "1")["client"].split()]
         check(shell.drive("resize", "1000", "650")["ok"], "the window can be resized")
@@ -969,6 +969,8 @@ def run_find_working(shell):
               and after["1"] == moved("1", dx, dy, dx, dy),
               "the list grows with the window and the other controls keep to their edges",
               (before, after, dx, dy))
+        check(after["1001"] == moved("1001", 0, 0, dx, 0), "the selector widens with the list",
+              (before["1001"], after["1001"], dx))
         shell.drive("command", "32772")
         check(shell.wait_program_end(30), "EXIT ends it")
         place = (shell.reg_query("MainWindowPlace") or "").split(",")

@@ -166,6 +166,10 @@ TEST_F(ProxyListDownloadTest, ASourceOfTheUsersComesByteForByteFromTheWebOrAFile
     EXPECT_FALSE(DownloadListSource(service_folder_.File("missing.txt"), false, body, &failure));
     EXPECT_EQ(DownloadFailure::FileUnreadable, failure);
     EXPECT_EQ("", body);
+    // A file over the 32 MiB a source may hold is given up on as it is read.
+    service_folder_.Write("huge.txt", std::string((32 << 20) + 1, '1'));
+    EXPECT_FALSE(DownloadListSource(service_folder_.File("huge.txt"), false, body, &failure));
+    EXPECT_EQ(DownloadFailure::TooLarge, failure);
 }
 
 // A refresh over sources that answer 404, 500, a portal's sign-in page and a

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "session/activation.h"
@@ -16,6 +17,7 @@
 #include "session/list_commands.h"
 #include "session/find_working.h"
 #include "session/list_refresh.h"
+#include "session/result_batch.h"
 #include "proxies/list_sources/proxy_sources.h"
 #include "session/rotation.h"
 #include "session/startup_check.h"
@@ -906,6 +908,41 @@ TEST_F(ShellLogicTest, TestAllProxiesFillsRowsAsResultsComeAndRemovesTheDead) {
     EXPECT_FALSE(commands.OnProxyTestsEnded(run, true)) << "the run is over";
 }
 
+TEST_F(ShellLogicTest, TestAllProxiesSavesAndCountsOnceABatch) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
+    commands.TestAllProxies();
+    int run = work.testRuns.back().first;
+    EXPECT_TRUE(commands.TakeResult(Tested(run, "1.1.1.1:80", true, CheckOutcome::NoAnswer)));
+    EXPECT_TRUE(commands.TakeResult(Tested(run, "2.2.2.2:80", true, CheckOutcome::NoAnswer)));
+    EXPECT_EQ("", SavedFile()) << "nothing is saved within a batch";
+    commands.EndBatch();
+    EXPECT_EQ("3.3.3.3:80->Country\r\n", SavedFile());
+    EXPECT_EQ("Testing proxies: 2 of 3", view.status);
+}
+
+TEST(ResultBatchTest, WakesOnceForManyAndLosesNothing) {
+    ResultBatch<int> batch;
+    EXPECT_TRUE(batch.Push(1));
+    EXPECT_FALSE(batch.Push(2)) << "one wake-up for a batch";
+    bool more = false;
+    EXPECT_EQ(std::vector<int>{1}, batch.Take(1, more));
+    EXPECT_TRUE(more);
+    batch.WakeLost();
+    EXPECT_TRUE(batch.Push(3)) << "a lost wake-up is asked for again";
+    EXPECT_EQ((std::vector<int>{2, 3}), batch.Take(10, more));
+    EXPECT_FALSE(more);
+    // Pushed from several threads at once, every one arrives.
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 4; ++w)
+        workers.emplace_back([&batch] {
+            for (int i = 0; i < 5000; ++i)
+                batch.Push(i);
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    EXPECT_EQ(20000u, batch.Take(100000, more).size());
+}
+
 TEST_F(ShellLogicTest, TestAllProxiesShowsTheTypeFoundAndKeepsAProxyWantingAPassword) {
     AddRows({"1.1.1.1:1080", "2.2.2.2:1080"});
     commands.TestAllProxies();
@@ -1133,6 +1170,13 @@ ListDownload Outcome(int id, bool listCame, const std::string& reply = "",
     return outcome;
 }
 
+// As the worker hands it over: read, without its bytes.
+ListDownload Read(ListDownload outcome) {
+    ReadListDownload(outcome, net::ProxyType::Http);
+    EXPECT_TRUE(outcome.parsed && outcome.reply.empty());
+    return outcome;
+}
+
 TEST_F(ShellLogicTest, RefreshTakesTheListWhenItComesAndKeepsTheItemsWhenNoneCame) {
     struct Case {
         const char* name;
@@ -1147,6 +1191,17 @@ TEST_F(ShellLogicTest, RefreshTakesTheListWhenItComesAndKeepsTheItemsWhenNoneCam
          {"5.5.5.5:80->X"},
          {"Veilgate: Proxy list updated!"},
          1},
+        {"a list read on its worker",
+         Read(Outcome(1, true, "5.5.5.5:80->X<br />")),
+         {"5.5.5.5:80->X"},
+         {"Veilgate: Proxy list updated!"},
+         1},
+        {"an error page read on its worker",
+         Read(Outcome(1, true, "<html>busy</html>")),
+         {"old:1"},
+         {"Error: Cannot update the proxy list: the list service sent a web page, not a proxy "
+          "list."},
+         0},
         {"the service is down",
          Outcome(1, false, "", "the list service cannot be reached"),
          {"old:1"},
@@ -1302,8 +1357,11 @@ TEST_F(ShellLogicTest, FindWorkingProxiesPutsOnlyHidingOnesInTheListBestFirst) {
         result.check.responseMs = ms;
         return result;
     };
-    finding.OnChecked(checked(0, CheckOutcome::Passed, Anonymity::Anonymous, 50));
-    finding.OnChecked(checked(2, CheckOutcome::Passed, Anonymity::Elite, 90));
+    finding.TakeChecked(checked(0, CheckOutcome::Passed, Anonymity::Anonymous, 50));
+    finding.TakeChecked(checked(2, CheckOutcome::Passed, Anonymity::Elite, 90));
+    EXPECT_EQ("Checked 0 of 6: 0 working", view.status) << "shown once a batch";
+    finding.EndBatch();
+    EXPECT_EQ("Checked 2 of 6: 2 working", view.status);
     finding.OnChecked(checked(1, CheckOutcome::Passed, Anonymity::Elite, 30));
     finding.OnChecked(checked(3, CheckOutcome::Passed, Anonymity::Transparent, 5));
     BulkChecked fastest = checked(4, CheckOutcome::Passed, Anonymity::Elite, 10);

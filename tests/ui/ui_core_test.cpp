@@ -38,6 +38,17 @@ TEST(PlaceBitmap, StretchesOverTheWholeArea) {
               std::vector<Placement>({{0, 0, 640, 480}}));
 }
 
+TEST(ExtendBitmap, ThePictureOnceThenItsEdgesStretchedBeyondIt) {
+    using Pieces = std::vector<ui::BitmapPiece>;
+    EXPECT_EQ(ui::ExtendBitmap(541, 304, 600, 304), Pieces({{{0, 0, 600, 304}, {0, 0, 600, 304}}}));
+    EXPECT_EQ(ui::ExtendBitmap(1000, 500, 600, 304),
+              Pieces({{{0, 0, 600, 304}, {0, 0, 600, 304}},
+                      {{600, 0, 400, 304}, {599, 0, 1, 304}},
+                      {{0, 304, 600, 196}, {0, 302, 600, 1}},
+                      {{600, 304, 400, 196}, {599, 302, 1, 1}}}));
+    EXPECT_TRUE(ui::ExtendBitmap(0, 500, 600, 304).empty());
+}
+
 TEST(PlaceBitmap, NothingForUnknownModesOrEmptySizes) {
     EXPECT_TRUE(ui::PlaceBitmap(3, 100, 100, 10, 10).empty());
     EXPECT_TRUE(ui::PlaceBitmap(-1, 100, 100, 10, 10).empty());

@@ -14,7 +14,12 @@ void SourcesRefresh::Begin(const std::vector<ProxySource>& sources) {
 void SourcesRefresh::Take(size_t index, const std::string& bytes) {
     if (index >= answers_.size() || answers_[index].answered)
         return;
-    ParsedProxyList list = ParseProxyListText(bytes, sources_[index].defaultType);
+    Take(index, ParseProxyListText(bytes, sources_[index].defaultType), LooksLikeWebPage(bytes));
+}
+
+void SourcesRefresh::Take(size_t index, ParsedProxyList list, bool webPage) {
+    if (index >= answers_.size() || answers_[index].answered)
+        return;
     // A reply that names no proxy (an error or sign-in page, an empty reply,
     // the maker's list of only "null" entries) never takes the place of what
     // the source gave before.
@@ -22,8 +27,8 @@ void SourcesRefresh::Take(size_t index, const std::string& bytes) {
     for (const ListedProxy& listed : list.proxies)
         anyProxy = anyProxy || (!listed.proxy.host.empty() && listed.proxy.port > 0);
     if (!anyProxy) {
-        Fail(index, DownloadFailureText(LooksLikeWebPage(bytes) ? DownloadFailure::WebPage
-                                                                : DownloadFailure::NotAList));
+        Fail(index, DownloadFailureText(webPage ? DownloadFailure::WebPage
+                                                : DownloadFailure::NotAList));
         return;
     }
     answers_[index].answered = true;

@@ -22,6 +22,8 @@ public:
     // Source `index` sent `bytes`, or failed (`failure` says why: "the list
     // service stopped answering").
     void Take(size_t index, const std::string& bytes);
+    // The same, read already (ParseProxyListText; `webPage`: LooksLikeWebPage).
+    void Take(size_t index, ParsedProxyList list, bool webPage);
     void Fail(size_t index, const std::string& failure);
     // Every source still silent fails for `failure`.
     void GiveUp(const std::string& failure);
