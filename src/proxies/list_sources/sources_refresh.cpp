@@ -27,8 +27,8 @@ void SourcesRefresh::Take(size_t index, ParsedProxyList list, bool webPage) {
     for (const ListedProxy& listed : list.proxies)
         anyProxy = anyProxy || (!listed.proxy.host.empty() && listed.proxy.port > 0);
     if (!anyProxy) {
-        Fail(index, DownloadFailureText(webPage ? DownloadFailure::WebPage
-                                                : DownloadFailure::NotAList));
+        Fail(index,
+             DownloadFailureText(webPage ? DownloadFailure::WebPage : DownloadFailure::NotAList));
         return;
     }
     answers_[index].answered = true;
