@@ -11,7 +11,9 @@ script's own, which connects to the judge from 127.0.0.2 so that the judge
 sees another address than the user's (Elite, as it adds no header). The
 judge is the stand-in list service for the direct request, and a judge of
 this script's own, which echoes as it does but serves many at once, behind
-the live proxies. The check is tools/find_check, the program's own list
+the live proxies; it serves the content test page as the list service does,
+so the live ones pass the content check, which costs each of them one more
+connection and request (its bytes are printed). The check is tools/find_check, the program's own list
 reader and bulk check. Prints, for each mix at 256 checks at once and at the
 default (BENCH_AT_ONCE), the time, the count found and the check's peak
 memory. Needs the host build of list_service and find_check (cmake --build
@@ -29,15 +31,21 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.request
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 LIST_SERVICE = os.path.join(ROOT, "build/host/tools/list_service/list_service")
 FIND_CHECK = os.environ.get("FIND_CHECK",
                             os.path.join(ROOT, "build/host/tools/find_check/find_check"))
-CONCURRENCIES = [int(c) for c in os.environ.get("BENCH_AT_ONCE", "256 1024").split()]
+CONCURRENCIES = [int(c) for c in os.environ.get("BENCH_AT_ONCE", "256 2048").split()]
 # refused, silent, never accepting, garbage, live
-MIXES = {"2000": (1200, 400, 0, 200, 200), "10000": (6000, 2000, 500, 500, 1000)}
+# "live1000" (BENCH_MIXES=live1000) times what a live proxy's check costs.
+MIXES = {"2000": (1200, 400, 0, 200, 200), "10000": (6000, 2000, 500, 500, 1000),
+         "live1000": (0, 0, 0, 0, 1000)}
 FIRST_PORT = 42000
+CONTENT_PATH = b"/services/vg/proxy/contenttest.htm"
+# The content test page as the list service serves it, read once it runs.
+CONTENT = b""
 
 
 def address(i):
@@ -109,6 +117,11 @@ class Stand:
         the request's headers (with the check's marker)."""
         try:
             head = await reader.readuntil(b"\r\n\r\n")
+            if head.split(b" ", 2)[1] == CONTENT_PATH:
+                writer.write(b"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
+                             b"%d\r\nConnection: close\r\n\r\n%s" % (len(CONTENT), CONTENT))
+                await writer.drain()
+                return
             peer = writer.get_extra_info("peername")[0]
             body = ('<html><body><p>Your IP address is <b id="address">%s</b></p><pre>%s</pre>'
                     '</body></html>\n' % (peer, html.escape(head.decode("latin-1")))).encode()
@@ -230,6 +243,17 @@ def main():
             time.sleep(0.05)
         judge_port = int(open(os.path.join(work, "judge.port")).read())
         judge = "http://127.0.0.1:%d/services/whatismyip/whatismyip.asp" % judge_port
+        global CONTENT
+        CONTENT = urllib.request.urlopen("http://127.0.0.1:%d%s" % (
+            judge_port, CONTENT_PATH.decode())).read()
+        request = ("GET http://127.0.0.1:%d%s HTTP/1.0\r\nHost: 127.0.0.1:%d\r\nUser-Agent: "
+                   "Veilgate\r\nAccept: */*\r\nX-Veilgate-Check: vg0000000000000000\r\n"
+                   "Connection: close\r\n\r\n" % (judge_port, CONTENT_PATH.decode(), judge_port))
+        answer_head = ("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: %d\r\n"
+                       "Cache-Control: no-cache\r\nConnection: close\r\n\r\n" % len(CONTENT))
+        print("content check per proxy that passes: one more connection, %d bytes sent, "
+              "%d bytes received (%d of them the page)" % (len(request), len(answer_head) +
+                                                          len(CONTENT), len(CONTENT)))
         print("find_check: %s" % FIND_CHECK)
         for name in os.environ.get("BENCH_MIXES", "2000 10000").split():
             measure(MIXES[name], name, work, judge)

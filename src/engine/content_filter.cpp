@@ -1,6 +1,8 @@
 #include "engine/content_filter.h"
 
+#include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cstring>
 
 #include "settings/reg_value.h"
@@ -35,12 +37,38 @@ bool MatchesIgnoringCase(const char* text, const char* pattern, size_t length) {
     return true;
 }
 
+// The switches are asked for on every relayed block, and reading them from
+// the registry takes several calls into it each time; so the last reading is
+// kept, with the settings change count it was made at. Any change this
+// process makes to the settings (the program's own switches) is seen on the
+// next block; one made by another program within a second.
+constexpr long long SwitchesKeptMs = 1000;
+// The change count shifted left by two, and the two switches.
+std::atomic<uint64_t> keptSwitches{~0ull};
+std::atomic<long long> keptAtMs{0};
+
+long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 FilterSwitches ReadFilterSwitches() {
+    uint64_t changes = SettingsChangeCount();
+    uint64_t kept = keptSwitches.load();
+    long long now = NowMs();
     FilterSwitches switches;
+    if (kept >> 2 == changes && now - keptAtMs.load() < SwitchesKeptMs) {
+        switches.scripts = (kept & 1) != 0;
+        switches.objects = (kept & 2) != 0;
+        return switches;
+    }
     switches.scripts = RegDwordValue(setting::EnableJS).IsOn();
     switches.objects = RegDwordValue(setting::EnableActiveX).IsOn();
+    keptAtMs = now;
+    keptSwitches = changes << 2 | (switches.scripts ? 1 : 0) | (switches.objects ? 2 : 0);
     return switches;
 }
 

@@ -324,15 +324,23 @@ void ProxyConnection::Relay(const ParsedRequest& request, bool tunnelOpen) {
             } else {
                 const char* data = buffer.get();
                 size_t length = static_cast<size_t>(got);
-                std::string marked;
-                if (!marker.Done()) {  // past the head, blocks go to the filter as they came
-                    marker.Feed(data, length, marked);
-                    data = marked.data();
-                    length = marked.size();
+                FilterSwitches switches = ReadFilterSwitches();
+                if (marker.Done() && !switches.scripts && !switches.objects &&
+                    !contentFilter.Holding()) {
+                    // Nothing to mark or disarm: the block goes on as it came,
+                    // without a copy.
+                    ok = net::SendAll(browser_, data, length, limits_.idleTimeoutMs);
+                } else {
+                    std::string marked;
+                    if (!marker.Done()) {  // past the head, blocks go to the filter as they came
+                        marker.Feed(data, length, marked);
+                        data = marked.data();
+                        length = marked.size();
+                    }
+                    out.clear();
+                    contentFilter.Filter(data, length, switches, out);
+                    ok = net::SendAll(browser_, out, limits_.idleTimeoutMs);
                 }
-                out.clear();
-                contentFilter.Filter(data, length, ReadFilterSwitches(), out);
-                ok = net::SendAll(browser_, out, limits_.idleTimeoutMs);
             }
             if (!ok)
                 return;  // the browser went away: nobody to relay to

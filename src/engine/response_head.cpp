@@ -1,13 +1,22 @@
 #include "engine/response_head.h"
 
+#include <cstring>
+
+#include "base/text_compare.h"
 #include "engine/http_request.h"
 
 namespace {
 
-bool IsConnectionHeader(const std::string& line) {
-    std::string name = line.substr(0, line.find(':'));
-    return HeaderNameIs(name, "Connection") || HeaderNameIs(name, "Proxy-Connection") ||
-           HeaderNameIs(name, "Keep-Alive");
+// The line is looked at where it lies in the head: a copy of every line of
+// every answer would cost more than the marking itself.
+bool IsConnectionHeader(const char* line, size_t length) {
+    const void* colon = std::memchr(line, ':', length);
+    size_t name = colon ? static_cast<size_t>(static_cast<const char*>(colon) - line) : length;
+    for (const char* dropped : {"Connection", "Proxy-Connection", "Keep-Alive"}) {
+        if (base::EqualsIgnoringCase(line, name, dropped, std::strlen(dropped)))
+            return true;
+    }
+    return false;
 }
 
 // 1xx: another head follows it.
@@ -28,19 +37,18 @@ std::string MarkResponseClose(const std::string& head) {
         size_t end = head.find("\r\n", position);
         if (end == std::string::npos || end == position)
             break;
-        std::string line = head.substr(position, end - position);
+        const char* line = head.data() + position;
+        size_t length = end - position;
         position = end + 2;
         bool continuation = line[0] == ' ' || line[0] == '\t';
         if (!statusLine && !continuation)
-            dropping = IsConnectionHeader(line);
-        if (!(dropping && !statusLine)) {
-            out += line;
-            out += "\r\n";
-        }
+            dropping = IsConnectionHeader(line, length);
+        if (!(dropping && !statusLine))
+            out.append(line, length + 2);  // with its line break
         statusLine = false;
     }
     out += "Connection: close\r\nProxy-Connection: close\r\n";
-    out += head.substr(position);
+    out.append(head, position, std::string::npos);
     return out;
 }
 

@@ -330,6 +330,13 @@ bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& pro
     std::string send = handshake.Start();
     char buffer[512];
     while (!handshake.Failed() && !handshake.Done()) {
+        // The rest of a reply whose first part has come is mostly there
+        // already: it is taken without a wait. After a send the answer is
+        // a round trip away, and trying would only cost a system call.
+        long got = net::NothingYet;
+        if (send.empty() && !(stop && *stop))
+            got = net::ReceiveIfReady(connection, buffer,
+                                      std::min(sizeof buffer, handshake.BytesWanted()));
         if (!send.empty()) {
             if (!net::SendAll(connection, send.data(), send.size(), std::max(1, left()))) {
                 failure = SocksFailure::Closed;
@@ -339,7 +346,7 @@ bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& pro
             send.clear();
         }
         requested = requested || handshake.WaitsForSite();
-        int ready = 0;
+        int ready = got == net::NothingYet ? 0 : 1;
         while (ready == 0 && left() > 0 && !(stop && *stop))
             ready = net::WaitReadable(connection, stop ? std::min(left(), StopCheckMs) : left());
         if (ready <= 0 && handshake.WaitsForSite() && left() == 0) {
@@ -354,8 +361,9 @@ bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& pro
             problem = "it did not finish its SOCKS reply in time";
             return false;
         }
-        long got =
-            net::Receive(connection, buffer, std::min(sizeof buffer, handshake.BytesWanted()));
+        if (got == net::NothingYet)
+            got =
+                net::Receive(connection, buffer, std::min(sizeof buffer, handshake.BytesWanted()));
         if (got <= 0) {
             failure = SocksFailure::Closed;
             problem = "it closed the connection during the SOCKS handshake";

@@ -82,6 +82,7 @@ bool MemorySettingsBackend::WriteDword(SettingsRoot root, const std::string& key
     Store(root, keyPath,
           {name, DwordType, std::string(reinterpret_cast<const char*>(&value), sizeof(value))});
     ++writeCount_;
+    NoteSettingsChange();
     return true;
 }
 
@@ -90,6 +91,7 @@ bool MemorySettingsBackend::WriteText(SettingsRoot root, const std::string& keyP
     std::lock_guard<std::mutex> lock(mutex_);
     Store(root, keyPath, {name, TextType, text + '\0'});
     ++writeCount_;
+    NoteSettingsChange();
     return true;
 }
 
@@ -97,6 +99,7 @@ void MemorySettingsBackend::WriteBytes(SettingsRoot root, const std::string& key
                                        const std::string& name, const std::string& bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
     Store(root, keyPath, {name, BinaryType, bytes});
+    NoteSettingsChange();
 }
 
 bool MemorySettingsBackend::KeyExists(SettingsRoot root, const std::string& keyPath) {
@@ -127,6 +130,7 @@ bool MemorySettingsBackend::WriteValue(SettingsRoot root, const std::string& key
     std::lock_guard<std::mutex> lock(mutex_);
     Store(root, keyPath, value);
     ++writeCount_;
+    NoteSettingsChange();
     return true;
 }
 
@@ -138,6 +142,7 @@ bool MemorySettingsBackend::DeleteKey(SettingsRoot root, const std::string& keyP
     if (below != keys_.end() && below->first.compare(0, id.size() + 1, id + "\\") == 0)
         return false;
     keys_.erase(id);
+    NoteSettingsChange();
     return true;
 }
 
@@ -147,6 +152,7 @@ bool MemorySettingsBackend::DeleteValue(SettingsRoot root, const std::string& ke
     auto key = keys_.find(KeyId(root, keyPath));
     if (key != keys_.end())
         key->second.erase(ToLower(name));
+    NoteSettingsChange();
     return true;
 }
 
@@ -159,6 +165,7 @@ void MemorySettingsBackend::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     keys_.clear();
     writeCount_ = 0;
+    NoteSettingsChange();
 }
 
 #ifndef _WIN32

@@ -76,8 +76,11 @@ public:
         if (!CreateForWrite(root, keyPath, key))
             return false;
         DWORD data = value;
-        return RegSetValueExA(key.Get(), name.c_str(), 0, REG_DWORD,
-                              reinterpret_cast<const BYTE*>(&data), sizeof(data)) == ERROR_SUCCESS;
+        bool written =
+            RegSetValueExA(key.Get(), name.c_str(), 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&data), sizeof(data)) == ERROR_SUCCESS;
+        NoteSettingsChange();
+        return written;
     }
 
     bool WriteText(SettingsRoot root, const std::string& keyPath, const std::string& name,
@@ -85,9 +88,11 @@ public:
         base::ScopedRegKey key;
         if (!CreateForWrite(root, keyPath, key))
             return false;
-        return RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(text.c_str()),
-                              static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+        bool written = RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
+                                      reinterpret_cast<const BYTE*>(text.c_str()),
+                                      static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+        NoteSettingsChange();
+        return written;
     }
 
     bool ValueExists(SettingsRoot root, const std::string& keyPath,
@@ -133,13 +138,16 @@ public:
         base::ScopedRegKey key;
         if (!CreateForWrite(root, keyPath, key))
             return false;
-        return RegSetValueExA(key.Get(), value.name.c_str(), 0, value.type,
-                              reinterpret_cast<const BYTE*>(value.bytes.data()),
-                              static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+        bool written = RegSetValueExA(key.Get(), value.name.c_str(), 0, value.type,
+                                      reinterpret_cast<const BYTE*>(value.bytes.data()),
+                                      static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+        NoteSettingsChange();
+        return written;
     }
 
     bool DeleteKey(SettingsRoot root, const std::string& keyPath) override {
         LONG status = RegDeleteKeyA(RootKey(root), keyPath.c_str());
+        NoteSettingsChange();
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }
 
@@ -150,6 +158,7 @@ public:
             RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, KEY_SET_VALUE, key.Receive());
         if (status == ERROR_SUCCESS)
             status = RegDeleteValueA(key.Get(), name.c_str());
+        NoteSettingsChange();
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }
 };

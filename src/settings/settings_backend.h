@@ -62,3 +62,10 @@ public:
 
 // The registry on Windows, a process-wide in-memory tree elsewhere.
 SettingsBackend& DefaultSettingsBackend();
+
+// How many times any backend of this process has changed its store, each
+// counted once the change is made; a reader that keeps what it read may keep
+// it while this stays the same, as far as this process's own changes go.
+uint64_t SettingsChangeCount();
+// Counts one change; the backends call it after each write or delete.
+void NoteSettingsChange();

@@ -107,4 +107,13 @@ TEST(ContentFilter, SwitchesReadFromTheSettingsStoreOnlyExactlyOneCountingAsOn) 
     RegDwordValue(setting::EnableActiveX).Set(0);
 }
 
+TEST(ContentFilter, SwitchesChangedInTheStoreAreSeenOnTheNextRead) {
+    SettingsBackend& store = DefaultSettingsBackend();
+    EXPECT_FALSE(ReadFilterSwitches().scripts);
+    store.WriteDword(SettingsRoot::CurrentUser, setting::ProductKey, "EnableJS", 1);
+    EXPECT_TRUE(ReadFilterSwitches().scripts);
+    store.DeleteValue(SettingsRoot::CurrentUser, setting::ProductKey, "EnableJS");
+    EXPECT_FALSE(ReadFilterSwitches().scripts);
+}
+
 }  // namespace

@@ -179,6 +179,38 @@ TEST_F(ConnectionTest, AnswerFilteredWhileScriptsAreBlocked) {
     EXPECT_EQ("GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n", upstream.Request());
 }
 
+TEST_F(ConnectionTest, BytesHeldForATagStillComeWhenTheFilterIsSwitchedOff) {
+    RegDwordValue(setting::EnableJS).Set(1);
+    net::Socket listener = net::ListenTcp("127.0.0.1", 0, 1);
+    std::atomic<bool> switchedOff{false};
+    std::thread upstream([&] {
+        if (net::WaitReadable(listener, 5000) <= 0)
+            return;
+        net::Socket peer = net::AcceptConnection(listener);
+        ReadRequest(peer);
+        net::SendAll(peer, "HTTP/1.0 200 OK\r\n\r\n<p><scr");
+        WaitFor([&] { return switchedOff.load(); }, 5s);
+        net::SendAll(peer, "ipt>x");
+        peer.ShutdownSend();
+    });
+    net::Socket browser =
+        Serve(MakeUpstreamSettings(1, net::ProxyAddress("127.0.0.1", net::LocalPortOf(listener))));
+    ASSERT_TRUE(net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n"));
+    std::string seen;
+    char buffer[4096];
+    while (seen.find("<p>") == std::string::npos && net::WaitReadable(browser, 5000) > 0) {
+        long got = net::Receive(browser, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        seen.append(buffer, static_cast<size_t>(got));
+    }
+    RegDwordValue(setting::EnableJS).Set(0);
+    switchedOff = true;
+    seen += ReadAll(browser);
+    upstream.join();
+    EXPECT_EQ("<p><script>x", seen.substr(seen.find("\r\n\r\n") + 4));
+}
+
 TEST_F(ConnectionTest, WhatCannotGoOnGetsTheEnginesOwnErrorPage) {
     const int dead = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));  // closed again
     const std::string head = "GET http://h/ HTTP/1.1\r\nHost: h\r\n", get = head + "\r\n";

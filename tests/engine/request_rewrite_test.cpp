@@ -310,6 +310,9 @@ TEST(ResponseHead, MarkedToCloseWhateverTheServerSaid) {
         {{"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n\r\n"},
          "HTTP/1.1 100 Continue\r\nConnection: close\r\nProxy-Connection: close\r\n\r\n"
          "HTTP/1.1 200 OK\r\nConnection: close\r\nProxy-Connection: close\r\n\r\n"},
+        {{"HTTP/1.1 200 OK\r\nKEEP-ALIVE: 5\r\nConnection\r\nConnections: 2\r\n\r\n"},
+         "HTTP/1.1 200 OK\r\nConnections: 2\r\nConnection: close\r\nProxy-Connection: "
+         "close\r\n\r\n"},
         {{"<html>no head"}, "<html>no head"},
         {{"HTTP/1.0 200 OK\r\nCut"}, "HTTP/1.0 200 OK\r\nCut"},  // the server closed early
     };
