@@ -52,6 +52,12 @@ Item WebSees(const EngineState& state, const WebMeasure& web) {
     if (state.enginePort == 0)
         return Make(ItemId::WebSees, title, Verdict::Problem,
                     "Veilgate is off: sites see your own address.");
+    // The page came, but changed: that says more than its not coming.
+    if (NeverUsedWord(web.check.outcome)[0] != '\0')
+        return Make(ItemId::WebSees, title, Verdict::Problem,
+                    "Through Veilgate (" + EngineText(state.enginePort) +
+                        ") the test pages did not come back as the test page sent them (" +
+                        NeverUsedWord(web.check.outcome) + "): the proxy in use changes them.");
     if (web.check.outcome != CheckOutcome::Passed) {
         std::string sentence =
             "The test page did not answer through Veilgate (" + EngineText(state.enginePort) + ")";

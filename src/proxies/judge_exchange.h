@@ -17,6 +17,10 @@ struct JudgeAnswer {
     uint32_t firstByteMs = 0;
     uint32_t totalMs = 0;
     size_t bodyBytes = 0;
+    // Whether the body reached the length its head stated.
+    bool complete = false;
+    // FNV-1a (64 bits) of every body byte, kept or only counted.
+    uint64_t bodyDigest = 14695981039346656037u;
     // The head and the start of the body.
     std::string kept;
 };
@@ -64,11 +68,29 @@ std::string JudgeRequestThrough(const RequestForm& form, const ProxyJudge& judge
 
 std::string AnswerBody(const JudgeAnswer& answer);
 bool IsJudgeAnswer(const JudgeAnswer& answer, const std::string& marker);
+// Whether a judge's answer came as the judge sends it: status 200, the marker
+// exactly once, and the request line it echoes (when it echoes one) the
+// GET of `path` that was sent, in origin or absolute form; the version may
+// differ, as proxies forward in their own. Headers a proxy added to the
+// answer do not matter; those added to the request are what the level reads.
+bool IsWellFormedEcho(const JudgeAnswer& answer, const std::string& marker,
+                      const std::string& path);
+// Whether what came through a proxy for the content test object shows that
+// it alters content: a 200 whose body, once whole (its stated length, or at
+// least the direct length), is not the object served directly. An answer cut
+// short by the time, another status, or an object never served directly
+// shows nothing.
+bool AltersContent(const OwnAddresses& own, const JudgeAnswer& object);
 double KilobytesPerSecond(size_t bytes, uint32_t milliseconds);
+// Whether a direct answer for ContentTestPath is our fixed page, whole: a
+// page that echoes the request (it holds the marker) is not.
+bool IsContentTestObject(const JudgeAnswer& object, const std::string& marker);
 
 // What the judge's answer through a proxy shows, into `check`: the time to
 // its first byte, the exit address, the level and the page's speed. False
 // (with `check.outcome` saying why) when it is not the judge's answer;
 // `sentCredentials` tells a 401 refusing them from any other page.
-bool ReadAnswerThrough(const JudgeAnswer& page, const std::string& marker, bool sentCredentials,
-                       const OwnAddresses& own, ProxyCheck& check);
+// A judge's page that is not well formed (IsWellFormedEcho for `path`) is an
+// unreliable answer.
+bool ReadAnswerThrough(const JudgeAnswer& page, const std::string& marker, const std::string& path,
+                       bool sentCredentials, const OwnAddresses& own, ProxyCheck& check);

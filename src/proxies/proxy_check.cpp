@@ -21,9 +21,26 @@ constexpr int StopCheckMs = 50;
 // The share of the budget each step may run until, counted from the start,
 // so that a slow answer still leaves time for the steps after it.
 constexpr int AnswerUntilMs = 6000;
+constexpr int ContentUntilMs = 7500;
 constexpr int SpeedUntilMs = 9000;
 
 }  // namespace
+
+const char* NeverUsedWord(CheckOutcome outcome) {
+    switch (outcome) {
+    case CheckOutcome::AltersContent:
+        return "Alters content";
+    case CheckOutcome::UnreliableAnswer:
+        return "Unreliable answer";
+    default:
+        return "";
+    }
+}
+
+bool IsNeverUsedWord(const std::string& word) {
+    return word == NeverUsedWord(CheckOutcome::AltersContent) ||
+           word == NeverUsedWord(CheckOutcome::UnreliableAnswer);
+}
 
 bool ParseJudgeUrl(const std::string& url, ProxyJudge& judge) {
     const std::string scheme = "http://";
@@ -98,6 +115,20 @@ bool AskJudgeDirectly(const ProxyJudge& judge, const std::atomic<bool>& stop, Ow
     if (!IsJudgeAnswer(answer, marker))
         return false;
     own.seenDirectly = ReadExitAddress(AnswerBody(answer));
+    // The content test object once per run: a later direct request (a
+    // failure's witness) finds it known already.
+    if (!own.contentKnown) {
+        net::Socket again =
+            net::ConnectTcpUnless(judge.host, judge.port, std::max(1, RemainingMs(until)), stop);
+        JudgeAnswer object =
+            again.IsValid()
+                ? Exchange(again, JudgeGetRequest(judge, ContentTestPath, false, marker), until,
+                           stop, false)
+                : JudgeAnswer();
+        own.contentKnown = IsContentTestObject(object, marker);
+        own.contentBytes = object.bodyBytes;
+        own.contentDigest = object.bodyDigest;
+    }
     return true;
 }
 
@@ -134,7 +165,28 @@ bool AskJudgeThrough(const ProxyJudge& judge, const OwnAddresses& own,
         check.outcome = CheckOutcome::Stopped;
         return false;
     }
-    return ReadAnswerThrough(page, marker, !route.form.authorization.empty(), own, check);
+    return ReadAnswerThrough(page, marker, judge.path, !route.form.authorization.empty(), own,
+                             check);
+}
+
+// The content test object through the proxy, compared with what the judge
+// served directly; false (the outcome AltersContent) when it differs. A proxy
+// that does not deliver it in time is not judged by it.
+bool KeepsContent(const ProxyJudge& judge, const OwnAddresses& own, const net::ProxyAddress& proxy,
+                  const std::string& marker, int64_t untilMs, const std::atomic<bool>& stop,
+                  ProxyCheck& check) {
+    if (!own.contentKnown)
+        return true;
+    Route route = OpenRoute(proxy, judge.host, judge.port, std::max(1, RemainingMs(untilMs)), stop);
+    if (!route.connection.IsValid())
+        return true;
+    JudgeAnswer object =
+        Exchange(route.connection, JudgeRequestThrough(route.form, judge, ContentTestPath, marker),
+                 untilMs, stop, false);
+    if (stop || !AltersContent(own, object))
+        return true;
+    check.outcome = CheckOutcome::AltersContent;
+    return false;
 }
 
 // The speed measured on our own test object, when the judge has it; what
@@ -181,9 +233,10 @@ ProxyCheck QuickCheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
     ProxyCheck check;
     check.type = proxy.type;
     std::string marker;
+    int64_t until = SteadyNowMs() + QuickCheckBudgetMs;
     if (AskJudgeThrough(
-            judge, own, proxy, QuickCheckConnectMs, SteadyNowMs() + QuickCheckBudgetMs, stop,
-            [](int) {}, check, marker))
+            judge, own, proxy, QuickCheckConnectMs, until, stop, [](int) {}, check, marker) &&
+        KeepsContent(judge, own, proxy, marker, until, stop, check))
         check.outcome = CheckOutcome::Passed;
     return check;
 }
@@ -219,7 +272,7 @@ ProxyCheck CheckProxyAsListed(const ProxyJudge& judge, const OwnAddresses& own,
         // A SOCKS proxy's own word (a password wanted, names refused) says
         // more than the HTTP test's silence.
         if (check.outcome == CheckOutcome::NeedsCredentials ||
-            check.outcome == CheckOutcome::RefusesNames)
+            check.outcome == CheckOutcome::RefusesNames || NeverUsedWord(check.outcome)[0] != '\0')
             return check;
         // A proxy that let the answer's time run out is slow or silent, not
         // of another type.
@@ -245,6 +298,10 @@ ProxyCheck CheckProxy(const ProxyJudge& judge, const OwnAddresses& own,
                          marker)) {
         if (check.outcome != CheckOutcome::Stopped)
             tell(100);
+        return check;
+    }
+    if (!KeepsContent(judge, own, proxy, marker, start + ContentUntilMs, stop, check)) {
+        tell(100);
         return check;
     }
     tell(60);

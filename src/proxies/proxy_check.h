@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -34,6 +35,11 @@ bool HidesUserAddress(Anonymity level);
 struct OwnAddresses {
     std::string seenDirectly;
     std::vector<std::string> local;
+    // The content test object as the judge served it directly, which what a
+    // proxy returns for it must match; unknown when the judge has none.
+    bool contentKnown = false;
+    size_t contentBytes = 0;
+    uint64_t contentDigest = 0;
 };
 
 // The address the judge says the request came from: its marked address
@@ -66,6 +72,16 @@ struct ProxyJudge {
     int securePort = 443;
 };
 
+// Our own small fixed page on the maker's server (about 1 KiB of HTML, the
+// kind of page proxies that insert scripts or advertising rewrite), asked
+// directly once per run and once through each proxy that answered as the
+// judge: what came through must be the same bytes. A judge without it
+// (answering anything but 200 directly) leaves the content unchecked.
+constexpr char ContentTestPath[] = "/services/vg/proxy/contenttest.htm";
+// The page's title, which tells it from a judge that answers every path
+// with its echo of the request: compared through a proxy, such an echo
+// differs by the proxy's own address and headers.
+constexpr char ContentTestTitle[] = "Veilgate content test";
 // Our own object on the maker's server, about 256 KiB, that the speed is
 // measured on; a judge without it is measured on its own page.
 constexpr char SpeedTestPath[] = "/services/vg/proxy/speedtest.bin";
@@ -108,7 +124,22 @@ enum class CheckOutcome {
     // it either: the user's own connection may be down, so the failure says
     // nothing of the proxy (failure_witness.h).
     JudgeUnreachable,
+    // What the proxy returned for the content test object differs from what
+    // the judge served directly: it rewrites or inserts content. Never used.
+    AltersContent,
+    // The judge's page came through, but not as the judge sends it (another
+    // status than 200, the marker not exactly once, or the request line not
+    // as sent): what the level would be read from cannot be trusted. Never
+    // used.
+    UnreliableAnswer,
 };
+
+// The word a row's "Anonymity" cell shows in place of a level for an outcome
+// that makes a proxy one never used ("Alters content", "Unreliable
+// answer"); empty for every other outcome.
+const char* NeverUsedWord(CheckOutcome outcome);
+// Whether a row's level text is one of those words.
+bool IsNeverUsedWord(const std::string& word);
 
 struct ProxyCheck {
     CheckOutcome outcome = CheckOutcome::NoConnection;

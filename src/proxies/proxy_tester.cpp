@@ -25,6 +25,9 @@ const char* FailureText(CheckOutcome outcome) {
         return SocksFailureText(SocksFailure::NamesRefused);
     case CheckOutcome::JudgeUnreachable:
         return "Test page unreachable, also without the proxy";
+    case CheckOutcome::AltersContent:
+    case CheckOutcome::UnreliableAnswer:
+        return NeverUsedWord(outcome);
     default:
         return "Connection Failure";
     }

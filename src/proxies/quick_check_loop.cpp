@@ -112,6 +112,7 @@ private:
     void SendRequest();
     void ReadAnswer();
     void AnswerEnded();
+    bool AskContent();
     void Finish(CheckOutcome outcome);
     uint32_t SinceSent() const {
         return static_cast<uint32_t>(std::max<int64_t>(0, SteadyNowMs() - sentMs_));
@@ -124,6 +125,9 @@ private:
     asio::steady_timer timer_;
     unsigned timerRound_ = 0;
     Step step_ = Step::Lookup;
+    asio::ip::address_v4 address_;
+    // Asking for the content test object, after the judge's page passed.
+    bool contentRound_ = false;
     int64_t startMs_ = 0;
     int64_t sentMs_ = 0;
     SocksHandshake handshake_;
@@ -201,6 +205,7 @@ void Check::TimedOut() {
 
 void Check::Connect(const asio::ip::address_v4& address) {
     step_ = Step::Connect;
+    address_ = address;
     auto self = shared_from_this();
     socket_.async_connect(tcp::endpoint(address, static_cast<unsigned short>(proxy_.port)),
                           [self](const asio::error_code& error) { self->Connected(error); });
@@ -268,7 +273,8 @@ void Check::ReadHandshake() {
 void Check::SendRequest() {
     step_ = Step::Request;
     marker_ = NewJudgeMarker();
-    outgoing_ = JudgeRequestThrough(form_, run_.judge, run_.judge.path, marker_);
+    outgoing_ = JudgeRequestThrough(form_, run_.judge,
+                                    contentRound_ ? ContentTestPath : run_.judge.path, marker_);
     auto self = shared_from_this();
     asio::async_write(socket_, asio::buffer(outgoing_),
                       [self](const asio::error_code& error, size_t) {
@@ -298,15 +304,43 @@ void Check::AnswerEnded() {
         return;
     if (step_ == Step::Answer)
         reader_.Finish(SinceSent());
-    bool passed = ReadAnswerThrough(reader_.Answer(), marker_, !form_.authorization.empty(),
-                                    run_.own, check_);
+    if (contentRound_) {
+        Finish(AltersContent(run_.own, reader_.Answer()) ? CheckOutcome::AltersContent
+                                                         : CheckOutcome::Passed);
+        return;
+    }
+    bool passed = ReadAnswerThrough(reader_.Answer(), marker_, run_.judge.path,
+                                    !form_.authorization.empty(), run_.own, check_);
+    if (passed && run_.own.contentKnown && AskContent())
+        return;
     Finish(passed ? CheckOutcome::Passed : check_.outcome);
+}
+
+// A second connection through the proxy, as the blocking test makes one,
+// for the content test object; only a proxy that passed gets it, so the
+// thousands that fail cost nothing more.
+bool Check::AskContent() {
+    contentRound_ = true;
+    asio::error_code error;
+    socket_.close(error);
+    socket_.open(tcp::v4(), error);
+    if (error)
+        return false;
+    handshake_ = SocksHandshake(proxy_, run_.judge.host, run_.judge.port);
+    reader_ = AnswerReader(false);
+    Arm(SteadyNowMs() + run_.limits.connectMs);
+    Connect(address_);
+    return true;
 }
 
 void Check::Finish(CheckOutcome outcome) {
     if (step_ == Step::Done)
         return;
     step_ = Step::Done;
+    // The content round can only find the proxy altering content: its
+    // failing in any other way leaves the judge's verdict standing.
+    if (contentRound_ && outcome != CheckOutcome::AltersContent)
+        outcome = CheckOutcome::Passed;
     check_.outcome = outcome;
     asio::error_code ignored;
     timer_.cancel();

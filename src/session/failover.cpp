@@ -16,7 +16,8 @@ std::vector<int> RowsAfter(const ProxyList& list, int row, bool (*keep)(Anonymit
     std::vector<int> rows;
     for (int step = 1; step <= list.Count(); ++step) {
         int next = (row + step) % list.Count();
-        if (next != row && keep(AnonymityFromWord(list.Row(next).anonymity)))
+        const std::string& level = list.Row(next).anonymity;
+        if (next != row && !IsNeverUsedWord(level) && keep(AnonymityFromWord(level)))
             rows.push_back(next);
     }
     return rows;

@@ -146,8 +146,11 @@ void ProxyRotation::OnTested(const ProxyTestResult& result) {
         TestNextCandidate();
         return;
     }
-    // One that wants a user name and password is passed over and kept.
+    // One that wants a user name and password is passed over and kept; one
+    // never to be used is kept too, marked so.
     if (check.outcome != CheckOutcome::Passed) {
+        if (row >= 0 && NeverUsedWord(check.outcome)[0] != '\0')
+            PutTestFigures(list, row, check);
         TestNextCandidate();
         return;
     }

@@ -23,6 +23,8 @@ bool Usable(const ProxyCheck& check) {
 }
 
 const char* WhyLeft(const ProxyCheck& check) {
+    if (NeverUsedWord(check.outcome)[0] != '\0')
+        return startup_check::NeverUsedFormat;
     if (check.outcome != CheckOutcome::Passed)
         return startup_check::DeadFormat;
     return check.level == Anonymity::Transparent ? startup_check::TransparentFormat
@@ -54,7 +56,9 @@ void StartUpCheck::Start() {
 void StartUpCheck::RecheckIfActiveIsRefused() {
     const ProxyList& list = activation_.List();
     int row = list.FindProxyRow(ProxyLine(RegStringValue(setting::ProxyName).Get()).Proxy());
-    if (!Running() && row >= 0 && !MayHideUser(AnonymityFromWord(list.Row(row).anonymity)))
+    const std::string level = row < 0 ? "" : list.Row(row).anonymity;
+    if (!Running() && row >= 0 &&
+        (IsNeverUsedWord(level) || !MayHideUser(AnonymityFromWord(level))))
         Start();
 }
 
@@ -73,10 +77,12 @@ bool StartUpCheck::StillActive() const {
 
 void StartUpCheck::KeepFigures(const ProxyTestResult& result) {
     // Without the judge's direct answer the level says nothing of the proxy.
-    if (result.check.outcome != CheckOutcome::Passed || !result.judgeReached)
-        return;
     ProxyList& list = activation_.List();
     int row = list.FindProxyRow(result.proxy);
+    if (NeverUsedWord(result.check.outcome)[0] != '\0' && row >= 0)
+        PutTestFigures(list, row, result.check);
+    if (result.check.outcome != CheckOutcome::Passed || !result.judgeReached)
+        return;
     if (row >= 0) {
         PutTestFigures(list, row, result.check);
     } else if (Usable(result.check)) {

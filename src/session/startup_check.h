@@ -18,6 +18,8 @@ namespace startup_check {
 constexpr char TransparentFormat[] =
     "The proxy %s passes your own IP address on to the sites you visit.";
 constexpr char DeadFormat[] = "The proxy %s does not answer.";
+constexpr char NeverUsedFormat[] =
+    "The proxy %s changes the pages it passes on, or does not pass them on as they were sent.";
 constexpr char UnknownFormat[] =
     "Veilgate could not check whether the proxy %s hides your IP address.";
 constexpr char MovedFormat[] = " Veilgate now uses %s.";

@@ -159,6 +159,11 @@ TEST(CheckProtection, Table) {
          [](FakeProbe& p, protection::EngineState&) { p.check.outcome = CheckOutcome::NoAnswer; },
          "CCOOOCOO", ItemId::WebSees, Fix::None,
          "did not answer through Veilgate (127.0.0.1:8080), though it answers directly"},
+        {"the proxy in use alters content",
+         [](FakeProbe& p, protection::EngineState&) {
+             p.check.outcome = CheckOutcome::AltersContent;
+         },
+         "PCOOOCOO", ItemId::WebSees, Fix::None, "(Alters content)"},
         {"no tunnel through the engine",
          [](FakeProbe& p, protection::EngineState&) { p.check.secure = false; }, "OPOOOOOO",
          ItemId::SecurePages, Fix::None, "judge.example:443 did not open"},

@@ -17,6 +17,7 @@ extern char** environ;
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -27,6 +28,7 @@ extern char** environ;
 #include "net/socket.h"
 #include "proxies/bulk_check.h"
 #include "proxies/failure_witness.h"
+#include "proxies/judge_exchange.h"
 #include "proxies/proxy_tester.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -163,6 +165,44 @@ TEST(GradeEchoTest, LevelFollowsWhatTheJudgeSaw) {
     EXPECT_TRUE(IsJudgeEcho("<b id=\"address\">203.0.113.5</b> X: " + marker, marker));
     EXPECT_FALSE(IsJudgeEcho("<b id=\"address\">192.168.1.1</b> Router status", marker));
     EXPECT_FALSE(IsJudgeEcho(marker + " and no address", marker));
+}
+
+// Only the judge's page as the judge sends it grades a proxy: status 200, the
+// marker once, and the request line it echoes the one sent, in either form.
+TEST(WellFormedEchoTest, StatusMarkerOnceAndTheRequestLineAsSent) {
+    const std::string m = "vg0123456789abcdef";
+    const std::string line = "<code id=\"request\">";
+    const struct {
+        int status;
+        std::string body;
+        bool wellFormed;
+    } rows[] = {
+        {200, line + "GET /p HTTP/1.0</code> " + m, true},
+        {200, line + "GET http://judge:81/p HTTP/1.1</code> " + m, true},
+        {200, "no request line echoed " + m, true},
+        {200, line + "GET /other HTTP/1.0</code> " + m, false},
+        {200, line + "POST /p HTTP/1.0</code> " + m, false},
+        {200, m + " " + m, false},
+        {203, m, false},
+    };
+    for (const auto& row : rows) {
+        JudgeAnswer answer;
+        answer.came = true;
+        answer.status = row.status;
+        answer.kept = "HTTP/1.0 " + std::to_string(row.status) + " X\r\n\r\n" + row.body;
+        EXPECT_EQ(row.wellFormed, IsWellFormedEcho(answer, m, "/p")) << row.body;
+    }
+    // Only our fixed page, whole, is a content object; a judge that echoes
+    // every path is not one.
+    JudgeAnswer object;
+    object.status = 200;
+    object.complete = true;
+    object.kept = std::string("HTTP/1.0 200 OK\r\n\r\n<title>") + ContentTestTitle + "</title>";
+    EXPECT_TRUE(IsContentTestObject(object, m));
+    object.kept += m;
+    EXPECT_FALSE(IsContentTestObject(object, m));
+    object.kept = "HTTP/1.0 200 OK\r\n\r\n<pre>echo</pre>";
+    EXPECT_FALSE(IsContentTestObject(object, m));
 }
 
 // A failure counts against a proxy only once the test page answered after
@@ -483,6 +523,110 @@ private:
     std::thread server_;
     std::vector<std::thread> clients_;
 };
+
+// A plain HTTP proxy of the test's own: it hands each request to the judge
+// as it came and passes the whole answer back through `change`.
+class RelayProxy {
+public:
+    RelayProxy(int judgePort, std::function<std::string(std::string)> change)
+        : judgePort_(judgePort),
+          change_(std::move(change)),
+          listener_(net::ListenTcp("127.0.0.1", 0, 16)) {
+        server_ = std::thread([this] { Serve(); });
+    }
+    ~RelayProxy() {
+        done_ = true;
+        server_.join();
+    }
+    int Port() const { return net::LocalPortOf(listener_); }
+
+private:
+    static std::string ReadFrom(const net::Socket& peer, bool headOnly) {
+        std::string bytes;
+        char buffer[4096];
+        while (!(headOnly && bytes.find("\r\n\r\n") != std::string::npos) &&
+               net::WaitReadable(peer, 2000) == 1) {
+            long got = net::Receive(peer, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            bytes.append(buffer, static_cast<size_t>(got));
+        }
+        return bytes;
+    }
+    void Serve() {
+        while (!done_) {
+            if (net::WaitReadable(listener_, 50) != 1)
+                continue;
+            net::Socket client = net::AcceptConnection(listener_);
+            std::string request = ReadFrom(client, true);
+            net::Socket judge = net::ConnectTcp("127.0.0.1", judgePort_, 2000);
+            if (net::SendAll(judge, request))
+                net::SendAll(client, change_(ReadFrom(judge, false)));
+        }
+    }
+
+    int judgePort_;
+    std::function<std::string(std::string)> change_;
+    net::Socket listener_;
+    std::atomic<bool> done_{false};
+    std::thread server_;
+};
+
+// Proxies that pass the judge's page on but change what they relay are
+// never found working, whichever check meets them.
+TEST_F(ProxyPeersTest, AProxyThatAltersContentIsGradedSo) {
+    OwnAddresses own;
+    ASSERT_TRUE(AskJudgeDirectly(judge_, stop_, own));
+    ASSERT_TRUE(own.contentKnown);
+    auto lastByteFlipped = [](std::string answer) {
+        answer.back() ^= 0x20;
+        return answer;
+    };
+    auto scriptAppended = [](std::string answer) {
+        const std::string script = "<script src=\"http://ads.example/a.js\"></script>";
+        const std::string length = "Content-Length: ";
+        size_t at = answer.find(length) + length.size();
+        size_t end = answer.find("\r\n", at);
+        if (answer.find("text/html") != std::string::npos)
+            answer.replace(at, end - at,
+                           std::to_string(std::stoul(answer.substr(at)) + script.size())) += script;
+        return answer;
+    };
+    auto status203 = [](std::string answer) {
+        return "HTTP/1.0 203 Non-Authoritative Information" + answer.substr(answer.find("\r\n"));
+    };
+    struct Row {
+        const char* name;
+        std::function<std::string(std::string)> change;
+        CheckOutcome outcome;
+    };
+    const Row rows[] = {
+        {"honest", [](std::string answer) { return answer; }, CheckOutcome::Passed},
+        {"flips a byte", lastByteFlipped, CheckOutcome::AltersContent},
+        {"appends a script", scriptAppended, CheckOutcome::AltersContent},
+        {"says 203", status203, CheckOutcome::UnreliableAnswer},
+    };
+    std::vector<std::unique_ptr<RelayProxy>> relays;
+    std::vector<net::ProxyAddress> proxies;
+    for (const Row& row : rows) {
+        relays.push_back(std::make_unique<RelayProxy>(judge_.port, row.change));
+        proxies.emplace_back("127.0.0.1", relays.back()->Port());
+        ProxyCheck check = CheckProxy(judge_, own, proxies.back(), stop_);
+        EXPECT_EQ(row.outcome, check.outcome) << row.name;
+        EXPECT_EQ(row.outcome, QuickCheckProxy(judge_, own, proxies.back(), stop_).outcome)
+            << row.name;
+    }
+    std::mutex mutex;
+    std::vector<CheckOutcome> outcomes(proxies.size(), CheckOutcome::Stopped);
+    BulkCheckReceiver receiver;
+    receiver.checked = [&](const BulkCheckResult& result) {
+        std::lock_guard<std::mutex> lock(mutex);
+        outcomes[result.index] = result.check.outcome;
+    };
+    RunBulkCheck(proxies, {judge_}, 4, stop_, receiver);
+    for (size_t i = 0; i < proxies.size(); ++i)
+        EXPECT_EQ(rows[i].outcome, outcomes[i]) << rows[i].name;
+}
 
 TEST_F(ProxyPeersTest, FindWorkingProxiesKeepsOnlyLiveOnesThatHideTheUser) {
     int anonymous = StartTinyproxy("bulk-anonymous", {"Bind 127.0.0.2"});

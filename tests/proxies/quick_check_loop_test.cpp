@@ -87,6 +87,16 @@ TEST(QuickCheckLoopTest, AnOverdueCheckEndsAtItsDeadlineWhileOthersFinish) {
         EXPECT_EQ("127.0.0.9", checks[i].exitAddress) << i;
     }
     EXPECT_EQ(CheckOutcome::NoConnection, checks[2].outcome);
+
+    // Once the content test object is known, a proxy that passed is asked
+    // for it on a second connection: this one answers it with an echo.
+    OwnAddresses knowing{"127.0.0.8", {}};
+    knowing.contentKnown = true;
+    knowing.contentBytes = 5;
+    ASSERT_TRUE(
+        RunQuickChecks({proxies[1], proxies[2]}, Judge(), knowing, 2, stop, done, {500, 1000}));
+    EXPECT_EQ(CheckOutcome::AltersContent, checks[0].outcome);
+    EXPECT_EQ(CheckOutcome::NoConnection, checks[1].outcome);
 }
 
 TEST(QuickCheckLoopTest, TwoThousandSocketsWaitAtOnce) {

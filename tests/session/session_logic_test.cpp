@@ -874,6 +874,41 @@ ProxyTestResult Tested(int run, const std::string& proxy, bool judgeReached, Che
     return result;
 }
 
+// A proxy found to alter content (or to answer unreliably) keeps its row,
+// marked so, and is never turned to again: not by a tick, a failover, a
+// double click or Test All.
+TEST_F(RotationTest, AProxyThatAltersContentIsKeptMarkedAndNeverChosen) {
+    AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80", "4.4.4.4:80"}, "Elite");
+    probe.reachable = {"1.1.1.1:80", "3.3.3.3:80"};
+    probe.outcomes = {{"2.2.2.2:80", CheckOutcome::AltersContent},
+                      {"4.4.4.4:80", CheckOutcome::UnreliableAnswer}};
+    SwitchOn("1.1.1.1:80");
+    Tick();
+    EXPECT_EQ("3.3.3.3:80", Text(setting::ProxyName));
+    EXPECT_EQ(4, list.Count());
+    EXPECT_EQ("Alters content", list.Row(1).anonymity);
+    EXPECT_EQ((std::vector<std::string>{"4.4.4.4:80", "1.1.1.1:80"}), engine.failover);
+    probe.checked.clear();
+    Tick();
+    EXPECT_EQ((std::vector<std::string>{"4.4.4.4:80", "1.1.1.1:80"}), probe.checked);
+    EXPECT_EQ("Unreliable answer", list.Row(3).anonymity);
+    EXPECT_EQ((std::vector<std::string>{"3.3.3.3:80"}), engine.failover);
+    probe.checked.clear();
+    Tick();
+    EXPECT_EQ((std::vector<std::string>{"3.3.3.3:80"}), probe.checked);
+    view.selectedRow = 1;
+    activation.OnRowDoubleClicked();
+    EXPECT_EQ("3.3.3.3", engine.host);
+    EXPECT_EQ(1u, view.told.size());
+
+    commands.TestAllProxies();
+    int run = work.testRuns.back().first;
+    EXPECT_TRUE(
+        commands.OnProxyTested(Tested(run, "3.3.3.3:80", true, CheckOutcome::AltersContent)));
+    EXPECT_EQ(4, list.Count());
+    EXPECT_EQ("Alters content", list.Row(2).anonymity);
+}
+
 TEST_F(ShellLogicTest, TestAllProxiesFillsRowsAsResultsComeAndRemovesTheDead) {
     AddRows({"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"});
     commands.TestAllProxies();

@@ -105,6 +105,8 @@ struct FakeProbe {
         result.judgeReached = !judgeDown;
         result.check.outcome =
             reachable.count(address) ? CheckOutcome::Passed : CheckOutcome::NoConnection;
+        if (outcomes.count(address))
+            result.check.outcome = outcomes.at(address);
         auto level = levels.find(address);
         result.check.level = judgeDown               ? Anonymity::Unknown
                              : level == levels.end() ? Anonymity::Elite
@@ -114,6 +116,7 @@ struct FakeProbe {
     }
     std::set<std::string> reachable;
     std::map<std::string, Anonymity> levels;
+    std::map<std::string, CheckOutcome> outcomes;  // in place of reachable's
     bool judgeDown = false;
     std::vector<std::string> checked;
 };

@@ -6,6 +6,8 @@
 //                                           forwarding headers it arrived with,
 //                                           then every header as received
 //   /services/vg/proxy/speedtest.bin        256 KiB that proxy tests time
+//   /services/vg/proxy/contenttest.htm      a small fixed page that proxy
+//                                           tests compare
 //   /products/veilgate/poll.htm             the poll page
 //   /lists/plain.txt                        the same proxies as public lists
 //   /lists/schemes.txt                      give them: "host:port country"
@@ -62,6 +64,7 @@ struct Options {
 };
 
 struct Request {
+    std::string line;  // the request line as received
     std::string method;
     std::string path;
     std::vector<std::pair<std::string, std::string>> headers;  // in arrival order
@@ -232,6 +235,9 @@ Request ParseRequest(const std::string& head) {
     std::istringstream lines(head);
     std::string line;
     std::getline(lines, line);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    request.line = line;
     std::istringstream first(line);
     first >> request.method >> request.path;
     while (std::getline(lines, line)) {
@@ -284,6 +290,7 @@ std::string WhatIsMyIpPage(const Request& request, const std::string& peer) {
     static const char* forwarding[] = {"X-Forwarded-For", "Via",       "Forwarded",
                                        "Client-IP",       "X-Real-IP", "Proxy-Connection"};
     std::string body = "<p>Your IP address is <b id=\"address\">" + HtmlEscape(peer) + "</b></p>";
+    body += "<p>Your request: <code id=\"request\">" + HtmlEscape(request.line) + "</code></p>";
     body += "<h2>Forwarding headers</h2><table>";
     bool any = false;
     for (const char* name : forwarding) {
@@ -301,6 +308,15 @@ std::string WhatIsMyIpPage(const Request& request, const std::string& peer) {
         body += HtmlEscape(header.first + ": " + header.second) + "\n";
     body += "</pre>";
     return Page("What Is My IP?", body);
+}
+
+// A small fixed page that what proxies return for it is compared with.
+std::string ContentTestPage() {
+    std::string rows;
+    for (int row = 1; row <= 16; ++row)
+        rows += "<tr><td>" + std::to_string(row) + "</td><td>" + std::to_string(row * row * 7919) +
+                "</td></tr>\n";
+    return Page("Veilgate content test", "<table>\n" + rows + "</table>");
 }
 
 // Bytes that no proxy on the way can make smaller by compressing them well.
@@ -350,6 +366,8 @@ void Serve(net::Socket& client, const Options& options) {
         SendResponse(client, 200, "text/html", Page("Proxy generator", "<p>Request noted.</p>"));
     else if (request.path == "/services/whatismyip/whatismyip.asp")
         SendResponse(client, 200, "text/html", WhatIsMyIpPage(request, PeerAddress(client)));
+    else if (request.path == "/services/vg/proxy/contenttest.htm")
+        SendResponse(client, 200, "text/html", ContentTestPage());
     else if (request.path == "/services/vg/proxy/speedtest.bin")
         SendResponse(client, 200, "application/octet-stream", SpeedTestObject());
     else if (request.path.compare(0, 8, "/status/") == 0)
