@@ -9,8 +9,10 @@
 
 namespace {
 
-// How long the end of the program waits for its workers.
-constexpr auto StopWait = std::chrono::milliseconds(2000);
+// How long the end of the program waits for its workers: each of their waits
+// ends within a second of being told, and the list file's writer has the
+// other second of the two the end may take.
+constexpr auto StopWait = std::chrono::milliseconds(1000);
 
 }  // namespace
 
@@ -112,6 +114,16 @@ void WindowBackgroundWork::CancelListDownloads() {
             job->canceller.Cancel();
         }
     }
+}
+
+bool WindowBackgroundWork::StartListMerge(int id, std::vector<SharedProxyList> lists) {
+    HWND window = window_;
+    return Run(Kind::ListMerge, [window, id, lists = std::move(lists)](Job& job) {
+        auto merged = std::make_unique<ListMerged>(MergeLists(id, lists));
+        if (!job.stop &&
+            PostMessageA(window, ListMergedMessage, 0, reinterpret_cast<LPARAM>(merged.get())))
+            merged.release();
+    });
 }
 
 bool WindowBackgroundWork::StartRotationTest(const net::ProxyAddress& proxy) {
@@ -277,6 +289,10 @@ void WindowBackgroundWork::Stop() {
 
 std::unique_ptr<ListDownload> WindowBackgroundWork::TakeListDownload(LPARAM lParam) {
     return std::unique_ptr<ListDownload>(reinterpret_cast<ListDownload*>(lParam));
+}
+
+std::unique_ptr<ListMerged> WindowBackgroundWork::TakeListMerged(LPARAM lParam) {
+    return std::unique_ptr<ListMerged>(reinterpret_cast<ListMerged*>(lParam));
 }
 
 std::unique_ptr<ProxyTestResult> WindowBackgroundWork::TakeProxyTestResult(LPARAM lParam) {

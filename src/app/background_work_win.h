@@ -37,6 +37,8 @@ public:
     static constexpr UINT ListDownloadedMessage = WM_APP + 1;
     // lParam: the rotation's ProxyTestResult (TakeProxyTestResult).
     static constexpr UINT RotationTestedMessage = WM_APP + 2;
+    // lParam: a ListMerged the receiver takes (TakeListMerged).
+    static constexpr UINT ListMergedMessage = WM_APP + 8;
     // Results of runs wait (TakeRunResults).
     static constexpr UINT RunResultsMessage = WM_APP + 7;
     // While runs go on: takes the results whose message could not be posted.
@@ -54,6 +56,7 @@ public:
 
     bool StartListDownload(int id, size_t index, const ProxySource& source) override;
     void CancelListDownloads() override;
+    bool StartListMerge(int id, std::vector<SharedProxyList> lists) override;
     bool StartRotationTest(const net::ProxyAddress& proxy) override;
     void StartGeneratorRequest() override;
     bool StartProxyTests(int run, const std::vector<net::ProxyAddress>& proxies) override;
@@ -74,10 +77,11 @@ public:
     std::vector<RunResult> TakeRunResults();
 
     static std::unique_ptr<ListDownload> TakeListDownload(LPARAM lParam);
+    static std::unique_ptr<ListMerged> TakeListMerged(LPARAM lParam);
     static std::unique_ptr<ProxyTestResult> TakeProxyTestResult(LPARAM lParam);
 
 private:
-    enum class Kind { ListDownload, Generator, Check, ProxyTests, BulkCheck };
+    enum class Kind { ListDownload, ListMerge, Generator, Check, ProxyTests, BulkCheck };
     struct Job {
         Kind kind;
         RequestCanceller canceller;

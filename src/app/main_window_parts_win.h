@@ -29,6 +29,9 @@ constexpr UINT TellIfUnwatchedMessage = WM_APP + 42;
 constexpr UINT RetakeLayoutMessage = WM_APP + 43;
 // Posted while items wait to go into the proxy selector: one step of them.
 constexpr UINT FillSelectorMessage = WM_APP + 44;
+// Posted from the list file's writer when "MyProxies.txt" could not be
+// written; lParam: the error text, which the window takes.
+constexpr UINT ListSaveFailedMessage = WM_APP + 45;
 constexpr char SwitchingOnText[] = "Switching on...";
 constexpr char SwitchingOffText[] = "Switching off...";
 

@@ -11,6 +11,8 @@ namespace {
 // follows the font at every scale as the template's controls do; its
 // height includes the opened list.
 constexpr RECT SelectorRect = {184, 21, 376, 184};
+// How long one step of the fill may hold the window.
+constexpr auto FillStepTime = std::chrono::milliseconds(40);
 
 }  // namespace
 
@@ -66,6 +68,12 @@ void MainWindow::InsertSelectorItem(int index, const SelectorItem& item) {
         FillSelectorStep();
 }
 
+void MainWindow::InsertSelectorItems(int firstIndex, std::vector<SelectorItem> items) {
+    if (selectorFill_.QueueRun(firstIndex, std::move(items)) &&
+        !PostMessageA(Hwnd(), main_window::FillSelectorMessage, 0, 0))
+        FillSelectorStep();
+}
+
 void MainWindow::FillSelectorStep() {
     auto insert = [this](int index, const SelectorItem& item) {
         COMBOBOXEXITEMA entry{};
@@ -82,7 +90,8 @@ void MainWindow::FillSelectorStep() {
     while (more) {
         // The box is not repainted for each item of a step.
         SendMessageA(selector_, WM_SETREDRAW, FALSE, 0);
-        more = selectorFill_.RunStep(insert, remove, select);
+        more = selectorFill_.RunStep(insert, remove, select,
+                                     SelectorFill::Clock::now() + FillStepTime);
         SendMessageA(selector_, WM_SETREDRAW, TRUE, 0);
         // Posted rather than looped, so that input and paint come between
         // steps; a step that cannot be posted is run at once.

@@ -3,6 +3,8 @@
 // own them (main_window_*_win.cpp).
 #include "app/main_window_win.h"
 
+#include <chrono>
+
 #include "app/main_window_parts_win.h"
 #include "app/main_window_res.h"
 #include "app/res/app_resources.h"
@@ -21,9 +23,11 @@ constexpr COLORREF LinkBackgroundColor = RGB(191, 215, 247);
 constexpr COLORREF DialogColor = RGB(172, 193, 220);
 // Windows gives a program five seconds to answer at the end of the session
 // before it offers the user to end it: a switch that runs is waited for this
-// long, and the browsers are then given this long to go back.
+// long, the browsers are then given this long to go back, and the list's last
+// write what is left.
 constexpr DWORD SessionEndSwitchWaitMs = 1500;
 constexpr DWORD SessionEndRestoreMs = 2500;
+constexpr DWORD SessionEndListWriteMs = 500;
 // Controls this close on a row go together as the window grows: the
 // rotation box with its field, the buttons above the list.
 constexpr int TouchGapUnits = 5;
@@ -112,6 +116,13 @@ bool MainWindow::OnInitDialog() {
     activation_ = std::make_unique<ProxyActivation>(engine_, *browsers_, *this, *dialogs_, list_,
                                                     base::JoinPath(dataFolder, MyProxiesFile),
                                                     LocalAddressText(ComputerName()));
+    listWriter_ = std::make_unique<ListFileWriter>([window](const std::string& error) {
+        auto text = std::make_unique<std::string>(error);
+        if (PostMessageA(window, main_window::ListSaveFailedMessage, 0,
+                         reinterpret_cast<LPARAM>(text.get())))
+            text.release();
+    });
+    activation_->WriteListWith(listWriter_.get());
     rotation_ = std::make_unique<ProxyRotation>(*activation_, *this, *work_);
     listCommands_ = std::make_unique<ListCommands>(*activation_, *this, *dialogs_, *work_);
     listRefresh_ = std::make_unique<ListRefresh>(*activation_, *this, *work_);
@@ -285,6 +296,10 @@ void MainWindow::EndSession(bool closeApp) {
         engine_.Stop();
     if (switch_.EndAfterWorker(SessionEndSwitchWaitMs))
         browsers_->RestoreWithin(SessionEndRestoreMs);
+    // The list's last change has been writing all along; what is left of
+    // it gets the little time Windows still gives.
+    if (listWriter_)
+        listWriter_->Flush(std::chrono::milliseconds(SessionEndListWriteMs));
     if (!closeApp)
         return;
     // The rest of EXIT, without a second restore.

@@ -30,6 +30,7 @@
 #include "session/startup_check.h"
 #include "base/scoped_win.h"
 #include "engine/local_proxy_server.h"
+#include "proxies/list_file_writer.h"
 #include "proxies/proxy_list.h"
 #include "ui/anchored_layout_win.h"
 #include "ui/color_button_win.h"
@@ -73,6 +74,7 @@ private:
     void SetSelectorText(const std::string& text) override;
     void ClearSelector() override;
     void InsertSelectorItem(int index, const SelectorItem& item) override;
+    void InsertSelectorItems(int firstIndex, std::vector<SelectorItem> items) override;
     void SelectSelectorItem(const std::string& text) override;
     bool EnableBox() override;
     void SetEnableBox(bool ticked) override;
@@ -154,6 +156,8 @@ private:
     std::unique_ptr<Dialogs> dialogs_;
     ProxyList list_;
     std::unique_ptr<WindowBackgroundWork> work_;
+    // Before the activation that writes through it, so that it outlives it.
+    std::unique_ptr<ListFileWriter> listWriter_;
     std::unique_ptr<ProxyActivation> activation_;
     std::unique_ptr<ProxyRotation> rotation_;
     std::unique_ptr<ListCommands> listCommands_;

@@ -3,6 +3,7 @@
 #include "app/main_window_win.h"
 
 #include "app/main_window_parts_win.h"
+#include "app/main_window_res.h"
 #include "privacy/privacy_runtime_win.h"
 #include "session/failover.h"
 #include "ui/message_box.h"
@@ -15,10 +16,22 @@ bool MainWindow::OnWorkMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             listRefresh_->OnDownloaded(std::move(*outcome));
         return true;
     }
+    case WindowBackgroundWork::ListMergedMessage: {
+        std::unique_ptr<ListMerged> merged = WindowBackgroundWork::TakeListMerged(lParam);
+        if (merged && listRefresh_)
+            listRefresh_->OnMerged(std::move(*merged));
+        return true;
+    }
     case TraceCleanerWork::CleanReportMessage: {
         std::unique_ptr<std::string> report = TraceCleanerWork::TakeCleanReport(lParam);
         if (report)
             ui::ShowMessage(Hwnd(), *report, "Veilgate");
+        return true;
+    }
+    case main_window::ListSaveFailedMessage: {
+        std::unique_ptr<std::string> error(reinterpret_cast<std::string*>(lParam));
+        if (activation_ && !ending_)
+            activation_->OnListSaveFailed(*error);
         return true;
     }
     case main_window::TellIfUnwatchedMessage:
@@ -48,7 +61,31 @@ bool MainWindow::OnWorkMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void MainWindow::TakeRunResults() {
     if (!work_ || !listCommands_ || !startUpCheck_ || !findWorking_)
         return;
+    // The list is not redrawn for each row a batch removes or adds: under
+    // Wine each change repainted it and its scroll bar, and a batch of 256
+    // held the window for seconds. It is drawn again before anything that
+    // may tell the user, and after the batch.
+    HWND list = Item(IDC_TESTED_PROXIES);
+    bool paused = false;
+    auto pause = [&] {
+        if (!paused)
+            SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        paused = true;
+    };
+    auto resume = [&] {
+        if (paused) {
+            SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+            InvalidateRect(list, nullptr, TRUE);
+        }
+        paused = false;
+    };
     for (const RunResult& result : work_->TakeRunResults()) {
+        bool ends = result.kind == RunResult::Kind::ProxyTestsEnded ||
+                    result.kind == RunResult::Kind::BulkCheckEnded;
+        if (ends)
+            resume();
+        else
+            pause();
         switch (result.kind) {
         case RunResult::Kind::ProxyTested:
             if (!listCommands_->TakeResult(result.tested))
@@ -68,6 +105,7 @@ void MainWindow::TakeRunResults() {
             break;
         }
     }
+    resume();
     listCommands_->EndBatch();
     findWorking_->EndBatch();
 }

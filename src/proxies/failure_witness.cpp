@@ -12,24 +12,39 @@ bool IsProxyFailure(const ProxyCheck& check) {
     return check.outcome != CheckOutcome::Passed &&
            check.outcome != CheckOutcome::NeedsCredentials &&
            check.outcome != CheckOutcome::Stopped &&
-           check.outcome != CheckOutcome::JudgeUnreachable;
+           check.outcome != CheckOutcome::JudgeUnreachable &&
+           NeverUsedWord(check.outcome)[0] == '\0';
 }
 
-// The lock is held across the request: the checks that fail meanwhile wait
-// for its answer, which speaks for every failure before it began.
+// One thread at a time asks, without the lock: a check whose failure came
+// before the last request began must learn its answer at once, not wait
+// behind a newer failure that waits for the gap. Held across the gap, the
+// lock let a few threads through every two seconds while hundreds waited.
 bool FailureWitness::Confirms(Clock::time_point failedAt, const std::atomic<bool>& stop) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (asked_ && lastAsked_ >= failedAt)
-        return lastAnswered_;
-    if (asked_) {
-        auto due = lastAsked_ + std::chrono::milliseconds(gapMs_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        if (asked_ && lastAsked_ >= failedAt)
+            return lastAnswered_;
+        if (stop)
+            return false;
+        if (asking_) {
+            answered_.wait_for(lock, StopCheck);
+            continue;
+        }
+        asking_ = true;
+        Clock::time_point due = asked_ ? lastAsked_ + std::chrono::milliseconds(gapMs_) : failedAt;
+        lock.unlock();
         while (!stop && Clock::now() < due)
             std::this_thread::sleep_for(StopCheck);
+        Clock::time_point began = Clock::now();
+        bool answered = !stop && ask_();
+        lock.lock();
+        asking_ = false;
+        if (!stop) {
+            asked_ = true;
+            lastAsked_ = began;
+            lastAnswered_ = answered;
+        }
+        answered_.notify_all();
     }
-    if (stop)
-        return false;
-    lastAsked_ = Clock::now();
-    asked_ = true;
-    lastAnswered_ = ask_();
-    return lastAnswered_;
 }

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 
@@ -15,7 +16,9 @@
 
 // Whether a check failed in a way that counts against the proxy: no
 // connection, or no answer that was the judge's. One that wants a password,
-// or that was stopped, says nothing of whether the proxy works.
+// or that was stopped, says nothing of whether the proxy works; one that
+// alters content or answers unreliably works, but is never used: its row
+// stays, marked with its word, rather than going as a dead proxy's does.
 bool IsProxyFailure(const ProxyCheck& check);
 
 class FailureWitness {
@@ -38,6 +41,8 @@ private:
     AskDirectly ask_;
     int gapMs_;
     std::mutex mutex_;
+    std::condition_variable answered_;
+    bool asking_ = false;  // a thread asks, without the lock
     bool asked_ = false;
     Clock::time_point lastAsked_{};
     bool lastAnswered_ = false;

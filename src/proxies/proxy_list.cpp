@@ -30,6 +30,10 @@ std::string RowAddressOf(const net::ProxyAddress& proxy) {
 int ProxyList::FindProxyRow(const net::ProxyAddress& proxy) const {
     std::string wanted = Cell(RowAddressOf(proxy));
     for (size_t i = 0; i < rows_.size(); ++i) {
+        // The port first: formatting every row's address for every result
+        // made "Test All Proxies" over thousands of rows quadratic in text.
+        if (rows_[i].proxy.port != proxy.port)
+            continue;
         if (Cell(rows_[i].Address()) == wanted)
             return static_cast<int>(i);
     }

@@ -22,7 +22,8 @@ struct ProxyEntry {
     std::string responseTime;   // "Response Time"
     std::string downloadSpeed;  // "Download Speed"
     // "Anonymity": the level's word from a test in this run (see
-    // AnonymityWord); empty until then, and never saved.
+    // AnonymityWord), or the word of a proxy never to be used (see
+    // NeverUsedWord); empty until then, and never saved.
     std::string anonymity = "";
     // "Exit IP": the address the test page saw through the proxy in a test
     // of this run; not saved either.

@@ -404,35 +404,71 @@ bool ReadObject(const Json& object, ProxyType defaultType, ProxyUnion& found,
     return any;
 }
 
+// What one array of a JSON list gave.
+struct JsonItems {
+    bool seen = false;
+    bool isArray = false;
+    ProxyUnion found;
+    size_t skipped = 0;
+    size_t duplicates = 0;
+};
+
 // A JSON array of objects, or an object holding one under "data" or
 // "proxies"; false when the text is no such JSON, so it is read as lines.
+// Each item is read as the parser completes it and then dropped: a list of
+// 32 MiB held whole as a tree took ten times that.
 bool ReadJson(const std::string& bytes, ProxyType defaultType, ProxyUnion& found,
               ParsedProxyList& list) {
     size_t first = bytes.find_first_not_of(" \t\r\n");
     if (first == std::string::npos || (bytes[first] != '[' && bytes[first] != '{'))
         return false;
+    bool topIsArray = bytes[first] == '[';
+    JsonItems top, data, proxies;
+    JsonItems* current = topIsArray ? &top : nullptr;
+    int itemDepth = topIsArray ? 1 : 2;
+    auto take = [&](JsonItems& items, const Json& item) {
+        if (items.found.Cut())
+            return;
+        ProxyUnion& into = items.found;
+        ParsedProxyList counts;
+        if (!ReadObject(item, defaultType, into, counts))
+            ++items.skipped;
+        items.duplicates += counts.duplicates;
+    };
+    using Event = Json::parse_event_t;
+    auto onEvent = [&](int depth, Event event, Json& parsed) {
+        if (!topIsArray && depth == 1 && event == Event::key) {
+            const std::string& name = parsed.get_ref<const std::string&>();
+            current = name == "data" ? &data : name == "proxies" ? &proxies : nullptr;
+            if (current)
+                current->seen = true;
+            return true;
+        }
+        if (!topIsArray && depth == 1 && event == Event::array_start && current)
+            current->isArray = true;
+        bool itemDone =
+            event == Event::object_end || event == Event::array_end || event == Event::value;
+        if (depth == itemDepth && itemDone && current) {
+            take(*current, parsed);
+            return false;
+        }
+        // Whatever else the document holds is not needed either.
+        return depth == 0 || !itemDone || depth > itemDepth;
+    };
     // The library's own checks, without exceptions: a text that is not JSON
     // comes back discarded.
-    Json document = Json::parse(bytes, nullptr, false);
+    Json document = Json::parse(bytes, onEvent, false);
     if (document.is_discarded())
         return false;
-    const Json* items = &document;
-    if (document.is_object()) {
-        auto data = document.find("data");
-        if (data == document.end())
-            data = document.find("proxies");
-        if (data == document.end())
+    JsonItems* items = &top;
+    if (!topIsArray) {
+        items = data.seen ? &data : &proxies;
+        if (!items->seen || !items->isArray)
             return false;
-        items = &*data;
     }
-    if (!items->is_array())
-        return false;
-    for (const Json& item : *items) {
-        if (found.Cut())
-            break;
-        if (!ReadObject(item, defaultType, found, list))
-            ++list.skipped;
-    }
+    found = std::move(items->found);
+    list.skipped += items->skipped;
+    list.duplicates += items->duplicates;
     return true;
 }
 
@@ -476,6 +512,12 @@ void ReadMakersReply(const std::string& bytes, ProxyUnion& found, ParsedProxyLis
 
 }  // namespace
 
+void ProxyUnion::Reserve(size_t count) {
+    count = std::min(count, limit_);
+    proxies_.reserve(count);
+    keys_.reserve(count);
+}
+
 bool ProxyUnion::Add(const ListedProxy& listed) {
     std::string key = std::to_string(static_cast<int>(listed.proxy.type)) + " " +
                       Lowered(listed.proxy.host) + " " + std::to_string(listed.proxy.port);
@@ -499,5 +541,8 @@ ParsedProxyList ParseProxyListText(const std::string& bytes, ProxyType defaultTy
         ReadLines(bytes, defaultType, found, list);
     list.cut = found.Cut();
     list.proxies = found.Take();
+    // A list is kept for the rest of the run: without the room it grew
+    // into, a list of 100,000 takes half as much.
+    list.proxies.shrink_to_fit();
     return list;
 }

@@ -50,6 +50,8 @@ public:
     // (Cut() then says so).
     bool Add(const ListedProxy& proxy);
     bool Cut() const { return cut_; }
+    // Room for `count` proxies (at most the limit), made at once.
+    void Reserve(size_t count);
     const std::vector<ListedProxy>& Proxies() const { return proxies_; }
     std::vector<ListedProxy> Take() { return std::move(proxies_); }
 

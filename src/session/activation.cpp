@@ -163,6 +163,10 @@ void ProxyActivation::RefreshStatus() {
 }
 
 bool ProxyActivation::RefuseLevel(const std::string& level) {
+    if (IsNeverUsedWord(level)) {
+        view_.Tell(activation::NeverUsedRefused, "Warning");
+        return true;
+    }
     Anonymity grade = AnonymityFromWord(level);
     if (grade != Anonymity::Transparent && grade != Anonymity::Unknown)
         return false;
@@ -402,7 +406,8 @@ void ProxyActivation::RemoveRow(int row) {
         return;
     net::ProxyAddress proxy = list_.Row(row).proxy;
     list_.RemoveRow(row);
-    if (list_.FindProxyRow(proxy) < 0)
+    // Only a proxy with a user name has a password kept.
+    if (!proxy.userName.empty() && list_.FindProxyRow(proxy) < 0)
         ForgetPasswordOf(proxy);
 }
 
@@ -410,10 +415,18 @@ bool ProxyActivation::SaveList(bool tell) {
     ForwardWithCandidates();
     if (listFileKept_)
         return true;
+    // The rows are copied and written on the writer's thread: a list of
+    // thousands held the window at every batch of test results.
+    if (writer_ && writer_->Save(listPath_, list_.Rows()))
+        return true;
     std::string error;
     if (list_.SaveProxyList(listPath_, &error))
         return true;
     if (tell)
         view_.Tell(error, "");
     return false;
+}
+
+void ProxyActivation::OnListSaveFailed(const std::string& error) {
+    view_.Tell(error, "");
 }

@@ -9,6 +9,7 @@
 
 #include "session/shell_interfaces.h"
 #include "engine/local_proxy_server.h"
+#include "proxies/list_file_writer.h"
 #include "proxies/proxy_list.h"
 
 namespace activation {
@@ -37,6 +38,11 @@ constexpr char FirefoxRunningOff[] =
 // Told when a choice would make a transparent proxy the active one.
 constexpr char TransparentRefused[] =
     "This proxy passes your own IP address on to the sites you visit. Veilgate will not use it.";
+// Told when a choice would make a proxy active that alters the pages it
+// relays or does not relay the test page as it was sent.
+constexpr char NeverUsedRefused[] =
+    "This proxy changes the pages it passes on, or does not pass them on as they were sent. "
+    "Veilgate will not use it.";
 // Told when a choice would make a proxy active whose test could not learn the
 // user's own address, so that nothing shows whether it hands it on.
 constexpr char UnknownRefused[] =
@@ -141,6 +147,10 @@ public:
     // "MyProxies.txt" is written (not a file kept as it is); a failure names
     // the file to the user when `tell` is set. False when it failed.
     bool SaveList(bool tell = true);
+    // From now on "MyProxies.txt" is written by `writer`, on its thread
+    // (nullptr: here, at once); a failure comes back to OnListSaveFailed.
+    void WriteListWith(ListFileWriter* writer) { writer_ = writer; }
+    void OnListSaveFailed(const std::string& error);
     // The engine's failover candidates made anew from the list, as after a
     // new grade of a row: a proxy found transparent is never one.
     void ForwardWithCandidates();
@@ -164,6 +174,7 @@ private:
     MainWindowView& view_;
     ProxyDialogs& dialogs_;
     ProxyList& list_;
+    ListFileWriter* writer_ = nullptr;
     std::string listPath_;
     std::string localAddress_;
     bool enabled_ = false;

@@ -8,11 +8,17 @@
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
-void FillProxySelector(MainWindowView& view, const std::vector<ListedProxy>& proxies) {
-    view.ClearSelector();
-    int index = 0;
+std::vector<SelectorItem> SelectorItemsOf(const std::vector<ListedProxy>& proxies) {
+    std::vector<SelectorItem> items;
+    items.reserve(proxies.size());
     for (const ListedProxy& listed : proxies)
-        view.InsertSelectorItem(index++, {listed.text, listed.image});
+        items.push_back({listed.text, listed.image});
+    return items;
+}
+
+void FillProxySelector(MainWindowView& view, std::vector<SelectorItem> items) {
+    view.ClearSelector();
+    view.InsertSelectorItems(0, std::move(items));
 }
 
 std::string ListResponseTimeText(uint32_t milliseconds) {
@@ -20,9 +26,10 @@ std::string ListResponseTimeText(uint32_t milliseconds) {
 }
 
 void PutTestFigures(ProxyList& list, int row, const ProxyCheck& check) {
-    list.SetRowTimes(row, ListResponseTimeText(check.responseMs),
-                     DownloadSpeedText(check.kilobytesPerSecond), AnonymityWord(check.level),
-                     check.exitAddress);
+    bool passed = check.outcome == CheckOutcome::Passed;
+    list.SetRowTimes(
+        row, ListResponseTimeText(check.responseMs), DownloadSpeedText(check.kilobytesPerSecond),
+        passed ? AnonymityWord(check.level) : NeverUsedWord(check.outcome), check.exitAddress);
 }
 
 ListCommands::ListCommands(ProxyActivation& activation, MainWindowView& view, ProxyDialogs& dialogs,
@@ -174,6 +181,10 @@ bool ListCommands::TakeResult(const ProxyTestResult& result) {
     } else if (check.outcome == CheckOutcome::NeedsCredentials) {
         // Not dead: it works once the user gives it a user name and password.
         lastStatus_ = list_commands::TestNeedsCredentials;
+    } else if (NeverUsedWord(check.outcome)[0] != '\0') {
+        // Alive but never to be used: the row stays and says why.
+        if (row >= 0)
+            PutTestFigures(list, row, check);
     } else if (result.judgeReached && row >= 0) {
         activation_.RemoveRow(row);
         saveDue_ = true;

@@ -21,11 +21,13 @@ constexpr char JudgeUnreachable[] = "Veilgate cannot reach its test page; no pro
 }  // namespace list_commands
 
 // Empties the selector and inserts the proxies in their order.
-void FillProxySelector(MainWindowView& view, const std::vector<ListedProxy>& proxies);
+std::vector<SelectorItem> SelectorItemsOf(const std::vector<ListedProxy>& proxies);
+void FillProxySelector(MainWindowView& view, std::vector<SelectorItem> items);
 
 // "%d miliseconds" (the list's own spelling, unlike the evaluation dialog's).
 std::string ListResponseTimeText(uint32_t milliseconds);
-// A passed test's figures and level into the row.
+// A passed test's figures and level into the row; for a proxy never to be
+// used, its word (NeverUsedWord) in the level's place.
 void PutTestFigures(ProxyList& list, int row, const ProxyCheck& check);
 
 class ListCommands {

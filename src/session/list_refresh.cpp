@@ -35,6 +35,7 @@ void ListRefresh::OnRefreshClicked() {
 
 void ListRefresh::Start(Kind kind) {
     running_ = kind;
+    merging_ = false;
     ++id_;
     keepError_.clear();
     sources_.Begin(LoadProxySources());
@@ -69,6 +70,10 @@ void ListRefresh::OnDeadline() {
     view_.StopListDeadline();
     if (!Running())
         return;
+    if (merging_) {
+        OnMerged(MergeLists(id_, sources_.LatestLists()));
+        return;
+    }
     // The workers are asked to give up too; whatever they answer later
     // belongs to a download that is over and is dropped.
     work_.CancelListDownloads();
@@ -78,20 +83,31 @@ void ListRefresh::OnDeadline() {
 
 // The stored proxy that the activation step put first stays first, and the
 // edit field keeps what it shows.
-void ListRefresh::FillAroundStoredProxy(const std::vector<ListedProxy>& proxies) {
+void ListRefresh::FillAroundStoredProxy(std::vector<SelectorItem> items) {
     std::string editText = view_.SelectorText();
-    offered_ = proxies;
-    FillProxySelector(view_, proxies);
+    FillProxySelector(view_, std::move(items));
     if (activation_.HasStartUpItem())
         view_.InsertSelectorItem(0, activation_.StartUpItem());
     view_.SetSelectorText(editText);
 }
 
+ListMerged MergeLists(int id, const std::vector<SharedProxyList>& lists) {
+    ListMerged merged;
+    merged.id = id;
+    ProxyUnion all = UnionOf(lists);
+    merged.cut = all.Cut();
+    merged.proxies = all.Take();
+    merged.items = SelectorItemsOf(merged.proxies);
+    return merged;
+}
+
 void ListRefresh::Finish() {
-    Kind kind = running_;
-    running_ = Kind::None;
+    if (merging_)
+        return;
     view_.StopListDeadline();
+    Kind kind = running_;
     if (!keepError_.empty()) {
+        running_ = Kind::None;
         view_.Tell(keepError_, "");
         if (kind == Kind::StartUp) {
             startUpStopped_ = true;
@@ -99,24 +115,42 @@ void ListRefresh::Finish() {
         }
         return;
     }
-    bool listCame = sources_.AnyCame();
-    ProxyUnion all = sources_.Union();
-    if (kind == Kind::StartUp) {
-        if (listCame) {
-            FillAroundStoredProxy(all.Proxies());
-            work_.StartGeneratorRequest();
-        }
+    if (!sources_.AnyCame()) {
+        running_ = Kind::None;
+        if (kind == Kind::Refresh)
+            view_.Tell(CannotUpdateText(sources_.FirstFailure()), "Error");
         return;
     }
-    if (!listCame) {
-        view_.Tell(CannotUpdateText(sources_.FirstFailure()), "Error");
+    merging_ = true;
+    // Should the worker's answer be lost, the deadline makes the union here.
+    if (work_.StartListMerge(id_, sources_.LatestLists()))
+        view_.StartListDeadline(list_refresh::DeadlineMs);
+    else
+        OnMerged(MergeLists(id_, sources_.LatestLists()));
+}
+
+void ListRefresh::OnMerged(ListMerged merged) {
+    if (!merging_ || merged.id != id_)
+        return;
+    merging_ = false;
+    view_.StopListDeadline();
+    Kind kind = running_;
+    running_ = Kind::None;
+    Show(kind, std::move(merged));
+}
+
+void ListRefresh::Show(Kind kind, ListMerged merged) {
+    size_t count = merged.proxies.size();
+    offered_ = std::move(merged.proxies);
+    if (kind == Kind::StartUp) {
+        FillAroundStoredProxy(std::move(merged.items));
+        work_.StartGeneratorRequest();
         return;
     }
     std::string editText = view_.SelectorText();
-    offered_ = all.Proxies();
-    FillProxySelector(view_, offered_);
+    FillProxySelector(view_, std::move(merged.items));
     work_.StartGeneratorRequest();
-    view_.SetStatusLine(sources_.Summary(all.Proxies().size(), all.Cut()));
+    view_.SetStatusLine(sources_.Summary(count, merged.cut));
     view_.Tell(list_commands::ListUpdated, activation::ProductName);
     // The browsers never left the engine and the engine still forwards to
     // the active proxy, so nothing is applied again: doing so would re-point

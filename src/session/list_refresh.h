@@ -26,6 +26,9 @@ std::string CannotUpdateText(const std::string& reason);
 // bytes: a list of 100,000 lines held the window for seconds.
 void ReadListDownload(ListDownload& outcome, net::ProxyType defaultType);
 
+// The union of download `id`'s lists, as the worker makes it.
+ListMerged MergeLists(int id, const std::vector<SharedProxyList>& lists);
+
 class ListRefresh {
 public:
     ListRefresh(ProxyActivation& activation, MainWindowView& view, BackgroundWork& work);
@@ -38,6 +41,8 @@ public:
     // download runs.
     void OnRefreshClicked();
     void OnDownloaded(ListDownload outcome);
+    // The union the worker made; one for an earlier download is dropped.
+    void OnMerged(ListMerged merged);
     // Timer 101: the download took too long.
     void OnDeadline();
 
@@ -55,14 +60,17 @@ private:
     enum class Kind { None, StartUp, Refresh };
 
     void Start(Kind kind);
-    // Every source has answered, or the deadline came.
+    // Every source has answered, or the deadline came: the union is made on
+    // a worker (here, should no thread start) and OnMerged shows it.
     void Finish();
-    void FillAroundStoredProxy(const std::vector<ListedProxy>& proxies);
+    void Show(Kind kind, ListMerged merged);
+    void FillAroundStoredProxy(std::vector<SelectorItem> items);
 
     ProxyActivation& activation_;
     MainWindowView& view_;
     BackgroundWork& work_;
     Kind running_ = Kind::None;
+    bool merging_ = false;
     int id_ = 0;
     bool startUpStopped_ = false;
     SourcesRefresh sources_;

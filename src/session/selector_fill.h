@@ -5,10 +5,12 @@
 // asked for while items wait is made once they are all in.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "proxies/proxy_list_reply.h"
 
@@ -25,31 +27,41 @@ public:
     // asked for.
     bool QueueRemoval(int count);
     // Queues an item for `index` (as the box's insert takes it, in turn
-    // with the items before it). True when the queue was empty, so that a
+    // with the items before it). True when nothing was queued, so that a
     // step is to be asked for.
     bool Queue(int index, const SelectorItem& item);
+    // Queues `items` for `firstIndex` and the indexes after it, held as
+    // they are: copying 100,000 items one by one into the queue held the
+    // window for a second under Wine's heap.
+    bool QueueRun(int firstIndex, std::vector<SelectorItem> items);
     // True when the selection of `text` waits for the queue (and is then
     // made by the last step); false when it can be made now.
     bool SelectAfterFill(const std::string& text);
-    bool Filling() const { return !queued_.empty(); }
+    bool Filling() const { return removals_ > 0 || !queued_.empty(); }
 
     using InsertItem = std::function<void(int index, const SelectorItem& item)>;
     using SelectItem = std::function<void(const std::string& text)>;
     using RemoveItem = std::function<void(int index)>;
+    using Clock = std::chrono::steady_clock;
     // Takes out and puts in up to one step's items, in the order asked, and
-    // makes the
-    // waiting selection after the last. True when items remain, so that
-    // another step is to be asked for.
-    bool RunStep(const InsertItem& insert, const RemoveItem& remove, const SelectItem& select);
+    // ends the step early once `until` has passed (after one item at least):
+    // a drop-down box that takes a hundred microseconds an item held the
+    // window for a quarter of a second a step. Makes the waiting selection
+    // after the last item. True when items remain, so that another step is
+    // to be asked for.
+    bool RunStep(const InsertItem& insert, const RemoveItem& remove, const SelectItem& select,
+                 Clock::time_point until = Clock::time_point::max());
 
 private:
-    struct Queued {
-        bool remove;
-        int index;
-        SelectorItem item;
+    struct Run {
+        int firstIndex;
+        std::vector<SelectorItem> items;
+        size_t next;
     };
     size_t itemsPerStep_;
-    std::deque<Queued> queued_;
+    // Items still to be taken out, from the box's last; before any insert.
+    int removals_ = 0;
+    std::deque<Run> queued_;
     bool selectionWaits_ = false;
     std::string selection_;
 };

@@ -10,6 +10,7 @@
 
 #include "engine/upstream_settings.h"
 #include "proxies/list_sources/proxy_sources.h"
+#include "proxies/list_sources/sources_refresh.h"
 #include "proxies/proxy_check.h"
 #include "proxies/proxy_list_reply.h"
 #include "proxies/proxy_list_text.h"
@@ -98,6 +99,16 @@ struct ListDownload {
     std::string keepError;
 };
 
+// The sources' lists made one, on a worker thread: a union of 120,000
+// proxies held the window for most of a second.
+struct ListMerged {
+    int id = 0;  // the download it ends
+    std::vector<ListedProxy> proxies;
+    // The selector's items for them, made here too.
+    std::vector<SelectorItem> items;
+    bool cut = false;
+};
+
 // One proxy of a "Find Working Proxies" run, checked.
 struct BulkChecked {
     int run = 0;
@@ -107,8 +118,8 @@ struct BulkChecked {
 
 // The work that must not hold the window's thread, each on a worker thread
 // of its own. Each Start answers false when no thread could be started; the
-// outcome reaches the window's thread later, through ListRefresh::OnDownloaded,
-// ProxyRotation::OnTested and the receivers of proxy test runs.
+// outcome reaches the window's thread later, through ListRefresh::OnDownloaded
+// and OnMerged, ProxyRotation::OnTested and the receivers of proxy test runs.
 class BackgroundWork {
 public:
     virtual ~BackgroundWork() = default;
@@ -117,6 +128,8 @@ public:
     virtual bool StartListDownload(int id, size_t index, const ProxySource& source) = 0;
     // Cuts short every download still running; each still answers.
     virtual void CancelListDownloads() = 0;
+    // The union of the lists of download `id` (UnionOf): one ListMerged.
+    virtual bool StartListMerge(int id, std::vector<SharedProxyList> lists) = 0;
     // The whole test of one proxy as what it is (its direct request to the
     // judge first, and again after a failure), for the rotation: one
     // ProxyTestResult, with run 0. The worker finds the kept password.
@@ -148,6 +161,11 @@ public:
     // Empties both the list and the edit field.
     virtual void ClearSelector() = 0;
     virtual void InsertSelectorItem(int index, const SelectorItem& item) = 0;
+    // `items` at `firstIndex` and the indexes after it, in one hand-over.
+    virtual void InsertSelectorItems(int firstIndex, std::vector<SelectorItem> items) {
+        for (const SelectorItem& item : items)
+            InsertSelectorItem(firstIndex++, item);
+    }
     // Selects the first item whose text equals `text` regardless of case, or
     // none.
     virtual void SelectSelectorItem(const std::string& text) = 0;

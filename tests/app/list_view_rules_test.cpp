@@ -150,6 +150,10 @@ TEST(SelectorFill, PutsTheItemsInAStepAtATimeInTheOrderTheyCame) {
     EXPECT_TRUE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
     EXPECT_EQ(box.items.size(), 4000u);
     EXPECT_EQ(box.selected, "");
+    // A step whose time is up still puts one item in.
+    EXPECT_TRUE(fill.RunStep(box.Insert(), box.Remove(), box.Select(),
+                             SelectorFill::Clock::now() - std::chrono::seconds(1)));
+    EXPECT_EQ(box.items.size(), 4001u);
     EXPECT_FALSE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
     ASSERT_EQ(box.items.size(), 4501u);
     EXPECT_EQ(box.items.front(), "start-up");
@@ -184,13 +188,13 @@ TEST(SelectorFill, EmptiesAFullBoxAStepAtATimeBeforeTheNewItemsGoIn) {
     box.items = {"old 0", "old 1", "old 2", "old 3", "old 4"};
     fill.Queue(5, {"never", 0});
     EXPECT_TRUE(fill.QueueRemoval(5));
-    EXPECT_FALSE(fill.Queue(0, {"new 0", 0}));
-    EXPECT_FALSE(fill.Queue(1, {"new 1", 0}));
+    EXPECT_FALSE(fill.QueueRun(0, {{"new 0", 0}, {"new 1", 0}}));
+    EXPECT_FALSE(fill.Queue(0, {"first", 0}));
     EXPECT_TRUE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
     EXPECT_EQ(box.items, (std::vector<std::string>{"old 0", "old 1"}));
     EXPECT_TRUE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
     EXPECT_FALSE(fill.RunStep(box.Insert(), box.Remove(), box.Select()));
-    EXPECT_EQ(box.items, (std::vector<std::string>{"new 0", "new 1"}));
+    EXPECT_EQ(box.items, (std::vector<std::string>{"first", "new 0", "new 1"}));
     EXPECT_FALSE(fill.QueueRemoval(0));
 }
 

@@ -6,12 +6,15 @@
 #include <aclapi.h>
 #endif
 
+#include <chrono>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "base/files.h"
 #include "base/text_mode.h"
 #include "proxies/data_files.h"
+#include "proxies/list_file_writer.h"
 #include "proxies/proxy_line.h"
 #include "proxies/proxy_list.h"
 #include "temp_folder.h"
@@ -249,6 +252,36 @@ TEST(ProxyListFileTest, TwoRowsLoadAndSaveToTheSameBytes) {
     EXPECT_EQ(bytes, folder.Read("MyProxies.txt"));
     // The temporary file is gone once the new file is in place.
     EXPECT_EQ(1, folder.FileCount());
+}
+
+TEST(ProxyListFileTest, TheWriterWritesTheLatestRowsAndTellsAFailureOnceUntilAWriteSucceeds) {
+    TempFolder folder;
+    std::vector<std::string> failures;
+    std::mutex mutex;
+    ListFileWriter writer([&](const std::string& error) {
+        std::lock_guard<std::mutex> lock(mutex);
+        failures.push_back(error);
+    });
+    std::vector<ProxyEntry> rows;
+    for (int i = 1; i <= 300; ++i) {
+        rows.push_back({net::ProxyAddress("10.0.0.1", i), "", "", "", ""});
+        ASSERT_TRUE(writer.Save(folder.File("MyProxies.txt"), rows));
+    }
+    ASSERT_TRUE(writer.Flush(std::chrono::seconds(10)));
+    EXPECT_EQ(300u, ParseProxyListFile(folder.Read("MyProxies.txt")).size());
+
+    std::string nowhere = folder.File("missing") + "/MyProxies.txt";
+    writer.Save(nowhere, rows);
+    ASSERT_TRUE(writer.Flush(std::chrono::seconds(10)));
+    writer.Save(nowhere, rows);
+    ASSERT_TRUE(writer.Flush(std::chrono::seconds(10)));
+    writer.Save(folder.File("MyProxies.txt"), rows);
+    ASSERT_TRUE(writer.Flush(std::chrono::seconds(10)));
+    writer.Save(nowhere, rows);
+    ASSERT_TRUE(writer.Flush(std::chrono::seconds(10)));
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(2u, failures.size());
+    EXPECT_FALSE(failures.empty() || failures[0].empty());
 }
 
 TEST(ProxyListFileTest, OnlyAddressAndCountryAreStoredAndThePortIsNormalised) {

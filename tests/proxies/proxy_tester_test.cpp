@@ -228,6 +228,27 @@ TEST(FailureWitnessTest, OnlyAnAnswerAfterTheFailureConfirmsIt) {
     EXPECT_EQ(3, asks);
 }
 
+// A failure older than the last request is answered at once, even while a
+// newer one waits for the gap before the next request.
+TEST(FailureWitnessTest, AnOlderFailureDoesNotWaitBehindANewerOne) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> asks{0};
+    FailureWitness witness([&] { return ++asks, true; }, 5000);
+    auto older = FailureWitness::Clock::now();
+    ASSERT_TRUE(witness.Confirms(older, stop));
+    std::atomic<bool> newerAnswered{false};
+    std::thread newer([&] {
+        witness.Confirms(FailureWitness::Clock::now(), stop);
+        newerAnswered = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(witness.Confirms(older, stop));
+    EXPECT_FALSE(newerAnswered) << "the older failure waited for the newer one's gap";
+    stop = true;
+    newer.join();
+    EXPECT_EQ(1, asks);
+}
+
 TEST(ParseJudgeUrlTest, TakesPlainHttpAddressesOnly) {
     ProxyJudge judge;
     ASSERT_TRUE(ParseJudgeUrl("http://127.0.0.1:8765/services/whatismyip/whatismyip.asp", judge));

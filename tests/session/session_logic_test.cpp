@@ -478,7 +478,7 @@ TEST_F(ShellLogicTest, FillTakesEveryPieceBeforeASeparatorInOrder) {
         SCOPED_TRACE(c.reply);
         view.items = {{"old", 0}};
         view.editText = "typed";
-        FillProxySelector(view, ParseProxyListText(c.reply).proxies);
+        FillProxySelector(view, SelectorItemsOf(ParseProxyListText(c.reply).proxies));
         std::vector<std::string> texts;
         std::vector<int> images;
         for (const SelectorItem& item : view.items) {
@@ -1298,6 +1298,30 @@ TEST_F(ShellLogicTest, ADownloadPastItsDeadlineIsGivenUpAndItsLateAnswerDropped)
     EXPECT_EQ(std::vector<std::string>{"Error: Cannot update the proxy list: no worker thread "
                                        "could be started."},
               view.told);
+}
+
+TEST_F(ShellLogicTest, TheUnionIsMadeOnAWorkerAndALostAnswerIsMadeUpAtTheDeadline) {
+    work.mergeThreads = true;
+    view.items = {{"old:1", 0}};
+    refresh.OnRefreshClicked();
+    refresh.OnDownloaded(Outcome(1, true, "new:1<br />"));
+    EXPECT_TRUE(refresh.Running()) << "the union is still being made";
+    EXPECT_EQ("old:1", view.items[0].text);
+    refresh.OnRefreshClicked();
+    EXPECT_EQ(std::vector<int>{1}, work.downloads) << "no second refresh meanwhile";
+    refresh.OnMerged(MergeLists(0, work.mergedLists));
+    EXPECT_TRUE(refresh.Running()) << "an earlier download's union is dropped";
+    refresh.OnMerged(MergeLists(1, work.mergedLists));
+    EXPECT_FALSE(refresh.Running());
+    EXPECT_EQ("new:1", view.items[0].text);
+
+    // The worker's answer never comes: the deadline makes the union here.
+    refresh.OnRefreshClicked();
+    refresh.OnDownloaded(Outcome(2, true, "newer:1<br />"));
+    refresh.OnDeadline();
+    EXPECT_FALSE(refresh.Running());
+    EXPECT_EQ("newer:1", view.items[0].text);
+    EXPECT_EQ((std::vector<int>{1, 2}), work.merges);
 }
 
 TEST_F(ShellLogicTest, RefreshAsksEveryTickedSourceAtOnceAndTellsWhatCame) {

@@ -205,6 +205,13 @@ struct FakeWork : BackgroundWork {
         return threads;
     }
     void CancelListDownloads() override { ++cancels; }
+    // No merge thread unless a test asks for one: the union is then made
+    // at once, in place.
+    bool StartListMerge(int id, std::vector<SharedProxyList> lists) override {
+        merges.push_back(id);
+        mergedLists = std::move(lists);
+        return mergeThreads;
+    }
     bool StartRotationTest(const net::ProxyAddress& proxy) override {
         checks.push_back(net::FormatProxyAddress(proxy, net::Secrets::UserName));
         return threads;
@@ -226,6 +233,9 @@ struct FakeWork : BackgroundWork {
     void StopBulkCheck() override { ++bulkStops; }
 
     bool threads = true;
+    bool mergeThreads = false;
+    std::vector<int> merges;
+    std::vector<SharedProxyList> mergedLists;
     std::vector<int> downloads;
     std::vector<std::string> sources;
     int cancels = 0;

@@ -33,7 +33,7 @@ void SourcesRefresh::Take(size_t index, ParsedProxyList list, bool webPage) {
     }
     answers_[index].answered = true;
     answers_[index].cut = list.cut;
-    lists_[sources_[index].location] = std::move(list);
+    lists_[sources_[index].location] = std::make_shared<const ParsedProxyList>(std::move(list));
 }
 
 void SourcesRefresh::Fail(size_t index, const std::string& failure) {
@@ -72,13 +72,24 @@ std::string SourcesRefresh::FirstFailure() const {
     return "";
 }
 
-ProxyUnion SourcesRefresh::Union() const {
-    ProxyUnion all;
+std::vector<SharedProxyList> SourcesRefresh::LatestLists() const {
+    std::vector<SharedProxyList> latest;
     for (const ProxySource& source : sources_) {
         auto list = lists_.find(source.location);
-        if (list == lists_.end())
-            continue;
-        for (const ListedProxy& listed : list->second.proxies) {
+        if (list != lists_.end())
+            latest.push_back(list->second);
+    }
+    return latest;
+}
+
+ProxyUnion UnionOf(const std::vector<SharedProxyList>& lists) {
+    ProxyUnion all;
+    size_t count = 0;
+    for (const SharedProxyList& list : lists)
+        count += list->proxies.size();
+    all.Reserve(count);
+    for (const SharedProxyList& list : lists) {
+        for (const ListedProxy& listed : list->proxies) {
             if (!all.Add(listed) && all.Cut())
                 return all;
         }

@@ -5,11 +5,19 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "proxies/list_sources/proxy_sources.h"
 #include "proxies/proxy_list_text.h"
+
+// A source's list, shared rather than copied: the union is made on a worker
+// while the refresh keeps the lists for the next run.
+using SharedProxyList = std::shared_ptr<const ParsedProxyList>;
+
+// The union of `lists`, in their order.
+ProxyUnion UnionOf(const std::vector<SharedProxyList>& lists);
 
 class SourcesRefresh {
 public:
@@ -33,8 +41,10 @@ public:
     // The failure of the first source that failed.
     std::string FirstFailure() const;
 
-    // The union of every source's latest list, in source order.
-    ProxyUnion Union() const;
+    // Every source's latest list, in source order (sources that never sent
+    // one are left out), and their union.
+    std::vector<SharedProxyList> LatestLists() const;
+    ProxyUnion Union() const { return UnionOf(LatestLists()); }
     // "Proxy list updated: 2,315 proxies from 4 sources; 1 source failed
     // (<name>: <reason>)." for a union of `count` proxies, `cut` when the
     // union or a source went over the limit.
@@ -49,7 +59,7 @@ private:
     std::vector<ProxySource> sources_;
     std::vector<Answer> answers_;
     // Each source's latest list, by address, kept across runs.
-    std::map<std::string, ParsedProxyList> lists_;
+    std::map<std::string, SharedProxyList> lists_;
 };
 
 // 2315 as "2,315".
