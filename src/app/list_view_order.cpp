@@ -40,6 +40,31 @@ std::string CellText(const ProxyEntry& row, int column) {
     }
 }
 
+std::vector<size_t> RowsWithLongestCells(const std::vector<ProxyEntry>& rows, size_t perColumn) {
+    std::vector<bool> chosen(rows.size(), false);
+    std::vector<size_t> order(rows.size());
+    std::vector<size_t> lengths(rows.size());
+    for (int column = 0; column < ListColumnCount; ++column) {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            order[i] = i;
+            lengths[i] = CellText(rows[i], column).size();
+        }
+        size_t take = std::min(perColumn, rows.size());
+        std::partial_sort(order.begin(), order.begin() + static_cast<long>(take), order.end(),
+                          [&](size_t a, size_t b) {
+                              return lengths[a] != lengths[b] ? lengths[a] > lengths[b] : a < b;
+                          });
+        for (size_t i = 0; i < take; ++i)
+            chosen[order[i]] = true;
+    }
+    std::vector<size_t> indexes;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (chosen[i])
+            indexes.push_back(i);
+    }
+    return indexes;
+}
+
 int CompareCells(int column, const ProxyEntry& a, const ProxyEntry& b) {
     std::string textA = CellText(a, column);
     std::string textB = CellText(b, column);

@@ -23,6 +23,11 @@ enum ListColumn {
 // The cell of a row in a column.
 std::string CellText(const ProxyEntry& row, int column);
 
+// The rows whose cells are the longest, `perColumn` of each column (by
+// length, ties to the earlier row), each row once and in the list's order:
+// over thousands of rows they stand for the rest when the columns are sized.
+std::vector<size_t> RowsWithLongestCells(const std::vector<ProxyEntry>& rows, size_t perColumn);
+
 // Negative, zero or positive as row a comes before, with or after row b in
 // the column's ascending order: times ("120 miliseconds") and speeds
 // ("3.50 KB/sec") by their numbers, cells without one after all that have

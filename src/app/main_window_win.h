@@ -121,6 +121,7 @@ private:
     void CreateListColumns();
     // Sizes the columns to what they hold, measured again when `measure`.
     void SizeListColumns(bool measure = true);
+    std::vector<int> MeasureListColumns() const;
     // Takes the controls' places as the default layout and brings the
     // window to its kept place; true when it is to be shown maximised.
     bool TakeLayout();

@@ -66,6 +66,39 @@ std::vector<int> MeasureListColumns(HWND listView) {
     return widths;
 }
 
+std::vector<int> MeasureListColumnsOver(HWND listView,
+                                        const std::vector<std::vector<std::string>>& rows) {
+    HWND stand = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 0, 0,
+                                 GetParent(listView), nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!stand)
+        return MeasureListColumns(listView);
+    SendMessageA(stand, WM_SETFONT, SendMessageA(listView, WM_GETFONT, 0, 0), FALSE);
+    SendMessageA(stand, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 SendMessageA(listView, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    int count = ColumnCount(listView);
+    for (int column = 0; column < count; ++column) {
+        char title[128] = {};
+        LVCOLUMNA item{};
+        item.mask = LVCF_TEXT;
+        item.pszText = title;
+        item.cchTextMax = sizeof title;
+        SendMessageA(listView, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&item));
+        item.mask = LVCF_TEXT | LVCF_SUBITEM;
+        item.iSubItem = column;
+        SendMessageA(stand, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&item));
+    }
+    for (const std::vector<std::string>& row : rows) {
+        std::vector<const char*> cells;
+        for (const std::string& cell : row)
+            cells.push_back(cell.c_str());
+        InsertReportRow(stand, static_cast<int>(SendMessageA(stand, LVM_GETITEMCOUNT, 0, 0)),
+                        cells.data(), std::min(count, static_cast<int>(cells.size())));
+    }
+    std::vector<int> widths = MeasureListColumns(stand);
+    DestroyWindow(stand);
+    return widths;
+}
+
 void FillListColumns(HWND listView, const std::vector<int>& widths) {
     if (widths.empty())
         return;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 namespace ui {
@@ -16,6 +17,11 @@ int InsertReportRow(HWND listView, int row, const char* const* cells, int count)
 // for many rows (every cell is measured), so it is done after a fill, not
 // on every resize; the widths are kept for FillListColumns.
 std::vector<int> MeasureListColumns(HWND listView);
+// The same measure over `rows` (each a row's cells, in the columns' order)
+// in place of the list's own rows, in a hidden list view of the list's font
+// and columns: over thousands of rows, the few that stand for the rest.
+std::vector<int> MeasureListColumnsOver(HWND listView,
+                                        const std::vector<std::vector<std::string>>& rows);
 // Gives each column its measured width, and the last one the rest of the
 // list's width when that is more, so that the columns end at its edge.
 void FillListColumns(HWND listView, const std::vector<int>& widths);

@@ -62,6 +62,17 @@ TEST(CompareCells, OrdersEachColumnByWhatItMeans) {
     }
 }
 
+// The rows a large list's columns are sized over: the longest cells of
+// each column, each row once, in the list's order.
+TEST(RowsWithLongestCells, TheLongestOfEachColumnOnce) {
+    std::vector<ProxyEntry> rows = {Row("a"), Row("bbbbbbbbbb"), Row("c", "1 miliseconds"),
+                                    Row("dddddddddd", "2 miliseconds", "9.99 KB/sec", "Elite"),
+                                    Row("e")};
+    // Rows 0 and 1 win ties (empty cells, equal lengths) as the earlier ones.
+    EXPECT_EQ((std::vector<size_t>{0, 1, 3}), RowsWithLongestCells(rows, 1));
+    EXPECT_EQ(5u, RowsWithLongestCells(rows, 9).size());
+}
+
 std::vector<std::string> ViewAddresses(const ListViewOrder& order,
                                        const std::vector<ProxyEntry>& rows) {
     std::vector<std::string> addresses;
