@@ -5,6 +5,8 @@
 #include "proxies/bulk_check.h"
 #include "proxies/failure_witness.h"
 #include "proxies/proxy_secrets.h"
+#include "settings/reg_value.h"
+#include "settings/settings_names.h"
 #include "session/list_refresh.h"
 
 namespace {
@@ -123,6 +125,22 @@ bool WindowBackgroundWork::StartListMerge(int id, std::vector<SharedProxyList> l
         if (!job.stop &&
             PostMessageA(window, ListMergedMessage, 0, reinterpret_cast<LPARAM>(merged.get())))
             merged.release();
+    });
+}
+
+bool WindowBackgroundWork::StartListLoad(const std::string& path) {
+    HWND window = window_;
+    return Run(Kind::ListLoad, [window, path](Job& job) {
+        auto loaded = std::make_unique<ListLoaded>();
+        loaded->readable = ReadProxyListFile(path, loaded->rows);
+        std::vector<net::ProxyAddress> proxies;
+        for (const ProxyEntry& row : loaded->rows)
+            proxies.push_back(row.proxy);
+        WarmPasswordsOf(proxies);
+        ProxyWithPassword(RegStringValue(setting::ProxyName).Get());
+        if (!job.stop &&
+            PostMessageA(window, ListLoadedMessage, 0, reinterpret_cast<LPARAM>(loaded.get())))
+            loaded.release();
     });
 }
 
@@ -293,6 +311,10 @@ std::unique_ptr<ListDownload> WindowBackgroundWork::TakeListDownload(LPARAM lPar
 
 std::unique_ptr<ListMerged> WindowBackgroundWork::TakeListMerged(LPARAM lParam) {
     return std::unique_ptr<ListMerged>(reinterpret_cast<ListMerged*>(lParam));
+}
+
+std::unique_ptr<ListLoaded> WindowBackgroundWork::TakeListLoaded(LPARAM lParam) {
+    return std::unique_ptr<ListLoaded>(reinterpret_cast<ListLoaded*>(lParam));
 }
 
 std::unique_ptr<ProxyTestResult> WindowBackgroundWork::TakeProxyTestResult(LPARAM lParam) {

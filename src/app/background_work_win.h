@@ -31,6 +31,12 @@ struct RunResult {
     BulkChecked checked;
 };
 
+// What "MyProxies.txt" holds, read on a worker (ReadProxyListFile).
+struct ListLoaded {
+    bool readable = true;
+    std::vector<ProxyEntry> rows;
+};
+
 class WindowBackgroundWork : public BackgroundWork {
 public:
     // lParam: a ListDownload the receiver takes (TakeListDownload).
@@ -39,6 +45,8 @@ public:
     static constexpr UINT RotationTestedMessage = WM_APP + 2;
     // lParam: a ListMerged the receiver takes (TakeListMerged).
     static constexpr UINT ListMergedMessage = WM_APP + 8;
+    // lParam: a ListLoaded the receiver takes (TakeListLoaded).
+    static constexpr UINT ListLoadedMessage = WM_APP + 9;
     // Results of runs wait (TakeRunResults).
     static constexpr UINT RunResultsMessage = WM_APP + 7;
     // While runs go on: takes the results whose message could not be posted.
@@ -54,6 +62,10 @@ public:
     WindowBackgroundWork(const WindowBackgroundWork&) = delete;
     WindowBackgroundWork& operator=(const WindowBackgroundWork&) = delete;
 
+    // Reads "MyProxies.txt" at `path`, and looks up the passwords that its
+    // rows and ProxyName name, so that the window's thread finds them
+    // remembered: one ListLoaded.
+    bool StartListLoad(const std::string& path);
     bool StartListDownload(int id, size_t index, const ProxySource& source) override;
     void CancelListDownloads() override;
     bool StartListMerge(int id, std::vector<SharedProxyList> lists) override;
@@ -78,10 +90,11 @@ public:
 
     static std::unique_ptr<ListDownload> TakeListDownload(LPARAM lParam);
     static std::unique_ptr<ListMerged> TakeListMerged(LPARAM lParam);
+    static std::unique_ptr<ListLoaded> TakeListLoaded(LPARAM lParam);
     static std::unique_ptr<ProxyTestResult> TakeProxyTestResult(LPARAM lParam);
 
 private:
-    enum class Kind { ListDownload, ListMerge, Generator, Check, ProxyTests, BulkCheck };
+    enum class Kind { ListLoad, ListDownload, ListMerge, Generator, Check, ProxyTests, BulkCheck };
     struct Job {
         Kind kind;
         RequestCanceller canceller;

@@ -129,11 +129,16 @@ bool MainWindow::OnInitDialog() {
     findWorking_ = std::make_unique<FindWorkingProxies>(*activation_, *this, *work_);
     startUpCheck_ = std::make_unique<StartUpCheck>(*activation_, *this, *work_);
     CreateListColumns();
-    // A file of thousands of rows goes in without a repaint per row.
-    SendMessageA(Item(IDC_TESTED_PROXIES), WM_SETREDRAW, FALSE, 0);
-    activation_->LoadList();
-    SendMessageA(Item(IDC_TESTED_PROXIES), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(Item(IDC_TESTED_PROXIES), nullptr, TRUE);
+    // "MyProxies.txt" is read on a worker; the start-up that needs its rows
+    // waits for them (OnListLoaded).
+    activation_->ExpectLoadedList();
+    std::string listPath = base::JoinPath(dataFolder, MyProxiesFile);
+    bool loading = work_->StartListLoad(listPath);
+    if (!loading) {
+        ListLoaded here;
+        here.readable = ReadProxyListFile(listPath, here.rows);
+        OnListLoaded(std::move(here));
+    }
 
     bool selectorMade = CreateProxySelector();
     LoadPictures(main_window::WindowDpi(Hwnd()));
@@ -149,11 +154,29 @@ bool MainWindow::OnInitDialog() {
     // while the browsers are switched; the list fills the selector when it
     // arrives.
     ShowWindow(Hwnd(), maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
+    if (loading)
+        startUpWaits_ = true;
+    else
+        StartUpWithList();
+    return true;
+}
+
+void MainWindow::OnListLoaded(ListLoaded loaded) {
+    // A file of thousands of rows goes in without a repaint per row.
+    SendMessageA(Item(IDC_TESTED_PROXIES), WM_SETREDRAW, FALSE, 0);
+    activation_->TakeLoadedList(loaded.readable, std::move(loaded.rows));
+    SendMessageA(Item(IDC_TESTED_PROXIES), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Item(IDC_TESTED_PROXIES), nullptr, TRUE);
+    if (startUpWaits_ && !ending_)
+        StartUpWithList();
+}
+
+void MainWindow::StartUpWithList() {
+    startUpWaits_ = false;
     activation_->ActivateStoredProxy();
     startUpCheck_->Start();
     rotation_->Start();
     listRefresh_->StartUp();
-    return true;
 }
 
 bool MainWindow::TakeLayout() {

@@ -120,6 +120,10 @@ private:
     void CreateToolbar();
     void CreateListColumns();
     // Sizes the columns to what they hold, measured again when `measure`.
+    // The rows of "MyProxies.txt" arrived; the start-up's steps that need
+    // them follow (StartUpWithList) when they wait.
+    void OnListLoaded(ListLoaded loaded);
+    void StartUpWithList();
     void SizeListColumns(bool measure = true);
     std::vector<int> MeasureListColumns() const;
     // Takes the controls' places as the default layout and brings the
@@ -205,4 +209,5 @@ private:
     // Set once the program ends (EXIT, the end of the session): nothing
     // more is told in a box.
     bool ending_ = false;
+    bool startUpWaits_ = false;  // for the rows of "MyProxies.txt"
 };

@@ -22,6 +22,12 @@ bool MainWindow::OnWorkMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             listRefresh_->OnMerged(std::move(*merged));
         return true;
     }
+    case WindowBackgroundWork::ListLoadedMessage: {
+        std::unique_ptr<ListLoaded> loaded = WindowBackgroundWork::TakeListLoaded(lParam);
+        if (loaded && activation_)
+            OnListLoaded(std::move(*loaded));
+        return true;
+    }
     case TraceCleanerWork::CleanReportMessage: {
         std::unique_ptr<std::string> report = TraceCleanerWork::TakeCleanReport(lParam);
         if (report)

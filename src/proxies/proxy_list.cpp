@@ -104,15 +104,26 @@ void ProxyList::RemoveAllRows() {
 }
 
 bool ProxyList::LoadProxyList(const std::string& path) {
+    std::vector<ProxyEntry> rows;
+    bool readable = ReadProxyListFile(path, rows);
+    TakeRows(std::move(rows));
+    return readable;
+}
+
+void ProxyList::TakeRows(std::vector<ProxyEntry> rows) {
     RemoveAllRows();
-    std::string bytes;
-    if (!base::ReadWholeFile(path, bytes))
-        return !base::FileExists(path);
-    std::vector<ProxyEntry> rows = ParseProxyListFile(bytes);
     if (observer_)
         observer_->RowsComing(static_cast<int>(rows.size()));
     for (const ProxyEntry& entry : rows)
         AppendRow(entry);
+}
+
+bool ReadProxyListFile(const std::string& path, std::vector<ProxyEntry>& rows) {
+    rows.clear();
+    std::string bytes;
+    if (!base::ReadWholeFile(path, bytes))
+        return !base::FileExists(path);
+    rows = ParseProxyListFile(bytes);
     return true;
 }
 

@@ -72,11 +72,11 @@ public:
     void RemoveRow(int index);
     void RemoveAllRows();
 
-    // Replaces the rows with those of the file at `path`; a missing or
-    // unreadable file gives an empty list. False when the file is there but
-    // cannot be read (held by another program, no access): saving over it
-    // would lose its rows.
+    // Replaces the rows with those of the file at `path` (ReadProxyListFile);
+    // a missing or unreadable file gives an empty list.
     bool LoadProxyList(const std::string& path);
+    // Replaces the rows with `rows`, the view told once how many come.
+    void TakeRows(std::vector<ProxyEntry> rows);
     // Writes every row to `path`, replacing the file only once the whole text
     // is written. On failure the file and the rows are as they were, and
     // `error` names the file.
@@ -96,5 +96,9 @@ private:
 // "N/A". Every line is taken, the last one even without a line end; blank
 // lines are skipped.
 std::vector<ProxyEntry> ParseProxyListFile(const std::string& bytes);
+// The rows of the file at `path`, for a worker to read: a missing file is
+// an empty list. False when the file is there but cannot be read (held by
+// another program, no access): saving over it would lose its rows.
+bool ReadProxyListFile(const std::string& path, std::vector<ProxyEntry>& rows);
 // The bytes of "MyProxies.txt" for the rows.
 std::string FormatProxyListFile(const std::vector<ProxyEntry>& rows);

@@ -32,6 +32,43 @@ void MemorySecretStore::Forget(const std::string& key) {
     secrets_.erase(key);
 }
 
+bool RememberingSecretStore::Keep(const std::string& key, const std::string& secret) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!behind_.Keep(key, secret)) {
+        known_.erase(key);
+        return false;
+    }
+    known_[key] = secret;
+    return true;
+}
+
+bool RememberingSecretStore::Find(const std::string& key, std::string& secret) const {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = known_.find(key);
+        if (found != known_.end()) {
+            if (found->second)
+                secret = *found->second;
+            return found->second.has_value();
+        }
+    }
+    // Looked up without the lock: the window's thread must not wait behind
+    // a worker's decryption. A Keep or Forget meanwhile wins.
+    std::string looked;
+    bool kept = behind_.Find(key, looked);
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto remembered = known_.emplace(key, kept ? std::optional<std::string>(looked) : std::nullopt);
+    if (remembered.first->second)
+        secret = *remembered.first->second;
+    return remembered.first->second.has_value();
+}
+
+void RememberingSecretStore::Forget(const std::string& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    behind_.Forget(key);
+    known_[key] = std::nullopt;
+}
+
 SecretStore& ProxySecrets() {
     SecretStore* store = chosenStore;
     return store ? *store : DefaultProxySecrets();
@@ -77,4 +114,11 @@ bool KeepPasswordOf(const net::ProxyAddress& proxy) {
 void ForgetPasswordOf(const net::ProxyAddress& proxy) {
     if (!proxy.userName.empty())
         ProxySecrets().Forget(SecretKeyOf(proxy));
+}
+
+void WarmPasswordsOf(const std::vector<net::ProxyAddress>& proxies) {
+    for (const net::ProxyAddress& proxy : proxies) {
+        if (!proxy.userName.empty())
+            WithKeptPassword(proxy);
+    }
 }

@@ -7,7 +7,9 @@
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "net/proxy_address.h"
 
@@ -33,8 +35,27 @@ private:
     std::map<std::string, std::string> secrets_;
 };
 
-// The process's store: the user's protected store on Windows, memory
-// elsewhere. Any thread may use it.
+// A store in front of a slow one (a decryption and a registry read on
+// Windows): what it found, and that nothing is kept under a key, is
+// remembered for the life of the process, so that a worker can look the
+// passwords up ahead (WarmPasswordsOf) and the window's thread then only
+// reads memory. Keep and Forget go through to the store behind.
+class RememberingSecretStore : public SecretStore {
+public:
+    explicit RememberingSecretStore(SecretStore& behind) : behind_(behind) {}
+    bool Keep(const std::string& key, const std::string& secret) override;
+    bool Find(const std::string& key, std::string& secret) const override;
+    void Forget(const std::string& key) override;
+
+private:
+    SecretStore& behind_;
+    mutable std::mutex mutex_;
+    // The secret, or nothing when none is kept under the key.
+    mutable std::map<std::string, std::optional<std::string>> known_;
+};
+
+// The process's store: the user's protected store on Windows (remembered),
+// memory elsewhere. Any thread may use it.
 SecretStore& ProxySecrets();
 // Makes `store` the process's store (nullptr: the default again), for tests.
 void UseProxySecrets(SecretStore* store);
@@ -59,3 +80,6 @@ net::ProxyAddress WithKeptPassword(net::ProxyAddress proxy);
 bool KeepPasswordOf(const net::ProxyAddress& proxy);
 // Forgets the password kept for `proxy`: its row has left the list.
 void ForgetPasswordOf(const net::ProxyAddress& proxy);
+// Looks up the password of each proxy that names a user, for a worker to
+// call ahead of the window's thread, which then finds them remembered.
+void WarmPasswordsOf(const std::vector<net::ProxyAddress>& proxies);

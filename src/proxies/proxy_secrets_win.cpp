@@ -70,5 +70,6 @@ public:
 
 SecretStore& DefaultProxySecrets() {
     static ProtectedSecretStore store;
-    return store;
+    static RememberingSecretStore remembered(store);
+    return remembered;
 }

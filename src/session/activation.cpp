@@ -386,8 +386,28 @@ void ProxyActivation::OnAddNewProxy() {
 }
 
 void ProxyActivation::LoadList() {
-    if (list_.LoadProxyList(listPath_))
+    std::vector<ProxyEntry> rows;
+    bool readable = ReadProxyListFile(listPath_, rows);
+    TakeLoadedList(readable, std::move(rows));
+}
+
+void ProxyActivation::TakeLoadedList(bool readable, std::vector<ProxyEntry> rows) {
+    listLoading_ = false;
+    bool saveWaited = saveWaits_;
+    saveWaits_ = false;
+    // Rows put in while the file was read (a proxy found, added or chosen
+    // in the first moments) follow the file's.
+    std::vector<ProxyEntry> meanwhile = list_.Rows();
+    list_.TakeRows(std::move(rows));
+    for (const ProxyEntry& entry : meanwhile) {
+        if (list_.FindProxyRow(entry.proxy) < 0)
+            list_.AppendRow(entry);
+    }
+    if (readable) {
+        if (saveWaited)
+            SaveList();
         return;
+    }
     listFileKept_ = true;
     char text[1400];
     std::snprintf(text, sizeof text, activation::ListFileKeptFormat, listPath_.c_str());
@@ -415,6 +435,11 @@ bool ProxyActivation::SaveList(bool tell) {
     ForwardWithCandidates();
     if (listFileKept_)
         return true;
+    // Written over before its rows arrived, the file would lose them.
+    if (listLoading_) {
+        saveWaits_ = true;
+        return true;
+    }
     // The rows are copied and written on the writer's thread: a list of
     // thousands held the window at every batch of test results.
     if (writer_ && writer_->Save(listPath_, list_.Rows()))

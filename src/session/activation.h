@@ -136,9 +136,17 @@ public:
     void PointBrowsersAgain(bool withFirefox);
     // Everything off after a failure or an empty choice; ProxyName stays.
     void SwitchOff();
-    // Loads "MyProxies.txt". A file that is there but cannot be read is
-    // kept as it is for the rest of the run, and the user is told once.
+    // Loads "MyProxies.txt" here (TakeLoadedList of what ReadProxyListFile
+    // reads).
     void LoadList();
+    // "MyProxies.txt" is being read on a worker: nothing is written over it
+    // until its rows arrive.
+    void ExpectLoadedList() { listLoading_ = true; }
+    // The rows of "MyProxies.txt", read (readable) or not: they replace the
+    // list, any row put in meanwhile after them. A file that is there but
+    // cannot be read is kept as it is for the rest of the run, and the user
+    // is told once.
+    void TakeLoadedList(bool readable, std::vector<ProxyEntry> rows);
     // Removes the row and forgets the password kept for its proxy, unless
     // another row names the same proxy.
     void RemoveRow(int row);
@@ -179,6 +187,8 @@ private:
     std::string localAddress_;
     bool enabled_ = false;
     bool listFileKept_ = false;
+    bool listLoading_ = false;
+    bool saveWaits_ = false;  // a save asked for while the file was read
     bool hasStartUpItem_ = false;
     SelectorItem startUpItem_;
     bool firefoxLeftOut_ = false;

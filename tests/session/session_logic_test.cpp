@@ -1550,6 +1550,42 @@ TEST_F(ShellLogicTest, APortChangeWhileOnMovesTheEngineAndThenTheBrowsers) {
     EXPECT_EQ("untouched", browsers.pointedAt);
 }
 
+// The file is read on a worker: a row put in before its rows arrive follows
+// them, and a save asked for meanwhile waits rather than write over them.
+TEST_F(ShellLogicTest, RowsPutInWhileTheFileIsReadFollowItsRowsAndNoSaveLosesThem) {
+    folder.Write("MyProxies.txt", "1.1.1.1:80->Mine\r\n2.2.2.2:80->\r\n");
+    activation.ExpectLoadedList();
+    AddRows({"2.2.2.2:80", "3.3.3.3:80"});
+    EXPECT_TRUE(activation.SaveList());
+    EXPECT_EQ("1.1.1.1:80->Mine\r\n2.2.2.2:80->\r\n", SavedFile());
+    std::vector<ProxyEntry> rows;
+    ASSERT_TRUE(ReadProxyListFile(folder.File("MyProxies.txt"), rows));
+    activation.TakeLoadedList(true, rows);
+    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"}), Rows());
+    EXPECT_EQ("1.1.1.1:80->Mine\r\n2.2.2.2:80->\r\n3.3.3.3:80->Country\r\n", SavedFile());
+}
+
+// Passwords looked up ahead on a worker are then read from memory, an
+// absent one too; keeping and forgetting go through to the store.
+TEST(RememberingSecretStoreTest, WhatWasLookedUpIsRememberedAndChangesGoThrough) {
+    MemorySecretStore behind;
+    behind.Keep("socks5://ann@1.1.1.1:1080", "pw");
+    RememberingSecretStore store(behind);
+    std::string secret;
+    ASSERT_TRUE(store.Find("socks5://ann@1.1.1.1:1080", secret));
+    EXPECT_FALSE(store.Find("socks5://bob@2.2.2.2:1080", secret));
+    behind.Forget("socks5://ann@1.1.1.1:1080");
+    behind.Keep("socks5://bob@2.2.2.2:1080", "late");
+    EXPECT_TRUE(store.Find("socks5://ann@1.1.1.1:1080", secret));
+    EXPECT_EQ("pw", secret);
+    EXPECT_FALSE(store.Find("socks5://bob@2.2.2.2:1080", secret));
+    store.Forget("socks5://ann@1.1.1.1:1080");
+    EXPECT_FALSE(store.Find("socks5://ann@1.1.1.1:1080", secret));
+    ASSERT_TRUE(store.Keep("socks5://bob@2.2.2.2:1080", "new"));
+    EXPECT_TRUE(behind.Find("socks5://bob@2.2.2.2:1080", secret));
+    EXPECT_EQ("new", secret);
+}
+
 TEST_F(ShellLogicTest, AListFileThatCannotBeReadIsKeptAsItIsAndTheUserToldOnce) {
     folder.Write("MyProxies.txt", "1.1.1.1:80->Mine\r\n");
     std::string path = folder.File("MyProxies.txt");
