@@ -18,6 +18,7 @@
 
 #include "session/result_batch.h"
 #include "session/shell_interfaces.h"
+#include "proxies/proxy_list.h"
 #include "proxies/proxy_list_download_win.h"
 
 // One answer of a run of tests or of "Find Working Proxies": a proxy's
