@@ -115,6 +115,11 @@ std::vector<std::string> Fields(const std::string& text, const std::string& sepa
 // The address with its type (when named), as the one proxy-address rule reads
 // it; false when it is no proxy a connection could be made to.
 bool ReadAddress(const std::string& text, net::ProxyAddress& proxy, bool& named) {
+    // `text` is an address alone: the check would take a "->" in it (a
+    // JSON host "1.2.3.4:8888->DE") for a country's start, and the address
+    // read would not be the one checked.
+    if (text.find("->") != std::string::npos)
+        return false;
     std::string problem;
     if (!net::CheckProxyText(text, problem))
         return false;
