@@ -4,6 +4,7 @@
 
 #include "app/main_window_win.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ constexpr UINT FillSelectorMessage = WM_APP + 44;
 // Posted from the list file's writer when "MyProxies.txt" could not be
 // written; lParam: the error text, which the window takes.
 constexpr UINT ListSaveFailedMessage = WM_APP + 45;
+// Posted while rows of "MyProxies.txt" wait to go into the list: one step of
+// them, as long as this.
+constexpr UINT ListRowsMessage = WM_APP + 46;
+constexpr auto ListRowsStepTime = std::chrono::milliseconds(40);
 constexpr char SwitchingOnText[] = "Switching on...";
 constexpr char SwitchingOffText[] = "Switching off...";
 

@@ -123,6 +123,7 @@ private:
     // The rows of "MyProxies.txt" arrived; the start-up's steps that need
     // them follow (StartUpWithList) when they wait.
     void OnListLoaded(ListLoaded loaded);
+    void TakeListRowsStep();
     void StartUpWithList();
     void SizeListColumns(bool measure = true);
     std::vector<int> MeasureListColumns() const;

@@ -34,6 +34,10 @@ bool MainWindow::OnWorkMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             ui::ShowMessage(Hwnd(), *report, "Veilgate");
         return true;
     }
+    case main_window::ListRowsMessage:
+        if (activation_)
+            TakeListRowsStep();
+        return true;
     case main_window::ListSaveFailedMessage: {
         std::unique_ptr<std::string> error(reinterpret_cast<std::string*>(lParam));
         if (activation_ && !ending_)

@@ -111,11 +111,15 @@ bool ProxyList::LoadProxyList(const std::string& path) {
 }
 
 void ProxyList::TakeRows(std::vector<ProxyEntry> rows) {
-    RemoveAllRows();
-    if (observer_)
-        observer_->RowsComing(static_cast<int>(rows.size()));
+    ClearForRows(static_cast<int>(rows.size()));
     for (const ProxyEntry& entry : rows)
         AppendRow(entry);
+}
+
+void ProxyList::ClearForRows(int count) {
+    RemoveAllRows();
+    if (observer_)
+        observer_->RowsComing(count);
 }
 
 bool ReadProxyListFile(const std::string& path, std::vector<ProxyEntry>& rows) {

@@ -77,6 +77,8 @@ public:
     bool LoadProxyList(const std::string& path);
     // Replaces the rows with `rows`, the view told once how many come.
     void TakeRows(std::vector<ProxyEntry> rows);
+    // Removes every row, the view told that `count` rows are to be appended.
+    void ClearForRows(int count);
     // Writes every row to `path`, replacing the file only once the whole text
     // is written. On failure the file and the rows are as they were, and
     // `error` names the file.

@@ -392,26 +392,51 @@ void ProxyActivation::LoadList() {
 }
 
 void ProxyActivation::TakeLoadedList(bool readable, std::vector<ProxyEntry> rows) {
-    listLoading_ = false;
-    bool saveWaited = saveWaits_;
-    saveWaits_ = false;
+    BeginLoadedList(readable, std::move(rows));
+    while (!TakeLoadedRowsStep(std::chrono::steady_clock::time_point::max())) {
+    }
+}
+
+void ProxyActivation::BeginLoadedList(bool readable, std::vector<ProxyEntry> rows) {
+    listLoading_ = true;
+    loaded_ = std::move(rows);
+    loadedNext_ = 0;
+    loadedReadable_ = readable;
     // Rows put in while the file was read (a proxy found, added or chosen
     // in the first moments) follow the file's.
-    std::vector<ProxyEntry> meanwhile = list_.Rows();
-    list_.TakeRows(std::move(rows));
-    for (const ProxyEntry& entry : meanwhile) {
+    meanwhile_ = list_.Rows();
+    list_.ClearForRows(static_cast<int>(loaded_.size() + meanwhile_.size()));
+}
+
+bool ProxyActivation::TakeLoadedRowsStep(std::chrono::steady_clock::time_point deadline) {
+    if (!listLoading_)
+        return true;
+    do {
+        if (loadedNext_ >= loaded_.size())
+            break;
+        list_.AppendRow(loaded_[loadedNext_++]);
+    } while (std::chrono::steady_clock::now() < deadline);
+    if (loadedNext_ < loaded_.size())
+        return false;
+    for (const ProxyEntry& entry : meanwhile_) {
         if (list_.FindProxyRow(entry.proxy) < 0)
             list_.AppendRow(entry);
     }
-    if (readable) {
+    std::vector<ProxyEntry>().swap(loaded_);
+    std::vector<ProxyEntry>().swap(meanwhile_);
+    listLoading_ = false;
+    bool saveWaited = saveWaits_;
+    saveWaits_ = false;
+    if (loadedReadable_) {
         if (saveWaited)
             SaveList();
-        return;
+        return true;
     }
     listFileKept_ = true;
     char text[1400];
     std::snprintf(text, sizeof text, activation::ListFileKeptFormat, listPath_.c_str());
     view_.Tell(text, "Warning");
+    return true;
 }
 
 void ProxyActivation::ForwardWithCandidates() {

@@ -5,6 +5,7 @@
 // through here.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "session/shell_interfaces.h"
@@ -147,6 +148,12 @@ public:
     // cannot be read is kept as it is for the rest of the run, and the user
     // is told once.
     void TakeLoadedList(bool readable, std::vector<ProxyEntry> rows);
+    // The same a step at a time, so that the window answers between the
+    // steps of a file of thousands: BeginLoadedList, then
+    // TakeLoadedRowsStep until it answers true (every row in, at least one
+    // a step, the next ones until `deadline`).
+    void BeginLoadedList(bool readable, std::vector<ProxyEntry> rows);
+    bool TakeLoadedRowsStep(std::chrono::steady_clock::time_point deadline);
     // Removes the row and forgets the password kept for its proxy, unless
     // another row names the same proxy.
     void RemoveRow(int row);
@@ -188,6 +195,11 @@ private:
     bool enabled_ = false;
     bool listFileKept_ = false;
     bool listLoading_ = false;
+    // The file's rows while they go in, and what they replace.
+    std::vector<ProxyEntry> loaded_;
+    size_t loadedNext_ = 0;
+    bool loadedReadable_ = true;
+    std::vector<ProxyEntry> meanwhile_;
     bool saveWaits_ = false;  // a save asked for while the file was read
     bool hasStartUpItem_ = false;
     SelectorItem startUpItem_;

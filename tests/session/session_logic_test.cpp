@@ -7,6 +7,7 @@
 #include <windows.h>
 #endif
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -1560,7 +1561,12 @@ TEST_F(ShellLogicTest, RowsPutInWhileTheFileIsReadFollowItsRowsAndNoSaveLosesThe
     EXPECT_EQ("1.1.1.1:80->Mine\r\n2.2.2.2:80->\r\n", SavedFile());
     std::vector<ProxyEntry> rows;
     ASSERT_TRUE(ReadProxyListFile(folder.File("MyProxies.txt"), rows));
-    activation.TakeLoadedList(true, rows);
+    activation.BeginLoadedList(true, rows);
+    // A step whose time is up still puts a row in; the save still waits.
+    EXPECT_FALSE(
+        activation.TakeLoadedRowsStep(std::chrono::steady_clock::now() - std::chrono::seconds(1)));
+    EXPECT_EQ(std::vector<std::string>{"1.1.1.1:80"}, Rows());
+    EXPECT_TRUE(activation.TakeLoadedRowsStep(std::chrono::steady_clock::time_point::max()));
     EXPECT_EQ((std::vector<std::string>{"1.1.1.1:80", "2.2.2.2:80", "3.3.3.3:80"}), Rows());
     EXPECT_EQ("1.1.1.1:80->Mine\r\n2.2.2.2:80->\r\n3.3.3.3:80->Country\r\n", SavedFile());
 }
