@@ -119,12 +119,13 @@ private:
     void SetFieldText(int id, const std::string& text);
     void CreateToolbar();
     void CreateListColumns();
-    // Sizes the columns to what they hold, measured again when `measure`.
-    // The rows of "MyProxies.txt" arrived; the start-up's steps that need
-    // them follow (StartUpWithList) when they wait.
+    // The rows of "MyProxies.txt" arrived; they go in a step at a time
+    // (TakeListRowsStep), then the start-up's steps that need them follow
+    // (StartUpWithList) when they wait.
     void OnListLoaded(ListLoaded loaded);
     void TakeListRowsStep();
     void StartUpWithList();
+    // Sizes the columns to what they hold, measured again when `measure`.
     void SizeListColumns(bool measure = true);
     std::vector<int> MeasureListColumns() const;
     // Takes the controls' places as the default layout and brings the

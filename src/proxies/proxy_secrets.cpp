@@ -32,14 +32,16 @@ void MemorySecretStore::Forget(const std::string& key) {
     secrets_.erase(key);
 }
 
+// The store behind is asked without the lock, here as in Find: no thread
+// waits behind another's encryption or registry write.
 bool RememberingSecretStore::Keep(const std::string& key, const std::string& secret) {
+    bool kept = behind_.Keep(key, secret);
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!behind_.Keep(key, secret)) {
+    if (kept)
+        known_[key] = secret;
+    else
         known_.erase(key);
-        return false;
-    }
-    known_[key] = secret;
-    return true;
+    return kept;
 }
 
 bool RememberingSecretStore::Find(const std::string& key, std::string& secret) const {
@@ -64,8 +66,8 @@ bool RememberingSecretStore::Find(const std::string& key, std::string& secret) c
 }
 
 void RememberingSecretStore::Forget(const std::string& key) {
-    std::lock_guard<std::mutex> lock(mutex_);
     behind_.Forget(key);
+    std::lock_guard<std::mutex> lock(mutex_);
     known_[key] = std::nullopt;
 }
 
