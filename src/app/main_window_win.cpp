@@ -129,8 +129,8 @@ bool MainWindow::OnInitDialog() {
     findWorking_ = std::make_unique<FindWorkingProxies>(*activation_, *this, *work_);
     startUpCheck_ = std::make_unique<StartUpCheck>(*activation_, *this, *work_);
     CreateListColumns();
-    // "MyProxies.txt" is read on a worker; the start-up that needs its rows
-    // waits for them (OnListLoaded).
+    // "MyProxies.txt" is read on a worker; the start-up's steps that need
+    // its rows wait for them (OnListLoaded).
     activation_->ExpectLoadedList();
     std::string listPath = base::JoinPath(dataFolder, MyProxiesFile);
     bool loading = work_->StartListLoad(listPath);
@@ -149,11 +149,17 @@ bool MainWindow::OnInitDialog() {
     // while the browsers are switched; the list fills the selector when it
     // arrives.
     ShowWindow(Hwnd(), maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
+    // The browsers are switched as the stored state says at once; the
+    // engine's failover candidates follow when the rows arrive.
+    activation_->ActivateStoredProxy();
+    // The switch lets messages through: the rows may be in already.
     startUpWaits_ = true;
     if (!loading) {
         ListLoaded here;
         here.readable = ReadProxyListFile(listPath, here.rows);
         OnListLoaded(std::move(here));
+    } else if (rowsLoaded_) {
+        StartUpWithList();
     }
     return true;
 }
@@ -182,13 +188,13 @@ void MainWindow::TakeListRowsStep() {
         }
     }
     InvalidateRect(list, nullptr, TRUE);
+    rowsLoaded_ = true;
     if (startUpWaits_ && !ending_)
         StartUpWithList();
 }
 
 void MainWindow::StartUpWithList() {
     startUpWaits_ = false;
-    activation_->ActivateStoredProxy();
     startUpCheck_->Start();
     rotation_->Start();
     listRefresh_->StartUp();

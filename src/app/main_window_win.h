@@ -120,7 +120,8 @@ private:
     void CreateToolbar();
     void CreateListColumns();
     // The rows of "MyProxies.txt" arrived; they go in a step at a time
-    // (TakeListRowsStep), then the start-up's steps that need them follow
+    // (TakeListRowsStep), then the start-up's steps that need them (the
+    // test of the stored proxy, the rotation, the sources) follow
     // (StartUpWithList) when they wait.
     void OnListLoaded(ListLoaded loaded);
     void TakeListRowsStep();
@@ -211,5 +212,7 @@ private:
     // Set once the program ends (EXIT, the end of the session): nothing
     // more is told in a box.
     bool ending_ = false;
-    bool startUpWaits_ = false;  // for the rows of "MyProxies.txt"
+    // The start-up's last steps wait for the rows of "MyProxies.txt".
+    bool startUpWaits_ = false;
+    bool rowsLoaded_ = false;
 };

@@ -427,15 +427,18 @@ bool ProxyActivation::TakeLoadedRowsStep(std::chrono::steady_clock::time_point d
     listLoading_ = false;
     bool saveWaited = saveWaits_;
     saveWaits_ = false;
-    if (loadedReadable_) {
-        if (saveWaited)
-            SaveList();
-        return true;
+    if (!loadedReadable_) {
+        listFileKept_ = true;
+        char text[1400];
+        std::snprintf(text, sizeof text, activation::ListFileKeptFormat, listPath_.c_str());
+        view_.Tell(text, "Warning");
     }
-    listFileKept_ = true;
-    char text[1400];
-    std::snprintf(text, sizeof text, activation::ListFileKeptFormat, listPath_.c_str());
-    view_.Tell(text, "Warning");
+    // The engine, started before the rows came, takes its failover
+    // candidates from them.
+    if (saveWaited)
+        SaveList();
+    else
+        ForwardWithCandidates();
     return true;
 }
 
