@@ -352,12 +352,25 @@ TEST_F(ConnectionTest, ATrickledHeadIsCutOffByItsOwnLimit) {
     EXPECT_TRUE(done_->load()) << "still reading a head that never ends";
 }
 
+// Starts the server on a free loopback port; the port, or 0. A port found
+// free may be taken by another test's outgoing connection (thousands at once
+// in the bulk checks) before the server binds it: another one is tried then.
+int StartOnFreePort(LocalProxyServer& server, int useProxy, const net::ProxyAddress& proxy,
+                    const std::vector<UpstreamCandidate>& failover = {}) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
+        if (server.Start(port, useProxy, proxy, failover))
+            return port;
+    }
+    return 0;
+}
+
 TEST_F(ConnectionTest, ServerRelaysThroughTheSnapshotTakenAtAccept) {
     ScriptedUpstream first("HTTP/1.0 200 OK\r\n\r\nfirst");
     ScriptedUpstream second("HTTP/1.0 200 OK\r\n\r\nsecond");
-    int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
     LocalProxyServer server;
-    ASSERT_TRUE(server.Start(port, 1, net::ProxyAddress("127.0.0.1", first.Port())));
+    int port = StartOnFreePort(server, 1, net::ProxyAddress("127.0.0.1", first.Port()));
+    ASSERT_NE(0, port);
     ASSERT_TRUE(WaitFor([&] { return server.IsRunning(); }));
     net::Socket a = net::ConnectTcp("127.0.0.1", port, 5000);
     ASSERT_TRUE(WaitFor([&] { return server.ActiveConnections() == 1; }));
@@ -379,9 +392,9 @@ std::string Ask(int port, const std::string& request) {
 }
 
 TEST_F(ConnectionTest, RequestsBackToTheEngineItselfAreRefusedAtOnce) {
-    int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
     LocalProxyServer server;
-    ASSERT_TRUE(server.Start(port, 0, net::ProxyAddress()));
+    int port = StartOnFreePort(server, 0, net::ProxyAddress());
+    ASSERT_NE(0, port);
     std::string self = std::to_string(port);
     for (const std::string& host : {"127.0.0.1", "localhost", "127.0.0.2", "0.0.0.0"}) {
         auto started = std::chrono::steady_clock::now();
@@ -404,10 +417,10 @@ TEST_F(ConnectionTest, RequestsBackToTheEngineItselfAreRefusedAtOnce) {
 TEST_F(ConnectionTest, ConnectionsPastTheCapAreAnsweredBusyUntilOneGoes) {
     ConnectionLimits limits;
     limits.maxConnections = 2;
-    int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
     LocalProxyServer server(limits);
     ScriptedUpstream upstream("HTTP/1.0 200 OK\r\n\r\nserved");
-    ASSERT_TRUE(server.Start(port, 1, net::ProxyAddress("127.0.0.1", upstream.Port())));
+    int port = StartOnFreePort(server, 1, net::ProxyAddress("127.0.0.1", upstream.Port()));
+    ASSERT_NE(0, port);
     std::vector<net::Socket> held;
     for (int i = 0; i < 2; ++i)
         held.push_back(net::ConnectTcp("127.0.0.1", port, 5000));
@@ -649,10 +662,10 @@ TEST_F(ConnectionTest, ASocksCandidateTakesOverWithItsOwnCredentialsOnly) {
     ConnectionLimits limits;
     limits.failoverConnectTimeoutMs = 1000;
     LocalProxyServer server(limits);
-    int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
-    ASSERT_TRUE(server.Start(
-        port, 1, net::ProxyAddress("127.0.0.1", dead, net::ProxyType::Http, "user", "pass"),
-        {net::ProxyAddress("127.0.0.1", candidate.Port(), net::ProxyType::Socks5, "ann", "pw")}));
+    int port = StartOnFreePort(
+        server, 1, net::ProxyAddress("127.0.0.1", dead, net::ProxyType::Http, "user", "pass"),
+        {net::ProxyAddress("127.0.0.1", candidate.Port(), net::ProxyType::Socks5, "ann", "pw")});
+    ASSERT_NE(0, port);
     std::string answer =
         Ask(port, "GET http://site.invalid/ HTTP/1.1\r\nHost: site.invalid\r\n\r\n");
     EXPECT_EQ(0u, answer.find("HTTP/1.0 200 OK\r\n")) << answer;
@@ -792,12 +805,12 @@ TEST_F(ConnectionTest, ADeadProxyIsReplacedByTheNextCandidateThatAnswers) {
             std::lock_guard<std::mutex> lock(reportMutex);
             switches.emplace_back(from.port, to.port);
         });
-        int port = net::LocalPortOf(net::ListenTcp("127.0.0.1", 0, 1));
         // The active proxy's credentials are never sent to a candidate.
-        ASSERT_TRUE(server.Start(
-            port, 1,
+        int port = StartOnFreePort(
+            server, 1,
             net::ProxyAddress("127.0.0.1", peers[0]->Port(), net::ProxyType::Http, "user", "pass"),
-            candidates));
+            candidates);
+        ASSERT_NE(0, port);
         for (int served : c.servedBy) {
             std::string answer = Ask(port, c.request);
             if (served >= 0) {
