@@ -14,18 +14,23 @@ int ColumnCount(HWND listView) {
     return std::max(count, 0);
 }
 
-int TitleWidth(HWND listView, int column) {
+std::string ColumnTitle(HWND listView, int column) {
     char title[128] = {};
     LVCOLUMNA item{};
     item.mask = LVCF_TEXT;
     item.pszText = title;
     item.cchTextMax = sizeof title;
     SendMessageA(listView, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&item));
+    return title;
+}
+
+int TitleWidth(HWND listView, int column) {
+    std::string title = ColumnTitle(listView, column);
     // The header's margins around a title.
     int margin = static_cast<int>(
         SendMessageA(listView, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("MM")));
-    return static_cast<int>(
-               SendMessageA(listView, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(title))) +
+    return static_cast<int>(SendMessageA(listView, LVM_GETSTRINGWIDTHA, 0,
+                                         reinterpret_cast<LPARAM>(title.c_str()))) +
            margin;
 }
 
@@ -77,13 +82,10 @@ std::vector<int> MeasureListColumnsOver(HWND listView,
                  SendMessageA(listView, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     int count = ColumnCount(listView);
     for (int column = 0; column < count; ++column) {
-        char title[128] = {};
+        std::string title = ColumnTitle(listView, column);
         LVCOLUMNA item{};
-        item.mask = LVCF_TEXT;
-        item.pszText = title;
-        item.cchTextMax = sizeof title;
-        SendMessageA(listView, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&item));
         item.mask = LVCF_TEXT | LVCF_SUBITEM;
+        item.pszText = &title[0];
         item.iSubItem = column;
         SendMessageA(stand, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&item));
     }
