@@ -281,6 +281,17 @@ def refused_ports(count):
     return ports
 
 
+def run_then_stop(shell, seconds):
+    """Starts "Find Working Proxies" a second after the answer watch began,
+    clicks "Stop" `seconds` later: when Stop was clicked."""
+    time.sleep(1)
+    shell.drive("click", "1008")
+    time.sleep(seconds)
+    stopped = time.monotonic()
+    shell.drive("click", "1008")
+    return stopped
+
+
 def timed(shell, seconds, action, done, limit):
     """Runs action, waits until done() (at most limit s): the longest
     answer of the window meanwhile, and the time done() took."""
@@ -330,11 +341,7 @@ def measure_hanging_lookup(shell, ports):
     pid = program_pid(shell)
     threads = status_field(pid, "Threads")
     answers, answered = longest_answer_in_background(shell, 20)
-    time.sleep(1)
-    shell.drive("click", "1008")
-    time.sleep(2)
-    stopped = time.monotonic()
-    shell.drive("click", "1008")
+    stopped = run_then_stop(shell, 2)
     # The run's own worker must be gone within a second; a lookup it left
     # behind ends when the name server's time-out does.
     time.sleep(max(0.0, 1 - (time.monotonic() - stopped)))
@@ -427,11 +434,7 @@ def measure_scale(shell):
                  "checked = listed" if status() == ended else status(), ""))
     # "Stop" in the middle of a run, then until the run's threads are gone.
     answers, answered = longest_answer_in_background(shell, 30)
-    time.sleep(1)
-    shell.drive("click", "1008")
-    time.sleep(1)
-    stopped = time.monotonic()
-    shell.drive("click", "1008")
+    stopped = run_then_stop(shell, 1)
     gone = e2e.wait_until(lambda: (status_field(pid, "Threads") or 0) <= threads, 20, step=0.05)
     stop_took = time.monotonic() - stopped if gone else None
     answers.join()

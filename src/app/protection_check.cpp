@@ -53,7 +53,7 @@ Item WebSees(const EngineState& state, const WebMeasure& web) {
         return Make(ItemId::WebSees, title, Verdict::Problem,
                     "Veilgate is off: sites see your own address.");
     // The page came, but changed: that says more than its not coming.
-    if (NeverUsedWord(web.check.outcome)[0] != '\0')
+    if (IsNeverUsed(web.check.outcome))
         return Make(ItemId::WebSees, title, Verdict::Problem,
                     "Through Veilgate (" + EngineText(state.enginePort) +
                         ") the test pages did not come back as the test page sent them (" +

@@ -12,8 +12,7 @@ bool IsProxyFailure(const ProxyCheck& check) {
     return check.outcome != CheckOutcome::Passed &&
            check.outcome != CheckOutcome::NeedsCredentials &&
            check.outcome != CheckOutcome::Stopped &&
-           check.outcome != CheckOutcome::JudgeUnreachable &&
-           NeverUsedWord(check.outcome)[0] == '\0';
+           check.outcome != CheckOutcome::JudgeUnreachable && !IsNeverUsed(check.outcome);
 }
 
 // One thread at a time asks, without the lock: a check whose failure came

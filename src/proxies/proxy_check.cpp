@@ -37,6 +37,10 @@ const char* NeverUsedWord(CheckOutcome outcome) {
     }
 }
 
+bool IsNeverUsed(CheckOutcome outcome) {
+    return NeverUsedWord(outcome)[0] != '\0';
+}
+
 bool IsNeverUsedWord(const std::string& word) {
     return word == NeverUsedWord(CheckOutcome::AltersContent) ||
            word == NeverUsedWord(CheckOutcome::UnreliableAnswer);
@@ -272,7 +276,7 @@ ProxyCheck CheckProxyAsListed(const ProxyJudge& judge, const OwnAddresses& own,
         // A SOCKS proxy's own word (a password wanted, names refused) says
         // more than the HTTP test's silence.
         if (check.outcome == CheckOutcome::NeedsCredentials ||
-            check.outcome == CheckOutcome::RefusesNames || NeverUsedWord(check.outcome)[0] != '\0')
+            check.outcome == CheckOutcome::RefusesNames || IsNeverUsed(check.outcome))
             return check;
         // A proxy that let the answer's time run out is slow or silent, not
         // of another type.

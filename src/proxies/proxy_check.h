@@ -140,6 +140,8 @@ enum class CheckOutcome {
 const char* NeverUsedWord(CheckOutcome outcome);
 // Whether a row's level text is one of those words.
 bool IsNeverUsedWord(const std::string& word);
+// Whether the outcome grades the proxy one never to be used.
+bool IsNeverUsed(CheckOutcome outcome);
 
 struct ProxyCheck {
     CheckOutcome outcome = CheckOutcome::NoConnection;

@@ -181,7 +181,7 @@ bool ListCommands::TakeResult(const ProxyTestResult& result) {
     } else if (check.outcome == CheckOutcome::NeedsCredentials) {
         // Not dead: it works once the user gives it a user name and password.
         lastStatus_ = list_commands::TestNeedsCredentials;
-    } else if (NeverUsedWord(check.outcome)[0] != '\0') {
+    } else if (IsNeverUsed(check.outcome)) {
         // Alive but never to be used: the row stays and says why.
         if (row >= 0)
             PutTestFigures(list, row, check);

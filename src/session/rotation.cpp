@@ -149,7 +149,7 @@ void ProxyRotation::OnTested(const ProxyTestResult& result) {
     // One that wants a user name and password is passed over and kept; one
     // never to be used is kept too, marked so.
     if (check.outcome != CheckOutcome::Passed) {
-        if (row >= 0 && NeverUsedWord(check.outcome)[0] != '\0')
+        if (row >= 0 && IsNeverUsed(check.outcome))
             PutTestFigures(list, row, check);
         TestNextCandidate();
         return;

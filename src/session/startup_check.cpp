@@ -23,7 +23,7 @@ bool Usable(const ProxyCheck& check) {
 }
 
 const char* WhyLeft(const ProxyCheck& check) {
-    if (NeverUsedWord(check.outcome)[0] != '\0')
+    if (IsNeverUsed(check.outcome))
         return startup_check::NeverUsedFormat;
     if (check.outcome != CheckOutcome::Passed)
         return startup_check::DeadFormat;
@@ -79,7 +79,7 @@ void StartUpCheck::KeepFigures(const ProxyTestResult& result) {
     // Without the judge's direct answer the level says nothing of the proxy.
     ProxyList& list = activation_.List();
     int row = list.FindProxyRow(result.proxy);
-    if (NeverUsedWord(result.check.outcome)[0] != '\0' && row >= 0)
+    if (IsNeverUsed(result.check.outcome) && row >= 0)
         PutTestFigures(list, row, result.check);
     if (result.check.outcome != CheckOutcome::Passed || !result.judgeReached)
         return;
