@@ -74,6 +74,24 @@ def cpu_seconds(pids):
     return total / float(CLOCK_TICKS)
 
 
+def context_switches(pid):
+    """The voluntary and forced context switches of pid's threads so far
+    (threads that ended are not counted)."""
+    counts = [0, 0]
+    task_folder = "/proc/%d/task" % pid
+    for task in os.listdir(task_folder):
+        try:
+            with open(os.path.join(task_folder, task, "status")) as f:
+                for line in f:
+                    if line.startswith("voluntary_ctxt_switches:"):
+                        counts[0] += int(line.split()[1])
+                    elif line.startswith("nonvoluntary_ctxt_switches:"):
+                        counts[1] += int(line.split()[1])
+        except OSError:
+            continue  # ended meanwhile
+    return counts
+
+
 def child_pids(pid):
     try:
         with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
@@ -302,9 +320,16 @@ def profile_engine(work, name, engine, upstream, url, count):
                                       100.0 * instructions / max(total, 1), function))
 
     # System calls, counted by strace attached to every thread of the engine
-    # once it listens; interrupting strace makes it write its summary.
+    # once it listens; interrupting strace makes it write its summary. First,
+    # untraced, the times its threads were put to sleep and woken: under the
+    # kernel's own cost of loopback TCP, that is the largest share of the
+    # engine's CPU per request.
     process, port = start_engine([engine], work, upstream, engine_arguments(0), name="strace")
     fetch_in_turn(port, url, 20)
+    before = context_switches(process.pid)
+    fetch_in_turn(port, url, count)
+    after = context_switches(process.pid)
+    switches = [after[0] - before[0], after[1] - before[1]]
     trace = os.path.join(work, "strace.out")
     tracer = subprocess.Popen(["strace", "-f", "-c", "-o", trace, "-p", str(process.pid)],
                               stderr=subprocess.DEVNULL)
@@ -324,6 +349,8 @@ def profile_engine(work, name, engine, upstream, url, count):
         total_calls / float(count), ", ".join("%s %.1f" % (n, c / float(count))
                                                for c, n in sorted(calls, reverse=True)
                                                if n != "total" and c >= count // 2)))
+    print("  context switches per request: %.2f voluntary, %.2f forced" % (
+        switches[0] / float(count), switches[1] / float(count)))
 
 
 def profile(work, www):

@@ -8,8 +8,9 @@
 #   BENCH_REPEAT=runs per configuration, median shown, default 3; BENCH_QUICK=1:
 #   1 KiB and 10 MiB at 16 connections only; BENCH_OTHER_ENGINE=path: another
 #   build of veilgate_engine measured in the same run; BENCH_PROFILE=1: instead
-#   of the table, the engine's user-space instructions (callgrind) and system
-#   calls (strace) per request, top entries first, for both builds;
+#   of the table, the engine's user-space instructions (callgrind), system
+#   calls (strace) and context switches per request, top entries first, for
+#   both builds;
 #   BENCH_PROFILE_REQUESTS, default 500, BENCH_PROFILE_TOP, default 15)
 set -euo pipefail
 cd "$(dirname "$0")/.."
