@@ -121,8 +121,9 @@ int main(int argc, char** argv) {
            (options.maxSeconds <= 0 || elapsed() < std::chrono::seconds(options.maxSeconds)))
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     server.Stop();
-    // Connections still being served run on detached threads; ending the
-    // process here keeps static destructors from running under them.
+    // Connections still being served run on the loop's detached thread;
+    // ending the process here keeps static destructors from running under
+    // them.
     std::fflush(stdout);
     std::_Exit(0);
 }

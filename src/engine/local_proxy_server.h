@@ -1,12 +1,9 @@
 // The local proxy engine's listener: accepts browser connections on
-// 127.0.0.1 and serves each on a thread of its own, taken from a few that
-// wait for the next connection.
+// 127.0.0.1 and serves them all on one event loop, on a thread of its own.
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,7 +13,7 @@
 #include "engine/upstream_settings.h"
 #include "net/socket.h"
 
-struct WorkerPool;
+struct ListenerLoop;
 
 class LocalProxyServer {
 public:
@@ -39,7 +36,7 @@ public:
     // Replaces the upstream settings for connections accepted from now on.
     int UpdateSettings(int localPort, int useProxy, const net::ProxyAddress& proxy,
                        std::vector<UpstreamCandidate> failover = {});
-    // Told, on a connection's thread, each time a candidate that answered
+    // Told, on the loop's thread, each time a candidate that answered
     // for a dead active proxy becomes the active one. Not told once this
     // object is gone.
     void SetSwitchReport(UpstreamSwitchReport report);
@@ -51,8 +48,9 @@ public:
     // connections accepted on it are open, and browsers keep their tunnels
     // open for minutes; so switching off and on again keeps the listener.
     void Pause();
-    // Stops accepting and waits for the listener thread; connections already
-    // being served go on to their end.
+    // Stops accepting and closes the listening socket before it returns;
+    // connections already being served go on to their end, on a loop that
+    // ends with the last of them.
     void Stop();
 
     int LocalPort() const { return localPort_; }
@@ -65,38 +63,20 @@ public:
     int ActiveConnections() const;
 
 private:
-    // A connection refused for want of room: its "503" is sent, and what it
-    // still sends is read for a moment so that closing does not reset the
-    // connection and take the answer with it.
-    struct Refused {
-        net::Socket socket;
-        std::chrono::steady_clock::time_point until;
-    };
-
     net::Socket BindLocalPort(int port);
-    void RunListener(net::Socket listener);
-    void StartConnection(net::Socket browser);
-    void RefuseConnection(net::Socket browser);
-    // Reads from the refused connections that have something to say, and
-    // closes those that are done or out of time.
-    void DrainRefused(const bool* readable);
 
     std::atomic<int> localPort_{8080};
     std::atomic<int> boundPort_{0};
     std::atomic<bool> running_{false};
-    // False while paused; the listener thread then closes what it accepts.
-    std::atomic<bool> serving_{false};
-    std::atomic<bool> stopRequested_{false};
-    std::thread listener_;
     // Windows Sockets stays started while a listener runs.
     std::unique_ptr<net::NetworkInit> network_;
     // The port of the listener that Stop last closed, 0 when none.
     int releasedPort_ = 0;
 
-    ConnectionLimits limits_;
-    // Shared with the connection threads, which may outlive this object.
-    std::shared_ptr<UpstreamChoice> upstream_;
-    std::shared_ptr<WorkerPool> pool_;
-    // Touched by the listener thread alone.
-    std::vector<Refused> refused_;
+    // Shared with the loops and their connections, which may outlive this
+    // object; counts the connections of every loop this object started.
+    std::shared_ptr<ConnectionShared> shared_;
+    // The loop that accepts now, and its thread; null when stopped.
+    std::shared_ptr<ListenerLoop> loop_;
+    std::thread thread_;
 };

@@ -1,29 +1,35 @@
 #include "engine/proxy_connection.h"
 
-#include <chrono>
-#include <memory>
+#include <asio/write.hpp>
 
-#include "engine/content_filter.h"
-#include "engine/error_response.h"
-#include "engine/request_body.h"
-#include "engine/response_head.h"
-#include "net/socks_client.h"
+#include "engine/refusal.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
 
 namespace {
 
+using asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
 // Large enough that a fast download is not a storm of small reads. The
 // buffer is left uninitialised, so an idle or small connection touches only
 // the pages its data reaches and hundreds of connections stay cheap.
 constexpr size_t RelayBlock = 64 * 1024;
-// Reads from the upstream side without waiting before both sides are
-// looked at again.
-constexpr int MaxReadsWithoutWait = 8;
+// What the browser sends once its request is out is mostly a small body.
+constexpr size_t BrowserBlock = 16 * 1024;
+// The request head is read in pieces of this size.
+constexpr size_t HeadPiece = 4096;
+static_assert(HeadPiece <= BrowserBlock, "the head is read into the browser's buffer");
 // Proxies one request may try, the active one included: enough to get past
 // a dead proxy and one more, while a browser waiting for a page still gets
 // an answer in the time it is willing to wait.
 constexpr size_t MaxProxiesPerRequest = 3;
+// What a refused browser may still send is read for this long, and this much.
+constexpr auto RefusalDrainTime = std::chrono::seconds(2);
+constexpr size_t RefusalDrainBytes = MaxRequestHead * 16;
+
+const char TunnelEstablished[] = "HTTP/1.1 200 Connection established\r\n\r\n";
 
 std::string ProxyName(const net::ProxyAddress& proxy) {
     return "the proxy " + net::FormatProxyAddress(proxy);
@@ -31,22 +37,113 @@ std::string ProxyName(const net::ProxyAddress& proxy) {
 
 }  // namespace
 
-ProxyConnection::ProxyConnection(net::Socket browser,
+ProxyConnection::ProxyConnection(asio::io_context& io, tcp::socket browser,
                                  std::shared_ptr<const UpstreamSettings> settings,
-                                 ConnectionLimits limits, int ownPort,
-                                 std::shared_ptr<UpstreamChoice> choice)
-    : browser_(std::move(browser)),
+                                 std::shared_ptr<ConnectionShared> shared)
+    : io_(io),
+      browser_(std::move(browser)),
+      upstream_(io),
+      deadline_(io, [this] { TimedOut(); }),
       settings_(std::move(settings)),
-      limits_(limits),
-      ownPort_(ownPort),
-      choice_(std::move(choice)) {}
+      shared_(std::move(shared)) {}
 
-void ProxyConnection::Run() {
-    net::SetSendTimeout(browser_, limits_.idleTimeoutMs);
-    net::SetNoDelay(browser_);
-    std::string received;
-    switch (ReadRequestHead(received)) {
+ProxyConnection::~ProxyConnection() {
+    --shared_->active;
+}
+
+void ProxyConnection::Start() {
+    // The head is read into the buffer that later carries what the browser
+    // sends on.
+    fromBrowser_.reset(new char[BrowserBlock]);
+    // Each write goes at once instead of waiting for the last to be
+    // acknowledged (Nagle), which a relay of small answers would feel as a
+    // delay on every request.
+    asio::error_code ignored;
+    browser_.set_option(tcp::no_delay(true), ignored);
+    // One limit for the whole head, so that a byte now and then cannot hold
+    // the connection for ever.
+    Arm(milliseconds(shared_->limits.headTimeoutMs));
+    ReadHead();
+}
+
+void ProxyConnection::Arm(milliseconds limit) {
+    deadline_.SetAfter(limit, shared_from_this());
+}
+
+void ProxyConnection::TimedOut() {
+    switch (phase_) {
+    case Phase::Head:
+        // The pending read ends, and its handler (which owns the buffer it
+        // reads into) says what came.
+        headExpired_ = true;
+        browser_.cancel();
+        return;
+    case Phase::Relaying: {
+        // Only the last movement counts: the timer is set once and looked
+        // at when due, not set again for every block.
+        auto idle = milliseconds(shared_->limits.idleTimeoutMs);
+        auto since = Clock::now() - lastMoved_;
+        if (since < idle) {
+            Arm(std::chrono::duration_cast<milliseconds>(idle - since) + milliseconds(1));
+            return;
+        }
+        if (!answered_)
+            AnswerTimeout();
+        else if (writingToBrowser_)
+            End();  // the browser has taken nothing for the idle time
+        else
+            FinishAnswer();
+        return;
+    }
+    case Phase::Sending:
+    case Phase::Flushing:
+        End();
+        return;
+    case Phase::Connecting:
+    case Phase::Ended:
+        return;
+    }
+}
+
+void ProxyConnection::ReadHead() {
+    auto self = shared_from_this();
+    browser_.async_read_some(
+        asio::buffer(fromBrowser_.get(), HeadPiece),
+        [self](const asio::error_code& error, size_t got) {
+            if (self->phase_ != Phase::Head)
+                return;
+            std::string& received = self->received_;
+            if (got > 0) {
+                received.append(self->fromBrowser_.get(), got);
+                // Only the new bytes (and the three before them) can complete
+                // the blank line, so a slow trickle is not searched over and
+                // over.
+                size_t from = self->searched_ >= 3 ? self->searched_ - 3 : 0;
+                size_t blank = received.find("\r\n\r\n", from);
+                if (blank != std::string::npos) {
+                    self->HeadEnded(blank + 4 <= MaxRequestHead ? HeadState::Complete
+                                                                : HeadState::TooLarge);
+                    return;
+                }
+                self->searched_ = received.size();
+                if (received.size() >= MaxRequestHead) {
+                    self->HeadEnded(HeadState::TooLarge);
+                    return;
+                }
+            }
+            if (error || got == 0 || self->headExpired_)
+                self->HeadEnded(received.empty() ? HeadState::Nothing : HeadState::Incomplete);
+            else
+                self->ReadHead();
+        });
+}
+
+void ProxyConnection::HeadEnded(HeadState state) {
+    // Reaching the upstream side has limits of its own.
+    deadline_.Clear();
+    switch (state) {
     case HeadState::Nothing:
+        End();
         return;
     case HeadState::TooLarge:
         Refuse(MakeErrorResponse(431, "Request Header Fields Too Large",
@@ -58,315 +155,360 @@ void ProxyConnection::Run() {
     case HeadState::Complete:
         break;
     }
-
-    ParsedRequest request = ParseRequest(received);
-    received.clear();
-    if (!IsWellFormed(request)) {
+    request_ = ParseRequest(received_);
+    received_ = std::string();
+    if (!IsWellFormed(request_)) {
         Refuse(MakeErrorResponse(400, "Bad Request", "The request line is not valid."));
         return;
     }
-    if (!request.fault.empty()) {
+    if (!request_.fault.empty()) {
         Refuse(MakeErrorResponse(400, "Bad Request",
-                                 "The request is refused: " + request.fault + "."));
+                                 "The request is refused: " + request_.fault + "."));
         return;
     }
-    bool tunnel = IsTunnelRequest(request);
+    tunnel_ = IsTunnelRequest(request_);
     // The switches are looked at once more for every block of the answer;
     // here they decide whether the page may come back compressed, where the
     // filter could not see its tags.
     FilterSwitches switches = ReadFilterSwitches();
-    bool dropAcceptEncoding = !tunnel && (switches.scripts || switches.objects);
-
-    RegStringValue(setting::LastDomain).Set(request.targetHost);
-    if (!ConnectUpstream(request))
-        return;
-    net::SetSendTimeout(upstream_, limits_.idleTimeoutMs);
-    net::SetNoDelay(upstream_);
-
-    bool sent;
-    bool tunnelOpen = false;
-    if (tunnel && !SendsToHttpProxy(*settings_)) {
-        // Straight to the origin server, or through a SOCKS tunnel already
-        // open to it: the browser's tunnel is ours to answer.
-        sent = net::SendAll(browser_, std::string("HTTP/1.1 200 Connection established\r\n\r\n"),
-                            limits_.idleTimeoutMs);
-        std::string early = request.remainder.size() > 2 ? request.remainder.substr(2) : "";
-        if (sent && !early.empty())
-            sent = net::SendAll(upstream_, early, limits_.idleTimeoutMs);
-        tunnelOpen = true;
-    } else {
-        if (!tunnel && request.remainder.size() > 2) {
-            // Only the body goes on; what follows it is another request.
-            RequestBodyEnd body(request);
-            request.remainder.resize(
-                2 + body.Take(request.remainder.data() + 2, request.remainder.size() - 2));
-        }
-        sent = net::SendAll(upstream_, RewriteRequest(request, *settings_, dropAcceptEncoding),
-                            limits_.idleTimeoutMs);
-    }
-    if (sent)
-        Relay(request, tunnelOpen);
-    // Closing the upstream socket says all that a shutdown would.
-    browser_.ShutdownSend();
+    dropAcceptEncoding_ = !tunnel_ && (switches.scripts || switches.objects);
+    RegStringValue(setting::LastDomain).Set(request_.targetHost);
+    phase_ = Phase::Connecting;
+    ConnectUpstream();
 }
 
 void ProxyConnection::Refuse(const std::string& response) {
-    net::SendAll(browser_, response, limits_.idleTimeoutMs);
-    browser_.ShutdownSend();
-    // Closing with unread bytes would reset the connection and could take
-    // the answer with it, so what the browser still sends is read first, for
-    // two seconds at most.
-    char buffer[4096];
-    size_t drained = 0;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (drained >= MaxRequestHead * 16 || left.count() <= 0 ||
-            net::WaitReadable(browser_, static_cast<int>(left.count())) <= 0)
-            break;
-        long got = net::Receive(browser_, buffer, sizeof(buffer));
-        if (got <= 0)
-            break;
-        drained += static_cast<size_t>(got);
-    }
+    phase_ = Phase::Ended;
+    deadline_.Cancel();
+    asio::error_code ignored;
+    upstream_.close(ignored);
+    browser_.cancel(ignored);
+    auto idle = milliseconds(shared_->limits.idleTimeoutMs);
+    StartRefusal(
+        io_, std::move(browser_), response,
+        {idle, std::chrono::duration_cast<milliseconds>(RefusalDrainTime), RefusalDrainBytes},
+        shared_from_this());
 }
 
-ProxyConnection::HeadState ProxyConnection::ReadRequestHead(std::string& received) {
-    char buffer[4096];
-    size_t searched = 0;
-    // One limit for the whole head, so a byte now and then cannot hold the
-    // thread for ever.
-    auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(limits_.headTimeoutMs);
-    for (;;) {
-        long got = net::ReceiveIfReady(browser_, buffer, sizeof(buffer));
-        if (got == net::NothingYet) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 ||
-                net::WaitReadable(browser_, static_cast<int>(left.count())) <= 0)
-                break;
-            got = net::Receive(browser_, buffer, sizeof(buffer));
-        }
-        if (got <= 0)
-            break;
-        received.append(buffer, static_cast<size_t>(got));
-        // Only the new bytes (and the three before them) can complete the
-        // blank line, so a slow trickle is not searched over and over.
-        size_t from = searched >= 3 ? searched - 3 : 0;
-        size_t blank = received.find("\r\n\r\n", from);
-        if (blank != std::string::npos)
-            return blank + 4 <= MaxRequestHead ? HeadState::Complete : HeadState::TooLarge;
-        searched = received.size();
-        if (received.size() >= MaxRequestHead)
-            return HeadState::TooLarge;
-    }
-    return received.empty() ? HeadState::Nothing : HeadState::Incomplete;
+void ProxyConnection::DialThrough(const net::ProxyAddress& proxy, int timeoutMs, DialDone done) {
+    DialTarget target;
+    target.proxy = proxy;
+    target.siteHost = request_.targetHost;
+    target.sitePort = request_.targetPort;
+    target.ownPort = shared_->ownPort;
+    target.timeoutMs = timeoutMs;
+    target.siteTimeoutMs = shared_->limits.connectTimeoutMs;
+    StartDial(io_, target, std::move(done));
 }
 
-net::Socket ProxyConnection::OpenThrough(const net::ProxyAddress& proxy,
-                                         const ParsedRequest& request, int timeoutMs, bool& looped,
-                                         std::string& reason, bool& proxyAtFault) {
-    proxyAtFault = true;
-    net::Socket connection =
-        net::ConnectTcpElsewhere(proxy.host, proxy.port, ownPort_, timeoutMs, looped, &reason);
-    if (!connection.IsValid() || proxy.type == net::ProxyType::Http)
-        return connection;
-    // The proxy's own answers get the proxy's limit; its connection to the
-    // site gets as long as a direct one would, so a slow site is not taken
-    // for a dead proxy.
-    SocksFailure failure = SocksFailure::None;
-    if (OpenSocksTunnel(connection, proxy, request.targetHost, request.targetPort,
-                        {timeoutMs, limits_.connectTimeoutMs}, nullptr, failure, reason))
-        return connection;
-    // A site the proxy cannot reach says nothing against the proxy.
-    proxyAtFault = !IsSiteFailure(failure);
-    return net::Socket();
-}
-
-bool ProxyConnection::ConnectUpstream(const ParsedRequest& request) {
+void ProxyConnection::ConnectUpstream() {
     bool viaProxy = settings_->useProxy == 1;
-    bool failover = viaProxy && choice_ && !settings_->failover.empty();
-    net::ProxyAddress target = viaProxy ? ActiveProxy(*settings_)
-                                        : net::ProxyAddress{request.targetHost, request.targetPort};
-    upstreamName_ = viaProxy ? ProxyName(target)
-                             : "the server " + target.host + ":" + std::to_string(target.port);
-    std::string reason;
-    bool looped = false;
-    bool proxyAtFault = true;
+    activeProxy_ = viaProxy ? ActiveProxy(*settings_)
+                            : net::ProxyAddress{request_.targetHost, request_.targetPort};
+    upstreamName_ =
+        viaProxy ? ProxyName(activeProxy_)
+                 : "the server " + activeProxy_.host + ":" + std::to_string(activeProxy_.port);
     // Any proxy gets the short connect limit, so that a dead one is told at
     // once (and, with candidates, passed over for the next).
-    upstream_ = OpenThrough(target, request,
-                            viaProxy ? limits_.failoverConnectTimeoutMs : limits_.connectTimeoutMs,
-                            looped, reason, proxyAtFault);
-    if (upstream_.IsValid())
-        return true;
-    if (looped) {
-        // Connecting would make this request arrive here again, and again,
-        // until every descriptor is taken.
+    const ConnectionLimits& limits = shared_->limits;
+    auto self = shared_from_this();
+    DialThrough(activeProxy_, viaProxy ? limits.failoverConnectTimeoutMs : limits.connectTimeoutMs,
+                [self](tcp::socket connection, const DialOutcome& outcome) {
+                    self->UpstreamOpened(std::move(connection), outcome);
+                });
+}
+
+void ProxyConnection::UpstreamOpened(tcp::socket connection, const DialOutcome& outcome) {
+    if (connection.is_open()) {
+        upstream_ = std::move(connection);
+        SendRequest();
+        return;
+    }
+    if (outcome.looped) {
         Refuse(MakeErrorResponse(
             508, "Loop Detected",
             "Veilgate will not forward to " + upstreamName_ + ": that is Veilgate itself."));
-        return false;
+        return;
     }
     // The proxy answered that the site cannot be reached: so would any other.
-    auto refuseForSite = [&](const std::string& problem) {
-        Refuse(MakeSiteUnreachableResponse(
-            "the site " + request.targetHost + ":" + std::to_string(request.targetPort),
-            upstreamName_, problem));
-        return false;
-    };
-    if (!proxyAtFault)
-        return refuseForSite(reason);
-    std::vector<FailedAttempt> failures{{upstreamName_, reason}};
-    if (failover) {
-        choice_->NoteFailure(target);
-        std::string siteProblem;
-        if (ConnectToCandidate(request, failures, siteProblem))
-            return true;
-        if (!siteProblem.empty())
-            return refuseForSite(siteProblem);
+    if (!outcome.proxyAtFault) {
+        RefuseForSite(outcome.reason);
+        return;
+    }
+    failures_ = {{upstreamName_, outcome.reason}};
+    bool viaProxy = settings_->useProxy == 1;
+    if (viaProxy && shared_->choice && !settings_->failover.empty()) {
+        shared_->choice->NoteFailure(activeProxy_);
+        TryCandidates(0);
+        return;
     }
     // With no tested proxy to turn to, the user is told how to get one.
     bool noCandidates = viaProxy && settings_->failover.empty();
-    Refuse(MakeBadGatewayResponse(failures, noCandidates ? NoCandidatesAdvice : ""));
-    return false;
+    Refuse(MakeBadGatewayResponse(failures_, noCandidates ? NoCandidatesAdvice : ""));
 }
 
-bool ProxyConnection::ConnectToCandidate(const ParsedRequest& request,
-                                         std::vector<FailedAttempt>& failures,
-                                         std::string& siteProblem) {
+void ProxyConnection::TryCandidates(size_t from) {
     const std::vector<UpstreamCandidate>& candidates = settings_->failover;
-    for (size_t i = 0; i < candidates.size() && failures.size() < MaxProxiesPerRequest; ++i) {
-        const UpstreamCandidate& candidate = candidates[i];
-        if (choice_->FailedLately(candidate))
+    for (size_t i = from; i < candidates.size() && failures_.size() < MaxProxiesPerRequest; ++i) {
+        if (shared_->choice->FailedLately(candidates[i]))
             continue;
-        std::string name = ProxyName(candidate);
-        std::string reason;
-        bool looped = false;
-        bool proxyAtFault = true;
-        upstream_ = OpenThrough(candidate, request, limits_.failoverConnectTimeoutMs, looped,
-                                reason, proxyAtFault);
-        if (upstream_.IsValid() || !proxyAtFault) {
-            // The request is rewritten for the candidate, with its own
-            // credentials and never the active proxy's.
-            auto answered =
-                std::make_shared<const UpstreamSettings>(FailoverSettings(*settings_, i));
-            choice_->SwitchTo(settings_, answered);
-            settings_ = std::move(answered);
-            upstreamName_ = name;
-            if (!proxyAtFault)
-                siteProblem = reason;
-            return upstream_.IsValid();
-        }
-        choice_->NoteFailure(candidate);
-        failures.push_back({name, reason});
+        auto self = shared_from_this();
+        DialThrough(candidates[i], shared_->limits.failoverConnectTimeoutMs,
+                    [self, i](tcp::socket connection, const DialOutcome& outcome) {
+                        self->CandidateOpened(i, std::move(connection), outcome);
+                    });
+        return;
     }
-    return false;
+    Refuse(MakeBadGatewayResponse(failures_));
+}
+
+void ProxyConnection::CandidateOpened(size_t index, tcp::socket connection,
+                                      const DialOutcome& outcome) {
+    const UpstreamCandidate& candidate = settings_->failover[index];
+    if (!connection.is_open() && outcome.proxyAtFault) {
+        shared_->choice->NoteFailure(candidate);
+        failures_.push_back({ProxyName(candidate), outcome.reason});
+        TryCandidates(index + 1);
+        return;
+    }
+    // The request is rewritten for the candidate, with its own credentials
+    // and never the active proxy's.
+    upstreamName_ = ProxyName(candidate);
+    auto answered = std::make_shared<const UpstreamSettings>(FailoverSettings(*settings_, index));
+    shared_->choice->SwitchTo(settings_, answered);
+    settings_ = std::move(answered);
+    if (!outcome.proxyAtFault) {
+        RefuseForSite(outcome.reason);
+        return;
+    }
+    upstream_ = std::move(connection);
+    SendRequest();
+}
+
+void ProxyConnection::RefuseForSite(const std::string& problem) {
+    Refuse(MakeSiteUnreachableResponse(
+        "the site " + request_.targetHost + ":" + std::to_string(request_.targetPort),
+        upstreamName_, problem));
+}
+
+void ProxyConnection::SendRequest() {
+    phase_ = Phase::Sending;
+    Arm(milliseconds(shared_->limits.idleTimeoutMs));
+    if (tunnel_ && !SendsToHttpProxy(*settings_)) {
+        // Straight to the origin server, or through a SOCKS tunnel already
+        // open to it: the browser's tunnel is ours to answer.
+        tunnelOpen_ = true;
+        outgoing_ = TunnelEstablished;
+        SendThen(browser_, outgoing_, &ProxyConnection::SendEarlyTunnelBytes);
+        return;
+    }
+    if (!tunnel_ && request_.remainder.size() > 2) {
+        // Only the body goes on; what follows it is another request.
+        RequestBodyEnd body(request_);
+        request_.remainder.resize(
+            2 + body.Take(request_.remainder.data() + 2, request_.remainder.size() - 2));
+    }
+    outgoing_ = RewriteRequest(request_, *settings_, dropAcceptEncoding_);
+    SendThen(upstream_, outgoing_, &ProxyConnection::StartRelay);
+}
+
+void ProxyConnection::SendEarlyTunnelBytes() {
+    if (request_.remainder.size() <= 2) {
+        StartRelay();
+        return;
+    }
+    outgoing_ = request_.remainder.substr(2);
+    SendThen(upstream_, outgoing_, &ProxyConnection::StartRelay);
+}
+
+void ProxyConnection::SendThen(tcp::socket& to, const std::string& bytes,
+                               void (ProxyConnection::*next)()) {
+    auto self = shared_from_this();
+    asio::async_write(to, asio::buffer(bytes), [self, next](const asio::error_code& error, size_t) {
+        if (self->phase_ != Phase::Sending)
+            return;
+        if (error)
+            self->End();
+        else
+            ((*self).*next)();
+    });
+}
+
+void ProxyConnection::StartRelay() {
+    phase_ = Phase::Relaying;
+    fromUpstream_.reset(new char[RelayBlock]);
+    body_.reset(new RequestBodyEnd(request_));
+    // What the first write already carried of the body.
+    if (request_.remainder.size() > 2)
+        body_->Take(request_.remainder.data() + 2, request_.remainder.size() - 2);
+    outgoing_ = std::string();
+    answered_ = tunnelOpen_;
+    Moved();
+    Arm(milliseconds(shared_->limits.idleTimeoutMs));
+    ReadUpstream();
+    ReadBrowser();
+}
+
+void ProxyConnection::Moved() {
+    lastMoved_ = Clock::now();
+}
+
+void ProxyConnection::ReadUpstream() {
+    auto self = shared_from_this();
+    upstream_.async_read_some(asio::buffer(fromUpstream_.get(), RelayBlock),
+                              [self](const asio::error_code& error, size_t got) {
+                                  if (self->phase_ != Phase::Relaying)
+                                      return;
+                                  if (error || got == 0)
+                                      self->FinishAnswer();
+                                  else
+                                      self->UpstreamRead(got);
+                              });
+}
+
+void ProxyConnection::UpstreamRead(size_t got) {
+    Moved();
+    answered_ = true;
+    const char* data = fromUpstream_.get();
+    size_t length = got;
+    if (!tunnel_) {
+        FilterSwitches switches = ReadFilterSwitches();
+        if (!marker_.Done() || switches.scripts || switches.objects || contentFilter_.Holding()) {
+            std::string marked;
+            if (!marker_.Done()) {  // past the head, blocks go to the filter as they came
+                marker_.Feed(data, length, marked);
+                data = marked.data();
+                length = marked.size();
+            }
+            out_.clear();
+            contentFilter_.Filter(data, length, switches, out_);
+            data = out_.data();
+            length = out_.size();
+        }
+        // Otherwise there is nothing to mark or disarm: the block goes on as
+        // it came, without a copy.
+    }
+    if (length == 0) {
+        ReadUpstream();
+        return;
+    }
+    writingToBrowser_ = true;
+    auto self = shared_from_this();
+    asio::async_write(browser_, asio::buffer(data, length),
+                      [self](const asio::error_code& error, size_t) {
+                          if (self->phase_ != Phase::Relaying)
+                              return;
+                          self->writingToBrowser_ = false;
+                          if (error) {
+                              self->End();  // the browser went away: nobody to relay to
+                              return;
+                          }
+                          self->Moved();
+                          self->ReadUpstream();
+                      });
+}
+
+void ProxyConnection::ReadBrowser() {
+    auto self = shared_from_this();
+    browser_.async_read_some(asio::buffer(fromBrowser_.get(), BrowserBlock),
+                             [self](const asio::error_code& error, size_t got) {
+                                 if (self->phase_ != Phase::Relaying)
+                                     return;
+                                 if (error == asio::error::eof) {
+                                     // The browser has said all it will; the
+                                     // answer may still come.
+                                     self->browserOpen_ = false;
+                                     asio::error_code ignored;
+                                     self->upstream_.shutdown(tcp::socket::shutdown_send, ignored);
+                                     return;
+                                 }
+                                 if (error) {
+                                     self->End();
+                                     return;
+                                 }
+                                 self->BrowserRead(got);
+                             });
+}
+
+void ProxyConnection::BrowserRead(size_t got) {
+    Moved();
+    size_t forward = tunnel_ ? got : body_->Take(fromBrowser_.get(), got);
+    if (forward == 0) {
+        ReadBrowser();
+        return;
+    }
+    auto self = shared_from_this();
+    asio::async_write(upstream_, asio::buffer(fromBrowser_.get(), forward),
+                      [self](const asio::error_code& error, size_t) {
+                          if (self->phase_ != Phase::Relaying)
+                              return;
+                          if (error) {
+                              self->End();
+                              return;
+                          }
+                          self->Moved();
+                          self->ReadBrowser();
+                      });
+}
+
+void ProxyConnection::FinishAnswer() {
+    if (tunnel_) {
+        End();
+        return;
+    }
+    phase_ = Phase::Flushing;
+    std::string marked;
+    marker_.Finish(marked);
+    out_.clear();
+    contentFilter_.Filter(marked.data(), marked.size(), ReadFilterSwitches(), out_);
+    contentFilter_.Finish(out_);
+    if (out_.empty()) {
+        End();
+        return;
+    }
+    Arm(milliseconds(shared_->limits.idleTimeoutMs));
+    auto self = shared_from_this();
+    asio::async_write(browser_, asio::buffer(out_),
+                      [self](const asio::error_code&, size_t) { self->End(); });
 }
 
 void ProxyConnection::AnswerTimeout() {
     Refuse(MakeErrorResponse(504, "Gateway Timeout",
                              "Veilgate got no answer from " + upstreamName_ + " within " +
-                                 std::to_string((limits_.idleTimeoutMs + 999) / 1000) +
+                                 std::to_string((shared_->limits.idleTimeoutMs + 999) / 1000) +
                                  " seconds."));
 }
 
-void ProxyConnection::Relay(const ParsedRequest& request, bool tunnelOpen) {
-    bool tunnel = IsTunnelRequest(request);
-    std::unique_ptr<char[]> buffer(new char[RelayBlock]);
-    ContentFilter contentFilter;
-    ResponseHeadMarker marker;
-    RequestBodyEnd body(request);
-    // What the first write already carried of the body.
-    if (request.remainder.size() > 2)
-        body.Take(request.remainder.data() + 2, request.remainder.size() - 2);
-    std::string out;
-    bool answered = tunnelOpen;
-    bool browserOpen = true;
-    // After a read the upstream side often has more (or its close) waiting:
-    // it is read again at once, and waited for only when it has nothing,
-    // or after a few reads so that the browser's side is looked at too.
-    bool upstreamMayHaveMore = false;
-    int readsWithoutWait = 0;
-    for (;;) {
-        net::NativeSocket sockets[2] = {upstream_.Get(), browser_.Get()};
-        bool readable[2] = {false, false};
-        bool eager = upstreamMayHaveMore && readsWithoutWait < MaxReadsWithoutWait;
-        if (eager) {
-            readable[0] = true;
-            ++readsWithoutWait;
-        } else {
-            readsWithoutWait = 0;
-            int count = browserOpen ? 2 : 1;
-            int ready = net::WaitReadable(sockets, readable, count, limits_.idleTimeoutMs);
-            if (ready == 0 && !answered) {
-                AnswerTimeout();
-                return;
-            }
-            if (ready <= 0)
-                break;  // idle for too long, or a failure
-        }
-        if (readable[0]) {
-            long got = eager ? net::ReceiveIfReady(upstream_, buffer.get(), RelayBlock)
-                             : net::Receive(upstream_, buffer.get(), RelayBlock);
-            upstreamMayHaveMore = got > 0;
-            if (got == net::NothingYet)
-                continue;
-            if (got <= 0)
-                break;
-            answered = true;
-            bool ok;
-            if (tunnel) {
-                ok = net::SendAll(browser_, buffer.get(), static_cast<size_t>(got),
-                                  limits_.idleTimeoutMs);
-            } else {
-                const char* data = buffer.get();
-                size_t length = static_cast<size_t>(got);
-                FilterSwitches switches = ReadFilterSwitches();
-                if (marker.Done() && !switches.scripts && !switches.objects &&
-                    !contentFilter.Holding()) {
-                    // Nothing to mark or disarm: the block goes on as it came,
-                    // without a copy.
-                    ok = net::SendAll(browser_, data, length, limits_.idleTimeoutMs);
-                } else {
-                    std::string marked;
-                    if (!marker.Done()) {  // past the head, blocks go to the filter as they came
-                        marker.Feed(data, length, marked);
-                        data = marked.data();
-                        length = marked.size();
-                    }
-                    out.clear();
-                    contentFilter.Filter(data, length, switches, out);
-                    ok = net::SendAll(browser_, out, limits_.idleTimeoutMs);
-                }
-            }
-            if (!ok)
-                return;  // the browser went away: nobody to relay to
-        }
-        if (browserOpen && readable[1]) {
-            long got = net::Receive(browser_, buffer.get(), RelayBlock);
-            if (got < 0)
-                return;
-            size_t forward = tunnel ? static_cast<size_t>(got)
-                                    : body.Take(buffer.get(), static_cast<size_t>(got));
-            if (got == 0) {
-                // The browser has said all it will; the answer may still come.
-                browserOpen = false;
-                upstream_.ShutdownSend();
-            } else if (forward > 0 &&
-                       !net::SendAll(upstream_, buffer.get(), forward, limits_.idleTimeoutMs)) {
-                return;
-            }
-        }
+// Closing ends whatever is still pending; the last handler to go takes the
+// connection with it. Closing the upstream socket says all that a shutdown
+// would.
+void ProxyConnection::End() {
+    if (phase_ == Phase::Ended)
+        return;
+    phase_ = Phase::Ended;
+    deadline_.Cancel();
+    asio::error_code ignored;
+    browser_.shutdown(tcp::socket::shutdown_send, ignored);
+    browser_.close(ignored);
+    upstream_.close(ignored);
+}
+
+void ServeConnection(net::Socket browser, std::shared_ptr<const UpstreamSettings> settings,
+                     ConnectionLimits limits, int ownPort, std::shared_ptr<UpstreamChoice> choice) {
+    asio::io_context io(1);
+    auto shared = std::make_shared<ConnectionShared>();
+    shared->limits = limits;
+    shared->ownPort = ownPort;
+    shared->choice = std::move(choice);
+    tcp::socket socket(io);
+    asio::error_code error;
+    net::NativeSocket native = browser.Detach();
+    socket.assign(tcp::v4(), native, error);
+    if (error) {
+        net::Socket(native).Close();
+        return;
     }
-    if (!tunnel) {
-        std::string marked;
-        marker.Finish(marked);
-        out.clear();
-        contentFilter.Filter(marked.data(), marked.size(), ReadFilterSwitches(), out);
-        contentFilter.Finish(out);
-        net::SendAll(browser_, out, limits_.idleTimeoutMs);
-    }
+    ++shared->active;
+    std::make_shared<ProxyConnection>(io, std::move(socket), std::move(settings), shared)->Start();
+    io.run();
 }

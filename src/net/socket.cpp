@@ -75,6 +75,8 @@ Socket NewConnectingSocket() {
 #endif
 }
 
+}  // namespace
+
 // A few words on why a connect failed, for the page the browser is shown.
 std::string ConnectFailureReason(int error) {
 #ifdef _WIN32
@@ -105,6 +107,8 @@ std::string ConnectFailureReason(int error) {
     }
 #endif
 }
+
+namespace {
 
 // How often a connect that may be given up looks at its stop flag.
 constexpr int StopCheckMs = 50;
@@ -181,6 +185,26 @@ int WaitWritable(const Socket& socket, int timeoutMs, bool& failed) {
 // How often a caller waiting on a name lookup looks at its stop flag.
 constexpr auto LookupStopCheck = std::chrono::milliseconds(50);
 
+// The IPv4 addresses of a host name, from the system's resolver, however
+// long it takes.
+std::vector<sockaddr_in> LookUpIPv4(const std::string& host, int port) {
+    NetworkInit network;
+    std::vector<sockaddr_in> result;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    std::string service = std::to_string(port);
+    if (network.Ok() && getaddrinfo(host.c_str(), service.c_str(), &hints, &found) == 0) {
+        for (addrinfo* a = found; a; a = a->ai_next) {
+            if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in))
+                result.push_back(*reinterpret_cast<sockaddr_in*>(a->ai_addr));
+        }
+        freeaddrinfo(found);
+    }
+    return result;
+}
+
 // The IPv4 addresses of a host, or nothing. A dotted address needs no
 // resolver; a name is resolved on a helper thread so that a resolver that
 // never answers costs the caller only timeoutMs, or until `stop` is set:
@@ -204,20 +228,7 @@ std::vector<sockaddr_in> ResolveIPv4(const std::string& host, int port, int time
     };
     auto lookup = std::make_shared<Lookup>();
     auto resolve = [lookup, host, port] {
-        NetworkInit network;
-        std::vector<sockaddr_in> result;
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        std::string service = std::to_string(port);
-        if (network.Ok() && getaddrinfo(host.c_str(), service.c_str(), &hints, &found) == 0) {
-            for (addrinfo* a = found; a; a = a->ai_next) {
-                if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in))
-                    result.push_back(*reinterpret_cast<sockaddr_in*>(a->ai_addr));
-            }
-            freeaddrinfo(found);
-        }
+        std::vector<sockaddr_in> result = LookUpIPv4(host, port);
         std::lock_guard<std::mutex> lock(lookup->mutex);
         lookup->result = std::move(result);
         lookup->finished = true;
@@ -361,6 +372,23 @@ bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& do
     return true;
 }
 
+bool ResolveIPv4Later(const std::string& host, AddressesAnswer answer) {
+    try {
+        std::thread([host, answer = std::move(answer)] {
+            std::vector<std::string> dotted;
+            for (const sockaddr_in& address : LookUpIPv4(host, 0)) {
+                char text[INET_ADDRSTRLEN] = {};
+                if (inet_ntop(AF_INET, &address.sin_addr, text, sizeof text))
+                    dotted.push_back(text);
+            }
+            answer(dotted);
+        }).detach();
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
 std::string AddressText(const sockaddr* address) {
     char text[INET6_ADDRSTRLEN] = "";
     const void* bytes = nullptr;
@@ -373,14 +401,11 @@ std::string AddressText(const sockaddr* address) {
     return text;
 }
 
-namespace {
-
-// Every address that reaches a listener on 127.0.0.1: the loopback range,
-// and the any-address, which a connect takes for this machine.
-bool ReachesLoopback(const sockaddr_in& address) {
-    uint32_t host = ntohl(address.sin_addr.s_addr);
-    return (host >> 24) == 127 || host == 0;
+bool ReachesLoopback(uint32_t address) {
+    return (address >> 24) == 127 || address == 0;
 }
+
+namespace {
 
 Socket ConnectToFirstAnswering(const std::vector<sockaddr_in>& addresses, int timeoutMs,
                                std::string& reason, const std::atomic<bool>* stop = nullptr) {
@@ -410,32 +435,17 @@ Socket ConnectToFirstAnswering(const std::vector<sockaddr_in>& addresses, int ti
 
 }  // namespace
 
-Socket ConnectTcpElsewhere(const std::string& host, int port, int ownPort, int timeoutMs,
-                           bool& looped, std::string* error) {
-    looped = false;
+Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error) {
     std::string reason = "cannot resolve the host name";
     std::vector<sockaddr_in> addresses;
     if (port <= 0 || port > 65535)
         reason = "invalid port";
     else if (!host.empty())
         addresses = ResolveIPv4(host, port, timeoutMs);
-    for (const sockaddr_in& address : addresses) {
-        if (port == ownPort && ReachesLoopback(address))
-            looped = true;
-    }
-    Socket connected;
-    if (looped)
-        reason = "it is this proxy itself";
-    else
-        connected = ConnectToFirstAnswering(addresses, timeoutMs, reason);
+    Socket connected = ConnectToFirstAnswering(addresses, timeoutMs, reason);
     if (!connected.IsValid() && error)
         *error = reason;
     return connected;
-}
-
-Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error) {
-    bool looped = false;
-    return ConnectTcpElsewhere(host, port, 0, timeoutMs, looped, error);
 }
 
 Socket ConnectTcpUnless(const std::string& host, int port, int timeoutMs,
@@ -455,12 +465,6 @@ void SetSendTimeout(const Socket& socket, int timeoutMs) {
 #endif
     setsockopt(socket.Get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit),
                sizeof(limit));
-}
-
-void SetNoDelay(const Socket& socket) {
-    int on = 1;
-    setsockopt(socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
-               sizeof(on));
 }
 
 bool SendAll(const Socket& socket, const char* data, size_t length) {

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 struct sockaddr;
 
@@ -77,6 +79,13 @@ int LocalPortOf(const Socket& socket);
 // never answers costs only that long) or `stop` (when given) is set first.
 bool ResolveFirstAddress(const std::string& host, int timeoutMs, std::string& dotted,
                          const std::atomic<bool>* stop = nullptr);
+// Looks a host name's IPv4 addresses up on a thread of its own, which tells
+// `answer` (dotted, in the resolver's order; none when it did not resolve)
+// and ends, however long the system's resolver takes: a caller that cannot
+// wait keeps a time limit of its own. False when no thread could be started
+// (nothing is told then).
+using AddressesAnswer = std::function<void(const std::vector<std::string>& dotted)>;
+bool ResolveIPv4Later(const std::string& host, AddressesAnswer answer);
 // The text of an IPv4 or IPv6 socket address ("10.0.0.1", "2001:db8::1"), as
 // the system writes it; empty for any other family.
 std::string AddressText(const sockaddr* address);
@@ -86,26 +95,23 @@ std::string AddressText(const sockaddr* address);
 // timeoutMs. On failure the socket is invalid and
 // `error` (when given) says why in a few words.
 Socket ConnectTcp(const std::string& host, int port, int timeoutMs, std::string* error = nullptr);
-// The same, but never to this machine's own listener at ownPort: when the
-// host resolves to a loopback address (or the any-address, which reaches
-// loopback too) and port is ownPort, nothing is connected and `looped` is set.
-Socket ConnectTcpElsewhere(const std::string& host, int port, int ownPort, int timeoutMs,
-                           bool& looped, std::string* error = nullptr);
-
 // The same, given up at once when `stop` is set from another thread, so
 // that a worker asked to end is not held by a silent host or a name lookup
 // that hangs.
 Socket ConnectTcpUnless(const std::string& host, int port, int timeoutMs,
                         const std::atomic<bool>& stop);
 
+// A few words on why a connect failed ("connection refused"), from the
+// system's error code, for the page the browser is shown.
+std::string ConnectFailureReason(int error);
+// Whether an IPv4 address (in host order) reaches a listener on 127.0.0.1:
+// the loopback range, and the any-address, which a connect takes for this
+// machine.
+bool ReachesLoopback(uint32_t address);
+
 // Makes a send that cannot proceed for timeoutMs fail, so that a peer that
 // stops reading cannot hold a thread for ever.
 void SetSendTimeout(const Socket& socket, int timeoutMs);
-
-// Sends each write at once instead of holding a small one back until the
-// peer acknowledges the last (Nagle), which a relay of small answers feels
-// as a delay on every request.
-void SetNoDelay(const Socket& socket);
 
 // Sends every byte; false when the connection fails first.
 bool SendAll(const Socket& socket, const char* data, size_t length);

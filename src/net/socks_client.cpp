@@ -309,6 +309,24 @@ const char* SocksFailureText(SocksFailure failure) {
     }
 }
 
+void SocksCutShort(SocksEnd end, int siteMs, SocksFailure& failure, std::string& problem) {
+    switch (end) {
+    case SocksEnd::Closed:
+        failure = SocksFailure::Closed;
+        problem = "it closed the connection during the SOCKS handshake";
+        return;
+    case SocksEnd::ProxySilent:
+        failure = SocksFailure::Closed;
+        problem = "it did not finish its SOCKS reply in time";
+        return;
+    case SocksEnd::SiteTooSlow:
+        failure = SocksFailure::SiteTimedOut;
+        problem = "it did not reach the site within " + std::to_string((siteMs + 999) / 1000) +
+                  " seconds";
+        return;
+    }
+}
+
 bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& proxy,
                      const std::string& targetHost, int targetPort, SocksTimeouts timeouts,
                      const std::atomic<bool>* stop, SocksFailure& failure, std::string& problem) {
@@ -339,8 +357,7 @@ bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& pro
                                       std::min(sizeof buffer, handshake.BytesWanted()));
         if (!send.empty()) {
             if (!net::SendAll(connection, send.data(), send.size(), std::max(1, left()))) {
-                failure = SocksFailure::Closed;
-                problem = "it closed the connection during the SOCKS handshake";
+                SocksCutShort(SocksEnd::Closed, 0, failure, problem);
                 return false;
             }
             send.clear();
@@ -349,24 +366,17 @@ bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& pro
         int ready = got == net::NothingYet ? 0 : 1;
         while (ready == 0 && left() > 0 && !(stop && *stop))
             ready = net::WaitReadable(connection, stop ? std::min(left(), StopCheckMs) : left());
-        if (ready <= 0 && handshake.WaitsForSite() && left() == 0) {
-            failure = SocksFailure::SiteTimedOut;
-            problem = "it did not reach the site within " +
-                      std::to_string((std::max(timeouts.proxyMs, timeouts.siteMs) + 999) / 1000) +
-                      " seconds";
-            return false;
-        }
         if (ready <= 0) {
-            failure = SocksFailure::Closed;
-            problem = "it did not finish its SOCKS reply in time";
+            bool siteTooSlow = handshake.WaitsForSite() && left() == 0;
+            SocksCutShort(siteTooSlow ? SocksEnd::SiteTooSlow : SocksEnd::ProxySilent,
+                          std::max(timeouts.proxyMs, timeouts.siteMs), failure, problem);
             return false;
         }
         if (got == net::NothingYet)
             got =
                 net::Receive(connection, buffer, std::min(sizeof buffer, handshake.BytesWanted()));
         if (got <= 0) {
-            failure = SocksFailure::Closed;
-            problem = "it closed the connection during the SOCKS handshake";
+            SocksCutShort(SocksEnd::Closed, 0, failure, problem);
             return false;
         }
         handshake.Take(buffer, static_cast<size_t>(got), send);

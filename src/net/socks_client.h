@@ -1,8 +1,8 @@
 // The client side of SOCKS5 (RFC 1928, with the user name and password of
 // RFC 1929) and SOCKS4 (with the 4a form for names): a small state machine
 // over bytes, so that every reply a proxy may send is read by pure code that
-// is tested and fuzzed without a network, and a thin blocking runner over a
-// socket for the engine and the tester.
+// is tested and fuzzed without a network. The engine drives it from its
+// event loop; the tester through the thin blocking runner below.
 //
 // The site's name always goes to the proxy (SOCKS5 address type 3, SOCKS4a):
 // nothing here looks a site's name up, so no query for it leaves the machine.
@@ -108,6 +108,13 @@ bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& pro
 bool OpenSocksTunnel(const net::Socket& connection, const net::ProxyAddress& proxy,
                      const std::string& targetHost, int targetPort, int timeoutMs,
                      const std::atomic<bool>* stop, SocksFailure& failure, std::string& problem);
+
+// How a handshake ended before its reply was complete: the proxy closed the
+// connection, said nothing within its own limit, or was still connecting
+// to the site when the site's limit (siteMs) ran out. Sets the failure and
+// the words for the 502 page.
+enum class SocksEnd { Closed, ProxySilent, SiteTooSlow };
+void SocksCutShort(SocksEnd end, int siteMs, SocksFailure& failure, std::string& problem);
 
 // The words for a failure kind a user is shown ("Needs a user name and password").
 const char* SocksFailureText(SocksFailure failure);

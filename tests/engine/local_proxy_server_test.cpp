@@ -36,18 +36,24 @@ protected:
     const int port_ = FreePort();
 };
 
-TEST_F(ListenerTest, StartAcceptsConnectionsOnEachItsOwnThread) {
-    ASSERT_TRUE(StartAndWait(server_, port_));
+TEST_F(ListenerTest, StartServesConnectionsAtOnceWithoutOneWaitingForAnother) {
+    // Requests go to a port where nothing listens: each is answered at once.
+    net::Socket closed = net::ListenTcp("127.0.0.1", 0, 1);
+    ASSERT_TRUE(server_.Start(port_, 1, net::ProxyAddress("127.0.0.1", net::LocalPortOf(closed))));
+    closed.Close();
     EXPECT_EQ(port_, server_.LocalPort());
 
-    // Each connection waits for its request on a thread of its own; none
-    // waits for another.
+    // Forty connections wait for their requests; one more is still served.
     std::vector<net::Socket> clients;
     for (int i = 0; i < 40; ++i) {
         clients.push_back(Connect(port_));
         ASSERT_TRUE(clients.back().IsValid());
     }
     EXPECT_TRUE(WaitFor([&] { return server_.ActiveConnections() == 40; }));
+    net::Socket served = Connect(port_);
+    ASSERT_TRUE(net::SendAll(served, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n"));
+    EXPECT_EQ(0u, ReceiveSome(served, 12).find("HTTP/1.1 502"));
+    served.Close();
 
     clients.clear();
     EXPECT_TRUE(WaitFor([&] { return server_.ActiveConnections() == 0; }));

@@ -118,7 +118,7 @@ protected:
         auto snapshot = std::make_shared<const UpstreamSettings>(settings);
         auto done = done_;
         served_ = std::thread([snapshot, limits, done, socket = browser.Detach()] {
-            ProxyConnection(net::Socket(socket), snapshot, limits).Run();
+            ServeConnection(net::Socket(socket), snapshot, limits);
             *done = true;
         });
         return client;
