@@ -1,5 +1,7 @@
 #include "engine/proxy_connection.h"
 
+#include <algorithm>
+
 #include <asio/write.hpp>
 
 #include "engine/refusal.h"
@@ -78,23 +80,9 @@ void ProxyConnection::TimedOut() {
         headExpired_ = true;
         browser_.cancel();
         return;
-    case Phase::Relaying: {
-        // Only the last movement counts: the timer is set once and looked
-        // at when due, not set again for every block.
-        auto idle = milliseconds(shared_->limits.idleTimeoutMs);
-        auto since = Clock::now() - lastMoved_;
-        if (since < idle) {
-            Arm(std::chrono::duration_cast<milliseconds>(idle - since) + milliseconds(1));
-            return;
-        }
-        if (!answered_)
-            AnswerTimeout();
-        else if (writingToBrowser_)
-            End();  // the browser has taken nothing for the idle time
-        else
-            FinishAnswer();
+    case Phase::Relaying:
+        RelayTimedOut();
         return;
-    }
     case Phase::Sending:
     case Phase::Flushing:
         End();
@@ -103,6 +91,34 @@ void ProxyConnection::TimedOut() {
     case Phase::Ended:
         return;
     }
+}
+
+// The relay's limits are looked at when the timer comes due, not set again
+// for every block: nothing moving either way for the idle time, or a write
+// that the other side has taken nothing of for as long.
+void ProxyConnection::RelayTimedOut() {
+    auto idle = milliseconds(shared_->limits.idleTimeoutMs);
+    auto now = Clock::now();
+    bool browserStalled = writingToBrowser_ && now - browserWriteStarted_ >= idle;
+    bool upstreamStalled = writingToUpstream_ && now - upstreamWriteStarted_ >= idle;
+    if (now - lastMoved_ < idle && !browserStalled && !upstreamStalled) {
+        Clock::time_point due = lastMoved_ + idle;
+        if (writingToBrowser_)
+            due = std::min(due, browserWriteStarted_ + idle);
+        if (writingToUpstream_)
+            due = std::min(due, upstreamWriteStarted_ + idle);
+        deadline_.Set(due, shared_from_this());
+        return;
+    }
+    // What the filter holds cannot follow a write the browser has not taken.
+    if (browserStalled || upstreamStalled || writingToBrowser_) {
+        End();
+        return;
+    }
+    if (answered_)
+        FinishAnswer();
+    else
+        AnswerTimeout();
 }
 
 void ProxyConnection::ReadHead() {
@@ -393,6 +409,7 @@ void ProxyConnection::UpstreamRead(size_t got) {
         return;
     }
     writingToBrowser_ = true;
+    browserWriteStarted_ = Clock::now();
     auto self = shared_from_this();
     asio::async_write(browser_, asio::buffer(data, length),
                       [self](const asio::error_code& error, size_t) {
@@ -437,11 +454,14 @@ void ProxyConnection::BrowserRead(size_t got) {
         ReadBrowser();
         return;
     }
+    writingToUpstream_ = true;
+    upstreamWriteStarted_ = Clock::now();
     auto self = shared_from_this();
     asio::async_write(upstream_, asio::buffer(fromBrowser_.get(), forward),
                       [self](const asio::error_code& error, size_t) {
                           if (self->phase_ != Phase::Relaying)
                               return;
+                          self->writingToUpstream_ = false;
                           if (error) {
                               self->End();
                               return;

@@ -115,6 +115,7 @@ private:
     // and nothing past the request's body is forwarded; an open tunnel
     // carries both directions untouched.
     void StartRelay();
+    void RelayTimedOut();
     void ReadUpstream();
     void UpstreamRead(size_t got);
     void ReadBrowser();
@@ -153,7 +154,11 @@ private:
     std::unique_ptr<RequestBodyEnd> body_;
     std::string out_;
     bool answered_ = false;
+    // A write under way to either side, and when it began.
     bool writingToBrowser_ = false;
+    bool writingToUpstream_ = false;
+    std::chrono::steady_clock::time_point browserWriteStarted_;
+    std::chrono::steady_clock::time_point upstreamWriteStarted_;
     bool browserOpen_ = true;
     std::chrono::steady_clock::time_point lastMoved_;
 };

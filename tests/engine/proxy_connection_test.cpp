@@ -300,6 +300,22 @@ TEST_F(ConnectionTest, SilentServerGivesAGatewayTimeoutPage) {
     EXPECT_NE(std::string::npos, answer.find("the proxy 127.0.0.1:" + std::to_string(port)));
 }
 
+TEST_F(ConnectionTest, ABrowserThatTakesNothingIsLetGoThoughItKeepsSending) {
+    // More than loopback's buffers hold, so the relay's write to the browser
+    // stalls; the bytes the browser sends meanwhile do not count as taking.
+    ScriptedUpstream upstream("HTTP/1.0 200 OK\r\n\r\n" + std::string(64 << 20, 'x'));
+    ConnectionLimits limits;
+    limits.idleTimeoutMs = 300;
+    net::Socket browser =
+        Serve(MakeUpstreamSettings(1, net::ProxyAddress("127.0.0.1", upstream.Port())), limits);
+    ASSERT_TRUE(net::SendAll(browser, "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n"));
+    for (int i = 0; i < 100 && !*done_; ++i) {
+        net::SendAll(browser, "z");
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(done_->load());
+}
+
 TEST_F(ConnectionTest, KeptOpenServerGetsNoSecondRequest) {
     // A server that answers and keeps its connection open, taking whatever
     // else arrives on it.
