@@ -153,7 +153,10 @@ bool LocalProxyServer::Start(int localPort, int useProxy, const net::ProxyAddres
     try {
         thread_ = std::thread(RunLoop, loop);
     } catch (...) {
+        // The accept under way ends here, and its handler lets go of the loop.
+        loop->closing = true;
         loop->acceptor.close(error);
+        loop->io.run();
         network_.reset();
         return false;
     }

@@ -73,12 +73,13 @@ void ProxyConnection::Arm(milliseconds limit) {
 }
 
 void ProxyConnection::TimedOut() {
+    asio::error_code ignored;
     switch (phase_) {
     case Phase::Head:
         // The pending read ends, and its handler (which owns the buffer it
         // reads into) says what came.
         headExpired_ = true;
-        browser_.cancel();
+        browser_.cancel(ignored);
         return;
     case Phase::Relaying:
         RelayTimedOut();

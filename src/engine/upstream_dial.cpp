@@ -151,7 +151,9 @@ void Dial::ConnectNext(size_t index) {
     socket_.async_connect(endpoint, [self, index](const asio::error_code& error) {
         if (self->step_ != Step::Connect)
             return;
-        if (!error) {
+        // A connect that made it just as its time ran out has lost its
+        // socket all the same.
+        if (!error && !self->timedOut_) {
             self->Connected();
             return;
         }
@@ -191,7 +193,7 @@ void Dial::SendSocks() {
                       [self](const asio::error_code& error, size_t) {
                           if (self->step_ != Step::Socks)
                               return;
-                          if (error) {
+                          if (error || self->timedOut_) {
                               self->SocksCut(!self->timedOut_);
                               return;
                           }
@@ -212,7 +214,7 @@ void Dial::ReadSocks() {
         asio::buffer(piece_.data(), wanted), [self](const asio::error_code& error, size_t got) {
             if (self->step_ != Step::Socks)
                 return;
-            if (error) {
+            if (error || self->timedOut_) {
                 self->SocksCut(!self->timedOut_);
                 return;
             }
