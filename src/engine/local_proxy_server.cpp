@@ -9,6 +9,7 @@
 #include <asio/steady_timer.hpp>
 
 #include "engine/error_response.h"
+#include "engine/loop_socket.h"
 #include "engine/refusal.h"
 
 namespace {
@@ -155,7 +156,7 @@ bool LocalProxyServer::Start(int localPort, int useProxy, const net::ProxyAddres
     } catch (...) {
         // The accept under way ends here, and its handler lets go of the loop.
         loop->closing = true;
-        loop->acceptor.close(error);
+        CancelAndClose(loop->acceptor);
         loop->io.run();
         network_.reset();
         return false;
@@ -195,8 +196,7 @@ void LocalProxyServer::Stop() {
         std::future<void> done = closed->get_future();
         asio::post(loop->io, [loop, closed] {
             loop->closing = true;
-            asio::error_code ignored;
-            loop->acceptor.close(ignored);
+            CancelAndClose(loop->acceptor);
             loop->retry.cancel();
             closed->set_value();
         });

@@ -4,6 +4,7 @@
 
 #include <asio/write.hpp>
 
+#include "engine/loop_socket.h"
 #include "engine/refusal.h"
 #include "settings/reg_value.h"
 #include "settings/settings_names.h"
@@ -197,8 +198,8 @@ void ProxyConnection::HeadEnded(HeadState state) {
 void ProxyConnection::Refuse(const std::string& response) {
     phase_ = Phase::Ended;
     deadline_.Cancel();
+    CancelAndClose(upstream_);
     asio::error_code ignored;
-    upstream_.close(ignored);
     browser_.cancel(ignored);
     auto idle = milliseconds(shared_->limits.idleTimeoutMs);
     StartRefusal(
@@ -510,8 +511,8 @@ void ProxyConnection::End() {
     deadline_.Cancel();
     asio::error_code ignored;
     browser_.shutdown(tcp::socket::shutdown_send, ignored);
-    browser_.close(ignored);
-    upstream_.close(ignored);
+    CancelAndClose(browser_);
+    CancelAndClose(upstream_);
 }
 
 void ServeConnection(net::Socket browser, std::shared_ptr<const UpstreamSettings> settings,

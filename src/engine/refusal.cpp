@@ -4,6 +4,7 @@
 
 #include <asio/write.hpp>
 
+#include "engine/loop_socket.h"
 #include "engine/deadline.h"
 
 namespace {
@@ -52,9 +53,8 @@ private:
     // Closing ends the pending read or write, and cancelling the timer its
     // wait; the last handler to go takes this object with it.
     void End() {
-        asio::error_code ignored;
         deadline_.Cancel();
-        browser_.close(ignored);
+        CancelAndClose(browser_);
     }
 
     asio::ip::tcp::socket browser_;

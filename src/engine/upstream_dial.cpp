@@ -11,6 +11,7 @@
 #include <asio/write.hpp>
 
 #include "engine/deadline.h"
+#include "engine/loop_socket.h"
 #include "net/socket.h"
 #include "net/socks_client.h"
 
@@ -108,8 +109,7 @@ void Dial::TimedOut() {
     // The pending connect, read or write ends with an error, and its
     // handler says why.
     timedOut_ = true;
-    asio::error_code ignored;
-    socket_.close(ignored);
+    CancelAndClose(socket_);
 }
 
 void Dial::LookedUp(const std::vector<std::string>& dotted) {
@@ -244,8 +244,7 @@ void Dial::SocksCut(bool closed) {
 void Dial::Fail(const std::string& reason, bool proxyAtFault) {
     outcome_.reason = reason;
     outcome_.proxyAtFault = proxyAtFault;
-    asio::error_code ignored;
-    socket_.close(ignored);
+    CancelAndClose(socket_);
     Finish();
 }
 
