@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/deadline.h"
 #include "engine/local_proxy_server.h"
 #include "engine/proxy_connection.h"
 #include "net/socket.h"
@@ -134,6 +135,37 @@ protected:
     std::thread served_;
     std::shared_ptr<std::atomic<bool>> done_ = std::make_shared<std::atomic<bool>>(false);
 };
+
+// A connection's time limit on its loop: moved later, it comes at the later
+// time; cleared, it never comes; cancelled, its wait lets go of the owner.
+TEST(DeadlineTest, ComesOnlyAtTheLastTimeSetAndNeverOnceCleared) {
+    using Clock = std::chrono::steady_clock;
+    asio::io_context io;
+    auto owner = std::make_shared<int>(0);
+    int told = 0;
+    Deadline deadline(io, [&] { ++told; });
+
+    auto start = Clock::now();
+    deadline.SetAfter(20ms, owner);
+    deadline.SetAfter(150ms, owner);
+    io.run();
+    EXPECT_EQ(1, told);
+    EXPECT_GE(Clock::now() - start, 150ms);
+
+    io.restart();
+    deadline.SetAfter(20ms, owner);
+    deadline.Clear();
+    io.run();
+    EXPECT_EQ(1, told);
+
+    io.restart();
+    deadline.SetAfter(10min, owner);
+    EXPECT_EQ(2, owner.use_count());
+    deadline.Cancel();
+    io.run();
+    EXPECT_EQ(1, owner.use_count());
+    EXPECT_EQ(1, told);
+}
 
 TEST_F(ConnectionTest, PostBodyLongerThanOneReadArrivesWhole) {
     std::string body;
