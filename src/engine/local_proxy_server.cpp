@@ -69,10 +69,10 @@ void Serve(ListenerLoop& loop, tcp::socket browser) {
         RefuseBusy(loop, std::move(browser));
         return;
     }
-    ++shared.active;
-    std::make_shared<ProxyConnection>(loop.io, std::move(browser), shared.choice->Current(),
-                                      loop.shared)
-        ->Start();
+    auto connection = std::make_shared<ProxyConnection>(loop.io, std::move(browser),
+                                                        shared.choice->Current(), loop.shared);
+    ++shared.active;  // counted down as the connection goes
+    connection->Start();
 }
 
 void Accept(const std::shared_ptr<ListenerLoop>& loop) {
@@ -87,8 +87,10 @@ void Accept(const std::shared_ptr<ListenerLoop>& loop) {
             });
             return;
         }
-        Serve(*loop, std::move(browser));
+        // The next accept is under way first, so that a connection that
+        // cannot be served (out of memory) does not end the listening.
         Accept(loop);
+        Serve(*loop, std::move(browser));
     });
 }
 

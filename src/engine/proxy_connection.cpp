@@ -436,7 +436,6 @@ void ProxyConnection::ReadBrowser() {
                                  if (error == asio::error::eof) {
                                      // The browser has said all it will; the
                                      // answer may still come.
-                                     self->browserOpen_ = false;
                                      asio::error_code ignored;
                                      self->upstream_.shutdown(tcp::socket::shutdown_send, ignored);
                                      return;
@@ -530,7 +529,10 @@ void ServeConnection(net::Socket browser, std::shared_ptr<const UpstreamSettings
         net::Socket(native).Close();
         return;
     }
+    auto connection =
+        std::make_shared<ProxyConnection>(io, std::move(socket), std::move(settings), shared);
     ++shared->active;
-    std::make_shared<ProxyConnection>(io, std::move(socket), std::move(settings), shared)->Start();
+    connection->Start();
+    connection.reset();
     io.run();
 }

@@ -61,8 +61,8 @@ struct ConnectionShared {
 
 class ProxyConnection : public std::enable_shared_from_this<ProxyConnection> {
 public:
-    // Counted in `shared`'s active connections until the browser's socket
-    // closes.
+    // Counted in `shared`'s active connections (the caller counts it in)
+    // until it is gone, a refusal's drain included.
     ProxyConnection(asio::io_context& io, asio::ip::tcp::socket browser,
                     std::shared_ptr<const UpstreamSettings> settings,
                     std::shared_ptr<ConnectionShared> shared);
@@ -159,7 +159,6 @@ private:
     bool writingToUpstream_ = false;
     std::chrono::steady_clock::time_point browserWriteStarted_;
     std::chrono::steady_clock::time_point upstreamWriteStarted_;
-    bool browserOpen_ = true;
     std::chrono::steady_clock::time_point lastMoved_;
 };
 
