@@ -51,12 +51,20 @@ if [ -z "${DISPLAY:-}" ]; then
   xvfb=$!
   pids+=("$xvfb")
   export DISPLAY=$display
-  for _ in $(seq 50); do
-    kill -0 "$xvfb" 2>/dev/null && xdpyinfo >/dev/null 2>&1 && break
+  # A server answers in well under a second, but once, on a machine busy
+  # with Wine, none had answered after ten: it gets thirty, and the message
+  # says whether it ended or was only slow.
+  for _ in $(seq 150); do
+    kill -0 "$xvfb" 2>/dev/null || break
+    xdpyinfo >/dev/null 2>&1 && break
     sleep 0.2
   done
-  if ! kill -0 "$xvfb" 2>/dev/null || ! xdpyinfo >/dev/null 2>&1; then
-    echo "Xvfb did not come up on $DISPLAY" >&2
+  if ! kill -0 "$xvfb" 2>/dev/null; then
+    echo "Xvfb did not come up on $DISPLAY: it ended" >&2
+    exit 1
+  fi
+  if ! xdpyinfo >/dev/null 2>&1; then
+    echo "Xvfb did not come up on $DISPLAY: no answer within 30 s" >&2
     exit 1
   fi
   echo "No display: running on Xvfb $DISPLAY"
