@@ -101,19 +101,19 @@ void ProxyConnection::TimedOut() {
 void ProxyConnection::RelayTimedOut() {
     auto idle = milliseconds(shared_->limits.idleTimeoutMs);
     auto now = Clock::now();
-    bool browserStalled = writingToBrowser_ && now - browserWriteStarted_ >= idle;
-    bool upstreamStalled = writingToUpstream_ && now - upstreamWriteStarted_ >= idle;
+    bool browserStalled = toBrowser_.active && now - toBrowser_.since >= idle;
+    bool upstreamStalled = toUpstream_.active && now - toUpstream_.since >= idle;
     if (now - lastMoved_ < idle && !browserStalled && !upstreamStalled) {
         Clock::time_point due = lastMoved_ + idle;
-        if (writingToBrowser_)
-            due = std::min(due, browserWriteStarted_ + idle);
-        if (writingToUpstream_)
-            due = std::min(due, upstreamWriteStarted_ + idle);
+        for (const PendingWrite* pending : {&toBrowser_, &toUpstream_}) {
+            if (pending->active)
+                due = std::min(due, pending->since + idle);
+        }
         deadline_.Set(due, shared_from_this());
         return;
     }
     // What the filter holds cannot follow a write the browser has not taken.
-    if (browserStalled || upstreamStalled || writingToBrowser_) {
+    if (browserStalled || upstreamStalled || toBrowser_.active) {
         End();
         return;
     }
@@ -410,21 +410,7 @@ void ProxyConnection::UpstreamRead(size_t got) {
         ReadUpstream();
         return;
     }
-    writingToBrowser_ = true;
-    browserWriteStarted_ = Clock::now();
-    auto self = shared_from_this();
-    asio::async_write(browser_, asio::buffer(data, length),
-                      [self](const asio::error_code& error, size_t) {
-                          if (self->phase_ != Phase::Relaying)
-                              return;
-                          self->writingToBrowser_ = false;
-                          if (error) {
-                              self->End();  // the browser went away: nobody to relay to
-                              return;
-                          }
-                          self->Moved();
-                          self->ReadUpstream();
-                      });
+    RelayWrite(browser_, data, length, toBrowser_, &ProxyConnection::ReadUpstream);
 }
 
 void ProxyConnection::ReadBrowser() {
@@ -455,20 +441,25 @@ void ProxyConnection::BrowserRead(size_t got) {
         ReadBrowser();
         return;
     }
-    writingToUpstream_ = true;
-    upstreamWriteStarted_ = Clock::now();
+    RelayWrite(upstream_, fromBrowser_.get(), forward, toUpstream_, &ProxyConnection::ReadBrowser);
+}
+
+void ProxyConnection::RelayWrite(tcp::socket& to, const char* data, size_t length,
+                                 PendingWrite& pending, void (ProxyConnection::*next)()) {
+    pending.active = true;
+    pending.since = Clock::now();
     auto self = shared_from_this();
-    asio::async_write(upstream_, asio::buffer(fromBrowser_.get(), forward),
-                      [self](const asio::error_code& error, size_t) {
+    asio::async_write(to, asio::buffer(data, length),
+                      [self, &pending, next](const asio::error_code& error, size_t) {
                           if (self->phase_ != Phase::Relaying)
                               return;
-                          self->writingToUpstream_ = false;
+                          pending.active = false;
                           if (error) {
-                              self->End();
+                              self->End();  // that side went away: nobody to relay to
                               return;
                           }
                           self->Moved();
-                          self->ReadBrowser();
+                          ((*self).*next)();
                       });
 }
 

@@ -75,6 +75,11 @@ public:
 private:
     enum class Phase { Head, Connecting, Sending, Relaying, Flushing, Ended };
     enum class HeadState { Complete, TooLarge, Incomplete, Nothing };
+    // The relay's write under way to each side, if any, and when it began.
+    struct PendingWrite {
+        bool active = false;
+        std::chrono::steady_clock::time_point since;
+    };
 
     void Arm(std::chrono::milliseconds limit);
     void TimedOut();
@@ -120,6 +125,9 @@ private:
     void UpstreamRead(size_t got);
     void ReadBrowser();
     void BrowserRead(size_t got);
+    // Writes one block of the relay to `to`, then goes on with `next`.
+    void RelayWrite(asio::ip::tcp::socket& to, const char* data, size_t length,
+                    PendingWrite& pending, void (ProxyConnection::*next)());
     void Moved();
     // Sends what the filter still holds, then ends.
     void FinishAnswer();
@@ -154,11 +162,8 @@ private:
     std::unique_ptr<RequestBodyEnd> body_;
     std::string out_;
     bool answered_ = false;
-    // A write under way to either side, and when it began.
-    bool writingToBrowser_ = false;
-    bool writingToUpstream_ = false;
-    std::chrono::steady_clock::time_point browserWriteStarted_;
-    std::chrono::steady_clock::time_point upstreamWriteStarted_;
+    PendingWrite toBrowser_;
+    PendingWrite toUpstream_;
     std::chrono::steady_clock::time_point lastMoved_;
 };
 

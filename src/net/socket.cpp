@@ -377,8 +377,8 @@ bool ResolveIPv4Later(const std::string& host, AddressesAnswer answer) {
         std::thread([host, answer = std::move(answer)] {
             std::vector<std::string> dotted;
             for (const sockaddr_in& address : LookUpIPv4(host, 0)) {
-                char text[INET_ADDRSTRLEN] = {};
-                if (inet_ntop(AF_INET, &address.sin_addr, text, sizeof text))
+                std::string text = AddressText(reinterpret_cast<const sockaddr*>(&address));
+                if (!text.empty())
                     dotted.push_back(text);
             }
             answer(dotted);
